@@ -1,0 +1,28 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+
+// The program's one settings store: a QSettings that always opens the INI
+// file whose path the entry point fixed before any window existed. Callers
+// keep one only for the duration of a read or write sequence.
+class Settings : public QSettings
+{
+    Q_OBJECT
+public:
+    explicit Settings(QObject* parent = nullptr);
+
+    // The process-wide settings path. Set once by main before anything
+    // reads a setting; tests and tools set their own.
+    static QString path();
+    static void setPath(const QString& path);
+
+    // The settings path for this argument list: <appDir>/<appName>.ini, or
+    // everything after the first "-ini:" found anywhere in an argument (the
+    // first such argument wins, later ones are not looked at).
+    static QString pathFromArguments(const QStringList& arguments, const QString& appDir,
+                                     const QString& appName);
+};

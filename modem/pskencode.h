@@ -1,0 +1,54 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QtGlobal>
+
+#include <array>
+
+// Bit encoders: a character's Varicode word into one phase code per symbol.
+// Run on the audio output thread through the transceiver.
+class CPskBitEncode
+{
+public:
+    virtual ~CPskBitEncode();
+    virtual void SetCode(quint32 word, int ch);
+    // 8-bit path ("ASCII8"): a value of 256 or more loads nothing.
+    virtual void LoadChar(int ch);
+    virtual void Reset() = 0;
+    virtual int NextSymbol(int* done) = 0;
+    // 16-bit path ("MMVari" and "Alternate"; kana swap with set 1).
+    void LoadCode16(quint16 value);
+
+    void setCharSet(int set) { m_charSet = set; }
+    quint32 shiftRegister() const { return m_register; }
+    int phaseState() const { return m_phase; }
+
+protected:
+    void loadWord(quint32 word);
+    quint32 m_register = 0;
+    int m_phase = 0;
+    int m_differential = 1;
+    int m_charSet = 0;
+};
+
+class CBpskEncode : public CPskBitEncode
+{
+public:
+    void Reset() override;
+    int NextSymbol(int* done) override;
+};
+
+class CQpskEncode : public CBpskEncode
+{
+public:
+    CQpskEncode();
+    void Reset() override;
+    int NextSymbol(int* done) override;
+    void setInversion(bool on) { m_inversion = on; }
+
+private:
+    bool m_inversion = false;
+    std::array<int, 32> m_table{};
+    int m_state = 0;
+};
