@@ -170,5 +170,8 @@ int CSoundCardTxRx::takeFromRing(qint16* dst, int max)
 
 void CSoundCardTxRx::rewindRing(int n)
 {
+    // Never further back than the oldest sample the ring still holds.
+    const int unread = (m_writeIndex - m_readIndex + kRingSize) % kRingSize;
+    n = qBound(0, n, m_fill - unread);
     m_readIndex = int(((qint64(m_readIndex) - n) % kRingSize + kRingSize) % kRingSize);
 }
