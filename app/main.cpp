@@ -1,10 +1,12 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/apppaths.h"
+#include "app/mainwindow.h"
 #include "app/settings.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
+
+#include <memory>
 
 int main(int argc, char* argv[])
 {
@@ -15,14 +17,14 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral("4.0"));
 
     Settings::setPath(Settings::pathFromArguments(QCoreApplication::arguments(),
-                                                  QCoreApplication::applicationDirPath(),
+                                                  AppPaths::writableDirectory(),
                                                   QCoreApplication::applicationName()));
 
-    QMainWindow window;
-    window.setObjectName(QStringLiteral("MainWindow"));
-    window.setWindowTitle(QStringLiteral("Velkora32"));
-    window.setCentralWidget(new QLabel(QObject::tr("Velkora32"), &window));
-    window.resize(900, 600);
-    window.show();
-    return app.exec();
+    auto window = std::make_unique<MainWindow>();
+    if (!window->startedOk())
+        return 1;
+    window->show();
+    const int code = app.exec();
+    window.reset(); // writes the remaining settings before the application goes
+    return code;
 }

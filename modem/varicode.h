@@ -78,4 +78,8 @@ quint16 decodeTable8(int index);
 // pair to the encoder's SetCode (which may be null).
 void fillDecodeTable(CPskBitEncode* encoder);
 
+// Sets every entry of the decode table back to 0 (the decoder's constructor
+// does this before the transceiver fills it).
+void clearDecodeTable();
+
 } // namespace Varicode

@@ -1,0 +1,464 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/mainwindow.h"
+
+#include "app/apppaths.h"
+#include "app/dockstyle.h"
+#include "app/enterdouble.h"
+#include "app/settings.h"
+#include "app/stationstate.h"
+#include "app/statuspanetime.h"
+#include "audio/audioin.h"
+#include "audio/audioout.h"
+#include "display/phasescope.h"
+#include "display/spectrumtitlebar.h"
+#include "display/spectrumwidget.h"
+#include "modem/cwtables.h"
+#include "modem/psktxrx.h"
+#include "rig/selectportdlg.h"
+#include "rig/serialadapter.h"
+#include "text/rxview.h"
+#include "text/txview.h"
+
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDebug>
+#include <QDockWidget>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QStatusBar>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<MainWindow*> g_instance{nullptr};
+
+QString frequencyText(double fq)
+{
+    return QString::number(fq, 'f', 2);
+}
+
+void showCwTableMessages(QWidget* parent, const QList<CCwTableMessage>& messages)
+{
+    for (const CCwTableMessage& m : messages) {
+        if (m.severity == CCwTableMessage::Critical)
+            QMessageBox::critical(parent, m.title, m.text, QMessageBox::Close);
+        else
+            QMessageBox::warning(parent, m.title, m.text, QMessageBox::Close);
+    }
+}
+
+} // namespace
+
+MainWindow* MainWindow::instance()
+{
+    return g_instance.load(std::memory_order_acquire);
+}
+
+bool MainWindow::transmitSampleHook(qint16* samples, int count)
+{
+    MainWindow* w = instance();
+    if (!w || !w->m_modem)
+        return false;
+    return w->m_modem->GenerateTxSamples(samples, count) != 0;
+}
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent)
+{
+    // Morse tables first: without "ENG" there is no program.
+    QList<CCwTableMessage> messages;
+    const bool haveEnglish = CwTables::loadAll(AppPaths::dataDirectory(), &messages);
+    showCwTableMessages(this, messages);
+    if (!haveEnglish) {
+        m_startedOk = false;
+        return;
+    }
+
+    m_modeList << QStringLiteral("BPSK31") << QStringLiteral("BPSK63") << QStringLiteral("BPSK125")
+               << QStringLiteral("BPSK250");
+
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowTitle(QStringLiteral("Velkora32"));
+    setDockNestingEnabled(true);
+    setAnimated(true);
+    setWindowIcon(QIcon(QStringLiteral(":/icon.bmp")));
+
+    setStatusBar(new QStatusBar(this));
+    m_txLabel = new QLabel(QStringLiteral("Tx: "), this);
+    m_txLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_txLabel->setFixedWidth(80);
+    m_txLabel->installEventFilter(this);
+    m_rxLabel = new QLabel(QStringLiteral("Rx: "), this);
+    m_rxLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_rxLabel->setFixedWidth(80);
+    m_dateLabel = new QLabel(this);
+    m_clock = new StatusPaneTime(this);
+    statusBar()->addPermanentWidget(m_txLabel);
+    statusBar()->addPermanentWidget(m_rxLabel);
+    statusBar()->addPermanentWidget(m_dateLabel);
+    statusBar()->addPermanentWidget(m_clock);
+    statusBar()->addWidget(new QLabel(this));
+
+    m_spectrum = new SpectrumWidget(this);
+    m_spectrum->setObjectName(QStringLiteral("SpectrumWidget"));
+    m_spectrumDock = makeDock(QStringLiteral("Spectrum"), tr("Spectrum"), Qt::BottomDockWidgetArea, m_spectrum);
+    m_titleBar = new SpectrumTitleBar(m_spectrumDock);
+    m_titleBar->setModeList(m_modeList);
+    statusBar()->addWidget(m_titleBar);
+    m_rxView = new CRxView(this);
+    m_rxView->setObjectName(QStringLiteral("rxView"));
+    m_rxDock = makeDock(QStringLiteral("DockOutputWidget"), tr("RX"), Qt::LeftDockWidgetArea, m_rxView);
+    m_txView = new CTxView(this);
+    m_txView->setObjectName(QStringLiteral("InputWidget"));
+    m_txDock = makeDock(QStringLiteral("DockInputWidget"), tr("TX"), Qt::RightDockWidgetArea, m_txView);
+    m_phaseScope = new PhaseScope(this);
+    m_phaseScope->setObjectName(QStringLiteral("PhaseScope"));
+    m_phaseDock = makeDock(QStringLiteral("PhaseScope"), tr("Phase"), Qt::RightDockWidgetArea, m_phaseScope);
+
+    restoreLayout();
+
+    m_audioIn = new AudioIn(this);
+    m_audioIn->Start();
+    m_audioOut = new AudioOut(this);
+    m_audioOut->setSampleProvider(&MainWindow::transmitSampleHook);
+
+    m_modem = new CPskTxRx(m_currentMode, this);
+    m_modem->setTxCharSource(m_txView);
+
+    slotModeChanged(m_currentMode);
+
+    connect(this, &MainWindow::signalAddTxText, m_txView, &CTxView::slotAddTxText);
+    connect(m_modem, &CPskTxRx::signalCharReceived, m_rxView, &CRxView::slotCharReceived);
+    connect(m_txView, &CTxView::signalTxEcho, m_rxView, &CRxView::slotTxEcho);
+    connect(m_spectrum, &SpectrumWidget::signalFqChanged, m_modem, &CPskTxRx::slotFqChanged);
+    connect(m_audioIn, &AudioIn::notify, this, &MainWindow::slotAudioInputReady, Qt::QueuedConnection);
+    connect(m_audioOut, &AudioOut::signalStopAudioOut, this, &MainWindow::stopAudioOut, Qt::QueuedConnection);
+    connect(m_titleBar->sliderBrightness, &QSlider::valueChanged, m_spectrum, &SpectrumWidget::slotBrightness);
+    connect(m_titleBar->sliderContrast, &QSlider::valueChanged, m_spectrum, &SpectrumWidget::slotContrast);
+    connect(m_titleBar->checkBoxAFC, &QCheckBox::stateChanged, this, &MainWindow::slotAFC);
+    connect(m_titleBar->checkBoxLock, &QCheckBox::stateChanged, m_spectrum, &SpectrumWidget::slotLock);
+    connect(m_titleBar->checkBoxLock, &QCheckBox::stateChanged, this, &MainWindow::slotLock);
+    connect(m_titleBar->checkBoxSQ, &QCheckBox::stateChanged, this, &MainWindow::slotSQ);
+    connect(m_titleBar->comboBox, &QComboBox::currentTextChanged, this, &MainWindow::slotModeChanged);
+    connect(m_modem, &CPskTxRx::signalPskSymbol, m_phaseScope, &PhaseScope::onPskSymbol);
+
+    m_clockTimer = startTimer(1000);
+    updateClock();
+
+    const auto ticked = [](QCheckBox* box) { return box->checkState() != Qt::Unchecked ? 1 : 0; };
+    m_modem->Command(51, ticked(m_titleBar->checkBoxAFC), 0, 0);
+    m_modem->Command(77, ticked(m_titleBar->checkBoxSQ), 0, 0);
+    m_modem->Command(54, ticked(m_titleBar->checkBoxLock), 0, 0);
+    m_spectrum->slotLock(m_titleBar->checkBoxLock->checkState());
+
+    g_instance.store(this, std::memory_order_release);
+}
+
+MainWindow::~MainWindow()
+{
+    // The output callback must find no window before the parts it uses go.
+    g_instance.store(nullptr, std::memory_order_release);
+    if (m_modem)
+        m_modem->setTxCharSource(nullptr);
+    delete m_audioIn;
+    m_audioIn = nullptr;
+    delete m_audioOut;
+    m_audioOut = nullptr;
+    // Comport writes "Comport" and closes the port as a member; the modem,
+    // panes and displays save their keys as children.
+}
+
+QDockWidget* MainWindow::makeDock(const QString& name, const QString& title, Qt::DockWidgetArea area,
+                                  QWidget* widget)
+{
+    if (!widget)
+        return nullptr;
+    widget->adjustSize();
+    auto* dock = new QDockWidget(this);
+    dock->setWidget(widget);
+    dock->setObjectName(name);
+    dock->setWindowTitle(title);
+    dock->setAllowedAreas(Qt::AllDockWidgetAreas);
+    addDockWidget(area, dock);
+    dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable
+                      | QDockWidget::DockWidgetFloatable | QDockWidget::DockWidgetVerticalTitleBar);
+    auto* style = new DockStyle;
+    style->setParent(dock);
+    dock->setStyle(style);
+    dock->adjustSize();
+    return dock;
+}
+
+void MainWindow::restoreLayout()
+{
+    Settings settings;
+    StationState::setTxEchoEnabled(settings.value(QStringLiteral("echo"), true).toBool());
+    settings.beginGroup(QStringLiteral("Panels"));
+    const QByteArray geometry = settings.value(QStringLiteral("geometry")).toByteArray();
+    const QByteArray state = settings.value(QStringLiteral("state")).toByteArray();
+    settings.endGroup();
+    if (geometry.isEmpty() || !restoreGeometry(geometry))
+        setGeometry(33, 95, 892, 583);
+    if (state.isEmpty() || !restoreState(state, 0))
+        applyBuiltInLayout();
+    settings.beginGroup(QStringLiteral("RxTx"));
+    m_currentMode = settings.value(QStringLiteral("mode"), QStringLiteral("BPSK31")).toString();
+    settings.endGroup();
+}
+
+// The first-start layout: the macro and log bars one above the other at the
+// top; below, the receive pane, the transmit pane, and a row with the
+// waterfall left of the phase scope.
+void MainWindow::applyBuiltInLayout()
+{
+    setCorner(Qt::TopLeftCorner, Qt::TopDockWidgetArea);
+    setCorner(Qt::TopRightCorner, Qt::TopDockWidgetArea);
+    setCorner(Qt::BottomLeftCorner, Qt::BottomDockWidgetArea);
+    setCorner(Qt::BottomRightCorner, Qt::BottomDockWidgetArea);
+
+    QList<QDockWidget*> top;
+    for (QDockWidget* d : {m_macroDock, m_logDock})
+        if (d)
+            top << d;
+    for (QDockWidget* d : top) {
+        addDockWidget(Qt::TopDockWidgetArea, d, Qt::Vertical);
+        d->show();
+    }
+
+    QList<QDockWidget*> column;
+    for (QDockWidget* d : {m_rxDock, m_txDock, m_spectrumDock})
+        if (d)
+            column << d;
+    for (QDockWidget* d : column) {
+        addDockWidget(Qt::BottomDockWidgetArea, d, Qt::Vertical);
+        d->show();
+    }
+    if (m_spectrumDock && m_phaseDock) {
+        splitDockWidget(m_spectrumDock, m_phaseDock, Qt::Horizontal);
+        m_phaseDock->show();
+        resizeDocks({m_spectrumDock, m_phaseDock}, {789, 97}, Qt::Horizontal);
+    }
+    if (column.size() == 3)
+        resizeDocks(column, {261, 82, 87}, Qt::Vertical);
+    if (!top.isEmpty())
+        resizeDocks(top, QList<int>(top.size(), 41), Qt::Vertical);
+}
+
+void MainWindow::saveLayout()
+{
+    Settings settings;
+    settings.setValue(QStringLiteral("echo"), StationState::txEchoEnabled());
+    const QByteArray geometry = saveGeometry();
+    const QByteArray state = saveState(0);
+    settings.beginGroup(QStringLiteral("Panels"));
+    settings.setValue(QStringLiteral("geometry"), geometry);
+    settings.setValue(QStringLiteral("state"), state);
+    settings.endGroup();
+    settings.beginGroup(QStringLiteral("RxTx"));
+    settings.setValue(QStringLiteral("mode"), m_currentMode);
+    settings.endGroup();
+    qDebug().noquote() << "QByteArray::fromHex(" + geometry.toHex() + "); // geometry\n";
+    qDebug().noquote() << "QByteArray::fromHex(" + state.toHex() + "); // state\n";
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_startedOk)
+        saveLayout();
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::slotAudioInputReady(int numBytes)
+{
+    if (numBytes != 0 && m_audioIn)
+        m_audioIn->readAvailable(m_inputAccumulator);
+
+    const int n = int(m_inputAccumulator.size() / 2);
+    if (n == 0)
+        return;
+    const auto* samples = reinterpret_cast<const qint16*>(m_inputAccumulator.constData());
+
+    bool blockFull = false;
+    for (int i = 0; i < n; ++i) {
+        m_displayBlock[m_displayFill] = float(samples[i]);
+        if (++m_displayFill == kDisplayBlockSize) {
+            m_displayFill = 0;
+            blockFull = true;
+            break; // the rest of this batch skips the display, not the modem
+        }
+    }
+    if (m_modem)
+        m_modem->ReceiveSamples(samples, n);
+    m_inputAccumulator.remove(0, 2 * n);
+
+    if (blockFull && m_spectrum) {
+        m_spectrum->updateWaterfall(m_displayBlock.data());
+        m_spectrum->repaint();
+    }
+}
+
+void MainWindow::slotRxFqNotified(double fq)
+{
+    if (m_rxLabel)
+        m_rxLabel->setText(QStringLiteral("Rx: %1").arg(frequencyText(fq)));
+}
+
+void MainWindow::slotTxFqNotified(double fq)
+{
+    if (!m_txLabel)
+        return;
+    const QString colour = StationState::isTransmitting() ? QStringLiteral("red") : QStringLiteral("black");
+    m_txLabel->setText(QStringLiteral("<font color='%1' >Tx: %2</font>").arg(colour, frequencyText(fq)));
+}
+
+bool MainWindow::isOutputActive() const
+{
+    return m_audioOut && m_audioOut->isActive();
+}
+
+void MainWindow::startAudioOut()
+{
+    m_comport.ptt(true);
+    m_modem->SetTransmit(1);
+    if (!isOutputActive())
+        m_audioOut->Start();
+    StationState::setTransmitting(true);
+    m_txLabel->setText(m_txLabel->text().replace(QLatin1String("black"), QLatin1String("red")));
+}
+
+void MainWindow::stopAudioOut()
+{
+    m_audioOut->Stop();
+    m_modem->SetTransmit(0);
+    m_comport.ptt(false);
+    StationState::setTransmitting(false);
+    m_txLabel->setText(m_txLabel->text().replace(QLatin1String("red"), QLatin1String("black")));
+}
+
+void MainWindow::onTxToggle()
+{
+    if (isOutputActive())
+        stopAudioOut();
+    else
+        startAudioOut();
+}
+
+void MainWindow::onTxStart()
+{
+    if (isOutputActive())
+        m_modem->SetTransmit(0);
+    startAudioOut();
+}
+
+void MainWindow::getTxChar(quint32& ch)
+{
+    if (m_txView)
+        m_txView->slotGetChar(ch);
+}
+
+void MainWindow::slotModeChanged(const QString& mode)
+{
+    m_currentMode = mode;
+    if (m_titleBar) {
+        QComboBox* box = m_titleBar->comboBox;
+        const QSignalBlocker blocker(box);
+        box->setCurrentIndex(box->findText(mode, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    }
+    int rate = 0;
+    if (mode.contains(QLatin1String("BPSK31")))
+        rate = 3125;
+    else if (mode.contains(QLatin1String("BPSK63")))
+        rate = 6250;
+    else if (mode.contains(QLatin1String("BPSK125")))
+        rate = 12500;
+    else if (mode.contains(QLatin1String("BPSK250")))
+        rate = 25000;
+    if (rate && m_modem)
+        m_modem->Command(90, rate, 0, 0);
+}
+
+void MainWindow::slotAFC(int state)
+{
+    m_modem->Command(51, state != 0 ? 1 : 0, 0, 0);
+}
+
+void MainWindow::slotLock(int state)
+{
+    m_modem->Command(54, state != 0 ? 1 : 0, 0, 0);
+}
+
+void MainWindow::slotSQ(int state)
+{
+    m_modem->Command(77, state != 0 ? 1 : 0, 0, 0);
+}
+
+void MainWindow::onComportRead()
+{
+    m_comport.discardIncoming();
+}
+
+void MainWindow::connectPortReader()
+{
+    if (SerialPortAdapter* port = m_comport.port())
+        connect(port, &SerialPortAdapter::readyRead, this, &MainWindow::onComportRead, Qt::UniqueConnection);
+}
+
+void MainWindow::slotSelectPort()
+{
+    SelectPortDlg dialog(m_comport.portNumber(), this);
+    if (dialog.exec() != QDialog::Accepted) {
+        statusBar()->showMessage(tr("Rejected"), 3000);
+        return;
+    }
+    m_comport.close();
+    m_comport.reconfigureWithDefaults(dialog.port());
+    if (m_comport.isOpen())
+        connectPortReader();
+}
+
+void MainWindow::updateClock()
+{
+    QDateTime now = QDateTime::currentDateTime();
+    now = m_clock->isLocal() ? now.toLocalTime() : now.toUTC();
+    m_dateLabel->setText(now.toString(QStringLiteral("dd.MM.yyyy")));
+    m_clock->setText(now.toString(QStringLiteral("hh:mm:ss")));
+}
+
+void MainWindow::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == m_clockTimer)
+        updateClock();
+    else
+        QMainWindow::timerEvent(event);
+}
+
+void MainWindow::askTxFrequency()
+{
+    double rx = 0.0;
+    double tx = 0.0;
+    m_modem->GetFrequencies(&rx, &tx);
+    EnterDouble dialog(this);
+    dialog.spinBox()->setSingleStep(0.01);
+    dialog.label()->setText(tr("TX fq: "));
+    dialog.spinBox()->setValue(tx);
+    dialog.setWindowTitle(tr("Enter TX frequency"));
+    if (dialog.exec() == QDialog::Accepted)
+        m_modem->SetFrequencies(rx, dialog.spinBox()->value());
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_txLabel && event->type() == QEvent::MouseButtonPress) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton)
+            onTxToggle();
+        else if (mouse->button() == Qt::RightButton)
+            askTxFrequency();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,139 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "rig/comport.h"
+
+#include <QByteArray>
+#include <QMainWindow>
+#include <QStringList>
+
+#include <array>
+
+class AudioIn;
+class AudioOut;
+class CPskTxRx;
+class CRxView;
+class CTxView;
+class PhaseScope;
+class QDockWidget;
+class QLabel;
+class SpectrumTitleBar;
+class SpectrumWidget;
+class StatusPaneTime;
+
+// The one top-level window and the owner of everything else: sound input and
+// output, the modem, the receive and transmit panes, the displays and the
+// push-to-talk port. It builds them in a fixed order, places them in docks
+// and the status bar, and runs the sound-input path (captured audio to modem
+// and waterfall) and the transmit switch (push-to-talk, modem, output
+// stream, Tx label colour). GUI thread; the transmit-sample hook it offers
+// the output stream runs on the audio output thread.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    static constexpr int kDisplayBlockSize = 2048;
+
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // False when the window could not start (no "ENG" Morse table); the
+    // message has been shown and the program ends.
+    bool startedOk() const { return m_startedOk; }
+
+    // The window whose hooks are live; null until construction has ended.
+    static MainWindow* instance();
+    // Output callback's hook: fills count samples; false when the
+    // transmission has ended or there is no window.
+    static bool transmitSampleHook(qint16* samples, int count);
+
+    const QStringList& modeList() const { return m_modeList; }
+    QString currentMode() const { return m_currentMode; }
+
+    // Parts, for the command slots and for tests.
+    CPskTxRx* modem() const { return m_modem; }
+    CRxView* rxView() const { return m_rxView; }
+    CTxView* txView() const { return m_txView; }
+    SpectrumWidget* spectrum() const { return m_spectrum; }
+    SpectrumTitleBar* titleBar() const { return m_titleBar; }
+    PhaseScope* phaseScope() const { return m_phaseScope; }
+    AudioIn* audioIn() const { return m_audioIn; }
+    AudioOut* audioOut() const { return m_audioOut; }
+    Comport& comport() { return m_comport; }
+    QLabel* txLabel() const { return m_txLabel; }
+    QLabel* rxLabel() const { return m_rxLabel; }
+    QLabel* dateLabel() const { return m_dateLabel; }
+    StatusPaneTime* clock() const { return m_clock; }
+    const QByteArray& inputAccumulator() const { return m_inputAccumulator; }
+    int displayFill() const { return m_displayFill; }
+    const float* displayBlock() const { return m_displayBlock.data(); }
+    bool isOutputActive() const;
+
+    // The clock's text for a moment, as the timer shows it.
+    void updateClock();
+
+signals:
+    void signalAddTxText(const QString& text);
+
+public slots:
+    void slotAudioInputReady(int numBytes);
+    void slotRxFqNotified(double fq);
+    void slotTxFqNotified(double fq);
+    void onTxToggle();
+    void onTxStart();
+    void startAudioOut();
+    void stopAudioOut();
+    void getTxChar(quint32& ch);
+    void slotModeChanged(const QString& mode);
+    void slotAFC(int state);
+    void slotLock(int state);
+    void slotSQ(int state);
+    void onComportRead();
+    void slotSelectPort();
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QDockWidget* makeDock(const QString& name, const QString& title, Qt::DockWidgetArea area,
+                          QWidget* widget);
+    void restoreLayout();
+    void applyBuiltInLayout();
+    void saveLayout();
+    void connectPortReader();
+    void askTxFrequency();
+
+    // Constructed first: reads "Comport" and opens the port.
+    Comport m_comport;
+    bool m_startedOk = true;
+    QString m_currentMode;
+    QStringList m_modeList;
+
+    CRxView* m_rxView = nullptr;
+    CTxView* m_txView = nullptr;
+    SpectrumWidget* m_spectrum = nullptr;
+    PhaseScope* m_phaseScope = nullptr;
+    QLabel* m_rxLabel = nullptr;
+    QLabel* m_txLabel = nullptr;
+    QLabel* m_dateLabel = nullptr;
+    StatusPaneTime* m_clock = nullptr;
+    SpectrumTitleBar* m_titleBar = nullptr;
+    AudioIn* m_audioIn = nullptr;
+    AudioOut* m_audioOut = nullptr;
+    CPskTxRx* m_modem = nullptr;
+
+    QDockWidget* m_rxDock = nullptr;
+    QDockWidget* m_txDock = nullptr;
+    QDockWidget* m_spectrumDock = nullptr;
+    QDockWidget* m_logDock = nullptr;
+    QDockWidget* m_macroDock = nullptr;
+    QDockWidget* m_phaseDock = nullptr;
+
+    QByteArray m_inputAccumulator;
+    std::array<float, kDisplayBlockSize> m_displayBlock{};
+    int m_displayFill = 0;
+    int m_clockTimer = 0;
+};
