@@ -26,7 +26,8 @@ public:
 
     virtual void SetBaud(double baud);
     void setFrequency(double fq);
-    // Refuses (returns false, changes nothing) a rate of kMaxSampleRate or more.
+    // Refuses (returns false, changes nothing) a rate of kMaxSampleRate or
+    // more, a negative rate and NaN.
     bool setSampleRate(double rate);
     void reset();
     void setSymbolSink(CPskBitDecode* sink) { m_sink = sink; }
@@ -42,11 +43,16 @@ public:
     quint16 symbolStep() const { return m_symStep; }
     int movingSumLength() const { return m_n; }
     int timingCorrection() const { return m_correction; }
+    // Candidate symbol clock (before the pull) at the last detected transition.
+    int lastTransitionClock() const { return m_lastTransitionClock; }
 
 signals:
     void signalFqChanged(double fq);
 
 private:
+    void decimatedSample();
+    void setMovingSumLength(int n);
+
     CPskBitDecode* m_sink = nullptr;
     double m_frequency = 1000.0;
     double m_sampleRate = 0.0;
@@ -68,4 +74,5 @@ private:
     int m_sinceTransition = 0;
     qint32 m_prevU = 0, m_prevV = 0;
     quint8 m_transitionSeen = 0;
+    int m_lastTransitionClock = 0;
 };

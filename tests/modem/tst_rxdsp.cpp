@@ -1,0 +1,357 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/settings.h"
+#include "modem/pskdecode.h"
+#include "modem/pskrxalgorithms.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace {
+
+const double kPi = std::acos(-1.0);
+
+// Stands in for the decoder: keeps every symbol the receiver hands over.
+class SymbolRecorder : public CPskBitDecode
+{
+public:
+    struct Symbol {
+        int i, q, level;
+    };
+    std::vector<Symbol> symbols;
+    int resets = 0;
+
+    void ReceiveBit(int) override {}
+    void ReceiveSymbol(int i, int q, int level) override { symbols.push_back({i, q, level}); }
+    void Reset() override { ++resets; }
+    void MeasureQuality(int, int, int) override {}
+};
+
+// BPSK idle with raised-cosine transitions: the carrier reverses every
+// symbol, so its envelope falls to zero in mid-symbol. offset shifts the
+// symbol grid by a fraction of a symbol.
+std::vector<qint16> idleSignal(double rate, double baud, double fq, double seconds, double offset)
+{
+    std::vector<qint16> out(size_t(rate * seconds));
+    const double samplesPerSymbol = rate / baud;
+    for (size_t n = 0; n < out.size(); ++n) {
+        const double t = n / samplesPerSymbol + offset;
+        const double frac = t - std::floor(t);
+        const double sign = (long(std::floor(t)) % 2) ? 1.0 : -1.0;
+        const double envelope = sign * std::cos(kPi * frac);
+        out[n] = qint16(8000.0 * envelope * std::cos(2 * kPi * fq * n / rate));
+    }
+    return out;
+}
+
+std::vector<qint16> carrier(double rate, double fq, double amplitude, double phase, double seconds)
+{
+    std::vector<qint16> out(size_t(rate * seconds));
+    for (size_t n = 0; n < out.size(); ++n)
+        out[n] = qint16(amplitude * std::cos(2 * kPi * fq * n / rate + phase));
+    return out;
+}
+
+void feed(CPskRxAlgorithms& rx, const std::vector<qint16>& samples)
+{
+    rx.ProcessSamples(samples.data(), int(samples.size()));
+}
+
+// The frequency the 16-bit NCO really runs at, so a test carrier sits at
+// exactly zero after the mixer.
+double ncoFrequency(const CPskRxAlgorithms& rx)
+{
+    return rx.ncoStep() * rx.sampleRate() / 65536.0;
+}
+
+} // namespace
+
+class TestRxDsp : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        Settings::setPath(m_dir.filePath(QStringLiteral("rx.ini")));
+    }
+
+    void stepsFollowRateAndBaud_data()
+    {
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<double>("baud");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("decimation");
+        // 500 decimated samples per second at 31.25 baud: step = 65536 * 500 * (baud / 31.25) / rate.
+        QTest::newRow("11025, 31.25") << 11025.0 << 31.25 << 22 << 2972;
+        QTest::newRow("11025, 62.5") << 11025.0 << 62.5 << 22 << 5944;
+        QTest::newRow("11025, 250") << 11025.0 << 250.0 << 22 << 23777;
+        QTest::newRow("8000, 31.25") << 8000.0 << 31.25 << 16 << 4096;
+        QTest::newRow("48000, 31.25") << 48000.0 << 31.25 << 96 << 682;
+    }
+    void stepsFollowRateAndBaud()
+    {
+        QFETCH(double, rate);
+        QFETCH(double, baud);
+        QFETCH(int, length);
+        QFETCH(int, decimation);
+        CPskRxAlgorithms rx;
+        QVERIFY(rx.setSampleRate(rate));
+        rx.SetBaud(baud);
+        QCOMPARE(rx.movingSumLength(), length);
+        QCOMPARE(int(rx.decimationStep()), decimation);
+        QCOMPARE(int(rx.symbolStep()), 4096);
+
+        CPskRxAlgorithms other; // baud first, rate second: same step
+        other.SetBaud(baud);
+        other.setSampleRate(rate);
+        QCOMPARE(other.decimationStep(), rx.decimationStep());
+    }
+
+    void ncoStep()
+    {
+        CPskRxAlgorithms rx;
+        QSignalSpy spy(&rx, &CPskRxAlgorithms::signalFqChanged);
+        const struct {
+            double rate, fq;
+            int step;
+        } cases[] = {
+            {11025, 1000, 5944}, {8000, 1000, 8192}, {11025, -1000, 65536 - 5944}, {8000, 9000, 8192}, {0, 1000, 0},
+        };
+        for (const auto& c : cases) {
+            rx.setSampleRate(c.rate);
+            rx.setFrequency(c.fq);
+            QCOMPARE(int(rx.ncoStep()), c.step);
+            QCOMPARE(spy.takeFirst().at(0).toDouble(), c.fq);
+        }
+    }
+
+    void frequencyIsKeptInSettings()
+    {
+        {
+            Settings settings;
+            settings.remove(QStringLiteral("RxFq"));
+        }
+        {
+            CPskRxAlgorithms rx;
+            QCOMPARE(rx.frequency(), 1000.0);
+            rx.setFrequency(1234.5);
+        }
+        CPskRxAlgorithms rx;
+        QCOMPARE(rx.frequency(), 1234.5);
+        QCOMPARE(rx.sampleRate(), 11025.0);
+    }
+
+    void ratesBeyondTheSumBuffersAreRefused()
+    {
+        CPskRxAlgorithms rx;
+        rx.setFrequency(1500);
+        for (double bad : {64250.0, 96000.0, -8000.0, std::nan("")}) {
+            QVERIFY(!rx.setSampleRate(bad));
+            QCOMPARE(rx.sampleRate(), 11025.0);
+            QCOMPARE(rx.movingSumLength(), 22);
+            QCOMPARE(int(rx.decimationStep()), 2972);
+        }
+        QVERIFY(rx.setSampleRate(64249.0));
+        QCOMPARE(rx.movingSumLength(), 128);
+        // Full-scale noise through the longest sums: must stay inside them.
+        std::mt19937 rng(7);
+        std::vector<qint16> noise(64249);
+        for (auto& x : noise)
+            x = qint16(int(rng() % 65536) - 32768);
+        feed(rx, noise);
+    }
+
+    void rateZeroStopsTheMixer()
+    {
+        CPskRxAlgorithms rx;
+        SymbolRecorder sink;
+        rx.setSymbolSink(&sink);
+        rx.SetBaud(62.5);
+        QVERIFY(rx.setSampleRate(0.0));
+        QCOMPARE(rx.movingSumLength(), 0);
+        QCOMPARE(int(rx.ncoStep()), 0);
+        QCOMPARE(int(rx.decimationStep()), 5944);
+        rx.SetBaud(250.0);
+        QCOMPARE(int(rx.decimationStep()), 5944);
+        feed(rx, carrier(11025, 1000, 20000, 0, 1.0));
+        QVERIFY(!sink.symbols.empty());
+        for (const auto& s : sink.symbols)
+            QVERIFY(s.i == 0 && s.q == 0 && s.level == 30);
+    }
+
+    void silenceGivesLevel30AtTheSymbolRate_data()
+    {
+        QTest::addColumn<double>("baud");
+        QTest::newRow("31.25") << 31.25;
+        QTest::newRow("62.5") << 62.5;
+        QTest::newRow("125") << 125.0;
+        QTest::newRow("250") << 250.0;
+    }
+    void silenceGivesLevel30AtTheSymbolRate()
+    {
+        QFETCH(double, baud);
+        CPskRxAlgorithms rx;
+        SymbolRecorder sink;
+        rx.setSymbolSink(&sink);
+        rx.SetBaud(baud);
+        feed(rx, std::vector<qint16>(11025 * 4, 0));
+        QVERIFY(std::abs(double(sink.symbols.size()) - 4 * baud) <= 2.0);
+        for (const auto& s : sink.symbols)
+            QVERIFY(s.i == 0 && s.q == 0 && s.level == 30);
+    }
+
+    void resetReachesTheDecoder()
+    {
+        CPskRxAlgorithms rx;
+        SymbolRecorder sink;
+        rx.setSymbolSink(&sink);
+        rx.reset();
+        QCOMPARE(sink.resets, 1);
+    }
+
+    void carrierGivesAConstantVector()
+    {
+        CPskRxAlgorithms rx;
+        SymbolRecorder sink;
+        rx.setSymbolSink(&sink);
+        rx.setFrequency(1000);
+        const auto signal = carrier(11025, ncoFrequency(rx), 10000, 0.3, 3.0);
+        // The FIR's negative taps flip the vector once while the filters
+        // fill; after that nothing may move the clock.
+        rx.ProcessSamples(signal.data(), 11025);
+        const int correction = rx.timingCorrection();
+        const int transition = rx.lastTransitionClock();
+        rx.ProcessSamples(signal.data() + 11025, int(signal.size()) - 11025);
+        QCOMPARE(rx.timingCorrection(), correction);
+        QCOMPARE(rx.lastTransitionClock(), transition);
+        QVERIFY(sink.symbols.size() > 80);
+        const auto& ref = sink.symbols.back();
+        const double magnitude = std::hypot(ref.i, ref.q);
+        QVERIFY(magnitude > 1e6);
+        for (size_t k = 8; k < sink.symbols.size(); ++k) {
+            const auto& s = sink.symbols[k];
+            QVERIFY2(std::hypot(s.i - ref.i, s.q - ref.q) < 0.005 * magnitude, qPrintable(QString::number(k)));
+        }
+
+        // 20 dB more power is log2(100), 6.6 more halvings to reach 0.
+        CPskRxAlgorithms quiet;
+        SymbolRecorder quietSink;
+        quiet.setSymbolSink(&quietSink);
+        quiet.setFrequency(1000);
+        feed(quiet, carrier(11025, ncoFrequency(quiet), 1000, 0.3, 1.0));
+        const int step = ref.level - quietSink.symbols.back().level;
+        QVERIFY2(step == 6 || step == 7, qPrintable(QString::number(step)));
+    }
+
+    void mixerMirrorsThePhase_data()
+    {
+        QTest::addColumn<double>("shiftDeg");
+        QTest::newRow("+90") << 90.0;
+        QTest::newRow("-45") << -45.0;
+        QTest::newRow("180") << 180.0;
+    }
+    void mixerMirrorsThePhase()
+    {
+        QFETCH(double, shiftDeg);
+        double angles[2];
+        for (int k = 0; k < 2; ++k) {
+            CPskRxAlgorithms rx;
+            SymbolRecorder sink;
+            rx.setSymbolSink(&sink);
+            const double phase = 0.4 + k * shiftDeg * kPi / 180.0;
+            feed(rx, carrier(11025, ncoFrequency(rx), 8000, phase, 1.0));
+            angles[k] = std::atan2(sink.symbols.back().q, sink.symbols.back().i) * 180.0 / kPi;
+        }
+        // A carrier advanced by x degrees comes out of the mixer turned by -x.
+        const double turned = std::remainder(angles[1] - angles[0] + shiftDeg, 360.0);
+        QVERIFY2(std::abs(turned) < 2.0, qPrintable(QString::number(turned)));
+    }
+
+    void idlePutsTransitionsBetweenSamplingInstants_data()
+    {
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<double>("baud");
+        QTest::addColumn<double>("offset");
+        QTest::addColumn<double>("speed");
+        QTest::addColumn<int>("least");
+        QTest::addColumn<int>("most");
+        // The correction is averaged with a flooring shift, so without a rate
+        // error it may rest anywhere from -16 to 0; a transmitter 1% fast
+        // needs about +41 per symbol and one 1% slow about -41, half of which
+        // the pull towards the middle supplies.
+        QTest::newRow("31.25, grid 0") << 11025.0 << 31.25 << 0.0 << 1.0 << -16 << 0;
+        QTest::newRow("31.25, grid 0.3") << 11025.0 << 31.25 << 0.3 << 1.0 << -16 << 0;
+        QTest::newRow("31.25, grid 0.55") << 11025.0 << 31.25 << 0.55 << 1.0 << -16 << 0;
+        QTest::newRow("31.25, grid 0.8") << 11025.0 << 31.25 << 0.8 << 1.0 << -16 << 0;
+        QTest::newRow("250 at 11025") << 11025.0 << 250.0 << 0.6 << 1.0 << -16 << 0;
+        QTest::newRow("62.5 at 48000") << 48000.0 << 62.5 << 0.1 << 1.0 << -16 << 0;
+        QTest::newRow("125 at 8000") << 8000.0 << 125.0 << 0.45 << 1.0 << -16 << 0;
+        QTest::newRow("transmitter 1% slow") << 11025.0 << 31.25 << 0.3 << 0.99 << -40 << -20;
+        QTest::newRow("transmitter 1% fast") << 11025.0 << 31.25 << 0.7 << 1.01 << 5 << 25;
+    }
+    void idlePutsTransitionsBetweenSamplingInstants()
+    {
+        QFETCH(double, rate);
+        QFETCH(double, baud);
+        QFETCH(double, offset);
+        QFETCH(double, speed);
+        QFETCH(int, least);
+        QFETCH(int, most);
+        CPskRxAlgorithms rx;
+        SymbolRecorder sink;
+        rx.setSymbolSink(&sink);
+        rx.setSampleRate(rate);
+        rx.SetBaud(baud);
+        rx.setFrequency(1200);
+        feed(rx, idleSignal(rate, baud * speed, 1200, 600 / baud, offset));
+
+        // Half a symbol (32767 of 65536) from the sampling instants; the
+        // transition is seen at the first decimated sample (4096) after it.
+        const int clock = rx.lastTransitionClock();
+        QVERIFY2(std::abs(clock - 32767) <= 4608, qPrintable(QString::number(clock)));
+        const int correction = rx.timingCorrection();
+        QVERIFY2(correction >= least && correction <= most, qPrintable(QString::number(correction)));
+
+        // Sampled near the envelope peaks: clean reversals of nearly equal
+        // size (a quarter symbol off would lose 30%).
+        const size_t count = sink.symbols.size();
+        QVERIFY(count > 550);
+        double size = 0;
+        for (size_t k = count - 50; k < count; ++k)
+            size = std::max(size, std::hypot(sink.symbols[k].i, sink.symbols[k].q));
+        for (size_t k = count - 50; k < count; ++k) {
+            const auto& a = sink.symbols[k - 1];
+            const auto& b = sink.symbols[k];
+            QVERIFY(std::hypot(b.i, b.q) > 0.9 * size);
+            QVERIFY(double(a.i) * b.i + double(a.q) * b.q < -0.75 * size * size);
+        }
+    }
+
+    void shorterSumsDropTheirOldTail()
+    {
+        CPskRxAlgorithms rx;
+        SymbolRecorder sink;
+        rx.setSymbolSink(&sink);
+        rx.setSampleRate(48000);
+        feed(rx, carrier(48000, 1000, 20000, 0, 0.5));
+        rx.setSampleRate(11025);
+        sink.symbols.clear();
+        feed(rx, std::vector<qint16>(11025 * 2, 0));
+        // A stale tail would stay in the running sums as a false carrier.
+        QCOMPARE(sink.symbols.back().i, 0);
+        QCOMPARE(sink.symbols.back().q, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRxDsp)
+#include "tst_rxdsp.moc"
