@@ -11,6 +11,7 @@ VELKORA_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-tools-dev qt6-tools-dev-tools
     libgl-dev libsndfile1-dev portaudio19-dev libfftw3-dev
     xvfb xauth
+    pulseaudio pulseaudio-utils libasound2-plugins
 )
 
 velkora_install_packages() {

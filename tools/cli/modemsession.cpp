@@ -1,0 +1,186 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tools/cli/modemsession.h"
+
+#include "app/settings.h"
+#include "modem/psktxrx.h"
+
+#include <QObject>
+
+#include <algorithm>
+#include <cmath>
+
+namespace ModemSession {
+
+namespace {
+
+struct ModeEntry
+{
+    const char* name;
+    const char* modemName;
+    int baudHundredths;
+};
+
+// BPSK transceivers take the operator's mode name, which matches no entry of
+// the transceiver's own table and so builds BPSK; QPSK needs the exact name.
+constexpr ModeEntry kModes[] = {
+    {"BPSK31", "BPSK31", 3125},   {"BPSK63", "BPSK63", 6250},   {"BPSK125", "BPSK125", 12500},
+    {"BPSK250", "BPSK250", 25000}, {"QPSK31", "QPSK", 3125},     {"QPSK63", "QPSK", 6250},
+    {"QPSK125", "QPSK", 12500},   {"QPSK250", "QPSK", 25000},
+};
+
+const char* const kCharSets[] = {"ASCII8", "MMVari", "Alternate"};
+
+// Block size the sound card asks the transmitter for.
+constexpr int kTxBlock = 512;
+
+// Symbols of silence after the last sample: the front end's moving sums and
+// FIR hold about four symbols, and the last character needs its two 0 bits.
+constexpr int kFlushSymbols = 8;
+} // namespace
+
+QStringList modeNames()
+{
+    QStringList names;
+    for (const ModeEntry& m : kModes)
+        names << QString::fromLatin1(m.name);
+    return names;
+}
+
+bool parseMode(const QString& text, Mode* mode)
+{
+    for (const ModeEntry& m : kModes) {
+        if (text.compare(QLatin1String(m.name), Qt::CaseInsensitive) == 0) {
+            mode->name = QString::fromLatin1(m.name);
+            mode->modemName = QString::fromLatin1(m.modemName);
+            mode->baudHundredths = m.baudHundredths;
+            return true;
+        }
+    }
+    return false;
+}
+
+QStringList charSetNames()
+{
+    QStringList names;
+    for (const char* n : kCharSets)
+        names << QString::fromLatin1(n);
+    return names;
+}
+
+int parseCharSet(const QString& text)
+{
+    for (int i = 0; i < int(std::size(kCharSets)); ++i) {
+        if (text.compare(QLatin1String(kCharSets[i]), Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+PrivateSettings::PrivateSettings()
+    : m_previousPath(Settings::path())
+{
+    if (m_dir.isValid())
+        Settings::setPath(m_dir.filePath(QStringLiteral("velkora32-cli.ini")));
+}
+
+PrivateSettings::~PrivateSettings()
+{
+    Settings::setPath(m_previousPath);
+}
+
+void PrivateSettings::setCharSet(int charSet)
+{
+    Settings settings;
+    settings.beginGroup(QStringLiteral("Audio"));
+    settings.setValue(QStringLiteral("varicode"), charSet);
+}
+
+quint32 TextSource::nextTxWord()
+{
+    if (m_next >= m_text.size())
+        return TxWord::make(TxWord::kEnd);
+    return TxWord::make(TxWord::kChar, m_text.at(m_next++).unicode());
+}
+
+std::vector<qint16> transmit(const TxParams& params, const QString& text, bool* complete, double maxSeconds)
+{
+    CPskTxRx modem(params.mode.modemName);
+    modem.Command(90, params.mode.baudHundredths, 0, 0);
+    modem.SetSampleRates(params.sampleRate, params.sampleRate);
+    modem.SetFrequencies(params.frequency, params.frequency);
+    modem.Command(11, params.level, 0, 0);
+
+    TextSource source(text);
+    modem.setTxCharSource(&source);
+
+    // Without a limit from the caller: generously more than the longest word
+    // (21 bits plus the gap) per character, plus the key-up and the tail.
+    if (maxSeconds <= 0.0)
+        maxSeconds = (double(text.size()) * 24.0 + 1000.0) / params.mode.baud();
+    const double limit = maxSeconds * params.sampleRate;
+
+    std::vector<qint16> out;
+    qint16 block[kTxBlock];
+    bool ended = false;
+    modem.SetTransmit(1);
+    while (double(out.size()) < limit) {
+        ended = modem.GenerateTxSamples(block, kTxBlock) == 0;
+        out.insert(out.end(), block, block + kTxBlock);
+        if (ended)
+            break;
+    }
+    modem.SetTransmit(0);
+    modem.setTxCharSource(nullptr);
+    if (complete)
+        *complete = ended;
+    return out;
+}
+
+Receiver::Receiver(const RxParams& params, std::function<void(QChar)> onChar)
+    : m_params(params)
+    , m_modem(new CPskTxRx(params.mode.modemName))
+{
+    m_modem->Command(90, params.mode.baudHundredths, 0, 0);
+    m_modem->SetSampleRates(params.sampleRate, params.sampleRate);
+    m_modem->SetFrequencies(params.frequency, params.frequency);
+    if (params.afc)
+        m_modem->Command(51, 1, 0, 0);
+    if (params.squelch >= 0) {
+        m_modem->Command(77, 1, 0, 0);
+        m_modem->Command(80, params.squelch, 0, 0);
+    }
+    QObject::connect(m_modem, &CPskTxRx::signalCharReceived, m_modem, std::move(onChar));
+}
+
+Receiver::~Receiver()
+{
+    delete m_modem;
+}
+
+void Receiver::feed(const qint16* samples, size_t count)
+{
+    while (count > 0) {
+        const int n = int(std::min<size_t>(count, kBlockSize));
+        m_modem->ReceiveSamples(samples, n);
+        samples += n;
+        count -= size_t(n);
+    }
+}
+
+void Receiver::finish()
+{
+    const size_t n = size_t(std::ceil(kFlushSymbols * m_params.sampleRate / m_params.mode.baud()));
+    const std::vector<qint16> silence(n, 0);
+    feed(silence.data(), silence.size());
+}
+
+double Receiver::frequency() const
+{
+    double rx = 0.0;
+    double tx = 0.0;
+    m_modem->GetFrequencies(&rx, &tx);
+    return rx;
+}
+
+} // namespace ModemSession

@@ -1,0 +1,45 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <vector>
+
+typedef struct sf_private_tag SNDFILE;
+
+// Sound files through libsndfile: any format and rate it reads comes in as
+// 16-bit samples of the first channel; what we write is 16-bit mono WAV.
+namespace WavIo {
+
+// Reads a sound file block by block, so that a long recording never has to
+// fit in memory.
+class Reader
+{
+public:
+    Reader() = default;
+    ~Reader();
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+
+    // On failure returns false with a message naming the file in *error.
+    bool open(const QString& path, QString* error);
+    int sampleRate() const { return m_rate; }
+    int channels() const { return m_channels; }
+    // Up to max samples of the first channel into out; 0 at the end of the
+    // file. On a read error returns -1 with *error set.
+    int read(qint16* out, int max, QString* error);
+
+private:
+    SNDFILE* m_file = nullptr;
+    QString m_path;
+    int m_rate = 0;
+    int m_channels = 0;
+    std::vector<short> m_frames;
+};
+
+// Writes 16-bit PCM mono WAV. On failure returns false with *error set.
+bool write(const QString& path, const std::vector<qint16>& samples, int sampleRate, QString* error);
+
+} // namespace WavIo

@@ -1,0 +1,81 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+// libFuzzer target for ADIF reading. Any bytes as an ADIF file must read
+// without harm, and every record that decodes must become a log line that
+// reads back. Values taken from the input, written with the field writer,
+// must read back unchanged (or as absent when over 300 characters).
+#include "log/adif.h"
+#include "log/hamlog.h"
+
+#include <QBuffer>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+void readAnyFile(const QByteArray& bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    AdifReader reader(&buffer);
+    Adif::Fields fields;
+    while (reader.nextFields(fields)) {
+        for (const QString& value : fields)
+            check(value.size() <= Adif::kMaxValueLength);
+        CQsoData q;
+        if (!Adif::decodeRecord(fields, q))
+            continue;
+        check(q.valid && !q.call.isEmpty() && q.start.isValid());
+        const QString line = CHamLog::logLine(q);
+        check(line.count(u';') == CHamLog::kFieldCount && !line.contains(u'\n'));
+        CQsoData back;
+        check(CHamLog::parse(line, back));
+        check(back.start == q.start && back.frequencyB == q.frequencyB);
+    }
+}
+
+void writeAndReadBack(const QByteArray& bytes)
+{
+    const QList<QByteArray> pieces = bytes.split('\x01');
+    QString text = QStringLiteral("header <x>\n<EOH>\n");
+    QStringList values;
+    for (const QByteArray& piece : pieces) {
+        values << CHamLog::lineText(piece);
+        Adif::writeField(text, QStringLiteral("F%1").arg(values.size() - 1), values.last(),
+                         values.size() % 2 ? QStringView(u"S") : QStringView());
+    }
+    text += QStringLiteral("<eor>");
+    QBuffer buffer;
+    buffer.setData(text.toUtf8());
+    buffer.open(QIODevice::ReadOnly);
+    AdifReader reader(&buffer);
+    Adif::Fields fields;
+    check(reader.nextFields(fields));
+    for (int i = 0; i < values.size(); ++i) {
+        const QString& value = values.at(i);
+        const QString key = QStringLiteral("F%1").arg(i);
+        if (value.isEmpty() || value.size() > Adif::kMaxValueLength)
+            check(!fields.contains(key));
+        else
+            check(fields.value(key) == value);
+    }
+    check(!reader.nextFields(fields));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    readAnyFile(bytes);
+    writeAndReadBack(bytes);
+    return 0;
+}
