@@ -1,0 +1,62 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "display/phasescope.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+constexpr double kDegreesPerUnit = 8.381903171539307e-08; // 360 / 2^32
+} // namespace
+
+PhaseScope::PhaseScope(QWidget* parent)
+    : QWidget(parent)
+{
+    if (objectName().isEmpty())
+        setObjectName(QStringLiteral("PhaseScope"));
+    resize(180, 147);
+    setWindowTitle(tr("Form"));
+    setMinimumSize(50, 50);
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+}
+
+void PhaseScope::onPskSymbol(long dangle, long amp)
+{
+    m_history[m_next] = {std::int32_t(dangle), std::int32_t(amp)};
+    m_next = (m_next + 1) % kHistory;
+    // At 250 baud a queued update could merge symbols; every one is drawn.
+    repaint();
+}
+
+void PhaseScope::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setBrush(Qt::black);
+    const QRect area = rect();
+    const int radius = (std::min(width(), height()) - 1) / 2;
+    const QPoint centre((area.left() + area.right()) / 2, (area.top() + area.bottom()) / 2);
+    painter.drawEllipse(centre, radius, radius);
+
+    QPen pen;
+    pen.setWidth(2);
+    const double maxLength = 0.9 * radius;
+    // Storage order, not age order: the newest vector may be drawn under an
+    // older one, which is invisible at this size.
+    for (const Symbol& symbol : m_history) {
+        const double length = std::min(symbol.amp * radius * 0.001, maxLength);
+        if (length == 0.0)
+            continue;
+        const double degrees = symbol.dangle * kDegreesPerUnit;
+        // Distance from a quarter turn: 0 (red) at +-90 degrees, 120 (green)
+        // at 0 and 180 degrees.
+        const int hue = std::abs(int(degrees + 180) % 180 - 90) * 120 / 90;
+        pen.setColor(QColor::fromHsv(hue, 255, 255, 255));
+        painter.setPen(pen);
+        // QLineF angles run counter-clockwise from 3 o'clock; phase 0 points up.
+        painter.drawLine(QLineF::fromPolar(length, degrees + 90).translated(centre));
+    }
+}

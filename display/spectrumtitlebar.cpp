@@ -1,0 +1,55 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "display/spectrumtitlebar.h"
+
+#include "app/settings.h"
+
+#include <algorithm>
+
+namespace {
+const QString kBrightness = QStringLiteral("Brightness");
+const QString kContrast = QStringLiteral("Contrast");
+const QString kAfc = QStringLiteral("AFC");
+const QString kLock = QStringLiteral("Lock");
+const QString kSquelch = QStringLiteral("SQ");
+
+// A hand-edited file may hold anything; keep the box in a state it knows.
+Qt::CheckState checkState(const QVariant& stored)
+{
+    return Qt::CheckState(std::clamp(stored.toInt(), int(Qt::Unchecked), int(Qt::Checked)));
+}
+} // namespace
+
+SpectrumTitleBar::SpectrumTitleBar(QWidget* parent)
+    : QWidget(parent)
+{
+    setupUi(this);
+
+    // Restored before anyone is connected, so nothing downstream reacts; the
+    // owner pushes the states once after wiring.
+    Settings settings;
+    sliderBrightness->setValue(settings.value(kBrightness, 0).toInt());
+    sliderContrast->setValue(settings.value(kContrast, 0).toInt());
+    checkBoxAFC->setCheckState(checkState(settings.value(kAfc, 0)));
+    checkBoxLock->setCheckState(checkState(settings.value(kLock, 0)));
+    checkBoxSQ->setCheckState(checkState(settings.value(kSquelch, 0)));
+
+    // The signal measurements behind these fields are not wired up.
+    lineEditIMD->hide();
+    lineEditSN->hide();
+}
+
+SpectrumTitleBar::~SpectrumTitleBar()
+{
+    Settings settings;
+    settings.setValue(kBrightness, sliderBrightness->value());
+    settings.setValue(kContrast, sliderContrast->value());
+    settings.setValue(kAfc, int(checkBoxAFC->checkState()));
+    settings.setValue(kLock, int(checkBoxLock->checkState()));
+    settings.setValue(kSquelch, int(checkBoxSQ->checkState()));
+}
+
+void SpectrumTitleBar::setModeList(const QStringList& modes)
+{
+    comboBox->addItems(modes);
+}
