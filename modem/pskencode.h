@@ -5,9 +5,18 @@
 #include <QtGlobal>
 
 #include <array>
+#include <atomic>
 
 // Bit encoders: a character's Varicode word into one phase code per symbol.
-// Run on the audio output thread through the transceiver.
+//
+// The register holds the bits still to send, next bit in bit 31: two 0 bits,
+// then the word. Each symbol shifts one bit out; a 0 bit turns the phase by
+// half a turn (BPSK) or enters the convolutional code (QPSK), so an empty
+// register sends the idle reversals.
+//
+// Threads: everything runs on the audio output thread through the
+// transceiver, except that the GUI thread may flip the QPSK inversion flag,
+// which is atomic for that reason. The character set is fixed at creation.
 class CPskBitEncode
 {
 public:
@@ -45,10 +54,11 @@ public:
     CQpskEncode();
     void Reset() override;
     int NextSymbol(int* done) override;
-    void setInversion(bool on) { m_inversion = on; }
+    void setInversion(bool on) { m_inversion.store(on, std::memory_order_relaxed); }
+    bool inversion() const { return m_inversion.load(std::memory_order_relaxed); }
 
 private:
-    bool m_inversion = false;
+    std::atomic<bool> m_inversion{false};
     std::array<int, 32> m_table{};
     int m_state = 0;
 };

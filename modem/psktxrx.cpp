@@ -1,0 +1,623 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "modem/psktxrx.h"
+
+#include "app/codepage.h"
+#include "app/settings.h"
+#include "modem/pskdecode.h"
+#include "modem/pskencode.h"
+#include "modem/pskrxalgorithms.h"
+#include "modem/psktxalgorithms.h"
+#include "modem/replaydistance.h"
+#include "modem/varicode.h"
+
+#include <QMetaMethod>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+const char* const kModeNames[] = {"BPSK", "QPSK", "FSK", "QFSK"};
+constexpr int kModeCount = 4;
+
+// The symbol rate last chosen for each mode, shared by every transceiver
+// (there is one) so that a rebuilt modem comes back at the same speed.
+std::array<double, kModeCount> g_symbolRates = {31.25, 31.25, 31.25, 31.25};
+
+// AFC: the decoder's accumulator is in 2^32 per turn per symbol, scaled by
+// its averaging; this turns it into Hz at the reference rate.
+constexpr double kAfcScale = 47161840.0;
+
+// Spectrum geometry of the measurements: a 2048-point FFT at 11025 Hz.
+constexpr double kFftSize = 2048.0;
+constexpr double kFftRate = 11025.0;
+
+// Squelch: calls of ReceiveSamples the squelch stays open after the last
+// good quality figure.
+constexpr qint32 kSquelchHold = 20;
+
+void connectToSlot(QObject* sender, const QMetaMethod& signal, QObject* receiver, const char* slot)
+{
+    if (!receiver)
+        return;
+    const QMetaObject* meta = receiver->metaObject();
+    const int index = meta->indexOfSlot(QMetaObject::normalizedSignature(slot).constData());
+    if (index >= 0)
+        QObject::connect(sender, signal, receiver, meta->method(index));
+}
+
+} // namespace
+
+CPskTxRx::CPskTxRx(const QString& modeName, QObject* parent)
+    : CSoundCardTxRx(parent)
+    , m_work(kWorkSize, 0)
+{
+    for (int i = 0; i < kModeCount; ++i) {
+        if (modeName == QLatin1String(kModeNames[i])) {
+            m_mode = i;
+            break;
+        }
+    }
+    // No decoder, encoder or receive DSP exists for the frequency-shift
+    // modes; they run as BPSK rather than leave the modem without its parts.
+    if (m_mode != kModeQpsk)
+        m_mode = kModeBpsk;
+
+    m_charSetNames = QStringList{tr("ASCII8"), tr("MMVari"), tr("Alternate")};
+
+    m_txDsp = std::make_unique<CPskTxAlgorithms>();
+    connectToSlot(m_txDsp.get(), QMetaMethod::fromSignal(&CPskTxAlgorithms::signalFqChanged), parent,
+                  "slotTxFqNotified(double)");
+
+    m_rxDsp = std::make_unique<CPskRxAlgorithms>();
+    if (m_mode == kModeQpsk) {
+        m_encoder = std::make_unique<CQpskEncode>();
+        m_decoder = std::make_unique<CQpskDecode>();
+    } else {
+        m_encoder = std::make_unique<CBpskEncode>();
+        m_decoder = std::make_unique<CBpskDecode>();
+    }
+    m_decoder->setSymbolSink(this);
+    connectToSlot(m_rxDsp.get(), QMetaMethod::fromSignal(&CPskRxAlgorithms::signalFqChanged), parent,
+                  "slotRxFqNotified(double)");
+
+    double rxFq = 1000.0;
+    double txFq = 1000.0;
+    double inputRate = kNominalRate;
+    double outputRate = kNominalRate;
+    int set = kCharSetAscii8;
+    {
+        Settings settings;
+        rxFq = settings.value(QStringLiteral("RxFq"), 1000.0).toDouble();
+        txFq = settings.value(QStringLiteral("TxFq"), 1000.0).toDouble();
+        settings.beginGroup(QStringLiteral("Audio"));
+        set = settings.value(QStringLiteral("varicode"), 0).toInt();
+        // The audio classes default to 11025 too, so a first start without
+        // stored rates receives and sends at once.
+        settings.beginGroup(QStringLiteral("Input"));
+        const double inPpm = settings.value(QStringLiteral("ppm"), 0).toDouble();
+        const double inRate = settings.value(QStringLiteral("SampleRate"), kNominalRate).toDouble();
+        settings.endGroup();
+        settings.beginGroup(QStringLiteral("Output"));
+        const double outPpm = settings.value(QStringLiteral("ppm"), 0).toDouble();
+        const double outRate = settings.value(QStringLiteral("SampleRate"), kNominalRate).toDouble();
+        settings.endGroup();
+        settings.endGroup();
+        inputRate = (inPpm + 1e6) * inRate / 1e6;
+        outputRate = (outPpm + 1e6) * outRate / 1e6;
+    }
+    if (set < kCharSetAscii8 || set > kCharSetAlternate)
+        set = kCharSetAscii8;
+    m_charSet.store(set, std::memory_order_relaxed);
+
+    m_rxDsp->setSymbolSink(m_decoder.get());
+    applySampleRates(inputRate, outputRate);
+    m_decoder->setCharSink(this);
+    m_decoder->setCharSet(set);
+    m_encoder->setCharSet(set);
+    Varicode::fillDecodeTable(m_encoder.get());
+    m_txDsp->setFrequency(txFq);
+    m_rxDsp->setFrequency(rxFq);
+    if (m_mode == kModeQpsk) {
+        static_cast<CQpskEncode*>(m_encoder.get())->setInversion(false);
+        static_cast<CQpskDecode*>(m_decoder.get())->setInversion(false);
+    }
+
+    const double baud = g_symbolRates[m_mode];
+    m_baud.store(baud, std::memory_order_relaxed);
+    m_txDsp->setShiftAndBaud(0.0, baud);
+    m_rxDsp->SetBaud(baud);
+
+    // Tables the audio thread reads are built here, before any stream runs,
+    // so the callback never pays for (or races on) their first use.
+    CodePage::toByte(QChar(u' '));
+    CMMVari::instance();
+
+    setOwner(this);
+}
+
+CPskTxRx::~CPskTxRx()
+{
+    {
+        Settings settings;
+        settings.beginGroup(QStringLiteral("Audio"));
+        settings.setValue(QStringLiteral("varicode"), charSet());
+        settings.endGroup();
+    }
+    m_txDsp.reset();
+    m_encoder.reset();
+    m_rxDsp.reset();
+    m_decoder.reset();
+}
+
+void CPskTxRx::setCharSet(int set)
+{
+    if (set >= kCharSetAscii8 && set <= kCharSetAlternate)
+        m_charSet.store(set, std::memory_order_relaxed);
+}
+
+QString CPskTxRx::cwCallSign() const
+{
+    char16_t buffer[kMaxCallSign];
+    const int n = readCallSign(buffer);
+    return QString(reinterpret_cast<const QChar*>(buffer), n);
+}
+
+// ---------------------------------------------------------------------------
+// Frequencies and rates
+
+void CPskTxRx::applySampleRates(double inputRate, double outputRate)
+{
+    const bool usable = std::isfinite(inputRate) && inputRate >= 0.0;
+    m_inputRateAccepted = usable && m_rxDsp->setSampleRate(inputRate);
+    CSoundCardTxRx::SetSampleRates(m_inputRateAccepted ? inputRate : m_inputRate, outputRate);
+    m_txDsp->setSampleRate(outputRate);
+}
+
+void CPskTxRx::SetSampleRates(double inputRate, double outputRate)
+{
+    applySampleRates(inputRate, outputRate);
+}
+
+double CPskTxRx::txFrequency() const
+{
+    return m_txDsp->frequency();
+}
+
+double CPskTxRx::rxFrequency() const
+{
+    return m_rxDsp->frequency();
+}
+
+void CPskTxRx::setTxFrequency(double fq)
+{
+    m_txDsp->setFrequency(fq);
+}
+
+void CPskTxRx::setRxFrequency(double fq)
+{
+    m_rxDsp->setFrequency(fq);
+}
+
+void CPskTxRx::SetupReset()
+{
+    setTxFrequency(1000.0);
+    setRxFrequency(1000.0);
+}
+
+void CPskTxRx::GetFrequencies(double* rx, double* tx) const
+{
+    if (rx)
+        *rx = rxFrequency();
+    if (tx)
+        *tx = double(qint64(txFrequency() + 0.5));
+}
+
+void CPskTxRx::SetFrequencies(double rx, double tx)
+{
+    setRxFrequency(rx);
+    setTxFrequency(tx);
+}
+
+void CPskTxRx::slotFqChanged(double rx, double tx)
+{
+    const int distance = ReplayDistance::get();
+    if (distance != 0)
+        rewindRing(distance);
+    if (!txLock())
+        setTxFrequency(tx);
+    if (!rxLock())
+        setRxFrequency(rx);
+}
+
+void CPskTxRx::AfcStep()
+{
+    qint32 a = m_decoder->afcAccumulator();
+    const double fq = rxFrequency() - a / kAfcScale / 10.0;
+    m_decoder->setAfcAccumulator(a / 2);
+    setRxFrequency(fq);
+    if (!txLock())
+        setTxFrequency(m_txOffset + fq);
+}
+
+// ---------------------------------------------------------------------------
+// Receive
+
+void CPskTxRx::ReceiveSamples(const qint16* samples, int count)
+{
+    if (samples && count > 0)
+        CSoundCardTxRx::ReceiveSamples(samples, count);
+
+    const int n = takeFromRing(m_work.data(), kWorkSize);
+    m_rxDsp->ProcessSamples(m_work.data(), n);
+
+    if (m_afcOn && !isTransmitting()) {
+        ++m_rxBlockCounter;
+        if ((m_rxBlockCounter & 3) == 0)
+            AfcStep();
+    }
+    updateSquelch();
+}
+
+int CPskTxRx::decoderQuality() const
+{
+    return m_decoder->quality();
+}
+
+void CPskTxRx::updateSquelch()
+{
+    const bool good = decoderQuality() >= 31 - m_squelchThreshold;
+    if (m_squelchHold == 0)
+        m_squelchOpen = 0;
+    else
+        --m_squelchHold;
+    if (good) {
+        m_squelchOpen = 1;
+        m_squelchHold = kSquelchHold;
+    }
+}
+
+void CPskTxRx::CharReceived(int, QChar ch)
+{
+    if (m_squelchEnabled && !m_squelchOpen)
+        return;
+    emit signalCharReceived(ch);
+}
+
+void CPskTxRx::CodeReceived(int, quint16 value)
+{
+    if (m_squelchEnabled && !m_squelchOpen)
+        return;
+    // Byte values are shown as Latin-1; a double-byte value goes through the
+    // local code page, which mostly has no byte for it and shows '?'.
+    const quint8 byte = value < 256 ? quint8(value) : CodePage::toByte(QChar(value));
+    emit signalCharReceived(QChar::fromLatin1(char(byte)));
+}
+
+void CPskTxRx::SymbolReceived(int, int angle, int amplitude)
+{
+    emit signalPskSymbol(long(angle), long(amplitude));
+}
+
+// ---------------------------------------------------------------------------
+// Spectrum measurements
+
+double CPskTxRx::binMagnitude(int) const
+{
+    return 0.0;
+}
+
+double CPskTxRx::bin(int index) const
+{
+    return (index < 0 || index > 1023) ? 0.0 : binMagnitude(index);
+}
+
+int CPskTxRx::spectrumCentre() const
+{
+    const double c = rxFrequency() * kFftSize / kFftRate + 0.5;
+    // Out-of-range (also negative) frequencies read as "beyond the spectrum".
+    if (!(c >= 0.0 && c < 1024.0))
+        return -1;
+    return int(c);
+}
+
+double CPskTxRx::spectrumPeak(int c, double m) const
+{
+    const int span = int(0.5 + kFftSize * 16.0 * m / kFftRate);
+    double peak = bin(c);
+    for (int i = 1; i <= span; ++i)
+        peak = qMax(peak, qMax(bin(c - i), bin(c + i)));
+    return peak;
+}
+
+double CPskTxRx::imdLevel(int c, double m) const
+{
+    const int from = int(43.0 * m * kFftSize / kFftRate);
+    const int to = int(0.5 + kFftSize * 55.0 * m / kFftRate);
+    double level = -std::numeric_limits<double>::infinity();
+    for (int i = from; i <= to; ++i)
+        level = qMax(level, qMax(bin(c - i), bin(c + i)));
+    return std::isfinite(level) ? level : 0.0;
+}
+
+double CPskTxRx::noiseLevel(int c, double m) const
+{
+    const int from = int(60.0 * m * kFftSize / kFftRate);
+    const int to = int(0.5 + kFftSize * 70.0 * m / kFftRate);
+    double sum = 0.0;
+    int n = 0;
+    for (int i = from; i <= to; ++i, ++n)
+        sum += bin(c - i) + bin(c + i);
+    return n ? sum / (2.0 * n) : 0.0;
+}
+
+int CPskTxRx::measureImd()
+{
+    const int c = spectrumCentre();
+    if (c < 0)
+        return 0;
+    const double m = baud() / 31.25;
+    const int x = int(imdLevel(c, m) - spectrumPeak(c, m));
+    // While the other station idles (long runs of zero bits) the two tones
+    // stand alone and the figure is taken as it is; otherwise its sign turns.
+    return m_decoder->zeroRun() < 21 ? -x : x;
+}
+
+const char* CPskTxRx::imdText(int p1)
+{
+    if (m_mode == kModeFsk) {
+        m_imdText[0] = '\0';
+        return m_imdText;
+    }
+    const int x = int(Command(85, 0, 0, 0));
+    if (x < -7 || p1 != 0)
+        std::snprintf(m_imdText, sizeof m_imdText, "IMD: %d dB", -std::abs(x));
+    else
+        std::snprintf(m_imdText, sizeof m_imdText, "IMD:");
+    return m_imdText;
+}
+
+int CPskTxRx::snapFrequency(int fq) const
+{
+    const int c = int(double(fq) * kFftSize / kFftRate);
+    if (quint32(c - 50) > 925u)
+        return fq;
+
+    double peak = bin(c);
+    for (int i = 1; i <= 3; ++i)
+        peak = qMax(peak, qMax(bin(c - i), bin(c + i)));
+    double around = 0.0;
+    for (int i = 3; i <= 7; ++i)
+        around += bin(c - i) + bin(c + i);
+    around /= 10.0;
+    if (peak < around + 6.0)
+        return fq;
+
+    // Linear interpolation between neighbouring bins.
+    auto s = [this](double x) {
+        const int i = int(std::floor(x));
+        const double f = x - i;
+        return bin(i) * (1.0 - f) + bin(i + 1) * f;
+    };
+    // The centre about which the spectrum is most symmetric.
+    double bestX = c;
+    double bestMismatch = std::numeric_limits<double>::infinity();
+    for (int step = 0; step <= 26; ++step) {
+        const double x = c - 4 + step * 0.3;
+        double mismatch = 0.0;
+        for (int k = 0; k * 0.3 < 10.0; ++k) {
+            const double d = k * 0.3;
+            const double diff = s(x + d) - s(x - d);
+            mismatch += diff * diff;
+        }
+        if (mismatch < bestMismatch) {
+            bestMismatch = mismatch;
+            bestX = x;
+        }
+    }
+    return int(bestX * kFftRate / kFftSize);
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+const char* CPskTxRx::modeText(const char* format, double add)
+{
+    int rate = int(m_rxDsp->symbolRate() + add);
+    // 62.5 baud is known on air as "63".
+    if (rate == 62)
+        rate = 63;
+    std::snprintf(m_modeText, sizeof m_modeText, format, kModeNames[m_mode], rate);
+    return m_modeText;
+}
+
+void CPskTxRx::setCallSign(const char* text)
+{
+    char16_t buffer[kMaxCallSign];
+    int n = 0;
+    if (text) {
+        for (; n < kMaxCallSign && text[n]; ++n)
+            buffer[n] = CodePage::fromByte(quint8(text[n])).unicode();
+    }
+    // Release stores after the odd count: a reader that sees any new
+    // character also sees the count changed and takes its copy again.
+    const quint32 version = m_callSignVersion.load(std::memory_order_relaxed);
+    m_callSignVersion.store(version + 1, std::memory_order_relaxed);
+    for (int i = 0; i < n; ++i)
+        m_callSign[i].store(buffer[i], std::memory_order_release);
+    m_callSignLength.store(n, std::memory_order_release);
+    m_callSignVersion.store(version + 2, std::memory_order_release);
+}
+
+int CPskTxRx::readCallSign(char16_t* dst) const
+{
+    int n = 0;
+    // A copy made while the GUI thread was writing is taken again; after a
+    // few tries the last copy is used as it is (still a valid string).
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const quint32 before = m_callSignVersion.load(std::memory_order_acquire);
+        n = qBound(0, m_callSignLength.load(std::memory_order_acquire), int(kMaxCallSign));
+        for (int i = 0; i < n; ++i)
+            dst[i] = m_callSign[i].load(std::memory_order_acquire);
+        const quint32 after = m_callSignVersion.load(std::memory_order_relaxed);
+        if (before == after && !(before & 1))
+            break;
+    }
+    return n;
+}
+
+intptr_t CPskTxRx::Command(int code, intptr_t p1, intptr_t p2, intptr_t p3)
+{
+    if (const intptr_t r = CSoundCardTxRx::Command(code, p1, p2, p3))
+        return r;
+
+    // Frequencies arrive as whole Hz, taken unsigned.
+    const double fq = double(quint32(p1));
+    const qint32 value = qint32(p1);
+    switch (code) {
+    case 2: {
+        const int c = spectrumCentre();
+        if (c < 0)
+            return 0;
+        const double m = baud() / 31.25;
+        CommandToOwner(73, intptr_t(spectrumPeak(c, m)), intptr_t(noiseLevel(c, m)), 0);
+        return 1;
+    }
+    case 4:
+        SetupReset();
+        return 1;
+    case 5:
+        SetupShow();
+        return 1;
+    case 7:
+        SetupClose();
+        return 1;
+    case 6:
+    case 8:
+    case 25:
+    case 27:
+    case 46:
+    case 50:
+    case 53:
+    case 56:
+    case 72:
+    case 76:
+    case 86:
+        return 1;
+    case 23:
+        return reinterpret_cast<intptr_t>(modeText("%s%i", 0.0001));
+    case 24:
+        return reinterpret_cast<intptr_t>(modeText("%s %i", 0.6));
+    case 43:
+        setCallSign(reinterpret_cast<const char*>(p1));
+        return 1;
+    case 44:
+        m_cwUnit.store(value, std::memory_order_relaxed);
+        return 1;
+    case 47:
+        m_userD = value;
+        return 1;
+    case 48:
+        return m_userD;
+    case 49:
+        return snapFrequency(value);
+    case 51:
+        m_afcOn = value;
+        return 1;
+    case 52:
+        return m_afcOn;
+    case 54:
+        m_txLock = value;
+        if (value == 0)
+            setTxFrequency(m_txOffset + rxFrequency());
+        return 1;
+    case 55:
+        return m_txLock;
+    case 57:
+        m_rxLock = value;
+        return 1;
+    case 58:
+        return m_rxLock;
+    case 59:
+        return m_mode == kModeQpsk ? 1 : 0;
+    case 60:
+        m_qpskInversion.store(value, std::memory_order_relaxed);
+        if (m_mode == kModeQpsk) {
+            static_cast<CQpskEncode*>(m_encoder.get())->setInversion(value != 0);
+            static_cast<CQpskDecode*>(m_decoder.get())->setInversion(value != 0);
+        }
+        return 1;
+    case 61:
+        return m_qpskInversion.load(std::memory_order_relaxed);
+    case 64:
+        if (!txLock())
+            setTxFrequency(fq + m_txOffset);
+        return 1;
+    case 65:
+        setTxFrequency(fq + m_txOffset);
+        return 1;
+    case 66:
+    case 71:
+        return qint64(txFrequency() + 0.5) - m_txOffset;
+    case 67:
+        setRxFrequency(fq);
+        return 1;
+    case 68:
+        return qint64(rxFrequency() + 0.5);
+    case 69:
+        return qint64(rxFrequency() * 10.0);
+    case 70:
+        if (!txLock())
+            setTxFrequency(fq + m_txOffset);
+        setRxFrequency(fq);
+        return 1;
+    case 77:
+        m_squelchEnabled = value;
+        return 1;
+    case 78:
+        return m_squelchEnabled;
+    case 79:
+        return (m_mode == kModeBpsk || m_mode == kModeQpsk) ? decoderQuality() : m_squelchOpen;
+    case 80:
+        m_squelchThreshold = value;
+        return 1;
+    case 81:
+        return m_squelchThreshold;
+    case 82:
+        return m_squelchOpen;
+    case 83:
+        m_squelchOpen = value;
+        m_squelchHold = value ? kSquelchHold : 0;
+        return 1;
+    case 84:
+        return m_mode != kModeFsk ? 1 : 0;
+    case 85:
+        return measureImd();
+    case 90: {
+        // A rate of zero or below would stop the symbol clock for good.
+        if (value <= 0)
+            return 1;
+        const double baud = value * 0.01;
+        m_baud.store(baud, std::memory_order_relaxed);
+        m_txDsp->setShiftAndBaud(0.0, baud);
+        m_rxDsp->SetBaud(baud);
+        g_symbolRates[m_mode] = baud;
+        return 1;
+    }
+    case 132: {
+        static const char kWidest[] = "IMD: -88 dB";
+        static const char kEmpty[] = "";
+        return reinterpret_cast<intptr_t>(m_mode == kModeFsk ? kEmpty : kWidest);
+    }
+    case 133:
+        return reinterpret_cast<intptr_t>(imdText(value));
+    case 149:
+        return charSet() != kCharSetAscii8 ? 16 : 8;
+    default:
+        return 0;
+    }
+}

@@ -1,0 +1,211 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "modem/bruxmode.h"
+#include "modem/pskinterfaces.h"
+
+#include <QChar>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <vector>
+
+class CPskBitDecode;
+class CPskBitEncode;
+class CPskRxAlgorithms;
+class CPskTxAlgorithms;
+
+// The PSK transceiver: the program's one modem. It owns the receive DSP, the
+// symbol decoder, the transmit DSP and the bit encoder (BPSK, or QPSK when
+// built with the mode name "QPSK"), feeds received audio through its ring to
+// the receiver, runs squelch and AFC, answers the numeric command table and
+// sequences each transmission (key-up carrier, idle reversals, characters,
+// tail, Morse identification of the call sign).
+//
+// Threads: everything runs on the GUI thread except GenerateTxSamples, which
+// the audio output callback calls. What the callback reads is either its own
+// (the transmit state) or published atomically by the GUI thread: transmit
+// frequency and level, character set, symbol rate, CW unit, CW call sign
+// (sequence-counted buffer), character source and QPSK inversion. SetTransmit
+// never touches the transmit state itself: it raises a restart request that
+// the callback applies at the start of its next block, so restarting while a
+// stream still runs cannot race. No locks, and nothing allocates per sample.
+class CPskTxRx : public CSoundCardTxRx, public CPskRecCharDone, public CSymbolReceiver
+{
+    Q_OBJECT
+public:
+    enum Mode { kModeBpsk = 0, kModeQpsk = 1, kModeFsk = 2, kModeQfsk = 3 };
+    // Received samples handed to the receive DSP per call at most; a replay
+    // catches up at this pace so one GUI event stays short.
+    static constexpr int kWorkSize = 4096;
+    // Longer call signs are cut to this many characters.
+    static constexpr int kMaxCallSign = 32;
+
+    // Mode names "BPSK" and "QPSK" select those modes; any other name (the
+    // window's "BPSK31", or the never-built "FSK" and "QFSK") gives BPSK.
+    // When parent has slotTxFqNotified(double) / slotRxFqNotified(double),
+    // the DSPs' frequency announcements are connected to them.
+    explicit CPskTxRx(const QString& modeName, QObject* parent = nullptr);
+    ~CPskTxRx() override; // saves the character set
+
+    intptr_t Command(int code, intptr_t p1, intptr_t p2, intptr_t p3) override;
+    void SetupReset() override;
+    void SetupShow() override {}
+    void SetupClose() override {}
+    // A receive rate the receive DSP refuses (or that is not a finite,
+    // non-negative number) is not applied; the previous one stays and
+    // inputRateAccepted() answers false until a good rate arrives.
+    void SetSampleRates(double inputRate, double outputRate) override;
+    void AfcStep() override;
+    void ReceiveSamples(const qint16* samples, int count) override;
+    // Audio output thread. Returns 0 once the transmission has ended.
+    int GenerateTxSamples(qint16* out, int count) override;
+    void SetTransmit(int on) override;
+    virtual void GetFrequencies(double* rx, double* tx) const;
+    virtual void SetFrequencies(double rx, double tx);
+
+    void CharReceived(int channel, QChar ch) override;
+    void CodeReceived(int channel, quint16 value) override;
+    void SymbolReceived(int channel, int angle, int amplitude) override;
+
+    // Where the next transmit word comes from; null sends nothing (idle).
+    // The source is called on the audio output thread.
+    void setTxCharSource(CTxCharSource* source) { m_txSource.store(source, std::memory_order_release); }
+
+    // Character sets (0 "ASCII8", 1 "MMVari", 2 "Alternate"). The GUI builds
+    // its Varicode menu from charSetNames(), checks the entry charSet() and
+    // calls setCharSet() on a choice. A new set takes effect on transmit at
+    // once; the decoder and the encoder's kana swap keep the set they were
+    // created with until the next start. Numbers outside 0-2 are ignored.
+    QStringList charSetNames() const { return m_charSetNames; }
+    int charSet() const { return m_charSet.load(std::memory_order_relaxed); }
+    void setCharSet(int set);
+
+    bool inputRateAccepted() const { return m_inputRateAccepted; }
+    int mode() const { return m_mode; }
+    double baud() const { return m_baud.load(std::memory_order_relaxed); }
+    bool isTransmitting() const { return m_transmitting.load(std::memory_order_relaxed) != 0; }
+    bool squelchOpen() const { return m_squelchOpen != 0; }
+    QString cwCallSign() const;
+
+    CPskTxAlgorithms* txDsp() const { return m_txDsp.get(); }
+    CPskRxAlgorithms* rxDsp() const { return m_rxDsp.get(); }
+    CPskBitEncode* encoder() const { return m_encoder.get(); }
+    CPskBitDecode* decoder() const { return m_decoder.get(); }
+
+signals:
+    void signalCharReceived(QChar ch);
+    void signalPskSymbol(long dangle, long ampl);
+
+public slots:
+    // A click on the waterfall: decode the replay distance's worth of recent
+    // audio again, then retune (each side unless locked).
+    void slotFqChanged(double rx, double tx);
+
+protected:
+    // Magnitude of a bin of a 2048-point spectrum at 11025 Hz, for the
+    // signal-to-noise, IMD and snap measurements. No spectrum is wired to the
+    // modem, so this answers 0; a subclass may supply one.
+    virtual double binMagnitude(int bin) const;
+    // The decoder's signal quality, 0 (worst) to 31, that the squelch reads.
+    virtual int decoderQuality() const;
+
+private:
+    // Transmit state; touched only by GenerateTxSamples.
+    struct TxState
+    {
+        int needSymbol = 1;
+        int charBoundary = 1;
+        int cwIdAfterText = 0;
+        quint32 s = 0; // symbol counter; also marks key-up, tail and CW phases
+        int nextCode = 0;
+        std::array<char16_t, kMaxCallSign + 4> cwText{};
+        int cwHead = 0;
+        int cwLength = 0;
+        quint32 cwPattern = 0;
+        int cwCounter = 0;
+        int charPending = 0;
+        quint16 pendingChar = 0;
+        quint16 pendingKind = 0;
+        int endNotify = 0;
+        int stopFetching = 0;
+    };
+
+    void applySampleRates(double inputRate, double outputRate);
+    void setTxFrequency(double fq);
+    void setRxFrequency(double fq);
+    double txFrequency() const;
+    double rxFrequency() const;
+    void updateSquelch();
+
+    const char* modeText(const char* format, double add);
+    double bin(int index) const;
+    int spectrumCentre() const;
+    double spectrumPeak(int c, double m) const;
+    double imdLevel(int c, double m) const;
+    double noiseLevel(int c, double m) const;
+    int measureImd();
+    const char* imdText(int p1);
+    int snapFrequency(int fq) const;
+
+    void setCallSign(const char* text);
+    int readCallSign(char16_t* dst) const;
+
+    // Audio output thread.
+    void restartTransmit();
+    quint32 fetchWord();
+    quint16 wordChar(quint32 word) const;
+    void appendCwText(const char16_t* text, int length);
+    void appendCallSignToCw();
+    void echoCwId();
+    void startFetch();
+    void nextSymbol(int k, int* result);
+    // These return whether the encoder may give this symbol's code.
+    bool countSymbol(int k, int* result);
+    bool tailSymbol(int k, int* result);
+    void takeWord();
+    // One symbol of the CW identification; false when it has run out and
+    // the symbol counter should count on.
+    bool cwStep(int k);
+
+    QStringList m_charSetNames;
+    std::atomic<int> m_transmitting{0};
+    int m_mode = kModeBpsk;
+    qint32 m_afcOn = 0;
+    qint32 m_squelchEnabled = 0;
+    qint32 m_squelchThreshold = 15;
+    qint32 m_squelchHold = 0;
+    qint32 m_squelchOpen = 1;
+    std::atomic<qint32> m_qpskInversion{0};
+    qint32 m_userD = 0;
+    std::atomic<double> m_baud{31.25};
+    std::atomic<int> m_charSet{0};
+    quint32 m_rxBlockCounter = 0;
+    std::atomic<qint32> m_cwUnit{0};
+    bool m_inputRateAccepted = true;
+
+    // The call sign as a sequence-counted buffer: the GUI thread makes the
+    // counter odd while it writes, so the callback can tell a torn copy and
+    // read again, without either side waiting on a lock.
+    std::array<std::atomic<char16_t>, kMaxCallSign> m_callSign{};
+    std::atomic<int> m_callSignLength{0};
+    std::atomic<quint32> m_callSignVersion{0};
+
+    std::atomic<CTxCharSource*> m_txSource{nullptr};
+    std::atomic<bool> m_restartRequested{false};
+    TxState m_tx;
+
+    std::unique_ptr<CPskTxAlgorithms> m_txDsp;
+    std::unique_ptr<CPskBitEncode> m_encoder;
+    std::unique_ptr<CPskRxAlgorithms> m_rxDsp;
+    std::unique_ptr<CPskBitDecode> m_decoder;
+    std::vector<qint16> m_work;
+
+    // Texts handed out by Commands 23, 24 and 133; per object, GUI thread.
+    char m_modeText[32] = {};
+    char m_imdText[32] = {};
+};

@@ -1,0 +1,230 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// The transmit DSP and the bit encoders: carrier and symbol steps, the
+// shared sine table, the raised-cosine symbol shaping and the phase codes
+// the encoders make of Varicode words.
+#include "app/settings.h"
+#include "modem/pskencode.h"
+#include "modem/psktxalgorithms.h"
+#include "modem/sinetable.h"
+#include "modem/varicode.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// One symbol (256 samples) of a 1000 Hz carrier at 8000 samples a second,
+// 8 samples a cycle, going from one phase code to another.
+std::vector<int> oneSymbol(quint16 previous, quint16 current, int* needAt = nullptr)
+{
+    CPskTxAlgorithms dsp;
+    dsp.setSampleRate(8000.0);
+    dsp.setShiftAndBaud(0.0, 31.25);
+    dsp.setFrequency(1000.0);
+    dsp.reset();
+    dsp.setPreviousCode(previous);
+    dsp.setCurrentCode(current);
+    std::vector<int> x;
+    for (int n = 0, need = 0; n < 256; ++n) {
+        x.push_back(dsp.NextSample(&need));
+        if (need && needAt && *needAt < 0)
+            *needAt = n;
+    }
+    return x;
+}
+
+// Amplitude of the carrier over the cycle that starts at first.
+double cycleAmplitude(const std::vector<int>& x, int first)
+{
+    double i = 0, q = 0;
+    for (int n = 0; n < 8; ++n) {
+        i += x[first + n] * std::cos(M_PI * (first + n) / 4.0);
+        q += x[first + n] * std::sin(M_PI * (first + n) / 4.0);
+    }
+    return std::sqrt(i * i + q * q) / 4.0;
+}
+
+} // namespace
+
+class TestTxDsp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        Settings::setPath(m_dir.filePath(QStringLiteral("txdsp.ini")));
+    }
+
+    void sineTableQuarterWave()
+    {
+        QCOMPARE(SineTable::table[16384], 32767);
+        QCOMPARE(SineTable::table[8192], 23169);
+        for (int a = 0; a < 65536; a += 97) {
+            QCOMPARE(SineTable::cos16(quint16(a)), SineTable::sin16(quint16(a + 16384)));
+            QVERIFY(std::abs(SineTable::sin16(quint16(a)) - 32767 * std::sin(a * M_PI / 32768)) <= 1.5);
+        }
+    }
+
+    void steps_data()
+    {
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<double>("frequency");
+        QTest::addColumn<double>("baud");
+        QTest::addColumn<int>("centreStep");
+        QTest::addColumn<quint32>("symbolStep");
+        QTest::newRow("1000 Hz, 31.25 baud at 11025") << 11025.0 << 1000.0 << 31.25 << 5944 << 12173943u;
+        // An eighth of the rate is an eighth of a turn; 256 samples a symbol.
+        QTest::newRow("1000 Hz, 31.25 baud at 8000") << 8000.0 << 1000.0 << 31.25 << 8192 << 16777216u;
+        QTest::newRow("4000 Hz, 250 baud at 32000") << 32000.0 << 4000.0 << 250.0 << 8192 << 33554432u;
+        QTest::newRow("no rate, no steps") << 0.0 << 1000.0 << 31.25 << 0 << 0u;
+    }
+
+    void steps()
+    {
+        QFETCH(double, rate);
+        QFETCH(double, frequency);
+        QFETCH(double, baud);
+        QFETCH(int, centreStep);
+        QFETCH(quint32, symbolStep);
+        CPskTxAlgorithms dsp;
+        dsp.setSampleRate(rate);
+        dsp.setShiftAndBaud(0.0, baud);
+        dsp.setFrequency(frequency);
+        QCOMPARE(int(dsp.centreStep()), centreStep);
+        QCOMPARE(dsp.symbolStep(), symbolStep);
+    }
+
+    void riseFromSilenceIsRaisedCosine()
+    {
+        int needAt = -1;
+        const std::vector<int> x = oneSymbol(4, 0, &needAt);
+        QCOMPARE(needAt, 255); // the next symbol is due after the last sample
+        QCOMPARE(x[0], 0);
+        for (int first = 0; first + 8 <= 256; first += 8) {
+            const double expected = 32766.0 * (1.0 - std::cos(M_PI * (first + 3.5) / 256.0)) / 2.0;
+            QVERIFY2(std::abs(cycleAmplitude(x, first) - expected) < 330.0, qPrintable(QString::number(first)));
+        }
+    }
+
+    void reversalAndPeak()
+    {
+        const std::vector<int> reversal = oneSymbol(0, 2);
+        QVERIFY(cycleAmplitude(reversal, 124) < 700.0);
+        // Code 2 is the carrier turned by half a turn: the sign flips.
+        QVERIFY(reversal[0] > 32000 && reversal[248] < -32000);
+        const std::vector<int> steady = oneSymbol(0, 0);
+        QCOMPARE(*std::max_element(steady.begin(), steady.end()), 32766);
+        // The arithmetic shift rounds the troughs down by one.
+        QCOMPARE(*std::min_element(steady.begin(), steady.end()), -32767);
+    }
+
+    void bpskWords_data()
+    {
+        QTest::addColumn<int>("ch");
+        QTest::addColumn<QString>("bits");
+        // Two zero bits, the word, then idle zeros.
+        QTest::newRow("space") << int(' ') << QStringLiteral("001000");
+        QTest::newRow("e") << int('e') << QStringLiteral("0011000");
+        QTest::newRow("a") << int('a') << QStringLiteral("001011000");
+        QTest::newRow("byte 255") << 255 << QStringLiteral("00101101011011000");
+        QTest::newRow("byte 128") << 128 << QStringLiteral("001110111101000");
+    }
+
+    void bpskWords()
+    {
+        QFETCH(int, ch);
+        QFETCH(QString, bits);
+        CBpskEncode enc;
+        enc.LoadChar(ch);
+        QString sent;
+        int previous = enc.phaseState(), doneAt = -1;
+        for (int s = 1; s <= bits.size(); ++s) {
+            int done = 0;
+            const int phase = enc.NextSymbol(&done);
+            sent += phase == previous ? QLatin1Char('1') : QLatin1Char('0');
+            if (done && doneAt < 0)
+                doneAt = s;
+            previous = phase;
+        }
+        QCOMPARE(sent, bits);
+        QCOMPARE(doneAt, bits.lastIndexOf(QLatin1Char('1')) + 1);
+    }
+
+    void oddValues()
+    {
+        CBpskEncode enc;
+        enc.LoadChar(' ');
+        QCOMPARE(enc.shiftRegister(), 0x20000000u);
+        for (int wide : {256, -1, 0x10000})
+            enc.LoadChar(wide);
+        QCOMPARE(enc.shiftRegister(), 0x20000000u);
+        // Beyond the 24448 words of the list there is no word: one 1 bit.
+        enc.setCharSet(kCharSetAlternate);
+        enc.LoadCode16('e');
+        enc.LoadCode16(0x7000);
+        QCOMPARE(enc.shiftRegister(), 0x20000000u);
+    }
+
+    void sixteenBitPathKanaSwap_data()
+    {
+        QTest::addColumn<int>("set");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<bool>("shortWord");
+        // 1110111101, the rank-128 word, after two zero bits.
+        QTest::newRow("MMVari 829F") << int(kCharSetMMVari) << 0x829F << true;
+        QTest::newRow("MMVari 80") << int(kCharSetMMVari) << 0x80 << false;
+        QTest::newRow("Alternate 80") << int(kCharSetAlternate) << 0x80 << true;
+        QTest::newRow("Alternate 829F") << int(kCharSetAlternate) << 0x829F << false;
+    }
+
+    void sixteenBitPathKanaSwap()
+    {
+        QFETCH(int, set);
+        QFETCH(int, value);
+        QFETCH(bool, shortWord);
+        CBpskEncode enc;
+        enc.setCharSet(set);
+        enc.LoadCode16(quint16(value));
+        QCOMPARE(enc.shiftRegister() == 0x3BD00000u, shortWord);
+    }
+
+    void qpskIdleAndInversion()
+    {
+        // Idle: once five zero bits fill the state, half a turn per symbol,
+        // inverted or not. Data: the inverted encoder turns the other way.
+        CQpskEncode normal, inverted;
+        inverted.setInversion(true);
+        int done = 0, pN = 0, pI = 0;
+        for (int s = 0; s < 5; ++s) {
+            pN = normal.NextSymbol(&done);
+            pI = inverted.NextSymbol(&done);
+        }
+        normal.LoadChar('a');
+        inverted.LoadChar('a');
+        QString steps;
+        for (int s = 0; s < 20; ++s) {
+            const int n = normal.NextSymbol(&done);
+            const int i = inverted.NextSymbol(&done);
+            steps += QChar(u'0' + (n - pN + 4) % 4);
+            QCOMPARE((i - pI + 4) % 4, (4 - (n - pN + 4) % 4) % 4);
+            pN = n;
+            pI = i;
+        }
+        QVERIFY(steps.left(12) != QString(12, QLatin1Char('2')));
+        QCOMPARE(steps.right(6), QString(6, QLatin1Char('2')));
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QTEST_GUILESS_MAIN(TestTxDsp)
+#include "tst_txdsp.moc"

@@ -1,0 +1,160 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// The transmit side shared between two threads: one pulls sample blocks as
+// the audio output callback does while the other retunes, toggles the locks,
+// changes level, character set and call sign and switches transmission off
+// and on, as the GUI does. Built with ThreadSanitizer this must report no
+// race; in any build the output must stay a sane signal.
+#include "app/settings.h"
+#include "modem/psktxrx.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#if defined(__SANITIZE_THREAD__)
+// Qt Test's watchdog thread ends through Qt's own wait conditions, which the
+// sanitizer cannot follow in the uninstrumented Qt libraries; it then reports
+// their teardown as a race. Nothing of ours is involved.
+extern "C" const char* __tsan_default_suppressions()
+{
+    return "race:QWaitCondition::~QWaitCondition\n"
+           "race:QTest::qRun\n";
+}
+#endif
+
+namespace {
+
+// A lock-free text source: the writer thread fills a ring of words, the
+// audio thread takes them, as the transmit pane would through a queue.
+class RingSource : public CTxCharSource
+{
+public:
+    bool push(quint32 word)
+    {
+        const unsigned head = m_head.load(std::memory_order_relaxed);
+        if (head - m_tail.load(std::memory_order_acquire) >= kSize)
+            return false;
+        m_words[head % kSize].store(word, std::memory_order_relaxed);
+        m_head.store(head + 1, std::memory_order_release);
+        return true;
+    }
+    quint32 nextTxWord() override
+    {
+        const unsigned tail = m_tail.load(std::memory_order_relaxed);
+        if (tail == m_head.load(std::memory_order_acquire))
+            return 0;
+        const quint32 word = m_words[tail % kSize].load(std::memory_order_relaxed);
+        m_tail.store(tail + 1, std::memory_order_release);
+        taken.fetch_add(1, std::memory_order_relaxed);
+        return word;
+    }
+    std::atomic<int> taken{0};
+
+private:
+    static constexpr unsigned kSize = 64;
+    std::atomic<quint32> m_words[kSize] = {};
+    std::atomic<unsigned> m_head{0};
+    std::atomic<unsigned> m_tail{0};
+};
+
+} // namespace
+
+class TestTxThreads : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        Settings::setPath(m_dir.filePath(QStringLiteral("txthreads.ini")));
+    }
+
+    void guiChangesWhileTheCallbackRuns_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("BPSK") << QStringLiteral("BPSK31");
+        QTest::newRow("QPSK") << QStringLiteral("QPSK");
+    }
+
+    void guiChangesWhileTheCallbackRuns()
+    {
+        QFETCH(QString, mode);
+        CPskTxRx modem(mode);
+        RingSource source;
+        modem.setTxCharSource(&source);
+        modem.Command(43, reinterpret_cast<intptr_t>("DL0XYZ"), 0, 0);
+        modem.SetTransmit(1);
+
+        std::atomic<bool> stop{false};
+        std::atomic<int> blocks{0};
+        std::atomic<int> ended{0};
+        std::atomic<int> worst{0};
+        std::thread audio([&] {
+            std::vector<qint16> block(512);
+            while (!stop.load(std::memory_order_relaxed)) {
+                if (modem.GenerateTxSamples(block.data(), int(block.size())) == 0)
+                    ended.fetch_add(1, std::memory_order_relaxed);
+                int peak = 0;
+                for (qint16 s : block)
+                    peak = qMax(peak, std::abs(int(s)));
+                if (peak > worst.load(std::memory_order_relaxed))
+                    worst.store(peak, std::memory_order_relaxed);
+                blocks.fetch_add(1, std::memory_order_relaxed);
+            }
+        });
+
+        const QString text = QStringLiteral("cq cq de dl0xyz pse k ");
+        const QByteArray calls[] = {"DL0XYZ", "G4ABC/P", "", "JA1ZZZ"};
+        for (int round = 0; round < 400; ++round) {
+            source.push(TxWord::make(TxWord::kChar, text.at(round % text.size()).unicode()));
+            if (round % 97 == 50)
+                source.push(TxWord::make(TxWord::kCwId));
+            if (round % 131 == 130)
+                source.push(TxWord::make(TxWord::kEnd));
+
+            modem.Command(64, 800 + round % 700, 0, 0);
+            modem.Command(65, 900 + round % 500, 0, 0);
+            modem.Command(70, 1000 + round % 300, 0, 0);
+            modem.Command(54, round & 1, 0, 0);
+            modem.slotFqChanged(1200.0 + round, 1300.0 + round);
+            modem.Command(51, 1, 0, 0);
+            modem.AfcStep();
+            modem.Command(11, 1000 + (round * 37) % 9000, 0, 0);
+            modem.setCharSet(round % 3);
+            modem.Command(44, round % 3, 0, 0);
+            modem.Command(60, round & 2, 0, 0);
+            modem.Command(90, (round % 4 == 3) ? 6250 : 3125, 0, 0);
+            modem.Command(43, reinterpret_cast<intptr_t>(calls[round % 4].constData()), 0, 0);
+            if (round % 50 == 49) {
+                modem.SetTransmit(0);
+                modem.SetTransmit(1);
+            }
+            std::this_thread::yield();
+        }
+        // Let the callback run on for a little while after the last change.
+        const int seen = blocks.load();
+        while (blocks.load() < seen + 20)
+            std::this_thread::yield();
+        stop.store(true);
+        audio.join();
+        modem.SetTransmit(0);
+        modem.Command(90, 3125, 0, 0);
+
+        QVERIFY(blocks.load() > 20);
+        QVERIFY(worst.load() <= 32766);
+        QVERIFY(worst.load() > 0);
+        QVERIFY(source.taken.load() > 0);
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QTEST_GUILESS_MAIN(TestTxThreads)
+#include "tst_txthreads.moc"
