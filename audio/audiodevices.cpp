@@ -1,0 +1,72 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "audio/audiodevices.h"
+
+#include "app/codepage.h"
+
+#include <QtDebug>
+
+#include <portaudio.h>
+
+namespace AudioDevices {
+
+void fillTable(DeviceTable& table, Direction direction, const char* owner)
+{
+    const PaHostApiIndex hostApi = Pa_GetDefaultHostApi();
+    const PaHostApiInfo* hostInfo = Pa_GetHostApiInfo(hostApi);
+    // Without host API information the index itself is the error code
+    // (paNotInitialized, say), so it is reported like a negative count.
+    const int count = hostInfo ? hostInfo->deviceCount : int(hostApi);
+    if (count < 0) {
+        reportError(owner, "Pa_GetDeviceCount()", count);
+        return;
+    }
+    for (int i = 0; i < count; ++i) {
+        const PaDeviceIndex device = Pa_HostApiDeviceIndexToDeviceIndex(hostApi, i);
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
+        if (!info)
+            continue;
+        const int channels =
+            direction == Direction::Input ? info->maxInputChannels : info->maxOutputChannels;
+        if (channels <= 0)
+            continue;
+        DeviceInfo copy;
+        copy.name = CodePage::fromBytes(QByteArray(info->name));
+        copy.maxInputChannels = info->maxInputChannels;
+        copy.maxOutputChannels = info->maxOutputChannels;
+        copy.defaultLowInputLatency = info->defaultLowInputLatency;
+        copy.defaultLowOutputLatency = info->defaultLowOutputLatency;
+        copy.defaultSampleRate = info->defaultSampleRate;
+        table.insert(device, copy);
+    }
+}
+
+int findByName(const DeviceTable& table, const QString& name, int fallback)
+{
+    for (auto it = table.cbegin(); it != table.cend(); ++it) {
+        if (it.value().name == name)
+            return it.key();
+    }
+    return fallback;
+}
+
+QString deviceName(int device)
+{
+    const PaDeviceInfo* info = device >= 0 ? Pa_GetDeviceInfo(device) : nullptr;
+    return info ? CodePage::fromBytes(QByteArray(info->name)) : QString();
+}
+
+QString errorMessage(const char* owner, const char* label, int code)
+{
+    return QStringLiteral("%1 ERROR: %2 returned %3 <%4>")
+        .arg(QLatin1String(owner), QLatin1String(label))
+        .arg(code, 8, 16, QLatin1Char(' '))
+        .arg(QString::fromUtf8(Pa_GetErrorText(code)));
+}
+
+void reportError(const char* owner, const char* label, int code)
+{
+    qWarning().noquote() << errorMessage(owner, label, code);
+}
+
+} // namespace AudioDevices

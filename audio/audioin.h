@@ -1,0 +1,98 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "audio/audiodevices.h"
+#include "audio/samplering.h"
+
+#include <QByteArray>
+#include <QObject>
+
+#include <atomic>
+
+typedef void PaStream;
+struct PaStreamCallbackTimeInfo;
+
+// Captures the receive audio: one PortAudio input stream of 16-bit mono
+// samples in blocks of 1024 frames, the choice of input device and sample
+// rate, and their settings under "Audio"/"Input".
+//
+// Lives on the GUI thread. The capture callback runs on PortAudio's audio
+// thread and only copies each block into a preallocated ring and emits
+// notify(); the GUI thread then drains the ring with readAvailable(). The
+// ring is plain memory of this object, so two programs, or a program
+// started after one that crashed, never meet in it.
+class AudioIn : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kFramesPerBuffer = 1024;
+    static constexpr int kDefaultSampleRate = 11025;
+    // The ring holds one second of audio at this rate, or at the stream's
+    // rate when that is higher: the GUI thread may stall that long before
+    // the oldest audio is dropped.
+    static constexpr int kRingRate = 64000;
+
+    explicit AudioIn(QObject* parent = nullptr);
+    ~AudioIn() override;
+
+    // Opens the input stream on device (the default input device when it is
+    // not an input device of the default host API) at sampleRate. The
+    // stream is not started.
+    void CreateAudio(int device, int sampleRate);
+    void Start();
+    void Stop();
+
+    // Reopens and restarts the stream when the requested device has another
+    // name or the rate differs; answers whether it did.
+    bool ChangeDevice(int device, int sampleRate);
+
+    // The input devices of the default host API, filled on first use.
+    static const AudioDevices::DeviceTable& InputDevices();
+    // The first input device called exactly name, else the default input
+    // device.
+    static int DeviceByName(const QString& name);
+
+    int device() const { return m_device; }
+    int sampleRate() const { return m_sampleRate; }
+    bool isActive() const;
+
+    // Appends every captured sample not yet handed over (16-bit, native
+    // byte order, oldest first) and returns the number of bytes appended.
+    // GUI thread. Each sample is handed over exactly once; if the caller
+    // fell more than the ring behind, the oldest samples are dropped,
+    // counted and warned about once.
+    int readAvailable(QByteArray& appendTo);
+    // Samples dropped so far because the GUI thread fell behind.
+    quint64 droppedSamples() const { return m_droppedSamples; }
+    // Input overflows the sound card reported so far.
+    quint32 deviceOverflows() const { return m_deviceOverflows.load(std::memory_order_relaxed); }
+
+    // What the capture callback does with each buffer: stores it and emits
+    // notify(frames * 2). Audio thread; a stand-in source may call it too,
+    // from one thread at a time and never while the stream runs.
+    void captureBlock(const qint16* samples, int frames);
+
+signals:
+    // Bytes of the block just captured; connect queued and read them with
+    // readAvailable().
+    void notify(int numBytes);
+
+private:
+    static int captureCallback(const void* input, void* output, unsigned long frames,
+                               const PaStreamCallbackTimeInfo* timeInfo,
+                               unsigned long statusFlags, void* userData);
+    static AudioDevices::DeviceTable& table();
+    void closeStream();
+    static int ringSizeFor(int sampleRate);
+
+    PaStream* m_stream = nullptr;
+    int m_device = -1;
+    int m_sampleRate = kDefaultSampleRate;
+    bool m_paInitialised = false;
+    SampleRing m_ring;
+    quint64 m_droppedSamples = 0;
+    bool m_dropWarned = false;
+    std::atomic<quint32> m_deviceOverflows{0};
+    bool m_overflowWarned = false;
+};

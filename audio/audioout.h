@@ -1,0 +1,93 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "audio/audiodevices.h"
+
+#include <QObject>
+
+#include <atomic>
+
+typedef void PaStream;
+struct PaStreamCallbackTimeInfo;
+
+// Plays the transmit audio: one PortAudio output stream of 16-bit mono
+// samples in blocks of 512 frames, the choice of output device and sample
+// rate, and their settings under "Audio"/"Output".
+//
+// Lives on the GUI thread. Nothing is buffered here: the playback callback,
+// on PortAudio's audio thread, asks the sample provider to write each block
+// straight into PortAudio's buffer. When the provider reports the end, the
+// stream plays silence for as long as the output latency, then completes
+// and emits signalStopAudioOut() once, from the audio thread, so it must be
+// connected queued. The silence is there because some host APIs (ALSA on a
+// sound server among them) drop what is still buffered when a stream
+// completes, which would cut off the end of a transmission; with it, the
+// transmitter is released only after the last sample has left the card.
+class AudioOut : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kFramesPerBuffer = 512;
+    static constexpr int kDefaultSampleRate = 11025;
+
+    // Writes count samples of the transmit signal into samples and answers
+    // whether the transmission goes on; the block of the last call is still
+    // played. Runs on the audio thread, so it must neither block nor
+    // allocate. In the program it is the main window's transmit-sample hook.
+    using SampleProvider = bool (*)(qint16* samples, int count);
+
+    explicit AudioOut(QObject* parent = nullptr);
+    ~AudioOut() override;
+
+    // Opens the output stream on device (the default output device when it
+    // is not an output device of the default host API) at sampleRate. The
+    // stream is not started.
+    void CreateAudio(int device, int sampleRate);
+    void Start();
+    void Stop();
+
+    // Reopens the stream when the requested device has another name or the
+    // rate differs, keeping it playing if it was; answers whether it did.
+    bool ChangeDevice(int device, int sampleRate);
+
+    // The output devices of the default host API, filled on first use.
+    static const AudioDevices::DeviceTable& OutputDevices();
+    // The first output device called exactly name, else the default output
+    // device.
+    static int DeviceByName(const QString& name);
+
+    int device() const { return m_device; }
+    int sampleRate() const { return m_sampleRate; }
+    // Whether the stream is playing: started and not yet finished.
+    bool isActive() const;
+
+    // Without a provider every block is silence and the transmission ends
+    // at once. May be changed while the stream plays.
+    void setSampleProvider(SampleProvider provider);
+
+signals:
+    void signalStopAudioOut();
+
+private:
+    static int playbackCallback(const void* input, void* output, unsigned long frames,
+                                const PaStreamCallbackTimeInfo* timeInfo,
+                                unsigned long statusFlags, void* userData);
+    static AudioDevices::DeviceTable& table();
+    bool render(qint16* samples, int frames);
+    void closeStream();
+
+    PaStream* m_stream = nullptr;
+    int m_device = -1;
+    int m_sampleRate = kDefaultSampleRate;
+    bool m_paInitialised = false;
+    std::atomic<SampleProvider> m_provider{nullptr};
+    // Blocks of silence after the provider's last block; set when the stream
+    // is opened, read by the callback only while the stream runs.
+    int m_tailBlocks = 0;
+    // Audio-thread state of one transmission, reset by Start() while the
+    // stream is stopped: blocks of silence still to play after the end
+    // (-1 before the end), and whether the end has been signalled.
+    int m_tailLeft = -1;
+    bool m_ended = false;
+};
