@@ -1,0 +1,163 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "rig/comport.h"
+
+#include "app/settings.h"
+
+#include <QtDebug>
+
+namespace {
+
+const QString kGroup = QStringLiteral("Comport");
+const QString kNumberKey = QStringLiteral("ComNumber");
+const QString kBaudKey = QStringLiteral("BaudRate");
+const QString kByteSizeKey = QStringLiteral("ByteSize");
+const QString kParityKey = QStringLiteral("Parity");
+const QString kStopBitsKey = QStringLiteral("StopBits");
+const QString kDtrKey = QStringLiteral("DTR");
+const QString kRtsKey = QStringLiteral("RTS");
+const QString kDeviceKey = QStringLiteral("Device");
+
+std::unique_ptr<SerialPortAdapter> makeQtAdapter(const QString& device)
+{
+    return std::make_unique<QtSerialPortAdapter>(device);
+}
+
+} // namespace
+
+Comport::Comport(AdapterFactory factory)
+    : m_factory(factory ? std::move(factory) : AdapterFactory(makeQtAdapter))
+{
+    {
+        Settings settings;
+        settings.beginGroup(kGroup);
+        m_portNumber = settings.value(kNumberKey, kDefaultPortNumber).toInt();
+        m_baudRate = settings.value(kBaudKey, SerialCodes::kBaud9600).toInt();
+        m_dataBits = settings.value(kByteSizeKey, SerialCodes::kDataBits8).toInt();
+        m_parity = settings.value(kParityKey, SerialCodes::kParityNone).toInt();
+        m_stopBits = settings.value(kStopBitsKey, SerialCodes::kStopBitsOne).toInt();
+        m_dtr = settings.value(kDtrKey, 0).toInt();
+        m_rts = settings.value(kRtsKey, 0).toInt();
+        m_device = settings.value(kDeviceKey).toString().trimmed();
+    }
+    open();
+}
+
+Comport::~Comport()
+{
+    close();
+    // "Device" is only ever written by the user, so it is left as found.
+    Settings settings;
+    settings.beginGroup(kGroup);
+    settings.setValue(kNumberKey, m_portNumber);
+    settings.setValue(kBaudKey, m_baudRate);
+    settings.setValue(kByteSizeKey, m_dataBits);
+    settings.setValue(kParityKey, m_parity);
+    settings.setValue(kStopBitsKey, m_stopBits);
+    settings.setValue(kDtrKey, m_dtr);
+    settings.setValue(kRtsKey, m_rts);
+}
+
+bool Comport::open()
+{
+    const QString device = deviceName();
+    // The old object is released here; nothing refers to it any more.
+    m_port = m_factory(device);
+    m_port->setBaudRate(m_baudRate);
+    m_port->setFlowControlOff();
+    m_port->setParity(m_parity);
+    m_port->setDataBits(m_dataBits);
+    m_port->setStopBits(m_stopBits);
+    if (!m_port->open()) {
+        // No message box: a missing rig must not stop receiving. One line
+        // tells the user why the transmitter does not key.
+        qWarning().noquote() << QStringLiteral("Comport: cannot open port %1 (%2): %3")
+                                    .arg(m_portNumber)
+                                    .arg(device.isEmpty() ? QStringLiteral("no device for this number")
+                                                          : device,
+                                         m_port->errorString());
+        return false;
+    }
+    m_port->setDtr(m_dtr != 0);
+    m_port->setRts(m_rts != 0);
+    return true;
+}
+
+void Comport::close()
+{
+    if (m_port)
+        m_port->close();
+}
+
+bool Comport::isOpen() const
+{
+    return m_port && m_port->isOpen();
+}
+
+void Comport::reconfigure(int portNumber, int baudRate, int dataBits, int parity, int stopBits,
+                          int dtr, int rts)
+{
+    m_portNumber = portNumber;
+    m_baudRate = baudRate;
+    m_dataBits = dataBits;
+    m_parity = parity;
+    m_stopBits = stopBits;
+    m_dtr = dtr;
+    m_rts = rts;
+    open();
+}
+
+void Comport::reconfigureWithDefaults(int portNumber)
+{
+    reconfigure(portNumber, SerialCodes::kBaud9600, SerialCodes::kDataBits8,
+                SerialCodes::kParityNone, SerialCodes::kStopBitsOne, 0, 0);
+}
+
+void Comport::ptt(bool on)
+{
+    if (m_port)
+        m_port->setRts(on);
+}
+
+qint64 Comport::discardIncoming()
+{
+    if (!isOpen())
+        return 0;
+    return m_port->read(m_port->bytesAvailable()).size();
+}
+
+QString Comport::deviceName() const
+{
+    if (!m_device.isEmpty())
+        return m_device;
+#ifdef Q_OS_WIN
+    return windowsPortName(m_portNumber);
+#else
+    return linuxDeviceName(m_portNumber);
+#endif
+}
+
+QString Comport::windowsPortName(int portNumber)
+{
+    // From COM10 on, Windows only knows the port in the device namespace.
+    if (portNumber <= 9)
+        return QStringLiteral("COM%1").arg(portNumber);
+    return QStringLiteral("\\\\.\\COM%1").arg(portNumber);
+}
+
+QString Comport::linuxDeviceName(int portNumber)
+{
+    struct Range
+    {
+        int first;
+        int last;
+        const char* prefix;
+    };
+    static constexpr Range kRanges[] = {
+        {1, 99, "/dev/ttyS"}, {100, 199, "/dev/ttyUSB"}, {200, 299, "/dev/ttyACM"}};
+    for (const Range& range : kRanges) {
+        if (portNumber >= range.first && portNumber <= range.last)
+            return QLatin1String(range.prefix) + QString::number(portNumber - range.first);
+    }
+    return {};
+}

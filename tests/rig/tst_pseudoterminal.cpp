@@ -1,0 +1,150 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// The real serial path on a pseudo-terminal: Comport opens the slave side
+// through Qt SerialPort, the line settings reach the device, bytes the "rig"
+// writes on the master side are read and dropped, and PTT on a line without
+// modem-control signals does no harm.
+
+#include "app/settings.h"
+#include "rig/comport.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// A pseudo-terminal pair. The test keeps a handle on the slave of its own,
+// opened before Comport opens it exclusively, to read the line settings.
+struct PseudoTerminal
+{
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    int slave = -1;
+    QString slavePath;
+
+    PseudoTerminal()
+    {
+        const char* name = master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0
+            ? ptsname(master) : nullptr;
+        if (name) {
+            slavePath = QString::fromLocal8Bit(name);
+            slave = ::open(name, O_RDWR | O_NOCTTY);
+        }
+    }
+    ~PseudoTerminal()
+    {
+        ::close(slave);
+        ::close(master);
+    }
+    termios lineSettings() const
+    {
+        termios t{};
+        tcgetattr(slave, &t);
+        return t;
+    }
+};
+
+} // namespace
+
+class TestPseudoTerminal : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    static void store(const QVariantMap& values)
+    {
+        Settings settings;
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            settings.setValue(QStringLiteral("Comport/") + it.key(), it.value());
+    }
+
+private slots:
+    void init()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("velkora.ini"));
+        QFile::remove(path);
+        Settings::setPath(path);
+    }
+
+    void lineSettingsReachTheDevice_data()
+    {
+        QTest::addColumn<int>("baudCode");
+        QTest::addColumn<int>("stopCode");
+        QTest::addColumn<int>("speed");
+        QTest::addColumn<bool>("twoStopBits");
+        QTest::newRow("9600, one stop bit") << 12 << 0 << int(B9600) << false;
+        QTest::newRow("38400, two stop bits") << 15 << 2 << int(B38400) << true;
+        QTest::newRow("115200, one and a half taken as two") << 19 << 1 << int(B115200) << true;
+    }
+
+    void lineSettingsReachTheDevice()
+    {
+        QFETCH(int, baudCode);
+        QFETCH(int, stopCode);
+        QFETCH(int, speed);
+        QFETCH(bool, twoStopBits);
+        PseudoTerminal pty;
+        QVERIFY(pty.slave >= 0);
+        store({{"Device", pty.slavePath}, {"BaudRate", baudCode}, {"StopBits", stopCode}});
+        Comport comport;
+        QVERIFY(comport.isOpen());
+        const termios t = pty.lineSettings();
+        QCOMPARE(int(cfgetospeed(&t)), speed);
+        QCOMPARE(bool(t.c_cflag & CSTOPB), twoStopBits);
+        QCOMPARE(t.c_cflag & CRTSCTS, tcflag_t(0));
+        QCOMPARE(t.c_iflag & (IXON | IXOFF), tcflag_t(0));
+    }
+
+    void rigBytesAreDroppedAndPttKeepsThePortOpen()
+    {
+        PseudoTerminal pty;
+        QVERIFY(pty.slave >= 0);
+        store({{"Device", pty.slavePath}, {"DTR", 1}, {"RTS", 1}});
+        Comport comport;
+        QVERIFY(comport.isOpen());
+
+        qint64 dropped = 0;
+        connect(comport.port(), &SerialPortAdapter::readyRead, this,
+                [&] { dropped += comport.discardIncoming(); });
+        const QByteArray burst("FA00014070000;IF00014070000;");
+        QCOMPARE(::write(pty.master, burst.constData(), size_t(burst.size())), ssize_t(burst.size()));
+        QTRY_COMPARE(dropped, qint64(burst.size()));
+        QCOMPARE(comport.port()->bytesAvailable(), qint64(0));
+
+        comport.ptt(true);
+        comport.ptt(false);
+        QVERIFY(comport.isOpen());
+        // Close and reopen as accepting the port dialog does: nothing of the
+        // first open (lock file, exclusive mode) may stand in the way.
+        comport.close();
+        QVERIFY(!comport.isOpen());
+        comport.reconfigureWithDefaults(comport.portNumber());
+        QVERIFY(comport.isOpen());
+    }
+
+    void missingDeviceGivesOneWarningLine()
+    {
+        const QString missing = m_dir.filePath(QStringLiteral("no-such-tty"));
+        store({{"Device", missing}});
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("^Comport: cannot open port 1 \\(")
+                                                + QRegularExpression::escape(missing) + "\\): .+"));
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        Comport comport;
+        QVERIFY(!comport.isOpen());
+        comport.ptt(true);
+        comport.ptt(false);
+        QCOMPARE(comport.discardIncoming(), qint64(0));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPseudoTerminal)
+#include "tst_pseudoterminal.moc"

@@ -1,0 +1,64 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QColor>
+#include <QPrinter>
+#include <QString>
+#include <QTextEdit>
+
+class QDialog;
+class QMenu;
+
+// Font persistence and font choice shared by the receive and transmit panes.
+namespace TextPaneFont {
+
+// Sets the font stored under <group>/"font"; an empty value keeps the
+// widget's font.
+void restore(QWidget& pane, const QString& group);
+void save(const QWidget& pane, const QString& group);
+
+} // namespace TextPaneFont
+
+// The receive pane: a read-only text pane that shows decoded characters in
+// black and, while transmitting with TX echo on, the sent characters in dark
+// red instead. New text always goes to the end; a selection held by the user
+// survives it and keeps the view where it is. Prints, previews and sets up
+// pages on one printer kept for the pane's lifetime. Keeps its font under
+// "RXview". GUI thread only; the echo arrives queued from the audio thread.
+class CRxView : public QTextEdit
+{
+    Q_OBJECT
+public:
+    explicit CRxView(QWidget* parent = nullptr);
+    ~CRxView() override;
+
+    QPrinter& printer() { return m_printer; }
+
+public slots:
+    void slotSelectFont();
+    virtual void slotCharReceived(QChar ch);
+    virtual void slotTxEcho(QChar ch);
+    virtual void slotPrint();
+    virtual void slotPrintPreview();
+    virtual void slotPrintSetup();
+    void printPreview(QPrinter* printer);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+    // The standard menu with "Clear" and "Select font..." appended; the
+    // caller owns it.
+    QMenu* createPaneMenu(const QPoint& pos);
+
+    // Every dialog the pane opens runs through here, so it can be driven
+    // without a modal loop.
+    virtual int runDialog(QDialog& dialog);
+
+private:
+    void appendChar(QChar ch, const QColor& color);
+
+    QPrinter m_printer;
+    QColor m_echoColor;
+    QColor m_rxColor;
+};
