@@ -1,0 +1,125 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A process that rewrites a large log is killed with SIGKILL at random
+// moments; afterwards the log is always one complete generation and ".bak"
+// the one before it (or the same one, when the kill came between the backup
+// and the final rename).
+#include "logfixtures.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace LogFixtures;
+
+class TestLogCrash : public QObject
+{
+    Q_OBJECT
+private slots:
+    void killedRewriteLeavesCompleteLog();
+
+private:
+    QByteArray generation(qint64 n) const { return m_head + line(marker(n)) + m_tail; }
+    static CQsoData marker(qint64 n)
+    {
+        CQsoData q = qso(QStringLiteral("MARKER"), QStringLiteral("20240601120000"));
+        q.info = QString::number(n);
+        return q;
+    }
+    qint64 generationOf(const QByteArray& content) const;
+
+    QByteArray m_head;
+    QByteArray m_tail;
+};
+
+// Waits until the child has printed count lines in all.
+static bool waitForLines(QProcess& child, int count)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 120000) {
+        if (child.peek(1 << 20).count('\n') >= count)
+            return true;
+        if (!child.waitForReadyRead(1000) && child.state() != QProcess::Running)
+            return false;
+    }
+    return false;
+}
+
+// The generation number if content is exactly one generation, else -1.
+qint64 TestLogCrash::generationOf(const QByteArray& content) const
+{
+    if (!content.startsWith(m_head) || !content.endsWith(m_tail))
+        return -1;
+    const QByteArray middle = content.mid(m_head.size(), content.size() - m_head.size() - m_tail.size());
+    CQsoData q;
+    if (!CHamLog::parse(QString::fromUtf8(middle).trimmed(), q) || q.call != QStringLiteral("MARKER"))
+        return -1;
+    const qint64 n = q.info.toLongLong();
+    return middle == line(marker(n)) ? n : -1;
+}
+
+void TestLogCrash::killedRewriteLeavesCompleteLog()
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("crash.log"));
+    // About 2 MB, so that a rewrite takes long enough to be hit in the middle.
+    const QDateTime t0 = utc(QStringLiteral("20240101000000"));
+    for (int i = 0; i < 24000; ++i) {
+        CQsoData q = qso(QStringLiteral("G%1XYZ").arg(i), QString());
+        q.start = q.end = t0.addSecs(i * 300);
+        q.name = QStringLiteral("Operator %1").arg(i);
+        q.info = QStringLiteral("padding to make the line longer %1").arg(i);
+        (i < 12000 ? m_head : m_tail) += line(q);
+    }
+    writeAll(log, generation(0));
+
+    // How long one rewrite takes here: the kills are spread over about three.
+    qint64 rewriteMs = 0;
+    {
+        QProcess child;
+        child.start(QStringLiteral(LOG_REWRITE_LOOP), {log});
+        QVERIFY(waitForLines(child, 1));
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(waitForLines(child, 4));
+        rewriteMs = qMax<qint64>(timer.elapsed() / 3, 1);
+        child.kill();
+        child.waitForFinished();
+    }
+    qint64 last = generationOf(readAll(log));
+    QVERIFY(last >= 3);
+
+    const quint32 seed = QRandomGenerator::global()->generate();
+    qInfo("one rewrite takes %lld ms; random delays from seed %u", rewriteMs, seed);
+    QRandomGenerator random(seed);
+    const qint64 first = last;
+    int killedMidRewrite = 0;
+    for (int round = 0; round < 30; ++round) {
+        QProcess child;
+        child.start(QStringLiteral(LOG_REWRITE_LOOP), {log});
+        QVERIFY(waitForLines(child, 1));
+        QThread::msleep(random.bounded(3 * rewriteMs));
+        QCOMPARE(child.state(), QProcess::Running); // it never stops by itself
+        child.kill();
+        QVERIFY(child.waitForFinished());
+
+        const qint64 now = generationOf(readAll(log));
+        QVERIFY2(now >= last, qPrintable(QStringLiteral("round %1: the log is not one complete generation").arg(round)));
+        if (now > 0) {
+            const qint64 bak = generationOf(readAll(log + ".bak"));
+            QVERIFY2(bak == now - 1 || bak == now,
+                     qPrintable(QStringLiteral("round %1: log %2, backup %3").arg(round).arg(now).arg(bak)));
+            if (bak == now || QFile::exists(log + ".tmp"))
+                ++killedMidRewrite;
+        }
+        last = now;
+    }
+    qInfo("reached generation %lld; %d kills fell inside a rewrite", last, killedMidRewrite);
+    QVERIFY(last > first);
+    QVERIFY(killedMidRewrite > 0);
+}
+
+QTEST_GUILESS_MAIN(TestLogCrash)
+#include "tst_logcrash.moc"
