@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/bandtable.h"
 
+#include "app/apppaths.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -26,7 +28,7 @@ Table builtIn()
 
 QString defaultFileName()
 {
-    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("bands.ini"));
+    return QDir(AppPaths::dataDirectory()).absoluteFilePath(QStringLiteral("bands.ini"));
 }
 
 Table load()

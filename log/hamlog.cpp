@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "log/hamlog.h"
 
+#include "app/apppaths.h"
 #include "app/codepage.h"
 
 #include <QCoreApplication>
@@ -354,7 +355,7 @@ CHamLog::CHamLog(const QString& fileName)
 
 QString CHamLog::defaultFileName()
 {
-    return QDir(QCoreApplication::applicationDirPath())
+    return QDir(AppPaths::writableDirectory())
         .absoluteFilePath(QCoreApplication::applicationName() + QLatin1String(".log"));
 }
 

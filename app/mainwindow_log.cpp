@@ -1,0 +1,177 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// The main window's logbook commands: saving the QSO entry bar as a log
+// record, the log search, ADIF import and export, merging another log and
+// the operator's personal data.
+
+#include "app/apppaths.h"
+#include "app/codepage.h"
+#include "app/mainwindow.h"
+#include "log/hamlog.h"
+#include "log/logbar.h"
+#include "log/personaldatadlg.h"
+#include "log/searchresultsdlg.h"
+#include "modem/psktxrx.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QMessageBox>
+#include <QStatusBar>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Band table kHz to whole Hz. Rounded, because a dial frequency with
+// decimals in "bands.ini" is seldom exact in binary.
+quint32 bandHz(double kHz)
+{
+    const double hz = kHz * 1000.0;
+    if (!std::isfinite(hz) || hz <= 0.0)
+        return 0;
+    if (hz >= double(std::numeric_limits<quint32>::max()))
+        return std::numeric_limits<quint32>::max();
+    return quint32(std::llround(hz));
+}
+
+} // namespace
+
+QString MainWindow::logFileName() const
+{
+    return QDir(AppPaths::writableDirectory())
+        .absoluteFilePath(QCoreApplication::applicationName() + QLatin1String(".log"));
+}
+
+void MainWindow::setNameChooser(NameChooser chooser)
+{
+    m_chooseName = chooser ? std::move(chooser) : NameChooser(&SelectNameDlg::ask);
+}
+
+bool MainWindow::askFileName(const QString& title, QString& path)
+{
+    QString name;
+    if (!m_chooseName(this, title, tr("Enter file name"), QString(), name))
+        return false;
+    // Relative names land beside the log rather than wherever the program
+    // happened to be started from; an empty name stays empty and fails.
+    path = name.isEmpty() ? name : QDir(AppPaths::writableDirectory()).absoluteFilePath(name);
+    return true;
+}
+
+void MainWindow::sendCallSignToModem()
+{
+    if (!m_modem)
+        return;
+    // The modem takes the call as 8-bit text and copies it at once.
+    QByteArray call;
+    call.reserve(m_personalData.call.size());
+    for (const QChar c : std::as_const(m_personalData.call))
+        call.append(char(CodePage::toByte(c)));
+    m_modem->Command(43, reinterpret_cast<intptr_t>(call.constData()), 0, 0);
+}
+
+void MainWindow::saveQSO()
+{
+    statusBar()->showMessage(tr("Menu File/Save QSO data"));
+    if (!m_logBar || m_logBar->call().isEmpty())
+        return;
+
+    CQsoData qso;
+    qso.clear();
+    qso.call = m_logBar->call();
+    qso.name = m_logBar->name();
+    qso.qth = m_logBar->qth();
+    qso.received = m_logBar->received();
+    qso.sent = m_logBar->sent();
+    qso.info = m_logBar->notes();
+    qso.start = QDateTime::currentDateTime();
+    qso.end = qso.start;
+    qso.mode = m_currentMode;
+    qso.frequencyB = bandHz(BandTable::frequencyKHz(m_bandTable, m_logBar->band()));
+    qso.frequencyA = qso.frequencyB;
+
+    CHamLog log(logFileName());
+    if (!log.append(qso)) {
+        QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
+                        tr("The QSO with %1 was not saved: the log file %2 cannot be written.")
+                            .arg(qso.call.toUpper(), log.fileName()),
+                        QMessageBox::Close, this);
+        box.setInformativeText(log.errorString());
+        box.exec();
+    }
+}
+
+void MainWindow::clearQSO()
+{
+    if (m_logBar)
+        m_logBar->clear();
+}
+
+void MainWindow::searchLog()
+{
+    SearchResultsDlg dialog(logFileName(), this);
+    dialog.setNameChooser(m_chooseName);
+    dialog.exec();
+}
+
+bool MainWindow::importADIF()
+{
+    QString adif;
+    if (!askFileName(tr("Select ADIF file"), adif))
+        return false;
+    CHamLog log(logFileName());
+    const bool ok = log.importAdif(adif);
+    if (ok)
+        statusBar()->showMessage(tr("%1 QSO(s) imported from %2").arg(log.changedLines()).arg(adif), 5000);
+    else
+        logCommandFailed(tr("Import from %1 failed.").arg(adif), log.errorString());
+    return ok;
+}
+
+bool MainWindow::exportADIF()
+{
+    QString adif;
+    if (!askFileName(tr("Select ADIF file"), adif))
+        return false;
+    CHamLog log(logFileName());
+    const bool ok = log.exportAdif(adif);
+    if (ok)
+        statusBar()->showMessage(tr("Log exported to %1").arg(adif), 5000);
+    else
+        logCommandFailed(tr("Export to %1 failed.").arg(adif), log.errorString());
+    return ok;
+}
+
+bool MainWindow::mergeLog()
+{
+    QString other;
+    if (!askFileName(tr("Select log file"), other))
+        return false;
+    CHamLog log(logFileName());
+    CHamLog second(other);
+    const bool ok = log.merge(second);
+    if (ok)
+        statusBar()->showMessage(tr("%1 QSO(s) merged from %2").arg(log.changedLines()).arg(other), 5000);
+    else
+        logCommandFailed(tr("Merging %1 into the log failed.").arg(other), log.errorString());
+    return ok;
+}
+
+void MainWindow::logCommandFailed(const QString& text, const QString& reason)
+{
+    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), text, QMessageBox::Close, this);
+    box.setInformativeText(reason);
+    box.exec();
+}
+
+void MainWindow::slotPersonalData()
+{
+    PersonalDataDlg dialog(m_personalData, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_personalData = dialog.data();
+    sendCallSignToModem();
+}
