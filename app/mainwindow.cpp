@@ -13,22 +13,26 @@
 #include "display/phasescope.h"
 #include "display/spectrumtitlebar.h"
 #include "display/spectrumwidget.h"
+#include "log/logbar.h"
 #include "modem/cwtables.h"
 #include "modem/psktxrx.h"
 #include "rig/selectportdlg.h"
 #include "rig/serialadapter.h"
+#include "text/controlbarex.h"
 #include "text/rxview.h"
 #include "text/txview.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDebug>
+#include <QDir>
 #include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QStatusBar>
+#include <QToolButton>
 
 #include <atomic>
 
@@ -69,7 +73,8 @@ bool MainWindow::transmitSampleHook(qint16* samples, int count)
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
 {
-    // Morse tables first: without "ENG" there is no program.
+    m_macros = Macros::loadFromSettings();
+    // Morse tables next: without "ENG" there is no program.
     QList<CCwTableMessage> messages;
     const bool haveEnglish = CwTables::loadAll(AppPaths::dataDirectory(), &messages);
     showCwTableMessages(this, messages);
@@ -77,6 +82,9 @@ MainWindow::MainWindow(QWidget* parent)
         m_startedOk = false;
         return;
     }
+
+    m_bandTable = BandTable::load(
+        QDir(AppPaths::dataDirectory()).absoluteFilePath(QStringLiteral("bands.ini")));
 
     m_modeList << QStringLiteral("BPSK31") << QStringLiteral("BPSK63") << QStringLiteral("BPSK125")
                << QStringLiteral("BPSK250");
@@ -115,6 +123,10 @@ MainWindow::MainWindow(QWidget* parent)
     m_txView = new CTxView(this);
     m_txView->setObjectName(QStringLiteral("InputWidget"));
     m_txDock = makeDock(QStringLiteral("DockInputWidget"), tr("TX"), Qt::RightDockWidgetArea, m_txView);
+    m_controlBar = new ControlBarEx(this);
+    m_macroDock = makeDock(QStringLiteral("ControlBar"), tr("Macros"), Qt::TopDockWidgetArea, m_controlBar);
+    m_logBar = new LogBar(m_bandTable, this);
+    m_logDock = makeDock(QStringLiteral("LogBar"), tr("Log"), Qt::TopDockWidgetArea, m_logBar);
     m_phaseScope = new PhaseScope(this);
     m_phaseScope->setObjectName(QStringLiteral("PhaseScope"));
     m_phaseDock = makeDock(QStringLiteral("PhaseScope"), tr("Phase"), Qt::RightDockWidgetArea, m_phaseScope);
@@ -128,6 +140,10 @@ MainWindow::MainWindow(QWidget* parent)
 
     m_modem = new CPskTxRx(m_currentMode, this);
     m_modem->setTxCharSource(m_txView);
+    sendCallSignToModem();
+    m_modem->Command(44, 2, 0, 0); // CW identification at two symbols per Morse unit
+
+    createMacroShortcuts();
 
     slotModeChanged(m_currentMode);
 
@@ -135,6 +151,8 @@ MainWindow::MainWindow(QWidget* parent)
     connect(m_modem, &CPskTxRx::signalCharReceived, m_rxView, &CRxView::slotCharReceived);
     connect(m_txView, &CTxView::signalTxEcho, m_rxView, &CRxView::slotTxEcho);
     connect(m_spectrum, &SpectrumWidget::signalFqChanged, m_modem, &CPskTxRx::slotFqChanged);
+    connect(m_controlBar, &ControlBarEx::signalButtonClicked, this, &MainWindow::slotControlBar);
+    connect(m_controlBar, &ControlBarEx::signalRightMouseClicked, this, &MainWindow::slotEditMacro);
     connect(m_audioIn, &AudioIn::notify, this, &MainWindow::slotAudioInputReady, Qt::QueuedConnection);
     connect(m_audioOut, &AudioOut::signalStopAudioOut, this, &MainWindow::stopAudioOut, Qt::QueuedConnection);
     connect(m_titleBar->sliderBrightness, &QSlider::valueChanged, m_spectrum, &SpectrumWidget::slotBrightness);
@@ -144,7 +162,11 @@ MainWindow::MainWindow(QWidget* parent)
     connect(m_titleBar->checkBoxLock, &QCheckBox::stateChanged, this, &MainWindow::slotLock);
     connect(m_titleBar->checkBoxSQ, &QCheckBox::stateChanged, this, &MainWindow::slotSQ);
     connect(m_titleBar->comboBox, &QComboBox::currentTextChanged, this, &MainWindow::slotModeChanged);
+    connect(this, &MainWindow::signalMacrosLoaded, m_controlBar, &ControlBarEx::updateButtons);
+    connect(this, &MainWindow::signalMacroChanged, m_controlBar, &ControlBarEx::updateButton);
     connect(m_modem, &CPskTxRx::signalPskSymbol, m_phaseScope, &PhaseScope::onPskSymbol);
+    connect(m_logBar->saveButton(), &QToolButton::clicked, this, &MainWindow::saveQSO);
+    connect(m_logBar->searchButton(), &QToolButton::clicked, this, &MainWindow::searchLog);
 
     m_clockTimer = startTimer(1000);
     updateClock();
@@ -156,6 +178,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_spectrum->slotLock(m_titleBar->checkBoxLock->checkState());
 
     g_instance.store(this, std::memory_order_release);
+    emit signalMacrosLoaded(m_macros);
 }
 
 MainWindow::~MainWindow()
@@ -168,6 +191,8 @@ MainWindow::~MainWindow()
     m_audioIn = nullptr;
     delete m_audioOut;
     m_audioOut = nullptr;
+    if (m_startedOk)
+        Macros::saveToSettings(m_macros);
     // Comport writes "Comport" and closes the port as a member; the modem,
     // panes and displays save their keys as children.
 }

@@ -2,7 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/bandtable.h"
+#include "log/personaldata.h"
+#include "log/selectnamedlg.h"
 #include "rig/comport.h"
+#include "text/macros.h"
 
 #include <QByteArray>
 #include <QMainWindow>
@@ -15,6 +19,8 @@ class AudioOut;
 class CPskTxRx;
 class CRxView;
 class CTxView;
+class ControlBarEx;
+class LogBar;
 class PhaseScope;
 class QDockWidget;
 class QLabel;
@@ -61,6 +67,18 @@ public:
     AudioIn* audioIn() const { return m_audioIn; }
     AudioOut* audioOut() const { return m_audioOut; }
     Comport& comport() { return m_comport; }
+    LogBar* logBar() const { return m_logBar; }
+    ControlBarEx* controlBar() const { return m_controlBar; }
+    const QList<SMacro>& macros() const { return m_macros; }
+    // "<application name>.mac" in the writable application directory.
+    QString macroFileName() const;
+    const PersonalData& personalData() const { return m_personalData; }
+    const BandTable::Table& bandTable() const { return m_bandTable; }
+    // "<application name>.log" in the writable application directory.
+    QString logFileName() const;
+    // How the logbook commands ask for file names (SelectNameDlg::ask
+    // unless replaced, as tests do).
+    void setNameChooser(NameChooser chooser);
     QLabel* txLabel() const { return m_txLabel; }
     QLabel* rxLabel() const { return m_rxLabel; }
     QLabel* dateLabel() const { return m_dateLabel; }
@@ -70,10 +88,23 @@ public:
     const float* displayBlock() const { return m_displayBlock.data(); }
     bool isOutputActive() const;
 
+    // Streams reopened by the sound card dialog so far: the input (which is
+    // restarted at once), the output, and the output restarted because it
+    // was playing. Read by tests, which have no running sound card to watch.
+    struct StreamChanges
+    {
+        int inputRestarted = 0;
+        int outputReopened = 0;
+        int outputRestarted = 0;
+    };
+    const StreamChanges& soundCardStreamChanges() const { return m_soundCardStreamChanges; }
+
     // The clock's text for a moment, as the timer shows it.
     void updateClock();
 
 signals:
+    void signalMacrosLoaded(const QList<SMacro>& macros);
+    void signalMacroChanged(const SMacro& macro);
     void signalAddTxText(const QString& text);
 
 public slots:
@@ -91,6 +122,22 @@ public slots:
     void slotSQ(int state);
     void onComportRead();
     void slotSelectPort();
+    void slotSoundCard();
+
+    // Macro commands.
+    void slotControlBar(int i);
+    void slotEditMacro(int i);
+    void slotLoadMacros();
+    void slotSaveMacros();
+
+    // Logbook commands.
+    void saveQSO();
+    void clearQSO();
+    void searchLog();
+    bool importADIF();
+    bool exportADIF();
+    bool mergeLog();
+    void slotPersonalData();
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -105,12 +152,24 @@ private:
     void saveLayout();
     void connectPortReader();
     void askTxFrequency();
+    // F1 to F12 and Ctrl+F1 to Ctrl+F12, bound once for the whole program.
+    void createMacroShortcuts();
+    bool askMacroFileName(QString& path);
+    bool askFileName(const QString& title, QString& path);
+    void logCommandFailed(const QString& text, const QString& reason);
+    // The modem keys this call as its Morse identification.
+    void sendCallSignToModem();
 
     // Constructed first: reads "Comport" and opens the port.
     Comport m_comport;
     bool m_startedOk = true;
     QString m_currentMode;
     QStringList m_modeList;
+    // Reads "Personal data" when constructed and, as a member, writes it back
+    // after the destructor has deleted the audio objects.
+    PersonalData m_personalData;
+    BandTable::Table m_bandTable;
+    NameChooser m_chooseName = &SelectNameDlg::ask;
 
     CRxView* m_rxView = nullptr;
     CTxView* m_txView = nullptr;
@@ -124,6 +183,10 @@ private:
     AudioIn* m_audioIn = nullptr;
     AudioOut* m_audioOut = nullptr;
     CPskTxRx* m_modem = nullptr;
+    LogBar* m_logBar = nullptr;
+    ControlBarEx* m_controlBar = nullptr;
+    // The 24 user macros; position i is sent by key or button number i.
+    QList<SMacro> m_macros;
 
     QDockWidget* m_rxDock = nullptr;
     QDockWidget* m_txDock = nullptr;
@@ -136,4 +199,5 @@ private:
     std::array<float, kDisplayBlockSize> m_displayBlock{};
     int m_displayFill = 0;
     int m_clockTimer = 0;
+    StreamChanges m_soundCardStreamChanges;
 };

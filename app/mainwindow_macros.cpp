@@ -1,0 +1,149 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// The main window's macro commands: sending a macro from its key or button,
+// editing one, and reading and writing macro files.
+
+#include "app/apppaths.h"
+#include "app/mainwindow.h"
+#include "log/logbar.h"
+#include "modem/psktxrx.h"
+#include "text/editmacrodlg.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QKeySequence>
+#include <QShortcut>
+#include <QSignalMapper>
+
+namespace {
+
+MacroFields macroFields(const PersonalData& own, const LogBar* bar)
+{
+    MacroFields fields;
+    fields.myCall = own.call;
+    fields.myName = own.name;
+    fields.myQth = own.qth;
+    fields.myRst = own.rst;
+    if (bar) {
+        fields.call = bar->call();
+        fields.name = bar->name();
+        fields.qth = bar->qth();
+        fields.notes = bar->notes();
+        fields.received = bar->received();
+    }
+    return fields;
+}
+
+} // namespace
+
+QString MainWindow::macroFileName() const
+{
+    return QDir(AppPaths::writableDirectory())
+        .absoluteFilePath(QCoreApplication::applicationName() + QLatin1String(".mac"));
+}
+
+void MainWindow::createMacroShortcuts()
+{
+    // The program's only binding of these keys: application-wide, so they
+    // work in floating docks too, and never competing with a button's own
+    // shortcut (a key bound twice would fire neither or both).
+    auto* mapper = new QSignalMapper(this);
+    for (int i = 0; i < Macros::kCount; ++i) {
+        const auto key = Qt::Key(Qt::Key_F1 + i % 12);
+        const QKeySequence keys = i < 12 ? QKeySequence(key) : QKeySequence(Qt::ControlModifier | key);
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::ApplicationShortcut);
+        mapper->setMapping(shortcut, i);
+        connect(shortcut, &QShortcut::activated, mapper, qOverload<>(&QSignalMapper::map));
+    }
+    connect(mapper, &QSignalMapper::mappedInt, this, &MainWindow::slotControlBar);
+}
+
+void MainWindow::slotControlBar(int i)
+{
+    if (!m_startedOk || i < 0 || i >= m_macros.size())
+        return;
+
+    // What the macro may ask of the window while it is expanded.
+    class Host : public MacroHost
+    {
+    public:
+        explicit Host(MainWindow& w)
+            : m_w(w)
+        {
+        }
+        bool askReport(QString& report) override
+        {
+            const QString preset = report;
+            return m_w.m_chooseName(&m_w, MainWindow::tr("Enter RST"), MainWindow::tr("RST to send"), preset,
+                                    report);
+        }
+        void setReceivedReport(const QString& report) override
+        {
+            if (m_w.m_logBar)
+                m_w.m_logBar->setReceived(report);
+        }
+        bool isOutputActive() const override { return m_w.isOutputActive(); }
+        void setModemTransmit(bool on) override { m_w.m_modem->SetTransmit(on ? 1 : 0); }
+        void startAudioOut() override { m_w.startAudioOut(); }
+        void stopAudioOut() override { m_w.stopAudioOut(); }
+        void changeMode(const QString& mode) override { m_w.slotModeChanged(mode); }
+
+    private:
+        MainWindow& m_w;
+    };
+
+    // A copy: the report prompt runs an event loop.
+    const QString body = m_macros.at(i).text;
+    Host host(*this);
+    const QString text = Macros::expand(body, macroFields(m_personalData, m_logBar), host,
+                                        QDateTime::currentDateTimeUtc());
+    if (!text.isEmpty())
+        emit signalAddTxText(text);
+}
+
+void MainWindow::slotEditMacro(int i)
+{
+    if (i < 0 || i >= m_macros.size())
+        return;
+    EditMacroDlg dialog(m_macros.at(i), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_macros[i] = dialog.macro();
+    emit signalMacroChanged(m_macros.at(i));
+}
+
+bool MainWindow::askMacroFileName(QString& path)
+{
+    QString name;
+    if (!m_chooseName(this, tr("Select macros file name"), tr("Enter name"), macroFileName(), name))
+        return false;
+    // A relative name means the folder the default file lives in, not the
+    // directory the program happened to be started from.
+    path = name.isEmpty() ? name : QDir(AppPaths::writableDirectory()).absoluteFilePath(name);
+    return true;
+}
+
+void MainWindow::slotLoadMacros()
+{
+    QString path;
+    if (!askMacroFileName(path))
+        return;
+    QString message;
+    if (!Macros::readFile(path, m_macros, &message))
+        Macros::showFileMessage(this, message);
+    // Also after a failed read: records read before the fault did change.
+    emit signalMacrosLoaded(m_macros);
+}
+
+void MainWindow::slotSaveMacros()
+{
+    QString path;
+    if (!askMacroFileName(path))
+        return;
+    QString message;
+    if (!Macros::writeFile(path, m_macros, &message))
+        Macros::showFileMessage(this, message);
+}
