@@ -31,6 +31,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QShortcutEvent>
 #include <QStatusBar>
 #include <QToolButton>
 
@@ -143,6 +144,7 @@ MainWindow::MainWindow(QWidget* parent)
     sendCallSignToModem();
     m_modem->Command(44, 2, 0, 0); // CW identification at two symbols per Morse unit
 
+    createMenus();
     createMacroShortcuts();
 
     slotModeChanged(m_currentMode);
@@ -477,6 +479,17 @@ void MainWindow::askTxFrequency()
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Shortcut && m_logBar && watched->parent()
+        && m_logBar->isAncestorOf(static_cast<QWidget*>(watched))) {
+        const QKeySequence key = static_cast<QShortcutEvent*>(event)->key();
+        QAction* command = key == m_saveQsoAction->shortcut() ? m_saveQsoAction
+                           : key == m_searchAction->shortcut() ? m_searchAction
+                                                               : nullptr;
+        if (command) {
+            command->trigger();
+            return true;
+        }
+    }
     if (watched == m_txLabel && event->type() == QEvent::MouseButtonPress) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton)

@@ -9,6 +9,7 @@
 #include "text/macros.h"
 
 #include <QByteArray>
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -21,6 +22,8 @@ class CRxView;
 class CTxView;
 class ControlBarEx;
 class LogBar;
+class QAction;
+class QMenu;
 class PhaseScope;
 class QDockWidget;
 class QLabel;
@@ -80,6 +83,11 @@ public:
     // unless replaced, as tests do).
     void setNameChooser(NameChooser chooser);
     QLabel* txLabel() const { return m_txLabel; }
+    QMenu* modeMenu() const { return m_modeMenu; }
+    QMenu* viewMenu() const { return m_viewMenu; }
+    QMenu* configureMenu() const { return m_configureMenu; }
+    QMenu* varicodeMenu() const { return m_varicodeMenu; }
+    QAction* saveQsoAction() const { return m_saveQsoAction; }
     QLabel* rxLabel() const { return m_rxLabel; }
     QLabel* dateLabel() const { return m_dateLabel; }
     StatusPaneTime* clock() const { return m_clock; }
@@ -138,6 +146,15 @@ public slots:
     bool exportADIF();
     bool mergeLog();
     void slotPersonalData();
+    void sendFile();
+    void slotTXEcho(bool on);
+    void slotUpdateModeMenu();
+    void slotModeMenu(QAction* action);
+    void slotUpdateViewMenu();
+    void slotViewMenu(QAction* action);
+    void slotUpdateConfigureMenu();
+    void slotUpdateVaricodeMenu();
+    void slotVaricodeMenu(QAction* action);
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -152,6 +169,9 @@ private:
     void saveLayout();
     void connectPortReader();
     void askTxFrequency();
+    void createMenus();
+    QAction* addCommand(QMenu* menu, const QString& text, const QString& tip,
+                        const QKeySequence& shortcut = QKeySequence());
     // F1 to F12 and Ctrl+F1 to Ctrl+F12, bound once for the whole program.
     void createMacroShortcuts();
     bool askMacroFileName(QString& path);
@@ -169,6 +189,12 @@ private:
     // after the destructor has deleted the audio objects.
     PersonalData m_personalData;
     BandTable::Table m_bandTable;
+    QMenu* m_modeMenu = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    QMenu* m_configureMenu = nullptr;
+    QMenu* m_varicodeMenu = nullptr;
+    QAction* m_saveQsoAction = nullptr;
+    QAction* m_searchAction = nullptr;
     NameChooser m_chooseName = &SelectNameDlg::ask;
 
     CRxView* m_rxView = nullptr;

@@ -1,0 +1,202 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
+// The menu bar and the command slots behind it.
+#include "app/mainwindow.h"
+
+#include "app/stationstate.h"
+#include "modem/psktxrx.h"
+#include "log/logbar.h"
+#include "text/rxview.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QDockWidget>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+
+QAction* MainWindow::addCommand(QMenu* menu, const QString& text, const QString& tip,
+                                const QKeySequence& shortcut)
+{
+    auto* action = new QAction(text, this);
+    action->setStatusTip(tip);
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    if (menu)
+        menu->addAction(action);
+    return action;
+}
+
+void MainWindow::createMenus()
+{
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    connect(addCommand(file, tr("&Print"), tr("Print"), QKeySequence::Print), &QAction::triggered,
+            m_rxView, &CRxView::slotPrint);
+    connect(addCommand(file, tr("Print previe&w..."), tr("Print preview")), &QAction::triggered, m_rxView,
+            &CRxView::slotPrintPreview);
+    connect(addCommand(file, tr("Print setup..."), tr("Print setup")), &QAction::triggered, m_rxView,
+            &CRxView::slotPrintSetup);
+    file->addSeparator();
+    connect(addCommand(file, tr("Send &file..."), tr("Send file")), &QAction::triggered, this,
+            &MainWindow::sendFile);
+    file->addSeparator();
+    connect(addCommand(file, tr("C&lear QSO data"), tr("Clear QSO"), QKeySequence(Qt::ALT | Qt::Key_L)),
+            &QAction::triggered, this, &MainWindow::clearQSO);
+    m_searchAction = addCommand(file, tr("&Search in logfile..."), tr("Search in logfile"),
+                                QKeySequence(Qt::ALT | Qt::Key_S));
+    connect(m_searchAction, &QAction::triggered, this, &MainWindow::searchLog);
+    file->addSeparator();
+    connect(addCommand(file, tr("Import ADIF"), tr("Import ADIF")), &QAction::triggered, this,
+            [this] { importADIF(); });
+    connect(addCommand(file, tr("Export ADIF"), tr("Export ADIF")), &QAction::triggered, this,
+            &MainWindow::exportADIF);
+    connect(addCommand(file, tr("Merge"), tr("Merge log files")), &QAction::triggered, this,
+            &MainWindow::mergeLog);
+    file->addSeparator();
+    connect(addCommand(file, tr("&Exit"), tr("Exit application"), QKeySequence::Quit), &QAction::triggered,
+            this, &QWidget::close);
+
+    // Not in the menu, but attached to the window so that Alt+A saves the
+    // QSO wherever the focus is in it.
+    m_saveQsoAction = addCommand(nullptr, tr("S&ave QSO data"), tr("Save QSO"), QKeySequence(Qt::ALT | Qt::Key_A));
+    addAction(m_saveQsoAction);
+    connect(m_saveQsoAction, &QAction::triggered, this, &MainWindow::saveQSO);
+
+    // The entry bar's "N&ame" and "&Sent" labels carry the same Alt keys as
+    // saving and searching, and a label's mnemonic would take the key from
+    // the command. The labels keep their underline; the keys go to the
+    // commands.
+    if (m_logBar) {
+        for (const char* name : {"label_Name", "label_Sent"})
+            if (QLabel* label = m_logBar->findChild<QLabel*>(QLatin1String(name)))
+                label->installEventFilter(this);
+    }
+
+    m_modeMenu = menuBar()->addMenu(tr("Mode"));
+    for (const QString& mode : m_modeList) {
+        QAction* a = addCommand(m_modeMenu, mode, tr("Select ") + mode);
+        a->setCheckable(true);
+    }
+    connect(m_modeMenu, &QMenu::aboutToShow, this, &MainWindow::slotUpdateModeMenu);
+    connect(m_modeMenu, &QMenu::triggered, this, &MainWindow::slotModeMenu);
+
+    m_viewMenu = menuBar()->addMenu(tr("View"));
+    const QList<QDockWidget*> docks = findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QDockWidget* dock : docks) {
+        auto* a = new QAction(tr("Show ") + dock->windowTitle(), dock);
+        a->setStatusTip(a->text());
+        a->setCheckable(true);
+        m_viewMenu->addAction(a);
+    }
+    m_viewMenu->addSeparator();
+    for (QDockWidget* dock : docks) {
+        auto* a = new QAction(tr("Dock ") + dock->windowTitle(), dock);
+        a->setStatusTip(a->text());
+        a->setCheckable(true);
+        m_viewMenu->addAction(a);
+    }
+    connect(m_viewMenu, &QMenu::aboutToShow, this, &MainWindow::slotUpdateViewMenu);
+    connect(m_viewMenu, &QMenu::triggered, this, &MainWindow::slotViewMenu);
+
+    m_configureMenu = menuBar()->addMenu(tr("Configure"));
+    connect(addCommand(m_configureMenu, tr("Personal data..."), tr("Set personal data")), &QAction::triggered,
+            this, &MainWindow::slotPersonalData);
+    connect(addCommand(m_configureMenu, tr("Sound card..."), tr("Select sound card")), &QAction::triggered,
+            this, &MainWindow::slotSoundCard);
+    connect(addCommand(m_configureMenu, tr("Select port..."), tr("Select com port")), &QAction::triggered,
+            this, &MainWindow::slotSelectPort);
+    connect(addCommand(m_configureMenu, tr("Load macros"), tr("Load nacros")), &QAction::triggered, this,
+            &MainWindow::slotLoadMacros);
+    connect(addCommand(m_configureMenu, tr("Save macros"), tr("Save macros")), &QAction::triggered, this,
+            &MainWindow::slotSaveMacros);
+
+    // The character sets belong to the modem; the menu only shows and
+    // changes its choice.
+    m_varicodeMenu = m_configureMenu->addMenu(tr("Varicode"));
+    const QStringList sets = m_modem->charSetNames();
+    for (int i = 0; i < sets.size(); ++i) {
+        auto* a = new QAction(sets[i], m_modem);
+        a->setCheckable(true);
+        a->setData(i);
+        m_varicodeMenu->addAction(a);
+    }
+    connect(m_varicodeMenu, &QMenu::aboutToShow, this, &MainWindow::slotUpdateVaricodeMenu);
+    connect(m_varicodeMenu, &QMenu::triggered, this, &MainWindow::slotVaricodeMenu);
+
+    QAction* echo = addCommand(m_configureMenu, tr("TX echo"), tr("TX echo mode"));
+    echo->setCheckable(true);
+    connect(echo, &QAction::triggered, this, &MainWindow::slotTXEcho);
+    connect(m_configureMenu, &QMenu::aboutToShow, this, &MainWindow::slotUpdateConfigureMenu);
+}
+
+void MainWindow::slotUpdateModeMenu()
+{
+    for (QAction* a : m_modeMenu->actions())
+        a->setChecked(!m_currentMode.isEmpty() && a->text().contains(m_currentMode));
+}
+
+void MainWindow::slotModeMenu(QAction* action)
+{
+    if (!action->text().contains(m_currentMode) || m_currentMode.isEmpty())
+        slotModeChanged(action->text());
+}
+
+void MainWindow::slotUpdateViewMenu()
+{
+    for (QDockWidget* dock : findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        for (QAction* a : dock->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (a->text().contains(QLatin1String("Dock"))) {
+                a->setChecked(!dock->isFloating());
+                a->setEnabled(dock->isVisible());
+            } else if (a->text().startsWith(tr("Show "))) {
+                a->setChecked(dock->isVisible());
+                a->setEnabled(true);
+            }
+        }
+    }
+}
+
+void MainWindow::slotViewMenu(QAction* action)
+{
+    auto* dock = qobject_cast<QDockWidget*>(action->parent());
+    if (!dock)
+        return;
+    if (action->text().contains(QLatin1String("Dock")))
+        dock->setFloating(!dock->isFloating());
+    else
+        dock->setVisible(!dock->isVisible());
+}
+
+void MainWindow::slotUpdateConfigureMenu()
+{
+    for (QAction* a : m_configureMenu->actions()) {
+        if (a->text().contains(QLatin1String("TX echo"))) {
+            a->setChecked(StationState::txEchoEnabled());
+            break;
+        }
+    }
+}
+
+void MainWindow::slotUpdateVaricodeMenu()
+{
+    for (QAction* a : m_varicodeMenu->actions())
+        a->setChecked(a->data().toInt() == m_modem->charSet());
+}
+
+void MainWindow::slotVaricodeMenu(QAction* action)
+{
+    m_modem->setCharSet(action->data().toInt());
+}
+
+void MainWindow::slotTXEcho(bool on)
+{
+    StationState::setTxEchoEnabled(on);
+}
+
+void MainWindow::sendFile()
+{
+    statusBar()->showMessage(tr("Menu File/Send saveFile"));
+}

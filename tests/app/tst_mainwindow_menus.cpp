@@ -1,0 +1,267 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// The menu bar: every entry's text, tip and shortcut, the check and enable
+// rules applied before each menu opens, and the keyboard commands of the
+// QSO entry bar.
+
+#include "app/apppaths.h"
+#include "app/mainwindow.h"
+#include "app/settings.h"
+#include "app/stationstate.h"
+#include "log/logbar.h"
+#include "modem/psktxrx.h"
+
+#include <QDockWidget>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+class TestMainWindowMenus : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+    std::unique_ptr<MainWindow> makeWindow()
+    {
+        auto w = std::make_unique<MainWindow>();
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        return w;
+    }
+    static QMenu* menu(MainWindow& w, const QString& title)
+    {
+        for (QAction* a : w.menuBar()->actions())
+            if (a->text() == title)
+                return a->menu();
+        return nullptr;
+    }
+    static QAction* entry(QMenu* m, const QString& text)
+    {
+        for (QAction* a : m->actions())
+            if (a->text() == text)
+                return a;
+        return nullptr;
+    }
+    static QLineEdit* field(MainWindow& w, const char* name) { return w.logBar()->findChild<QLineEdit*>(name); }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        Settings::setPath(m_dir->filePath(QStringLiteral("Velkora32.ini")));
+        const QString data = m_dir->filePath(QStringLiteral("data"));
+        QVERIFY(QDir().mkpath(data));
+        QVERIFY(QFile::copy(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/resources/ENG.cwt"),
+                            data + QStringLiteral("/ENG.cwt")));
+        AppPaths::setDataDirectory(data);
+        AppPaths::setWritableDirectory(m_dir->path());
+        StationState::setTxEchoEnabled(true);
+    }
+
+    void menuBarHoldsFourMenusInOrder()
+    {
+        auto w = makeWindow();
+        QStringList titles;
+        for (QAction* a : w->menuBar()->actions())
+            titles << a->text();
+        QCOMPARE(titles, QStringList({"&File", "Mode", "View", "Configure"}));
+    }
+
+    void fileMenuEntries_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("tip");
+        QTest::addColumn<QKeySequence>("shortcut");
+        QTest::newRow("print") << "&Print" << "Print" << QKeySequence(QKeySequence::Print);
+        QTest::newRow("preview") << "Print previe&w..." << "Print preview" << QKeySequence();
+        QTest::newRow("setup") << "Print setup..." << "Print setup" << QKeySequence();
+        QTest::newRow("send") << "Send &file..." << "Send file" << QKeySequence();
+        QTest::newRow("clear") << "C&lear QSO data" << "Clear QSO" << QKeySequence(Qt::ALT | Qt::Key_L);
+        QTest::newRow("search") << "&Search in logfile..." << "Search in logfile" << QKeySequence(Qt::ALT | Qt::Key_S);
+        QTest::newRow("import") << "Import ADIF" << "Import ADIF" << QKeySequence();
+        QTest::newRow("export") << "Export ADIF" << "Export ADIF" << QKeySequence();
+        QTest::newRow("merge") << "Merge" << "Merge log files" << QKeySequence();
+        QTest::newRow("exit") << "&Exit" << "Exit application" << QKeySequence(QKeySequence::Quit);
+    }
+
+    void fileMenuEntries()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, tip);
+        QFETCH(QKeySequence, shortcut);
+        auto w = makeWindow();
+        QMenu* file = menu(*w, "&File");
+        QVERIFY(file);
+        QAction* a = entry(file, text);
+        QVERIFY2(a, qPrintable(text));
+        QCOMPARE(a->statusTip(), tip);
+        QCOMPARE(a->shortcut(), shortcut);
+        QCOMPARE(file->actions().size(), 14); // ten entries, four separators
+    }
+
+    void configureMenuEntries()
+    {
+        auto w = makeWindow();
+        QMenu* configure = menu(*w, "Configure");
+        QStringList texts, tips;
+        for (QAction* a : configure->actions()) {
+            texts << a->text();
+            tips << a->statusTip();
+        }
+        QCOMPARE(texts, QStringList({"Personal data...", "Sound card...", "Select port...", "Load macros",
+                                     "Save macros", "Varicode", "TX echo"}));
+        QCOMPARE(tips.mid(0, 5), QStringList({"Set personal data", "Select sound card", "Select com port",
+                                              "Load nacros", "Save macros"}));
+        QCOMPARE(tips.last(), QStringLiteral("TX echo mode"));
+        QVERIFY(entry(configure, "TX echo")->isCheckable());
+    }
+
+    void modeMenuChecksTheCurrentMode()
+    {
+        auto w = makeWindow();
+        QMenu* mode = w->modeMenu();
+        QCOMPARE(mode->actions().size(), 4);
+        QCOMPARE(mode->actions().at(2)->statusTip(), QStringLiteral("Select BPSK125"));
+        w->slotModeChanged(QStringLiteral("BPSK63"));
+        emit mode->aboutToShow();
+        for (QAction* a : mode->actions())
+            QCOMPARE(a->isChecked(), a->text() == QStringLiteral("BPSK63"));
+
+        // Choosing another mode switches the modem; choosing the current one
+        // leaves it untouched.
+        entry(mode, "BPSK250")->trigger();
+        QCOMPARE(w->currentMode(), QStringLiteral("BPSK250"));
+        QCOMPARE(w->modem()->baud(), 250.0);
+        w->modem()->Command(90, 3125, 0, 0); // behind the window's back
+        entry(mode, "BPSK250")->trigger();
+        QCOMPARE(w->modem()->baud(), 31.25);
+    }
+
+    void viewMenuFollowsTheDocks()
+    {
+        auto w = makeWindow();
+        QMenu* view = w->viewMenu();
+        auto* spectrum = w->findChild<QDockWidget*>(QStringLiteral("Spectrum"));
+        QAction* show = entry(view, "Show Spectrum");
+        QAction* dock = entry(view, "Dock Spectrum");
+        QVERIFY(show && dock);
+        QCOMPARE(show->parent(), spectrum);
+        QCOMPARE(dock->statusTip(), QStringLiteral("Dock Spectrum"));
+        QCOMPARE(entry(view, "Show RX")->parent()->objectName(), QStringLiteral("DockOutputWidget"));
+
+        emit view->aboutToShow();
+        QVERIFY(show->isChecked());
+        QVERIFY(dock->isChecked());
+        QVERIFY(dock->isEnabled());
+
+        spectrum->setFloating(true);
+        emit view->aboutToShow();
+        QVERIFY(!dock->isChecked());
+        QVERIFY(dock->isEnabled());
+
+        spectrum->hide();
+        emit view->aboutToShow();
+        QVERIFY(!show->isChecked());
+        QVERIFY(show->isEnabled());
+        QVERIFY(!dock->isEnabled());
+
+        // Choosing the entries toggles visibility and docking.
+        show->trigger();
+        QVERIFY(spectrum->isVisible());
+        emit view->aboutToShow();
+        dock->trigger();
+        QVERIFY(!spectrum->isFloating());
+    }
+
+    void varicodeMenuShowsAndSetsTheCharacterSet()
+    {
+        auto w = makeWindow();
+        QMenu* varicode = w->varicodeMenu();
+        QStringList names;
+        for (QAction* a : varicode->actions())
+            names << a->text();
+        QCOMPARE(names, QStringList({"ASCII8", "MMVari", "Alternate"}));
+        emit varicode->aboutToShow();
+        QVERIFY(varicode->actions().at(0)->isChecked());
+        QVERIFY(!varicode->actions().at(2)->isChecked());
+
+        varicode->actions().at(2)->trigger();
+        QCOMPARE(w->modem()->charSet(), 2);
+        emit varicode->aboutToShow();
+        QVERIFY(!varicode->actions().at(0)->isChecked());
+        QVERIFY(varicode->actions().at(2)->isChecked());
+        QCOMPARE(w->modem()->Command(149, 0, 0, 0), intptr_t(16));
+    }
+
+    void txEchoFollowsTheSetting()
+    {
+        Settings().setValue(QStringLiteral("echo"), false);
+        auto w = makeWindow();
+        QMenu* configure = w->configureMenu();
+        QAction* echo = entry(configure, "TX echo");
+        echo->setChecked(true);
+        emit configure->aboutToShow();
+        QVERIFY(!echo->isChecked());
+        echo->trigger();
+        QVERIFY(StationState::txEchoEnabled());
+        w->close();
+        QCOMPARE(Settings().value(QStringLiteral("echo")).toBool(), true);
+    }
+
+    void sendFileOnlyReports()
+    {
+        auto w = makeWindow();
+        entry(menu(*w, "&File"), "Send &file...")->trigger();
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Menu File/Send saveFile"));
+    }
+
+    void altLClearsTheEntryBarAndAltASaves()
+    {
+        auto w = makeWindow();
+        QTRY_VERIFY(w->isActiveWindow());
+        field(*w, "editCall")->setText(QStringLiteral("JA1QRP"));
+        field(*w, "editName")->setText(QStringLiteral("Taro"));
+        field(*w, "editCall")->setFocus();
+
+        // Alt+A saves the contact and leaves the fields as they are.
+        QTest::keyClick(field(*w, "editCall"), Qt::Key_A, Qt::AltModifier);
+        QFile log(w->logFileName());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray saved = log.readAll();
+        QVERIFY(saved.contains("JA1QRP"));
+        QCOMPARE(saved.count('\n'), 1);
+        QCOMPARE(field(*w, "editCall")->text(), QStringLiteral("JA1QRP"));
+
+        // Alt+S searches the log rather than moving to the "Sent" field.
+        bool searched = false;
+        QTimer::singleShot(0, this, [&] {
+            if (QWidget* d = QApplication::activeModalWidget()) {
+                searched = d->objectName() == QStringLiteral("SearchResult");
+                d->close();
+            }
+        });
+        QTest::keyClick(field(*w, "editCall"), Qt::Key_S, Qt::AltModifier);
+        QVERIFY(searched);
+
+        // Alt+L empties the entry bar and writes nothing.
+        QApplication::setActiveWindow(w.get());
+        QTRY_VERIFY(w->isActiveWindow());
+        field(*w, "editCall")->setFocus();
+        QTest::keyClick(field(*w, "editCall"), Qt::Key_L, Qt::AltModifier);
+        QCOMPARE(field(*w, "editCall")->text(), QString());
+        QCOMPARE(field(*w, "editName")->text(), QString());
+        log.seek(0);
+        QCOMPARE(log.readAll(), saved);
+    }
+};
+
+QTEST_MAIN(TestMainWindowMenus)
+#include "tst_mainwindow_menus.moc"
