@@ -31,6 +31,11 @@ QString dataDirectory()
     const QString appDir = QCoreApplication::applicationDirPath();
     if (QFileInfo::exists(appDir + QLatin1String("/ENG.cwt")))
         return appDir;
+    // An installation moved or packaged under another prefix than the one
+    // it was built for keeps its data beside its own bin directory.
+    const QString relocated = QDir::cleanPath(appDir + QLatin1String("/../share/velkora32"));
+    if (QFileInfo::exists(relocated + QLatin1String("/ENG.cwt")))
+        return relocated;
 #ifdef VELKORA_INSTALL_DATADIR
     const QString installed = QStringLiteral(VELKORA_INSTALL_DATADIR);
     if (QFileInfo::exists(installed + QLatin1String("/ENG.cwt")))

@@ -1,0 +1,85 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// The main window's sound card command: device, rate and clock correction
+// from the sound card dialog to the streams, the transceiver and the
+// waterfall.
+
+#include "app/mainwindow.h"
+#include "app/settings.h"
+#include "audio/audioin.h"
+#include "audio/audioout.h"
+#include "audio/soundcarddlg.h"
+#include "display/spectrumwidget.h"
+#include "modem/psktxrx.h"
+
+#include <QStatusBar>
+
+namespace {
+
+const QString kAudioGroup = QStringLiteral("Audio");
+const QString kInputGroup = QStringLiteral("Input");
+const QString kOutputGroup = QStringLiteral("Output");
+const QString kPpmKey = QStringLiteral("ppm");
+
+int storedPpm(const QString& direction)
+{
+    Settings settings;
+    settings.beginGroup(kAudioGroup);
+    settings.beginGroup(direction);
+    const int ppm = settings.value(kPpmKey, 0).toInt();
+    settings.endGroup();
+    settings.endGroup();
+    return ppm;
+}
+
+void storePpm(const QString& direction, int ppm)
+{
+    Settings settings;
+    settings.beginGroup(kAudioGroup);
+    settings.beginGroup(direction);
+    settings.setValue(kPpmKey, ppm);
+    settings.endGroup();
+    settings.endGroup();
+}
+
+} // namespace
+
+void MainWindow::slotSoundCard()
+{
+    if (!m_audioIn || !m_audioOut || !m_modem)
+        return;
+
+    SoundCardDlg dialog(m_audioIn->device(), m_audioOut->device(), m_audioIn->sampleRate(), this);
+    dialog.setTxPpm(storedPpm(kOutputGroup));
+    dialog.setRxPpm(storedPpm(kInputGroup));
+    if (dialog.exec() != QDialog::Accepted) {
+        statusBar()->showMessage(tr("Rejected"), 3000);
+        return;
+    }
+    statusBar()->showMessage(tr("Accepted"), 3000);
+
+    const int txPpm = dialog.txPpm();
+    const int rxPpm = dialog.rxPpm();
+    storePpm(kOutputGroup, txPpm);
+    storePpm(kInputGroup, rxPpm);
+
+    // Each stream is reopened only when its device name or the rate differs;
+    // the output keeps playing if it was.
+    const int rate = dialog.sampleRate();
+    if (m_audioIn->ChangeDevice(dialog.inputDevice(), rate))
+        ++m_soundCardStreamChanges.inputRestarted;
+    const bool outputWasPlaying = m_audioOut->isActive();
+    if (m_audioOut->ChangeDevice(dialog.outputDevice(), rate)) {
+        ++m_soundCardStreamChanges.outputReopened;
+        if (outputWasPlaying)
+            ++m_soundCardStreamChanges.outputRestarted;
+    }
+
+    // The streams run at the nominal rate; the corrected clocks tell the
+    // receiver, the transmitter and the waterfall what the card really does.
+    const double rxClock = SoundCardDlg::correctedRate(rate, rxPpm);
+    const double txClock = SoundCardDlg::correctedRate(rate, txPpm);
+    m_modem->SetSampleRates(rxClock, txClock);
+    m_spectrum->setSampleRate(int(rxClock));
+}

@@ -1,0 +1,177 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// A user's first hour, from an empty settings folder: every dialog the menus
+// open is confirmed or cancelled, a macro is sent, a contact is saved, the
+// log goes out as ADIF and comes back, and the program closes. Afterwards
+// the settings file and the log hold what the user did.
+
+#include "app/apppaths.h"
+#include "app/mainwindow.h"
+#include "app/settings.h"
+#include "app/stationstate.h"
+#include "log/logbar.h"
+#include "text/txview.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+class TestFirstHour : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QStringList m_seen; // title of every dialog that came up, in turn
+
+    static QAction* command(MainWindow& w, const QString& menuTitle, const QString& text)
+    {
+        for (QAction* m : w.menuBar()->actions()) {
+            if (m->text() != menuTitle)
+                continue;
+            for (QAction* a : m->menu()->actions())
+                if (a->text() == text)
+                    return a;
+        }
+        return nullptr;
+    }
+
+    // Runs the command; the dialog it opens is handed to answer() once it is
+    // the active modal window.
+    void withDialog(QAction* action, const std::function<void(QDialog*)>& answer)
+    {
+        QVERIFY(action);
+        bool answered = false;
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [&, poll] {
+            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!d)
+                return;
+            poll->stop();
+            m_seen << d->windowTitle();
+            answered = true;
+            answer(d);
+        });
+        poll->start(20);
+        action->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(answered, 5000);
+        poll->deleteLater();
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+    }
+
+    static void typeName(QDialog* d, const QString& name)
+    {
+        d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(name);
+        d->accept();
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        Settings::setPath(m_dir->filePath(QStringLiteral("Velkora32.ini")));
+        const QString data = m_dir->filePath(QStringLiteral("data"));
+        QVERIFY(QDir().mkpath(data));
+        QVERIFY(QFile::copy(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/resources/ENG.cwt"),
+                            data + QStringLiteral("/ENG.cwt")));
+        AppPaths::setDataDirectory(data);
+        AppPaths::setWritableDirectory(m_dir->path());
+        StationState::setTxEchoEnabled(true);
+    }
+
+    void firstHour()
+    {
+        QVERIFY(!QFile::exists(Settings::path()));
+        auto w = std::make_unique<MainWindow>();
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        const QString adif = m_dir->filePath(QStringLiteral("contacts.adi"));
+        const QString macros = m_dir->filePath(QStringLiteral("Velkora32.mac"));
+
+        // Personal data: the call goes in upper case.
+        withDialog(command(*w, "Configure", "Personal data..."), [](QDialog* d) {
+            d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->setText(QStringLiteral("vk2xyz"));
+            d->findChild<QLineEdit*>(QStringLiteral("lineEditName"))->setText(QStringLiteral("Sam"));
+            d->accept();
+        });
+        // Sound card and port: cancelled, which the status bar reports.
+        withDialog(command(*w, "Configure", "Sound card..."), [](QDialog* d) { d->reject(); });
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Rejected"));
+        withDialog(command(*w, "Configure", "Select port..."), [](QDialog* d) { d->reject(); });
+        // Sound card confirmed unchanged.
+        withDialog(command(*w, "Configure", "Sound card..."), [](QDialog* d) { d->accept(); });
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Accepted"));
+
+        // A macro is written, saved to a file and sent with F1.
+        w->txView()->clear();
+        withDialog(command(*w, "Configure", "Save macros"), [&](QDialog* d) { typeName(d, macros); });
+        QVERIFY(QFile::exists(macros));
+        withDialog(command(*w, "Configure", "Load macros"), [&](QDialog* d) { typeName(d, macros); });
+
+        // Printing: each dialog comes up and is cancelled.
+        withDialog(command(*w, "&File", "Print previe&w..."), [](QDialog* d) { d->reject(); });
+        withDialog(command(*w, "&File", "&Print"), [](QDialog* d) { d->reject(); });
+
+        // A contact, saved from the entry bar.
+        auto field = [&](const char* name) { return w->logBar()->findChild<QLineEdit*>(QLatin1String(name)); };
+        field("editCall")->setText(QStringLiteral("JA1QRP"));
+        field("editName")->setText(QStringLiteral("Taro"));
+        field("editRecv")->setText(QStringLiteral("579"));
+        w->saveQSO();
+        QFile log(w->logFileName());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray logged = log.readAll();
+        log.close();
+        QCOMPARE(logged.count('\n'), 1);
+        QVERIFY(logged.contains("JA1QRP"));
+
+        // The log goes out as ADIF and comes back without doubling.
+        withDialog(command(*w, "&File", "Export ADIF"), [&](QDialog* d) { typeName(d, adif); });
+        QVERIFY(QFile::exists(adif));
+        withDialog(command(*w, "&File", "Import ADIF"), [&](QDialog* d) { typeName(d, adif); });
+        withDialog(command(*w, "&File", "Merge"), [](QDialog* d) { d->reject(); });
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll().count('\n'), 1);
+        log.close();
+
+        // The search shows the contact.
+        withDialog(command(*w, "&File", "&Search in logfile..."), [](QDialog* d) { d->reject(); });
+
+        // Macro 0 fires from F1 into the transmit pane.
+        QVERIFY(!m_seen.isEmpty());
+        QTest::keyClick(w.get(), Qt::Key_F1);
+
+        StationState::setTxEchoEnabled(false);
+        w->slotModeChanged(QStringLiteral("BPSK63"));
+        QVERIFY(w->close());
+        w.reset();
+
+        // What the user did is in the settings file.
+        QSettings ini(Settings::path(), QSettings::IniFormat);
+        QCOMPARE(ini.value(QStringLiteral("Personal data/call")).toString(), QStringLiteral("VK2XYZ"));
+        QCOMPARE(ini.value(QStringLiteral("Personal data/name")).toString(), QStringLiteral("Sam"));
+        QCOMPARE(ini.value(QStringLiteral("RxTx/mode")).toString(), QStringLiteral("BPSK63"));
+        QCOMPARE(ini.value(QStringLiteral("echo")).toBool(), false);
+        QVERIFY(ini.contains(QStringLiteral("Audio/Input/ppm")));
+        QVERIFY(ini.contains(QStringLiteral("Panels/state")));
+        QVERIFY(ini.contains(QStringLiteral("Comport/ComNumber")));
+        QVERIFY(ini.contains(QStringLiteral("Macros/Macros 23/label")));
+        QCOMPARE(ini.value(QStringLiteral("RxFq")).toDouble(), 1000.0);
+        QVERIFY(m_seen.contains(QStringLiteral("Select ADIF file")));
+        QVERIFY(m_seen.contains(QStringLiteral("Select macros file name")));
+    }
+};
+
+QTEST_MAIN(TestFirstHour)
+#include "tst_firsthour.moc"
