@@ -28,7 +28,7 @@ flags=(-std=c++17 -g -O1 -fPIC -fno-omit-frame-pointer
        -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
        -I"$root" "${qt_cflags[@]}")
 sources=("$root/log/qsodata.cpp" "$root/log/hamlog.cpp" "$root/log/adif.cpp"
-         "$root/app/codepage.cpp" "$out/moc_hamlog.cpp")
+         "$root/app/codepage.cpp" "$root/app/apppaths.cpp" "$out/moc_hamlog.cpp")
 
 for f in "${fuzzers[@]}"; do
     echo "building fuzz_$f"

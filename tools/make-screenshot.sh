@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Velkora32 developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+#
+# Makes the README's screenshot: the program on a private X server (Xvfb)
+# and a private sound card, with a BPSK31 signal played into the card and
+# decoded into the receive pane.
+#
+#   tools/make-screenshot.sh [BUILD_DIR] [OUT.png]
+#
+# Needs the build (./test or ./run builds it), xvfb, pulseaudio,
+# pulseaudio-utils, libasound2-plugins and imagemagick (for `import`).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+out=${2:-docs/screenshot.png}
+work=$(mktemp -d)
+trap 'kill $app $xvfb 2>/dev/null || true; tools/virtual-soundcard.sh stop "$work/card"; rm -rf "$work"' EXIT
+
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1000x760x24 >/dev/null 2>&1 &
+xvfb=$!
+eval "$(tools/virtual-soundcard.sh start "$work/card")"
+
+cat >"$work/Velkora32.ini" <<INI
+[General]
+RxFq=1000
+TxFq=1000
+Brightness=20
+Contrast=60
+
+[Audio]
+Input\Name=pulse
+Output\Name=pulse
+
+[Macros]
+Macros%200\index=0
+Macros%200\label=CQ
+Macros%200\text="<TX>CQ CQ CQ de <MYCALL> <MYCALL> pse k<RX>"
+Macros%201\index=1
+Macros%201\label=Answer
+Macros%201\text="<TX><CALL> de <MYCALL> <RX>"
+Macros%202\index=2
+Macros%202\label=Report
+Macros%202\text="<TX><CALL> de <MYCALL>: ur RST <RST> <RST> in <MYQTH> <RX>"
+Macros%203\index=3
+Macros%203\label=73
+Macros%203\text="<TX><CALL> de <MYCALL>: tnx fer QSO, 73 <CALL> de <MYCALL> sk<RX>"
+
+[Personal%20data]
+call=VK2XYZ
+name=Sam
+qth=Sydney
+INI
+
+text="CQ CQ CQ de JA1QRP JA1QRP pse k
+JA1QRP de VK2XYZ: GM, ur RST 579 in Sydney. WX here: rain, 12 C. 73"
+"$build/bin/velkora32-cli" encode --mode BPSK31 --freq 1000 --text "$text" "$work/signal.wav"
+"$build/bin/velkora32-cli" encode --mode BPSK31 --freq 1650 --level 5000 --text "CQ TEST DL1ABC DL1ABC TEST" "$work/other.wav"
+
+DISPLAY=$display "$build/bin/velkora32" "-ini:$work/Velkora32.ini" >"$work/app.log" 2>&1 &
+app=$!
+sleep 3
+paplay "$work/signal.wav" &
+player=$!
+sleep 8
+paplay "$work/other.wav"
+wait $player
+sleep 2
+mkdir -p "$(dirname "$out")"
+DISPLAY=$display import -window root -crop 896x588+31+93 +repage "$out"
+echo "wrote $out"
