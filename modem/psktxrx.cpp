@@ -4,6 +4,7 @@
 
 #include "app/codepage.h"
 #include "app/settings.h"
+#include "modem/afcacquisition.h"
 #include "modem/pskdecode.h"
 #include "modem/pskencode.h"
 #include "modem/pskrxalgorithms.h"
@@ -31,6 +32,21 @@ std::array<double, kModeCount> g_symbolRates = {31.25, 31.25, 31.25, 31.25};
 // AFC: the decoder's accumulator is in 2^32 per turn per symbol, scaled by
 // its averaging; this turns it into Hz at the reference rate.
 constexpr double kAfcScale = 47161840.0;
+
+// The fine AFC steers from the phase drift per symbol, which it reads
+// unambiguously within a quarter turn for BPSK (the decision removes the
+// reversals) and an eighth for QPSK (the quarter turns): a quarter or an
+// eighth of the symbol rate in Hz. The coarse stage retunes when a signal's
+// centre lies more than a sixteenth of the symbol rate away, so it hands
+// over well inside the range the fine stage holds; but never for less than
+// a few hertz, which the spectrum cannot place a weak signal more closely
+// than, so that it leaves centred signals alone.
+constexpr double kAcquireShare = 1.0 / 16.0;
+constexpr double kAcquireMinHz = 3.5;
+// About 0.4 s of audio between judgements (frames come every 93 ms at
+// 11025 Hz).
+constexpr quint32 kAcquireEveryFrames = 4;
+constexpr double kNoPendingCentre = std::numeric_limits<double>::quiet_NaN();
 
 // Spectrum geometry of the measurements: a 2048-point FFT at 11025 Hz.
 constexpr double kFftSize = 2048.0;
@@ -74,6 +90,7 @@ CPskTxRx::CPskTxRx(const QString& modeName, QObject* parent)
                   "slotTxFqNotified(double)");
 
     m_rxDsp = std::make_unique<CPskRxAlgorithms>();
+    m_acquisition = std::make_unique<AfcAcquisition>();
     if (m_mode == kModeQpsk) {
         m_encoder = std::make_unique<CQpskEncode>();
         m_decoder = std::make_unique<CQpskDecode>();
@@ -176,6 +193,9 @@ void CPskTxRx::applySampleRates(double inputRate, double outputRate)
     m_inputRateAccepted = usable && m_rxDsp->setSampleRate(inputRate);
     CSoundCardTxRx::SetSampleRates(m_inputRateAccepted ? inputRate : m_inputRate, outputRate);
     m_txDsp->setSampleRate(outputRate);
+    // A new rate starts the spectrum afresh; the same rate again keeps it.
+    if (m_acquisition->sampleRate() != m_inputRate)
+        m_acquisition->setSampleRate(m_inputRate);
 }
 
 void CPskTxRx::SetSampleRates(double inputRate, double outputRate)
@@ -236,6 +256,8 @@ void CPskTxRx::slotFqChanged(double rx, double tx)
 
 void CPskTxRx::AfcStep()
 {
+    if (acquireSignal())
+        return;
     qint32 a = m_decoder->afcAccumulator();
     const double fq = rxFrequency() - a / kAfcScale / 10.0;
     m_decoder->setAfcAccumulator(a / 2);
@@ -244,13 +266,52 @@ void CPskTxRx::AfcStep()
         setTxFrequency(m_txOffset + fq);
 }
 
+bool CPskTxRx::acquireSignal()
+{
+    // Judgements are spaced by audio, not by calls: however the input is cut
+    // into blocks, two in a row then rest on mostly different frames.
+    const quint32 frames = m_acquisition->frameCount();
+    if (frames - m_acquisitionFrames < kAcquireEveryFrames)
+        return false;
+    m_acquisitionFrames = frames;
+
+    const double fq = rxFrequency();
+    const double b = baud();
+    const double threshold = std::max(kAcquireMinHz, kAcquireShare * b);
+    double centre = 0.0;
+    if (!m_acquisition->findCentre(fq, b, &centre) || std::abs(centre - fq) <= threshold) {
+        m_acquisitionPending = kNoPendingCentre;
+        return false;
+    }
+    // A weak signal's spectrum can look lopsided for a moment; two judgements
+    // in a row that agree are a signal that really lies elsewhere.
+    if (!(std::abs(centre - m_acquisitionPending) <= threshold)) {
+        m_acquisitionPending = centre;
+        return false;
+    }
+    m_acquisitionPending = kNoPendingCentre;
+    // The drift the decoder has gathered belongs to the old frequency.
+    m_decoder->setAfcAccumulator(0);
+    setRxFrequency(centre);
+    if (!txLock())
+        setTxFrequency(m_txOffset + centre);
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // Receive
 
 void CPskTxRx::ReceiveSamples(const qint16* samples, int count)
 {
-    if (samples && count > 0)
+    if (samples && count > 0) {
         CSoundCardTxRx::ReceiveSamples(samples, count);
+        // The spectrum takes the audio as it arrives, so it shows the band
+        // as it is now even while the receiver replays older audio. What
+        // comes in while we transmit is our own signal or a muted receiver,
+        // neither of which the AFC should find afterwards.
+        if (!isTransmitting())
+            m_acquisition->addSamples(samples, count);
+    }
 
     const int n = takeFromRing(m_work.data(), kWorkSize);
     m_rxDsp->ProcessSamples(m_work.data(), n);
@@ -259,6 +320,10 @@ void CPskTxRx::ReceiveSamples(const qint16* samples, int count)
         ++m_rxBlockCounter;
         if ((m_rxBlockCounter & 3) == 0)
             AfcStep();
+    } else {
+        // A centre seen before the AFC was switched off or a transmission
+        // began is old news and confirms nothing afterwards.
+        m_acquisitionPending = kNoPendingCentre;
     }
     updateSquelch();
 }
@@ -306,9 +371,9 @@ void CPskTxRx::SymbolReceived(int, int angle, int amplitude)
 // ---------------------------------------------------------------------------
 // Spectrum measurements
 
-double CPskTxRx::binMagnitude(int) const
+double CPskTxRx::binMagnitude(int bin) const
 {
-    return 0.0;
+    return m_acquisition->levelAt(bin * kFftRate / kFftSize);
 }
 
 double CPskTxRx::bin(int index) const

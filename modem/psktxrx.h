@@ -11,9 +11,11 @@
 
 #include <array>
 #include <atomic>
+#include <limits>
 #include <memory>
 #include <vector>
 
+class AfcAcquisition;
 class CPskBitDecode;
 class CPskBitEncode;
 class CPskRxAlgorithms;
@@ -22,9 +24,11 @@ class CPskTxAlgorithms;
 // The PSK transceiver: the program's one modem. It owns the receive DSP, the
 // symbol decoder, the transmit DSP and the bit encoder (BPSK, or QPSK when
 // built with the mode name "QPSK"), feeds received audio through its ring to
-// the receiver, runs squelch and AFC, answers the numeric command table and
-// sequences each transmission (key-up carrier, idle reversals, characters,
-// tail, Morse identification of the call sign).
+// the receiver, runs squelch and AFC (a coarse stage that finds the signal
+// in the received spectrum when the operator tuned beside it, and the fine
+// stage that follows the decoder's phase drift), answers the numeric
+// command table and sequences each transmission (key-up carrier, idle
+// reversals, characters, tail, Morse identification of the call sign).
 //
 // Threads: everything runs on the GUI thread except GenerateTxSamples, which
 // the audio output callback calls. What the callback reads is either its own
@@ -107,9 +111,10 @@ public slots:
     void slotFqChanged(double rx, double tx);
 
 protected:
-    // Magnitude of a bin of a 2048-point spectrum at 11025 Hz, for the
-    // signal-to-noise, IMD and snap measurements. No spectrum is wired to the
-    // modem, so this answers 0; a subclass may supply one.
+    // Level in dB of a bin of a 2048-point spectrum at 11025 Hz, for the
+    // signal-to-noise, IMD and snap measurements: the received audio's
+    // averaged spectrum (the one the AFC acquires signals from) read at the
+    // bin's frequency, relative to a full-scale sine.
     virtual double binMagnitude(int bin) const;
     // The decoder's signal quality, 0 (worst) to 31, that the squelch reads.
     virtual int decoderQuality() const;
@@ -141,6 +146,9 @@ private:
     double txFrequency() const;
     double rxFrequency() const;
     void updateSquelch();
+    // The AFC's coarse stage: retunes to a clear signal found in the
+    // received spectrum away from the receive frequency. True if it did.
+    bool acquireSignal();
 
     const char* modeText(const char* format, double add);
     double bin(int index) const;
@@ -203,6 +211,11 @@ private:
     std::unique_ptr<CPskBitEncode> m_encoder;
     std::unique_ptr<CPskRxAlgorithms> m_rxDsp;
     std::unique_ptr<CPskBitDecode> m_decoder;
+    std::unique_ptr<AfcAcquisition> m_acquisition;
+    // Frames the acquisition had analysed at its last judgement.
+    quint32 m_acquisitionFrames = 0;
+    // A centre found once, waiting for the next judgement to confirm it.
+    double m_acquisitionPending = std::numeric_limits<double>::quiet_NaN();
     std::vector<qint16> m_work;
 
     // Texts handed out by Commands 23, 24 and 133; per object, GUI thread.

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/apppaths.h"
 #include "app/mainwindow.h"
+#include "tests/app/windowfolder.h"
 #include "app/settings.h"
 #include "app/stationstate.h"
 #include "app/statuspanetime.h"
@@ -53,13 +54,8 @@ void TestMainWindow::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    Settings::setPath(m_dir->filePath(QStringLiteral("Velkora32.ini")));
-    m_dataDir = m_dir->filePath(QStringLiteral("data"));
-    QVERIFY(QDir().mkpath(m_dataDir));
-    QVERIFY(QFile::copy(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/resources/ENG.cwt"),
-                        m_dataDir + QStringLiteral("/ENG.cwt")));
-    AppPaths::setDataDirectory(m_dataDir);
-    AppPaths::setWritableDirectory(m_dir->path());
+    m_dataDir = prepareWindowFolder(*m_dir);
+    QVERIFY(!m_dataDir.isEmpty());
     StationState::setTransmitting(false);
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/apppaths.h"
 #include "app/mainwindow.h"
+#include "tests/app/windowfolder.h"
 #include "app/settings.h"
 #include "log/logbar.h"
 #include "log/searchresultsdlg.h"
@@ -65,13 +66,8 @@ private slots:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        Settings::setPath(m_dir->filePath(QStringLiteral("Velkora32.ini")));
-        const QString data = m_dir->filePath(QStringLiteral("data"));
-        QVERIFY(QDir().mkpath(data));
-        QVERIFY(QFile::copy(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/resources/ENG.cwt"),
-                            data + QStringLiteral("/ENG.cwt")));
-        AppPaths::setDataDirectory(data);
-        AppPaths::setWritableDirectory(m_dir->path());
+        const QString data = prepareWindowFolder(*m_dir);
+        QVERIFY(!data.isEmpty());
         m_answers.clear();
         m_asked.clear();
     }

@@ -8,6 +8,7 @@
 
 #include "app/apppaths.h"
 #include "app/mainwindow.h"
+#include "tests/app/windowfolder.h"
 #include "app/settings.h"
 #include "app/stationstate.h"
 #include "log/logbar.h"
@@ -71,12 +72,7 @@ void TestMainWindowMacros::init()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Velkora32"));
     m_dir = std::make_unique<QTemporaryDir>();
-    Settings::setPath(m_dir->filePath(QStringLiteral("Velkora32.ini")));
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("data")));
-    QVERIFY(QFile::copy(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/resources/ENG.cwt"),
-                        m_dir->filePath(QStringLiteral("data/ENG.cwt"))));
-    AppPaths::setDataDirectory(m_dir->filePath(QStringLiteral("data")));
-    AppPaths::setWritableDirectory(m_dir->path());
+    QVERIFY(!prepareWindowFolder(*m_dir).isEmpty());
     StationState::setTransmitting(false);
     m_prompts.clear();
     m_confirm = true;

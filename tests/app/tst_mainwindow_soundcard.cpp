@@ -8,6 +8,7 @@
 
 #include "app/apppaths.h"
 #include "app/mainwindow.h"
+#include "tests/app/windowfolder.h"
 #include "app/settings.h"
 #include "app/stationstate.h"
 #include "audio/audioin.h"
@@ -65,13 +66,8 @@ void TestMainWindowSoundCard::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    Settings::setPath(m_dir->filePath(QStringLiteral("Velkora32.ini")));
-    const QString dataDir = m_dir->filePath(QStringLiteral("data"));
-    QVERIFY(QDir().mkpath(dataDir));
-    QVERIFY(QFile::copy(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/resources/ENG.cwt"),
-                        dataDir + QStringLiteral("/ENG.cwt")));
-    AppPaths::setDataDirectory(dataDir);
-    AppPaths::setWritableDirectory(m_dir->path());
+    const QString dataDir = prepareWindowFolder(*m_dir);
+    QVERIFY(!dataDir.isEmpty());
     StationState::setTransmitting(false);
 }
 

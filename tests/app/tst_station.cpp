@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/apppaths.h"
 #include "app/mainwindow.h"
+#include "tests/app/windowfolder.h"
 #include "app/settings.h"
 #include "app/stationstate.h"
 #include "audio/audioout.h"
@@ -48,13 +49,8 @@ void TestStation::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    Settings::setPath(m_dir->filePath(QStringLiteral("Velkora32.ini")));
-    const QString data = m_dir->filePath(QStringLiteral("data"));
-    QVERIFY(QDir().mkpath(data));
-    QVERIFY(QFile::copy(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/resources/ENG.cwt"),
-                        data + QStringLiteral("/ENG.cwt")));
-    AppPaths::setDataDirectory(data);
-    AppPaths::setWritableDirectory(m_dir->path());
+    const QString data = prepareWindowFolder(*m_dir);
+    QVERIFY(!data.isEmpty());
     {
         Settings s;
         s.setValue(QStringLiteral("Audio/Input/Name"), QStringLiteral("pulse"));

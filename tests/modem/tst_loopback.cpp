@@ -218,17 +218,18 @@ void TestLoopback::mistunedReceiverWithAfc_data()
     QTest::addColumn<QString>("modeName");
     QTest::addColumn<double>("offset");
     QTest::addColumn<double>("settleSeconds");
-    // Offsets the receive filter still passes and the phase detector can
-    // follow. The AFC corrects a fixed share of the phase drift per symbol at
-    // every step, so the same offset in Hz takes longer at the faster rates.
-    QTest::newRow("BPSK31 5 Hz high") << "BPSK31" << 5.0 << 3.0;
-    QTest::newRow("BPSK31 6 Hz low") << "BPSK31" << -6.0 << 3.0;
-    QTest::newRow("BPSK63 12 Hz low") << "BPSK63" << -12.0 << 4.0;
-    QTest::newRow("BPSK125 30 Hz high") << "BPSK125" << 30.0 << 10.0;
+    // An operator's click lands a few tens of hertz beside the trace: the
+    // AFC must find the signal there and the text come through after a
+    // short settling time.
+    QTest::newRow("BPSK31 30 Hz high") << "BPSK31" << 30.0 << 3.0;
+    QTest::newRow("BPSK31 30 Hz low") << "BPSK31" << -30.0 << 3.0;
+    QTest::newRow("BPSK63 30 Hz low") << "BPSK63" << -30.0 << 3.0;
+    QTest::newRow("BPSK125 30 Hz high") << "BPSK125" << 30.0 << 3.0;
     QTest::newRow("BPSK250 30 Hz low") << "BPSK250" << -30.0 << 3.0;
-    QTest::newRow("QPSK31 3 Hz low") << "QPSK31" << -3.0 << 3.0;
-    QTest::newRow("QPSK63 5 Hz high") << "QPSK63" << 5.0 << 3.0;
-    QTest::newRow("QPSK250 20 Hz low") << "QPSK250" << -20.0 << 12.0;
+    QTest::newRow("QPSK31 30 Hz low") << "QPSK31" << -30.0 << 3.0;
+    QTest::newRow("QPSK63 30 Hz high") << "QPSK63" << 30.0 << 3.0;
+    QTest::newRow("QPSK125 30 Hz low") << "QPSK125" << -30.0 << 3.0;
+    QTest::newRow("QPSK250 30 Hz high") << "QPSK250" << 30.0 << 3.0;
 }
 
 void TestLoopback::mistunedReceiverWithAfc()
@@ -246,8 +247,8 @@ void TestLoopback::mistunedReceiverWithAfc()
     const RxResult rx =
         receive(m, transmit(m, settle + QLatin1Char(' ') + text, carrier), {carrier - offset, 11025.0, true});
     QVERIFY2(rx.text.contains(text), qPrintable(QStringLiteral("decoded: ") + rx.text));
-    // The receiver must have moved towards the carrier, not away from it.
-    QVERIFY2(std::abs(rx.finalFrequency - carrier) < std::abs(offset) / 2,
+    // The receiver must have ended on the carrier.
+    QVERIFY2(std::abs(rx.finalFrequency - carrier) < 1.0,
              qPrintable(QStringLiteral("receiver ended at %1 Hz").arg(rx.finalFrequency)));
 }
 
