@@ -23,10 +23,21 @@ std::unique_ptr<SerialPortAdapter> makeQtAdapter(const QString& device)
     return std::make_unique<QtSerialPortAdapter>(device);
 }
 
+Comport::AdapterFactory& defaultFactory()
+{
+    static Comport::AdapterFactory factory = makeQtAdapter;
+    return factory;
+}
+
 } // namespace
 
+void Comport::setDefaultFactory(AdapterFactory factory)
+{
+    defaultFactory() = factory ? std::move(factory) : AdapterFactory(makeQtAdapter);
+}
+
 Comport::Comport(AdapterFactory factory)
-    : m_factory(factory ? std::move(factory) : AdapterFactory(makeQtAdapter))
+    : m_factory(factory ? std::move(factory) : defaultFactory())
 {
     {
         Settings settings;

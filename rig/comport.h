@@ -29,6 +29,9 @@ public:
 
     // The default factory drives the real port through Qt SerialPort.
     explicit Comport(AdapterFactory factory = {});
+    // The factory a Comport built without one uses; tests of the whole
+    // program put a recording port in place of the real one.
+    static void setDefaultFactory(AdapterFactory factory);
     ~Comport();
 
     Comport(const Comport&) = delete;

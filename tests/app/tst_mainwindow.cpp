@@ -8,6 +8,7 @@
 #include "app/statuspanetime.h"
 #include "audio/audioin.h"
 #include "display/spectrumtitlebar.h"
+#include "display/spectrumwidget.h"
 #include "modem/psktxrx.h"
 #include "text/rxview.h"
 #include "text/txview.h"
@@ -41,6 +42,7 @@ private slots:
     void audioInputPathFeedsModemAndDisplayBlock();
     void oddByteWaitsForTheNextNotification();
     void modeFromSettingsReachesModem();
+    void restoredControlStatesReachModemAndWaterfall();
     void missingMorseTableStopsTheStart();
 
 private:
@@ -288,6 +290,28 @@ void TestMainWindow::modeFromSettingsReachesModem()
     w->titleBar()->comboBox->setCurrentIndex(3);
     QCOMPARE(w->currentMode(), QStringLiteral("BPSK250"));
     QCOMPARE(w->modem()->baud(), 250.0);
+    closeWindow(w);
+}
+
+void TestMainWindow::restoredControlStatesReachModemAndWaterfall()
+{
+    {
+        Settings s;
+        s.setValue(QStringLiteral("AFC"), 2);
+        s.setValue(QStringLiteral("Lock"), 2);
+        s.setValue(QStringLiteral("SQ"), 2);
+    }
+    auto w = makeWindow();
+    QCOMPARE(w->modem()->Command(52, 0, 0, 0), intptr_t(1));
+    QCOMPARE(w->modem()->Command(55, 0, 0, 0), intptr_t(1));
+    QCOMPARE(w->modem()->Command(78, 0, 0, 0), intptr_t(1));
+    QVERIFY(w->spectrum()->isLocked());
+    // The boxes drive them from then on.
+    w->titleBar()->checkBoxAFC->setChecked(false);
+    w->titleBar()->checkBoxLock->setChecked(false);
+    QCOMPARE(w->modem()->Command(52, 0, 0, 0), intptr_t(0));
+    QCOMPARE(w->modem()->Command(55, 0, 0, 0), intptr_t(0));
+    QVERIFY(!w->spectrum()->isLocked());
     closeWindow(w);
 }
 

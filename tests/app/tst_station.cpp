@@ -7,18 +7,68 @@
 #include "app/stationstate.h"
 #include "audio/audioout.h"
 #include "modem/psktxrx.h"
+#include "rig/comport.h"
+#include "rig/serialadapter.h"
 #include "tests/audio/virtualsoundcard.h"
 #include "text/rxview.h"
 #include "text/txview.h"
 
+#include <QDialog>
 #include <QFile>
+#include <QLineEdit>
+#include <QTimer>
 #include <QLabel>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
+
+// A serial port that notes, at each change of RTS, whether the output
+// stream was playing, and with which line settings it was opened.
+class WatchedPort : public SerialPortAdapter
+{
+public:
+    struct Log
+    {
+        QStringList events;
+        std::function<bool()> playing;
+    };
+    WatchedPort(const QString& device, Log* log)
+        : m_device(device)
+        , m_log(log)
+    {
+    }
+    void setBaudRate(int code) override { m_log->events << QStringLiteral("baud %1").arg(code); }
+    void setFlowControlOff() override {}
+    void setParity(int code) override { m_log->events << QStringLiteral("parity %1").arg(code); }
+    void setDataBits(int code) override { m_log->events << QStringLiteral("bits %1").arg(code); }
+    void setStopBits(int code) override { m_log->events << QStringLiteral("stop %1").arg(code); }
+    bool open() override
+    {
+        m_log->events << QStringLiteral("open ") + m_device;
+        return m_open = true;
+    }
+    bool isOpen() const override { return m_open; }
+    void close() override { m_open = false; }
+    void setDtr(bool) override {}
+    void setRts(bool on) override
+    {
+        const bool playing = m_log->playing && m_log->playing();
+        m_log->events << QStringLiteral("rts %1 while %2").arg(on).arg(playing ? "playing" : "silent");
+    }
+    qint64 bytesAvailable() const override { return 0; }
+    QByteArray read(qint64) override { return QByteArray(); }
+    QString portName() const override { return m_device; }
+    QString errorString() const override { return QString(); }
+
+private:
+    QString m_device;
+    Log* m_log;
+    bool m_open = false;
+};
 
 // The whole station through real parts: a private PulseAudio server stands
 // in for the sound card, the real PortAudio streams run, and what is played
@@ -97,10 +147,14 @@ void TestStation::playedSignalIsDecodedIntoReceivePane()
 
 void TestStation::typedTextGoesOutAndDecodesBack()
 {
+    WatchedPort::Log port;
+    Comport::setDefaultFactory([&port](const QString& device) { return std::make_unique<WatchedPort>(device, &port); });
     auto w = makeWindow();
+    port.playing = [&] { return w->isOutputActive(); };
     QSignalSpy stopped(w->audioOut(), &AudioOut::signalStopAudioOut);
     const QString text = QStringLiteral("TEST de VK2XYZ 599 tu");
     w->txView()->slotAddTxText(text + QChar(0x00AE)); // the end marker ends the transmission
+    port.events.clear(); // opening the port has set the stored line states
 
     QTest::mouseClick(w->txLabel(), Qt::LeftButton);
     QVERIFY(StationState::isTransmitting());
@@ -115,6 +169,10 @@ void TestStation::typedTextGoesOutAndDecodesBack()
     QVERIFY(w->txLabel()->text().contains(QStringLiteral("black")));
     QTRY_VERIFY_WITH_TIMEOUT(w->rxView()->toPlainText().contains(text), 5000);
     QCOMPARE(w->txView()->toPlainText(), QString());
+    // The rig is keyed before the first sample plays and released only
+    // after the stream has stopped.
+    QCOMPARE(port.events.filter(QStringLiteral("rts")),
+             QStringList({QStringLiteral("rts 1 while silent"), QStringLiteral("rts 0 while silent")}));
 
     // A left press starts a transmission and a second one stops it.
     QTest::mouseClick(w->txLabel(), Qt::LeftButton);
@@ -123,7 +181,25 @@ void TestStation::typedTextGoesOutAndDecodesBack()
     QTest::mouseClick(w->txLabel(), Qt::LeftButton);
     QVERIFY(!w->isOutputActive());
     QVERIFY(!StationState::isTransmitting());
+
+    // Choosing another port reopens it at 9600 baud, 8 bits, no parity, one
+    // stop bit.
+    port.events.clear();
+    QTimer::singleShot(0, this, [] {
+        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        QVERIFY(d);
+        d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(QStringLiteral("101"));
+        d->accept();
+    });
+    w->slotSelectPort();
+    QCOMPARE(port.events.filter(QStringLiteral("open")), QStringList({QStringLiteral("open /dev/ttyUSB1")}));
+    QVERIFY(port.events.contains(QStringLiteral("baud 12")));
+    QVERIFY(port.events.contains(QStringLiteral("bits 3")));
+    QVERIFY(port.events.contains(QStringLiteral("parity 0")));
+    QVERIFY(port.events.contains(QStringLiteral("stop 0")));
     w->close();
+    w.reset();
+    Comport::setDefaultFactory({});
 }
 
 QTEST_MAIN(TestStation)
