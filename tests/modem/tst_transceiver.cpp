@@ -1,42 +1,23 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The PSK transceiver as the main window sees it: construction and settings,
-// the numeric command table, frequencies with offset and locks, the receive
-// ring with replay, squelch, AFC and the character gate.
-#include "app/settings.h"
+// The transceiver as the main window sees it: the command table, frequencies
+// and locks, the receive ring and replay, squelch and AFC.
 #include "modem/pskdecode.h"
 #include "modem/pskencode.h"
 #include "modem/pskrxalgorithms.h"
 #include "modem/psktxalgorithms.h"
-#include "modem/psktxrx.h"
 #include "modem/replaydistance.h"
+#include "modemtesthelpers.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <array>
-#include <cmath>
 #include <map>
-#include <vector>
+
+using ModemTest::RecordingOwner;
 
 namespace {
-
-// An owner that records the modem's reports.
-class RecordingOwner : public CBruxCmdTarget
-{
-public:
-    intptr_t Command(int code, intptr_t p1, intptr_t p2, intptr_t p3) override
-    {
-        if (const intptr_t r = CBruxCmdTarget::Command(code, p1, p2, p3))
-            return r;
-        reports.push_back({code, p1, p2});
-        return 0;
-    }
-    void listenTo(CPskTxRx& modem) { modem.Command(0, reinterpret_cast<intptr_t>(static_cast<CBruxCmdTarget*>(this)), 0, 0); }
-    std::vector<std::array<intptr_t, 3>> reports;
-};
 
 // A parent window that wants to hear about frequency changes.
 class FrequencyListener : public QObject
@@ -72,18 +53,19 @@ QString textCmd(CPskTxRx& m, int code, intptr_t p1 = 0)
     return QString::fromLatin1(reinterpret_cast<const char*>(m.Command(code, p1, 0, 0)));
 }
 
-double rxOf(const CPskTxRx& m)
+double frequency(const CPskTxRx& m, int which)
 {
-    double rx = 0;
-    m.GetFrequencies(&rx, nullptr);
-    return rx;
+    double fq[2];
+    m.GetFrequencies(&fq[0], &fq[1]);
+    return fq[which];
 }
+double rxOf(const CPskTxRx& m) { return frequency(m, 0); }
+double txOf(const CPskTxRx& m) { return frequency(m, 1); }
 
-double txOf(const CPskTxRx& m)
+void receiveCalls(CPskTxRx& m, int count)
 {
-    double tx = 0;
-    m.GetFrequencies(nullptr, &tx);
-    return tx;
+    for (int n = 0; n < count; ++n)
+        m.ReceiveSamples(nullptr, 0);
 }
 
 } // namespace
@@ -100,63 +82,54 @@ private slots:
         ReplayDistance::set(0);
     }
 
-    void modeSelection()
-    {
-        // Exact names only; the frequency-shift modes run as BPSK.
-        for (const char* name : {"BPSK31", "BPSK", "QPSK", "qpsk", "FSK", "QFSK", ""}) {
-            const bool qpsk = QByteArray(name) == "QPSK";
-            CPskTxRx modem(QString::fromLatin1(name));
-            QCOMPARE(cmd(modem, 59), intptr_t(qpsk));
-            QCOMPARE(cmd(modem, 84), intptr_t(1));
-            QVERIFY(modem.txDsp() && modem.rxDsp() && modem.encoder() && modem.decoder());
-            QCOMPARE(dynamic_cast<CQpskEncode*>(modem.encoder()) != nullptr, qpsk);
-            QCOMPARE(dynamic_cast<CQpskDecode*>(modem.decoder()) != nullptr, qpsk);
-            QCOMPARE(cmd(modem, 1), reinterpret_cast<intptr_t>(static_cast<CBruxCmdTarget*>(&modem)));
-        }
-    }
-
-    void modeTexts_data()
+    void modes_data()
     {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<int>("hundredths");
         QTest::addColumn<QString>("compact");
         QTest::addColumn<QString>("spaced");
-        QTest::newRow("31") << "BPSK31" << 3125 << "BPSK31" << "BPSK 31";
-        QTest::newRow("63") << "BPSK31" << 6250 << "BPSK63" << "BPSK 63";
-        QTest::newRow("125") << "BPSK31" << 12500 << "BPSK125" << "BPSK 125";
-        QTest::newRow("250") << "BPSK31" << 25000 << "BPSK250" << "BPSK 250";
-        QTest::newRow("QPSK 63") << "QPSK" << 6250 << "QPSK63" << "QPSK 63";
+        // Exact names only; the frequency-shift modes run as BPSK.
+        const auto row = [](const char* mode, int hundredths, const char* compact) {
+            QTest::addRow("%s %d", mode, hundredths) << QString::fromLatin1(mode) << hundredths << QString::fromLatin1(compact)
+                                                     << QString::fromLatin1(compact).insert(4, u' ');
+        };
+        row("BPSK31", 3125, "BPSK31");
+        row("BPSK31", 6250, "BPSK63");
+        row("BPSK", 12500, "BPSK125");
+        row("FSK", 25000, "BPSK250");
+        row("QPSK", 6250, "QPSK63");
+        row("qpsk", 3125, "BPSK31");
+        row("QFSK", 3125, "BPSK31");
+        row("", 3125, "BPSK31");
     }
-
-    void modeTexts()
+    void modes()
     {
         QFETCH(QString, mode);
         QFETCH(int, hundredths);
         QFETCH(QString, compact);
         QFETCH(QString, spaced);
+        const bool qpsk = mode == QLatin1String("QPSK");
         {
             CPskTxRx modem(mode);
+            QCOMPARE(cmd(modem, 59), intptr_t(qpsk));
+            QCOMPARE(cmd(modem, 84), intptr_t(1));
+            QCOMPARE(dynamic_cast<CQpskEncode*>(modem.encoder()) != nullptr, qpsk);
+            QCOMPARE(dynamic_cast<CQpskDecode*>(modem.decoder()) != nullptr, qpsk);
+            QCOMPARE(cmd(modem, 1), reinterpret_cast<intptr_t>(static_cast<CBruxCmdTarget*>(&modem)));
             QCOMPARE(cmd(modem, 90, hundredths), intptr_t(1));
             QCOMPARE(modem.txDsp()->symbolRate(), hundredths / 100.0);
             QCOMPARE(textCmd(modem, 23), compact);
             QCOMPARE(textCmd(modem, 24), spaced);
             cmd(modem, 90, 0); // would stop the symbol clock: ignored
         }
-        // The rate outlives the modem.
-        CPskTxRx again(mode);
+        CPskTxRx again(mode); // the rate outlives the modem
         QCOMPARE(again.rxDsp()->symbolRate(), hundredths / 100.0);
         cmd(again, 90, 3125);
     }
 
     void sampleRates()
     {
-        {
-            CPskTxRx modem(QStringLiteral("BPSK31"));
-            // Nothing stored: the nominal rate, so a first start works.
-            QCOMPARE(modem.rxDsp()->sampleRate(), 11025.0);
-            QCOMPARE(int(modem.txDsp()->centreStep()), 5944);
-            QCOMPARE(modem.txDsp()->symbolStep(), 12173943u);
-        }
+        QCOMPARE(CPskTxRx(QStringLiteral("BPSK31")).rxDsp()->sampleRate(), 11025.0); // nothing stored
         {
             Settings s;
             s.setValue(QStringLiteral("Audio/Input/SampleRate"), 8000);
@@ -168,7 +141,6 @@ private slots:
         QCOMPARE(modem.rxDsp()->sampleRate(), 7996.0);
         QCOMPARE(modem.txDsp()->sampleRate(), 8008.0);
         QVERIFY(modem.inputRateAccepted());
-        // The receive DSP cannot take 96000: the old rate stays.
         modem.SetSampleRates(96000.0, 48000.0);
         QVERIFY(!modem.inputRateAccepted());
         QCOMPARE(modem.inputRate(), 7996.0);
@@ -262,10 +234,7 @@ private slots:
 
     void characterSets()
     {
-        {
-            Settings s;
-            s.setValue(QStringLiteral("Audio/varicode"), 2);
-        }
+        Settings().setValue(QStringLiteral("Audio/varicode"), 2);
         {
             CPskTxRx modem(QStringLiteral("BPSK31"));
             QCOMPARE(modem.charSetNames(), QStringList({"ASCII8", "MMVari", "Alternate"}));
@@ -295,13 +264,12 @@ private slots:
         QCOMPARE(cmd(modem, 2), intptr_t(1));
         QCOMPARE(owner.reports.back(), (std::array<intptr_t, 3>{73, 0, 0}));
 
-        // 1000 Hz is bin 185.8 of a 2048-point spectrum at 11025 Hz: a peak
-        // there, IMD products 8 bins out and noise 11 to 13 bins out.
+        // A peak at 1000 Hz (bin 185.8), IMD products 8 bins out, noise 11 to 13 out.
         modem.bins[186] = 50.0;
         modem.bins[178] = modem.bins[194] = 25.0;
         for (int i = 11; i <= 13; ++i)
             modem.bins[186 - i] = modem.bins[186 + i] = 4.0;
-        // The decoder has seen no run of zeros: not idle, the sign turns.
+        // Not idle (no run of zeros): the sign turns.
         QCOMPARE(cmd(modem, 85), intptr_t(25));
         QCOMPARE(textCmd(modem, 133, 0), QStringLiteral("IMD:"));
         QCOMPARE(textCmd(modem, 133, 1), QStringLiteral("IMD: -25 dB"));
@@ -311,8 +279,7 @@ private slots:
         QCOMPARE(cmd(modem, 85), intptr_t(0));
         QCOMPARE(cmd(modem, 2), intptr_t(0));
 
-        // Snap: a symmetric peak centred on 1000 Hz; the centres tried are
-        // 0.3 bins (1.6 Hz) apart.
+        // Snap to a symmetric peak centred on 1000 Hz.
         modem.bins.clear();
         for (int b = 150; b < 220; ++b)
             modem.bins[b] = qMax(0.0, 60.0 - 10.0 * std::abs(b - 1000.0 * 2048.0 / 11025.0));
@@ -339,15 +306,9 @@ private slots:
                 modem.CharReceived(0, QChar(u'x'));
             }
         };
-        // Threshold 15: quality 16 opens; the squelch closes on the 21st
-        // call after the last good figure, and a good one restarts the hold.
-        call(15);
-        call(16);
-        call(0, 21);
-        call(31);
-        call(0, 10);
-        call(20);
-        call(0, 21);
+        // Threshold 15: 16 opens; it closes on the 21st call after the last good figure.
+        for (auto [quality, times] : {std::pair{15, 1}, {16, 1}, {0, 21}, {31, 1}, {0, 10}, {20, 1}, {0, 21}})
+            call(quality, times);
         const QString expected = QStringLiteral("0") + QString(21, QLatin1Char('1')) + QStringLiteral("0")
                                  + QString(32, QLatin1Char('1')) + QStringLiteral("0");
         QCOMPARE(open, expected);
@@ -391,10 +352,9 @@ private slots:
         cmd(modem, 51, 1);
         // 471618400 in the accumulator is 1 Hz of error.
         modem.decoder()->setAfcAccumulator(471618400);
-        for (int n = 0; n < 3; ++n)
-            modem.ReceiveSamples(nullptr, 0);
+        receiveCalls(modem, 3);
         QCOMPARE(rxOf(modem), 1000.0);
-        modem.ReceiveSamples(nullptr, 0);
+        receiveCalls(modem, 1);
         QCOMPARE(rxOf(modem), 999.0);
         QCOMPARE(txOf(modem), 1009.0);
         QCOMPARE(modem.decoder()->afcAccumulator(), 235809200);
@@ -405,23 +365,19 @@ private slots:
         modem.decoder()->setAfcAccumulator(-471618400);
         modem.SetTransmit(1);
         QCOMPARE(owner.reports.back(), (std::array<intptr_t, 3>{27, 1, 0}));
-        for (int n = 0; n < 8; ++n)
-            modem.ReceiveSamples(nullptr, 0);
+        receiveCalls(modem, 8);
         QCOMPARE(rxOf(modem), 999.0);
         modem.SetTransmit(0);
 
-        // The receive lock does not hold it back; the transmit lock keeps
-        // the transmitter where it is.
+        // The receive lock does not hold it back; the transmit lock holds the transmitter.
         cmd(modem, 57, 1);
         cmd(modem, 54, 1);
-        for (int n = 0; n < 4; ++n)
-            modem.ReceiveSamples(nullptr, 0);
+        receiveCalls(modem, 4);
         QCOMPARE(rxOf(modem), 1000.0);
         QCOMPARE(txOf(modem), 1009.0);
         cmd(modem, 51, 0);
         modem.decoder()->setAfcAccumulator(471618400);
-        for (int n = 0; n < 8; ++n)
-            modem.ReceiveSamples(nullptr, 0);
+        receiveCalls(modem, 8);
         QCOMPARE(rxOf(modem), 1000.0);
     }
 

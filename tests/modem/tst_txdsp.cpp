@@ -1,14 +1,11 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The transmit DSP and the bit encoders: carrier and symbol steps, the
-// shared sine table, the raised-cosine symbol shaping and the phase codes
-// the encoders make of Varicode words.
+// The transmit DSP: steps, the sine table, raised-cosine shaping, QPSK phase codes.
 #include "app/settings.h"
 #include "modem/pskencode.h"
 #include "modem/psktxalgorithms.h"
 #include "modem/sinetable.h"
-#include "modem/varicode.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,6 +52,7 @@ double cycleAmplitude(const std::vector<int>& x, int first)
 class TestTxDsp : public QObject
 {
     Q_OBJECT
+    QTemporaryDir m_dir;
 
 private slots:
     void initTestCase()
@@ -81,7 +79,6 @@ private slots:
         QTest::addColumn<int>("centreStep");
         QTest::addColumn<quint32>("symbolStep");
         QTest::newRow("1000 Hz, 31.25 baud at 11025") << 11025.0 << 1000.0 << 31.25 << 5944 << 12173943u;
-        // An eighth of the rate is an eighth of a turn; 256 samples a symbol.
         QTest::newRow("1000 Hz, 31.25 baud at 8000") << 8000.0 << 1000.0 << 31.25 << 8192 << 16777216u;
         QTest::newRow("4000 Hz, 250 baud at 32000") << 32000.0 << 4000.0 << 250.0 << 8192 << 33554432u;
         QTest::newRow("no rate, no steps") << 0.0 << 1000.0 << 31.25 << 0 << 0u;
@@ -126,76 +123,6 @@ private slots:
         QCOMPARE(*std::min_element(steady.begin(), steady.end()), -32767);
     }
 
-    void bpskWords_data()
-    {
-        QTest::addColumn<int>("ch");
-        QTest::addColumn<QString>("bits");
-        // Two zero bits, the word, then idle zeros.
-        QTest::newRow("space") << int(' ') << QStringLiteral("001000");
-        QTest::newRow("e") << int('e') << QStringLiteral("0011000");
-        QTest::newRow("a") << int('a') << QStringLiteral("001011000");
-        QTest::newRow("byte 255") << 255 << QStringLiteral("00101101011011000");
-        QTest::newRow("byte 128") << 128 << QStringLiteral("001110111101000");
-    }
-
-    void bpskWords()
-    {
-        QFETCH(int, ch);
-        QFETCH(QString, bits);
-        CBpskEncode enc;
-        enc.LoadChar(ch);
-        QString sent;
-        int previous = enc.phaseState(), doneAt = -1;
-        for (int s = 1; s <= bits.size(); ++s) {
-            int done = 0;
-            const int phase = enc.NextSymbol(&done);
-            sent += phase == previous ? QLatin1Char('1') : QLatin1Char('0');
-            if (done && doneAt < 0)
-                doneAt = s;
-            previous = phase;
-        }
-        QCOMPARE(sent, bits);
-        QCOMPARE(doneAt, bits.lastIndexOf(QLatin1Char('1')) + 1);
-    }
-
-    void oddValues()
-    {
-        CBpskEncode enc;
-        enc.LoadChar(' ');
-        QCOMPARE(enc.shiftRegister(), 0x20000000u);
-        for (int wide : {256, -1, 0x10000})
-            enc.LoadChar(wide);
-        QCOMPARE(enc.shiftRegister(), 0x20000000u);
-        // Beyond the 24448 words of the list there is no word: one 1 bit.
-        enc.setCharSet(kCharSetAlternate);
-        enc.LoadCode16('e');
-        enc.LoadCode16(0x7000);
-        QCOMPARE(enc.shiftRegister(), 0x20000000u);
-    }
-
-    void sixteenBitPathKanaSwap_data()
-    {
-        QTest::addColumn<int>("set");
-        QTest::addColumn<int>("value");
-        QTest::addColumn<bool>("shortWord");
-        // 1110111101, the rank-128 word, after two zero bits.
-        QTest::newRow("MMVari 829F") << int(kCharSetMMVari) << 0x829F << true;
-        QTest::newRow("MMVari 80") << int(kCharSetMMVari) << 0x80 << false;
-        QTest::newRow("Alternate 80") << int(kCharSetAlternate) << 0x80 << true;
-        QTest::newRow("Alternate 829F") << int(kCharSetAlternate) << 0x829F << false;
-    }
-
-    void sixteenBitPathKanaSwap()
-    {
-        QFETCH(int, set);
-        QFETCH(int, value);
-        QFETCH(bool, shortWord);
-        CBpskEncode enc;
-        enc.setCharSet(set);
-        enc.LoadCode16(quint16(value));
-        QCOMPARE(enc.shiftRegister() == 0x3BD00000u, shortWord);
-    }
-
     void qpskIdleAndInversion()
     {
         // Idle: once five zero bits fill the state, half a turn per symbol,
@@ -221,9 +148,6 @@ private slots:
         QVERIFY(steps.left(12) != QString(12, QLatin1Char('2')));
         QCOMPARE(steps.right(6), QString(6, QLatin1Char('2')));
     }
-
-private:
-    QTemporaryDir m_dir;
 };
 
 QTEST_GUILESS_MAIN(TestTxDsp)

@@ -1,28 +1,18 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// One transmission as it goes on air: key-up carrier, idle reversals,
-// characters, the tail after the end marker, the Morse identification of the
-// call sign, the reports to the owner and the transmit level. The output is
-// demodulated from first principles, and compared with recordings of another
-// PSK program sending the same text.
-#include "app/settings.h"
+// One transmission on air: key-up, idle, characters, tail, CW identification,
+// reports and level, checked by demodulation and against another program.
 #include "modem/cwtables.h"
-#include "modem/psktxrx.h"
 #include "modem/varicode.h"
+#include "modemtesthelpers.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QtEndian>
 
-#include <algorithm>
-#include <cmath>
 #include <complex>
 #include <deque>
-#include <map>
-#include <vector>
+
+using ModemTest::RecordingOwner;
 
 namespace {
 
@@ -58,20 +48,6 @@ private:
     std::deque<quint32> m_words;
 };
 
-// An owner that keeps the characters of each report code.
-class RecordingOwner : public CBruxCmdTarget
-{
-public:
-    intptr_t Command(int code, intptr_t p1, intptr_t p2, intptr_t p3) override
-    {
-        if (const intptr_t r = CBruxCmdTarget::Command(code, p1, p2, p3))
-            return r;
-        reports[code] += QChar(char16_t(p1));
-        return 0;
-    }
-    std::map<int, QString> reports;
-};
-
 // The output of one transmission at 4000 Hz and 32000 samples a second:
 // 8 samples a carrier cycle, starting at phase 0.
 struct Transmission
@@ -91,22 +67,15 @@ struct Transmission
             return kSilent;
         return (int(std::lround(std::arg(std::conj(z)) / (M_PI / 2))) + 4) % 4;
     }
-    // Differential bits of symbols from..to: a kept phase is 1.
-    QString bits(int from, int to) const
+    // Per symbol from..to: differential bits (a kept phase is 1), or carrier on (1) / off (0).
+    QString bits(int from, int to, bool keying = false) const
     {
         QString s;
         for (int n = from; n <= to; ++n)
-            s += code(n) == code(n - 1) ? QLatin1Char('1') : QLatin1Char('0');
+            s += QLatin1Char(keying ? (code(n) == kSilent ? '0' : '1') : (code(n) == code(n - 1) ? '1' : '0'));
         return s;
     }
-    // Carrier on (1) or off (0) per symbol.
-    QString keying(int from, int to) const
-    {
-        QString s;
-        for (int n = from; n <= to; ++n)
-            s += code(n) == kSilent ? QLatin1Char('0') : QLatin1Char('1');
-        return s;
-    }
+    QString keying(int from, int to) const { return bits(from, to, true); }
     int endBlockAfter(int symbols) const { return symbols * period / kBlock; }
     int symbols() const { return int(samples.size()) / period; }
 };
@@ -119,7 +88,7 @@ Transmission transmit(CPskTxRx& modem, ScriptSource& source, int hundredths = 31
     modem.Command(90, hundredths, 0, 0);
     modem.setTxCharSource(&source);
     if (owner)
-        modem.Command(0, reinterpret_cast<intptr_t>(static_cast<CBruxCmdTarget*>(owner)), 0, 0);
+        owner->listenTo(modem);
     tx.period = int(kRate * 100 / hundredths);
     std::vector<qint16> block(kBlock);
     modem.SetTransmit(1);
@@ -134,9 +103,7 @@ Transmission transmit(CPskTxRx& modem, ScriptSource& source, int hundredths = 31
     return tx;
 }
 
-// The Morse keying of a text in symbols: a dot is one unit on and one off, a
-// dash three on and one off, every letter ends with two more units off, and
-// a character without a pattern is two units off.
+// Morse keying in symbols: dot 1 on, dash 3 on, 1 off after each, 2 more after each letter.
 QString morseKeying(const QStringList& letters, int unit)
 {
     QString s;
@@ -151,28 +118,7 @@ QString morseKeying(const QStringList& letters, int unit)
     return s;
 }
 
-std::vector<qint16> readWav(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    for (int pos = 12; pos + 8 <= bytes.size();) {
-        const quint32 size = qFromLittleEndian<quint32>(bytes.constData() + pos + 4);
-        if (bytes.mid(pos, 4) == "data") {
-            std::vector<qint16> samples(qMin<qint64>(size, bytes.size() - pos - 8) / 2);
-            for (size_t i = 0; i < samples.size(); ++i)
-                samples[i] = qFromLittleEndian<qint16>(bytes.constData() + pos + 8 + 2 * i);
-            return samples;
-        }
-        pos += 8 + int(size) + int(size & 1);
-    }
-    return {};
-}
-
-// The phase steps of a PSK signal in quarter turns, one character a symbol
-// ('.' where the carrier is weak): mixed down, summed over half a symbol
-// around each symbol boundary at the timing that gives the most energy.
+// Phase steps in quarter turns per symbol ('.' where weak), sampled at the best timing.
 QString phaseSteps(const std::vector<qint16>& x, double frequency, double baud)
 {
     const double period = 11025.0 / baud;
@@ -220,14 +166,12 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         CwTables::clear();
-        // ctest runs the test in its source folder and names the tree.
         const QString root = qEnvironmentVariable("VELKORA_SOURCE_DIR", QStringLiteral("../.."));
         QVERIFY(CwTables::loadTable(root + QStringLiteral("/resources/ENG.cwt"), nullptr));
     }
 
     void init()
     {
-        // Every modem saves its character set; each test starts from none.
         Settings::setPath(m_dir.filePath(QStringLiteral("txsequence%1.ini").arg(++m_settingsFile)));
     }
 
@@ -272,8 +216,8 @@ private slots:
         QCOMPARE(tx.code(tail + 46), kSilent);
         QCOMPARE(tx.endBlock, tx.endBlockAfter(tail + 46));
         QCOMPARE(tx.keying(tail + 47, tx.symbols()), QString(tx.symbols() - tail - 46, QLatin1Char('0')));
-        QCOMPARE(owner.reports[32], QStringLiteral("e"));
-        QVERIFY(!owner.reports[42].isEmpty());
+        QCOMPARE(owner.chars(32), QStringLiteral("e"));
+        QVERIFY(!owner.chars(42).isEmpty());
     }
 
     void endMarkerFirstIsSilence_data()
@@ -293,60 +237,51 @@ private slots:
         const Transmission tx = transmit(modem, source, 3125, &owner);
         QCOMPARE(tx.endBlock, 0);
         QVERIFY(std::all_of(tx.samples.begin(), tx.samples.end(), [](qint16 x) { return x == 0; }));
-        QVERIFY(owner.reports[32].isEmpty());
-        QCOMPARE(int(owner.reports[45].size()), kind == TxWord::kEndNotify ? 1 : 0);
+        QVERIFY(owner.chars(32).isEmpty());
+        QCOMPARE(int(owner.chars(45).size()), kind == TxWord::kEndNotify ? 1 : 0);
     }
 
-    void cwIdAsFirstWord_data()
+    void cwId_data()
     {
+        QTest::addColumn<QByteArray>("call");
         QTest::addColumn<int>("selector");
+        QTest::addColumn<QString>("before"); // text ahead of the marker
+        QTest::addColumn<QStringList>("letters");
         QTest::addColumn<int>("unit");
-        QTest::newRow("unit of two symbols") << 0 << 2;
-        QTest::newRow("unit of one symbol") << 1 << 1;
-        QTest::newRow("anything but 1 is two") << 3 << 2;
+        QTest::addColumn<QString>("shown");
+        // First word: two spaces, the call, a space, without PSK before it.
+        const QStringList ab{"", "", ".-", "-...", ""};
+        QTest::newRow("unit of two symbols") << QByteArray("AB") << 0 << "" << ab << 2 << "\n\rCWID: AB\r";
+        QTest::newRow("unit of one symbol") << QByteArray("AB") << 1 << "" << ab << 1 << "\n\rCWID: AB\r";
+        QTest::newRow("anything but 1 is two") << QByteArray("AB") << 3 << "" << ab << 2 << "\n\rCWID: AB\r";
+        // After text: a 28-symbol lead-in, then "T  E ".
+        QTest::newRow("after text") << QByteArray("E") << 1 << "e" << QStringList{"-", "", "", ".", ""} << 1 << "e";
     }
-
-    void cwIdAsFirstWord()
+    void cwId()
     {
+        QFETCH(QByteArray, call);
         QFETCH(int, selector);
+        QFETCH(QString, before);
+        QFETCH(QStringList, letters);
         QFETCH(int, unit);
+        QFETCH(QString, shown);
         CPskTxRx modem(QStringLiteral("BPSK31"));
         RecordingOwner owner;
-        modem.Command(43, reinterpret_cast<intptr_t>("AB"), 0, 0);
+        modem.Command(43, reinterpret_cast<intptr_t>(call.constData()), 0, 0);
         modem.Command(44, selector, 0, 0);
         ScriptSource source;
-        source.word(TxWord::kCwId).text(QStringLiteral("never"));
+        source.text(before).word(TxWord::kCwId).text(QStringLiteral("never"));
         const Transmission tx = transmit(modem, source, 3125, &owner);
-
-        // Two spaces, A, B, a space, without PSK before it; carrier is code 0.
-        const QString expected = morseKeying({"", "", ".-", "-...", ""}, unit);
-        QCOMPARE(tx.keying(1, expected.size()), expected);
-        for (int n = 1; n <= expected.size(); ++n)
+        // "e" takes symbols 41 to 44: then 10 symbols at its last phase and 18 at code 0.
+        const int first = before.isEmpty() ? 1 : 73;
+        for (int n = 45; n < first; ++n)
+            QCOMPARE(tx.code(n), n < 55 ? tx.code(44) : 0);
+        const QString expected = morseKeying(letters, unit);
+        QCOMPARE(tx.keying(first, first - 1 + expected.size()), expected);
+        for (int n = first; n < first + expected.size(); ++n)
             QVERIFY(tx.code(n) == 0 || tx.code(n) == kSilent);
-        QCOMPARE(tx.endBlock, tx.endBlockAfter(expected.size()));
-        QCOMPARE(owner.reports[32], QStringLiteral("\n\rCWID: AB\r"));
-    }
-
-    void cwIdInTheMiddleOfText()
-    {
-        CPskTxRx modem(QStringLiteral("BPSK31"));
-        RecordingOwner owner;
-        modem.Command(43, reinterpret_cast<intptr_t>("E"), 0, 0);
-        modem.Command(44, 1, 0, 0);
-        ScriptSource source;
-        source.text(QStringLiteral("e")).word(TxWord::kCwId).text(QStringLiteral("never"));
-        const Transmission tx = transmit(modem, source, 3125, &owner);
-
-        // "e" takes symbols 41 to 44, the marker comes at 45: 10 symbols at
-        // the last phase, 18 at code 0, then "T  E " in Morse.
-        for (int n = 45; n < 55; ++n)
-            QCOMPARE(tx.code(n), tx.code(44));
-        for (int n = 55; n < 73; ++n)
-            QCOMPARE(tx.code(n), 0);
-        const QString expected = morseKeying({"-", "", "", ".", ""}, 1);
-        QCOMPARE(tx.keying(73, 72 + expected.size()), expected);
-        QCOMPARE(tx.endBlock, tx.endBlockAfter(72 + expected.size()));
-        QCOMPARE(owner.reports[32], QStringLiteral("e"));
+        QCOMPARE(tx.endBlock, tx.endBlockAfter(first - 1 + expected.size()));
+        QCOMPARE(owner.chars(32), shown);
     }
 
     void cwIdWithoutCallSignSendsCharacterZero()
@@ -358,7 +293,7 @@ private slots:
         const Transmission tx = transmit(modem, source, 3125, &owner);
         const QString nul = QString::number(Varicode::ascii8Word(0), 2);
         QCOMPARE(tx.bits(41, 42 + nul.size()), QStringLiteral("00") + nul);
-        QCOMPARE(owner.reports[32], QString(QChar(u'\0')));
+        QCOMPARE(owner.chars(32), QString(QChar(u'\0')));
     }
 
     void levelScalesWithTruncation()
@@ -422,17 +357,15 @@ private slots:
         QFETCH(QString, mode);
         QFETCH(int, hundredths);
         QFETCH(int, frequency);
-        const QDir peer(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/../shared/testdata/peer"));
-        QFile textFile(peer.filePath(QStringLiteral("text_c.txt")));
-        if (!textFile.open(QIODevice::ReadOnly))
+        if (ModemTest::peerText().isEmpty())
             QSKIP("the recordings of another program are not present");
-        const std::vector<qint16> recording = readWav(peer.filePath(file));
+        const std::vector<qint16> recording = ModemTest::readWav16(ModemTest::peerDir().filePath(file));
         QVERIFY(!recording.empty());
 
         // The same text from our transmitter, at the recording's rate.
         CPskTxRx modem(mode);
         ScriptSource source;
-        source.text(QString::fromLatin1(textFile.readAll())).word(TxWord::kEnd);
+        source.text(ModemTest::peerText()).word(TxWord::kEnd);
         modem.SetSampleRates(11025.0, 11025.0);
         modem.Command(65, frequency, 0, 0);
         modem.Command(90, hundredths, 0, 0);

@@ -1,11 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The transmit side shared between two threads: one pulls sample blocks as
-// the audio output callback does while the other retunes, toggles the locks,
-// changes level, character set and call sign and switches transmission off
-// and on, as the GUI does. Built with ThreadSanitizer this must report no
-// race; in any build the output must stay a sane signal.
+// The transmitter driven by an audio thread while the GUI thread changes everything:
+// no race under ThreadSanitizer, and a sane signal in any build.
 #include "app/settings.h"
 #include "modem/psktxrx.h"
 
@@ -17,9 +14,7 @@
 #include <vector>
 
 #if defined(__SANITIZE_THREAD__)
-// Qt Test's watchdog thread ends through Qt's own wait conditions, which the
-// sanitizer cannot follow in the uninstrumented Qt libraries; it then reports
-// their teardown as a race. Nothing of ours is involved.
+// Qt Test's watchdog ends through Qt's uninstrumented wait conditions.
 extern "C" const char* __tsan_default_suppressions()
 {
     return "race:QWaitCondition::~QWaitCondition\n"
@@ -29,8 +24,7 @@ extern "C" const char* __tsan_default_suppressions()
 
 namespace {
 
-// A lock-free text source: the writer thread fills a ring of words, the
-// audio thread takes them, as the transmit pane would through a queue.
+// A lock-free ring of words from the GUI thread to the audio thread.
 class RingSource : public CTxCharSource
 {
 public:
@@ -67,6 +61,7 @@ private:
 class TestTxThreads : public QObject
 {
     Q_OBJECT
+    QTemporaryDir m_dir;
 
 private slots:
     void initTestCase()
@@ -81,7 +76,6 @@ private slots:
         QTest::newRow("BPSK") << QStringLiteral("BPSK31");
         QTest::newRow("QPSK") << QStringLiteral("QPSK");
     }
-
     void guiChangesWhileTheCallbackRuns()
     {
         QFETCH(QString, mode);
@@ -92,19 +86,13 @@ private slots:
         modem.SetTransmit(1);
 
         std::atomic<bool> stop{false};
-        std::atomic<int> blocks{0};
-        std::atomic<int> ended{0};
-        std::atomic<int> worst{0};
+        std::atomic<int> blocks{0}, worst{0};
         std::thread audio([&] {
             std::vector<qint16> block(512);
             while (!stop.load(std::memory_order_relaxed)) {
-                if (modem.GenerateTxSamples(block.data(), int(block.size())) == 0)
-                    ended.fetch_add(1, std::memory_order_relaxed);
-                int peak = 0;
+                modem.GenerateTxSamples(block.data(), int(block.size()));
                 for (qint16 s : block)
-                    peak = qMax(peak, std::abs(int(s)));
-                if (peak > worst.load(std::memory_order_relaxed))
-                    worst.store(peak, std::memory_order_relaxed);
+                    worst.store(qMax(worst.load(std::memory_order_relaxed), std::abs(int(s))), std::memory_order_relaxed);
                 blocks.fetch_add(1, std::memory_order_relaxed);
             }
         });
@@ -137,7 +125,6 @@ private slots:
             }
             std::this_thread::yield();
         }
-        // Let the callback run on for a little while after the last change.
         const int seen = blocks.load();
         while (blocks.load() < seen + 20)
             std::this_thread::yield();
@@ -147,13 +134,9 @@ private slots:
         modem.Command(90, 3125, 0, 0);
 
         QVERIFY(blocks.load() > 20);
-        QVERIFY(worst.load() <= 32766);
-        QVERIFY(worst.load() > 0);
+        QVERIFY(worst.load() <= 32766 && worst.load() > 0);
         QVERIFY(source.taken.load() > 0);
     }
-
-private:
-    QTemporaryDir m_dir;
 };
 
 QTEST_GUILESS_MAIN(TestTxThreads)
