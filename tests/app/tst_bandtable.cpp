@@ -9,106 +9,78 @@
 class TestBandTable : public QObject
 {
     Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    BandTable::Table load(const QByteArray& file)
+    {
+        QFile f(m_dir.filePath(QStringLiteral("bands.ini")));
+        if (!f.open(QIODevice::WriteOnly) || f.write(file) != file.size())
+            qFatal("cannot write bands.ini");
+        f.close();
+        return BandTable::load(f.fileName());
+    }
+
 private slots:
-    void fileLines_data();
-    void fileLines();
-    void unreadableFileGivesBuiltInTable();
-    void boxOrder_data();
-    void boxOrder();
-    void shippedFile();
+    void fileLines_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("table"); // "name=kHz" in name order
+        QTest::newRow("band line and a single word") << QByteArray("20m 14070.0\nlonely\n") << QStringList{"20m=14070"};
+        QTest::newRow("name and two numbers") << QByteArray("20m 14070 14071\n40m 7070\n") << QStringList{"40m=7070"};
+        QTest::newRow("leading blank") << QByteArray(" 20m 14070\n") << QStringList{};
+        QTest::newRow("trailing blank") << QByteArray("20m 14070 \n") << QStringList{};
+        QTest::newRow("tabs and runs of blanks") << QByteArray("30m\t \t10142.5\n") << QStringList{"30m=10142.5"};
+        QTest::newRow("semicolon") << QByteArray("6m;50290\n") << QStringList{"6m=50290"};
+        QTest::newRow("later line wins") << QByteArray("40m 7040\n40m 7070\n") << QStringList{"40m=7070"};
+        QTest::newRow("number that does not read") << QByteArray("2m abc\n") << QStringList{"2m=0"};
+        QTest::newRow("decimal comma does not read") << QByteArray("2m 144,138\n") << QStringList{"2m=0"};
+        QTest::newRow("80 blanks separate") << "80m" + QByteArray(80, ' ') + "3580\n" << QStringList{"80m=3580"};
+        QTest::newRow("81 blanks spoil the line") << "80m" + QByteArray(81, ' ') + "3580\n" << QStringList{};
+        QTest::newRow("Windows line ends") << QByteArray("20m 14070\r\n40m 7070\r\n") << QStringList{"20m=14070", "40m=7070"};
+    }
+    void fileLines()
+    {
+        QFETCH(QByteArray, file);
+        const BandTable::Table table = load(file);
+        QStringList items;
+        for (auto it = table.cbegin(); it != table.cend(); ++it)
+            items << it.key() + u'=' + QString::number(it.value());
+        items.sort();
+        QTEST(items, "table");
+    }
+
+    void unreadableFileGivesBuiltInTable()
+    {
+        const QString folder = m_dir.filePath(QStringLiteral("missing.ini"));
+        QCOMPARE(BandTable::load(folder), BandTable::builtIn());
+        QVERIFY(QDir().mkpath(folder));
+        const BandTable::Table table = BandTable::load(folder); // not a file
+        QCOMPARE(table, BandTable::builtIn());
+        QCOMPARE(BandTable::boxEntries(table),
+                 QStringList({"160m", "80m", "40m", "30m", "20m", "17m", "15m", "12m", "10m", "6m", "2m"}));
+        QCOMPARE(BandTable::frequencyKHz(table, QStringLiteral("160m")), 1838.0);
+        QCOMPARE(BandTable::frequencyKHz(table, QStringLiteral("2m")), 144000.0);
+        QCOMPARE(BandTable::frequencyKHz(table, QStringLiteral("20M")), 0.0); // names match exactly
+    }
+
+    void boxIsOrderedByFrequency()
+    {
+        QCOMPARE(BandTable::boxEntries(load("2m 144000\n160m 1838\n20m 14070\n40m 7070\n")),
+                 QStringList({"160m", "40m", "20m", "2m"}));
+        // Two bands with one frequency give two equal entries.
+        QCOMPARE(BandTable::boxEntries(load("40m 7070\n40m-alt 7070\n20m 14070\n")), QStringList({"40m", "40m", "20m"}));
+        QCOMPARE(BandTable::boxEntries(load("")), QStringList());
+    }
+
+    void shippedFile()
+    {
+        const QString path = qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/resources/bands.ini");
+        // Its header lines must not turn into bands.
+        QCOMPARE(BandTable::boxEntries(BandTable::load(path)),
+                 BandTable::boxEntries(BandTable::builtIn()) << QStringLiteral("70cm"));
+    }
 };
-
-// "name=kHz" items in name order, for comparing tables.
-static QStringList items(const BandTable::Table& table)
-{
-    QStringList out;
-    for (auto it = table.cbegin(); it != table.cend(); ++it)
-        out << it.key() + u'=' + QString::number(it.value());
-    out.sort();
-    return out;
-}
-
-void TestBandTable::fileLines_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QStringList>("table");
-    QTest::newRow("band line and a single word") << QByteArray("20m 14070.0\nlonely\n") << QStringList{"20m=14070"};
-    QTest::newRow("name and two numbers") << QByteArray("20m 14070 14071\n40m 7070\n") << QStringList{"40m=7070"};
-    QTest::newRow("leading blank") << QByteArray(" 20m 14070\n") << QStringList{};
-    QTest::newRow("trailing blank") << QByteArray("20m 14070 \n") << QStringList{};
-    QTest::newRow("empty file") << QByteArray() << QStringList{};
-    QTest::newRow("tabs and runs of blanks") << QByteArray("30m\t \t10142.5\n") << QStringList{"30m=10142.5"};
-    QTest::newRow("semicolon") << QByteArray("6m;50290\n") << QStringList{"6m=50290"};
-    QTest::newRow("later line wins") << QByteArray("40m 7040\n40m 7070\n") << QStringList{"40m=7070"};
-    QTest::newRow("number that does not read") << QByteArray("2m abc\n") << QStringList{"2m=0"};
-    QTest::newRow("decimal comma does not read") << QByteArray("2m 144,138\n") << QStringList{"2m=0"};
-    QTest::newRow("80 blanks separate") << "80m" + QByteArray(80, ' ') + "3580\n" << QStringList{"80m=3580"};
-    QTest::newRow("81 blanks spoil the line") << "80m" + QByteArray(81, ' ') + "3580\n" << QStringList{};
-    QTest::newRow("Windows line ends") << QByteArray("20m 14070\r\n40m 7070\r\n") << QStringList{"20m=14070", "40m=7070"};
-}
-
-void TestBandTable::fileLines()
-{
-    QFETCH(QByteArray, file);
-    QTemporaryDir dir;
-    QFile f(dir.filePath(QStringLiteral("bands.ini")));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(file);
-    f.close();
-    QTEST(items(BandTable::load(f.fileName())), "table");
-}
-
-void TestBandTable::unreadableFileGivesBuiltInTable()
-{
-    QTemporaryDir dir;
-    const QString folder = dir.filePath(QStringLiteral("bands.ini"));
-    QCOMPARE(BandTable::load(folder), BandTable::builtIn()); // missing
-    QVERIFY(QDir().mkpath(folder));
-    const BandTable::Table table = BandTable::load(folder); // not a file
-    QCOMPARE(table, BandTable::builtIn());
-    QCOMPARE(table.size(), 11);
-    QCOMPARE(BandTable::frequencyKHz(table, QStringLiteral("160m")), 1838.0);
-    QCOMPARE(BandTable::frequencyKHz(table, QStringLiteral("2m")), 144000.0);
-    QCOMPARE(BandTable::frequencyKHz(table, QStringLiteral("11m")), 0.0);
-    QCOMPARE(BandTable::frequencyKHz(table, QStringLiteral("20M")), 0.0); // names match exactly
-}
-
-void TestBandTable::boxOrder_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QStringList>("entries");
-    QTest::newRow("by frequency, not by file order")
-        << QByteArray("2m 144000\n160m 1838\n20m 14070\n40m 7070\n")
-        << QStringList{"160m", "40m", "20m", "2m"};
-    QTest::newRow("two bands with one frequency give two equal entries")
-        << QByteArray("40m 7070\n40m-alt 7070\n20m 14070\n") << QStringList{"40m", "40m", "20m"};
-    QTest::newRow("empty") << QByteArray() << QStringList{};
-}
-
-void TestBandTable::boxOrder()
-{
-    QFETCH(QByteArray, file);
-    QTemporaryDir dir;
-    QFile f(dir.filePath(QStringLiteral("bands.ini")));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(file);
-    f.close();
-    QTEST(BandTable::boxEntries(BandTable::load(f.fileName())), "entries");
-
-    QCOMPARE(BandTable::boxEntries(BandTable::builtIn()),
-             QStringList({"160m", "80m", "40m", "30m", "20m", "17m", "15m", "12m", "10m", "6m", "2m"}));
-}
-
-void TestBandTable::shippedFile()
-{
-    const QString path = qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/resources/bands.ini");
-    QVERIFY2(QFile::exists(path), qPrintable(path));
-    const BandTable::Table table = BandTable::load(path);
-    // Its header lines must not turn into bands.
-    QStringList expected = BandTable::boxEntries(BandTable::builtIn());
-    expected << QStringLiteral("70cm");
-    QCOMPARE(BandTable::boxEntries(table), expected);
-}
 
 QTEST_GUILESS_MAIN(TestBandTable)
 #include "tst_bandtable.moc"

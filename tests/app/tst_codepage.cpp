@@ -1,12 +1,12 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The 8-bit code page under a UTF-8 (or plain C) locale: Windows-1252.
 #include "app/codepage.h"
 
 #include <QtTest>
 
 #include <clocale>
 
-// The 8-bit code page under a UTF-8 (or plain C) locale: Windows-1252.
 class TestCodePage : public QObject
 {
     Q_OBJECT
@@ -20,36 +20,27 @@ private slots:
         QCOMPARE(CodePage::name(), QStringLiteral("Windows-1252"));
     }
 
-    void knownCharacters_data()
+    void characters_data()
     {
         QTest::addColumn<QChar>("character");
         QTest::addColumn<int>("byte");
-        QTest::newRow("A") << QChar(u'A') << 0x41;
         QTest::newRow("e acute") << QChar(u'é') << 0xE9;
         QTest::newRow("euro") << QChar(u'€') << 0x80;
         QTest::newRow("oe") << QChar(u'œ') << 0x9C;
-        QTest::newRow("y diaeresis") << QChar(u'ÿ') << 0xFF;
-        QTest::newRow("no-break space") << QChar(u'\u00A0') << 0xA0;
+        QTest::newRow("omega, not in the page") << QChar(u'Ω') << int('?');
     }
-
-    void knownCharacters()
+    void characters()
     {
         QFETCH(QChar, character);
         QFETCH(int, byte);
         QCOMPARE(int(CodePage::toByte(character)), byte);
-        QCOMPARE(CodePage::fromByte(quint8(byte)), character);
-    }
-
-    void unmappableCharacterBecomesQuestionMark()
-    {
-        QCOMPARE(int(CodePage::toByte(QChar(u'Ω'))), int('?'));
-        QCOMPARE(int(CodePage::toByte(QChar(0x3042))), int('?'));
+        if (byte != '?')
+            QCOMPARE(CodePage::fromByte(quint8(byte)), character);
     }
 
     void everyByteComesBack()
     {
-        // Including the five positions the code page leaves undefined.
-        for (int b = 0; b < 256; ++b)
+        for (int b = 0; b < 256; ++b) // including the five the page leaves undefined
             QCOMPARE(int(CodePage::toByte(CodePage::fromByte(quint8(b)))), b);
         QCOMPARE(CodePage::fromBytes(QByteArray("caf\xE9 \x80", 6)), QStringLiteral("café €"));
     }

@@ -1,14 +1,12 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-
+// Helpers shared by the logbook tests: whole-file reads and writes, and records.
 #include "log/hamlog.h"
 
 #include <QFile>
 #include <QStringList>
 
-// Small helpers shared by the logbook tests: whole-file reads and writes and
-// records built from a call and a "yyyyMMddhhmmss" start.
 namespace LogFixtures {
 
 inline QByteArray readAll(const QString& path)
@@ -24,20 +22,14 @@ inline void writeAll(const QString& path, const QByteArray& bytes)
         qFatal("cannot write %s", qPrintable(path));
 }
 
-inline QDateTime utc(const QString& stamp)
-{
-    QDateTime t = QDateTime::fromString(stamp, QStringLiteral("yyyyMMddhhmmss"));
-    t.setTimeSpec(Qt::UTC);
-    return t;
-}
-
+// A record from a call and a "yyyyMMddhhmmss" UTC start.
 inline CQsoData qso(const QString& call, const QString& stamp, quint32 hz = 14070000,
                     const QString& mode = QStringLiteral("BPSK31"))
 {
     CQsoData q;
     q.call = call;
-    q.start = utc(stamp);
-    q.end = q.start;
+    const QDateTime t = QDateTime::fromString(stamp, QStringLiteral("yyyyMMddhhmmss"));
+    q.start = q.end = QDateTime(t.date(), t.time(), Qt::UTC);
     q.extraDate1 = q.extraDate2 = QDateTime(); // a cleared record's "now" would be stored
     q.frequencyB = hz;
     q.mode = mode;
@@ -47,16 +39,6 @@ inline CQsoData qso(const QString& call, const QString& stamp, quint32 hz = 1407
 inline QByteArray line(const CQsoData& q)
 {
     return CHamLog::logLine(q).toUtf8() + '\n';
-}
-
-// "CALL@yyyyMMddhhmmss" of every record in the log, in file order.
-inline QStringList listing(const QString& logPath)
-{
-    QStringList out;
-    CHamLog log(logPath);
-    for (const CQsoData& q : log.search(QString()))
-        out << q.call + u'@' + q.start.toString(QStringLiteral("yyyyMMddhhmmss"));
-    return out;
 }
 
 } // namespace LogFixtures

@@ -1,10 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Helper for the crash test: rewrites the log given on the command line for
-// ever, each time putting the next generation number into the notes of the
-// record with the call "MARKER". It prints "ready" once it has found that
-// record and a line after each rewrite, so the test can time its kills to
-// the speed of the machine.
+// Helper for the crash test: rewrites the log for ever, counting up the notes of "MARKER"; a line per rewrite.
 #include "log/hamlog.h"
 
 #include <QCoreApplication>

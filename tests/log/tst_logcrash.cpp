@@ -1,9 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A process that rewrites a large log is killed with SIGKILL at random
-// moments; afterwards the log is always one complete generation and ".bak"
-// the one before it (or the same one, when the kill came between the backup
-// and the final rename).
+// SIGKILL at random moments of rewrites of a large log: the log stays one whole generation, ".bak" the one before.
 #include "logfixtures.h"
 
 #include <QProcess>
@@ -13,25 +10,14 @@
 
 using namespace LogFixtures;
 
-class TestLogCrash : public QObject
+static QByteArray s_head, s_tail; // the lines around the record the helper rewrites
+
+static QByteArray markerLine(qint64 n)
 {
-    Q_OBJECT
-private slots:
-    void killedRewriteLeavesCompleteLog();
-
-private:
-    QByteArray generation(qint64 n) const { return m_head + line(marker(n)) + m_tail; }
-    static CQsoData marker(qint64 n)
-    {
-        CQsoData q = qso(QStringLiteral("MARKER"), QStringLiteral("20240601120000"));
-        q.info = QString::number(n);
-        return q;
-    }
-    qint64 generationOf(const QByteArray& content) const;
-
-    QByteArray m_head;
-    QByteArray m_tail;
-};
+    CQsoData q = qso(QStringLiteral("MARKER"), QStringLiteral("20240601120000"));
+    q.info = QString::number(n);
+    return line(q);
+}
 
 // Waits until the child has printed count lines in all.
 static bool waitForLines(QProcess& child, int count)
@@ -48,34 +34,38 @@ static bool waitForLines(QProcess& child, int count)
 }
 
 // The generation number if content is exactly one generation, else -1.
-qint64 TestLogCrash::generationOf(const QByteArray& content) const
+static qint64 generationOf(const QByteArray& content)
 {
-    if (!content.startsWith(m_head) || !content.endsWith(m_tail))
+    if (!content.startsWith(s_head) || !content.endsWith(s_tail))
         return -1;
-    const QByteArray middle = content.mid(m_head.size(), content.size() - m_head.size() - m_tail.size());
+    const QByteArray middle = content.mid(s_head.size(), content.size() - s_head.size() - s_tail.size());
     CQsoData q;
-    if (!CHamLog::parse(QString::fromUtf8(middle).trimmed(), q) || q.call != QStringLiteral("MARKER"))
+    if (!CHamLog::parse(QString::fromUtf8(middle).trimmed(), q))
         return -1;
-    const qint64 n = q.info.toLongLong();
-    return middle == line(marker(n)) ? n : -1;
+    return middle == markerLine(q.info.toLongLong()) ? q.info.toLongLong() : -1;
 }
+
+class TestLogCrash : public QObject
+{
+    Q_OBJECT
+private slots:
+    void killedRewriteLeavesCompleteLog();
+};
 
 void TestLogCrash::killedRewriteLeavesCompleteLog()
 {
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("crash.log"));
-    // About 2 MB, so that a rewrite takes long enough to be hit in the middle.
-    const QDateTime t0 = utc(QStringLiteral("20240101000000"));
-    for (int i = 0; i < 24000; ++i) {
-        CQsoData q = qso(QStringLiteral("G%1XYZ").arg(i), QString());
-        q.start = q.end = t0.addSecs(i * 300);
+    for (int i = 0; i < 24000; ++i) { // about 2 MB, so a kill can fall inside a rewrite
+        CQsoData q = qso(QStringLiteral("G%1XYZ").arg(i), QStringLiteral("20240101000000"));
+        q.start = q.end = q.start.addSecs(i * 300);
         q.name = QStringLiteral("Operator %1").arg(i);
         q.info = QStringLiteral("padding to make the line longer %1").arg(i);
-        (i < 12000 ? m_head : m_tail) += line(q);
+        (i < 12000 ? s_head : s_tail) += line(q);
     }
-    writeAll(log, generation(0));
+    writeAll(log, s_head + markerLine(0) + s_tail);
 
-    // How long one rewrite takes here: the kills are spread over about three.
+    // The kills are spread over about three rewrites.
     qint64 rewriteMs = 0;
     {
         QProcess child;

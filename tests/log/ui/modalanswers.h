@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-
+// Answers the modal dialogs the code under test opens, in order, from inside their own event loops.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
@@ -10,10 +10,6 @@
 
 #include <functional>
 
-// Answers the modal dialogs that the code under test opens, in the order
-// expected, from inside their own event loops. An answer waits for an active
-// modal widget of its class that was not answered before, so a dialog still
-// open under a message box is left alone. Message box texts are collected.
 class ModalAnswers : public QObject
 {
 public:
@@ -24,7 +20,7 @@ public:
             QWidget* w = QApplication::activeModalWidget();
             if (m_queue.isEmpty())
                 m_poll.stop();
-            else if (w && w != m_answered && w->inherits(m_queue.constFirst().first)) {
+            else if (w && w != m_answered && w->inherits(m_queue.constFirst().first)) { // not one still open below
                 m_answered = w;
                 m_queue.takeFirst().second(w);
             }
@@ -37,7 +33,7 @@ public:
         m_poll.start();
     }
 
-    // The next message box is answered with this button.
+    // The next message box is answered with button; its texts are kept.
     void press(QMessageBox::StandardButton button)
     {
         expect("QMessageBox", [this, button](QWidget* w) {

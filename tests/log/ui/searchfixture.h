@@ -1,17 +1,14 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-
+// Small logs for the search dialog tests, written and read back through the log file class.
 #include "log/hamlog.h"
 
 #include <QItemSelectionModel>
-#include <QStringList>
 #include <QTableWidget>
 
 #include <algorithm>
 
-// Small logs for the search dialog tests, written and read back through the
-// log file class itself.
 namespace SearchFixture {
 
 inline CQsoData qso(const QString& call, const QString& start, quint32 hz, const QString& info = QString())
@@ -54,8 +51,7 @@ inline QStringList calls(const QList<CQsoData>& records)
 
 inline QStringList loggedCalls(const QString& path)
 {
-    CHamLog log(path);
-    return calls(log.search(QString()));
+    return calls(CHamLog(path).search(QString()));
 }
 
 // Adds whole rows to the table's selection, each as a range of its own.

@@ -1,8 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-
 // The QSO entry bar: its band box, its fields and the clear button.
-
 #include "log/logbar.h"
 
 #include <QComboBox>
@@ -14,24 +12,16 @@ class TestLogBar : public QObject
 {
     Q_OBJECT
 
-    static QStringList entries(const LogBar& bar)
-    {
-        QStringList list;
-        for (int i = 0; i < bar.bandBox()->count(); ++i)
-            list << bar.bandBox()->itemText(i);
-        return list;
-    }
-
 private slots:
     void bandsAreListedByFrequency()
     {
-        LogBar builtIn(BandTable::builtIn());
-        QCOMPARE(entries(builtIn), QStringList({"160m", "80m", "40m", "30m", "20m", "17m", "15m", "12m", "10m", "6m", "2m"}));
-        QCOMPARE(builtIn.band(), QStringLiteral("160m"));
-
         // Two bands on one frequency give two equal entries.
-        LogBar shared(BandTable::Table{{"b", 3580.0}, {"c", 1838.0}, {"a", 3580.0}});
-        QCOMPARE(entries(shared), QStringList({"c", "a", "a"}));
+        LogBar bar(BandTable::Table{{"b", 3580.0}, {"c", 1838.0}, {"a", 3580.0}});
+        QStringList entries;
+        for (int i = 0; i < bar.bandBox()->count(); ++i)
+            entries << bar.bandBox()->itemText(i);
+        QCOMPARE(entries, QStringList({"c", "a", "a"}));
+        QCOMPARE(bar.band(), QStringLiteral("c"));
     }
 
     void fieldsReadWhatWasTypedAndClearKeepsTheBand()
@@ -45,14 +35,8 @@ private slots:
         QCOMPARE(QStringList({bar.call(), bar.name(), bar.qth(), bar.received(), bar.sent(), bar.notes()}),
                  QStringList({"editCall!", "editName!", "editQHT!", "editRecv!", "editSent!", "editNotes!"}));
         QCOMPARE(bar.band(), QStringLiteral("20m"));
-        bar.setReceived(QStringLiteral("559"));
-        QCOMPARE(bar.received(), QStringLiteral("559"));
-
-        // Saving and searching belong to the window: they leave the fields.
-        QTest::mouseClick(bar.saveButton(), Qt::LeftButton);
-        QTest::mouseClick(bar.searchButton(), Qt::LeftButton);
+        QTest::mouseClick(bar.saveButton(), Qt::LeftButton); // saving belongs to the window
         QCOMPARE(bar.call(), QStringLiteral("editCall!"));
-
         QTest::mouseClick(bar.clearButton(), Qt::LeftButton);
         for (const QString& name : names)
             QVERIFY2(bar.findChild<QLineEdit*>(name)->text().isEmpty(), qPrintable(name));
