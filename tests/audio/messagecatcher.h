@@ -3,50 +3,30 @@
 #pragma once
 
 #include <QMutex>
-#include <QMutexLocker>
 #include <QStringList>
-#include <QtGlobal>
 
-// Collects every warning written while it lives (from any thread) and still
-// passes it on to the test log.
+// Collects the warnings of every thread while it lives, still passing them on.
 class MessageCatcher
 {
 public:
-    MessageCatcher()
-    {
-        s_instance = this;
-        m_previous = qInstallMessageHandler(&MessageCatcher::handle);
-    }
-    ~MessageCatcher()
-    {
-        qInstallMessageHandler(m_previous);
-        s_instance = nullptr;
-    }
-
+    MessageCatcher() { s_self = this, m_previous = qInstallMessageHandler(&handle); }
+    ~MessageCatcher() { qInstallMessageHandler(m_previous), s_self = nullptr; }
     QStringList warnings() const
     {
         QMutexLocker lock(&m_mutex);
         return m_warnings;
     }
-    void clear()
-    {
-        QMutexLocker lock(&m_mutex);
-        m_warnings.clear();
-    }
 
 private:
     static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text)
     {
-        MessageCatcher* self = s_instance;
-        if (self && type == QtWarningMsg) {
-            QMutexLocker lock(&self->m_mutex);
-            self->m_warnings.append(text);
+        if (type == QtWarningMsg) {
+            QMutexLocker lock(&s_self->m_mutex);
+            s_self->m_warnings.append(text);
         }
-        if (self && self->m_previous)
-            self->m_previous(type, context, text);
+        s_self->m_previous(type, context, text);
     }
-
-    static inline MessageCatcher* s_instance = nullptr;
+    static inline MessageCatcher* s_self = nullptr;
     QtMessageHandler m_previous = nullptr;
     mutable QMutex m_mutex;
     QStringList m_warnings;

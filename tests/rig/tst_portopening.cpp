@@ -1,13 +1,11 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// How the push-to-talk port is opened, keyed, reopened and remembered, seen
-// through a stand-in port that records what it is asked.
+// Opening, keying and reconfiguring the push-to-talk port through the adapter seam.
 
 #include "app/settings.h"
 #include "rig/comport.h"
 
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -25,35 +23,31 @@ struct PortLog
 class RecordingPort : public SerialPortAdapter
 {
 public:
-    RecordingPort(const QString& device, std::shared_ptr<PortLog> log)
-        : m_device(device), m_log(std::move(log))
+    RecordingPort(const QString& device, std::shared_ptr<PortLog> log) : m_device(device), m_log(std::move(log))
     {
-        add(QStringLiteral("create ") + device);
+        m_log->calls << "create " + device;
     }
-    ~RecordingPort() override { add(QStringLiteral("destroy")); }
-
-    void setBaudRate(int code) override { add(QStringLiteral("baud %1").arg(code)); }
-    void setFlowControlOff() override { add(QStringLiteral("flow off")); }
-    void setParity(int code) override { add(QStringLiteral("parity %1").arg(code)); }
-    void setDataBits(int code) override { add(QStringLiteral("data %1").arg(code)); }
-    void setStopBits(int code) override { add(QStringLiteral("stop %1").arg(code)); }
+    ~RecordingPort() override { m_log->calls << "destroy"; }
+    void setBaudRate(int code) override { m_log->calls << QStringLiteral("baud %1").arg(code); }
+    void setFlowControlOff() override { m_log->calls << "flow off"; }
+    void setParity(int code) override { m_log->calls << QStringLiteral("parity %1").arg(code); }
+    void setDataBits(int code) override { m_log->calls << QStringLiteral("data %1").arg(code); }
+    void setStopBits(int code) override { m_log->calls << QStringLiteral("stop %1").arg(code); }
     bool open() override
     {
-        add(QStringLiteral("open"));
+        m_log->calls << "open";
         return m_open = m_log->openSucceeds && !m_device.isEmpty();
     }
     bool isOpen() const override { return m_open; }
-    void close() override { add(QStringLiteral("close")); m_open = false; }
-    void setDtr(bool on) override { add(QStringLiteral("dtr %1").arg(int(on))); }
-    void setRts(bool on) override { add(QStringLiteral("rts %1").arg(int(on))); }
+    void close() override { m_log->calls << "close", m_open = false; }
+    void setDtr(bool on) override { m_log->calls << QStringLiteral("dtr %1").arg(int(on)); }
+    void setRts(bool on) override { m_log->calls << QStringLiteral("rts %1").arg(int(on)); }
     qint64 bytesAvailable() const override { return 0; }
     QByteArray read(qint64) override { return {}; }
     QString portName() const override { return m_device; }
     QString errorString() const override { return QStringLiteral("Permission denied"); }
 
 private:
-    void add(const QString& call) { m_log->calls << call; }
-
     QString m_device;
     std::shared_ptr<PortLog> m_log;
     bool m_open = false;
@@ -84,9 +78,8 @@ private:
     }
     static void store(const QVariantMap& values)
     {
-        Settings settings;
         for (auto it = values.cbegin(); it != values.cend(); ++it)
-            settings.setValue(QStringLiteral("Comport/") + it.key(), it.value());
+            Settings().setValue(QStringLiteral("Comport/") + it.key(), it.value());
     }
 
 private slots:
@@ -122,16 +115,10 @@ private slots:
         Comport comport(factory());
         QVERIFY(comport.isOpen());
         QCOMPARE(m_log->calls, expected);
-    }
-
-    void pttDrivesOnlyRts()
-    {
-        store({{"RTS", 1}}); // stays up after opening until the first transmission ends
-        Comport comport(factory());
         m_log->calls.clear();
         comport.ptt(true);
         comport.ptt(false);
-        QCOMPARE(m_log->calls, (QStringList{"rts 1", "rts 0"}));
+        QCOMPARE(m_log->calls, (QStringList{"rts 1", "rts 0"})); // only RTS keys
     }
 
     void dialogReopensWithResetLineSettingsAndAllIsSaved()
@@ -159,37 +146,11 @@ private slots:
             QCOMPARE(settings.value(it.key()).toInt(), it.value().toInt());
     }
 
-    void portThatFailsToOpenWarnsOnce_data()
-    {
-        QTest::addColumn<int>("number");
-        QTest::addColumn<QString>("warning");
-        QTest::newRow("refused") << 4 << "cannot open port 4 \\(/dev/ttyS3\\): Permission denied";
-        QTest::newRow("no device for the number") << 0 << "cannot open port 0 \\(no device";
-    }
-
-    void portThatFailsToOpenWarnsOnce()
-    {
-        QFETCH(int, number);
-        QFETCH(QString, warning);
-        m_log->openSucceeds = false;
-        store({{"ComNumber", number}, {"RTS", 1}});
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(warning));
-        Comport comport(factory());
-        QVERIFY(!comport.isOpen());
-        QCOMPARE(m_log->calls.last(), QStringLiteral("open")); // no line set on a closed port
-        comport.ptt(true); // the transmission goes on unkeyed
-        comport.ptt(false);
-    }
-
     void portNumbersNameDevices()
     {
-        // Windows knows COM10 and above only in the device namespace.
-        QCOMPARE(Comport::windowsPortName(9), QStringLiteral("COM9"));
         QCOMPARE(Comport::windowsPortName(12), QStringLiteral("\\\\.\\COM12"));
-        const QList<QPair<int, QString>> devices{
-            {0, ""},         {1, "/dev/ttyS0"},     {99, "/dev/ttyS98"},  {100, "/dev/ttyUSB0"},
-            {199, "/dev/ttyUSB99"}, {200, "/dev/ttyACM0"}, {299, "/dev/ttyACM99"}, {300, ""}};
-        for (const auto& [number, device] : devices)
+        for (const auto& [number, device] : QList<QPair<int, QString>>{
+                 {0, ""}, {99, "/dev/ttyS98"}, {199, "/dev/ttyUSB99"}, {200, "/dev/ttyACM0"}, {300, ""}})
             QCOMPARE(Comport::linuxDeviceName(number), device);
     }
 };

@@ -1,10 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The real serial path on a pseudo-terminal: Comport opens the slave side
-// through Qt SerialPort, the line settings reach the device, bytes the "rig"
-// writes on the master side are read and dropped, and PTT on a line without
-// modem-control signals does no harm.
+// The real serial path on a pseudo-terminal: line settings, dropped rig bytes, reopening.
 
 #include "app/settings.h"
 #include "rig/comport.h"
@@ -20,34 +17,14 @@
 
 namespace {
 
-// A pseudo-terminal pair. The test keeps a handle on the slave of its own,
-// opened before Comport opens it exclusively, to read the line settings.
+// The test's own handle on the slave, opened before Comport's exclusive one.
 struct PseudoTerminal
 {
     int master = posix_openpt(O_RDWR | O_NOCTTY);
-    int slave = -1;
-    QString slavePath;
-
-    PseudoTerminal()
-    {
-        const char* name = master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0
-            ? ptsname(master) : nullptr;
-        if (name) {
-            slavePath = QString::fromLocal8Bit(name);
-            slave = ::open(name, O_RDWR | O_NOCTTY);
-        }
-    }
-    ~PseudoTerminal()
-    {
-        ::close(slave);
-        ::close(master);
-    }
-    termios lineSettings() const
-    {
-        termios t{};
-        tcgetattr(slave, &t);
-        return t;
-    }
+    QString slavePath = master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0
+        ? QString::fromLocal8Bit(ptsname(master)) : QString();
+    int slave = slavePath.isEmpty() ? -1 : ::open(qPrintable(slavePath), O_RDWR | O_NOCTTY);
+    ~PseudoTerminal() { ::close(slave), ::close(master); }
 };
 
 } // namespace
@@ -61,17 +38,15 @@ private:
 
     static void store(const QVariantMap& values)
     {
-        Settings settings;
         for (auto it = values.cbegin(); it != values.cend(); ++it)
-            settings.setValue(QStringLiteral("Comport/") + it.key(), it.value());
+            Settings().setValue(QStringLiteral("Comport/") + it.key(), it.value());
     }
 
 private slots:
     void init()
     {
-        const QString path = m_dir.filePath(QStringLiteral("velkora.ini"));
-        QFile::remove(path);
-        Settings::setPath(path);
+        QFile::remove(m_dir.filePath(QStringLiteral("velkora.ini")));
+        Settings::setPath(m_dir.filePath(QStringLiteral("velkora.ini")));
     }
 
     void lineSettingsReachTheDevice_data()
@@ -96,7 +71,8 @@ private slots:
         store({{"Device", pty.slavePath}, {"BaudRate", baudCode}, {"StopBits", stopCode}});
         Comport comport;
         QVERIFY(comport.isOpen());
-        const termios t = pty.lineSettings();
+        termios t{};
+        tcgetattr(pty.slave, &t);
         QCOMPARE(int(cfgetospeed(&t)), speed);
         QCOMPARE(bool(t.c_cflag & CSTOPB), twoStopBits);
         QCOMPARE(t.c_cflag & CRTSCTS, tcflag_t(0));
@@ -122,8 +98,7 @@ private slots:
         comport.ptt(true);
         comport.ptt(false);
         QVERIFY(comport.isOpen());
-        // Close and reopen as accepting the port dialog does: nothing of the
-        // first open (lock file, exclusive mode) may stand in the way.
+        // Reopening as the port dialog does: no lock or exclusive mode stands in the way.
         comport.close();
         QVERIFY(!comport.isOpen());
         comport.reconfigureWithDefaults(comport.portNumber());

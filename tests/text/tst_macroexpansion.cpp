@@ -5,26 +5,23 @@
 #include <QTest>
 #include <QTimeZone>
 
-// A program stand-in that logs what a macro asked of it, in order.
+// Expanding macro tags, with a program stand-in that logs what it is asked, in order.
 class RecordingHost : public MacroHost
 {
 public:
     bool askReport(QString& report) override
     {
-        events << QStringLiteral("ask ") + report;
-        report = entry; // also when cancelled: the answer must then be ignored
+        events << "ask " + report;
+        report = QStringLiteral("449"); // also when cancelled: then to be ignored
         return confirm;
     }
-    void setReceivedReport(const QString& report) override { events << QStringLiteral("keep ") + report; }
+    void setReceivedReport(const QString& report) override { events << "keep " + report; }
     bool isOutputActive() const override { return active; }
-    void setModemTransmit(bool on) override { events << (on ? QStringLiteral("on") : QStringLiteral("off")); }
-    void startAudioOut() override { events << QStringLiteral("start"); }
-    void stopAudioOut() override { events << QStringLiteral("stop"); }
+    void setModemTransmit(bool on) override { events << (on ? "on" : "off"); }
+    void startAudioOut() override { events << "start"; }
+    void stopAudioOut() override { events << "stop"; }
     void changeMode(const QString& mode) override { events << mode; }
-
-    QString entry;
-    bool confirm = true;
-    bool active = false;
+    bool confirm = true, active = false;
     QStringList events;
 };
 
@@ -33,75 +30,62 @@ class TestMacroExpansion : public QObject
     Q_OBJECT
 
 private slots:
-    void expand_data();
-    void expand();
-};
+    void expand_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("received"); // the entry bar's "Recv'd" field
+        QTest::addColumn<bool>("sending");     // the output stream is running
+        QTest::addColumn<bool>("confirm");     // answer to the report prompt ("449")
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QStringList>("events");
+        const QStringList none;
+        const QString rx = QStringLiteral("\u00AE\r\n");
 
-void TestMacroExpansion::expand_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("received"); // the entry bar's "Recv'd" field
-    QTest::addColumn<bool>("sending");     // the output stream is running
-    QTest::addColumn<bool>("confirm");     // answer to the report prompt ("449")
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<QStringList>("events");
-    const QStringList none;
-    const QString rx = QStringLiteral("\u00AE\r\n");
-
-    QTest::newRow("example") << "<CALL> de <MYCALL> k<RX>" << "" << false << true << "C de M k" + rx << none;
-    QTest::newRow("own data") << "<MYNAME>,<MYQTH>,<MYRST>" << "" << false << true << "Anna,Wien,589" << none;
-    QTest::newRow("entry bar") << "<NAME>,<QTH>,<NOTES>,<CALL> <CALL>" << "" << false << true
+        QTest::newRow("example") << "<CALL> de <MYCALL> k<RX>" << "" << false << true << "C de M k" + rx << none;
+        QTest::newRow("own data") << "<MYNAME>,<MYQTH>,<MYRST>" << "" << false << true << "Anna,Wien,589" << none;
+        QTest::newRow("entry bar") << "<NAME>,<QTH>,<NOTES>,<CALL> <CALL>" << "" << false << true
                                << "Bernd,Hamburg,1st,C C" << none;
-    QTest::newRow("line tags") << "a<CR>b<LF>c<CRLF>d" << "" << false << true << "a\rb\nc\r\nd" << none;
-    // Half past midnight two hours east of Greenwich is the evening before in UTC.
-    QTest::newRow("time and date") << "<DATE> <TIME>z" << "" << false << true << "2026-02-28 22:30z" << none;
-    QTest::newRow("lower case") << "<time> <call> <tx> <rst>" << "" << false << true
+        QTest::newRow("line tags") << "a<CR>b<LF>c<CRLF>d" << "" << false << true << "a\rb\nc\r\nd" << none;
+        // Half past midnight two hours east of Greenwich is the evening before in UTC.
+        QTest::newRow("time and date") << "<DATE> <TIME>z" << "" << false << true << "2026-02-28 22:30z" << none;
+        QTest::newRow("lower case") << "<time> <call> <tx> <rst>" << "" << false << true
                                 << "<time> <call> <tx> <rst>" << none;
-    QTest::newRow("report filled") << "ur <RST> <RST>" << "579" << false << true << "ur 579 579" << none;
-    QTest::newRow("report asked") << "ur <RST> <RST>" << "" << false << true << "ur 449 449"
+        QTest::newRow("report filled") << "ur <RST> <RST>" << "579" << false << true << "ur 579 579" << none;
+        QTest::newRow("report asked") << "ur <RST> <RST>" << "" << false << true << "ur 449 449"
                                   << QStringList{"ask 599", "keep 449"};
-    QTest::newRow("report cancelled") << "ur <RST>." << "" << false << false << "ur ."
+        QTest::newRow("report cancelled") << "ur <RST>." << "" << false << false << "ur ."
                                       << QStringList{"ask 599"};
-    QTest::newRow("TX at the end") << "pse k<RX><TX>" << "" << false << true << "pse k" + rx
+        QTest::newRow("TX at the end") << "pse k<RX><TX>" << "" << false << true << "pse k" + rx
                                    << QStringList{"start"};
-    QTest::newRow("TX while sending") << "<TX>again<TX>" << "" << true << true << "again"
+        QTest::newRow("TX while sending") << "<TX>again<TX>" << "" << true << true << "again"
                                       << QStringList{"off", "start"};
-    QTest::newRow("TXTOGGLE idle") << "73<TXTOGGLE>" << "" << false << true << "73" << QStringList{"start"};
-    QTest::newRow("TXTOGGLE sending") << "<TXTOGGLE>73" << "" << true << true << "73" << QStringList{"stop"};
-    QTest::newRow("modes") << "<BPSK250>qsy<BPSK63> <BPSK250>" << "" << false << true << "qsy "
+        QTest::newRow("TXTOGGLE idle") << "73<TXTOGGLE>" << "" << false << true << "73" << QStringList{"start"};
+        QTest::newRow("TXTOGGLE sending") << "<TXTOGGLE>73" << "" << true << true << "73" << QStringList{"stop"};
+        QTest::newRow("modes") << "<BPSK250>qsy<BPSK63> <BPSK250>" << "" << false << true << "qsy "
                            << QStringList{"BPSK63", "BPSK250"};
-    QTest::newRow("BPSK31 and 125") << "<BPSK125><BPSK31>" << "" << false << true << ""
+        QTest::newRow("BPSK31 and 125") << "<BPSK125><BPSK31>" << "" << false << true << ""
                                     << QStringList{"BPSK31", "BPSK125"};
-}
+    }
+    void expand()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, received);
+        QFETCH(bool, sending);
+        QFETCH(bool, confirm);
+        QFETCH(QString, expected);
+        QFETCH(QStringList, events);
 
-void TestMacroExpansion::expand()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, received);
-    QFETCH(bool, sending);
-    QFETCH(bool, confirm);
-    QFETCH(QString, expected);
-    QFETCH(QStringList, events);
-
-    MacroFields f;
-    f.myCall = QStringLiteral("M");
-    f.myName = QStringLiteral("Anna");
-    f.myQth = QStringLiteral("Wien");
-    f.myRst = QStringLiteral("589");
-    f.call = QStringLiteral("C");
-    f.name = QStringLiteral("Bernd");
-    f.qth = QStringLiteral("Hamburg");
-    f.notes = QStringLiteral("1st");
-    f.received = received;
-    RecordingHost host;
-    host.entry = QStringLiteral("449");
-    host.confirm = confirm;
-    host.active = sending;
-    const QDateTime now(QDate(2026, 3, 1), QTime(0, 30), QTimeZone(2 * 3600));
-
-    QCOMPARE(Macros::expand(text, f, host, now), expected);
-    QCOMPARE(host.events, events);
-}
+        MacroFields f;
+        f.myCall = "M", f.myName = "Anna", f.myQth = "Wien", f.myRst = "589";
+        f.call = "C", f.name = "Bernd", f.qth = "Hamburg", f.notes = "1st", f.received = received;
+        RecordingHost host;
+        host.confirm = confirm;
+        host.active = sending;
+        const QDateTime now(QDate(2026, 3, 1), QTime(0, 30), QTimeZone(2 * 3600));
+        QCOMPARE(Macros::expand(text, f, host, now), expected);
+        QCOMPARE(host.events, events);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestMacroExpansion)
 #include "tst_macroexpansion.moc"
