@@ -27,6 +27,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QDockWidget>
+#include <QFile>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -86,6 +87,12 @@ MainWindow::MainWindow(QWidget* parent)
 
     m_bandTable = BandTable::load(
         QDir(AppPaths::dataDirectory()).absoluteFilePath(QStringLiteral("bands.ini")));
+
+    // The logbook is there from the first start, where the user is told to
+    // find it; an empty file is an empty log.
+    QFile log(logFileName());
+    if (!log.exists() && !log.open(QIODevice::Append))
+        qWarning().noquote() << tr("Cannot create the log file %1: %2").arg(log.fileName(), log.errorString());
 
     m_modeList << QStringLiteral("BPSK31") << QStringLiteral("BPSK63") << QStringLiteral("BPSK125")
                << QStringLiteral("BPSK250");

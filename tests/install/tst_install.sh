@@ -108,6 +108,7 @@ if [ ! -f "$ini" ] || ! grep -q '^\[Panels\]' "$ini"; then
     fail "no window layout saved in $ini (status $status): did velkora32 find ENG.cwt in $prefix/share/velkora32?"
 fi
 grep -q '^\[Audio\]' "$ini" || fail "the sound settings were not saved at close: $(cat "$ini")"
+[ -f "$home/data/Brux Software/Velkora32/Velkora32.log" ] || fail "no log file beside the settings in $home/data"
 if [ "$status" -ne 0 ]; then
     cat "$work/run.log" >&2
     fail "velkora32 did not end cleanly after SIGTERM (status $status)"
@@ -116,4 +117,4 @@ if find "$prefix" -newer "$work/install.log" -type f | grep -q .; then
     fail "the program wrote into the installation: $(find "$prefix" -newer "$work/install.log" -type f)"
 fi
 
-echo "PASS: installed into $prefix, started as $user, settings in $ini"
+echo "PASS: installed into $prefix, started as $user, settings and log in $(dirname "$ini")"
