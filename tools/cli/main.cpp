@@ -146,6 +146,27 @@ bool readStdinText(QString* text, QString* error)
     return true;
 }
 
+
+// Parses the arguments and the options both commands share. Returns the exit
+// code when the command ends here (help, or a bad option), else -1.
+int parseArguments(QCommandLineParser& parser, const QStringList& arguments, Common* common)
+{
+    if (!parser.parse(arguments)) {
+        printErr(parser.errorText());
+        return kUsage;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        printOut(parser.helpText().toUtf8());
+        return kOk;
+    }
+    QString error;
+    if (!readCommon(parser, common, &error)) {
+        printErr(error);
+        return kUsage;
+    }
+    return -1;
+}
+
 int runEncode(const QStringList& arguments)
 {
     QCommandLineParser parser;
@@ -168,20 +189,10 @@ int runEncode(const QStringList& arguments)
     parser.addOptions({modeOption(), freqOption(), rateOption, charSetOption(), levelOption, textOption});
     parser.addPositionalArgument(QStringLiteral("OUT.wav"), QStringLiteral("The sound file to write."));
 
-    if (!parser.parse(arguments)) {
-        printErr(parser.errorText());
-        return kUsage;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        printOut(parser.helpText().toUtf8());
-        return kOk;
-    }
     Common common;
+    if (const int done = parseArguments(parser, arguments, &common); done >= 0)
+        return done;
     QString error;
-    if (!readCommon(parser, &common, &error)) {
-        printErr(error);
-        return kUsage;
-    }
     int rate = 0;
     if (!readInt(parser.value(rateOption), kMinEncodeRate, kMaxEncodeRate, &rate)) {
         printErr(QStringLiteral("bad sample rate \"%1\" (%2 to %3 Hz)")
@@ -251,20 +262,10 @@ int runDecode(const QStringList& arguments)
     parser.addOptions({modeOption(), freqOption(), afcOption, squelchOption, charSetOption()});
     parser.addPositionalArgument(QStringLiteral("IN.wav"), QStringLiteral("The sound file to read."));
 
-    if (!parser.parse(arguments)) {
-        printErr(parser.errorText());
-        return kUsage;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        printOut(parser.helpText().toUtf8());
-        return kOk;
-    }
     Common common;
+    if (const int done = parseArguments(parser, arguments, &common); done >= 0)
+        return done;
     QString error;
-    if (!readCommon(parser, &common, &error)) {
-        printErr(error);
-        return kUsage;
-    }
     int squelch = -1;
     if (parser.isSet(squelchOption) && !readInt(parser.value(squelchOption), 0, 31, &squelch)) {
         printErr(QStringLiteral("bad squelch threshold \"%1\" (0 to 31)").arg(parser.value(squelchOption)));
