@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/audiodevices.h"
 
+#include "app/settings.h"
+
 #include "app/codepage.h"
 
 #include <QtDebug>
@@ -67,6 +69,30 @@ QString errorMessage(const char* owner, const char* label, int code)
 void reportError(const char* owner, const char* label, int code)
 {
     qWarning().noquote() << errorMessage(owner, label, code);
+}
+
+namespace {
+void enterGroup(Settings& settings, Direction direction)
+{
+    settings.beginGroup(QStringLiteral("Audio"));
+    settings.beginGroup(direction == Direction::Input ? QStringLiteral("Input") : QStringLiteral("Output"));
+}
+} // namespace
+
+StoredChoice readChoice(Direction direction, int defaultDevice, int defaultRate)
+{
+    Settings settings;
+    enterGroup(settings, direction);
+    return {settings.value(QStringLiteral("Name"), deviceName(defaultDevice)).toString(),
+            settings.value(QStringLiteral("SampleRate"), defaultRate).toInt()};
+}
+
+void writeChoice(Direction direction, int device, int sampleRate)
+{
+    Settings settings;
+    enterGroup(settings, direction);
+    settings.setValue(QStringLiteral("Name"), deviceName(device));
+    settings.setValue(QStringLiteral("SampleRate"), sampleRate);
 }
 
 } // namespace AudioDevices

@@ -48,4 +48,14 @@ QString errorMessage(const char* owner, const char* label, int code);
 // Writes errorMessage() to the warning output. The caller goes on.
 void reportError(const char* owner, const char* label, int code);
 
+// The device name and rate stored under "Audio"/<direction> ("Input" or
+// "Output"): the default device's name and defaultRate when absent.
+struct StoredChoice
+{
+    QString name;
+    int sampleRate;
+};
+StoredChoice readChoice(Direction direction, int defaultDevice, int defaultRate);
+void writeChoice(Direction direction, int device, int sampleRate);
+
 } // namespace AudioDevices

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/audioin.h"
 
-#include "app/settings.h"
 
 #include <QtDebug>
 
@@ -27,18 +26,9 @@ AudioIn::AudioIn(QObject* parent)
 
     InputDevices();
 
-    Settings settings;
-    settings.beginGroup(QStringLiteral("Audio"));
-    settings.beginGroup(QStringLiteral("Input"));
-    const QString name = settings
-                             .value(QStringLiteral("Name"),
-                                    AudioDevices::deviceName(Pa_GetDefaultInputDevice()))
-                             .toString();
-    const int rate = settings.value(QStringLiteral("SampleRate"), kDefaultSampleRate).toInt();
-    settings.endGroup();
-    settings.endGroup();
-
-    CreateAudio(DeviceByName(name), rate);
+    const AudioDevices::StoredChoice choice =
+        AudioDevices::readChoice(AudioDevices::Direction::Input, Pa_GetDefaultInputDevice(), kDefaultSampleRate);
+    CreateAudio(DeviceByName(choice.name), choice.sampleRate);
 }
 
 AudioIn::~AudioIn()
@@ -47,13 +37,7 @@ AudioIn::~AudioIn()
         Stop();
     closeStream();
 
-    Settings settings;
-    settings.beginGroup(QStringLiteral("Audio"));
-    settings.beginGroup(QStringLiteral("Input"));
-    settings.setValue(QStringLiteral("Name"), AudioDevices::deviceName(m_device));
-    settings.setValue(QStringLiteral("SampleRate"), m_sampleRate);
-    settings.endGroup();
-    settings.endGroup();
+    AudioDevices::writeChoice(AudioDevices::Direction::Input, m_device, m_sampleRate);
 
     if (m_paInitialised)
         Pa_Terminate();

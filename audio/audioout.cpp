@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/audioout.h"
 
-#include "app/settings.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,18 +24,9 @@ AudioOut::AudioOut(QObject* parent)
 
     OutputDevices();
 
-    Settings settings;
-    settings.beginGroup(QStringLiteral("Audio"));
-    settings.beginGroup(QStringLiteral("Output"));
-    const QString name = settings
-                             .value(QStringLiteral("Name"),
-                                    AudioDevices::deviceName(Pa_GetDefaultOutputDevice()))
-                             .toString();
-    const int rate = settings.value(QStringLiteral("SampleRate"), kDefaultSampleRate).toInt();
-    settings.endGroup();
-    settings.endGroup();
-
-    CreateAudio(DeviceByName(name), rate);
+    const AudioDevices::StoredChoice choice =
+        AudioDevices::readChoice(AudioDevices::Direction::Output, Pa_GetDefaultOutputDevice(), kDefaultSampleRate);
+    CreateAudio(DeviceByName(choice.name), choice.sampleRate);
 }
 
 AudioOut::~AudioOut()
@@ -45,13 +35,7 @@ AudioOut::~AudioOut()
         Stop();
     closeStream();
 
-    Settings settings;
-    settings.beginGroup(QStringLiteral("Audio"));
-    settings.beginGroup(QStringLiteral("Output"));
-    settings.setValue(QStringLiteral("Name"), AudioDevices::deviceName(m_device));
-    settings.setValue(QStringLiteral("SampleRate"), m_sampleRate);
-    settings.endGroup();
-    settings.endGroup();
+    AudioDevices::writeChoice(AudioDevices::Direction::Output, m_device, m_sampleRate);
 
     if (m_paInitialised)
         Pa_Terminate();
