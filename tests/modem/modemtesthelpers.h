@@ -6,6 +6,7 @@
 // a private settings file, noise, WAV reading and the peer recordings.
 
 #include "app/settings.h"
+#include "bench/benchcommon.h" // Bench::editDistance, shared with the benchmarks
 #include "modem/pskinterfaces.h"
 #include "modem/psktxrx.h"
 
@@ -208,22 +209,6 @@ inline std::vector<qint16> withNoise(const std::vector<qint16>& clean, double sn
     return out;
 }
 
-inline int levenshtein(const QString& a, const QString& b)
-{
-    std::vector<int> row(size_t(b.size()) + 1);
-    for (int j = 0; j <= b.size(); ++j)
-        row[size_t(j)] = j;
-    for (int i = 1; i <= a.size(); ++i) {
-        int diagonal = row[0];
-        row[0] = i;
-        for (int j = 1; j <= b.size(); ++j) {
-            const int up = row[size_t(j)];
-            row[size_t(j)] = std::min({up + 1, row[size_t(j) - 1] + 1, diagonal + (a.at(i - 1) != b.at(j - 1))});
-            diagonal = up;
-        }
-    }
-    return row[size_t(b.size())];
-}
 
 // Words an operator might send, the same for the same seed.
 inline QString qsoText(int minLength, unsigned seed)

@@ -110,7 +110,7 @@ private slots:
         const Mode m = mode(QStringLiteral("BPSK31"));
         const QString text = qsoText(520, 7);
         const RxResult rx = receive(m, withNoise(transmit(m, text, 1000.0), -6.0, 11025.0, 12345), {1000.0, 11025.0, true});
-        const double cer = double(levenshtein(text, rx.text)) / text.size();
+        const double cer = double(Bench::editDistance(text, rx.text)) / text.size();
         QVERIFY2(cer < 0.01, qPrintable(QStringLiteral("CER %1, decoded: %2").arg(cer).arg(rx.text)));
     }
 
