@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/apppaths.h"
+#include "core/apppaths.h"
 #include "app/mainwindow.h"
-#include "app/settings.h"
+#include "core/settings.h"
 
 #include <QApplication>
 #include <QSocketNotifier>

@@ -2,9 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/bandtable.h"
-#include "log/personaldata.h"
-#include "log/selectnamedlg.h"
+#include "core/bandtable.h"
+#include "logbook/personaldata.h"
+#include "logbook/selectnamedlg.h"
 #include "rig/comport.h"
 #include "text/macros.h"
 

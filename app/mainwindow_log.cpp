@@ -5,13 +5,13 @@
 // record, the log search, ADIF import and export, merging another log and
 // the operator's personal data.
 
-#include "app/apppaths.h"
-#include "app/codepage.h"
+#include "core/apppaths.h"
+#include "core/codepage.h"
 #include "app/mainwindow.h"
-#include "log/hamlog.h"
-#include "log/logbar.h"
-#include "log/personaldatadlg.h"
-#include "log/searchresultsdlg.h"
+#include "logbook/hamlog.h"
+#include "logbook/logbar.h"
+#include "logbook/personaldatadlg.h"
+#include "logbook/searchresultsdlg.h"
 #include "modem/psktxrx.h"
 
 #include <QCoreApplication>

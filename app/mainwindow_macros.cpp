@@ -4,9 +4,9 @@
 // The main window's macro commands: sending a macro from its key or button,
 // editing one, and reading and writing macro files.
 
-#include "app/apppaths.h"
+#include "core/apppaths.h"
 #include "app/mainwindow.h"
-#include "log/logbar.h"
+#include "logbook/logbar.h"
 #include "modem/psktxrx.h"
 #include "text/editmacrodlg.h"
 

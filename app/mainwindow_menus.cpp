@@ -4,9 +4,9 @@
 // The menu bar and the command slots behind it.
 #include "app/mainwindow.h"
 
-#include "app/stationstate.h"
+#include "core/stationstate.h"
 #include "modem/psktxrx.h"
-#include "log/logbar.h"
+#include "logbook/logbar.h"
 #include "text/rxview.h"
 
 #include <QAction>

@@ -6,7 +6,7 @@
 // waterfall.
 
 #include "app/mainwindow.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "audio/audioin.h"
 #include "audio/audioout.h"
 #include "audio/soundcarddlg.h"

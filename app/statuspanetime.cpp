@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/statuspanetime.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 
 #include <QAction>
 #include <QMenu>

@@ -2,9 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/audiodevices.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 
 #include <QtDebug>
 

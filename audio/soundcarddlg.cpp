@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/soundcarddlg.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "audio/audioin.h"
 #include "audio/audioout.h"
 #include "modem/pskrxalgorithms.h"

@@ -3,7 +3,7 @@
 // Logbook at scale: a 100 000-record ADIF file imported into a 100 000-line
 // log, then searches, one replace and an export of the 200 000-line result.
 // Prints wall time per step and the peak resident memory so far.
-#include "log/hamlog.h"
+#include "logbook/hamlog.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

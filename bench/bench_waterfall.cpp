@@ -8,7 +8,7 @@
 // per operation (best of several runs, so other processes on a shared machine
 // count as little as possible) and the share of that 186 ms budget.
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "display/fft.h"
 #include "display/spectrumwidget.h"
 

@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "display/spectrumwidget.h"
 
-#include "app/settings.h"
-#include "app/stationstate.h"
+#include "core/settings.h"
+#include "core/stationstate.h"
 #include "modem/replaydistance.h"
 
 #include <QMouseEvent>

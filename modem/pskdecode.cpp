@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "modem/pskdecode.h"
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 #include "modem/pskinterfaces.h"
 #include "modem/varicode.h"
 

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "modem/pskrxalgorithms.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "modem/pskdecode.h"
 #include "modem/sinetable.h"
 

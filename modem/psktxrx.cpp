@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "modem/psktxrx.h"
 
-#include "app/codepage.h"
-#include "app/settings.h"
+#include "core/codepage.h"
+#include "core/settings.h"
 #include "modem/afcacquisition.h"
 #include "modem/pskdecode.h"
 #include "modem/pskencode.h"

@@ -14,7 +14,7 @@
 // P and L scale with the symbol rate (5 and 41 symbols at 31.25 baud).
 #include "modem/psktxrx.h"
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 #include "modem/cwtables.h"
 #include "modem/pskencode.h"
 #include "modem/psktxalgorithms.h"

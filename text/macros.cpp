@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "text/macros.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 
 #include <QCoreApplication>
 #include <QFile>

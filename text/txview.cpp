@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "text/txview.h"
 
-#include "app/stationstate.h"
+#include "core/stationstate.h"
 #include "text/rxview.h"
 
 #include <QContextMenuEvent>

@@ -6,12 +6,12 @@
 // log goes out as ADIF and comes back, and the program closes. Afterwards
 // the settings file and the log hold what the user did.
 
-#include "app/apppaths.h"
+#include "core/apppaths.h"
 #include "app/mainwindow.h"
 #include "tests/app/windowfolder.h"
-#include "app/settings.h"
-#include "app/stationstate.h"
-#include "log/logbar.h"
+#include "core/settings.h"
+#include "core/stationstate.h"
+#include "logbook/logbar.h"
 #include "text/txview.h"
 
 #include <QAbstractButton>

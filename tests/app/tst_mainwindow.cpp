@@ -1,10 +1,10 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/apppaths.h"
+#include "core/apppaths.h"
 #include "app/mainwindow.h"
 #include "tests/app/windowfolder.h"
-#include "app/settings.h"
-#include "app/stationstate.h"
+#include "core/settings.h"
+#include "core/stationstate.h"
 #include "app/statuspanetime.h"
 #include "audio/audioin.h"
 #include "display/spectrumtitlebar.h"

@@ -1,15 +1,15 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The logbook in the main window: saving a contact, the own call, and the search, ADIF and merge commands.
-#include "app/apppaths.h"
+#include "core/apppaths.h"
 #include "app/mainwindow.h"
-#include "app/settings.h"
-#include "log/logbar.h"
-#include "log/searchresultsdlg.h"
+#include "core/settings.h"
+#include "logbook/logbar.h"
+#include "logbook/searchresultsdlg.h"
 #include "modem/psktxrx.h"
 #include "tests/app/windowfolder.h"
-#include "tests/log/ui/modalanswers.h"
-#include "tests/log/ui/searchfixture.h"
+#include "tests/logbook/ui/modalanswers.h"
+#include "tests/logbook/ui/searchfixture.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -2,9 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The macros in the main window: function keys, editor, tags, transmit switch and macro files.
 #include "app/mainwindow.h"
-#include "app/settings.h"
-#include "app/stationstate.h"
-#include "log/logbar.h"
+#include "core/settings.h"
+#include "core/stationstate.h"
+#include "logbook/logbar.h"
 #include "modem/psktxrx.h"
 #include "tests/app/windowfolder.h"
 #include "tests/audio/virtualsoundcard.h"

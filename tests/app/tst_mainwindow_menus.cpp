@@ -5,12 +5,12 @@
 // rules applied before each menu opens, and the keyboard commands of the
 // QSO entry bar.
 
-#include "app/apppaths.h"
+#include "core/apppaths.h"
 #include "app/mainwindow.h"
 #include "tests/app/windowfolder.h"
-#include "app/settings.h"
-#include "app/stationstate.h"
-#include "log/logbar.h"
+#include "core/settings.h"
+#include "core/stationstate.h"
+#include "logbook/logbar.h"
 #include "modem/psktxrx.h"
 
 #include <QDockWidget>

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The sound card command in the main window: settings, streams, transceiver and waterfall (no sound card).
 #include "app/mainwindow.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "audio/audioin.h"
 #include "audio/audioout.h"
 #include "audio/soundcarddlg.h"

@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/apppaths.h"
-#include "app/settings.h"
+#include "core/apppaths.h"
+#include "core/settings.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/settings.h"
+#include "core/settings.h"
 #include "audio/audioin.h"
 #include "audio/samplering.h"
 #include "messagecatcher.h"

@@ -3,7 +3,7 @@
 // Shared by the display tests: a private settings file and tones at 11025 Hz.
 #pragma once
 
-#include "app/settings.h"
+#include "core/settings.h"
 
 #include <QTemporaryDir>
 #include <QVariantMap>

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The waterfall: palette, levels to colours, scrolling lines, ruler and markers as drawn.
-#include "app/stationstate.h"
+#include "core/stationstate.h"
 #include "display/spectrumwidget.h"
 #include "displaytesthelpers.h"
 

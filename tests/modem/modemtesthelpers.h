@@ -5,7 +5,7 @@
 // Shared fixtures of the modem tests: real transmissions and receptions,
 // a private settings file, noise, WAV reading and the peer recordings.
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "bench/benchcommon.h" // Bench::editDistance, shared with the benchmarks
 #include "modem/pskinterfaces.h"
 #include "modem/psktxrx.h"

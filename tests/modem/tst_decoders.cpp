@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The bit decoders: Varicode word assembly, BPSK quality and AFC, QPSK Viterbi and inversion, the scope.
-#include "app/codepage.h"
-#include "app/settings.h"
+#include "core/codepage.h"
+#include "core/settings.h"
 #include "modem/pskdecode.h"
 #include "modem/pskinterfaces.h"
 #include "modem/varicode.h"

@@ -3,7 +3,7 @@
 
 // Transmitter to receiver through the real transceivers: modes, carriers, character sets, noise, clock error.
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 #include "modemtesthelpers.h"
 
 #include <QTest>

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The receive DSP: mixer, decimation, moving sums, symbol timing and levels.
-#include "app/settings.h"
+#include "core/settings.h"
 #include "modem/pskdecode.h"
 #include "modem/pskrxalgorithms.h"
 

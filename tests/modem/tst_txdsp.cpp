@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // The transmit DSP: steps, the sine table, raised-cosine shaping, QPSK phase codes.
-#include "app/settings.h"
+#include "core/settings.h"
 #include "modem/pskencode.h"
 #include "modem/psktxalgorithms.h"
 #include "modem/sinetable.h"

@@ -3,7 +3,7 @@
 
 // The transmitter driven by an audio thread while the GUI thread changes everything:
 // no race under ThreadSanitizer, and a sane signal in any build.
-#include "app/settings.h"
+#include "core/settings.h"
 #include "modem/psktxrx.h"
 
 #include <QTemporaryDir>

@@ -3,7 +3,7 @@
 
 // Opening, keying and reconfiguring the push-to-talk port through the adapter seam.
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "rig/comport.h"
 
 #include <QTemporaryDir>

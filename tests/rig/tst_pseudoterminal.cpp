@@ -3,7 +3,7 @@
 
 // The real serial path on a pseudo-terminal: line settings, dropped rig bytes, reopening.
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "rig/comport.h"
 
 #include <QRegularExpression>

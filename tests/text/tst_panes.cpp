@@ -3,8 +3,8 @@
 
 // The receive and transmit panes: transmit echo, appending, selection, fonts, printing.
 
-#include "app/settings.h"
-#include "app/stationstate.h"
+#include "core/settings.h"
+#include "core/stationstate.h"
 #include "text/rxview.h"
 #include "text/txview.h"
 

@@ -4,8 +4,8 @@
 // The transmit pane feeding a modem thread at BPSK250 pace (512-sample blocks)
 // while the operator types: every character goes out exactly once, in order.
 
-#include "app/settings.h"
-#include "app/stationstate.h"
+#include "core/settings.h"
+#include "core/stationstate.h"
 #include "text/rxview.h"
 #include "text/txview.h"
 

@@ -4,8 +4,8 @@
 // The transmit pane hands its text out head first, each character exactly once,
 // even when several are asked for before the queued removal of the first runs.
 
-#include "app/settings.h"
-#include "app/stationstate.h"
+#include "core/settings.h"
+#include "core/stationstate.h"
 #include "text/txview.h"
 
 #include <QTemporaryDir>

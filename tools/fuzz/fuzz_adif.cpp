@@ -4,8 +4,8 @@
 // without harm, and every record that decodes must become a log line that
 // reads back. Values taken from the input, written with the field writer,
 // must read back unchanged (or as absent when over 300 characters).
-#include "log/adif.h"
-#include "log/hamlog.h"
+#include "logbook/adif.h"
+#include "logbook/hamlog.h"
 
 #include <QBuffer>
 

@@ -4,7 +4,7 @@
 // or be refused without harm; a record that parsed, written back, must be one
 // line of 19 fields that reads as the same record. Any bytes, typed into a
 // record's texts, must still give one line of 19 fields.
-#include "log/hamlog.h"
+#include "logbook/hamlog.h"
 
 #include <cstdint>
 #include <cstdlib>

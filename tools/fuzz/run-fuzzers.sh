@@ -20,15 +20,15 @@ command -v clang++ >/dev/null || { echo "clang++ is needed (apt-get install clan
 mkdir -p "$out"
 
 moc="$(pkg-config --variable=libexecdir Qt6Core)/moc"
-"$moc" "$root/log/hamlog.h" -o "$out/moc_hamlog.cpp"
+"$moc" "$root/logbook/hamlog.h" -o "$out/moc_hamlog.cpp"
 
 read -r -a qt_cflags <<<"$(pkg-config --cflags Qt6Core)"
 read -r -a qt_libs <<<"$(pkg-config --libs Qt6Core)"
 flags=(-std=c++17 -g -O1 -fPIC -fno-omit-frame-pointer
        -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
        -I"$root" "${qt_cflags[@]}")
-sources=("$root/log/qsodata.cpp" "$root/log/hamlog.cpp" "$root/log/adif.cpp"
-         "$root/app/codepage.cpp" "$root/app/apppaths.cpp" "$out/moc_hamlog.cpp")
+sources=("$root/logbook/qsodata.cpp" "$root/logbook/hamlog.cpp" "$root/logbook/adif.cpp"
+         "$root/core/codepage.cpp" "$root/core/apppaths.cpp" "$out/moc_hamlog.cpp")
 
 for f in "${fuzzers[@]}"; do
     echo "building fuzz_$f"

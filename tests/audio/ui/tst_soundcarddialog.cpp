@@ -3,7 +3,7 @@
 
 // The sound card dialog: devices, rate and clock correction, on made-up device tables.
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "audio/soundcarddlg.h"
 
 #include <QComboBox>

@@ -1,0 +1,134 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "logbook/qsodata.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#include <QString>
+
+// Writes the next version of a log file so that, whatever moment the process
+// dies (kill -9 included), the log is afterwards either its complete old or
+// its complete new content. The new content goes to "<log>.tmp", which is
+// flushed and fsync'ed; the old content is kept as "<log>.bak" (a hard link,
+// or a copy where the file system has none, put in place by rename); then
+// rename(2) puts the temporary file over the log and the directory is
+// fsync'ed. Every failed step makes the rewrite fail and leaves the log as it
+// was. One object serves one rewrite; used on the GUI thread.
+class LogRewrite
+{
+public:
+    enum class MissingLog { Fail, AsEmpty };
+
+    explicit LogRewrite(const QString& logFileName);
+    // An uncommitted rewrite is abandoned: ".tmp" is removed, the log kept.
+    ~LogRewrite();
+
+    LogRewrite(const LogRewrite&) = delete;
+    LogRewrite& operator=(const LogRewrite&) = delete;
+
+    // Opens the log for reading and creates a fresh ".tmp". A log that does
+    // not exist yet reads as empty with MissingLog::AsEmpty.
+    bool begin(MissingLog missing = MissingLog::Fail);
+    // The next line of the current log without its line end; false at the end.
+    bool readLine(QByteArray& line);
+    // One line of the new content; the line end is added here.
+    bool writeLine(const QByteArray& line);
+    // Puts the new content in place; false (log unchanged) when any step fails.
+    bool commit();
+
+    QString errorString() const { return m_error; }
+
+private:
+    bool fail(const QString& message);
+    bool makeBackup();
+
+    QString m_logName;
+    QFile m_in;
+    QFile m_out;
+    bool m_logExists = false;
+    bool m_created = false;
+    bool m_writeFailed = false;
+    bool m_committed = false;
+    QString m_error;
+};
+
+// The log book: one plain-text file, one contact per line of 19 fields, each
+// followed by ";". Appends records, searches the file into records, deletes
+// and replaces records through a LogRewrite, and exports, imports (ADIF) and
+// merges. Created on the stack for one operation; the file is never held open
+// between operations and nothing is cached. Used on the GUI thread.
+//
+// Every operation that fails returns false (an empty list for search) and
+// leaves a message naming the file in errorString().
+class CHamLog : public QFile
+{
+    Q_OBJECT
+public:
+    // Which fields parse() takes. Every field other than these four groups is
+    // taken whenever the mask is not 0.
+    enum ParseMask {
+        ParseNumber = 1,
+        ParseCall = 2,
+        ParseStart = 4,
+        ParseFrequencyAndMode = 8,
+        ParseAll = ParseNumber | ParseCall | ParseStart | ParseFrequencyAndMode,
+    };
+
+    static constexpr int kFieldCount = 19;
+
+    // The default log: "<application name>.log" in the application directory.
+    CHamLog();
+    explicit CHamLog(const QString& fileName);
+    static QString defaultFileName();
+
+    // Adds the record's line at the end of the file (created when missing).
+    bool append(const CQsoData& qso);
+
+    // Records in file order whose line contains pattern (any letter case) and
+    // parses; an empty pattern lists every line that parses.
+    QList<CQsoData> search(const QString& pattern);
+
+    // Removes the lines of the first count records of a list in file order
+    // (as search returns it): the current target is dropped at its first line
+    // with the same start, call and mode, then the next record becomes the
+    // target. A target that is not found stops the later ones from matching.
+    bool deleteRecords(const QList<CQsoData>& records, int count);
+
+    // Replaces every line with oldQso's start, end, call and mode by newQso's
+    // line (the call must appear in the line in the same letter case).
+    bool replace(const CQsoData& oldQso, const CQsoData& newQso);
+
+    // Lines dropped or replaced by the last deleteRecords() or replace(), or
+    // records added by the last importAdif() or merge(). When it is 0 the
+    // file, and its backup, were left untouched.
+    int changedLines() const { return m_changedLines; }
+
+    // ADIF export of every line that parses, in file order.
+    bool exportAdif(const QString& adifFileName);
+    // Merges the ADIF file's records into the log in time order, leaving out
+    // records already there. A log that does not exist yet is created.
+    bool importAdif(const QString& adifFileName);
+    // Merges the records of a second log in this program's format likewise.
+    bool merge(CHamLog& other);
+
+    // Reads one log line into qso; false (qso not valid) for a line of fewer
+    // than 19 fields, or with an empty call or start when those are asked for.
+    static bool parse(const QString& line, CQsoData& qso, int mask = ParseAll);
+    // The record's log line, without line end. ";" in a text becomes "," and
+    // a line break a blank, so that one record is always one line of 19 fields.
+    static QString logLine(const CQsoData& qso);
+    // "call;start;mode;frequency A": the identity by which import and merge
+    // recognise a record they have already written.
+    static QString recordKey(const CQsoData& qso);
+    // The text of a raw line of a log file: UTF-8, or the local 8-bit code page
+    // for lines that are not UTF-8 (logs written by older programs).
+    static QString lineText(const QByteArray& bytes);
+
+private:
+    bool failWith(const QString& message);
+
+    int m_changedLines = 0;
+};

@@ -1,0 +1,55 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/bandtable.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class QComboBox;
+class QToolButton;
+
+namespace Ui {
+class LogBar;
+}
+
+// The QSO entry bar: the other station's call, name, QTH, the two reports,
+// the band and notes of the contact in progress, with save, clear and search
+// buttons. The bar only holds what is typed; the main window turns it into a
+// log record and opens the search, through the save and search buttons. The
+// fields are not stored between runs. GUI thread.
+class LogBar : public QWidget
+{
+    Q_OBJECT
+public:
+    // Fills the band box from the table, in ascending order of frequency,
+    // with the first band selected.
+    explicit LogBar(const BandTable::Table& bands, QWidget* parent = nullptr);
+    ~LogBar() override;
+
+    QString call() const;
+    QString name() const;
+    QString qth() const;
+    QString received() const;
+    QString sent() const;
+    QString notes() const;
+    QString band() const;
+
+    // Macros fill in the report received when they ask for it.
+    void setReceived(const QString& report);
+
+    QToolButton* saveButton() const;
+    QToolButton* clearButton() const;
+    QToolButton* searchButton() const;
+    QComboBox* bandBox() const;
+
+public slots:
+    // Empties the six text fields; the band stays selected.
+    void clear();
+
+private:
+    std::unique_ptr<Ui::LogBar> m_ui;
+};
