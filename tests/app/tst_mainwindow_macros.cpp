@@ -163,8 +163,11 @@ private slots:
         m_w->slotControlBar(1);
         QVERIFY(StationState::isTransmitting() && m_w->modem()->isTransmitting());
         QCOMPARE(pending(), QStringLiteral("pse k"));
-        if (!m_cardUp)
+        if (!m_cardUp) {
+            if (qEnvironmentVariableIntValue("VELKORA_REQUIRE_SOUND_SERVER"))
+                QFAIL("no virtual sound card, so no running output for <TXTOGGLE>");
             QSKIP("no virtual sound card, so no running output for <TXTOGGLE>");
+        }
         QVERIFY(m_w->isOutputActive());
         m_w->slotControlBar(2);
         QVERIFY(!StationState::isTransmitting() && !m_w->isOutputActive());

@@ -245,7 +245,7 @@ inline std::vector<qint16> readWav16(const QString& path, int* sampleRate = null
 // The recordings of another station's program and the text they carry.
 inline QDir peerDir()
 {
-    return QDir(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/../shared/testdata/peer"));
+    return QDir(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/tests/data/peer"));
 }
 
 inline QString peerText()

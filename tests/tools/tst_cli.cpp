@@ -182,10 +182,9 @@ private slots:
     void decodesPeerRecordings()
     {
         // Ties the options to what stations send: a mix-up shared by encode and decode would pass a round trip.
-        const QDir dir(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/../shared/testdata/peer"));
+        const QDir dir(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/tests/data/peer"));
         QFile textFile(dir.filePath(QStringLiteral("text_c.txt")));
-        if (!textFile.open(QIODevice::ReadOnly))
-            QSKIP("the peer recordings are not present");
+        QVERIFY2(textFile.open(QIODevice::ReadOnly), qPrintable("missing test data: " + textFile.fileName()));
         const QByteArray text = textFile.readAll();
         for (const char* name : {"bpsk31_1200", "bpsk63_800", "bpsk125_1700", "bpsk250_1500", "qpsk31_1000", "qpsk63_2000"}) {
             const QStringList parts = QString::fromLatin1(name).split(QLatin1Char('_'));
