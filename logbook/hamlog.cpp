@@ -463,7 +463,8 @@ bool CHamLog::parse(const QString& line, CQsoData& qso, int mask)
 
 QString CHamLog::recordKey(const CQsoData& qso)
 {
-    QString key = qso.call;
+    // The log holds calls in upper case; a file may not.
+    QString key = qso.call.toUpper();
     key += kSeparator;
     appendStamp(key, qso.start, true);
     key += kSeparator;

@@ -120,8 +120,8 @@ public:
     // The record's log line, without line end. ";" in a text becomes "," and
     // a line break a blank, so that one record is always one line of 19 fields.
     static QString logLine(const CQsoData& qso);
-    // "call;start;mode;frequency A": the identity by which import and merge
-    // recognise a record they have already written.
+    // "CALL;start;mode;frequency A", the call in upper case: the identity by
+    // which import and merge recognise a record they have already written.
     static QString recordKey(const CQsoData& qso);
     // The text of a raw line of a log file: UTF-8, or the local 8-bit code page
     // for lines that are not UTF-8 (logs written by older programs).
