@@ -252,6 +252,11 @@ struct MergeResult
 MergeResult mergeInto(const QString& logName, IncomingSource& source)
 {
     MergeResult result;
+    LogLock lock(logName);
+    if (!lock.acquire()) {
+        result.error = lock.errorString();
+        return result;
+    }
     QSet<QString> written;
     if (!collectKeys(logName, written, result.error))
         return result;
