@@ -87,7 +87,7 @@ void MainWindow::saveQSO()
     qso.received = m_logBar->received();
     qso.sent = m_logBar->sent();
     qso.info = m_logBar->notes();
-    qso.start = QDateTime::currentDateTime();
+    qso.start = QDateTime::currentDateTimeUtc(); // ADIF and the search table show UTC
     qso.end = qso.start;
     qso.mode = m_currentMode;
     qso.frequencyB = bandHz(BandTable::frequencyKHz(m_bandTable, m_logBar->band()));
