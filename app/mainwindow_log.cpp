@@ -8,6 +8,7 @@
 #include "core/apppaths.h"
 #include "core/codepage.h"
 #include "app/mainwindow.h"
+#include "logbook/filetarget.h"
 #include "logbook/hamlog.h"
 #include "logbook/logbar.h"
 #include "logbook/personaldatadlg.h"
@@ -134,7 +135,7 @@ bool MainWindow::importADIF()
 bool MainWindow::exportADIF()
 {
     QString adif;
-    if (!askFileName(tr("Select ADIF file"), adif))
+    if (!askFileName(tr("Select ADIF file"), adif) || (!adif.isEmpty() && !mayWriteFile(this, adif, logFileName())))
         return false;
     CHamLog log(logFileName());
     const bool ok = log.exportAdif(adif);

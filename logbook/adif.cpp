@@ -614,8 +614,7 @@ bool CHamLog::exportAdif(const QString& adifFileName)
 {
     if (!open(QIODevice::ReadOnly))
         return failWith(tr("Can't read the log file %1: %2").arg(fileName(), errorString()));
-    const QString logPath = QFileInfo(fileName()).canonicalFilePath();
-    if (!adifFileName.isEmpty() && QFileInfo(adifFileName).canonicalFilePath() == logPath)
+    if (isLogOrCompanion(adifFileName, fileName()))
         return failWith(tr("The ADIF file %1 would overwrite the log.").arg(adifFileName));
 
     // A save file leaves an existing file of that name as it was unless the

@@ -432,6 +432,25 @@ QString CHamLog::resolvedFileName(const QString& fileName)
     return target.isEmpty() ? fileName : target;
 }
 
+bool CHamLog::isLogOrCompanion(const QString& path, const QString& logFileName)
+{
+    if (path.isEmpty() || logFileName.isEmpty())
+        return false;
+    auto normal = [](const QString& name) {
+        const QFileInfo info(name);
+        const QString canonical = info.canonicalFilePath();
+        return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+    };
+    const QString target = normal(path);
+    for (const QString& log : {logFileName, resolvedFileName(logFileName)}) {
+        for (const char* suffix : {"", ".bak", ".tmp", ".lock", ".bak.tmp"}) {
+            if (normal(log + QLatin1String(suffix)) == target)
+                return true;
+        }
+    }
+    return false;
+}
+
 QString CHamLog::notWritableMessage(const QString& fileName, const QString& reason)
 {
     return translate("Can't open the log file %1 for writing: %2").arg(fileName, reason);

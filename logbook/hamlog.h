@@ -114,6 +114,10 @@ public:
     // The file a log name stands for: the target of a symbolic link (its
     // companions lie beside it), else the name itself.
     static QString resolvedFileName(const QString& fileName);
+    // True when path names the log or one of its companion files (".bak",
+    // ".tmp", ".lock"), directly or through a link: no report, macro or ADIF
+    // file is written there.
+    static bool isLogOrCompanion(const QString& path, const QString& logFileName);
     // The message for a log that cannot be written, the same for an append
     // and a rewrite.
     static QString notWritableMessage(const QString& fileName, const QString& reason);
