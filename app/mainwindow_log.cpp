@@ -8,6 +8,7 @@
 #include "core/apppaths.h"
 #include "core/codepage.h"
 #include "app/mainwindow.h"
+#include "logbook/filetarget.h"
 #include "logbook/hamlog.h"
 #include "logbook/logbar.h"
 #include "logbook/personaldatadlg.h"
@@ -87,7 +88,7 @@ void MainWindow::saveQSO()
     qso.received = m_logBar->received();
     qso.sent = m_logBar->sent();
     qso.info = m_logBar->notes();
-    qso.start = QDateTime::currentDateTime();
+    qso.start = QDateTime::currentDateTimeUtc(); // ADIF and the search table show UTC
     qso.end = qso.start;
     qso.mode = m_currentMode;
     qso.frequencyB = bandHz(BandTable::frequencyKHz(m_bandTable, m_logBar->band()));
@@ -134,7 +135,7 @@ bool MainWindow::importADIF()
 bool MainWindow::exportADIF()
 {
     QString adif;
-    if (!askFileName(tr("Select ADIF file"), adif))
+    if (!askFileName(tr("Select ADIF file"), adif) || (!adif.isEmpty() && !mayWriteFile(this, adif, logFileName())))
         return false;
     CHamLog log(logFileName());
     const bool ok = log.exportAdif(adif);

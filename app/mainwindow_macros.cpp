@@ -6,6 +6,7 @@
 
 #include "core/apppaths.h"
 #include "app/mainwindow.h"
+#include "logbook/filetarget.h"
 #include "logbook/logbar.h"
 #include "modem/psktxrx.h"
 #include "text/editmacrodlg.h"
@@ -141,7 +142,7 @@ void MainWindow::slotLoadMacros()
 void MainWindow::slotSaveMacros()
 {
     QString path;
-    if (!askMacroFileName(path))
+    if (!askMacroFileName(path) || (!path.isEmpty() && !mayWriteFile(this, path, logFileName())))
         return;
     QString message;
     if (!Macros::writeFile(path, m_macros, &message))

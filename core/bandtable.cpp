@@ -51,6 +51,9 @@ Table load(const QString& fileName)
 
 bool parseLine(const QString& line, Table& table)
 {
+    const QString start = line.trimmed();
+    if (start.startsWith(u'#') || start.startsWith(u';'))
+        return false; // a comment
     // Each run of up to 80 blanks, tabs or line feeds separates two parts; a
     // longer run counts as two separators and so spoils the line.
     static const QRegularExpression kSeparators(QStringLiteral("[ \\t\\n]{1,80}"));

@@ -15,7 +15,8 @@
 // "bands.ini" holds one band per line: a name, blanks or tabs, and the
 // frequency as a decimal number with a point. A line that does not split
 // into exactly these two parts (a leading blank, a third word, a single
-// word) is ignored, and a later line for the same band wins.
+// word) is ignored, and a later line for the same band wins. Lines that
+// start with "#" or ";" are comments.
 namespace BandTable {
 
 using Table = QHash<QString, double>;

@@ -9,7 +9,9 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QSaveFile>
+#include <QRegularExpression>
 #include <QSet>
+#include <QStringDecoder>
 
 #include <cmath>
 
@@ -24,7 +26,12 @@ constexpr qsizetype kCompactAt = 1 << 16;
 // skipping it would swallow the rest of the file.
 constexpr qsizetype kMaxSkippedLength = 1 << 20;
 
-const char kExportHeader[] = "Velkora v 1.6 log file exported to ADIF\n<EOH>\n<ADIF_VER:4>1.00\n";
+#ifndef VELKORA_VERSION
+#error "VELKORA_VERSION must give the program version"
+#endif
+
+// The ADIF version the export follows.
+const char kAdifVersion[] = "3.1.4";
 
 struct Band
 {
@@ -36,6 +43,29 @@ constexpr Band kBands[] = {
     {"160M", 1.838}, {"80M", 3.58},  {"40M", 7.07},  {"30M", 10.14},
     {"20M", 14.07},  {"17M", 18.109}, {"15M", 21.07}, {"12M", 24.919},
     {"10M", 28.12},  {"6M", 50.0},    {"2M", 144.0},  {"70CM", 432.0},
+};
+
+// The amateur bands of ADIF, edges in Hz, as far as a 32-bit frequency reaches.
+struct BandEdges
+{
+    const char* name;
+    quint32 lowHz;
+    quint32 highHz;
+};
+
+constexpr BandEdges kBandEdges[] = {
+    {"2190m", 135700, 137800},         {"630m", 472000, 479000},
+    {"560m", 501000, 504000},          {"160m", 1800000, 2000000},
+    {"80m", 3500000, 4000000},         {"60m", 5060000, 5450000},
+    {"40m", 7000000, 7300000},         {"30m", 10100000, 10150000},
+    {"20m", 14000000, 14350000},       {"17m", 18068000, 18168000},
+    {"15m", 21000000, 21450000},       {"12m", 24890000, 24990000},
+    {"10m", 28000000, 29700000},       {"8m", 40000000, 45000000},
+    {"6m", 50000000, 54000000},        {"5m", 54000001, 69900000},
+    {"4m", 70000000, 71000000},        {"2m", 144000000, 148000000},
+    {"1.25m", 222000000, 225000000},   {"70cm", 420000000, 450000000},
+    {"33cm", 902000000, 928000000},    {"23cm", 1240000000, 1300000000},
+    {"13cm", 2300000000u, 2450000000u}, {"9cm", 3300000000u, 3500000000u},
 };
 
 // MHz to whole Hz; the half hertz keeps a value such as 14.0705, which is
@@ -222,6 +252,11 @@ struct MergeResult
 MergeResult mergeInto(const QString& logName, IncomingSource& source)
 {
     MergeResult result;
+    LogLock lock(logName);
+    if (!lock.acquire()) {
+        result.error = lock.errorString();
+        return result;
+    }
     QSet<QString> written;
     if (!collectKeys(logName, written, result.error))
         return result;
@@ -294,7 +329,7 @@ void Adif::writeField(QString& out, QStringView name, const QString& value, QStr
     out += u'<';
     out += name;
     out += u':';
-    out += QString::number(value.size());
+    out += QString::number(value.toUtf8().size());
     if (!type.isEmpty()) {
         out += u':';
         out += type;
@@ -305,10 +340,42 @@ void Adif::writeField(QString& out, QStringView name, const QString& value, QStr
 
 QString Adif::frequencyText(quint32 hz)
 {
-    QString fraction = QStringLiteral("%1").arg(hz % 1000000u, 6, 10, QLatin1Char('0'));
-    while (fraction.size() > 3 && fraction.endsWith(u'0'))
-        fraction.chop(1);
-    return QString::number(hz / 1000000u) + u'.' + fraction;
+    return QString::number(hz / 1000000u) + u'.' + QStringLiteral("%1").arg(hz % 1000000u, 6, 10, QLatin1Char('0'));
+}
+
+QString Adif::bandOf(quint32 hz)
+{
+    for (const BandEdges& b : kBandEdges) {
+        if (hz >= b.lowHz && hz <= b.highHz)
+            return QLatin1String(b.name);
+    }
+    return QString();
+}
+
+void Adif::modeFields(const QString& mode, QString& adifMode, QString& adifSubmode)
+{
+    static const QRegularExpression kPsk(QStringLiteral("^([BQ])PSK(\\d+)$"));
+    const QRegularExpressionMatch m = kPsk.match(mode);
+    if (!m.hasMatch()) {
+        adifMode = mode;
+        adifSubmode.clear();
+        return;
+    }
+    adifMode = QStringLiteral("PSK");
+    adifSubmode = (m.captured(1) == u"Q" ? QStringLiteral("QPSK") : QStringLiteral("PSK")) + m.captured(2);
+}
+
+QString Adif::modeName(const QString& adifMode, const QString& adifSubmode)
+{
+    static const QRegularExpression kPsk(QStringLiteral("^(Q?)PSK(\\d+)$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QString mode = adifMode.trimmed();
+    const QString submode = adifSubmode.trimmed();
+    const QString psk = mode.compare(u"PSK", Qt::CaseInsensitive) == 0 ? submode : mode;
+    const QRegularExpressionMatch m = kPsk.match(psk);
+    if (!m.hasMatch())
+        return mode.isEmpty() ? submode : mode;
+    return (m.captured(1).isEmpty() ? QStringLiteral("BPSK") : QStringLiteral("QPSK")) + m.captured(2);
 }
 
 quint32 Adif::bandFrequency(const QString& band)
@@ -361,7 +428,7 @@ bool Adif::decodeRecord(const Fields& fields, CQsoData& qso)
     qso.name = fields.value(QStringLiteral("NAME"));
     qso.qth = fields.value(QStringLiteral("QTH"));
     qso.info = fields.value(QStringLiteral("COMMENT"));
-    qso.mode = fields.value(QStringLiteral("MODE")).trimmed();
+    qso.mode = modeName(fields.value(QStringLiteral("MODE")), fields.value(QStringLiteral("SUBMODE")));
     qso.valid = true;
     return true;
 }
@@ -370,7 +437,6 @@ bool Adif::decodeRecord(const Fields& fields, CQsoData& qso)
 
 AdifReader::AdifReader(QIODevice* device)
     : m_device(device)
-    , m_utf8(QStringConverter::Utf8)
 {
 }
 
@@ -386,22 +452,16 @@ bool AdifReader::fill()
         m_failed = !m_device->isSequential() && !m_device->atEnd();
         return false;
     }
-    if (m_codePage) {
-        m_buffer += CodePage::fromBytes(chunk);
-        return true;
-    }
-    const QString text = m_utf8.decode(chunk);
     if (!m_started) {
         m_started = true;
         // A replacement character that the bytes do not hold themselves
-        // means the file is not UTF-8.
-        if (text.contains(QChar::ReplacementCharacter) && !chunk.contains("\xEF\xBF\xBD")) {
-            m_codePage = true;
-            m_buffer += CodePage::fromBytes(chunk);
-            return true;
-        }
+        // means the file is not UTF-8. The decoder keeps a character cut at
+        // the end of the chunk for later, so that is no error.
+        QStringDecoder utf8(QStringConverter::Utf8);
+        const QString text = utf8.decode(chunk);
+        m_codePage = text.contains(QChar::ReplacementCharacter) && !chunk.contains("\xEF\xBF\xBD");
     }
-    m_buffer += text;
+    m_buffer += chunk;
     return true;
 }
 
@@ -413,65 +473,128 @@ void AdifReader::compact()
     }
 }
 
+qsizetype AdifReader::valueBytes(qsizetype length)
+{
+    const qsizetype size = m_buffer.size();
+    // The value ends where a tag, a blank or the end of the input follows.
+    auto endsWell = [&](qsizetype end) {
+        if (end >= size)
+            return true;
+        const char c = m_buffer.at(end);
+        return c == '<' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    };
+    const qsizetype byBytes = qMin(length, size - m_pos);
+    if (endsWell(m_pos + byBytes))
+        return byBytes;
+
+    qsizetype end = m_pos;
+    if (!m_codePage) {
+        // Counted in characters (UTF-16 code units), as older programs did.
+        qsizetype units = 0;
+        while (units < length && end < size) {
+            const auto b = quint8(m_buffer.at(end));
+            const int n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 1;
+            units += n == 4 ? 2 : 1;
+            end = qMin(end + n, size);
+        }
+        if (units == length && end != m_pos + byBytes && endsWell(end))
+            return end - m_pos;
+    }
+    // Line ends not counted: a file wrapped into lines after it was written.
+    qsizetype counted = 0;
+    for (end = m_pos; counted < length && end < size; ++end) {
+        const char c = m_buffer.at(end);
+        if (c != '\r' && c != '\n')
+            ++counted;
+    }
+    if (counted == length && end != m_pos + byBytes && endsWell(end))
+        return end - m_pos;
+    return byBytes;
+}
+
+QString AdifReader::valueText(qsizetype bytes) const
+{
+    const QByteArray raw = m_buffer.mid(m_pos, bytes);
+    QString text = m_codePage ? CodePage::fromBytes(raw) : CHamLog::lineText(raw);
+    qsizetype out = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\t')
+            text[out++] = u' ';
+        else if (c.category() != QChar::Other_Control && c.category() != QChar::Separator_Line
+                 && c.category() != QChar::Separator_Paragraph)
+            text[out++] = c;
+    }
+    text.truncate(out);
+    return text;
+}
+
 bool AdifReader::nextFields(Adif::Fields& fields)
 {
     fields.clear();
     for (;;) {
         compact();
-        qsizetype open = m_buffer.indexOf(u'<', m_pos);
+        qsizetype open = m_buffer.indexOf('<', m_pos);
         while (open < 0) {
             m_pos = m_buffer.size();
             if (!fill())
                 return false;
-            open = m_buffer.indexOf(u'<', m_pos);
+            open = m_buffer.indexOf('<', m_pos);
         }
         m_pos = open;
 
-        qsizetype close = m_buffer.indexOf(u'>', open + 1);
+        qsizetype close = m_buffer.indexOf('>', open + 1);
         while (close < 0 && m_buffer.size() - open <= kMaxTagLength && fill())
-            close = m_buffer.indexOf(u'>', open + 1);
+            close = m_buffer.indexOf('>', open + 1);
         if (close < 0 || close - open > kMaxTagLength) {
             ++m_pos; // a lone "<" in text between tags
             continue;
         }
-        const QStringView tag = QStringView(m_buffer).mid(open + 1, close - open - 1);
-        const qsizetype nested = tag.lastIndexOf(u'<');
+        // A copy: reading the value below may grow, and so move, the buffer.
+        const QByteArray tag = m_buffer.mid(open + 1, close - open - 1);
+        const qsizetype nested = tag.lastIndexOf('<');
         if (nested >= 0) {
             m_pos = open + 1 + nested;
             continue;
         }
         m_pos = close + 1;
 
-        const qsizetype colon = tag.indexOf(u':');
-        const QStringView name = (colon < 0 ? tag : tag.left(colon)).trimmed();
-        if (name.compare(u"EOR", Qt::CaseInsensitive) == 0)
+        const qsizetype colon = tag.indexOf(':');
+        const QByteArray name = (colon < 0 ? tag : tag.left(colon)).trimmed();
+        if (name.compare("EOR", Qt::CaseInsensitive) == 0)
             return true;
-        if (name.compare(u"EOH", Qt::CaseInsensitive) == 0) {
+        if (name.compare("EOH", Qt::CaseInsensitive) == 0) {
             fields.clear(); // everything so far was header
             continue;
         }
         if (colon < 0)
             continue;
 
-        QStringView lengthText = tag.mid(colon + 1);
-        const qsizetype typeColon = lengthText.indexOf(u':');
+        QByteArray lengthText = tag.mid(colon + 1);
+        const qsizetype typeColon = lengthText.indexOf(':');
         if (typeColon >= 0)
-            lengthText = lengthText.left(typeColon);
+            lengthText.truncate(typeColon);
         lengthText = lengthText.trimmed();
-        if (!allDigits(lengthText) || lengthText.size() > 9)
+        if (!allDigits(QString::fromLatin1(lengthText)) || lengthText.size() > 9)
             continue;
         const qsizetype length = lengthText.toLongLong();
         if (length > kMaxSkippedLength)
             continue;
-        while (m_buffer.size() - m_pos < length && fill()) {
+        if (length > Adif::kMaxValueLength) {
+            while (m_buffer.size() - m_pos < length && fill()) {
+            }
+            m_pos += qMin(length, m_buffer.size() - m_pos);
+            continue;
         }
-        const qsizetype available = qMin(length, m_buffer.size() - m_pos);
-        if (length <= Adif::kMaxValueLength) {
-            const QString key = name.toString().toUpper();
-            if (!fields.contains(key))
-                fields.insert(key, m_buffer.mid(m_pos, available));
+        // Room for the longest reading of the value and the byte after it.
+        while (m_buffer.size() - m_pos <= 4 * length && fill()) {
         }
-        m_pos += available;
+        const qsizetype bytes = valueBytes(length);
+        const QString key = QString::fromLatin1(name).toUpper();
+        // The first value that is not empty counts.
+        if (fields.value(key).isEmpty())
+            fields.insert(key, valueText(bytes));
+        m_pos += bytes;
     }
 }
 
@@ -491,8 +614,7 @@ bool CHamLog::exportAdif(const QString& adifFileName)
 {
     if (!open(QIODevice::ReadOnly))
         return failWith(tr("Can't read the log file %1: %2").arg(fileName(), errorString()));
-    const QString logPath = QFileInfo(fileName()).canonicalFilePath();
-    if (!adifFileName.isEmpty() && QFileInfo(adifFileName).canonicalFilePath() == logPath)
+    if (isLogOrCompanion(adifFileName, fileName()))
         return failWith(tr("The ADIF file %1 would overwrite the log.").arg(adifFileName));
 
     // A save file leaves an existing file of that name as it was unless the
@@ -500,7 +622,15 @@ bool CHamLog::exportAdif(const QString& adifFileName)
     QSaveFile out(adifFileName);
     if (!out.open(QIODevice::WriteOnly))
         return failWith(tr("Can't open the ADIF file %1 for writing: %2").arg(adifFileName, out.errorString()));
-    out.write(kExportHeader);
+    // The header is text that does not start with "<", then its fields.
+    QString header = QStringLiteral("Velkora32 logbook exported as ADIF\n");
+    Adif::writeField(header, u"ADIF_VER", QLatin1String(kAdifVersion));
+    Adif::writeField(header, u"PROGRAMID", QStringLiteral("Velkora32"));
+    Adif::writeField(header, u"PROGRAMVERSION", QStringLiteral(VELKORA_VERSION));
+    Adif::writeField(header, u"CREATED_TIMESTAMP",
+                     QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd hhmmss")));
+    header += QLatin1String("\n<EOH>\n");
+    out.write(header.toUtf8());
 
     QByteArray raw;
     CQsoData qso;
@@ -521,11 +651,16 @@ bool CHamLog::exportAdif(const QString& adifFileName)
             appendDigits(qsoDate, date.month(), 2);
             appendDigits(qsoDate, date.day(), 2);
         }
+        QString mode;
+        QString submode;
+        Adif::modeFields(qso.mode, mode, submode);
         Adif::writeField(record, u"CALL", qso.call);
-        Adif::writeField(record, u"TIME_ON", timeOn);
         Adif::writeField(record, u"QSO_DATE", qsoDate);
+        Adif::writeField(record, u"TIME_ON", timeOn);
+        Adif::writeField(record, u"BAND", Adif::bandOf(qso.frequencyB));
         Adif::writeField(record, u"FREQ", Adif::frequencyText(qso.frequencyB));
-        Adif::writeField(record, u"MODE", qso.mode);
+        Adif::writeField(record, u"MODE", mode);
+        Adif::writeField(record, u"SUBMODE", submode);
         Adif::writeField(record, u"RST_RCVD", qso.received);
         Adif::writeField(record, u"RST_SENT", qso.sent);
         Adif::writeField(record, u"NAME", qso.name);

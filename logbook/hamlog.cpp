@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -204,14 +206,74 @@ bool copyFileDurably(const QString& from, const QString& to)
     return out.flush() && ::fsync(out.handle()) == 0;
 }
 
+// A log the user made read-only (no write bit, or no write access) is not
+// written, by an append or a rewrite, even where root could.
+bool isReadOnly(const QString& fileName)
+{
+    const QByteArray name = nativeName(fileName);
+    struct stat st{};
+    if (::stat(name.constData(), &st) != 0)
+        return false;
+    if (::access(name.constData(), W_OK) != 0)
+        return true;
+    errno = EACCES;
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+constexpr int kLockWaitMs = 2000;
+constexpr int kLockPollMs = 20;
+
 } // namespace
+
+// ------------------------------------------------------------------- LogLock
+
+LogLock::LogLock(const QString& logFileName)
+    : m_logName(CHamLog::resolvedFileName(logFileName))
+{
+}
+
+LogLock::~LogLock()
+{
+    if (m_fd >= 0)
+        ::close(m_fd); // releases the lock
+}
+
+bool LogLock::acquire()
+{
+    if (m_fd >= 0)
+        return true;
+    const QString lockName = m_logName + QLatin1String(".lock");
+    m_fd = ::open(nativeName(lockName).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (m_fd < 0) {
+        m_error = translate("Can't open the lock file %1: %2").arg(lockName, systemError());
+        return false;
+    }
+    for (int waited = 0;; waited += kLockPollMs) {
+        if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            m_error = translate("Can't lock the log file %1: %2").arg(m_logName, systemError());
+            break;
+        }
+        if (waited >= kLockWaitMs) {
+            m_error = translate("The log file %1 is being changed by another instance of the program. "
+                                "Nothing was written; please try again.")
+                          .arg(m_logName);
+            break;
+        }
+        ::usleep(kLockPollMs * 1000);
+    }
+    ::close(m_fd);
+    m_fd = -1;
+    return false;
+}
 
 // ---------------------------------------------------------------- LogRewrite
 
 LogRewrite::LogRewrite(const QString& logFileName)
-    : m_logName(logFileName)
-    , m_in(logFileName)
-    , m_out(logFileName + QLatin1String(".tmp"))
+    : m_logName(CHamLog::resolvedFileName(logFileName))
+    , m_in(m_logName)
+    , m_out(m_logName + QLatin1String(".tmp"))
 {
 }
 
@@ -234,6 +296,8 @@ bool LogRewrite::begin(MissingLog missing)
 {
     if (m_logName.isEmpty())
         return fail(translate("No log file name was given."));
+    if (isReadOnly(m_logName))
+        return fail(CHamLog::notWritableMessage(m_logName, systemError()));
     if (m_in.open(QIODevice::ReadOnly)) {
         m_logExists = true;
     } else if (missing == MissingLog::AsEmpty && !QFileInfo(m_logName).exists()
@@ -359,6 +423,39 @@ QString CHamLog::defaultFileName()
         .absoluteFilePath(QCoreApplication::applicationName() + QLatin1String(".log"));
 }
 
+QString CHamLog::resolvedFileName(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    if (!info.isSymLink())
+        return fileName;
+    const QString target = info.canonicalFilePath();
+    return target.isEmpty() ? fileName : target;
+}
+
+bool CHamLog::isLogOrCompanion(const QString& path, const QString& logFileName)
+{
+    if (path.isEmpty() || logFileName.isEmpty())
+        return false;
+    auto normal = [](const QString& name) {
+        const QFileInfo info(name);
+        const QString canonical = info.canonicalFilePath();
+        return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+    };
+    const QString target = normal(path);
+    for (const QString& log : {logFileName, resolvedFileName(logFileName)}) {
+        for (const char* suffix : {"", ".bak", ".tmp", ".lock", ".bak.tmp"}) {
+            if (normal(log + QLatin1String(suffix)) == target)
+                return true;
+        }
+    }
+    return false;
+}
+
+QString CHamLog::notWritableMessage(const QString& fileName, const QString& reason)
+{
+    return translate("Can't open the log file %1 for writing: %2").arg(fileName, reason);
+}
+
 bool CHamLog::failWith(const QString& message)
 {
     if (isOpen())
@@ -463,7 +560,8 @@ bool CHamLog::parse(const QString& line, CQsoData& qso, int mask)
 
 QString CHamLog::recordKey(const CQsoData& qso)
 {
-    QString key = qso.call;
+    // The log holds calls in upper case; a file may not.
+    QString key = qso.call.toUpper();
     key += kSeparator;
     appendStamp(key, qso.start, true);
     key += kSeparator;
@@ -475,6 +573,11 @@ QString CHamLog::recordKey(const CQsoData& qso)
 
 bool CHamLog::append(const CQsoData& qso)
 {
+    LogLock lock(fileName());
+    if (!lock.acquire())
+        return failWith(lock.errorString());
+    if (isReadOnly(fileName()))
+        return failWith(notWritableMessage(fileName(), systemError()));
     // A last line without its line end (a file edited by hand, or an append
     // cut short) would swallow the new record; it gets its line end first.
     bool needsLineEnd = false;
@@ -487,7 +590,7 @@ bool CHamLog::append(const CQsoData& qso)
     // Unbuffered, so that a failed write leaves nothing behind in a buffer
     // that close() would write after the file has been cut back.
     if (!open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return failWith(tr("Can't open the log file %1 for writing: %2").arg(fileName(), errorString()));
+        return failWith(notWritableMessage(fileName(), errorString()));
 
     const qint64 oldSize = size();
     QByteArray bytes;
@@ -537,6 +640,9 @@ bool CHamLog::deleteRecords(const QList<CQsoData>& records, int count)
 {
     m_changedLines = 0;
     count = qBound(0, count, int(records.size()));
+    LogLock lock(fileName());
+    if (!lock.acquire())
+        return failWith(lock.errorString());
     LogRewrite rewrite(fileName());
     if (!rewrite.begin())
         return failWith(rewrite.errorString());
@@ -571,6 +677,9 @@ bool CHamLog::deleteRecords(const QList<CQsoData>& records, int count)
 bool CHamLog::replace(const CQsoData& oldQso, const CQsoData& newQso)
 {
     m_changedLines = 0;
+    LogLock lock(fileName());
+    if (!lock.acquire())
+        return failWith(lock.errorString());
     LogRewrite rewrite(fileName());
     if (!rewrite.begin())
         return failWith(rewrite.errorString());

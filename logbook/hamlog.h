@@ -9,6 +9,30 @@
 #include <QList>
 #include <QString>
 
+// An advisory lock on the companion file "<log>.lock", held from acquire()
+// until the object is destroyed, so that two instances of the program on one
+// log take turns: every append and every rewrite holds it, and reads the log
+// only once it has it. A second writer waits up to two seconds and then
+// fails with a message. The lock file is never removed (removing it would
+// let two writers lock two different files). Used on the GUI thread.
+class LogLock
+{
+public:
+    explicit LogLock(const QString& logFileName);
+    ~LogLock();
+
+    LogLock(const LogLock&) = delete;
+    LogLock& operator=(const LogLock&) = delete;
+
+    bool acquire();
+    QString errorString() const { return m_error; }
+
+private:
+    QString m_logName;
+    int m_fd = -1;
+    QString m_error;
+};
+
 // Writes the next version of a log file so that, whatever moment the process
 // dies (kill -9 included), the log is afterwards either its complete old or
 // its complete new content. The new content goes to "<log>.tmp", which is
@@ -16,7 +40,10 @@
 // or a copy where the file system has none, put in place by rename); then
 // rename(2) puts the temporary file over the log and the directory is
 // fsync'ed. Every failed step makes the rewrite fail and leaves the log as it
-// was. One object serves one rewrite; used on the GUI thread.
+// was. A log that is a symbolic link is rewritten where the link points, in
+// that folder, so the link stays. A log without write permission is refused
+// as an append is. One object serves one rewrite, under a LogLock taken by
+// the caller; used on the GUI thread.
 class LogRewrite
 {
 public:
@@ -62,7 +89,8 @@ private:
 // between operations and nothing is cached. Used on the GUI thread.
 //
 // Every operation that fails returns false (an empty list for search) and
-// leaves a message naming the file in errorString().
+// leaves a message naming the file in errorString(). Appends and rewrites
+// hold a LogLock, so a second instance on the same log never undoes them.
 class CHamLog : public QFile
 {
     Q_OBJECT
@@ -83,6 +111,16 @@ public:
     CHamLog();
     explicit CHamLog(const QString& fileName);
     static QString defaultFileName();
+    // The file a log name stands for: the target of a symbolic link (its
+    // companions lie beside it), else the name itself.
+    static QString resolvedFileName(const QString& fileName);
+    // True when path names the log or one of its companion files (".bak",
+    // ".tmp", ".lock"), directly or through a link: no report, macro or ADIF
+    // file is written there.
+    static bool isLogOrCompanion(const QString& path, const QString& logFileName);
+    // The message for a log that cannot be written, the same for an append
+    // and a rewrite.
+    static QString notWritableMessage(const QString& fileName, const QString& reason);
 
     // Adds the record's line at the end of the file (created when missing).
     bool append(const CQsoData& qso);
@@ -120,8 +158,8 @@ public:
     // The record's log line, without line end. ";" in a text becomes "," and
     // a line break a blank, so that one record is always one line of 19 fields.
     static QString logLine(const CQsoData& qso);
-    // "call;start;mode;frequency A": the identity by which import and merge
-    // recognise a record they have already written.
+    // "CALL;start;mode;frequency A", the call in upper case: the identity by
+    // which import and merge recognise a record they have already written.
     static QString recordKey(const CQsoData& qso);
     // The text of a raw line of a log file: UTF-8, or the local 8-bit code page
     // for lines that are not UTF-8 (logs written by older programs).

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logbook/logbar.h"
 
+#include "core/settings.h"
+
 #include "ui_logbar.h"
 
 #include <QBitmap>
@@ -34,13 +36,20 @@ LogBar::LogBar(const BandTable::Table& bands, QWidget* parent)
     m_ui->toolButtonSearch->setIcon(bitmapIcon(QStringLiteral(":/search.bmp")));
 
     m_ui->comboBox->addItems(BandTable::boxEntries(bands));
-    if (m_ui->comboBox->count() > 0)
-        m_ui->comboBox->setCurrentIndex(0);
+    Settings settings;
+    const QString last = settings.value(QStringLiteral("LogBar/band"), QString()).toString();
+    m_ui->comboBox->setCurrentIndex(qMax(0, m_ui->comboBox->findText(last, Qt::MatchExactly | Qt::MatchCaseSensitive)));
 
     connect(m_ui->toolButtonClear, &QToolButton::clicked, this, &LogBar::clear);
 }
 
-LogBar::~LogBar() = default;
+LogBar::~LogBar()
+{
+    if (m_ui->comboBox->count() > 0) {
+        Settings settings;
+        settings.setValue(QStringLiteral("LogBar/band"), m_ui->comboBox->currentText());
+    }
+}
 
 QString LogBar::call() const
 {

@@ -20,13 +20,15 @@ class LogBar;
 // the band and notes of the contact in progress, with save, clear and search
 // buttons. The bar only holds what is typed; the main window turns it into a
 // log record and opens the search, through the save and search buttons. The
-// fields are not stored between runs. GUI thread.
+// fields are not stored between runs; the band is (group "LogBar", key
+// "band"). GUI thread.
 class LogBar : public QWidget
 {
     Q_OBJECT
 public:
     // Fills the band box from the table, in ascending order of frequency,
-    // with the first band selected.
+    // with the band used last selected (the first band when it is not in
+    // the table). The band is stored when the bar is destroyed.
     explicit LogBar(const BandTable::Table& bands, QWidget* parent = nullptr);
     ~LogBar() override;
 

@@ -3,6 +3,7 @@
 #include "logbook/searchresultsdlg.h"
 
 #include "core/apppaths.h"
+#include "logbook/filetarget.h"
 #include "logbook/hamlog.h"
 
 #include "ui_searchresult.h"
@@ -339,6 +340,8 @@ void SearchResultsDlg::slotFile()
     if (!m_chooseName(this, tr("Select export file name"), tr("Enter name"), QStringLiteral("export.txt"), name))
         return;
     const QString path = QDir(m_reportDirectory).absoluteFilePath(name);
+    if (!name.isEmpty() && !mayWriteFile(this, path, m_logFileName))
+        return;
 
     QFile file(path);
     if (name.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {

@@ -69,8 +69,11 @@ private slots:
         w->slotModeChanged(QStringLiteral("BPSK63"));
         QTest::keyClicks(field(*w, "editCall"), QStringLiteral("dl1abc"));
         field(*w, "editNotes")->setText(QStringLiteral("first QSO"));
-        const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "UTC-3"); // three hours east of UTC: local time is not UTC
+        const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
         QTest::mouseClick(w->logBar()->saveButton(), Qt::LeftButton);
+        zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
         w->slotModeChanged(QStringLiteral("BPSK250"));
         w->logBar()->bandBox()->setCurrentIndex(1);
         w->saveQSO();
@@ -80,8 +83,7 @@ private slots:
         const CQsoData& q = saved.at(0);
         QCOMPARE(QStringList({q.call, q.name, q.info, q.mode}), QStringList({"DL1ABC", "Hans", "first QSO", "BPSK63"}));
         QCOMPARE(q.frequencyB, 7035500u);
-        const QDateTime local(q.start.date(), q.start.time()); // the local wall-clock time of the save
-        QVERIFY(local >= before.addMSecs(-before.time().msec()) && local <= QDateTime::currentDateTime());
+        QVERIFY(q.start >= before.addMSecs(-before.time().msec()) && q.start <= QDateTime::currentDateTimeUtc());
         QCOMPARE(saved.at(1).frequencyB, 14070000u);
         QCOMPARE(saved.at(1).mode, QStringLiteral("BPSK250"));
     }

@@ -209,6 +209,18 @@ private slots:
             i == 0 ? m_w->slotSaveMacros() : m_w->slotLoadMacros();
         }
         QCOMPARE(boxes, QStringList({"Can't open file " + m_answer, "Can't load file " + m_answer}));
+
+        m_answer = m_w->logFileName(); // never over the log
+        QFile log(m_answer);
+        QVERIFY(log.open(QIODevice::ReadWrite) && log.write("a line\n") > 0);
+        log.close();
+        onNextModal([&boxes](QWidget* modal) {
+            boxes << qobject_cast<QMessageBox*>(modal)->text();
+            qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Close)->click();
+        });
+        m_w->slotSaveMacros();
+        QVERIFY(boxes.last().contains("belongs to the logbook"));
+        QCOMPARE(QFileInfo(m_answer).size(), 7);
     }
 };
 

@@ -32,6 +32,7 @@ private slots:
         QTest::newRow("trailing blank") << QByteArray("20m 14070 \n") << QStringList{};
         QTest::newRow("tabs and runs of blanks") << QByteArray("30m\t \t10142.5\n") << QStringList{"30m=10142.5"};
         QTest::newRow("semicolon") << QByteArray("6m;50290\n") << QStringList{"6m=50290"};
+        QTest::newRow("comments") << QByteArray("# HF\n;40m 7040\n  #x 1\n20m 14070\n") << QStringList{"20m=14070"};
         QTest::newRow("later line wins") << QByteArray("40m 7040\n40m 7070\n") << QStringList{"40m=7070"};
         QTest::newRow("number that does not read") << QByteArray("2m abc\n") << QStringList{"2m=0"};
         QTest::newRow("decimal comma does not read") << QByteArray("2m 144,138\n") << QStringList{"2m=0"};

@@ -45,15 +45,23 @@ private slots:
         a.sent = "599";
         a.received = "579";
         a.name = "Hans";
-        a.qth = "Berlin";
+        a.qth = QString::fromUtf8("Tōkyō");
         a.info = "nice";
-        writeAll(m_log, line(a) + "0;SHORT\n" + line(qso("G4XYZ", "20240316000001", 7070000, "BPSK63")));
+        writeAll(m_log, line(a) + "0;SHORT\n" + line(qso("G4XYZ", "20240316000001", 7070001, "QPSK63"))
+                            + line(qso("F5AAA", "20240316000002", 123, "RTTY")));
         QVERIFY(CHamLog(m_log).exportAdif(m_adif));
-        QCOMPARE(readAll(m_adif),
-                 QByteArray("Velkora v 1.6 log file exported to ADIF\n<EOH>\n<ADIF_VER:4>1.00\n"
-                            "<CALL:6>DL1ABC<TIME_ON:6>123456<QSO_DATE:8>20240315<FREQ:6>14.070<MODE:6>BPSK31"
-                            "<RST_RCVD:3>579<RST_SENT:3>599<NAME:4>Hans<QTH:6>Berlin<COMMENT:4>nice<EOR>\n"
-                            "<CALL:5>G4XYZ<TIME_ON:6>000001<QSO_DATE:8>20240316<FREQ:5>7.070<MODE:6>BPSK63<EOR>\n"));
+        const QByteArray adif = readAll(m_adif);
+        const QByteArray header = adif.left(adif.indexOf("<EOH>\n") + 6);
+        QVERIFY2(QRegularExpression("^[^<].*\n<ADIF_VER:5>3.1.4<PROGRAMID:9>Velkora32<PROGRAMVERSION:\\d+>[^<]+"
+                                    "<CREATED_TIMESTAMP:15>\\d{8} \\d{6}\n<EOH>\n$")
+                     .match(QString::fromUtf8(header)).hasMatch(), header.constData());
+        QCOMPARE(adif.mid(header.size()),
+                 QByteArray("<CALL:6>DL1ABC<QSO_DATE:8>20240315<TIME_ON:6>123456<BAND:3>20m<FREQ:9>14.070000"
+                            "<MODE:3>PSK<SUBMODE:5>PSK31<RST_RCVD:3>579<RST_SENT:3>599<NAME:4>Hans"
+                            "<QTH:7>T\xC5\x8Dky\xC5\x8D<COMMENT:4>nice<EOR>\n"
+                            "<CALL:5>G4XYZ<QSO_DATE:8>20240316<TIME_ON:6>000001<BAND:3>40m<FREQ:8>7.070001"
+                            "<MODE:3>PSK<SUBMODE:6>QPSK63<EOR>\n"
+                            "<CALL:5>F5AAA<QSO_DATE:8>20240316<TIME_ON:6>000002<FREQ:8>0.000123<MODE:4>RTTY<EOR>\n"));
     }
 
     void importOfTheExportAddsNothing()

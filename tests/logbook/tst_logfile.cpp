@@ -174,8 +174,14 @@ private slots:
         writeAll(m_log, expected);
         CQsoData edited = kF5aaa;
         edited.info = QStringLiteral("edited");
-        QVERIFY(CHamLog(m_log).replace(kF5aaa, edited));
+        edited.call = QStringLiteral("F5AAB");
+        CHamLog log(m_log); // one object, several operations: each counts its own lines
+        QVERIFY(log.replace(kF5aaa, edited));
+        QCOMPARE(log.changedLines(), 1);
         QCOMPARE(readAll(m_log), expected.replace(line(kF5aaa), line(edited)));
+        QVERIFY(log.replace(kF5aaa, edited) && log.changedLines() == 0);
+        QVERIFY(log.deleteRecords({edited}, 1) && log.changedLines() == 1);
+        QVERIFY(log.deleteRecords({edited}, 1) && log.changedLines() == 0);
     }
 };
 

@@ -3,6 +3,7 @@
 // Merging a second log in this program's format into the log, in time order.
 #include "logfixtures.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -84,6 +85,39 @@ private slots:
         QVERIFY(log.errorString().contains(m_other));
         QCOMPARE(readAll(m_log), content);
         QVERIFY(!QFile::exists(m_log + ".bak"));
+    }
+
+    void commandLine() // velkora32-cli log export|import|merge
+    {
+        QByteArray err;
+        auto cli = [&err](const QStringList& args) {
+            QProcess p;
+            p.start(QStringLiteral(VELKORA_CLI), QStringList{"log"} + args);
+            p.waitForFinished(60000);
+            err = p.readAllStandardError();
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        writeAll(m_log, makeLog({"A@1000", "B@1100"}));
+        const QString adif = m_dir.filePath(QStringLiteral("out.adi"));
+        const QString fresh = m_dir.filePath(QStringLiteral("fresh.log"));
+        QFile::remove(fresh);
+        QCOMPARE(cli({"export", m_log, adif}), 0);
+        QCOMPARE(cli({"import", fresh, adif}), 0);
+        QCOMPARE(readAll(fresh), readAll(m_log));
+        QCOMPARE(cli({"import", m_log, adif}), 0); // nothing new
+        writeAll(m_other, makeLog({"C@1200"}));
+        QCOMPARE(cli({"merge", m_log, m_other}), 0);
+        const QByteArray merged = makeLog({"A@1000", "B@1100", "C@1200"});
+        QCOMPARE(readAll(m_log), merged);
+
+        writeAll(adif, "not ADIF at all");
+        QCOMPARE(cli({"import", m_log, adif}), 1);
+        QVERIFY2(err.contains("Import from") && err.contains("out.adi"), err.constData());
+        QCOMPARE(cli({"merge", m_log, m_dir.filePath(QStringLiteral("missing.log"))}), 1);
+        QCOMPARE(cli({"merge", m_log, m_dir.path()}), 1);
+        QCOMPARE(cli({"export", m_log, m_log + ".bak"}), 1);
+        QCOMPARE(cli({"import", m_log}), 2);
+        QCOMPARE(readAll(m_log), merged);
     }
 };
 

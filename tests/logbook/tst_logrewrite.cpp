@@ -7,6 +7,8 @@
 #include <QtTest>
 
 #include <csignal>
+#include <memory>
+#include <thread>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -31,6 +33,8 @@ class TestLogRewrite : public QObject
             CQsoData edited = old;
             edited.name = QStringLiteral("edited");
             ok = log.replace(old, edited);
+        } else if (operation == "append") {
+            ok = log.append(qso(QStringLiteral("G4APP"), QStringLiteral("20240107120000")));
         } else if (operation == "import") {
             ok = log.importAdif(m_dir->filePath(QStringLiteral("new.adi")));
         } else {
@@ -114,6 +118,53 @@ private slots:
         if (blocked != ".bak")
             QCOMPARE(readAll(m_log + ".bak"), bakBefore);
         QVERIFY(!QFileInfo(m_log + ".tmp").isFile());
+    }
+
+    void readOnlySymlinkedOrLockedLog()
+    {
+        const QStringList operations = {"append", "delete", "replace", "import", "merge"};
+        QFile::setPermissions(m_log, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        for (const QString& operation : operations) {
+            QString error;
+            QVERIFY(!runOperation(operation, &error));
+            QVERIFY2(error.contains("station.log for writing"), qPrintable(operation + ": " + error));
+        }
+        QCOMPARE(readAll(m_log), m_content);
+        QCOMPARE(readAll(m_log + ".bak"), QByteArray("older content\n"));
+        QFile::setPermissions(m_log, QFile::ReadOwner | QFile::WriteOwner);
+
+        // A symbolic link to the log stays one; the file it points to is rewritten beside it.
+        QVERIFY(QDir().mkpath(m_dir->filePath("synced")));
+        const QString target = m_dir->filePath("synced/station.log");
+        QVERIFY(QFile::rename(m_log, target) && QFile::link(target, m_log));
+        QString error;
+        for (const QString& operation : operations) {
+            const QByteArray before = readAll(target);
+            QVERIFY2(runOperation(operation, &error), qPrintable(operation + ": " + error));
+            QVERIFY(QFileInfo(m_log).isSymLink());
+            QVERIFY(readAll(target) != before);
+        }
+
+        // A second writer holding the lock: a writer waits for it, and fails
+        // with a message if it is not given up in time.
+        auto held = std::make_unique<LogLock>(m_log);
+        QVERIFY(held->acquire());
+        const QByteArray before = readAll(m_log);
+        QVERIFY(!runOperation("append", &error));
+        QVERIFY2(error.contains("another instance"), qPrintable(error));
+        QCOMPARE(readAll(m_log), before);
+        for (const QString& operation : operations) {
+            held = std::make_unique<LogLock>(m_log);
+            QVERIFY(held->acquire());
+            std::thread other([&held] { QThread::msleep(300); held.reset(); });
+            QElapsedTimer timer;
+            timer.start();
+            QVERIFY2(runOperation(operation, &error), qPrintable(operation + ": " + error));
+            QVERIFY(timer.elapsed() >= 250);
+            other.join();
+        }
+        QCOMPARE(CHamLog(m_log).search(QStringLiteral("G4APP")).size(), 2);
+        QVERIFY(QFile::exists(target + ".bak") && QFile::exists(target + ".lock"));
     }
 
     void unwritableDirectory()

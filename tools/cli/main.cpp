@@ -6,6 +6,7 @@
 // of a recording. No sound card, no window, and the program's settings file
 // is never read or written.
 
+#include "tools/cli/logcommands.h"
 #include "tools/cli/modemsession.h"
 #include "tools/cli/wavio.h"
 
@@ -26,12 +27,14 @@ constexpr int kMaxEncodeRate = 192000;
 const char kGeneralHelp[] =
     "Usage: velkora32-cli encode [options] OUT.wav\n"
     "       velkora32-cli decode [options] IN.wav\n"
+    "       velkora32-cli log export|import|merge LOG FILE\n"
     "\n"
     "PSK31/63/125/250 and QPSK through the Velkora32 modem, on sound files.\n"
     "\n"
     "  encode   one whole transmission of a text (key-up, the text, the tail)\n"
     "           as 16-bit mono WAV\n"
     "  decode   prints the text the receiver decodes from a recording, as UTF-8\n"
+    "  log      exports the log as ADIF, imports ADIF into it, merges a second log\n"
     "\n"
     "velkora32-cli encode --help and velkora32-cli decode --help list the options.\n";
 
@@ -343,6 +346,10 @@ int main(int argc, char* argv[])
         // The command's own parser sees the program name and the options.
         arguments.removeAt(1);
         return command == QLatin1String("encode") ? runEncode(arguments) : runDecode(arguments);
+    }
+    if (command == QLatin1String("log")) {
+        arguments.removeAt(1);
+        return runLogCommand(arguments);
     }
     if (command.isEmpty())
         printErr(QStringLiteral("no command given (encode or decode)"));

@@ -1,9 +1,11 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The QSO entry bar: its band box, its fields and the clear button.
+#include "core/settings.h"
 #include "logbook/logbar.h"
 
 #include <QComboBox>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QToolButton>
 #include <QtTest>
@@ -12,7 +14,11 @@ class TestLogBar : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_dir;
+
 private slots:
+    void init() { Settings::setPath(m_dir.filePath(QStringLiteral("velkora.ini"))); }
+
     void bandsAreListedByFrequency()
     {
         // Two bands on one frequency give two equal entries.
@@ -41,6 +47,13 @@ private slots:
         for (const QString& name : names)
             QVERIFY2(bar.findChild<QLineEdit*>(name)->text().isEmpty(), qPrintable(name));
         QCOMPARE(bar.band(), QStringLiteral("20m"));
+    }
+
+    void theBandUsedLastComesBack()
+    {
+        LogBar(BandTable::builtIn()).bandBox()->setCurrentIndex(4);
+        QCOMPARE(LogBar(BandTable::builtIn()).band(), QStringLiteral("20m"));
+        QCOMPARE(LogBar(BandTable::Table{{"40m", 7070.0}, {"80m", 3580.0}}).band(), QStringLiteral("80m"));
     }
 };
 

@@ -4,6 +4,7 @@
 #include "core/settings.h"
 #include "logbook/searchresultsdlg.h"
 #include "tests/logbook/ui/modalanswers.h"
+#include "tests/logbook/logfixtures.h"
 #include "tests/logbook/ui/searchfixture.h"
 
 #include <QLineEdit>
@@ -179,6 +180,25 @@ private slots:
         dialog.slotFile();
         QCOMPARE(answers.texts, QStringList({"Can't open file fro export."}));
         QVERIFY(answers.details.constFirst().contains(m_dir.filePath(QStringLiteral("no/such/folder/export.txt"))));
+
+        // Never over the log or its companions; another existing file only when the operator agrees.
+        const QByteArray log = LogFixtures::readAll(m_log);
+        for (const QString& name : {QFileInfo(m_log).fileName(), QFileInfo(m_log).fileName() + ".bak"}) {
+            answerPrompt(dialog, name);
+            answers.press(QMessageBox::Close);
+            dialog.slotFile();
+            QVERIFY(answers.texts.last().contains("belongs to the logbook"));
+        }
+        QCOMPARE(LogFixtures::readAll(m_log), log);
+        answerPrompt(dialog, QStringLiteral("selected.txt"));
+        dialog.table()->clearSelection();
+        answers.press(QMessageBox::No);
+        dialog.slotFile();
+        QCOMPARE(reportedCalls(QStringLiteral("selected.txt")), QStringList({"F5AAA", "G4XYZ"}));
+        answers.press(QMessageBox::Yes);
+        dialog.slotFile();
+        QCOMPARE(reportedCalls(QStringLiteral("selected.txt")), calls(fiveContacts()));
+        QCOMPARE(answers.pending(), 0);
     }
 };
 
