@@ -24,8 +24,10 @@ constexpr int kLowPassSpan = 12;
 // The overlapping raised-cosine pulses leave a sixth of each neighbour in a
 // matched-filter sample.
 constexpr float kNeighbourShare = 1.0f / 6.0f;
-// Time constant of the symbol timing's energy average, in symbols.
-constexpr double kTimingSymbols = 24.0;
+// Time constant of the symbol timing's energy average, in symbols: long,
+// because the timing's jitter costs more than a slow start (the average
+// points the right way after a few symbols of a fresh signal).
+constexpr double kTimingSymbols = 100.0;
 
 // Carrier loop per symbol: a second-order phase-locked loop (natural
 // frequency times symbol period, damping 0.7) and the frequency-locked loop
@@ -33,7 +35,10 @@ constexpr double kTimingSymbols = 24.0;
 constexpr float kLoopOmega = 0.045f;
 constexpr float kLoopProp = 2.0f * 0.7f * kLoopOmega;
 constexpr float kLoopInt = kLoopOmega * kLoopOmega;
-constexpr float kFllGain = 0.01f;
+constexpr float kFllGain = 0.02f;
+constexpr float kFllAverage = 1.0f / 8.0f;
+constexpr float kLockAverage = 1.0f / 32.0f;
+constexpr float kLocked = 0.2f;
 // The carrier loop holds an eighth of the symbol rate; the frequency it has
 // found goes to the transceiver's AFC as the standard decoder's accumulator
 // (Hz times 47161840 times 10 moves the receiver by 1 Hz), half at a time.
@@ -150,6 +155,7 @@ void CSensitiveRx::Reset()
     m_noise = 0.0f;
     m_prevZ = {};
     m_fll = {};
+    m_lock = 0.0f;
     m_prevR = 0.0f;
     m_prevW = {};
     m_metric.fill(0.0f);
@@ -272,9 +278,17 @@ void CSensitiveRx::decide(Complex z)
     v *= v;
     if (m_qpsk)
         v *= v;
-    const float ferr = std::clamp(v.imag(), -1.0f, 1.0f) / (m_qpsk ? 4.0f : 2.0f);
+    m_fll += kFllAverage * (v - m_fll);
+    const float ferr = std::clamp(m_fll.imag(), -1.0f, 1.0f) / (m_qpsk ? 4.0f : 2.0f);
 
-    m_freq = std::clamp(m_freq + kLoopInt * err + kFllGain * ferr, -kMaxLoopFreq, kMaxLoopFreq);
+    // Lock: how well the symbols line up on the constellation's axes; the
+    // frequency-locked loop only helps while that is poor.
+    Complex folded = w * w / (a * a);
+    if (m_qpsk)
+        folded *= folded;
+    m_lock += kLockAverage * (std::clamp(folded.real(), -1.0f, 1.0f) - m_lock);
+    const float fllGain = m_lock < kLocked ? kFllGain : 0.0f;
+    m_freq = std::clamp(m_freq + kLoopInt * err + fllGain * ferr, -kMaxLoopFreq, kMaxLoopFreq);
     m_phase = wrapPi(m_phase + m_freq + kLoopProp * err);
     m_noise += kLevelLeak * (std::norm(w - a * ref) - m_noise);
 

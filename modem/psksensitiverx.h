@@ -110,6 +110,7 @@ private:
     float m_noise = 0.0f;
     Complex m_prevZ{0.0f, 0.0f};
     Complex m_fll{0.0f, 0.0f};
+    float m_lock = 0.0f;
 
     // BPSK: the previous coherent value.
     float m_prevR = 0.0f;
