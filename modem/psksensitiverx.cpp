@@ -97,8 +97,11 @@ void CSensitiveRx::configure(double sampleRate, double baud)
     m_sampleRate = sampleRate;
     m_baud = baud;
     m_tuned = false;
-    if (!(sampleRate > 0.0 && baud > 0.0))
+    // Without a rate there is nothing to build; the receiver then waits.
+    if (!(sampleRate > 0.0 && baud > 0.0)) {
+        m_lowPass.clear();
         return;
+    }
     m_decimation = std::max(1, int(sampleRate / (baud * kMinSamplesPerSymbol)));
     m_samplesPerSymbol = sampleRate / (m_decimation * baud);
 
@@ -272,14 +275,18 @@ void CSensitiveRx::decide(Complex z)
         ref = Complex(w.real() >= 0.0f ? 1.0f : -1.0f, 0.0f);
     const float err = std::clamp((w * std::conj(ref)).imag() / a, -1.0f, 1.0f);
 
-    // Frequency detector on the change between symbols, the modulation
-    // folded away by squaring (BPSK) or raising to the fourth (QPSK).
-    Complex v = w * std::conj(m_prevW) / (a * a);
+    // Frequency detector on the change between the symbols as received
+    // (so that it does not depend on the loop's own guess), the modulation
+    // folded away by squaring (BPSK) or raising to the fourth (QPSK); its
+    // average against the loop's frequency gives the error.
+    const int fold = m_qpsk ? 4 : 2;
+    Complex v = z * std::conj(m_prevZ) / (a * a);
     v *= v;
     if (m_qpsk)
         v *= v;
     m_fll += kFllAverage * (v - m_fll);
-    const float ferr = std::clamp(m_fll.imag(), -1.0f, 1.0f) / (m_qpsk ? 4.0f : 2.0f);
+    const float turn = float(fold) * m_freq;
+    const float ferr = std::clamp((m_fll * Complex(std::cos(turn), -std::sin(turn))).imag(), -1.0f, 1.0f) / float(fold);
 
     // Lock: how well the symbols line up on the constellation's axes; the
     // frequency-locked loop only helps while that is poor.
@@ -301,8 +308,9 @@ void CSensitiveRx::decide(Complex z)
     m_prevZ = z;
 
     // The transceiver's AFC reads this like the standard decoder's
-    // accumulator; a signal above the mixer turns the phase forward.
-    const double hz = double(m_freq) * m_baud / (2.0 * kPi);
+    // accumulator; a signal above the mixer turns the phase forward. Only a
+    // locked loop knows a frequency: noise would only make the mixer wander.
+    const double hz = m_lock < kLocked ? 0.0 : double(m_freq) * m_baud / (2.0 * kPi);
     m_afc = qint32(std::clamp(-hz * kAfcPerHz, -2.0e9, 2.0e9));
 }
 
