@@ -303,7 +303,7 @@ void CSensitiveRx::decide(Complex z)
     if (m_qpsk)
         qpskStep(w);
     else
-        bpskBits(w);
+        bpskBits(w, z);
     m_prevW = w;
     m_prevZ = z;
 
@@ -314,11 +314,16 @@ void CSensitiveRx::decide(Complex z)
     m_afc = qint32(std::clamp(-hz * kAfcPerHz, -2.0e9, 2.0e9));
 }
 
-void CSensitiveRx::bpskBits(Complex w)
+void CSensitiveRx::bpskBits(Complex w, Complex z)
 {
     const float r = w.real();
     // Differential decoding of the coherent decisions: no reversal is a 1.
-    ReceiveBit((r >= 0.0f) == (m_prevR >= 0.0f) ? 1 : 0);
+    // Until the carrier loop has locked (a signal has just begun), the
+    // phase change between the symbols as received decides instead.
+    if (m_lock >= kLocked)
+        ReceiveBit((r >= 0.0f) == (m_prevR >= 0.0f) ? 1 : 0);
+    else
+        ReceiveBit((z * std::conj(m_prevZ)).real() >= 0.0f ? 1 : 0);
     m_prevR = r;
 }
 

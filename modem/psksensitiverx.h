@@ -57,7 +57,7 @@ private:
     void decimated(Complex x);
     void symbol(Complex y);
     void decide(Complex z);
-    void bpskBits(Complex w);
+    void bpskBits(Complex w, Complex z);
     void qpskStep(Complex w);
     void report(Complex z);
 
