@@ -39,6 +39,8 @@ constexpr float kFllGain = 0.02f;
 constexpr float kFllAverage = 1.0f / 8.0f;
 constexpr float kLockAverage = 1.0f / 32.0f;
 constexpr float kLocked = 0.2f;
+// A retune by more than this share of the symbol rate unsettles the loop.
+constexpr double kSmallRetune = 0.02;
 // The carrier loop holds an eighth of the symbol rate; the frequency it has
 // found goes to the transceiver's AFC as the standard decoder's accumulator
 // (Hz times 47161840 times 10 moves the receiver by 1 Hz), half at a time.
@@ -173,6 +175,11 @@ void CSensitiveRx::retune(double frequency)
     if (m_tuned && std::abs(delta) <= m_baud / 4.0) {
         // The AFC moved the mixer: the loop gives up what the mixer took.
         m_freq = std::clamp(m_freq - float(2.0 * kPi * delta / m_baud), -kMaxLoopFreq, kMaxLoopFreq);
+        // The symbols still in the filters turn the phase by the old amount;
+        // after more than a small step the loop counts as unlocked, so the
+        // decisions go by the change between symbols until it settles.
+        if (std::abs(delta) > kSmallRetune * m_baud)
+            m_lock = 0.0f;
     } else {
         m_freq = 0.0f;
         m_fll = {};
@@ -301,7 +308,7 @@ void CSensitiveRx::decide(Complex z)
 
     report(z);
     if (m_qpsk)
-        qpskStep(w);
+        qpskStep(w, z);
     else
         bpskBits(w, z);
     m_prevW = w;
@@ -327,16 +334,18 @@ void CSensitiveRx::bpskBits(Complex w, Complex z)
     m_prevR = r;
 }
 
-void CSensitiveRx::qpskStep(Complex w)
+void CSensitiveRx::qpskStep(Complex w, Complex z)
 {
     // Soft metric of each phase step: how well this symbol, turned back by
     // the step, adds to the previous one on the nearest axis.
     static const Complex kTurn[4] = {{1.0f, 0.0f}, {0.0f, -1.0f}, {-1.0f, 0.0f}, {0.0f, 1.0f}};
+    // Until the carrier loop has locked, how well they add at all.
+    const bool locked = m_lock >= kLocked;
     std::array<float, 4> branch;
     for (int e = 0; e < 4; ++e) {
         const int k = m_inversion ? (4 - e) & 3 : e;
-        const Complex u = m_prevW + w * kTurn[k];
-        branch[size_t(e)] = std::max(std::abs(u.real()), std::abs(u.imag()));
+        const Complex u = locked ? m_prevW + w * kTurn[k] : m_prevZ + z * kTurn[k];
+        branch[size_t(e)] = locked ? std::max(std::abs(u.real()), std::abs(u.imag())) : std::abs(u);
     }
 
     std::array<float, 32> metric;

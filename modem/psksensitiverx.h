@@ -58,7 +58,7 @@ private:
     void symbol(Complex y);
     void decide(Complex z);
     void bpskBits(Complex w, Complex z);
-    void qpskStep(Complex w);
+    void qpskStep(Complex w, Complex z);
     void report(Complex z);
 
     bool m_qpsk = false;
