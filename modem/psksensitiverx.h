@@ -29,7 +29,8 @@ class CPskRxAlgorithms;
 // - a decision-directed phase-locked loop, helped by a frequency-locked loop
 //   while it pulls in, that tracks the carrier coherently; the bits are then
 //   decoded differentially (BPSK), or the phase steps go as soft values into
-//   a 16-state Viterbi decoder (QPSK).
+//   a 16-state Viterbi decoder (QPSK). Until the loop has locked (a fresh
+//   signal, a retune) the change between the received symbols decides.
 // The frequency, sample rate and symbol rate are those of the standard
 // receive DSP, which stays the one place that holds them.
 class CSensitiveRx : public CBpskDecode
