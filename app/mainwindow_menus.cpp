@@ -126,6 +126,12 @@ void MainWindow::createMenus()
     connect(m_varicodeMenu, &QMenu::aboutToShow, this, &MainWindow::slotUpdateVaricodeMenu);
     connect(m_varicodeMenu, &QMenu::triggered, this, &MainWindow::slotVaricodeMenu);
 
+    // The modem stores this choice itself, as it does the character set.
+    QAction* sensitive = addCommand(m_configureMenu, tr("Sensitive receiver"), tr("Copy weaker signals"));
+    sensitive->setCheckable(true);
+    sensitive->setChecked(m_modem->sensitiveReceiver());
+    connect(sensitive, &QAction::toggled, m_modem, &CPskTxRx::setSensitiveReceiver);
+
     QAction* echo = addCommand(m_configureMenu, tr("TX echo"), tr("TX echo mode"));
     echo->setCheckable(true);
     connect(echo, &QAction::triggered, this, &MainWindow::slotTXEcho);

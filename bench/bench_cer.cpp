@@ -1,23 +1,39 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Character error rate against signal-to-noise ratio: a long text is sent
-// once per mode, buried in white Gaussian noise at each SNR (signal power over
-// noise power in 2500 Hz, the usual SSB receiver bandwidth) and decoded with
-// the AFC on, as an operator would. CER = edit distance from the sent text to
-// the decoded text, per sent character.
+// Character error rate against signal-to-noise ratio, standard receiver
+// against sensitive receiver. Texts are sent, buried in white Gaussian noise
+// (signal power over noise power in 2500 Hz, the signal's power measured over
+// the transmission only) and decoded with the AFC on, as an operator would.
+// CER = edit distance from the sent text to the best-matching stretch of the
+// decoded text (noise decoded before and after the transmission is not
+// charged), per sent character, summed over three noise seeds, each with its
+// own text.
 //
-// Then the AFC's acquisition: the receiver starts mistuned below the carrier
-// by 0 to 40 Hz, as after a click beside a trace. For each mode and offset,
-// clean and at -6 dB: the time from the start of the transmission until the
-// receiver has locked (the first of 8 decoded characters in a row that match
-// the sent text), and the CER of everything decoded from there on. The row
-// at 0 Hz is the receiver's own delay (key-up, idle preamble, filters).
+// bench_cer [PEERDIR] also reads another program's transmissions of the
+// same kind from PEERDIR (clean_MODE_tN.wav with textN.txt; made with that
+// program's own tools) and, where they lie there, its noisy copies
+// (noisy_MODE_tN_SNR_sSEED.wav) with that program's own decodes of them
+// (peer_MODE_tN_SNR_sSEED.txt), so that the three receivers are compared on
+// the same files.
+//
+// Then a strong neighbour (the wanted BPSK31 signal at -6 dB and another one
+// 100 Hz above it, 20 dB stronger), the receivers' speed, and the AFC's
+// acquisition: the receiver starts mistuned below the carrier by 0 to 40 Hz,
+// as after a click beside a trace. For each mode and offset, clean and at
+// -6 dB: the time from the start of the transmission until the receiver has
+// locked (the first of 8 decoded characters in a row that match the sent
+// text), and the CER of everything decoded from there on. The row at 0 Hz is
+// the receiver's own delay (key-up, idle preamble, filters).
 //
 // Fixed seeds: every run prints the same tables.
 
 #include "benchcommon.h"
 #include "tools/cli/modemsession.h"
+#include "tools/cli/wavio.h"
+
+#include <QDir>
+#include <QFile>
 
 #include <QCoreApplication>
 
@@ -26,11 +42,19 @@
 
 namespace {
 
-const char* const kModes[] = {"BPSK31", "BPSK63", "QPSK31"};
-constexpr double kSnrs[] = {-16.0, -14.0, -12.0, -10.0, -8.0, -6.0, -3.0, 0.0, 6.0};
-constexpr int kTextLength = 2000;
+const char* const kModes[] = {"BPSK31", "BPSK63", "BPSK125", "QPSK31"};
+constexpr int kSnrFrom = -16;
+constexpr int kSnrTo = 6;
+constexpr int kSeeds = 3;
+constexpr int kTextLength = 400;
 constexpr double kRate = 11025.0;
 constexpr double kCarrier = 1500.0;
+// The other program's files: its carrier, the modes and SNRs it decoded.
+constexpr double kPeerCarrier = 1000.0;
+const char* const kPeerModes[] = {"BPSK31", "BPSK63"};
+constexpr int kPeerSnrFrom = -14;
+constexpr int kPeerSnrTo = -6;
+constexpr int kPeerTexts = 2;
 
 const char* const kAcquireModes[] = {"BPSK31", "BPSK63", "BPSK125", "BPSK250", "QPSK31", "QPSK63"};
 constexpr double kOffsets[] = {0.0, 10.0, 20.0, 30.0, 40.0};
@@ -118,6 +142,283 @@ void acquisitionTable()
     }
 }
 
+// Edit distance from the sent text to the best-matching stretch of the
+// decoded one: what is decoded before and after the transmission is free.
+int trimmedDistance(const QString& sent, const QString& decoded)
+{
+    std::vector<int> row(size_t(decoded.size()) + 1, 0);
+    for (int i = 1; i <= sent.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = i;
+        for (int j = 1; j <= decoded.size(); ++j) {
+            const int up = row[size_t(j)];
+            const int cost = sent.at(i - 1) == decoded.at(j - 1) ? 0 : 1;
+            row[size_t(j)] = std::min({up + 1, row[size_t(j) - 1] + 1, diagonal + cost});
+            diagonal = up;
+        }
+    }
+    return *std::min_element(row.begin(), row.end());
+}
+
+// Errors and sent characters, summed over several runs.
+struct Tally
+{
+    long errors = 0;
+    long chars = 0;
+    bool empty() const { return chars == 0; }
+    void add(const QString& sent, const QString& decoded)
+    {
+        errors += trimmedDistance(sent, decoded);
+        chars += sent.size();
+    }
+    double rate() const { return chars ? double(errors) / double(chars) : 0.0; }
+};
+
+void printTally(const Tally& t)
+{
+    if (t.empty())
+        std::printf(" %7s |", "-");
+    else
+        std::printf(" %6.2f%% |", 100.0 * t.rate());
+}
+
+// Power over the transmission: from the first to the last sample above a
+// thousandth of the peak.
+double transmissionPower(const std::vector<qint16>& s)
+{
+    int peak = 0;
+    for (qint16 x : s)
+        peak = std::max(peak, std::abs(int(x)));
+    const int floor = std::max(1, peak / 1000);
+    size_t first = 0;
+    size_t last = s.size();
+    while (first < last && std::abs(int(s[first])) <= floor)
+        ++first;
+    while (last > first && std::abs(int(s[last - 1])) <= floor)
+        --last;
+    double sum = 0.0;
+    for (size_t i = first; i < last; ++i)
+        sum += double(s[i]) * s[i];
+    return last > first ? sum / double(last - first) : 0.0;
+}
+
+// clean plus white Gaussian noise at snrDb against power (the wanted
+// signal's power over its transmission), scaled to an RMS of 3000.
+std::vector<qint16> addNoise(const std::vector<double>& clean, double power, double snrDb, unsigned seed)
+{
+    const double variance = power / std::pow(10.0, snrDb / 10.0) * (kRate / 2.0) / 2500.0;
+    double total = 0.0;
+    for (double x : clean)
+        total += x * x;
+    const double gain = 3000.0 / std::sqrt(total / double(std::max<size_t>(clean.size(), 1)) + variance);
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> gauss(0.0, std::sqrt(variance));
+    std::vector<qint16> out(clean.size());
+    for (size_t i = 0; i < clean.size(); ++i)
+        out[i] = qint16(std::clamp(std::round((clean[i] + gauss(rng)) * gain), -32768.0, 32767.0));
+    return out;
+}
+
+std::vector<qint16> addNoise(const std::vector<qint16>& clean, double snrDb, unsigned seed)
+{
+    return addNoise(std::vector<double>(clean.begin(), clean.end()), transmissionPower(clean), snrDb, seed);
+}
+
+QString decode(const ModemSession::Mode& mode, double carrier, bool sensitive, const std::vector<qint16>& audio,
+               int squelch = -1)
+{
+    ModemSession::RxParams rx;
+    rx.mode = mode;
+    rx.frequency = carrier;
+    rx.sampleRate = kRate;
+    rx.afc = true;
+    rx.sensitive = sensitive;
+    rx.squelch = squelch;
+    QString decoded;
+    {
+        ModemSession::Receiver receiver(rx, [&decoded](QChar ch) {
+            if (!ch.isNull())
+                decoded += ch;
+        });
+        receiver.feed(audio.data(), audio.size());
+        receiver.finish();
+    }
+    return decoded;
+}
+
+ModemSession::Mode modeNamed(const char* name)
+{
+    ModemSession::Mode mode;
+    ModemSession::parseMode(QString::fromLatin1(name), &mode);
+    return mode;
+}
+
+std::vector<qint16> ourTransmission(const char* mode, const QString& text, double carrier)
+{
+    ModemSession::TxParams tx;
+    tx.mode = modeNamed(mode);
+    tx.frequency = carrier;
+    tx.sampleRate = kRate;
+    return ModemSession::transmit(tx, text);
+}
+
+std::vector<qint16> readWav(const QString& path)
+{
+    std::vector<qint16> samples;
+    WavIo::Reader reader;
+    QString error;
+    if (!reader.open(path, &error) || reader.sampleRate() != int(kRate))
+        return samples;
+    qint16 block[4096];
+    int got = 0;
+    while ((got = reader.read(block, 4096, &error)) > 0)
+        samples.insert(samples.end(), block, block + got);
+    return samples;
+}
+
+QString readLatin1(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromLatin1(f.readAll());
+}
+
+// One sweep: for each mode a set of (text, clean audio) pairs, decoded by
+// both receivers at every SNR with kSeeds seeds.
+struct Source
+{
+    QString text;
+    std::vector<qint16> clean;
+};
+
+void sweep(const char* title, const std::vector<std::vector<Source>>& sources, double carrier)
+{
+    const int modeCount = int(std::size(kModes));
+    std::printf("\n%s\n\n| SNR dB |", title);
+    for (const char* mode : kModes)
+        std::printf(" %-7s std | %-7s sens |", mode, mode);
+    std::printf("\n|--------|");
+    for (int m = 0; m < modeCount; ++m)
+        std::printf("-------------|--------------|");
+    std::printf("\n");
+    for (int snr = kSnrFrom; snr <= kSnrTo; snr += 2) {
+        std::printf("| %+6d |", snr);
+        for (int m = 0; m < modeCount; ++m) {
+            Tally standard;
+            Tally sensitive;
+            const ModemSession::Mode mode = modeNamed(kModes[m]);
+            for (int seed = 0; seed < kSeeds && !sources[size_t(m)].empty(); ++seed) {
+                const Source& src = sources[size_t(m)][size_t(seed) % sources[size_t(m)].size()];
+                const std::vector<qint16> noisy = addNoise(src.clean, snr, unsigned(7000 + 101 * seed + 7 * m + snr));
+                standard.add(src.text, decode(mode, carrier, false, noisy));
+                sensitive.add(src.text, decode(mode, carrier, true, noisy));
+            }
+            std::printf("    ");
+            printTally(standard);
+            std::printf("     ");
+            printTally(sensitive);
+        }
+        std::printf("\n");
+    }
+}
+
+// The three receivers on the same noisy files of the other program.
+void peerTable(const QDir& dir)
+{
+    std::printf("\nThe other program's own transmissions with its noise files, decoded by it (peer),\n"
+                "by the standard and by the sensitive receiver: %d texts x %d seeds per point\n\n| SNR dB |",
+                kPeerTexts, kSeeds);
+    for (const char* mode : kPeerModes)
+        std::printf(" %-7s peer | std     | sens    |", mode);
+    std::printf("\n|--------|");
+    for (size_t m = 0; m < std::size(kPeerModes); ++m)
+        std::printf("--------------|---------|---------|");
+    std::printf("\n");
+    for (int snr = kPeerSnrFrom; snr <= kPeerSnrTo; snr += 2) {
+        std::printf("| %+6d |", snr);
+        for (const char* name : kPeerModes) {
+            Tally peer, standard, sensitive;
+            for (int t = 1; t <= kPeerTexts; ++t) {
+                const QString text = readLatin1(dir.filePath(QStringLiteral("text%1.txt").arg(t)));
+                for (int seed = 1; seed <= kSeeds; ++seed) {
+                    const QString stem = QStringLiteral("%1_t%2_%3_s%4").arg(QLatin1String(name)).arg(t).arg(snr).arg(seed);
+                    const std::vector<qint16> noisy = readWav(dir.filePath(QStringLiteral("noisy_%1.wav").arg(stem)));
+                    const QString peerPath = dir.filePath(QStringLiteral("peer_%1.txt").arg(stem));
+                    if (text.isEmpty() || noisy.empty() || !QFile::exists(peerPath))
+                        continue;
+                    peer.add(text, readLatin1(peerPath));
+                    standard.add(text, decode(modeNamed(name), kPeerCarrier, false, noisy));
+                    sensitive.add(text, decode(modeNamed(name), kPeerCarrier, true, noisy));
+                }
+            }
+            std::printf("     ");
+            printTally(peer);
+            printTally(standard);
+            printTally(sensitive);
+        }
+        std::printf("\n");
+    }
+}
+
+// The wanted BPSK31 signal at -6 dB and a second one 100 Hz above, 20 dB
+// stronger, each with its own text.
+void neighbourTable()
+{
+    constexpr double kWantedSnr = -6.0;
+    constexpr double kNeighbourDb = 20.0;
+    constexpr double kNeighbourOffset = 100.0;
+    Tally standard, sensitive;
+    for (int seed = 0; seed < kSeeds; ++seed) {
+        const QString wantedText = Bench::qsoText(kTextLength, 500u + unsigned(seed));
+        const std::vector<qint16> wanted = ourTransmission("BPSK31", wantedText, kCarrier);
+        const std::vector<qint16> other =
+            ourTransmission("BPSK31", Bench::qsoText(2 * kTextLength, 900u + unsigned(seed)), kCarrier + kNeighbourOffset);
+        const double gain = std::pow(10.0, kNeighbourDb / 20.0) * std::sqrt(transmissionPower(wanted) / transmissionPower(other));
+        std::vector<double> mix(wanted.begin(), wanted.end());
+        for (size_t i = 0; i < mix.size() && i < other.size(); ++i)
+            mix[i] += gain * other[i];
+        const std::vector<qint16> noisy = addNoise(mix, transmissionPower(wanted), kWantedSnr, 4000u + unsigned(seed));
+        standard.add(wantedText, decode(modeNamed("BPSK31"), kCarrier, false, noisy));
+        sensitive.add(wantedText, decode(modeNamed("BPSK31"), kCarrier, true, noisy));
+    }
+    std::printf("\nStrong neighbour: wanted BPSK31 at %+.0f dB, another BPSK31 signal %.0f Hz above it %.0f dB "
+                "stronger, AFC on\n\n| receiver  | CER     |\n|-----------|---------|\n| standard  |",
+                kWantedSnr, kNeighbourOffset, kNeighbourDb);
+    printTally(standard);
+    std::printf("\n| sensitive |");
+    printTally(sensitive);
+    std::printf("\n");
+
+    // Nothing on the receive frequency, a strong BPSK125 signal 200 Hz away
+    // (+10 dB in 2500 Hz), squelch on at its usual threshold: what prints.
+    const std::vector<qint16> strong = ourTransmission("BPSK125", Bench::qsoText(2000, 77u), kCarrier + 200.0);
+    const std::vector<qint16> band = addNoise(strong, 10.0, 78u);
+    std::printf("\nNothing on the receive frequency, a BPSK125 signal 200 Hz above it at +10 dB, squelch 15, "
+                "%.0f s: characters printed\n\n| receiver  | characters |\n|-----------|------------|\n",
+                double(band.size()) / kRate);
+    for (bool sens : {false, true})
+        std::printf("| %-9s | %10d |\n", sens ? "sensitive" : "standard",
+                    int(decode(modeNamed("BPSK31"), kCarrier, sens, band, 15).size()));
+}
+
+// CPU time per second of BPSK31 audio at 11025 Hz, one core.
+void speedTable()
+{
+    const std::vector<qint16> audio = ourTransmission("BPSK31", Bench::qsoText(kTextLength, 31u), kCarrier);
+    const std::vector<qint16> noisy = addNoise(audio, -6.0, 31u);
+    const double seconds = double(noisy.size()) / kRate;
+    std::printf("\nSpeed, BPSK31 at 11025 Hz, %.0f s of audio (times faster than real time, one core)\n\n", seconds);
+    for (bool sensitive : {false, true}) {
+        const double start = Bench::cpuSeconds();
+        constexpr int kRuns = 3;
+        for (int r = 0; r < kRuns; ++r)
+            decode(modeNamed("BPSK31"), kCarrier, sensitive, noisy);
+        const double used = (Bench::cpuSeconds() - start) / kRuns;
+        std::printf("- %s receiver: %.0fx\n", sensitive ? "sensitive" : "standard ", seconds / used);
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -129,64 +430,40 @@ int main(int argc, char* argv[])
         return 1;
     }
     settings.setCharSet(0);
-
-    const QString text = Bench::qsoText(kTextLength, 2026);
-    const int modeCount = int(std::size(kModes));
-    const int snrCount = int(std::size(kSnrs));
-    std::vector<double> cer(size_t(modeCount * snrCount));
-    std::vector<double> audioSeconds(static_cast<size_t>(modeCount));
     const double start = Bench::cpuSeconds();
 
-    for (int m = 0; m < modeCount; ++m) {
-        ModemSession::Mode mode;
-        ModemSession::parseMode(QString::fromLatin1(kModes[m]), &mode);
-        ModemSession::TxParams tx;
-        tx.mode = mode;
-        tx.frequency = kCarrier;
-        tx.sampleRate = kRate;
-        const std::vector<qint16> clean = ModemSession::transmit(tx, text);
-        audioSeconds[size_t(m)] = clean.size() / kRate;
-
-        for (int s = 0; s < snrCount; ++s) {
-            const std::vector<qint16> noisy = Bench::withNoise(clean, kSnrs[s], kRate, unsigned(1000 + 17 * s + m));
-            ModemSession::RxParams rx;
-            rx.mode = mode;
-            rx.frequency = kCarrier;
-            rx.sampleRate = kRate;
-            rx.afc = true;
-            QString decoded;
-            {
-                ModemSession::Receiver receiver(rx, [&decoded](QChar ch) { decoded += ch; });
-                receiver.feed(noisy.data(), noisy.size());
-                receiver.finish();
-            }
-            cer[size_t(m * snrCount + s)] = Bench::characterErrorRate(text, decoded);
+    std::vector<std::vector<Source>> own(std::size(kModes));
+    for (size_t m = 0; m < std::size(kModes); ++m) {
+        for (int seed = 0; seed < kSeeds; ++seed) {
+            const QString text = Bench::qsoText(kTextLength, 2026u + unsigned(seed));
+            own[m].push_back({text, ourTransmission(kModes[m], text, kCarrier)});
         }
     }
+    sweep("Our own transmissions: CER, standard (std) and sensitive (sens) receiver, AFC on, "
+          "3 texts of 400 characters, one noise seed each",
+          own, kCarrier);
 
-    std::printf("Character error rate vs SNR (noise in 2500 Hz), %d characters per point, AFC on\n\n",
-                int(text.size()));
-    std::printf("| SNR dB |");
-    for (const char* mode : kModes)
-        std::printf(" %-8s |", mode);
-    std::printf("\n|--------|");
-    for (int m = 0; m < modeCount; ++m)
-        std::printf("----------|");
-    std::printf("\n");
-    for (int s = 0; s < snrCount; ++s) {
-        std::printf("| %+6.0f |", kSnrs[s]);
-        for (int m = 0; m < modeCount; ++m)
-            std::printf(" %7.2f%% |", 100.0 * cer[size_t(m * snrCount + s)]);
-        std::printf("\n");
+    if (argc > 1) {
+        const QDir dir(QString::fromLocal8Bit(argv[1]));
+        std::vector<std::vector<Source>> peer(std::size(kModes));
+        for (size_t m = 0; m < std::size(kModes); ++m) {
+            for (int t = 1; t <= kPeerTexts; ++t) {
+                Source src;
+                src.text = readLatin1(dir.filePath(QStringLiteral("text%1.txt").arg(t)));
+                src.clean = readWav(dir.filePath(QStringLiteral("clean_%1_t%2.wav").arg(QLatin1String(kModes[m])).arg(t)));
+                if (!src.text.isEmpty() && !src.clean.empty())
+                    peer[m].push_back(src);
+            }
+        }
+        sweep("The other program's transmissions (our noise): CER, standard and sensitive receiver, AFC on, "
+              "its texts taken in turn, 3 noise seeds",
+              peer, kPeerCarrier);
+        peerTable(dir);
     }
-    std::printf("\nAudio per point:");
-    for (int m = 0; m < modeCount; ++m)
-        std::printf(" %s %.0f s;", kModes[m], audioSeconds[size_t(m)]);
-    std::printf(" CPU time %.1f s\n", Bench::cpuSeconds() - start);
-    // The key-up carrier before the idle reversals reads as a stray
-    // character or two, which puts a floor under the clean-signal figures.
-    std::printf("A floor of 1 or 2 characters is the key-up carrier, read as a character before the text.\n");
 
+    neighbourTable();
+    speedTable();
     acquisitionTable();
+    std::printf("\nCPU time %.1f s\n", Bench::cpuSeconds() - start);
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "modem/pskdecode.h"
 #include "modem/pskencode.h"
 #include "modem/pskrxalgorithms.h"
+#include "modem/psksensitiverx.h"
 #include "modem/psktxalgorithms.h"
 #include "modem/replaydistance.h"
 #include "modem/varicode.h"
@@ -107,9 +108,11 @@ CPskTxRx::CPskTxRx(const QString& modeName, QObject* parent)
     double inputRate = kNominalRate;
     double outputRate = kNominalRate;
     int set = kCharSetAscii8;
+    bool sensitive = false;
     {
         Settings settings;
         rxFq = settings.value(QStringLiteral("RxFq"), 1000.0).toDouble();
+        sensitive = settings.value(QStringLiteral("Receiver")).toString() == QLatin1String("sensitive");
         txFq = settings.value(QStringLiteral("TxFq"), 1000.0).toDouble();
         settings.beginGroup(QStringLiteral("Audio"));
         set = settings.value(QStringLiteral("varicode"), 0).toInt();
@@ -148,6 +151,7 @@ CPskTxRx::CPskTxRx(const QString& modeName, QObject* parent)
     m_baud.store(baud, std::memory_order_relaxed);
     m_txDsp->setShiftAndBaud(0.0, baud);
     m_rxDsp->SetBaud(baud);
+    setSensitiveReceiver(sensitive);
 
     // Tables the audio thread reads are built here, before any stream runs,
     // so the callback never pays for (or races on) their first use.
@@ -164,6 +168,7 @@ CPskTxRx::~CPskTxRx()
         settings.beginGroup(QStringLiteral("Audio"));
         settings.setValue(QStringLiteral("varicode"), charSet());
         settings.endGroup();
+        settings.setValue(QStringLiteral("Receiver"), sensitiveReceiver() ? QStringLiteral("sensitive") : QStringLiteral("standard"));
     }
     m_txDsp.reset();
     m_encoder.reset();
@@ -175,6 +180,28 @@ void CPskTxRx::setCharSet(int set)
 {
     if (set >= kCharSetAscii8 && set <= kCharSetAlternate)
         m_charSet.store(set, std::memory_order_relaxed);
+}
+
+void CPskTxRx::setSensitiveReceiver(bool on)
+{
+    if (on == sensitiveReceiver())
+        return;
+    if (!on) {
+        m_sensitive.reset();
+        return;
+    }
+    m_sensitive = std::make_unique<CSensitiveRx>(m_mode == kModeQpsk);
+    // Every decoder clears the shared 8-bit table when it is built.
+    Varicode::fillDecodeTable(m_encoder.get());
+    m_sensitive->setCharSink(this);
+    m_sensitive->setSymbolSink(this);
+    m_sensitive->setCharSet(m_decoder->charSet());
+    m_sensitive->setInversion(m_qpskInversion.load(std::memory_order_relaxed) != 0);
+}
+
+CPskBitDecode* CPskTxRx::rxDecoder() const
+{
+    return m_sensitive ? static_cast<CPskBitDecode*>(m_sensitive.get()) : m_decoder.get();
 }
 
 QString CPskTxRx::cwCallSign() const
@@ -258,9 +285,9 @@ void CPskTxRx::AfcStep()
 {
     if (acquireSignal())
         return;
-    qint32 a = m_decoder->afcAccumulator();
+    qint32 a = rxDecoder()->afcAccumulator();
     const double fq = rxFrequency() - a / kAfcScale / 10.0;
-    m_decoder->setAfcAccumulator(a / 2);
+    rxDecoder()->setAfcAccumulator(a / 2);
     setRxFrequency(fq);
     if (!txLock())
         setTxFrequency(m_txOffset + fq);
@@ -291,7 +318,7 @@ bool CPskTxRx::acquireSignal()
     }
     m_acquisitionPending = kNoPendingCentre;
     // The drift the decoder has gathered belongs to the old frequency.
-    m_decoder->setAfcAccumulator(0);
+    rxDecoder()->setAfcAccumulator(0);
     setRxFrequency(centre);
     if (!txLock())
         setTxFrequency(m_txOffset + centre);
@@ -314,7 +341,10 @@ void CPskTxRx::ReceiveSamples(const qint16* samples, int count)
     }
 
     const int n = takeFromRing(m_work.data(), kWorkSize);
-    m_rxDsp->ProcessSamples(m_work.data(), n);
+    if (m_sensitive)
+        m_sensitive->process(m_work.data(), n, *m_rxDsp);
+    else
+        m_rxDsp->ProcessSamples(m_work.data(), n);
 
     if (m_afcOn && !isTransmitting()) {
         ++m_rxBlockCounter;
@@ -330,7 +360,7 @@ void CPskTxRx::ReceiveSamples(const qint16* samples, int count)
 
 int CPskTxRx::decoderQuality() const
 {
-    return m_decoder->quality();
+    return rxDecoder()->quality();
 }
 
 void CPskTxRx::updateSquelch()
@@ -429,7 +459,7 @@ int CPskTxRx::measureImd()
     const int x = int(imdLevel(c, m) - spectrumPeak(c, m));
     // While the other station idles (long runs of zero bits) the two tones
     // stand alone and the figure is taken as it is; otherwise its sign turns.
-    return m_decoder->zeroRun() < 21 ? -x : x;
+    return rxDecoder()->zeroRun() < 21 ? -x : x;
 }
 
 const char* CPskTxRx::imdText(int p1)
@@ -615,6 +645,8 @@ intptr_t CPskTxRx::Command(int code, intptr_t p1, intptr_t p2, intptr_t p3)
             static_cast<CQpskEncode*>(m_encoder.get())->setInversion(value != 0);
             static_cast<CQpskDecode*>(m_decoder.get())->setInversion(value != 0);
         }
+        if (m_sensitive)
+            m_sensitive->setInversion(value != 0);
         return 1;
     case 61:
         return m_qpskInversion.load(std::memory_order_relaxed);

@@ -20,6 +20,7 @@ class CPskBitDecode;
 class CPskBitEncode;
 class CPskRxAlgorithms;
 class CPskTxAlgorithms;
+class CSensitiveRx;
 
 // The PSK transceiver: the program's one modem. It owns the receive DSP, the
 // symbol decoder, the transmit DSP and the bit encoder (BPSK, or QPSK when
@@ -89,6 +90,11 @@ public:
     int charSet() const { return m_charSet.load(std::memory_order_relaxed); }
     void setCharSet(int set);
 
+    // The sensitive receiver instead of the standard one (settings key
+    // "Receiver", "sensitive" or "standard"); it starts afresh when chosen.
+    void setSensitiveReceiver(bool on);
+    bool sensitiveReceiver() const { return m_sensitive != nullptr; }
+
     bool inputRateAccepted() const { return m_inputRateAccepted; }
     int mode() const { return m_mode; }
     double baud() const { return m_baud.load(std::memory_order_relaxed); }
@@ -149,6 +155,8 @@ private:
     // The AFC's coarse stage: retunes to a clear signal found in the
     // received spectrum away from the receive frequency. True if it did.
     bool acquireSignal();
+    // The decoder of the receiver in use.
+    CPskBitDecode* rxDecoder() const;
 
     const char* modeText(const char* format, double add);
     double bin(int index) const;
@@ -211,6 +219,7 @@ private:
     std::unique_ptr<CPskBitEncode> m_encoder;
     std::unique_ptr<CPskRxAlgorithms> m_rxDsp;
     std::unique_ptr<CPskBitDecode> m_decoder;
+    std::unique_ptr<CSensitiveRx> m_sensitive; // null: the standard receiver
     std::unique_ptr<AfcAcquisition> m_acquisition;
     // Frames the acquisition had analysed at its last judgement.
     quint32 m_acquisitionFrames = 0;

@@ -113,11 +113,13 @@ private slots:
             tips << a->statusTip();
         }
         QCOMPARE(texts, QStringList({"Personal data...", "Sound card...", "Select port...", "Load macros",
-                                     "Save macros", "Varicode", "TX echo"}));
+                                     "Save macros", "Varicode", "Sensitive receiver", "TX echo"}));
         QCOMPARE(tips.mid(0, 5), QStringList({"Set personal data", "Select sound card", "Select com port",
                                               "Load nacros", "Save macros"}));
         QCOMPARE(tips.last(), QStringLiteral("TX echo mode"));
         QVERIFY(entry(configure, "TX echo")->isCheckable());
+        entry(configure, "Sensitive receiver")->trigger();
+        QVERIFY(w->modem()->sensitiveReceiver());
     }
 
     void modeMenuChecksTheCurrentMode()

@@ -156,6 +156,7 @@ struct RxOptions
     double frequency = 1000.0;
     double sampleRate = 11025.0;
     bool afc = false;
+    bool sensitive = false; // the sensitive receiver
 };
 
 // Decodes in blocks of 1024 as the main window does, then silence to empty
@@ -166,6 +167,7 @@ inline RxResult receive(const Mode& m, const std::vector<qint16>& samples, const
     rx.Command(90, m.baudHundredths, 0, 0);
     rx.SetSampleRates(options.sampleRate, options.sampleRate);
     rx.SetFrequencies(options.frequency, options.frequency);
+    rx.setSensitiveReceiver(options.sensitive);
     if (options.afc)
         rx.Command(51, 1, 0, 0);
     RxResult result;

@@ -1,7 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Recordings made by another station's PSK program decode exactly, tuned on the carrier or 30 Hz beside it.
+// Recordings made by another station's PSK program decode exactly, tuned on the carrier or 30 Hz beside it,
+// with either receiver.
 
 #include "modemtesthelpers.h"
 
@@ -22,16 +23,18 @@ private slots:
         QTest::addColumn<double>("carrier");
         QTest::addColumn<double>("offset");
         QTest::addColumn<bool>("afc");
+        QTest::addColumn<bool>("sensitive");
         const struct { const char* file; const char* mode; double carrier, offset; } recordings[] = {
             {"bpsk31_1200.wav", "BPSK31", 1200, -30}, {"bpsk63_800.wav", "BPSK63", 800, 30},
             {"bpsk125_1700.wav", "BPSK125", 1700, -30}, {"bpsk250_1500.wav", "BPSK250", 1500, 30},
             {"qpsk31_1000.wav", "QPSK31", 1000, -30}, {"qpsk63_2000.wav", "QPSK63", 2000, 30},
         };
         for (const auto& r : recordings) {
-            for (int kind = 0; kind < 3; ++kind)
-                QTest::addRow("%s%s", r.file, kind == 0 ? "" : kind == 1 ? " with AFC" : " 30 Hz beside")
+            for (int kind = 0; kind < 6; ++kind)
+                QTest::addRow("%s%s%s", r.file, kind % 3 == 0 ? "" : kind % 3 == 1 ? " with AFC" : " 30 Hz beside",
+                              kind >= 3 ? " sensitive" : "")
                     << QString::fromLatin1(r.file) << QString::fromLatin1(r.mode) << r.carrier
-                    << (kind == 2 ? r.offset : 0.0) << (kind > 0);
+                    << (kind % 3 == 2 ? r.offset : 0.0) << (kind % 3 > 0) << (kind >= 3);
         }
     }
     void decodesExactly()
@@ -41,13 +44,14 @@ private slots:
         QFETCH(double, carrier);
         QFETCH(double, offset);
         QFETCH(bool, afc);
+        QFETCH(bool, sensitive);
         const QString text = peerText();
         QVERIFY2(!text.isEmpty(), qPrintable("missing test data: " + peerDir().filePath("text_c.txt")));
         int rate = 0;
         const std::vector<qint16> samples = readWav16(peerDir().filePath(file), &rate);
         QVERIFY2(!samples.empty(), qPrintable(file));
         QCOMPARE(rate, 11025);
-        const RxResult rx = receive(mode(modeName), samples, {carrier + offset, double(rate), afc});
+        const RxResult rx = receive(mode(modeName), samples, {carrier + offset, double(rate), afc, sensitive});
         QVERIFY2(rx.text.contains(text), qPrintable(QStringLiteral("decoded: ") + rx.text));
     }
 };

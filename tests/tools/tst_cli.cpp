@@ -158,6 +158,9 @@ private slots:
                                 << false;
         QTest::newRow("Alternate") << QStringList{"--mode", "BPSK125", "--charset", "alternate"}
                                    << QStringLiteral("Ça va? ±5 Hz") << false;
+        QTest::newRow("sensitive receiver, MMVari, 48000 samples/s")
+            << QStringList{"--mode", "QPSK125", "--rate", "48000", "--charset", "MMVari", "--receiver", "sensitive"}
+            << QStringLiteral("Grüße aus Köln") << false;
         QTest::newRow("standard input") << QStringList{"--mode", "BPSK125"}
                                         << QStringLiteral("first line\nsecond line, €5\n") << true;
     }
@@ -166,13 +169,16 @@ private slots:
         QFETCH(QStringList, options);
         QFETCH(QString, text);
         QFETCH(bool, viaStdin);
-        QStringList decodeOptions; // --rate and --level belong to the transmitter only
-        for (int i = 0; i + 1 < options.size(); i += 2)
+        QStringList decodeOptions, encodeOptions; // --rate and --level belong to the transmitter only, --receiver not
+        for (int i = 0; i + 1 < options.size(); i += 2) {
             if (options[i] != QLatin1String("--rate") && options[i] != QLatin1String("--level"))
                 decodeOptions << options[i] << options[i + 1];
+            if (options[i] != QLatin1String("--receiver"))
+                encodeOptions << options[i] << options[i + 1];
+        }
         const QString wav = file(QStringLiteral("roundtrip.wav"));
         const QStringList textOption = viaStdin ? QStringList{} : QStringList{"--text", text};
-        const Run enc = runCli(QStringList{"encode"} + options + textOption + QStringList{wav}, viaStdin ? text.toUtf8() : "");
+        const Run enc = runCli(QStringList{"encode"} + encodeOptions + textOption + QStringList{wav}, viaStdin ? text.toUtf8() : "");
         QVERIFY2(!enc.crashed && enc.exitCode == 0, enc.err.constData());
         const Run dec = runCli(QStringList{"decode"} + decodeOptions + QStringList{wav});
         QVERIFY2(!dec.crashed && dec.exitCode == 0, dec.err.constData());
@@ -188,8 +194,11 @@ private slots:
         const QByteArray text = textFile.readAll();
         for (const char* name : {"bpsk31_1200", "bpsk63_800", "bpsk125_1700", "bpsk250_1500", "qpsk31_1000", "qpsk63_2000"}) {
             const QStringList parts = QString::fromLatin1(name).split(QLatin1Char('_'));
-            const Run r = runCli({"decode", "--mode", parts[0].toUpper(), "--freq", parts[1], dir.filePath(parts.join(u'_') + ".wav")});
-            QVERIFY2(r.exitCode == 0 && r.out.contains(text), name);
+            for (const char* receiver : {"standard", "sensitive"}) {
+                const Run r = runCli({"decode", "--mode", parts[0].toUpper(), "--freq", parts[1], "--receiver", receiver,
+                                      dir.filePath(parts.join(u'_') + ".wav")});
+                QVERIFY2(r.exitCode == 0 && r.out.contains(text), name);
+            }
         }
     }
 
@@ -259,6 +268,7 @@ private slots:
         row("96000 samples/s", {"decode", good}, false, "unsupported sample rate 96000");
         row("4000 samples/s", {"decode", file(QStringLiteral("rate4000.wav"))}, false, "unsupported sample rate 4000");
         row("unknown option", {"decode", "--bogus", good}, false, "bogus");
+        row("unknown receiver", {"decode", "--receiver", "deep", good}, false, "unknown receiver \"deep\"");
         row("unknown mode", {"decode", "--mode", "BPSK99", good}, false, "unknown mode \"BPSK99\"");
         row("unknown charset", {"decode", "--charset", "UTF8", good}, false, "UTF8");
         row("squelch too high", {"decode", "--squelch", "32", good}, false, "squelch");

@@ -262,7 +262,11 @@ int runDecode(const QStringList& arguments)
         QStringLiteral("squelch"),
         QStringLiteral("Hide text while the signal quality is low; N from 0 (strict) to 31 (open)."),
         QStringLiteral("N"));
-    parser.addOptions({modeOption(), freqOption(), afcOption, squelchOption, charSetOption()});
+    const QCommandLineOption receiverOption(
+        QStringLiteral("receiver"),
+        QStringLiteral("Which receiver decodes: standard (the default) or sensitive (copies weaker signals)."),
+        QStringLiteral("NAME"), QStringLiteral("standard"));
+    parser.addOptions({modeOption(), freqOption(), afcOption, squelchOption, charSetOption(), receiverOption});
     parser.addPositionalArgument(QStringLiteral("IN.wav"), QStringLiteral("The sound file to read."));
 
     Common common;
@@ -272,6 +276,12 @@ int runDecode(const QStringList& arguments)
     int squelch = -1;
     if (parser.isSet(squelchOption) && !readInt(parser.value(squelchOption), 0, 31, &squelch)) {
         printErr(QStringLiteral("bad squelch threshold \"%1\" (0 to 31)").arg(parser.value(squelchOption)));
+        return kUsage;
+    }
+
+    const QString receiverName = parser.value(receiverOption).toLower();
+    if (receiverName != QLatin1String("standard") && receiverName != QLatin1String("sensitive")) {
+        printErr(QStringLiteral("unknown receiver \"%1\" (standard or sensitive)").arg(parser.value(receiverOption)));
         return kUsage;
     }
 
@@ -307,6 +317,7 @@ int runDecode(const QStringList& arguments)
     params.sampleRate = rate;
     params.afc = parser.isSet(afcOption);
     params.squelch = squelch;
+    params.sensitive = receiverName == QLatin1String("sensitive");
     {
         // A word without a byte decodes as character 0, which is not text.
         ModemSession::Receiver receiver(params, [](QChar c) {

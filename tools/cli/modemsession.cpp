@@ -144,6 +144,7 @@ Receiver::Receiver(const RxParams& params, std::function<void(QChar)> onChar)
     m_modem->Command(90, params.mode.baudHundredths, 0, 0);
     m_modem->SetSampleRates(params.sampleRate, params.sampleRate);
     m_modem->SetFrequencies(params.frequency, params.frequency);
+    m_modem->setSensitiveReceiver(params.sensitive);
     if (params.afc)
         m_modem->Command(51, 1, 0, 0);
     if (params.squelch >= 0) {

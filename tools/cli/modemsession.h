@@ -98,6 +98,7 @@ struct RxParams
     double sampleRate = 11025.0;
     bool afc = false;
     int squelch = -1; // threshold 0-31; -1 leaves the squelch off
+    bool sensitive = false; // the sensitive receiver instead of the standard one
 };
 
 // Builds and keeps a receiving transceiver; decoded characters reach onChar
