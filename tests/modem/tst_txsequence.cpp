@@ -180,9 +180,9 @@ private slots:
         QTest::addColumn<int>("hundredths");
         QTest::addColumn<int>("idleFrom"); // first symbol of the idle reversals
         QTest::addColumn<int>("textFrom"); // first symbol of the first character
-        QTest::newRow("31.25") << 3125 << 5 << 41;
-        QTest::newRow("62.5") << 6250 << 10 << 82;
-        QTest::newRow("125") << 12500 << 20 << 164;
+        QTest::newRow("31.25") << 3125 << 25 << 41;
+        QTest::newRow("62.5") << 6250 << 25 << 82;
+        QTest::newRow("125") << 12500 << 25 << 164;
         QTest::newRow("250") << 25000 << 40 << 328;
     }
 
@@ -218,6 +218,19 @@ private slots:
         QCOMPARE(tx.keying(tail + 47, tx.symbols()), QString(tx.symbols() - tail - 46, QLatin1Char('0')));
         QCOMPARE(owner.chars(32), QStringLiteral("e"));
         QVERIFY(!owner.chars(42).isEmpty());
+    }
+
+    void qpskTailIsIdle()
+    {
+        // A receiver with a long Viterbi delay prints the last character
+        // only after many idle symbols, so there is no steady carrier.
+        CPskTxRx modem(QStringLiteral("QPSK"));
+        ScriptSource source;
+        source.text(QStringLiteral("e")).word(TxWord::kEnd);
+        const Transmission tx = transmit(modem, source);
+        QCOMPARE(tx.bits(50, 90), QString(41, QLatin1Char('0')));
+        QCOMPARE(tx.code(91), kSilent);
+        QCOMPARE(tx.endBlock, tx.endBlockAfter(91));
     }
 
     void endMarkerFirstIsSilence_data()
@@ -270,7 +283,7 @@ private slots:
         modem.Command(43, reinterpret_cast<intptr_t>(call.constData()), 0, 0);
         modem.Command(44, selector, 0, 0);
         ScriptSource source;
-        source.text(before).word(TxWord::kCwId).text(QStringLiteral("never"));
+        source.text(before).word(TxWord::kCwId).word(TxWord::kEnd);
         const Transmission tx = transmit(modem, source, 3125, &owner);
         // "e" takes symbols 41 to 44: then 10 symbols at its last phase and 18 at code 0.
         const int first = before.isEmpty() ? 1 : 73;
@@ -282,6 +295,34 @@ private slots:
             QVERIFY(tx.code(n) == 0 || tx.code(n) == kSilent);
         QCOMPARE(tx.endBlock, tx.endBlockAfter(first - 1 + expected.size()));
         QCOMPARE(owner.chars(32), shown);
+    }
+
+    // A stop in the middle of the Morse, and a marker with text after it,
+    // leave the next transmission its key-up, text and tail.
+    void afterCwIdAndStopTheNextTransmissionIsClean()
+    {
+        CPskTxRx modem(QStringLiteral("BPSK31"));
+        RecordingOwner owner;
+        modem.Command(43, reinterpret_cast<intptr_t>("AB"), 0, 0);
+        ScriptSource source;
+        source.word(TxWord::kCwId).text(QStringLiteral("a")).word(TxWord::kEnd);
+        QVERIFY(transmit(modem, source, 3125, &owner).endBlock > 0);
+        source.text(QStringLiteral("e")).word(TxWord::kCwId).text(QStringLiteral("t")).word(TxWord::kEnd);
+        QVERIFY(transmit(modem, source, 3125, &owner).endBlock > 0);
+        QCOMPARE(owner.chars(32), QStringLiteral("\n\rCWID: AB\raet"));
+
+        source.word(TxWord::kCwId);
+        modem.setTxCharSource(&source);
+        std::vector<qint16> block(kBlock);
+        modem.SetTransmit(1);
+        for (int n = 0; n < 25; ++n) // into the first dot
+            modem.GenerateTxSamples(block.data(), kBlock);
+        modem.SetTransmit(0);
+        source.text(QStringLiteral("e")).word(TxWord::kEnd);
+        const Transmission tx = transmit(modem, source, 3125);
+        QCOMPARE(tx.keying(1, 4), QStringLiteral("1111"));
+        QCOMPARE(tx.bits(41, 44), QStringLiteral("0011"));
+        QCOMPARE(tx.endBlock, tx.endBlockAfter(44 + 47));
     }
 
     void cwIdWithoutCallSignSendsCharacterZero()
