@@ -215,6 +215,20 @@ private slots:
         QVERIFY2(step == 6 || step == 7, qPrintable(QString::number(step)));
     }
 
+    void fullScaleAtTheTopRateKeepsThePhase()
+    {
+        // The filter sums of a full-scale carrier at 64000/s exceed 32 bits.
+        double angles[2];
+        for (int k = 0; k < 2; ++k) {
+            CPskRxAlgorithms rx;
+            QVERIFY(rx.setSampleRate(64000));
+            SymbolRecorder sink(rx);
+            feed(rx, carrier(64000, ncoFrequency(rx), k ? 300 : 32767, 0.3, 1.0));
+            angles[k] = std::atan2(sink.symbols.back().q, sink.symbols.back().i);
+        }
+        QVERIFY(std::abs(std::remainder(angles[1] - angles[0], 2 * M_PI)) < 0.02);
+    }
+
     void mixerMirrorsThePhase()
     {
         // A carrier advanced by x degrees comes out of the mixer turned by -x.
