@@ -18,9 +18,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
-#include <memory>
-#include <random>
 #include <vector>
 
 namespace ModemTest {
@@ -95,78 +92,54 @@ private:
     int m_next = 0;
 };
 
-// One whole transmission. A different outputRate models a sound card whose
-// clock is off: the samples are meant to be read at 11025.
-inline std::vector<qint16> transmit(const Mode& m, CTxCharSource* source, double carrier, double outputRate = 11025.0)
+// One whole transmission of text. A different outputRate models a sound
+// card whose clock is off: the samples are meant to be read at 11025.
+inline std::vector<qint16> transmit(const Mode& m, const QString& text, double carrier, double outputRate = 11025.0)
 {
     CPskTxRx tx(m.modemName);
     tx.Command(90, m.baudHundredths, 0, 0);
     tx.SetSampleRates(outputRate, outputRate);
     tx.SetFrequencies(carrier, carrier);
-    tx.Command(11, 10000, 0, 0);
-    tx.setTxCharSource(source);
+    TextSource source(text);
+    tx.setTxCharSource(&source);
     tx.SetTransmit(1);
     std::vector<qint16> out;
     qint16 block[512];
-    while (out.size() < size_t(outputRate) * 3600) {
-        const int more = tx.GenerateTxSamples(block, 512);
+    for (int more = 1; more && out.size() < size_t(outputRate) * 3600;) {
+        more = tx.GenerateTxSamples(block, 512);
         out.insert(out.end(), block, block + 512);
-        if (more == 0)
-            break;
     }
     tx.SetTransmit(0);
-    tx.setTxCharSource(nullptr);
     return out;
 }
 
-inline std::vector<qint16> transmit(const Mode& m, const QString& text, double carrier, double outputRate = 11025.0)
-{
-    TextSource source(text);
-    return transmit(m, &source, carrier, outputRate);
-}
-
-struct RxResult
-{
-    QString text;
-};
-
-struct RxOptions
-{
-    double frequency = 1000.0;
-    double sampleRate = 11025.0;
-    bool afc = false;
-};
-
-// Decodes in blocks of 1024 as the main window does, then silence to empty
-// the filters.
-inline RxResult receive(const Mode& m, const std::vector<qint16>& samples, const RxOptions& options)
+// The text decoded in blocks of 1024 as the main window hands them over,
+// then silence to empty the filters.
+inline QString receive(const Mode& m, const std::vector<qint16>& samples, double frequency, double sampleRate = 11025.0,
+                       bool afc = false)
 {
     CPskTxRx rx(m.modemName);
     rx.Command(90, m.baudHundredths, 0, 0);
-    rx.SetSampleRates(options.sampleRate, options.sampleRate);
-    rx.SetFrequencies(options.frequency, options.frequency);
-    if (options.afc)
-        rx.Command(51, 1, 0, 0);
-    RxResult result;
-    QObject::connect(&rx, &CPskTxRx::signalCharReceived, &rx, [&result](QChar c) { result.text += c; });
+    rx.SetSampleRates(sampleRate, sampleRate);
+    rx.SetFrequencies(frequency, frequency);
+    rx.Command(51, afc, 0, 0);
+    QString text;
+    QObject::connect(&rx, &CPskTxRx::signalCharReceived, &rx, [&text](QChar c) { text += c; });
     std::vector<qint16> all = samples;
-    all.resize(all.size() + size_t(8 * options.sampleRate / m.baud()), 0);
+    all.resize(all.size() + size_t(8 * sampleRate / m.baud()), 0);
     for (size_t at = 0; at < all.size(); at += 1024)
         rx.ReceiveSamples(all.data() + at, int(std::min<size_t>(1024, all.size() - at)));
-    return result;
+    return text;
 }
 
-// The samples of a mono 16-bit WAV file such as the peer recordings; empty on failure.
-inline std::vector<qint16> readWav16(const QString& path, int* sampleRate = nullptr)
+// The samples of a mono 16-bit WAV file at 11025/s such as the peer recordings; empty otherwise.
+inline std::vector<qint16> readWav16(const QString& path)
 {
     QFile f(path);
     const QByteArray data = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     const int fmt = data.indexOf("fmt "), at = data.indexOf("data");
-    if (!data.startsWith("RIFF") || fmt < 0 || at < 0 || data.size() < fmt + 24 || data.size() < at + 8
-        || qFromLittleEndian<quint16>(data.constData() + fmt + 10) != 1 || qFromLittleEndian<quint16>(data.constData() + fmt + 22) != 16)
+    if (fmt < 0 || at < 0 || data.size() < at + 8 || data.mid(fmt + 8, 16) != QByteArray::fromHex("01000100112b0000" "2256000002001000"))
         return {};
-    if (sampleRate)
-        *sampleRate = int(qFromLittleEndian<quint32>(data.constData() + fmt + 12));
     std::vector<qint16> out(std::min<quint32>(qFromLittleEndian<quint32>(data.constData() + at + 4), quint32(data.size() - at - 8)) / 2);
     for (size_t i = 0; i < out.size(); ++i)
         out[i] = qFromLittleEndian<qint16>(data.constData() + at + 8 + 2 * i);

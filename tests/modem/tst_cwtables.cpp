@@ -23,15 +23,6 @@ QByteArray utf16Le(const QString& text)
     return QByteArray("\xFF\xFE", 2) + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
 }
 
-// Back from a code to the pattern it was read from.
-QString patternOf(CwCode code)
-{
-    QString pattern;
-    for (; code > 3; code >>= 2)
-        pattern += (code & 3) == 0 ? u'.' : (code & 3) == 1 ? u'-' : u'_';
-    return code == 3 ? pattern : QStringLiteral("<no end marker>");
-}
-
 } // namespace
 
 class TestCwTables : public QObject
@@ -82,21 +73,6 @@ private slots:
         QCOMPARE(m_messages.back().severity, CCwTableMessage::Critical);
     }
 
-    void shippedEnglishTableHoldsInternationalMorse()
-    {
-        const QString source = qEnvironmentVariable("VELKORA_SOURCE_DIR");
-        QVERIFY(!source.isEmpty());
-        QVERIFY(CwTables::loadAll(source + QStringLiteral("/resources"), &m_messages));
-        QVERIFY(m_messages.isEmpty());
-        const char* expected[] = {".-", "-...", "-.-.", "-..", ".", "..-.", "--.", "....", "..", ".---",
-                                  "-.-", ".-..", "--", "-.", "---", ".--.", "--.-", ".-.", "...", "-",
-                                  "..-", "...-", ".--", "-..-", "-.--", "--.."};
-        for (int i = 0; i < 26; ++i) {
-            const QChar upper(u'A' + i);
-            QCOMPARE(patternOf(CwTables::codeForChar(upper, u"ENG")), QString::fromLatin1(expected[i]));
-            QCOMPARE(CwTables::codeForChar(upper.toLower(), u"ENG"), CwTables::codeForChar(upper, u"ENG"));
-        }
-    }
 };
 
 QTEST_GUILESS_MAIN(TestCwTables)
