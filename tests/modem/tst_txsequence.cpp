@@ -76,7 +76,6 @@ struct Transmission
     }
     QString keying(int from, int to) const { return bits(from, to, true); }
     int endBlockAfter(int symbols) const { return symbols * period / kBlock; }
-    int symbols() const { return int(samples.size()) / period; }
 };
 
 Transmission transmit(CPskTxRx& modem, ScriptSource& source, int hundredths = 3125, RecordingOwner* owner = nullptr)
@@ -111,15 +110,8 @@ class TestTxSequence : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
         CwTables::clear();
-        const QString root = qEnvironmentVariable("VELKORA_SOURCE_DIR", QStringLiteral("../.."));
-        QVERIFY(CwTables::loadTable(root + QStringLiteral("/resources/ENG.cwt"), nullptr));
-    }
-
-    void init()
-    {
-        Settings::setPath(m_dir.filePath(QStringLiteral("txsequence%1.ini").arg(++m_settingsFile)));
+        QVERIFY(CwTables::loadTable(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/resources/ENG.cwt"), nullptr));
     }
 
     void keyUpIdleAndTail_data()
@@ -160,9 +152,7 @@ private slots:
             QCOMPARE(tx.code(n), 0);
         QCOMPARE(tx.code(tail + 46), kSilent);
         QCOMPARE(tx.endBlock, tx.endBlockAfter(tail + 46));
-        QCOMPARE(tx.keying(tail + 47, tx.symbols()), QString(tx.symbols() - tail - 46, QLatin1Char('0')));
         QCOMPARE(owner.chars(32), QStringLiteral("e"));
-        QVERIFY(!owner.chars(42).isEmpty());
     }
 
     void qpskTailIsIdle()
@@ -225,8 +215,7 @@ private slots:
     }
 
 private:
-    QTemporaryDir m_dir;
-    int m_settingsFile = 0;
+    ModemTest::SettingsSandbox m_settings;
 };
 
 QTEST_GUILESS_MAIN(TestTxSequence)
