@@ -69,7 +69,10 @@ bool MainWindow::transmitSampleHook(qint16* samples, int count)
     MainWindow* w = instance();
     if (!w || !w->m_modem)
         return false;
-    return w->m_modem->GenerateTxSamples(samples, count) != 0;
+    if (w->m_modem->GenerateTxSamples(samples, count) != 0)
+        return true;
+    w->m_txEnded.store(true, std::memory_order_release);
+    return false;
 }
 
 MainWindow::MainWindow(QWidget* parent)
@@ -163,7 +166,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(m_controlBar, &ControlBarEx::signalButtonClicked, this, &MainWindow::slotControlBar);
     connect(m_controlBar, &ControlBarEx::signalRightMouseClicked, this, &MainWindow::slotEditMacro);
     connect(m_audioIn, &AudioIn::notify, this, &MainWindow::slotAudioInputReady, Qt::QueuedConnection);
-    connect(m_audioOut, &AudioOut::signalStopAudioOut, this, &MainWindow::stopAudioOut, Qt::QueuedConnection);
+    connect(m_audioOut, &AudioOut::signalStopAudioOut, this, &MainWindow::slotOutputEnded, Qt::QueuedConnection);
     connect(m_titleBar->sliderBrightness, &QSlider::valueChanged, m_spectrum, &SpectrumWidget::slotBrightness);
     connect(m_titleBar->sliderContrast, &QSlider::valueChanged, m_spectrum, &SpectrumWidget::slotContrast);
     connect(m_titleBar->checkBoxAFC, &QCheckBox::stateChanged, this, &MainWindow::slotAFC);
@@ -356,6 +359,13 @@ bool MainWindow::isOutputActive() const
 
 void MainWindow::startAudioOut()
 {
+    // The transmission has ended and its stop is on the way (the output
+    // plays its closing silence, or has just finished it): a start now
+    // would be undone by that stop, so it follows the stop.
+    if (m_txEnded.load(std::memory_order_acquire)) {
+        m_startAfterStop = true;
+        return;
+    }
     m_comport.ptt(true);
     m_modem->SetTransmit(1);
     if (!isOutputActive())
@@ -366,11 +376,21 @@ void MainWindow::startAudioOut()
 
 void MainWindow::stopAudioOut()
 {
+    m_startAfterStop = false;
     m_audioOut->Stop();
+    m_txEnded.store(false, std::memory_order_relaxed);
     m_modem->SetTransmit(0);
     m_comport.ptt(false);
     StationState::setTransmitting(false);
     m_txLabel->setText(m_txLabel->text().replace(QLatin1String("red"), QLatin1String("black")));
+}
+
+void MainWindow::slotOutputEnded()
+{
+    const bool start = m_startAfterStop;
+    stopAudioOut();
+    if (start)
+        startAudioOut();
 }
 
 void MainWindow::onTxToggle()

@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <array>
+#include <atomic>
 
 class AudioIn;
 class AudioOut;
@@ -106,6 +107,9 @@ public:
         int outputRestarted = 0;
     };
     const StreamChanges& soundCardStreamChanges() const { return m_soundCardStreamChanges; }
+    // Whether the modem has ended the transmission whose stop is still to
+    // come. Read by tests.
+    bool transmissionEnded() const { return m_txEnded.load(std::memory_order_acquire); }
 
     // The clock's text for a moment, as the timer shows it.
     void updateClock();
@@ -123,6 +127,8 @@ public slots:
     void onTxStart();
     void startAudioOut();
     void stopAudioOut();
+    // The output has played the end of a transmission.
+    void slotOutputEnded();
     void getTxChar(quint32& ch);
     void slotModeChanged(const QString& mode);
     void slotAFC(int state);
@@ -226,4 +232,9 @@ private:
     int m_displayFill = 0;
     int m_clockTimer = 0;
     StreamChanges m_soundCardStreamChanges;
+    // Set by the transmit-sample hook on the audio thread when the modem
+    // ends, cleared by the stop.
+    std::atomic<bool> m_txEnded{false};
+    // A start asked for while the end's stop was on its way.
+    bool m_startAfterStop = false;
 };

@@ -135,6 +135,10 @@ void CBpskDecode::ReceiveBit(int bit)
             m_charSink->CharReceived(m_channel, CodePage::fromByte(quint8(byte)));
         return;
     }
+    // Longer than the longest word of 21 bits, as from a steady carrier: no
+    // character at all.
+    if (reg >> 23)
+        return;
     const quint16 value = CMMVari::instance().charOfWord(reg >> 2, m_charSet == kCharSetMMVari);
     if (m_charSink)
         m_charSink->CodeReceived(m_channel, value);
@@ -157,7 +161,15 @@ void CBpskDecode::ReceiveSymbol(int i, int q, int level)
     // within a quarter turn, a 0 reverses it.
     const qint32 e = wrapSub(delta, m_afc);
     const int bit = (e > -(1 << 30) && e < (1 << 30)) ? 1 : 0;
-    ReceiveBit(bit);
+    // A symbol of no signal at all (silence before the filters fill) has no
+    // phase, nor has the one before the first: a bit decided against it is
+    // noise, and a 1 there before the 0 0 of the filters' start would print
+    // a space.
+    const bool silent = i == 0 && q == 0;
+
+    if (!silent && !m_prevSilent)
+        ReceiveBit(bit);
+    m_prevSilent = silent;
 
     // Leaky average of the residual phase change per symbol: it settles at
     // two thirds of a steady drift.

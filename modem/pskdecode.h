@@ -43,6 +43,7 @@ protected:
     int m_qualitySum = 0;
     int m_qualityCount = 0;
     int m_zeroRun = 0;
+    bool m_prevSilent = true; // no symbol before the first
     quint16 m_channel = 0;
     quint32 m_register = 0;
     int m_charSet = 0;

@@ -30,6 +30,8 @@ public:
     void LoadCode16(quint16 value);
 
     void setCharSet(int set) { m_charSet = set; }
+    // Drops the bits of a character that a stop cut off.
+    void clearRegister() { m_register = 0; }
     quint32 shiftRegister() const { return m_register; }
     int phaseState() const { return m_phase; }
 

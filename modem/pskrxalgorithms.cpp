@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
@@ -173,34 +174,31 @@ void CPskRxAlgorithms::decimatedSample()
     m_histQ[m_firIndex] = m_sumQ2 / 1024;
     m_firIndex = (m_firIndex + 1) & (kFirTaps - 1);
 
-    // The sums are 32-bit and may wrap on a full-scale signal at high rates;
-    // unsigned arithmetic wraps the same way without undefined behaviour.
-    quint32 accI = 0;
-    quint32 accQ = 0;
+    // Wide sums: at the top rates a full-scale signal reaches about 2^34.
+    qint64 fi = 0;
+    qint64 fq = 0;
     for (int j = 0; j < kFirTaps; ++j) {
         const int h = (m_firIndex + j) & (kFirTaps - 1);
-        accI += quint32(kFir[j]) * quint32(m_histI[h]);
-        accQ += quint32(kFir[j]) * quint32(m_histQ[h]);
+        fi += qint64(kFir[j]) * m_histI[h];
+        fq += qint64(kFir[j]) * m_histQ[h];
     }
-    const qint32 fi = qint32(accI);
-    const qint32 fq = qint32(accQ);
 
-    const qint32 a = fi >> 16;
-    const qint32 b = fq >> 16;
-    qint32 p = qint32(quint32(a * a) + quint32(b * b));
+    const qint64 a = fi >> 16;
+    const qint64 b = fq >> 16;
+    qint64 p = a * a + b * b;
     int level = 30;
     while (p > 0) {
         p >>= 1;
         ++level;
     }
 
-    const qint32 u = fi / 65536;
-    const qint32 v = fq / 65536;
+    const qint64 u = fi / 65536;
+    const qint64 v = fq / 65536;
     int c = int(m_symClock) + int(m_symStep) + m_correction;
 
     if (!m_transitionSeen) {
-        const qint64 dot = qint64(m_prevU) * u + qint64(m_prevV) * v;
-        const qint64 cross = qint64(m_prevV) * u - qint64(m_prevU) * v;
+        const qint64 dot = m_prevU * u + m_prevV * v;
+        const qint64 cross = m_prevV * u - m_prevU * v;
         // Turned by more than 45 degrees since the last symbol: a transition,
         // which belongs in the middle between two sampling instants.
         if (dot - std::llabs(cross) < 0) {
@@ -222,8 +220,14 @@ void CPskRxAlgorithms::decimatedSample()
         if (m_sinceTransition < kMaxSinceTransition)
             ++m_sinceTransition;
         m_transitionSeen = 0;
-        if (m_sink)
-            m_sink->ReceiveSymbol(fi, fq, level);
+        if (m_sink) {
+            // The decoders take 32-bit values and look only at the phase, so
+            // a symbol beyond that range is scaled down, both parts alike.
+            int shift = 0;
+            while (std::max(std::llabs(fi), std::llabs(fq)) >> shift > INT32_MAX)
+                ++shift;
+            m_sink->ReceiveSymbol(int(fi >> shift), int(fq >> shift), level);
+        }
         m_prevU = u;
         m_prevV = v;
     }

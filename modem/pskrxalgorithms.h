@@ -72,7 +72,7 @@ private:
     quint16 m_symStep = 4096;
     int m_correction = 0;
     int m_sinceTransition = 0;
-    qint32 m_prevU = 0, m_prevV = 0;
+    qint64 m_prevU = 0, m_prevV = 0;
     quint8 m_transitionSeen = 0;
     int m_lastTransitionClock = 0;
 };

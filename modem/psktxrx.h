@@ -173,6 +173,7 @@ private:
 
     // Audio output thread.
     void restartTransmit();
+    quint32 tailEncoderSymbols() const;
     quint32 fetchWord();
     quint16 wordChar(quint32 word) const;
     void appendCwText(const char16_t* text, int length);

@@ -7,11 +7,13 @@
 //   1 .. P-1           key-up carrier (code 0, the first symbol fading in)
 //   P .. L-1           idle reversals from the empty encoder
 //   L .. FF000000h-1   running: one count per character (or idle symbol)
-//   FF000000h + t      tail: t < 10 encoder, t < 46 steady carrier, 46 off
+//   FF000000h + t      tail: t < 10 encoder, t < 46 steady carrier, 46 off;
+//                      QPSK: t < 46 encoder
 //   FF00001Ch and up   CW identification after its 28-symbol lead-in
 //   FF00002Eh          CW identification keying
 //   FFF00000h          the end marker came first: straight to the end
-// P and L scale with the symbol rate (5 and 41 symbols at 31.25 baud).
+// L scales with the symbol rate (41 symbols at 31.25 baud); P is 25 symbols up
+// to 125 baud, and 40 at 250 baud.
 #include "modem/psktxrx.h"
 
 #include "core/codepage.h"
@@ -23,7 +25,6 @@
 namespace {
 
 constexpr quint32 kTailStart = 0xFF000000u;
-constexpr quint32 kTailEncoderEnd = 0xFF00000Au;
 constexpr quint32 kCwLeadInEnd = 0xFF00001Cu;
 constexpr quint32 kCwKeying = 0xFF00002Eu;
 constexpr quint32 kEndAtOnce = 0xFFF00000u;
@@ -33,6 +34,8 @@ constexpr quint32 kNoEncoderMark = 0x0FFFFFFFu;
 
 constexpr quint32 kTailEncoderSymbols = 10;
 constexpr quint32 kTailCarrierEnd = 46;
+// Longer than any Varicode word (21 bits).
+constexpr quint32 kKeyUpSymbols = 24;
 
 constexpr int kNoCarrier = 4;
 constexpr int kCodeModulo = 12;
@@ -63,13 +66,12 @@ void CPskTxRx::SetTransmit(int on)
 
 void CPskTxRx::restartTransmit()
 {
-    m_tx.s = 0;
-    m_tx.stopFetching = 0;
-    m_tx.needSymbol = 1;
-    m_tx.charBoundary = 1;
-    m_tx.cwHead = 0;
-    m_tx.cwLength = 0;
-    m_tx.cwPattern = 0;
+    // A stop may come at any point, in the middle of a character or of a
+    // Morse element: nothing of the cut-off transmission may carry over.
+    m_tx = TxState();
+    m_encoder->clearRegister();
+    // QPSK's convolution state as after the 1 bits of the key-up carrier.
+    m_encoder->Reset();
     m_txDsp->reset();
 }
 
@@ -202,6 +204,7 @@ void CPskTxRx::startFetch()
         appendCwText(kCwIdSuffix, textLength(kCwIdSuffix));
         t.needSymbol = 1;
         t.cwCounter = 0;
+        t.cwIdAfterText = 1;
         t.s = kCwKeying;
         echoCwId();
         return;
@@ -282,6 +285,13 @@ void CPskTxRx::takeWord()
     t.cwIdAfterText = kind == TxWord::kCwId ? 1 : 0;
 }
 
+quint32 CPskTxRx::tailEncoderSymbols() const
+{
+    // A QPSK receiver prints a character only some symbols after it, when
+    // its Viterbi decoder has decided: the whole tail is idle there.
+    return mode() == kModeQpsk ? kTailCarrierEnd : kTailEncoderSymbols;
+}
+
 bool CPskTxRx::tailSymbol(int k, int* result)
 {
     TxState& t = m_tx;
@@ -292,7 +302,7 @@ bool CPskTxRx::tailSymbol(int k, int* result)
         cwStep(k);
         return false;
     }
-    if (tail < kTailEncoderSymbols) {
+    if (tail < tailEncoderSymbols()) {
         t.charBoundary = 1;
         t.needSymbol = 0;
     } else if (tail < kTailCarrierEnd) {
@@ -305,6 +315,15 @@ bool CPskTxRx::tailSymbol(int k, int* result)
     } else if (t.cwLength == 0) {
         t.needSymbol = 0;
         t.nextCode = kNoCarrier;
+        if (t.cwIdAfterText) {
+            // After the Morse the transmission goes on with what follows the
+            // marker: a fresh key-up and the text, or at once the end.
+            t.cwIdAfterText = 0;
+            t.stopFetching = 0;
+            t.charBoundary = 1;
+            t.s = 0;
+            return false;
+        }
         const quint32 answer = quint32(CommandToOwner(42, 0, 0, 0));
         const quint32 verdict = answer >> 16;
         if (verdict == TxWord::kEndNotify) {
@@ -330,15 +349,16 @@ bool CPskTxRx::countSymbol(int k, int* result)
     if (t.s != 0xFFFFFFFFu)
         ++t.s;
     const double baud = this->baud();
-    const quint32 keyUpEnd = quint32(5.0 * baud / 31.25);
+    // The key-up carrier lasts at least 128 ms, for the rig, and at least
+    // kKeyUpSymbols: a receiver takes it for a run of 1 bits, which the
+    // first reversals end; that long a run is no character anywhere.
+    const quint32 keyUpEnd = qMax(quint32(5.0 * baud / 31.25), kKeyUpSymbols + 1);
     const quint32 textStart = quint32(41.0 * baud / 31.25);
     if (t.s < keyUpEnd) {
         if (t.s == 1)
             m_txDsp->setPreviousCode(kNoCarrier); // fade in from silence
         t.needSymbol = 0;
         t.nextCode = 0;
-        // The key-up carrier lasts the same time (128 ms) at every rate, so
-        // the encoder waits for it.
         return false;
     }
     if (t.s < textStart)
@@ -360,7 +380,7 @@ void CPskTxRx::nextSymbol(int k, int* result)
         else
             encoderStep = countSymbol(k, result);
     }
-    if (encoderStep && t.s >= 5 && t.s < kTailEncoderEnd && t.s != kNoEncoderMark && t.cwPattern == 0
+    if (encoderStep && t.s >= 5 && t.s < kTailStart + tailEncoderSymbols() && t.s != kNoEncoderMark && t.cwPattern == 0
         && t.cwLength == 0 && t.cwCounter == 0) {
         int done = 0;
         t.nextCode = m_encoder->NextSymbol(&done);

@@ -139,6 +139,7 @@ const QStringList& tagHelp()
         QStringLiteral("-------------------------------"),
         translated("<TX> - start transmission"),
         translated("<RX> - end transmission"),
+        translated("<CWID> - send your callsign in Morse"),
         translated("<CR> - send Carriage Return  symbol"),
         translated("<LF> - send Line Feed symbol"),
         translated("<CRLF> - send both CR and LF"),
@@ -179,6 +180,7 @@ QString expand(const QString& text, const MacroFields& fields, MacroHost& host, 
     out.replace(QLatin1String("<DATE>"), utc.toString(QStringLiteral("yyyy-MM-dd")));
 
     out.replace(QLatin1String("<RX>"), QStringLiteral("\u00AE\r\n"));
+    out.replace(QLatin1String("<CWID>"), QStringLiteral("\u00A9"));
     out.replace(QLatin1String("<CR>"), QStringLiteral("\r"));
     out.replace(QLatin1String("<LF>"), QStringLiteral("\n"));
     out.replace(QLatin1String("<CRLF>"), QStringLiteral("\r\n"));

@@ -16,6 +16,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QLineEdit>
+#include <QThread>
 #include <QTimer>
 #include <QLabel>
 #include <QProcess>
@@ -173,6 +174,18 @@ void TestStation::typedTextGoesOutAndDecodesBack()
     // after the stream has stopped.
     QCOMPARE(port.events.filter(QStringLiteral("rts")),
              QStringList({QStringLiteral("rts 1 while silent"), QStringLiteral("rts 0 while silent")}));
+
+    // A start asked for (a macro's <TX>) while the output plays the closing
+    // silence of an ended transmission is not lost to that end's stop.
+    w->txView()->slotAddTxText(QStringLiteral("e") + QChar(0x00AE));
+    QTest::mouseClick(w->txLabel(), Qt::LeftButton);
+    while (!w->transmissionEnded())
+        QThread::msleep(1);
+    w->onTxStart();
+    QTRY_COMPARE_WITH_TIMEOUT(stopped.count(), 2, 5000);
+    QTest::qWait(300);
+    QVERIFY(StationState::isTransmitting() && w->isOutputActive());
+    w->stopAudioOut();
 
     // A left press starts a transmission and a second one stops it.
     QTest::mouseClick(w->txLabel(), Qt::LeftButton);

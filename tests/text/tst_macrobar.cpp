@@ -83,12 +83,12 @@ private slots:
         cursor.setPosition(3);
         text->setTextCursor(cursor);
         auto* list = dlg.findChild<QListWidget*>();
-        for (int row : {8, 9}) { // "<NOTES> - QSO notes", then the separator
+        for (int row : {8, 9, 12}) { // "<NOTES> - QSO notes", the separator, "<CWID>"...
             const QPoint at = list->visualItemRect(list->item(row)).center();
             QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
             QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
         }
-        QCOMPARE(text->toPlainText(), QStringLiteral("ur <NOTES>, ok"));
+        QCOMPARE(text->toPlainText(), QStringLiteral("ur <NOTES><CWID>, ok"));
     }
 
     void okTakesTheEditCancelDoesNot_data()

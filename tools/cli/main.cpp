@@ -234,13 +234,34 @@ int runEncode(const QStringList& arguments)
     params.frequency = common.frequency;
     params.sampleRate = rate;
     params.level = level;
-    bool complete = false;
-    const std::vector<qint16> samples = ModemSession::transmit(params, text, &complete);
-    if (!complete) {
-        printErr(QStringLiteral("the transmitter did not finish the transmission"));
+    if (ModemSession::transmissionLength(params, text, common.charSet) > WavIo::Writer::kMaxSamples) {
+        printErr(QStringLiteral("the text is too long for one WAV file: %1 characters at %2 and %3 samples/s "
+                                "may take more than the %4 samples a WAV file holds")
+                     .arg(text.size())
+                     .arg(common.mode.name)
+                     .arg(rate)
+                     .arg(WavIo::Writer::kMaxSamples));
         return kFailed;
     }
-    if (!WavIo::write(common.file, samples, rate, &error)) {
+
+    // The samples go to the file as they come, so any length fits in memory.
+    WavIo::Writer writer;
+    if (!writer.open(common.file, rate, &error)) {
+        printErr(error);
+        return kFailed;
+    }
+    bool complete = false;
+    const bool written = ModemSession::transmit(
+        params, text, [&](const qint16* block, int count) { return writer.write(block, count, &error); },
+        &complete);
+    if (written && !complete)
+        error = QStringLiteral("the transmitter did not finish the transmission");
+    QString closeError;
+    const bool closed = writer.close(&closeError);
+    if (written && complete && !closed)
+        error = closeError;
+    if (!written || !complete || !closed) {
+        QFile::remove(common.file); // a part of a transmission is no use
         printErr(error);
         return kFailed;
     }

@@ -2,10 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/cli/modemsession.h"
 
+#include "core/codepage.h"
 #include "core/settings.h"
 #include "modem/psktxrx.h"
+#include "modem/varicode.h"
 
 #include <QObject>
+#include <QtAlgorithms>
 
 #include <algorithm>
 #include <cmath>
@@ -103,7 +106,8 @@ quint32 TextSource::nextTxWord()
     return TxWord::make(TxWord::kChar, m_text.at(m_next++).unicode());
 }
 
-std::vector<qint16> transmit(const TxParams& params, const QString& text, bool* complete, double maxSeconds)
+bool transmit(const TxParams& params, const QString& text, const std::function<bool(const qint16*, int)>& sink,
+              bool* complete, double maxSeconds)
 {
     CPskTxRx modem(params.mode.modemName);
     modem.Command(90, params.mode.baudHundredths, 0, 0);
@@ -120,21 +124,46 @@ std::vector<qint16> transmit(const TxParams& params, const QString& text, bool* 
         maxSeconds = (double(text.size()) * 24.0 + 1000.0) / params.mode.baud();
     const double limit = maxSeconds * params.sampleRate;
 
-    std::vector<qint16> out;
     qint16 block[kTxBlock];
     bool ended = false;
+    bool taken = true;
     modem.SetTransmit(1);
-    while (double(out.size()) < limit) {
+    for (double done = 0.0; done < limit && taken && !ended; done += kTxBlock) {
         ended = modem.GenerateTxSamples(block, kTxBlock) == 0;
-        out.insert(out.end(), block, block + kTxBlock);
-        if (ended)
-            break;
+        taken = sink(block, kTxBlock);
     }
     modem.SetTransmit(0);
     modem.setTxCharSource(nullptr);
     if (complete)
         *complete = ended;
+    return taken;
+}
+
+std::vector<qint16> transmit(const TxParams& params, const QString& text, bool* complete, double maxSeconds)
+{
+    std::vector<qint16> out;
+    transmit(
+        params, text,
+        [&out](const qint16* block, int count) {
+            out.insert(out.end(), block, block + count);
+            return true;
+        },
+        complete, maxSeconds);
     return out;
+}
+
+qint64 transmissionLength(const TxParams& params, const QString& text, int charSet)
+{
+    // Each character is two 0 bits and its word (a missing word is sent as
+    // the one-bit word); then the key-up, the tail and a symbol of slack.
+    qint64 symbols = qint64(std::ceil(41.0 * params.mode.baud() / 31.25)) + 48;
+    for (QChar c : text) {
+        const quint32 word = charSet == kCharSetAscii8
+                                 ? Varicode::ascii8Word(CodePage::toByte(c))
+                                 : CMMVari::instance().codeWord(c.unicode(), charSet == kCharSetMMVari);
+        symbols += 2 + std::max(1, 32 - int(qCountLeadingZeroBits(word)));
+    }
+    return qint64(std::ceil(double(symbols) * params.sampleRate / params.mode.baud())) + 2 * kTxBlock;
 }
 
 Receiver::Receiver(const RxParams& params, std::function<void(QChar)> onChar)

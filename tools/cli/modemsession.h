@@ -90,6 +90,12 @@ struct TxParams
 // that never ends; *complete tells which it was.
 std::vector<qint16> transmit(const TxParams& params, const QString& text, bool* complete = nullptr,
                              double maxSeconds = 0.0);
+// The same, block by block into sink; a false answer from the sink stops
+// the transmission, and then the result is false.
+bool transmit(const TxParams& params, const QString& text, const std::function<bool(const qint16*, int)>& sink,
+              bool* complete, double maxSeconds = 0.0);
+// At least as many samples as one transmission of text takes in charSet.
+qint64 transmissionLength(const TxParams& params, const QString& text, int charSet);
 
 struct RxParams
 {

@@ -6,6 +6,9 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 QString libraryError(SNDFILE* f)
@@ -39,6 +42,8 @@ bool Reader::open(const QString& path, QString* error)
     }
     m_rate = info.samplerate;
     m_channels = info.channels;
+    const int subtype = info.format & SF_FORMAT_SUBMASK;
+    m_float = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
     return true;
 }
 
@@ -46,39 +51,71 @@ int Reader::read(qint16* out, int max, QString* error)
 {
     if (!m_file || max < 1)
         return 0;
-    m_frames.resize(size_t(max) * size_t(m_channels));
-    const sf_count_t got = sf_readf_short(m_file, m_frames.data(), max);
+    const size_t values = size_t(max) * size_t(m_channels);
+    sf_count_t got = 0;
+    if (m_float) {
+        m_floatFrames.resize(values);
+        got = sf_readf_double(m_file, m_floatFrames.data(), max);
+    } else {
+        m_frames.resize(values);
+        got = sf_readf_short(m_file, m_frames.data(), max);
+    }
     if (got < 0 || sf_error(m_file) != SF_ERR_NO_ERROR) {
         *error = QStringLiteral("cannot read %1: %2").arg(m_path, libraryError(m_file));
         return -1;
     }
-    for (sf_count_t i = 0; i < got; ++i)
-        out[i] = m_frames[size_t(i) * size_t(m_channels)];
+    for (sf_count_t i = 0; i < got; ++i) {
+        const size_t at = size_t(i) * size_t(m_channels);
+        if (m_float) {
+            // Full scale is 1.0; beyond it clips, and NaN is silence.
+            const double x = m_floatFrames[at] * 32768.0;
+            out[i] = std::isnan(x) ? 0 : qint16(std::lrint(std::clamp(x, -32768.0, 32767.0)));
+        } else {
+            out[i] = m_frames[at];
+        }
+    }
     return int(got);
 }
 
-bool write(const QString& path, const std::vector<qint16>& samples, int sampleRate, QString* error)
+Writer::~Writer()
+{
+    if (m_file)
+        sf_close(m_file);
+}
+
+bool Writer::open(const QString& path, int sampleRate, QString* error)
 {
     SF_INFO info{};
     info.samplerate = sampleRate;
     info.channels = 1;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     const QByteArray name = QFile::encodeName(path);
-    SNDFILE* file = sf_open(name.constData(), SFM_WRITE, &info);
-    if (!file) {
+    m_path = path;
+    m_file = sf_open(name.constData(), SFM_WRITE, &info);
+    if (!m_file) {
         *error = QStringLiteral("cannot write %1: %2").arg(path, libraryError(nullptr));
         return false;
     }
-    const sf_count_t count = sf_count_t(samples.size());
-    const bool written = sf_write_short(file, samples.data(), count) == count;
-    if (!written)
-        *error = QStringLiteral("cannot write %1: %2").arg(path, libraryError(file));
+    return true;
+}
+
+bool Writer::write(const qint16* samples, int count, QString* error)
+{
+    if (m_file && sf_write_short(m_file, samples, count) == count)
+        return true;
+    *error = QStringLiteral("cannot write %1: %2").arg(m_path, libraryError(m_file));
+    return false;
+}
+
+bool Writer::close(QString* error)
+{
+    SNDFILE* file = m_file;
+    m_file = nullptr;
     // Closing writes the final header; a failure there loses the file too.
-    if (sf_close(file) != 0 && written) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, libraryError(nullptr));
-        return false;
-    }
-    return written;
+    if (file && sf_close(file) == 0)
+        return true;
+    *error = QStringLiteral("cannot write %1: %2").arg(m_path, libraryError(nullptr));
+    return false;
 }
 
 } // namespace WavIo

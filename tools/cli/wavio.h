@@ -36,10 +36,35 @@ private:
     QString m_path;
     int m_rate = 0;
     int m_channels = 0;
+    // Floating-point files come in as doubles: libsndfile hands their samples
+    // to a 16-bit reader unscaled, which leaves -1, 0 and 1.
+    bool m_float = false;
     std::vector<short> m_frames;
+    std::vector<double> m_floatFrames;
 };
 
-// Writes 16-bit PCM mono WAV. On failure returns false with *error set.
-bool write(const QString& path, const std::vector<qint16>& samples, int sampleRate, QString* error);
+// Writes 16-bit PCM mono WAV block by block, so that a long transmission
+// never has to fit in memory.
+class Writer
+{
+public:
+    // The most samples a WAV file can hold: its sizes are 32-bit byte counts.
+    static constexpr qint64 kMaxSamples = 0x7FFF0000;
+
+    Writer() = default;
+    ~Writer();
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    // On failure these return false with a message naming the file in *error.
+    bool open(const QString& path, int sampleRate, QString* error);
+    bool write(const qint16* samples, int count, QString* error);
+    // Writes the final header; the file is complete only after this.
+    bool close(QString* error);
+
+private:
+    SNDFILE* m_file = nullptr;
+    QString m_path;
+};
 
 } // namespace WavIo
