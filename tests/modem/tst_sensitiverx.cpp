@@ -7,6 +7,8 @@
 
 #include "modemtesthelpers.h"
 
+#include "bench/benchcommon.h" // Bench::editDistance
+
 #include <QTest>
 
 #include <algorithm>
