@@ -13,6 +13,7 @@
 #include "logbook/personaldatadlg.h"
 #include "logbook/searchresultsdlg.h"
 #include "modem/psktxrx.h"
+#include "widgets/filenamedlg.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -47,13 +48,16 @@ QString MainWindow::logFileName() const
 
 void MainWindow::setNameChooser(NameChooser chooser)
 {
-    m_chooseName = chooser ? std::move(chooser) : NameChooser(&SelectNameDlg::ask);
+    m_chooseName = std::move(chooser);
 }
 
-bool MainWindow::askFileName(const QString& title, QString& path)
+bool MainWindow::askFile(const QString& title, const QString& label, const QString& preset, bool forSaving,
+                         QString& path)
 {
+    const NameChooser choose = m_chooseName ? m_chooseName
+                                            : NameChooser(forSaving ? &FileNameDlg::askSave : &FileNameDlg::askOpen);
     QString name;
-    if (!m_chooseName(this, title, tr("Enter file name"), QString(), name))
+    if (!choose(this, title, label, preset, name))
         return false;
     // Relative names land beside the log rather than wherever the program
     // happened to be started from; an empty name stays empty and fails.
@@ -75,7 +79,7 @@ void MainWindow::sendCallSignToModem()
 
 void MainWindow::saveQSO()
 {
-    statusBar()->showMessage(tr("Menu File/Save QSO data"));
+    statusBar()->showMessage(tr("Menu File/Save QSO data"), 3000);
     if (!m_logBar || m_logBar->call().isEmpty())
         return;
 
@@ -113,14 +117,14 @@ void MainWindow::clearQSO()
 void MainWindow::searchLog()
 {
     SearchResultsDlg dialog(logFileName(), this);
-    dialog.setNameChooser(m_chooseName);
+    dialog.setNameChooser(m_chooseName ? m_chooseName : NameChooser(&FileNameDlg::askSave));
     dialog.exec();
 }
 
 bool MainWindow::importADIF()
 {
     QString adif;
-    if (!askFileName(tr("Select ADIF file"), adif))
+    if (!askFile(tr("Select ADIF file"), tr("Enter file name"), QString(), false, adif))
         return false;
     CHamLog log(logFileName());
     const bool ok = log.importAdif(adif);
@@ -134,7 +138,7 @@ bool MainWindow::importADIF()
 bool MainWindow::exportADIF()
 {
     QString adif;
-    if (!askFileName(tr("Select ADIF file"), adif))
+    if (!askFile(tr("Select ADIF file"), tr("Enter file name"), QString(), true, adif))
         return false;
     CHamLog log(logFileName());
     const bool ok = log.exportAdif(adif);
@@ -148,7 +152,7 @@ bool MainWindow::exportADIF()
 bool MainWindow::mergeLog()
 {
     QString other;
-    if (!askFileName(tr("Select log file"), other))
+    if (!askFile(tr("Select log file"), tr("Enter file name"), QString(), false, other))
         return false;
     CHamLog log(logFileName());
     CHamLog second(other);

@@ -130,6 +130,7 @@ private slots:
         // Printing: each dialog comes up and is cancelled.
         withDialog(command(*w, "&File", "Print previe&w..."), [](QDialog* d) { d->reject(); });
         withDialog(command(*w, "&File", "&Print"), [](QDialog* d) { d->reject(); });
+        withDialog(command(*w, "&Help", "&About Velkora32"), [](QDialog* d) { d->accept(); });
 
         // A contact, saved from the entry bar.
         auto field = [&](const char* name) { return w->logBar()->findChild<QLineEdit*>(QLatin1String(name)); };

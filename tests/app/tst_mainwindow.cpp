@@ -19,10 +19,20 @@
 #include <QFile>
 #include <QLabel>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <QLineEdit>
+#include <QRegularExpression>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 // The main window built whole on the offscreen platform, each test with a
@@ -43,6 +53,9 @@ private slots:
     void oddByteWaitsForTheNextNotification();
     void modeFromSettingsReachesModem();
     void restoredControlStatesReachModemAndWaterfall();
+    void waterfallShowsASignalOnEveryStart();
+    void pushToTalkPortInTheWindow();
+    void settingsThatCannotBeWrittenAreSaid();
     void missingMorseTableStopsTheStart();
 
 private:
@@ -125,7 +138,17 @@ void TestMainWindow::layoutAndSettingsSurviveRestart()
     w->slotModeChanged(QStringLiteral("BPSK125"));
     StationState::setTxEchoEnabled(false);
     w->clock()->slotLocal(true);
+    const QRect placed(57, 81, 701, 503);
+    w->setGeometry(placed);
+    // Closing is quiet: no layout dump on the terminal.
+    static QStringList dumped;
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
+        if (m.contains(QLatin1String("fromHex")))
+            dumped << m;
+    });
     closeWindow(w);
+    qInstallMessageHandler(previous);
+    QCOMPARE(dumped, QStringList());
 
     {
         Settings s;
@@ -145,6 +168,7 @@ void TestMainWindow::layoutAndSettingsSurviveRestart()
              QStringLiteral("BPSK 125"));
     QVERIFY(w->clock()->isLocal());
     QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("PhaseScope"))->isFloating());
+    QCOMPARE(w->geometry(), placed);
     closeWindow(w);
     StationState::setTxEchoEnabled(true);
 }
@@ -191,6 +215,14 @@ void TestMainWindow::rightPressOnTxLabelPromptsForFrequency()
     QCOMPARE(rx, rx0);
     QCOMPARE(tx, 1500.0);
     QVERIFY(w->txLabel()->text().contains(QStringLiteral("Tx: 1500.00")));
+    // Typing locks the transmitter, so AFC cannot undo it, and says so; the
+    // blue marker follows the transmitter wherever it is moved.
+    QVERIFY(w->titleBar()->checkBoxLock->isChecked());
+    QCOMPARE(w->modem()->Command(55, 0, 0, 0), intptr_t(1));
+    QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("LOCK")));
+    QCOMPARE(w->spectrum()->tx(), 1500.0);
+    w->modem()->SetFrequencies(rx, 1700.0);
+    QCOMPARE(w->spectrum()->tx(), 1700.0);
     closeWindow(w);
 }
 
@@ -312,6 +344,71 @@ void TestMainWindow::restoredControlStatesReachModemAndWaterfall()
     QCOMPARE(w->modem()->Command(52, 0, 0, 0), intptr_t(0));
     QCOMPARE(w->modem()->Command(55, 0, 0, 0), intptr_t(0));
     QVERIFY(!w->spectrum()->isLocked());
+    // A status-bar message, timed or not, leaves the controls in place.
+    w->saveQSO();
+    w->statusBar()->showMessage(QStringLiteral("Log exported"));
+    QVERIFY(w->titleBar()->isVisible());
+    closeWindow(w);
+}
+
+void TestMainWindow::waterfallShowsASignalOnEveryStart()
+{
+    std::vector<qint16> tone(2048);
+    for (int i = 0; i < 2048; ++i)
+        tone[size_t(i)] = qint16(8000 * std::sin(2 * M_PI * 1000.0 / 11025.0 * i));
+    for (int start = 0; start < 2; ++start) {
+        auto w = makeWindow();
+        w->audioIn()->captureBlock(tone.data(), 2048);
+        w->slotAudioInputReady(4096);
+        QVERIFY(w->spectrum()->currentLines());
+        QVERIFY(*std::max_element(w->spectrum()->currentLines(), w->spectrum()->currentLines() + 1024) > 100);
+        closeWindow(w);
+    }
+}
+
+void TestMainWindow::pushToTalkPortInTheWindow()
+{
+    // A port that cannot be opened is said in the window.
+    const QString missing = m_dir->filePath(QStringLiteral("no-such-tty"));
+    Settings().setValue(QStringLiteral("Comport/Device"), missing);
+    auto w = makeWindow();
+    QVERIFY(w->statusBar()->currentMessage().contains(missing));
+    closeWindow(w);
+
+    // What the rig sends on the port opened at start-up is read and dropped.
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    const QString slave = QString::fromLocal8Bit(ptsname(master));
+    Settings().setValue(QStringLiteral("Comport/Device"), slave);
+    w = makeWindow();
+    QVERIFY(w->comport().isOpen());
+    QCOMPARE(::write(master, "IF00014070000;", 14), ssize_t(14));
+    QTest::qWait(200);
+    QCOMPARE(w->comport().port()->bytesAvailable(), qint64(0));
+    // The port dialog shows the device that overrides the number; clearing
+    // it lets the number name the port again.
+    QString shown;
+    QTimer::singleShot(0, this, [&] {
+        auto* d = QApplication::activeModalWidget();
+        auto* device = d->findChild<QLineEdit*>(QStringLiteral("lineEditDevice"));
+        shown = device->text();
+        device->clear();
+        static_cast<QDialog*>(d)->accept();
+    });
+    w->slotSelectPort();
+    QCOMPARE(shown, slave);
+    QCOMPARE(w->comport().deviceOverride(), QString());
+    closeWindow(w);
+    ::close(master);
+    QVERIFY(!Settings().contains(QStringLiteral("Comport/Device")));
+}
+
+void TestMainWindow::settingsThatCannotBeWrittenAreSaid()
+{
+    QVERIFY(QDir().mkpath(Settings::path())); // a folder where the file should be
+    auto w = makeWindow();
+    QVERIFY(w->statusBar()->findChild<QLabel*>(QStringLiteral("settingsProblem")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Settings were not saved: .* is a folder")));
     closeWindow(w);
 }
 

@@ -139,11 +139,12 @@ private slots:
         m_confirm = false;
         m_w->slotControlBar(1);
         QCOMPARE(sent.at(1).at(0).toString(), QStringLiteral("ur   "));
-        m_confirm = true; // the report lands in "Recv'd"; once there, nothing is asked
+        m_confirm = true; // the report lands in "Sent"; once there, nothing is asked
         m_answer = QStringLiteral("449");
         m_w->slotControlBar(1);
         m_w->slotControlBar(1);
-        QCOMPARE(field("editRecv")->text(), QStringLiteral("449"));
+        QCOMPARE(field("editSent")->text(), QStringLiteral("449"));
+        QCOMPARE(field("editRecv")->text(), QString());
         QCOMPARE(m_prompts, QStringList(2, QStringLiteral("Enter RST|RST to send|599")));
         QCOMPARE(sent.at(3).at(0).toString(), QStringLiteral("ur 449 449 "));
     }

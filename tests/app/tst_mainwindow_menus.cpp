@@ -12,9 +12,12 @@
 #include "core/stationstate.h"
 #include "logbook/logbar.h"
 #include "modem/psktxrx.h"
+#include "text/txview.h"
 
 #include <QDockWidget>
 #include <QFile>
+#include <QFileDialog>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -68,7 +71,11 @@ private slots:
         QStringList titles;
         for (QAction* a : w->menuBar()->actions())
             titles << a->text();
-        QCOMPARE(titles, QStringList({"&File", "Mode", "View", "Configure"}));
+        QCOMPARE(titles, QStringList({"&File", "Mode", "View", "Configure", "&Help"}));
+        // About names the files of this installation.
+        QVERIFY(entry(menu(*w, "&Help"), "&About Velkora32"));
+        for (const QString& path : {Settings::path(), w->logFileName(), w->macroFileName()})
+            QVERIFY(w->aboutText().contains(path));
     }
 
     void fileMenuEntries_data()
@@ -212,11 +219,42 @@ private slots:
         QCOMPARE(Settings().value(QStringLiteral("echo")).toBool(), true);
     }
 
-    void sendFileOnlyReports()
+    void sendFilePutsItsTextIntoThePane()
     {
         auto w = makeWindow();
+        const QString path = m_dir->filePath(QStringLiteral("cq.txt"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("CQ de VK2XYZ \xc3\xa4\nk\n") > 0);
+        f.close();
+        w->setNameChooser([&](QWidget*, const QString&, const QString&, const QString&, QString& name) {
+            name = path;
+            return true;
+        });
         entry(menu(*w, "&File"), "Send &file...")->trigger();
-        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Menu File/Send saveFile"));
+        QCOMPARE(w->txView()->toPlainText(), QStringLiteral("CQ de VK2XYZ \u00e4\nk\n"));
+    }
+
+    // The file prompts' Browse button fills the name from the file chooser.
+    void browseFillsTheFilePrompt()
+    {
+        auto w = makeWindow();
+        const QString adif = m_dir->filePath(QStringLiteral("picked.adi"));
+        int step = 0;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            QWidget* d = QApplication::activeModalWidget();
+            if (auto* chooser = qobject_cast<QFileDialog*>(d)) {
+                chooser->selectFile(adif);
+                QMetaObject::invokeMethod(chooser, "accept");
+            } else if (d && step++ == 0) {
+                QTimer::singleShot(0, d->findChild<QPushButton*>(QStringLiteral("browseButton")), &QPushButton::click);
+            } else if (d && d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->text() == adif) {
+                static_cast<QDialog*>(d)->accept();
+            }
+        });
+        poll.start(20);
+        QVERIFY(w->exportADIF());
+        QVERIFY(QFile::exists(adif));
     }
 
     void altLClearsTheEntryBarAndAltASaves()

@@ -23,8 +23,8 @@ void TestTitleBarState::statesLoad_data()
 {
     QTest::addColumn<QVariantMap>("stored");
     QTest::addColumn<QList<int>>("expected"); // brightness, contrast, AFC, lock, SQ
-    QTest::newRow("nothing stored") << QVariantMap() << QList<int>{0, 0, 0, 0, 0};
-    QTest::newRow("AFC and SQ ticked") << QVariantMap{{"AFC", 2}, {"Lock", 0}, {"SQ", 2}} << QList<int>{0, 0, 2, 0, 2};
+    QTest::newRow("nothing stored") << QVariantMap() << QList<int>{20, 50, 0, 0, 0};
+    QTest::newRow("AFC and SQ ticked") << QVariantMap{{"AFC", 2}, {"Lock", 0}, {"SQ", 2}} << QList<int>{20, 50, 2, 0, 2};
     QTest::newRow("everything set") << QVariantMap{{"Brightness", 35}, {"Contrast", 64}, {"AFC", 0}, {"Lock", 2}, {"SQ", 0}}
                                     << QList<int>{35, 64, 0, 2, 0};
     QTest::newRow("out of range") << QVariantMap{{"Brightness", 150}, {"Contrast", -4}, {"AFC", 9}}

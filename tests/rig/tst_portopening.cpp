@@ -129,7 +129,7 @@ private slots:
             Comport comport(factory());
             m_log->calls.clear();
             comport.close();
-            comport.reconfigureWithDefaults(12); // the number already in use
+            comport.reconfigureWithDefaults(12, QString()); // the number already in use
             QStringList expected = opening("/dev/ttyS11", 12, 3, 0, 0, 0, 0);
             expected.insert(1, QStringLiteral("destroy")); // the old port object goes
             expected.prepend(QStringLiteral("close"));
