@@ -111,8 +111,11 @@ private slots:
         withDialog(command(*w, "Configure", "Sound card..."), [](QDialog* d) { d->reject(); });
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Rejected"));
         withDialog(command(*w, "Configure", "Select port..."), [](QDialog* d) { d->reject(); });
-        // Sound card confirmed unchanged.
-        withDialog(command(*w, "Configure", "Sound card..."), [](QDialog* d) { d->accept(); });
+        // Sound card confirmed with another rate.
+        withDialog(command(*w, "Configure", "Sound card..."), [](QDialog* d) {
+            d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(QStringLiteral("12000"));
+            d->accept();
+        });
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Accepted"));
 
         // A macro is written, saved to a file and sent with F1.
@@ -176,6 +179,7 @@ private slots:
         QCOMPARE(ini.value(QStringLiteral("RxTx/mode")).toString(), QStringLiteral("BPSK63"));
         QCOMPARE(ini.value(QStringLiteral("echo")).toBool(), false);
         QVERIFY(ini.contains(QStringLiteral("Audio/Input/ppm")));
+        QCOMPARE(ini.value(QStringLiteral("Audio/Input/SampleRate")).toInt(), 12000);
         QVERIFY(ini.contains(QStringLiteral("Panels/state")));
         QVERIFY(ini.contains(QStringLiteral("Comport/ComNumber")));
         QCOMPARE(ini.value(QStringLiteral("Macros/Macros 0/text")).toString(), QStringLiteral("CQ CQ de <MYCALL> k"));
