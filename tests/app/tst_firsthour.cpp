@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QStatusBar>
@@ -35,7 +36,6 @@ class TestFirstHour : public QObject
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    QStringList m_seen; // title of every dialog that came up, in turn
 
     static QAction* command(MainWindow& w, const QString& menuTitle, const QString& text)
     {
@@ -66,7 +66,6 @@ class TestFirstHour : public QObject
             if (!d)
                 return;
             poll->stop();
-            m_seen << d->windowTitle();
             answered = true;
             answer(d);
         });
@@ -133,7 +132,11 @@ private slots:
         // Printing: each dialog comes up and is cancelled.
         withDialog(command(*w, "&File", "Print previe&w..."), [](QDialog* d) { d->reject(); });
         withDialog(command(*w, "&File", "&Print"), [](QDialog* d) { d->reject(); });
-        withDialog(command(*w, "&Help", "&About Velkora32"), [](QDialog* d) { d->accept(); });
+        // About names where this installation keeps its files.
+        withDialog(command(*w, "&Help", "&About Velkora32"), [&](QDialog* d) {
+            QVERIFY(static_cast<QMessageBox*>(d)->text().contains(w->logFileName()));
+            d->accept();
+        });
 
         // A contact, saved from the entry bar.
         auto field = [&](const char* name) { return w->logBar()->findChild<QLineEdit*>(QLatin1String(name)); };
@@ -184,8 +187,6 @@ private slots:
         QVERIFY(ini.contains(QStringLiteral("Comport/ComNumber")));
         QCOMPARE(ini.value(QStringLiteral("Macros/Macros 0/text")).toString(), QStringLiteral("CQ CQ de <MYCALL> k"));
         QCOMPARE(ini.value(QStringLiteral("RxFq")).toDouble(), 1000.0);
-        QVERIFY(m_seen.contains(QStringLiteral("Select ADIF file")));
-        QVERIFY(m_seen.contains(QStringLiteral("Select macros file name")));
     }
 };
 
