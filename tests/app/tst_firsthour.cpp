@@ -12,6 +12,7 @@
 #include "core/settings.h"
 #include "core/stationstate.h"
 #include "logbook/logbar.h"
+#include "text/controlbarex.h"
 #include "text/txview.h"
 
 #include <QAbstractButton>
@@ -23,6 +24,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -117,8 +119,9 @@ private slots:
         });
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Accepted"));
 
-        // A macro is written, saved to a file and sent with F1.
-        withDialog([&] { w->slotEditMacro(0); }, [](QDialog* d) {
+        // A macro is written (a right click on its button), saved to a file
+        // and sent with F1.
+        withDialog([&] { QTest::mouseClick(w->controlBar()->findChild<QPushButton*>("pushButton_1"), Qt::RightButton); }, [](QDialog* d) {
             d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(QStringLiteral("CQ"));
             d->findChild<QPlainTextEdit*>(QStringLiteral("plainTextEdit"))
                 ->setPlainText(QStringLiteral("CQ CQ de <MYCALL> k"));
