@@ -67,6 +67,7 @@ int main(int argc, char* argv[])
     Settings::setPath(Settings::pathFromArguments(QCoreApplication::arguments(),
                                                   AppPaths::writableDirectory(),
                                                   QCoreApplication::applicationName()));
+    Settings::validateStored();
 
     auto window = std::make_unique<MainWindow>();
     if (!window->startedOk())

@@ -120,14 +120,16 @@ MainWindow::MainWindow(QWidget* parent)
     statusBar()->addPermanentWidget(m_rxLabel);
     statusBar()->addPermanentWidget(m_dateLabel);
     statusBar()->addPermanentWidget(m_clock);
-    statusBar()->addWidget(new QLabel(this));
+    // Messages show over the normal widgets, so this label gives them room.
+    statusBar()->addWidget(new QLabel(this), 1);
 
     m_spectrum = new SpectrumWidget(this);
     m_spectrum->setObjectName(QStringLiteral("SpectrumWidget"));
     m_spectrumDock = makeDock(QStringLiteral("Spectrum"), tr("Spectrum"), Qt::BottomDockWidgetArea, m_spectrum);
     m_titleBar = new SpectrumTitleBar(m_spectrumDock);
     m_titleBar->setModeList(m_modeList);
-    statusBar()->addWidget(m_titleBar);
+    // Permanent, so that no status-bar message ever hides the controls.
+    statusBar()->insertPermanentWidget(1, m_titleBar); // after the messages' label
     m_rxView = new CRxView(this);
     m_rxView->setObjectName(QStringLiteral("rxView"));
     m_rxDock = makeDock(QStringLiteral("DockOutputWidget"), tr("RX"), Qt::LeftDockWidgetArea, m_rxView);
@@ -182,12 +184,28 @@ MainWindow::MainWindow(QWidget* parent)
 
     m_clockTimer = startTimer(1000);
     updateClock();
+    connectPortReader();
+    // Said for as long as the window is open, since nothing will be kept.
+    const QString settingsProblem = Settings::writeProblem();
+    if (!settingsProblem.isEmpty()) {
+        auto* warning = new QLabel(tr("<font color='red'>Settings will not be saved</font>"), this);
+        warning->setObjectName(QStringLiteral("settingsProblem"));
+        warning->setToolTip(tr("The settings cannot be written: %1.").arg(settingsProblem));
+        statusBar()->insertPermanentWidget(1, warning);
+    }
 
     const auto ticked = [](QCheckBox* box) { return box->checkState() != Qt::Unchecked ? 1 : 0; };
     m_modem->Command(51, ticked(m_titleBar->checkBoxAFC), 0, 0);
     m_modem->Command(77, ticked(m_titleBar->checkBoxSQ), 0, 0);
     m_modem->Command(54, ticked(m_titleBar->checkBoxLock), 0, 0);
     m_spectrum->slotLock(m_titleBar->checkBoxLock->checkState());
+    double rxFq = 0.0;
+    double txFq = 0.0;
+    m_modem->GetFrequencies(&rxFq, &txFq);
+    m_spectrum->setTxMarker(txFq);
+    // The waterfall draws with what the sliders show.
+    m_spectrum->slotBrightness(m_titleBar->sliderBrightness->value());
+    m_spectrum->slotContrast(m_titleBar->sliderContrast->value());
 
     g_instance.store(this, std::memory_order_release);
     emit signalMacrosLoaded(m_macros);
@@ -205,6 +223,9 @@ MainWindow::~MainWindow()
     m_audioOut = nullptr;
     if (m_startedOk)
         Macros::saveToSettings(m_macros);
+    const QString settingsProblem = Settings::writeProblem();
+    if (!settingsProblem.isEmpty())
+        qWarning().noquote() << QStringLiteral("Settings were not saved: %1.").arg(settingsProblem);
     // Comport writes "Comport" and closes the port as a member; the modem,
     // panes and displays save their keys as children.
 }
@@ -298,8 +319,6 @@ void MainWindow::saveLayout()
     settings.beginGroup(QStringLiteral("RxTx"));
     settings.setValue(QStringLiteral("mode"), m_currentMode);
     settings.endGroup();
-    qDebug().noquote() << "QByteArray::fromHex(" + geometry.toHex() + "); // geometry\n";
-    qDebug().noquote() << "QByteArray::fromHex(" + state.toHex() + "); // state\n";
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -350,6 +369,9 @@ void MainWindow::slotTxFqNotified(double fq)
         return;
     const QString colour = StationState::isTransmitting() ? QStringLiteral("red") : QStringLiteral("black");
     m_txLabel->setText(QStringLiteral("<font color='%1' >Tx: %2</font>").arg(colour, frequencyText(fq)));
+    // The blue marker stands where the carrier goes, whoever moved it.
+    if (m_spectrum)
+        m_spectrum->setTxMarker(fq);
 }
 
 bool MainWindow::isOutputActive() const
@@ -455,23 +477,29 @@ void MainWindow::onComportRead()
     m_comport.discardIncoming();
 }
 
+// After every open: a rig that talks on the line must not fill memory, and a
+// port that failed is said in the window, not only on the terminal.
 void MainWindow::connectPortReader()
 {
-    if (SerialPortAdapter* port = m_comport.port())
-        connect(port, &SerialPortAdapter::readyRead, this, &MainWindow::onComportRead, Qt::UniqueConnection);
+    if (!m_comport.isOpen()) {
+        statusBar()->showMessage(tr("Push-to-talk: %1. Transmissions will not key the transmitter.")
+                                     .arg(m_comport.openError()));
+        return;
+    }
+    connect(m_comport.port(), &SerialPortAdapter::readyRead, this, &MainWindow::onComportRead,
+            Qt::UniqueConnection);
 }
 
 void MainWindow::slotSelectPort()
 {
-    SelectPortDlg dialog(m_comport.portNumber(), this);
+    SelectPortDlg dialog(m_comport.portNumber(), m_comport.deviceOverride(), this);
     if (dialog.exec() != QDialog::Accepted) {
         statusBar()->showMessage(tr("Rejected"), 3000);
         return;
     }
     m_comport.close();
-    m_comport.reconfigureWithDefaults(dialog.port());
-    if (m_comport.isOpen())
-        connectPortReader();
+    m_comport.reconfigureWithDefaults(dialog.port(), dialog.device());
+    connectPortReader();
 }
 
 void MainWindow::updateClock()
@@ -500,8 +528,16 @@ void MainWindow::askTxFrequency()
     dialog.label()->setText(tr("TX fq: "));
     dialog.spinBox()->setValue(tx);
     dialog.setWindowTitle(tr("Enter TX frequency"));
-    if (dialog.exec() == QDialog::Accepted)
-        m_modem->SetFrequencies(rx, dialog.spinBox()->value());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // AFC would pull an unlocked transmitter back onto the received signal
+    // within a second; a frequency the user typed stays where it was put.
+    if (!m_titleBar->checkBoxLock->isChecked()) {
+        m_titleBar->checkBoxLock->setChecked(true);
+        statusBar()->showMessage(tr("LOCK set: the transmit frequency stays at %1 Hz")
+                                     .arg(frequencyText(dialog.spinBox()->value())), 5000);
+    }
+    m_modem->SetFrequencies(rx, dialog.spinBox()->value());
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)

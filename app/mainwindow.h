@@ -80,8 +80,9 @@ public:
     const BandTable::Table& bandTable() const { return m_bandTable; }
     // "<application name>.log" in the writable application directory.
     QString logFileName() const;
-    // How the logbook commands ask for file names (SelectNameDlg::ask
-    // unless replaced, as tests do).
+    // How the commands ask for file names and the report (the prompts with
+    // a Browse button, and SelectNameDlg for the report, unless replaced, as
+    // tests do; an empty chooser restores them).
     void setNameChooser(NameChooser chooser);
     QLabel* txLabel() const { return m_txLabel; }
     QMenu* modeMenu() const { return m_modeMenu; }
@@ -110,6 +111,10 @@ public:
     // Whether the modem has ended the transmission whose stop is still to
     // come. Read by tests.
     bool transmissionEnded() const { return m_txEnded.load(std::memory_order_acquire); }
+
+    // Help -> About: version, licence and where this installation keeps its
+    // settings, log, macros and data files.
+    QString aboutText() const;
 
     // The clock's text for a moment, as the timer shows it.
     void updateClock();
@@ -161,6 +166,7 @@ public slots:
     void slotUpdateConfigureMenu();
     void slotUpdateVaricodeMenu();
     void slotVaricodeMenu(QAction* action);
+    void slotAbout();
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -180,8 +186,10 @@ private:
                         const QKeySequence& shortcut = QKeySequence());
     // F1 to F12 and Ctrl+F1 to Ctrl+F12, bound once for the whole program.
     void createMacroShortcuts();
-    bool askMacroFileName(QString& path);
-    bool askFileName(const QString& title, QString& path);
+    // A file name through the prompt with a Browse button; a relative name
+    // is taken from the writable folder. False when cancelled.
+    bool askFile(const QString& title, const QString& label, const QString& preset, bool forSaving,
+                 QString& path);
     void logCommandFailed(const QString& text, const QString& reason);
     // The modem keys this call as its Morse identification.
     void sendCallSignToModem();
@@ -201,7 +209,7 @@ private:
     QMenu* m_varicodeMenu = nullptr;
     QAction* m_saveQsoAction = nullptr;
     QAction* m_searchAction = nullptr;
-    NameChooser m_chooseName = &SelectNameDlg::ask;
+    NameChooser m_chooseName; // empty: the program's own prompts
 
     CRxView* m_rxView = nullptr;
     CTxView* m_txView = nullptr;

@@ -14,6 +14,7 @@
 #include "logbook/personaldatadlg.h"
 #include "logbook/searchresultsdlg.h"
 #include "modem/psktxrx.h"
+#include "widgets/filenamedlg.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -48,13 +49,16 @@ QString MainWindow::logFileName() const
 
 void MainWindow::setNameChooser(NameChooser chooser)
 {
-    m_chooseName = chooser ? std::move(chooser) : NameChooser(&SelectNameDlg::ask);
+    m_chooseName = std::move(chooser);
 }
 
-bool MainWindow::askFileName(const QString& title, QString& path)
+bool MainWindow::askFile(const QString& title, const QString& label, const QString& preset, bool forSaving,
+                         QString& path)
 {
+    const NameChooser choose = m_chooseName ? m_chooseName
+                                            : NameChooser(forSaving ? &FileNameDlg::askSave : &FileNameDlg::askOpen);
     QString name;
-    if (!m_chooseName(this, title, tr("Enter file name"), QString(), name))
+    if (!choose(this, title, label, preset, name))
         return false;
     // Relative names land beside the log rather than wherever the program
     // happened to be started from; an empty name stays empty and fails.
@@ -76,7 +80,7 @@ void MainWindow::sendCallSignToModem()
 
 void MainWindow::saveQSO()
 {
-    statusBar()->showMessage(tr("Menu File/Save QSO data"));
+    statusBar()->showMessage(tr("Menu File/Save QSO data"), 3000);
     if (!m_logBar || m_logBar->call().isEmpty())
         return;
 
@@ -114,14 +118,14 @@ void MainWindow::clearQSO()
 void MainWindow::searchLog()
 {
     SearchResultsDlg dialog(logFileName(), this);
-    dialog.setNameChooser(m_chooseName);
+    dialog.setNameChooser(m_chooseName ? m_chooseName : NameChooser(&FileNameDlg::askSave));
     dialog.exec();
 }
 
 bool MainWindow::importADIF()
 {
     QString adif;
-    if (!askFileName(tr("Select ADIF file"), adif))
+    if (!askFile(tr("Select ADIF file"), tr("Enter file name"), QString(), false, adif))
         return false;
     CHamLog log(logFileName());
     const bool ok = log.importAdif(adif);
@@ -135,7 +139,8 @@ bool MainWindow::importADIF()
 bool MainWindow::exportADIF()
 {
     QString adif;
-    if (!askFileName(tr("Select ADIF file"), adif) || (!adif.isEmpty() && !mayWriteFile(this, adif, logFileName())))
+    if (!askFile(tr("Select ADIF file"), tr("Enter file name"), QString(), true, adif)
+        || (!adif.isEmpty() && !mayWriteFile(this, adif, logFileName())))
         return false;
     CHamLog log(logFileName());
     const bool ok = log.exportAdif(adif);
@@ -149,7 +154,7 @@ bool MainWindow::exportADIF()
 bool MainWindow::mergeLog()
 {
     QString other;
-    if (!askFileName(tr("Select log file"), other))
+    if (!askFile(tr("Select log file"), tr("Enter file name"), QString(), false, other))
         return false;
     CHamLog log(logFileName());
     CHamLog second(other);

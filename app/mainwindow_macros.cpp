@@ -32,7 +32,7 @@ MacroFields macroFields(const PersonalData& own, const LogBar* bar)
         fields.name = bar->name();
         fields.qth = bar->qth();
         fields.notes = bar->notes();
-        fields.received = bar->received();
+        fields.sent = bar->sent();
     }
     return fields;
 }
@@ -78,13 +78,13 @@ void MainWindow::slotControlBar(int i)
         bool askReport(QString& report) override
         {
             const QString preset = report;
-            return m_w.m_chooseName(&m_w, MainWindow::tr("Enter RST"), MainWindow::tr("RST to send"), preset,
-                                    report);
+            const NameChooser choose = m_w.m_chooseName ? m_w.m_chooseName : NameChooser(&SelectNameDlg::ask);
+            return choose(&m_w, MainWindow::tr("Enter RST"), MainWindow::tr("RST to send"), preset, report);
         }
-        void setReceivedReport(const QString& report) override
+        void setSentReport(const QString& report) override
         {
             if (m_w.m_logBar)
-                m_w.m_logBar->setReceived(report);
+                m_w.m_logBar->setSent(report);
         }
         bool isOutputActive() const override { return m_w.isOutputActive(); }
         void setModemTransmit(bool on) override { m_w.m_modem->SetTransmit(on ? 1 : 0); }
@@ -116,21 +116,10 @@ void MainWindow::slotEditMacro(int i)
     emit signalMacroChanged(m_macros.at(i));
 }
 
-bool MainWindow::askMacroFileName(QString& path)
-{
-    QString name;
-    if (!m_chooseName(this, tr("Select macros file name"), tr("Enter name"), macroFileName(), name))
-        return false;
-    // A relative name means the folder the default file lives in, not the
-    // directory the program happened to be started from.
-    path = name.isEmpty() ? name : QDir(AppPaths::writableDirectory()).absoluteFilePath(name);
-    return true;
-}
-
 void MainWindow::slotLoadMacros()
 {
     QString path;
-    if (!askMacroFileName(path))
+    if (!askFile(tr("Select macros file name"), tr("Enter name"), macroFileName(), false, path))
         return;
     QString message;
     if (!Macros::readFile(path, m_macros, &message))
@@ -142,7 +131,8 @@ void MainWindow::slotLoadMacros()
 void MainWindow::slotSaveMacros()
 {
     QString path;
-    if (!askMacroFileName(path) || (!path.isEmpty() && !mayWriteFile(this, path, logFileName())))
+    if (!askFile(tr("Select macros file name"), tr("Enter name"), macroFileName(), true, path)
+        || (!path.isEmpty() && !mayWriteFile(this, path, logFileName())))
         return;
     QString message;
     if (!Macros::writeFile(path, m_macros, &message))

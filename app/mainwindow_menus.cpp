@@ -4,6 +4,8 @@
 // The menu bar and the command slots behind it.
 #include "app/mainwindow.h"
 
+#include "core/apppaths.h"
+#include "core/settings.h"
 #include "core/stationstate.h"
 #include "modem/psktxrx.h"
 #include "logbook/logbar.h"
@@ -11,6 +13,11 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QStringDecoder>
 #include <QDockWidget>
 #include <QKeySequence>
 #include <QLabel>
@@ -136,6 +143,10 @@ void MainWindow::createMenus()
     echo->setCheckable(true);
     connect(echo, &QAction::triggered, this, &MainWindow::slotTXEcho);
     connect(m_configureMenu, &QMenu::aboutToShow, this, &MainWindow::slotUpdateConfigureMenu);
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    connect(addCommand(help, tr("&About Velkora32"), tr("About this program")), &QAction::triggered, this,
+            &MainWindow::slotAbout);
 }
 
 void MainWindow::slotUpdateModeMenu()
@@ -204,5 +215,51 @@ void MainWindow::slotTXEcho(bool on)
 
 void MainWindow::sendFile()
 {
-    statusBar()->showMessage(tr("Menu File/Send saveFile"));
+    // Ten hours of BPSK31; anything longer is not a text to send by hand.
+    constexpr qint64 kMaxBytes = 64 * 1024;
+    QString path;
+    if (!askFile(tr("Select text file to send"), tr("Enter file name"), QString(), false, path))
+        return;
+    QFile file(path);
+    QString problem;
+    QByteArray bytes;
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        problem = tr("Can't open file %1").arg(path);
+    else if (file.size() > kMaxBytes)
+        problem = tr("%1 is larger than %2 KiB; only text to be sent fits in the transmit pane.")
+                      .arg(path)
+                      .arg(kMaxBytes / 1024);
+    else if ((bytes = file.readAll()).contains('\0'))
+        problem = tr("%1 is not a text file.").arg(path);
+    if (!problem.isEmpty()) {
+        QMessageBox::warning(this, QCoreApplication::applicationName(), problem, QMessageBox::Close);
+        return;
+    }
+    // UTF-8, as text files are written today; older 8-bit files fall back
+    // to Latin-1 rather than losing characters.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        text = QString::fromLatin1(bytes);
+    emit signalAddTxText(text);
+    statusBar()->showMessage(tr("%1 added to the transmit pane").arg(path), 5000);
+}
+
+void MainWindow::slotAbout()
+{
+    QMessageBox::about(this, tr("About Velkora32"), aboutText());
+}
+
+QString MainWindow::aboutText() const
+{
+    const auto row = [](const QString& what, const QString& path) {
+        return QStringLiteral("<tr><td>%1</td><td>%2</td></tr>").arg(what, QDir::toNativeSeparators(path).toHtmlEscaped());
+    };
+    return tr("<h3>Velkora32 %1</h3><p>PSK31 to PSK250 keyboard contacts for radio amateurs.</p>"
+              "<p>Licence: GNU General Public License, version 3 or later. "
+              "This program comes with no warranty.</p>")
+               .arg(QCoreApplication::applicationVersion())
+        + QStringLiteral("<table>") + row(tr("Settings"), Settings::path()) + row(tr("Log"), logFileName())
+        + row(tr("Macros"), macroFileName()) + row(tr("Bands, Morse tables"), AppPaths::dataDirectory())
+        + QStringLiteral("</table>");
 }

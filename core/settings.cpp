@@ -2,6 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/settings.h"
 
+#include <QFileInfo>
+#include <QtDebug>
+
+#include <cmath>
+
 namespace {
 QString& settingsPath()
 {
@@ -13,6 +18,76 @@ QString& settingsPath()
 Settings::Settings(QObject* parent)
     : QSettings(settingsPath(), QSettings::IniFormat, parent)
 {
+}
+
+void Settings::validateStored()
+{
+    struct Rule
+    {
+        QString key;
+        double min;
+        double max;
+        double fallback;
+    };
+    // Whole numbers only, except the two frequencies.
+    QList<Rule> rules = {
+        {QStringLiteral("Audio/Input/SampleRate"), 8000, 64000, 11025},
+        {QStringLiteral("Audio/Output/SampleRate"), 8000, 64000, 11025},
+        {QStringLiteral("Audio/Input/ppm"), -100, 100, 0},
+        {QStringLiteral("Audio/Output/ppm"), -100, 100, 0},
+        {QStringLiteral("Audio/varicode"), 0, 2, 0},
+        {QStringLiteral("Brightness"), 0, 99, 20},
+        {QStringLiteral("Contrast"), 1, 99, 50}, // 0 draws every signal black
+        {QStringLiteral("AFC"), 0, 2, 0},
+        {QStringLiteral("Lock"), 0, 2, 0},
+        {QStringLiteral("SQ"), 0, 2, 0},
+        {QStringLiteral("Comport/ComNumber"), 0, 999, 1},
+        {QStringLiteral("Comport/BaudRate"), 0, 21, 12},
+        {QStringLiteral("Comport/ByteSize"), 0, 3, 3},
+        {QStringLiteral("Comport/Parity"), 0, 4, 0},
+        {QStringLiteral("Comport/StopBits"), 0, 2, 0},
+        {QStringLiteral("Comport/DTR"), 0, 1, 0},
+        {QStringLiteral("Comport/RTS"), 0, 1, 0},
+    };
+    for (int i = 0; i < 24; ++i)
+        rules.append({QStringLiteral("Macros/Macros %1/index").arg(i), 0, 23, double(i)});
+
+    Settings settings;
+    const auto check = [&settings](const Rule& rule, bool whole) {
+        if (!settings.contains(rule.key))
+            return;
+        const QString stored = settings.value(rule.key).toString();
+        bool ok = false;
+        const double v = stored.trimmed().toDouble(&ok);
+        if (ok && std::isfinite(v) && v >= rule.min && v <= rule.max && (!whole || v == std::floor(v)))
+            return;
+        const QVariant used = whole ? QVariant(qint64(rule.fallback)) : QVariant(rule.fallback);
+        qWarning().noquote() << QStringLiteral("Settings: %1 = \"%2\" is outside %3 to %4; %5 is used instead.")
+                                    .arg(rule.key, stored)
+                                    .arg(rule.min)
+                                    .arg(rule.max)
+                                    .arg(used.toString());
+        settings.setValue(rule.key, used);
+    };
+    for (const Rule& rule : std::as_const(rules))
+        check(rule, true);
+    // The carriers lie inside the band the (checked) input rate shows.
+    const double halfRate = settings.value(QStringLiteral("Audio/Input/SampleRate"), 11025).toDouble() / 2;
+    check({QStringLiteral("RxFq"), 0, halfRate, 1000}, false);
+    check({QStringLiteral("TxFq"), 0, halfRate, 1000}, false);
+}
+
+QString Settings::writeProblem()
+{
+    const QFileInfo file(path());
+    if (file.isDir())
+        return QStringLiteral("%1 is a folder").arg(file.filePath());
+    if (file.exists() && !file.isWritable())
+        return QStringLiteral("%1 is read-only").arg(file.filePath());
+    const QFileInfo folder(file.absolutePath());
+    if (!file.exists() && !(folder.isDir() && folder.isWritable()))
+        return QStringLiteral("the folder %1 cannot be written").arg(folder.filePath());
+    return QString();
 }
 
 QString Settings::path()

@@ -25,4 +25,15 @@ public:
     // first such argument wins, later ones are not looked at).
     static QString pathFromArguments(const QStringList& arguments, const QString& appDir,
                                      const QString& appName);
+
+    // Checks every stored number against the range the program accepts
+    // (sample rates the receiver takes, frequencies inside the band shown,
+    // codes the port knows...). A value outside it is replaced in the file
+    // by its default, with one line on the terminal; absent keys stay
+    // absent. Run once at start, before any part reads its keys.
+    static void validateStored();
+
+    // Why the settings file cannot be written (a read-only file, a folder in
+    // its place, a folder that cannot be written), or empty when it can.
+    static QString writeProblem();
 };

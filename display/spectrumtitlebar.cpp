@@ -3,6 +3,7 @@
 #include "display/spectrumtitlebar.h"
 
 #include "core/settings.h"
+#include "display/spectrumwidget.h"
 
 #include <algorithm>
 
@@ -28,8 +29,10 @@ SpectrumTitleBar::SpectrumTitleBar(QWidget* parent)
     // Restored before anyone is connected, so nothing downstream reacts; the
     // owner pushes the states once after wiring.
     Settings settings;
-    sliderBrightness->setValue(settings.value(kBrightness, 0).toInt());
-    sliderContrast->setValue(settings.value(kContrast, 0).toInt());
+    // The waterfall's own defaults: sliders at 0 would show a black waterfall
+    // and write that back for every later start.
+    sliderBrightness->setValue(settings.value(kBrightness, SpectrumWidget::kDefaultBrightness).toInt());
+    sliderContrast->setValue(settings.value(kContrast, SpectrumWidget::kDefaultContrast).toInt());
     checkBoxAFC->setCheckState(checkState(settings.value(kAfc, 0)));
     checkBoxLock->setCheckState(checkState(settings.value(kLock, 0)));
     checkBoxSQ->setCheckState(checkState(settings.value(kSquelch, 0)));

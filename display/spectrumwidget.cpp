@@ -61,8 +61,8 @@ SpectrumWidget::SpectrumWidget(QWidget* parent)
     }
 
     Settings settings;
-    m_brightness = settings.value(QStringLiteral("Brightness"), 20).toInt();
-    m_contrast = settings.value(QStringLiteral("Contrast"), 50).toInt();
+    m_brightness = settings.value(QStringLiteral("Brightness"), kDefaultBrightness).toInt();
+    m_contrast = settings.value(QStringLiteral("Contrast"), kDefaultContrast).toInt();
     m_rx = settings.value(QStringLiteral("RxFq"), 1000.0).toDouble();
     m_tx = settings.value(QStringLiteral("TxFq"), 1000.0).toDouble();
     settings.beginGroup(QStringLiteral("Audio"));
@@ -240,6 +240,12 @@ void SpectrumWidget::setSampleRate(int rate)
 void SpectrumWidget::slotLock(int state)
 {
     m_lock = state == Qt::Checked;
+}
+
+void SpectrumWidget::setTxMarker(double tx)
+{
+    m_tx = tx;
+    update();
 }
 
 void SpectrumWidget::CreatePalette()

@@ -40,6 +40,11 @@ public:
         QString label;
     };
 
+    // The waterfall's brightness and contrast until the title bar's sliders
+    // say otherwise; the sliders start from them too.
+    static constexpr int kDefaultBrightness = 20;
+    static constexpr int kDefaultContrast = 50;
+
     explicit SpectrumWidget(QWidget* parent = nullptr);
     ~SpectrumWidget() override;
 
@@ -88,6 +93,9 @@ public slots:
     void slotContrast(int value);
     void setSampleRate(int rate);
     void slotLock(int state);
+    // Moves the blue marker to where the transmitter is; a click with LOCK
+    // on sends this frequency back unchanged.
+    void setTxMarker(double tx);
     void CreatePalette();
 
 protected:

@@ -86,9 +86,9 @@ QString LogBar::band() const
     return m_ui->comboBox->currentText();
 }
 
-void LogBar::setReceived(const QString& report)
+void LogBar::setSent(const QString& report)
 {
-    m_ui->editRecv->setText(report);
+    m_ui->editSent->setText(report);
 }
 
 QToolButton* LogBar::saveButton() const

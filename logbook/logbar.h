@@ -40,8 +40,8 @@ public:
     QString notes() const;
     QString band() const;
 
-    // Macros fill in the report received when they ask for it.
-    void setReceived(const QString& report);
+    // Macros fill in the report sent when they ask for it.
+    void setSent(const QString& report);
 
     QToolButton* saveButton() const;
     QToolButton* clearButton() const;

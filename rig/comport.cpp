@@ -57,7 +57,6 @@ Comport::Comport(AdapterFactory factory)
 Comport::~Comport()
 {
     close();
-    // "Device" is only ever written by the user, so it is left as found.
     Settings settings;
     settings.beginGroup(kGroup);
     settings.setValue(kNumberKey, m_portNumber);
@@ -67,6 +66,10 @@ Comport::~Comport()
     settings.setValue(kStopBitsKey, m_stopBits);
     settings.setValue(kDtrKey, m_dtr);
     settings.setValue(kRtsKey, m_rts);
+    if (m_device.isEmpty())
+        settings.remove(kDeviceKey);
+    else
+        settings.setValue(kDeviceKey, m_device);
 }
 
 bool Comport::open()
@@ -81,14 +84,16 @@ bool Comport::open()
     m_port->setStopBits(m_stopBits);
     if (!m_port->open()) {
         // No message box: a missing rig must not stop receiving. One line
-        // tells the user why the transmitter does not key.
-        qWarning().noquote() << QStringLiteral("Comport: cannot open port %1 (%2): %3")
-                                    .arg(m_portNumber)
-                                    .arg(device.isEmpty() ? QStringLiteral("no device for this number")
-                                                          : device,
-                                         m_port->errorString());
+        // tells the user why the transmitter does not key; the window shows
+        // openError() too.
+        m_openError = QStringLiteral("cannot open port %1 (%2): %3")
+                          .arg(m_portNumber)
+                          .arg(device.isEmpty() ? QStringLiteral("no device for this number") : device,
+                               m_port->errorString());
+        qWarning().noquote() << QStringLiteral("Comport: ") + m_openError;
         return false;
     }
+    m_openError.clear();
     m_port->setDtr(m_dtr != 0);
     m_port->setRts(m_rts != 0);
     return true;
@@ -118,8 +123,9 @@ void Comport::reconfigure(int portNumber, int baudRate, int dataBits, int parity
     open();
 }
 
-void Comport::reconfigureWithDefaults(int portNumber)
+void Comport::reconfigureWithDefaults(int portNumber, const QString& device)
 {
+    m_device = device.trimmed();
     reconfigure(portNumber, SerialCodes::kBaud9600, SerialCodes::kDataBits8,
                 SerialCodes::kParityNone, SerialCodes::kStopBitsOne, 0, 0);
 }

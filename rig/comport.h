@@ -45,9 +45,10 @@ public:
 
     void reconfigure(int portNumber, int baudRate, int dataBits, int parity, int stopBits, int dtr,
                      int rts);
-    // Reconfigures with the number chosen by the user and the line settings
-    // reset to 9600 baud 8N1, DTR and RTS off.
-    void reconfigureWithDefaults(int portNumber);
+    // Reconfigures with the number and device chosen by the user (an empty
+    // device: the number names the port) and the line settings reset to 9600
+    // baud 8N1, DTR and RTS off.
+    void reconfigureWithDefaults(int portNumber, const QString& device);
 
     void ptt(bool on);
 
@@ -60,6 +61,10 @@ public:
     SerialPortAdapter* port() const { return m_port.get(); }
 
     int portNumber() const { return m_portNumber; }
+    // The "Device" setting that overrides the number; empty when unused.
+    QString deviceOverride() const { return m_device; }
+    // Why the last open failed, for the window; empty after a good open.
+    QString openError() const { return m_openError; }
     // The device the current settings name.
     QString deviceName() const;
 
@@ -78,4 +83,5 @@ private:
     int m_dtr = 0;
     int m_rts = 0;
     QString m_device;
+    QString m_openError;
 };

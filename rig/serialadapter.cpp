@@ -127,8 +127,15 @@ void QtSerialPortAdapter::setDtr(bool on)
 
 void QtSerialPortAdapter::setRts(bool on)
 {
-    if (m_port->isOpen())
-        m_port->setRequestToSend(on);
+    if (!m_port->isOpen())
+        return;
+    // A port without modem-control lines (a pseudo-terminal, some adapters)
+    // opens fine but can never key the rig; say so once.
+    if (!m_port->setRequestToSend(on) && !m_rtsFailureReported) {
+        m_rtsFailureReported = true;
+        qWarning().noquote() << QStringLiteral("Comport: cannot set RTS on %1 (%2); push-to-talk will not key")
+                                    .arg(m_port->portName(), m_port->errorString());
+    }
 }
 
 qint64 QtSerialPortAdapter::bytesAvailable() const

@@ -89,4 +89,5 @@ public:
 
 private:
     QSerialPort* m_port;
+    bool m_rtsFailureReported = false;
 };

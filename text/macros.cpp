@@ -164,12 +164,12 @@ QString expand(const QString& text, const MacroFields& fields, MacroHost& host, 
     out.replace(QLatin1String("<NOTES>"), fields.notes);
 
     if (out.contains(QLatin1String("<RST>"))) {
-        QString report = fields.received;
+        QString report = fields.sent;
         if (report.isEmpty()) {
             QString entry = QStringLiteral("599");
             if (host.askReport(entry)) {
                 report = entry;
-                host.setReceivedReport(entry);
+                host.setSentReport(entry);
             }
         }
         out.replace(QLatin1String("<RST>"), report);

@@ -38,7 +38,7 @@ struct MacroFields
     QString name;
     QString qth;
     QString notes;
-    QString received; // the "Recv'd" report, which "<RST>" sends
+    QString sent; // the "Sent" report, which "<RST>" sends
 };
 
 // What sending a macro may ask of the program: the report prompt and the
@@ -52,8 +52,8 @@ public:
     // Prompts for the report to send, starting from report; false when the
     // operator cancels (report is then not used).
     virtual bool askReport(QString& report) = 0;
-    // Keeps a report the operator entered in the "Recv'd" field.
-    virtual void setReceivedReport(const QString& report) = 0;
+    // Keeps a report the operator entered in the "Sent" field.
+    virtual void setSentReport(const QString& report) = 0;
 
     virtual bool isOutputActive() const = 0;
     virtual void setModemTransmit(bool on) = 0;

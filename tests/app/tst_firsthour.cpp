@@ -11,7 +11,9 @@
 #include "tests/app/windowfolder.h"
 #include "core/settings.h"
 #include "core/stationstate.h"
+#include "logbook/hamlog.h"
 #include "logbook/logbar.h"
+#include "text/controlbarex.h"
 #include "text/txview.h"
 
 #include <QAbstractButton>
@@ -21,7 +23,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -35,7 +39,6 @@ class TestFirstHour : public QObject
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    QStringList m_seen; // title of every dialog that came up, in turn
 
     static QAction* command(MainWindow& w, const QString& menuTitle, const QString& text)
     {
@@ -66,7 +69,6 @@ class TestFirstHour : public QObject
             if (!d)
                 return;
             poll->stop();
-            m_seen << d->windowTitle();
             answered = true;
             answer(d);
         });
@@ -111,12 +113,16 @@ private slots:
         withDialog(command(*w, "Configure", "Sound card..."), [](QDialog* d) { d->reject(); });
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Rejected"));
         withDialog(command(*w, "Configure", "Select port..."), [](QDialog* d) { d->reject(); });
-        // Sound card confirmed unchanged.
-        withDialog(command(*w, "Configure", "Sound card..."), [](QDialog* d) { d->accept(); });
+        // Sound card confirmed with another rate.
+        withDialog(command(*w, "Configure", "Sound card..."), [](QDialog* d) {
+            d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(QStringLiteral("12000"));
+            d->accept();
+        });
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Accepted"));
 
-        // A macro is written, saved to a file and sent with F1.
-        withDialog([&] { w->slotEditMacro(0); }, [](QDialog* d) {
+        // A macro is written (a right click on its button), saved to a file
+        // and sent with F1.
+        withDialog([&] { QTest::mouseClick(w->controlBar()->findChild<QPushButton*>("pushButton_1"), Qt::RightButton); }, [](QDialog* d) {
             d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(QStringLiteral("CQ"));
             d->findChild<QPlainTextEdit*>(QStringLiteral("plainTextEdit"))
                 ->setPlainText(QStringLiteral("CQ CQ de <MYCALL> k"));
@@ -127,16 +133,47 @@ private slots:
         QVERIFY(QFile::exists(macros));
         withDialog(command(*w, "Configure", "Load macros"), [&](QDialog* d) { typeName(d, macros); });
 
+        // Macros are never saved over the logbook.
+        QString refusal;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                refusal = box->text();
+                box->reject();
+            } else if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()); d && refusal.isNull()) {
+                typeName(d, w->logFileName());
+            }
+        });
+        poll.start(20);
+        command(*w, "Configure", "Save macros")->trigger();
+        poll.stop();
+        QVERIFY2(refusal.contains("belongs to the logbook"), qPrintable(refusal));
+        QCOMPARE(QFileInfo(w->logFileName()).size(), 0);
+        command(*w, "Configure", "Sensitive receiver")->trigger();
+        QVERIFY(w->modem()->sensitiveReceiver());
+
         // Printing: each dialog comes up and is cancelled.
         withDialog(command(*w, "&File", "Print previe&w..."), [](QDialog* d) { d->reject(); });
         withDialog(command(*w, "&File", "&Print"), [](QDialog* d) { d->reject(); });
+        // About names where this installation keeps its files.
+        withDialog(command(*w, "&Help", "&About Velkora32"), [&](QDialog* d) {
+            QVERIFY(static_cast<QMessageBox*>(d)->text().contains(w->logFileName()));
+            d->accept();
+        });
 
         // A contact, saved from the entry bar.
         auto field = [&](const char* name) { return w->logBar()->findChild<QLineEdit*>(QLatin1String(name)); };
         field("editCall")->setText(QStringLiteral("JA1QRP"));
         field("editName")->setText(QStringLiteral("Taro"));
         field("editRecv")->setText(QStringLiteral("579"));
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "UTC-3"); // three hours east of UTC: the log still holds UTC
+        const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
         w->saveQSO();
+        zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+        const QDateTime start = CHamLog(w->logFileName()).search(QString()).value(0).start;
+        QVERIFY2(start >= before.addMSecs(-before.time().msec()) && start <= QDateTime::currentDateTimeUtc(),
+                 qPrintable(start.toString()));
         QFile log(w->logFileName());
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QByteArray logged = log.readAll();
@@ -175,12 +212,11 @@ private slots:
         QCOMPARE(ini.value(QStringLiteral("RxTx/mode")).toString(), QStringLiteral("BPSK63"));
         QCOMPARE(ini.value(QStringLiteral("echo")).toBool(), false);
         QVERIFY(ini.contains(QStringLiteral("Audio/Input/ppm")));
+        QCOMPARE(ini.value(QStringLiteral("Audio/Input/SampleRate")).toInt(), 12000);
         QVERIFY(ini.contains(QStringLiteral("Panels/state")));
         QVERIFY(ini.contains(QStringLiteral("Comport/ComNumber")));
         QCOMPARE(ini.value(QStringLiteral("Macros/Macros 0/text")).toString(), QStringLiteral("CQ CQ de <MYCALL> k"));
         QCOMPARE(ini.value(QStringLiteral("RxFq")).toDouble(), 1000.0);
-        QVERIFY(m_seen.contains(QStringLiteral("Select ADIF file")));
-        QVERIFY(m_seen.contains(QStringLiteral("Select macros file name")));
     }
 };
 

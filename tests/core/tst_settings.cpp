@@ -51,6 +51,36 @@ private slots:
         QCOMPARE(s.value(QStringLiteral("RxFq")).toDouble(), 1234.5);
         QCOMPARE(s.value(QStringLiteral("Audio/Input/ppm")).toInt(), -42);
     }
+
+    void valuesOutsideTheirRangeAreReplaced_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("used");
+        for (const char* rate : {"0", "-5", "64250", "192000", "11025.5", "fast"})
+            QTest::newRow(rate) << "Audio/Input/SampleRate" << rate << "11025";
+        QTest::newRow("48 kHz") << "Audio/Output/SampleRate" << "48000" << "48000";
+        for (const char* fq : {"nan", "-100", "1e9", "6000"})
+            QTest::newRow(fq) << "TxFq" << fq << "1000";
+        QTest::newRow("carrier") << "RxFq" << "1500.25" << "1500.25";
+        QTest::newRow("black waterfall") << "Contrast" << "0" << "50";
+        QTest::newRow("baud code") << "Comport/BaudRate" << "22" << "12";
+        QTest::newRow("macro index") << "Macros/Macros 5/index" << "40" << "5";
+    }
+    void valuesOutsideTheirRangeAreReplaced()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, stored);
+        QFETCH(QString, used);
+        Settings::setPath(m_dir.filePath(QStringLiteral("check.ini")));
+        QFile::remove(Settings::path());
+        Settings().setValue(key, stored);
+        if (used != stored)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Settings: " + QRegularExpression::escape(key)));
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        Settings::validateStored();
+        QCOMPARE(Settings().value(key).toString(), used);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSettings)

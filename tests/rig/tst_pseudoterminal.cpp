@@ -84,6 +84,9 @@ private slots:
         PseudoTerminal pty;
         QVERIFY(pty.slave >= 0);
         store({{"Device", pty.slavePath}, {"DTR", 1}, {"RTS", 1}});
+        // A pseudo-terminal has no RTS line: the adapter's request for it
+        // fails, which is reported.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Comport: cannot set RTS on .*will not key")));
         Comport comport;
         QVERIFY(comport.isOpen());
 
@@ -101,8 +104,16 @@ private slots:
         // Reopening as the port dialog does: no lock or exclusive mode stands in the way.
         comport.close();
         QVERIFY(!comport.isOpen());
-        comport.reconfigureWithDefaults(comport.portNumber());
+        comport.reconfigureWithDefaults(comport.portNumber(), comport.deviceOverride());
         QVERIFY(comport.isOpen());
+    }
+
+    void portNumbersNameDevices()
+    {
+        QCOMPARE(Comport::windowsPortName(12), QStringLiteral("\\\\.\\COM12"));
+        for (const auto& [number, device] : QList<QPair<int, QString>>{
+                 {0, ""}, {1, "/dev/ttyS0"}, {199, "/dev/ttyUSB99"}, {200, "/dev/ttyACM0"}, {300, ""}})
+            QCOMPARE(Comport::linuxDeviceName(number), device);
     }
 
     void missingDeviceGivesOneWarningLine()

@@ -15,7 +15,7 @@ public:
         report = QStringLiteral("449"); // also when cancelled: then to be ignored
         return confirm;
     }
-    void setReceivedReport(const QString& report) override { events << "keep " + report; }
+    void setSentReport(const QString& report) override { events << "keep " + report; }
     bool isOutputActive() const override { return active; }
     void setModemTransmit(bool on) override { events << (on ? "on" : "off"); }
     void startAudioOut() override { events << "start"; }
@@ -33,7 +33,7 @@ private slots:
     void expand_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("received"); // the entry bar's "Recv'd" field
+        QTest::addColumn<QString>("sent"); // the entry bar's "Sent" field
         QTest::addColumn<bool>("sending");     // the output stream is running
         QTest::addColumn<bool>("confirm");     // answer to the report prompt ("449")
         QTest::addColumn<QString>("expected");
@@ -71,7 +71,7 @@ private slots:
     void expand()
     {
         QFETCH(QString, text);
-        QFETCH(QString, received);
+        QFETCH(QString, sent);
         QFETCH(bool, sending);
         QFETCH(bool, confirm);
         QFETCH(QString, expected);
@@ -79,7 +79,7 @@ private slots:
 
         MacroFields f;
         f.myCall = "M", f.myName = "Anna", f.myQth = "Wien", f.myRst = "589";
-        f.call = "C", f.name = "Bernd", f.qth = "Hamburg", f.notes = "1st", f.received = received;
+        f.call = "C", f.name = "Bernd", f.qth = "Hamburg", f.notes = "1st", f.sent = sent;
         RecordingHost host;
         host.confirm = confirm;
         host.active = sending;

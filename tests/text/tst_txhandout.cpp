@@ -107,6 +107,13 @@ private slots:
         QCoreApplication::processEvents();
         pane.slotAddTxText(QStringLiteral("ef"));
         QCOMPARE(drain(pane), (Words{ch(u'e'), ch(u'f'), 0}));
+        // Head characters removed before they were handed out are gone, and
+        // the next one still goes out.
+        QCoreApplication::processEvents();
+        pane.slotAddTxText(QStringLiteral("ghi"));
+        pane.slotDeleteChar();
+        pane.slotDeleteChar();
+        QCOMPARE(drain(pane), (Words{ch(u'i'), 0}));
     }
 };
 
