@@ -16,6 +16,7 @@
 #include "logbook/logbar.h"
 #include "modem/cwtables.h"
 #include "modem/psktxrx.h"
+#include "rig/rigcontrol.h"
 #include "rig/selectportdlg.h"
 #include "rig/serialadapter.h"
 #include "text/controlbarex.h"
@@ -179,6 +180,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     m_clockTimer = startTimer(1000);
     updateClock();
+    setUpRig();
 
     const auto ticked = [](QCheckBox* box) { return box->checkState() != Qt::Unchecked ? 1 : 0; };
     m_modem->Command(51, ticked(m_titleBar->checkBoxAFC), 0, 0);
@@ -356,7 +358,11 @@ bool MainWindow::isOutputActive() const
 
 void MainWindow::startAudioOut()
 {
-    m_comport.ptt(true);
+    QString why;
+    if (!m_rig->pttUp(&why)) {
+        statusBar()->showMessage(tr("Not transmitting: %1").arg(why), 10000);
+        return;
+    }
     m_modem->SetTransmit(1);
     if (!isOutputActive())
         m_audioOut->Start();
@@ -368,7 +374,7 @@ void MainWindow::stopAudioOut()
 {
     m_audioOut->Stop();
     m_modem->SetTransmit(0);
-    m_comport.ptt(false);
+    m_rig->pttDown();
     StationState::setTransmitting(false);
     m_txLabel->setText(m_txLabel->text().replace(QLatin1String("red"), QLatin1String("black")));
 }

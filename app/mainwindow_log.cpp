@@ -90,7 +90,9 @@ void MainWindow::saveQSO()
     qso.start = QDateTime::currentDateTime();
     qso.end = qso.start;
     qso.mode = m_currentMode;
-    qso.frequencyB = bandHz(BandTable::frequencyKHz(m_bandTable, m_logBar->band()));
+    qso.frequencyB = rigQsoFrequency();
+    if (qso.frequencyB == 0)
+        qso.frequencyB = bandHz(BandTable::frequencyKHz(m_bandTable, m_logBar->band()));
     qso.frequencyA = qso.frequencyB;
 
     CHamLog log(logFileName());
