@@ -3,6 +3,7 @@
 #include "rig/hamlibrig.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <hamlib/rig.h>
@@ -91,6 +92,35 @@ QString PttReply::error() const
 {
     QMutexLocker lock(&m_mutex);
     return m_error;
+}
+
+namespace {
+
+qint64 steadyMs()
+{
+    static QElapsedTimer clock;
+    static std::once_flag once;
+    std::call_once(once, [] { clock.start(); });
+    return clock.elapsed() + 1; // never 0, which means idle
+}
+
+} // namespace
+
+HamlibRig::Busy::Busy(HamlibRig* rig)
+    : m_rig(rig)
+{
+    m_rig->m_busySince.store(steadyMs());
+}
+
+HamlibRig::Busy::~Busy()
+{
+    m_rig->m_busySince.store(0);
+}
+
+qint64 HamlibRig::busyMs() const
+{
+    const qint64 since = m_busySince.load();
+    return since == 0 ? 0 : steadyMs() - since;
 }
 
 HamlibRig::HamlibRig(QObject* parent)
@@ -200,7 +230,11 @@ bool HamlibRig::open()
         break;
     }
     }
-    const int e = refused.isEmpty() ? rig_open(m_rig) : RIG_OK;
+    int e = RIG_OK;
+    if (refused.isEmpty()) {
+        const Busy busy(this);
+        e = rig_open(m_rig);
+    }
     if (!refused.isEmpty() || e != RIG_OK) {
         {
             std::lock_guard<std::mutex> lock(registryMutex());
@@ -226,6 +260,7 @@ void HamlibRig::close()
 {
     if (!m_rig)
         return;
+    const Busy busy(this);
     if (m_status.ptt && rig_set_ptt(m_rig, RIG_VFO_CURR, RIG_PTT_OFF) != RIG_OK)
         m_pttStuck = true;
     m_status.ptt = false;
@@ -254,6 +289,7 @@ void HamlibRig::poll()
         open();
         return;
     }
+    const Busy busy(this);
     if (!m_config.readsDial()) {
         // A PTT line only: asking for its state notices a device that went.
         ptt_t ptt = RIG_PTT_OFF;
@@ -295,7 +331,11 @@ void HamlibRig::setPtt(bool on, const std::shared_ptr<PttReply>& reply)
         answer(!on, m_status.message);
         return;
     }
-    const int e = rig_set_ptt(m_rig, RIG_VFO_CURR, on ? RIG_PTT_ON : RIG_PTT_OFF);
+    int e = RIG_OK;
+    {
+        const Busy busy(this);
+        e = rig_set_ptt(m_rig, RIG_VFO_CURR, on ? RIG_PTT_ON : RIG_PTT_OFF);
+    }
     if (e == RIG_OK) {
         m_status.ptt = on;
         if (!on)
@@ -316,9 +356,12 @@ void HamlibRig::tune(double hz, const QString& mode)
 {
     if (!m_rig || !m_config.readsDial())
         return;
-    rig_set_freq(m_rig, RIG_VFO_CURR, hz);
-    if (!mode.isEmpty())
-        rig_set_mode(m_rig, RIG_VFO_CURR, rig_parse_mode(mode.toLatin1().constData()), RIG_PASSBAND_NOCHANGE);
+    {
+        const Busy busy(this);
+        rig_set_freq(m_rig, RIG_VFO_CURR, hz);
+        if (!mode.isEmpty())
+            rig_set_mode(m_rig, RIG_VFO_CURR, rig_parse_mode(mode.toLatin1().constData()), RIG_PASSBAND_NOCHANGE);
+    }
     poll();
 }
 

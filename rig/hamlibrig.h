@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QWaitCondition>
 
+#include <atomic>
 #include <memory>
 
 struct s_rig;
@@ -81,10 +82,25 @@ public:
     // One tick: reads the dial, or tries to open the rig again.
     void poll();
 
+    // How long the Hamlib call in progress has been waiting for the rig; 0
+    // when none is. Callable from any thread.
+    qint64 busyMs() const;
+
 signals:
     void statusChanged(const RigStatus& status);
 
 private:
+    // Marks the time a Hamlib call started, for busyMs().
+    class Busy
+    {
+    public:
+        explicit Busy(HamlibRig* rig);
+        ~Busy();
+
+    private:
+        HamlibRig* m_rig;
+    };
+
     bool open();
     void close();
     void lose(const QString& what, int code);
@@ -97,4 +113,5 @@ private:
     RigStatus m_published;
     // An off request that failed: sent again as soon as the rig answers.
     bool m_pttStuck = false;
+    std::atomic<qint64> m_busySince{0}; // steady clock, ms; 0 when idle
 };

@@ -112,6 +112,12 @@ bool RigControl::pttUp(QString* why)
             reason = tr("the rig is not connected (%1)").arg(m_status.message);
             break;
         }
+        // A rig already silent for longer than a PTT answer may take will
+        // not answer this one either: no need to wait for it.
+        if (m_worker->busyMs() > kPttAnswerMs) {
+            reason = tr("the rig is not answering");
+            break;
+        }
         auto reply = std::make_shared<PttReply>();
         HamlibRig* worker = m_worker;
         QMetaObject::invokeMethod(worker, [worker, reply] { worker->setPtt(true, reply); });

@@ -112,10 +112,10 @@ private slots:
             texts << a->text();
             tips << a->statusTip();
         }
-        QCOMPARE(texts, QStringList({"Personal data...", "Sound card...", "Select port...", "Load macros",
-                                     "Save macros", "Varicode", "TX echo"}));
-        QCOMPARE(tips.mid(0, 5), QStringList({"Set personal data", "Select sound card", "Select com port",
-                                              "Load nacros", "Save macros"}));
+        QCOMPARE(texts, QStringList({"Personal data...", "Sound card...", "Select port...", "Rig control...",
+                                     "Load macros", "Save macros", "Varicode", "TX echo"}));
+        QCOMPARE(tips.mid(0, 6), QStringList({"Set personal data", "Select sound card", "Select com port",
+                                              "Set up rig control through Hamlib", "Load nacros", "Save macros"}));
         QCOMPARE(tips.last(), QStringLiteral("TX echo mode"));
         QVERIFY(entry(configure, "TX echo")->isCheckable());
     }
