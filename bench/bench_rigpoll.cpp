@@ -34,6 +34,7 @@ struct Result
     double longestGapMs = 0.0;
     int refused = 0;
     int keyed = 0;
+    double longestPttMs = 0.0; // the longest pttUp() call, the one wait on the GUI thread
 };
 
 // Runs the event loop for seconds with rig control on, optionally trying a
@@ -60,7 +61,11 @@ Result run(int seconds, bool transmit, const std::function<void()>& disturb = {}
     QTimer tx;
     QObject::connect(&tx, &QTimer::timeout, [&] {
         QString why;
-        if (rig.pttUp(&why)) {
+        QElapsedTimer t;
+        t.start();
+        const bool up = rig.pttUp(&why);
+        r.longestPttMs = std::max(r.longestPttMs, t.nsecsElapsed() / 1e6);
+        if (up) {
             ++r.keyed;
             rig.pttDown();
         } else {
@@ -93,7 +98,8 @@ void print(const char* name, const Result& r, bool gaps = true)
     if (!gaps)
         std::printf("%-44s %8.3f %% %13s %6d %6d\n", name, r.cpuPercent, "-", r.keyed, r.refused);
     else
-        std::printf("%-44s %10s %10.1f ms %6d %6d\n", name, "-", r.longestGapMs, r.keyed, r.refused);
+        std::printf("%-44s %10s %10.1f ms %6d %6d %8.1f ms\n", name, "-", r.longestGapMs, r.keyed, r.refused,
+                    r.longestPttMs);
     std::fflush(stdout);
 }
 
@@ -125,7 +131,8 @@ int main(int argc, char** argv)
         }
     };
 
-    std::printf("%-44s %10s %13s %6s %6s\n", "case", "CPU/core", "longest gap", "keyed", "refused");
+    std::printf("%-44s %10s %13s %6s %6s %11s\n", "case", "CPU/core", "longest gap", "keyed", "refused",
+                "longest PTT");
     configure(RigConfig::kNone, port);
     print("no rig control", run(seconds, false, {}, false), false);
     print("no rig control", run(seconds, false));
