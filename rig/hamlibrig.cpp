@@ -9,6 +9,7 @@
 #include <hamlib/rig.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdlib>
 #include <mutex>
 
@@ -25,12 +26,20 @@ std::mutex& registryMutex()
     return mutex;
 }
 
-void quietHamlib()
+// Called first on the GUI thread (HamlibRig is built there).
+void prepareHamlib()
 {
-    // Hamlib's own trace would fill the terminal on every retry; faults
-    // reach the user through the status instead.
     static std::once_flag once;
-    std::call_once(once, [] { rig_set_debug(RIG_DEBUG_NONE); });
+    std::call_once(once, [] {
+        // Hamlib's own trace would fill the terminal on every retry; faults
+        // reach the user through the status instead.
+        rig_set_debug(RIG_DEBUG_NONE);
+        // Opening a rig, Hamlib 4.5 switches LC_NUMERIC to "C" and back to
+        // the name it read before, which the switch has freed: with any other
+        // numeric locale it reads freed memory. Numbers are C numbers for
+        // Hamlib anyway, and nothing of ours formats through the C locale.
+        std::setlocale(LC_NUMERIC, "C");
+    });
 }
 
 QString errorText(int code)
@@ -127,7 +136,7 @@ HamlibRig::HamlibRig(QObject* parent)
     : QObject(parent)
     , m_timer(new QTimer(this))
 {
-    quietHamlib();
+    prepareHamlib();
     m_timer->setInterval(kPollMs);
     connect(m_timer, &QTimer::timeout, this, &HamlibRig::poll);
 }
@@ -139,7 +148,7 @@ HamlibRig::~HamlibRig()
 
 QList<RigModel> HamlibRig::models()
 {
-    quietHamlib();
+    prepareHamlib();
     QList<RigModel> list;
     std::lock_guard<std::mutex> lock(registryMutex());
     rig_load_all_backends();
@@ -178,11 +187,11 @@ void HamlibRig::configure(const RigConfig& config)
 
 bool HamlibRig::open()
 {
-    const QString where = m_config.linkName();
+    m_where = m_config.linkName();
     // While retrying, the fault stays in view rather than flickering.
     if (m_status.link != RigStatus::Link::Down) {
         m_status.link = RigStatus::Link::Connecting;
-        m_status.message = tr("connecting to %1").arg(where);
+        m_status.message = tr("connecting to %1").arg(m_where);
         publish();
     }
     const int model = m_config.readsDial() ? m_config.model : RigConfig::kDummy;
@@ -197,6 +206,12 @@ bool HamlibRig::open()
         return false;
     }
 
+    if (m_config.readsDial() && m_config.model != RigConfig::kNetwork) {
+        // "Icom IC-7300 on /dev/ttyUSB0" says more than a model number.
+        const QString name = QStringLiteral("%1 %2").arg(QLatin1String(m_rig->caps->mfg_name),
+                                                         QLatin1String(m_rig->caps->model_name));
+        m_where = m_config.device.isEmpty() ? name : tr("%1 on %2").arg(name, m_config.device);
+    }
     QString refused;
     const auto set = [&](const char* name, const QString& value) {
         const int e = rig_set_conf(m_rig, rig_token_lookup(m_rig, name), value.toLocal8Bit().constData());
@@ -243,7 +258,7 @@ bool HamlibRig::open()
         m_rig = nullptr;
         m_status = RigStatus();
         m_status.link = RigStatus::Link::Down;
-        m_status.message = tr("cannot open %1: %2; retrying").arg(where, refused.isEmpty() ? errorText(e) : refused);
+        m_status.message = tr("cannot open %1: %2; retrying").arg(m_where, refused.isEmpty() ? errorText(e) : refused);
         publish();
         return false;
     }
@@ -277,7 +292,7 @@ void HamlibRig::lose(const QString& what, int code)
     close();
     m_status = RigStatus();
     m_status.link = RigStatus::Link::Down;
-    m_status.message = tr("%1 %2: %3; retrying").arg(what, m_config.linkName(), errorText(code));
+    m_status.message = tr("%1 %2: %3; retrying").arg(what, m_where, errorText(code));
     publish();
 }
 

@@ -109,6 +109,7 @@ private:
     s_rig* m_rig = nullptr;
     QTimer* m_timer = nullptr;
     RigConfig m_config;
+    QString m_where; // the rig in messages
     RigStatus m_status;
     RigStatus m_published;
     // An off request that failed: sent again as soon as the rig answers.
