@@ -16,6 +16,7 @@
 #include "logbook/logbar.h"
 #include "modem/cwtables.h"
 #include "modem/psktxrx.h"
+#include "rig/rigcontrol.h"
 #include "rig/selectportdlg.h"
 #include "rig/serialadapter.h"
 #include "text/controlbarex.h"
@@ -185,6 +186,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_clockTimer = startTimer(1000);
     updateClock();
     connectPortReader();
+    setUpRig();
     // Said for as long as the window is open, since nothing will be kept.
     const QString settingsProblem = Settings::writeProblem();
     if (!settingsProblem.isEmpty()) {
@@ -388,7 +390,11 @@ void MainWindow::startAudioOut()
         m_startAfterStop = true;
         return;
     }
-    m_comport.ptt(true);
+    QString why;
+    if (!m_rig->pttUp(&why)) {
+        statusBar()->showMessage(tr("Not transmitting: %1").arg(why), 10000);
+        return;
+    }
     m_modem->SetTransmit(1);
     if (!isOutputActive())
         m_audioOut->Start();
@@ -402,7 +408,7 @@ void MainWindow::stopAudioOut()
     m_audioOut->Stop();
     m_txEnded.store(false, std::memory_order_relaxed);
     m_modem->SetTransmit(0);
-    m_comport.ptt(false);
+    m_rig->pttDown();
     StationState::setTransmitting(false);
     m_txLabel->setText(m_txLabel->text().replace(QLatin1String("red"), QLatin1String("black")));
 }

@@ -26,6 +26,8 @@ class LogBar;
 class QAction;
 class QMenu;
 class PhaseScope;
+class RigControl;
+struct RigStatus;
 class QDockWidget;
 class QLabel;
 class SpectrumTitleBar;
@@ -71,6 +73,8 @@ public:
     AudioIn* audioIn() const { return m_audioIn; }
     AudioOut* audioOut() const { return m_audioOut; }
     Comport& comport() { return m_comport; }
+    RigControl* rig() const { return m_rig; }
+    QLabel* rigLabel() const { return m_rigLabel; }
     LogBar* logBar() const { return m_logBar; }
     ControlBarEx* controlBar() const { return m_controlBar; }
     const QList<SMacro>& macros() const { return m_macros; }
@@ -142,6 +146,7 @@ public slots:
     void onComportRead();
     void slotSelectPort();
     void slotSoundCard();
+    void slotRigControl();
 
     // Macro commands.
     void slotControlBar(int i);
@@ -193,6 +198,11 @@ private:
     void logCommandFailed(const QString& text, const QString& reason);
     // The modem keys this call as its Morse identification.
     void sendCallSignToModem();
+    // Rig control: the thread, the status-bar field, the dial following.
+    void setUpRig();
+    void showRigStatus(const RigStatus& status);
+    // Dial plus receive audio frequency; 0 without a dial reading.
+    quint32 rigQsoFrequency() const;
 
     // Constructed first: reads "Comport" and opens the port.
     Comport m_comport;
@@ -245,4 +255,7 @@ private:
     std::atomic<bool> m_txEnded{false};
     // A start asked for while the end's stop was on its way.
     bool m_startAfterStop = false;
+    RigControl* m_rig = nullptr;
+    QLabel* m_rigLabel = nullptr;
+    QString m_dialBand; // the band the dial was last seen in
 };

@@ -95,7 +95,9 @@ void MainWindow::saveQSO()
     qso.start = QDateTime::currentDateTimeUtc(); // ADIF and the search table show UTC
     qso.end = qso.start;
     qso.mode = m_currentMode;
-    qso.frequencyB = bandHz(BandTable::frequencyKHz(m_bandTable, m_logBar->band()));
+    qso.frequencyB = rigQsoFrequency();
+    if (qso.frequencyB == 0)
+        qso.frequencyB = bandHz(BandTable::frequencyKHz(m_bandTable, m_logBar->band()));
     qso.frequencyA = qso.frequencyB;
 
     CHamLog log(logFileName());

@@ -115,6 +115,8 @@ void MainWindow::createMenus()
             this, &MainWindow::slotSoundCard);
     connect(addCommand(m_configureMenu, tr("Select port..."), tr("Select com port")), &QAction::triggered,
             this, &MainWindow::slotSelectPort);
+    connect(addCommand(m_configureMenu, tr("Rig control..."), tr("Set up rig control through Hamlib")),
+            &QAction::triggered, this, &MainWindow::slotRigControl);
     connect(addCommand(m_configureMenu, tr("Load macros"), tr("Load nacros")), &QAction::triggered, this,
             &MainWindow::slotLoadMacros);
     connect(addCommand(m_configureMenu, tr("Save macros"), tr("Save macros")), &QAction::triggered, this,

@@ -11,6 +11,8 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 
 namespace BandTable {
 
@@ -91,6 +93,33 @@ QStringList boxEntries(const Table& table)
         entries.append(bands.at(first).second);
     }
     return entries;
+}
+
+QString bandForDial(const Table& table, double hz)
+{
+    // Amateur allocations in kHz, as wide as any region has them.
+    static constexpr std::pair<double, double> kAllocations[] = {
+        {135.7, 137.8},     {472.0, 479.0},     {1800.0, 2000.0},   {3500.0, 4000.0},
+        {5250.0, 5450.0},   {7000.0, 7300.0},   {10100.0, 10150.0}, {14000.0, 14350.0},
+        {18068.0, 18168.0}, {21000.0, 21450.0}, {24890.0, 24990.0}, {28000.0, 29700.0},
+        {50000.0, 54000.0}, {70000.0, 71000.0}, {144000.0, 148000.0}, {219000.0, 225000.0},
+        {420000.0, 450000.0}, {1240000.0, 1300000.0}};
+    const double kHz = hz / 1000.0;
+    for (const auto& [low, high] : kAllocations) {
+        if (kHz < low || kHz > high)
+            continue;
+        QString best;
+        for (auto it = table.cbegin(); it != table.cend(); ++it) {
+            if (it.value() < low || it.value() > high)
+                continue;
+            const double d = std::abs(it.value() - kHz);
+            const double bestD = best.isEmpty() ? 0.0 : std::abs(table.value(best) - kHz);
+            if (best.isEmpty() || d < bestD || (d == bestD && it.key() < best))
+                best = it.key();
+        }
+        return best;
+    }
+    return QString();
 }
 
 } // namespace BandTable

@@ -45,4 +45,9 @@ double frequencyKHz(const Table& table, const QString& band);
 // entries.
 QStringList boxEntries(const Table& table);
 
+// The band a rig's dial at hz lies in: the table's band whose frequency is in
+// the same amateur allocation as the dial (the nearest, when several are).
+// Empty outside the allocations or when the table has no band there.
+QString bandForDial(const Table& table, double hz);
+
 } // namespace BandTable
