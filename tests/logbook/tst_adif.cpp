@@ -1,0 +1,194 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+// ADIF read from hostile files and merged into the log in time order once; the ADIF 3.1 export
+// and its round trip; merging a second log; the same through velkora32-cli.
+#include "logbook/adif.h"
+#include "logfixtures.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace LogFixtures;
+
+static const QByteArray kRest = "<QSO_DATE:8>20240101<TIME_ON:6>120000<FREQ:6>14.070";
+
+// "CALL|start|Hz|mode|name|qth|info" for every record of the log.
+static QStringList summary(const QString& logPath)
+{
+    QStringList out;
+    for (const CQsoData& q : CHamLog(logPath).search(QString()))
+        out << QStringList{q.call, q.start.toString("yyyyMMddhhmmss"), QString::number(q.frequencyB), q.mode, q.name,
+                           q.qth, q.info}
+                   .join(u'|');
+    return out;
+}
+
+// A log from "CALL@hhmm" items on 2024-01-01; "junk" gives a malformed line.
+static QByteArray makeLog(const QStringList& items)
+{
+    QByteArray out;
+    for (const QString& item : items)
+        out += item == "junk" ? QByteArray("junk line\n")
+                              : line(qso(item.section(u'@', 0, 0), "20240101" + item.section(u'@', 1) + "00"));
+    return out;
+}
+
+class TestAdif : public QObject
+{
+    Q_OBJECT
+
+    QScopedPointer<QTemporaryDir> m_dir;
+    QString m_log;
+    QString m_adif;
+
+private slots:
+    void init()
+    {
+        m_dir.reset(new QTemporaryDir);
+        m_log = m_dir->filePath("Velkora32.log");
+        m_adif = m_dir->filePath("in.adi");
+    }
+
+    void records_data()
+    {
+        QTest::addColumn<QByteArray>("adif");
+        QTest::addColumn<QStringList>("expected");
+        const QString g4abc = "G4ABC|20240101120000|14070000|";
+        QTest::newRow("header, lower case, typed tags, lines, tag text in a value")
+            << "Exported <today>\n<CALL:4>HDR1" + kRest + "<EOH>\n<call:5:S>G4ABC\n<qso_date:8:D>20240101\r\n"
+                   "<TIME_ON:4>1200<FREQ:7>14.0705<COMMENT:20>see <CALL:5>WRONG ok<EoR>"
+            << QStringList{"G4ABC|20240101120000|14070500||||see <CALL:5>WRONG ok"};
+        QTest::newRow("invalid records and values over 300 bytes")
+            << "<CALL:4>BAD1<QSO_DATE:8>20241301<TIME_ON:6>120000<FREQ:6>14.070<EOR>"
+               "<CALL:4>BAD2<QSO_DATE:8>20240101<TIME_ON:6>120000<FREQ:3>abc<BAND:3>11M<EOR>"
+               "<CALL:301>" + QByteArray(301, 'C') + kRest + "<EOR><COMMENT:400>" + QByteArray(400, 'x') + "<CALL:5>G4ABC"
+                   + kRest + "<EOR><CALL:4>LAST" + kRest
+            << QStringList{g4abc + "|||"};
+        QTest::newRow("control characters, line end not counted, separators")
+            << QByteArray("<CALL:5>G4\nABC<NAME:6>J\0o\x7Fhn<QTH:10>a\tb; York\nX", 47) + kRest + "<EOR>"
+            << QStringList{g4abc + "|John|a b, YorkX|"};
+        QTest::newRow("length not a number, or an empty value, hides nothing")
+            << "<CALL:x>G4ABC<CALL:0><NAME:x><CALL:5>G4ABC<NAME:4>John" + kRest + "<EOR>" << QStringList{g4abc + "|John||"};
+        QTest::newRow("mode and submode, band without FREQ")
+            << "<CALL:2>A1<MODE:3>psk<SUBMODE:6>QPSK31" + kRest + "<EOR><CALL:2>A2<MODE:6>PSK125<BAND:3>40m"
+                   "<QSO_DATE:8>20240101<TIME_ON:6>120000<EOR>"
+            << QStringList{"A1|20240101120000|14070000|QPSK31|||", "A2|20240101120000|7070000|BPSK125|||"};
+        QTest::newRow("UTF-8 counted in bytes and in characters")
+            << "<CALL:2>A1<NAME:7>J\xC3\xBCrgen" + kRest + "<EOR><CALL:2>A2<NAME:6>J\xC3\xBCrgen" + kRest + "<EOR>"
+            << QStringList{"A1|20240101120000|14070000||J\u00fcrgen||", "A2|20240101120000|14070000||J\u00fcrgen||"};
+        QTest::newRow("8-bit code page") << "<CALL:5>G4ABC<NAME:6>J\xFCrgen" + kRest + "<EOR>"
+                                         << QStringList{g4abc + "|J\u00fcrgen||"};
+    }
+    void records()
+    {
+        QFETCH(QByteArray, adif);
+        writeAll(m_adif, adif);
+        CHamLog(m_log).importAdif(m_adif);
+        QTEST(summary(m_log), "expected");
+    }
+
+    void largeFile() // several read-ahead chunks; sanitizer builds see any stale view into them
+    {
+        QByteArray adif = "header\n<EOH>\n";
+        for (int i = 0; i < 2000; ++i)
+            adif += "<CALL:6>G" + QByteArray::number(10000 + i) + kRest + "<COMMENT:200>" + QByteArray(200, 'x') + "<EOR>\n";
+        writeAll(m_adif, adif);
+        CHamLog log(m_log);
+        QVERIFY(log.importAdif(m_adif) && log.changedLines() == 2000);
+        QCOMPARE(summary(m_log).value(1999), "G11999|20240101120000|14070000||||" + QString(200, u'x'));
+    }
+
+    void importMergesInTimeOrderOnce()
+    {
+        writeAll(m_log, makeLog({"OWN1@1000", "junk", "OWN3@1200"}));
+        QByteArray adif;
+        for (const char* record : {"IN0@0900", "IN2@1100", "IN3@1200", "in0@0900"}) // the last again, in lower case
+            adif += QByteArray("<CALL:3>") + QByteArray(record).left(3) + "<QSO_DATE:8>20240101<TIME_ON:4>"
+                    + QByteArray(record).mid(4) + "<FREQ:6>14.070<MODE:3>PSK<SUBMODE:5>PSK31<EOR>\n";
+        writeAll(m_adif, adif);
+        CHamLog log(m_log);
+        QVERIFY(log.importAdif(m_adif) && log.changedLines() == 3);
+        QCOMPARE(readAll(m_log), makeLog({"IN0@0900", "OWN1@1000", "junk", "IN2@1100", "OWN3@1200", "IN3@1200"}));
+        const QByteArray once = readAll(m_log);
+        QVERIFY(log.importAdif(m_adif) && log.changedLines() == 0);
+        QCOMPARE(readAll(m_log), once);
+        for (const QByteArray& bad : {QByteArray(), QByteArray("header\n<EOH>\n"), "<CALL:5>G4ABC" + kRest}) {
+            writeAll(m_adif, bad);
+            QVERIFY(!log.importAdif(m_adif) && log.errorString().contains(m_adif));
+        }
+        QVERIFY(!log.importAdif(m_dir->filePath("missing.adi")));
+        QCOMPARE(readAll(m_log), once);
+    }
+
+    void exportFollowsAdif31AndReadsBack()
+    {
+        CQsoData a = qso("dl1abc", "20240315123456");
+        a.sent = "599";
+        a.received = "579";
+        a.qth = QString::fromUtf8("Tōkyō");
+        writeAll(m_log, line(a) + "0;SHORT\n" + line(qso("G4XYZ", "20240316000001", 7070001, "QPSK63"))
+                            + line(qso("F5AAA", "20240316000002", 123, "RTTY")));
+        const QByteArray before = readAll(m_log);
+        QVERIFY(CHamLog(m_log).exportAdif(m_adif));
+        const QByteArray adif = readAll(m_adif);
+        const QByteArray header = adif.left(adif.indexOf("<EOH>\n") + 6);
+        QVERIFY2(QRegularExpression("^[^<].*\n<ADIF_VER:5>3.1.4<PROGRAMID:9>Velkora32<PROGRAMVERSION:\\d+>[^<]+"
+                                    "<CREATED_TIMESTAMP:15>\\d{8} \\d{6}\n<EOH>\n$")
+                     .match(QString::fromUtf8(header)).hasMatch(), header.constData());
+        QCOMPARE(adif.mid(header.size()),
+                 QByteArray("<CALL:6>DL1ABC<QSO_DATE:8>20240315<TIME_ON:6>123456<BAND:3>20m<FREQ:9>14.070000"
+                            "<MODE:3>PSK<SUBMODE:5>PSK31<RST_RCVD:3>579<RST_SENT:3>599<QTH:7>T\xC5\x8Dky\xC5\x8D<EOR>\n"
+                            "<CALL:5>G4XYZ<QSO_DATE:8>20240316<TIME_ON:6>000001<BAND:3>40m<FREQ:8>7.070001"
+                            "<MODE:3>PSK<SUBMODE:6>QPSK63<EOR>\n"
+                            "<CALL:5>F5AAA<QSO_DATE:8>20240316<TIME_ON:6>000002<FREQ:8>0.000123<MODE:4>RTTY<EOR>\n"));
+        CHamLog log(m_log);
+        QVERIFY(log.importAdif(m_adif) && log.changedLines() == 0);
+        QCOMPARE(readAll(m_log), before);
+        QVERIFY(!log.exportAdif(m_dir->path() + "/./Velkora32.log.bak") && !log.exportAdif(m_dir->path()));
+        QCOMPARE(readAll(m_log), before);
+    }
+
+    void mergeSecondLog()
+    {
+        const QString other = m_dir->filePath("other.log");
+        writeAll(m_log, makeLog({"A@1000", "C@1200", "junk", "E@1400"}));
+        writeAll(other, makeLog({"junk", "B@1100", "C@1200", "D@1300", "D@1300", "F@1500"}));
+        CHamLog log(m_log);
+        CHamLog second(other);
+        QVERIFY2(log.merge(second) && log.changedLines() == 3, qPrintable(log.errorString()));
+        QCOMPARE(readAll(m_log), makeLog({"A@1000", "B@1100", "C@1200", "junk", "D@1300", "E@1400", "F@1500"}));
+        CHamLog missing(m_dir->filePath("missing.log"));
+        QVERIFY(!log.merge(missing) && log.errorString().contains("missing.log"));
+    }
+
+    void commandLine() // velkora32-cli log export|import|merge
+    {
+        QByteArray err;
+        auto cli = [&err](const QStringList& args) {
+            QProcess p;
+            p.start(QStringLiteral(VELKORA_CLI), QStringList{"log"} + args);
+            p.waitForFinished(60000);
+            err = p.readAllStandardError();
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        const QByteArray merged = makeLog({"A@1000", "B@1100"});
+        writeAll(m_log, makeLog({"A@1000"}));
+        writeAll(m_dir->filePath("other.log"), makeLog({"B@1100"}));
+        QCOMPARE(cli({"merge", m_log, m_dir->filePath("other.log")}), 0);
+        QCOMPARE(cli({"export", m_log, m_adif}), 0);
+        QCOMPARE(cli({"import", m_dir->filePath("fresh.log"), m_adif}), 0);
+        QCOMPARE(readAll(m_dir->filePath("fresh.log")), merged);
+
+        writeAll(m_adif, "not ADIF at all");
+        QCOMPARE(cli({"import", m_log, m_adif}), 1);
+        QVERIFY2(err.contains("Import from") && err.contains("in.adi"), err.constData());
+        QCOMPARE(cli({"merge", m_log, m_dir->path()}), 1);
+        QCOMPARE(cli({"export", m_log, m_log + ".bak"}), 1);
+        QCOMPARE(cli({"import", m_log}), 2);
+        QCOMPARE(readAll(m_log), merged);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAdif)
+#include "tst_adif.moc"
