@@ -90,6 +90,8 @@ public:
     QAction* saveQsoAction() const { return m_saveQsoAction; }
     QLabel* rxLabel() const { return m_rxLabel; }
     QLabel* dateLabel() const { return m_dateLabel; }
+    // Says in the status bar which sound stream is lost; hidden otherwise.
+    QLabel* soundLabel() const { return m_soundLabel; }
     StatusPaneTime* clock() const { return m_clock; }
     const QByteArray& inputAccumulator() const { return m_inputAccumulator; }
     int displayFill() const { return m_displayFill; }
@@ -131,6 +133,9 @@ public slots:
     void onComportRead();
     void slotSelectPort();
     void slotSoundCard();
+    // A sound stream was lost or is back: the status bar says so, and a
+    // transmission whose output was lost ends, releasing the transmitter.
+    void slotSoundStreamsChanged();
 
     // Macro commands.
     void slotControlBar(int i);
@@ -204,6 +209,7 @@ private:
     QLabel* m_rxLabel = nullptr;
     QLabel* m_txLabel = nullptr;
     QLabel* m_dateLabel = nullptr;
+    QLabel* m_soundLabel = nullptr;
     StatusPaneTime* m_clock = nullptr;
     SpectrumTitleBar* m_titleBar = nullptr;
     AudioIn* m_audioIn = nullptr;

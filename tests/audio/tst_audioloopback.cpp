@@ -3,9 +3,11 @@
 #include "core/settings.h"
 #include "audio/audioin.h"
 #include "audio/audioout.h"
+#include "audio/soundthread.h"
 #include "messagecatcher.h"
 #include "virtualsoundcard.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -217,6 +219,38 @@ private slots:
         QCOMPARE(catcher.warnings(), QStringList());
         QCOMPARE(toneError(firstTone), QString());
         QCOMPARE(toneError(firstToneSecond), QString());
+    }
+
+    // The sound server dies while we receive, then while we transmit: the
+    // streams are reported lost, a start fails at once instead of hanging,
+    // and both come back by themselves with the server. Last here.
+    void deadServerIsReportedAndOutlived()
+    {
+        AudioIn in;
+        AudioOut out;
+        QSignalSpy captured(&in, &AudioIn::notify), lost(&out, &SoundStream::signalStreamLost);
+        out.setSampleProvider(&tone);
+        QString why;
+        QVERIFY(in.Start());
+        for (bool transmitting : {false, true}) {
+            g_sent = -100 * kRate;
+            QVERIFY(!transmitting || out.Start());
+            QVERIFY(captured.wait(10000));
+            m_card.kill();
+            QTRY_VERIFY_WITH_TIMEOUT(in.isLost() && out.isLost() == transmitting, 8000);
+            QElapsedTimer clock;
+            clock.start();
+            QVERIFY(!out.Start(true));
+            QVERIFY(clock.elapsed() < SoundThread::kAnswerMs && out.isLost());
+            QVERIFY2(m_card.start(&why), qPrintable(why));
+            QTRY_VERIFY_WITH_TIMEOUT(!in.isLost() && !out.isLost(), 10000);
+            captured.clear();
+        }
+        QCOMPARE(lost.count(), 2);
+        g_sent = 0;
+        QVERIFY(out.Start());
+        QTRY_VERIFY_WITH_TIMEOUT(!out.isActive(), 8000);
+        QVERIFY(captured.count() > 0);
     }
 
 private:

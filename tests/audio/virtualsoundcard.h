@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -13,7 +14,8 @@
 
 // A private PulseAudio server with a null sink (tools/virtual-soundcard.sh),
 // reached through ALSA's "pulse" plugin as devices "pulse" and "default".
-// Start it before the first PortAudio use; it dies with the test.
+// Start it before the first PortAudio use; it dies with the test. kill()
+// and start() again stand for a sound server that crashes and comes back.
 class VirtualSoundCard
 {
 public:
@@ -34,10 +36,11 @@ public:
 
     bool start(QString* why)
     {
+        const QString socket = m_dir.filePath(QStringLiteral("native"));
+        QFile::remove(socket); // left by a killed server
         m_server.setProcessChannelMode(QProcess::ForwardedChannels);
         m_server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         m_server.start(QStringLiteral("bash"), {script(), QStringLiteral("run"), m_dir.path()});
-        const QString socket = m_dir.filePath(QStringLiteral("native"));
         QDeadlineTimer deadline(10000);
         while (m_dir.isValid() && !QFileInfo::exists(socket)) {
             if (m_server.state() == QProcess::NotRunning || deadline.hasExpired())
@@ -52,6 +55,12 @@ public:
         qputenv("PULSE_SERVER", "unix:" + socket.toLocal8Bit());
         qputenv("PULSE_COOKIE", m_dir.filePath(QStringLiteral("cookie")).toLocal8Bit());
         return true;
+    }
+
+    void kill()
+    {
+        m_server.kill();
+        m_server.waitForFinished(3000);
     }
 
     void stop()

@@ -1,0 +1,123 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "audio/soundthread.h"
+
+#include <QtDebug>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+thread_local bool t_onSoundThread = false;
+
+// One thread and its queue. Shared between the program and the thread, so
+// a thread left behind keeps its own queue alive.
+struct Worker
+{
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<std::function<void()>> jobs;
+    bool abandoned = false;
+
+    static void run(std::shared_ptr<Worker> self)
+    {
+        t_onSoundThread = true;
+        std::unique_lock<std::mutex> lock(self->mutex);
+        for (;;) {
+            self->wake.wait(lock, [&] { return self->abandoned || !self->jobs.empty(); });
+            if (self->abandoned)
+                return;
+            std::function<void()> job = std::move(self->jobs.front());
+            self->jobs.pop_front();
+            lock.unlock();
+            job();
+            job = nullptr;
+            lock.lock();
+        }
+    }
+};
+
+std::mutex g_mutex; // guards g_worker
+std::shared_ptr<Worker> g_worker;
+std::atomic<bool> g_anyHung{false};
+
+std::shared_ptr<Worker> currentWorker()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (!g_worker) {
+        g_worker = std::make_shared<Worker>();
+        // Never joined: it waits for work until the process ends, and one
+        // that hung cannot be joined at all.
+        std::thread(&Worker::run, g_worker).detach();
+    }
+    return g_worker;
+}
+
+// The current thread hung: it gets no more work, and the queue behind the
+// hung call moves to a new thread.
+void abandon(const std::shared_ptr<Worker>& hung)
+{
+    std::deque<std::function<void()>> waiting;
+    {
+        std::lock_guard<std::mutex> lock(hung->mutex);
+        hung->abandoned = true;
+        waiting.swap(hung->jobs);
+    }
+    g_anyHung.store(true);
+    std::shared_ptr<Worker> next;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        if (g_worker == hung)
+            g_worker.reset();
+    }
+    next = currentWorker();
+    std::lock_guard<std::mutex> lock(next->mutex);
+    for (auto& job : waiting)
+        next->jobs.push_back(std::move(job));
+    next->wake.notify_one();
+}
+
+} // namespace
+
+bool SoundThread::call(std::function<void()> job, int timeoutMs)
+{
+    if (t_onSoundThread) { // a job asking for more: it is already in order
+        job();
+        return true;
+    }
+    struct Done
+    {
+        std::mutex mutex;
+        std::condition_variable signal;
+        bool done = false;
+    };
+    auto done = std::make_shared<Done>();
+    const std::shared_ptr<Worker> worker = currentWorker();
+    {
+        std::lock_guard<std::mutex> lock(worker->mutex);
+        worker->jobs.push_back([job = std::move(job), done] {
+            job();
+            std::lock_guard<std::mutex> doneLock(done->mutex);
+            done->done = true;
+            done->signal.notify_all();
+        });
+        worker->wake.notify_one();
+    }
+    std::unique_lock<std::mutex> lock(done->mutex);
+    if (done->signal.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return done->done; }))
+        return true;
+    lock.unlock();
+    qWarning("The sound system did not answer within %d ms; its call is left behind", timeoutMs);
+    abandon(worker);
+    return false;
+}
+
+bool SoundThread::anyHung()
+{
+    return g_anyHung.load();
+}
