@@ -52,12 +52,13 @@ void fillTable(DeviceTable& table, Direction direction, const char* owner)
         DeviceTable filled;
         fillOnSoundThread(filled, direction, owner);
         return filled;
-    }, table);
+    }, table, SoundThread::kStartUpMs);
 }
 
 int initialise(const char* owner)
 {
-    const int err = SoundThread::ask<int>([] { return int(Pa_Initialize()); }, int(paTimedOut));
+    const int err =
+        SoundThread::ask<int>([] { return int(Pa_Initialize()); }, int(paTimedOut), SoundThread::kStartUpMs);
     if (err != paNoError)
         reportError(owner, "Pa_Initialize()", err);
     return err;
@@ -67,7 +68,7 @@ void terminate()
 {
     // A hung call holds a stream that shutting down would try to close.
     if (!SoundThread::anyHung())
-        SoundThread::call([] { Pa_Terminate(); });
+        SoundThread::call([] { Pa_Terminate(); }, SoundThread::kStartUpMs);
 }
 
 int defaultDevice(Direction direction)

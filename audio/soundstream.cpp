@@ -38,7 +38,7 @@ int SoundStream::onStream(std::function<int(PaStream*&)> job)
     const std::shared_ptr<std::atomic<unsigned>> epoch = m_epoch;
     const unsigned mine = epoch->load();
     const auto result = std::make_shared<int>(kNoAnswer);
-    const bool answered = SoundThread::call([this, job, epoch, mine, result] {
+    const auto run = [this, job, epoch, mine, result] {
         if (epoch->load() != mine)
             return;
         PaStream* stream = m_stream.load();
@@ -47,8 +47,8 @@ int SoundStream::onStream(std::function<int(PaStream*&)> job)
             return; // left behind: this object has forgotten the stream
         m_stream.store(stream);
         *result = answer;
-    });
-    if (answered)
+    };
+    if (SoundThread::call(run))
         return *result;
     // The hung call keeps the stream; it is never touched again.
     epoch->fetch_add(1);
@@ -99,9 +99,15 @@ void SoundStream::lose(const char* why)
     m_shouldRun = false;
     qWarning("%s: the sound stream was lost (%s); reopening it in the background", m_owner, why);
     m_retrying = true;
-    onStream([this](PaStream*& stream) {
-        closeOnSoundThread(stream);
-        return 0;
+    // Not waited for: a stream whose server died can hang in closing (the
+    // sound server's client library deadlocks), and the window must not.
+    // The job takes the stream with it, so nothing is written back should
+    // it ever return.
+    const std::shared_ptr<std::atomic<unsigned>> epoch = m_epoch;
+    const unsigned mine = epoch->load();
+    SoundThread::post([this, epoch, mine] {
+        if (epoch->load() == mine)
+            Pa_CloseStream(m_stream.exchange(nullptr));
     });
     m_retry.start();
     emit signalStreamLost();
@@ -134,6 +140,11 @@ void SoundStream::watch()
 
 void SoundStream::retry()
 {
+    // A close that has not finished yet gets its full time before it counts
+    // as hung, and the window does not wait for it meanwhile.
+    const qint64 busy = SoundThread::busyMs();
+    if (busy > 0 && busy < SoundThread::kAnswerMs)
+        return;
     if (!reopen())
         return;
     m_lost = false;

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QtGlobal>
+
 #include <functional>
 #include <memory>
 
@@ -20,11 +22,20 @@ public:
     // How long the GUI thread waits for any one call. Opening, starting and
     // stopping a stream take milliseconds; a call this late has hung.
     static constexpr int kAnswerMs = 2000;
+    // Starting PortAudio and listing the devices opens every device once,
+    // which is slower; it happens before the window shows.
+    static constexpr int kStartUpMs = 20000;
 
     // Runs job on the sound thread and waits for it up to timeoutMs. Answers
     // whether it finished; when it did not, the job may still finish later,
     // so it must keep what it writes alive itself (a shared pointer).
+    // A call queued behind another that has run for timeoutMs moves on to a
+    // new thread, the other counting as hung.
     static bool call(std::function<void()> job, int timeoutMs = kAnswerMs);
+    // Runs job on the sound thread without waiting for it.
+    static void post(std::function<void()> job);
+    // How long the job now running has been at it, in ms; 0 when idle.
+    static qint64 busyMs();
 
     // call() for a job with a result: the result, or fallback if the job did
     // not finish in time.

@@ -7,6 +7,7 @@
 #include "audio/soundthread.h"
 #include "messagecatcher.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -60,15 +61,25 @@ private slots:
         QCOMPARE(settings.value(QStringLiteral("Audio/Output/SampleRate")).toInt(), 8000);
     }
 
-    // A sound call that never comes back holds up the caller only for the
-    // time-out; later calls run on a new thread. Last: PortAudio is then
-    // never shut down.
+    // A sound call that never comes back holds up the caller at most for
+    // the time-out, or not at all when nobody waited for it; later calls run
+    // on a new thread. Last: PortAudio is then never shut down.
     void hungCallIsLeftBehind()
     {
         const auto released = std::make_shared<std::atomic<bool>>(false);
-        QVERIFY(!SoundThread::call([released] { while (!released->load()) std::this_thread::yield(); }, 50));
-        QVERIFY(SoundThread::anyHung());
+        const auto hang = [released] {
+            while (!released->load())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        };
+        QVERIFY(!SoundThread::call(hang, 50));
         QCOMPARE(SoundThread::ask<int>([] { return 7; }, 0), 7);
+        SoundThread::post(hang);
+        QTRY_VERIFY(SoundThread::busyMs() >= 500);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(SoundThread::ask<int>([] { return 8; }, 0, 500), 8);
+        QVERIFY(clock.elapsed() < 400);
+        QVERIFY(SoundThread::anyHung());
         released->store(true);
     }
 
