@@ -19,19 +19,15 @@
 class VirtualSoundCard
 {
 public:
-    ~VirtualSoundCard() { stop(); }
+    ~VirtualSoundCard() { kill(); }
 
-    bool available(QString* why)
+    static bool available(QString* why)
     {
         QProcess check;
         check.start(QStringLiteral("bash"), {script(), QStringLiteral("check")});
         check.waitForFinished(10000);
-        if (check.exitStatus() == QProcess::NormalExit && check.exitCode() == 0)
-            return true;
         *why = QString::fromLocal8Bit(check.readAllStandardError()).trimmed();
-        if (why->isEmpty())
-            *why = QStringLiteral("tools/virtual-soundcard.sh check failed");
-        return false;
+        return check.exitStatus() == QProcess::NormalExit && check.exitCode() == 0;
     }
 
     bool start(QString* why)
@@ -41,37 +37,18 @@ public:
         m_server.setProcessChannelMode(QProcess::ForwardedChannels);
         m_server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         m_server.start(QStringLiteral("bash"), {script(), QStringLiteral("run"), m_dir.path()});
-        QDeadlineTimer deadline(10000);
-        while (m_dir.isValid() && !QFileInfo::exists(socket)) {
-            if (m_server.state() == QProcess::NotRunning || deadline.hasExpired())
-                break;
+        for (QDeadlineTimer deadline(10000); !QFileInfo::exists(socket) && !deadline.hasExpired();)
             QThread::msleep(20);
-        }
-        if (!QFileInfo::exists(socket)) {
-            *why = QStringLiteral("the PulseAudio server did not come up");
-            stop();
-            return false;
-        }
+        *why = QStringLiteral("the PulseAudio server did not come up");
         qputenv("PULSE_SERVER", "unix:" + socket.toLocal8Bit());
         qputenv("PULSE_COOKIE", m_dir.filePath(QStringLiteral("cookie")).toLocal8Bit());
-        return true;
+        return QFileInfo::exists(socket);
     }
 
     void kill()
     {
         m_server.kill();
         m_server.waitForFinished(3000);
-    }
-
-    void stop()
-    {
-        if (m_server.state() == QProcess::NotRunning)
-            return;
-        m_server.terminate();
-        if (!m_server.waitForFinished(3000)) {
-            m_server.kill();
-            m_server.waitForFinished(3000);
-        }
     }
 
 private:
@@ -91,7 +68,7 @@ private:
 #define VIRTUAL_SOUND_CARD_OR_SKIP(card)                                                          \
     do {                                                                                          \
         QString why;                                                                              \
-        if (!(card).available(&why))                                                              \
+        if (!VirtualSoundCard::available(&why))                                                   \
             QSKIP(qPrintable(QStringLiteral("no virtual sound card: ") + why));                   \
         QVERIFY2((card).start(&why), qPrintable(why));                                            \
     } while (false)
