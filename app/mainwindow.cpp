@@ -170,6 +170,13 @@ MainWindow::MainWindow(QWidget* parent)
     connect(m_controlBar, &ControlBarEx::signalRightMouseClicked, this, &MainWindow::slotEditMacro);
     connect(m_audioIn, &AudioIn::notify, this, &MainWindow::slotAudioInputReady, Qt::QueuedConnection);
     connect(m_audioOut, &AudioOut::signalStopAudioOut, this, &MainWindow::slotOutputEnded, Qt::QueuedConnection);
+    m_soundLabel = new QLabel(this);
+    statusBar()->addWidget(m_soundLabel);
+    for (SoundStream* stream : {static_cast<SoundStream*>(m_audioIn), static_cast<SoundStream*>(m_audioOut)}) {
+        connect(stream, &SoundStream::signalStreamLost, this, &MainWindow::slotSoundStreamsChanged);
+        connect(stream, &SoundStream::signalStreamBack, this, &MainWindow::slotSoundStreamsChanged);
+    }
+    slotSoundStreamsChanged();
     connect(m_titleBar->sliderBrightness, &QSlider::valueChanged, m_spectrum, &SpectrumWidget::slotBrightness);
     connect(m_titleBar->sliderContrast, &QSlider::valueChanged, m_spectrum, &SpectrumWidget::slotContrast);
     connect(m_titleBar->checkBoxAFC, &QCheckBox::stateChanged, this, &MainWindow::slotAFC);
@@ -390,14 +397,21 @@ void MainWindow::startAudioOut()
         m_startAfterStop = true;
         return;
     }
+    m_modem->SetTransmit(1);
+    // The rig is keyed only once the stream surely plays (it plays silence
+    // until released), so a sound system that fails never leaves it keyed.
+    if (!isOutputActive() && !m_audioOut->Start(true)) {
+        m_modem->SetTransmit(0);
+        return;
+    }
     QString why;
     if (!m_rig->pttUp(&why)) {
         statusBar()->showMessage(tr("Not transmitting: %1").arg(why), 10000);
+        m_audioOut->Stop();
+        m_modem->SetTransmit(0);
         return;
     }
-    m_modem->SetTransmit(1);
-    if (!isOutputActive())
-        m_audioOut->Start();
+    m_audioOut->release();
     StationState::setTransmitting(true);
     m_txLabel->setText(m_txLabel->text().replace(QLatin1String("black"), QLatin1String("red")));
 }

@@ -96,6 +96,8 @@ public:
     QAction* saveQsoAction() const { return m_saveQsoAction; }
     QLabel* rxLabel() const { return m_rxLabel; }
     QLabel* dateLabel() const { return m_dateLabel; }
+    // Says in the status bar which sound stream is lost; hidden otherwise.
+    QLabel* soundLabel() const { return m_soundLabel; }
     StatusPaneTime* clock() const { return m_clock; }
     const QByteArray& inputAccumulator() const { return m_inputAccumulator; }
     int displayFill() const { return m_displayFill; }
@@ -147,6 +149,9 @@ public slots:
     void slotSelectPort();
     void slotSoundCard();
     void slotRigControl();
+    // A sound stream was lost or is back: the status bar says so, and a
+    // transmission whose output was lost ends, releasing the transmitter.
+    void slotSoundStreamsChanged();
 
     // Macro commands.
     void slotControlBar(int i);
@@ -228,6 +233,7 @@ private:
     QLabel* m_rxLabel = nullptr;
     QLabel* m_txLabel = nullptr;
     QLabel* m_dateLabel = nullptr;
+    QLabel* m_soundLabel = nullptr;
     StatusPaneTime* m_clock = nullptr;
     SpectrumTitleBar* m_titleBar = nullptr;
     AudioIn* m_audioIn = nullptr;

@@ -7,12 +7,14 @@
 
 #include "app/mainwindow.h"
 #include "core/settings.h"
+#include "core/stationstate.h"
 #include "audio/audioin.h"
 #include "audio/audioout.h"
 #include "audio/soundcarddlg.h"
 #include "display/spectrumwidget.h"
 #include "modem/psktxrx.h"
 
+#include <QLabel>
 #include <QStatusBar>
 
 namespace {
@@ -64,8 +66,8 @@ void MainWindow::slotSoundCard()
     storePpm(kOutputGroup, txPpm);
     storePpm(kInputGroup, rxPpm);
 
-    // Each stream is reopened only when its device name or the rate differs;
-    // the output keeps playing if it was.
+    // Each stream is reopened only when its device name or the rate differs,
+    // or it is lost; the output keeps playing if it was.
     const int rate = dialog.sampleRate();
     if (m_audioIn->ChangeDevice(dialog.inputDevice(), rate))
         ++m_soundCardStreamChanges.inputRestarted;
@@ -82,4 +84,19 @@ void MainWindow::slotSoundCard()
     const double txClock = SoundCardDlg::correctedRate(rate, txPpm);
     m_modem->SetSampleRates(rxClock, txClock);
     m_spectrum->setSampleRate(int(rxClock));
+}
+
+void MainWindow::slotSoundStreamsChanged()
+{
+    if (!m_audioIn || !m_audioOut || !m_soundLabel)
+        return;
+    if (m_audioOut->isLost() && StationState::isTransmitting())
+        stopAudioOut();
+    QStringList lost;
+    if (m_audioIn->isLost())
+        lost << tr("Sound input lost, reopening");
+    if (m_audioOut->isLost())
+        lost << tr("Sound output lost, reopening");
+    m_soundLabel->setText(QStringLiteral("<font color='red'>%1</font>").arg(lost.join(QStringLiteral("; "))));
+    m_soundLabel->setVisible(!lost.isEmpty());
 }

@@ -5,6 +5,7 @@
 #include "core/settings.h"
 
 #include "core/codepage.h"
+#include "audio/soundthread.h"
 
 #include <QtDebug>
 
@@ -12,7 +13,8 @@
 
 namespace AudioDevices {
 
-void fillTable(DeviceTable& table, Direction direction, const char* owner)
+namespace {
+void fillOnSoundThread(DeviceTable& table, Direction direction, const char* owner)
 {
     const PaHostApiIndex hostApi = Pa_GetDefaultHostApi();
     const PaHostApiInfo* hostInfo = Pa_GetHostApiInfo(hostApi);
@@ -42,6 +44,39 @@ void fillTable(DeviceTable& table, Direction direction, const char* owner)
         table.insert(device, copy);
     }
 }
+} // namespace
+
+void fillTable(DeviceTable& table, Direction direction, const char* owner)
+{
+    table = SoundThread::ask<DeviceTable>([direction, owner] {
+        DeviceTable filled;
+        fillOnSoundThread(filled, direction, owner);
+        return filled;
+    }, table, SoundThread::kStartUpMs);
+}
+
+int initialise(const char* owner)
+{
+    const int err =
+        SoundThread::ask<int>([] { return int(Pa_Initialize()); }, int(paTimedOut), SoundThread::kStartUpMs);
+    if (err != paNoError)
+        reportError(owner, "Pa_Initialize()", err);
+    return err;
+}
+
+void terminate()
+{
+    // A hung call holds a stream that shutting down would try to close.
+    if (!SoundThread::anyHung())
+        SoundThread::call([] { Pa_Terminate(); }, SoundThread::kStartUpMs);
+}
+
+int defaultDevice(Direction direction)
+{
+    return SoundThread::ask<int>([direction] {
+        return int(direction == Direction::Input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice());
+    }, int(paNoDevice));
+}
 
 int findByName(const DeviceTable& table, const QString& name, int fallback)
 {
@@ -54,8 +89,11 @@ int findByName(const DeviceTable& table, const QString& name, int fallback)
 
 QString deviceName(int device)
 {
-    const PaDeviceInfo* info = device >= 0 ? Pa_GetDeviceInfo(device) : nullptr;
-    return info ? CodePage::fromBytes(QByteArray(info->name)) : QString();
+    const QByteArray name = SoundThread::ask<QByteArray>([device] {
+        const PaDeviceInfo* info = device >= 0 ? Pa_GetDeviceInfo(device) : nullptr;
+        return info ? QByteArray(info->name) : QByteArray();
+    }, QByteArray());
+    return CodePage::fromBytes(name);
 }
 
 QString errorMessage(const char* owner, const char* label, int code)

@@ -7,7 +7,8 @@
 
 // What the input and output sides share: the device tables of PortAudio's
 // default host API, device names as text, and the one form in which a
-// PortAudio failure is reported. Everything here runs on the GUI thread.
+// PortAudio failure is reported. Everything here is called on the GUI thread
+// and reaches PortAudio through the sound thread (SoundThread).
 namespace AudioDevices {
 
 // A copy of the fields of PortAudio's device record that the program uses.
@@ -32,6 +33,14 @@ enum class Direction { Input, Output };
 // the given direction. A failure is reported under the owner's name
 // ("AudioIn", "AudioOut") with the label "Pa_GetDeviceCount()".
 void fillTable(DeviceTable& table, Direction direction, const char* owner);
+
+// Pa_Initialize, reported as "Pa_Initialize()" under the owner's name; the
+// PortAudio result.
+int initialise(const char* owner);
+// Pa_Terminate, for each successful initialise().
+void terminate();
+// PortAudio's default device in that direction, or paNoDevice.
+int defaultDevice(Direction direction);
 
 // The first device of the table, in index order, whose name equals the given
 // one exactly (case-sensitive); fallback when none does.

@@ -16,86 +16,111 @@ constexpr char kOwner[] = "AudioIn";
 } // namespace
 
 AudioIn::AudioIn(QObject* parent)
-    : QObject(parent)
+    : SoundStream(kOwner, parent)
     , m_ring(ringSizeFor(kDefaultSampleRate))
 {
-    const PaError err = Pa_Initialize();
-    m_paInitialised = err == paNoError;
-    if (!m_paInitialised)
-        AudioDevices::reportError(kOwner, "Pa_Initialize()", err);
+    m_paInitialised = AudioDevices::initialise(kOwner) == paNoError;
 
     InputDevices();
 
-    const AudioDevices::StoredChoice choice =
-        AudioDevices::readChoice(AudioDevices::Direction::Input, Pa_GetDefaultInputDevice(), kDefaultSampleRate);
+    const AudioDevices::StoredChoice choice = AudioDevices::readChoice(
+        AudioDevices::Direction::Input, AudioDevices::defaultDevice(AudioDevices::Direction::Input),
+        kDefaultSampleRate);
     CreateAudio(DeviceByName(choice.name), choice.sampleRate);
 }
 
 AudioIn::~AudioIn()
 {
-    if (m_stream)
-        Stop();
-    closeStream();
+    Stop();
+    onStream([this](PaStream*& stream) {
+        closeOnSoundThread(stream);
+        return 0;
+    });
 
     AudioDevices::writeChoice(AudioDevices::Direction::Input, m_device, m_sampleRate);
 
     if (m_paInitialised)
-        Pa_Terminate();
+        AudioDevices::terminate();
 }
 
-void AudioIn::CreateAudio(int device, int sampleRate)
+bool AudioIn::CreateAudio(int device, int sampleRate)
 {
-    closeStream();
+    setShouldRun(false);
+    onStream([this](PaStream*& stream) {
+        closeOnSoundThread(stream);
+        return 0;
+    });
     // Growing the ring is safe here: with the stream closed nothing writes.
     if (ringSizeFor(sampleRate) > m_ring.capacity())
         m_ring.reset(ringSizeFor(sampleRate));
 
-    m_device = InputDevices().contains(device) ? device : Pa_GetDefaultInputDevice();
+    m_device = InputDevices().contains(device) ? device
+                                               : AudioDevices::defaultDevice(AudioDevices::Direction::Input);
     m_sampleRate = sampleRate;
 
-    const PaDeviceInfo* info = m_device >= 0 ? Pa_GetDeviceInfo(m_device) : nullptr;
-    PaStreamParameters input{};
-    input.device = m_device;
-    input.channelCount = 1;
-    input.sampleFormat = paInt16;
-    input.suggestedLatency = info ? info->defaultLowInputLatency : 0.0;
-    input.hostApiSpecificStreamInfo = nullptr;
-
-    const PaError err = Pa_OpenStream(&m_stream, &input, nullptr, sampleRate, kFramesPerBuffer,
-                                      paClipOff, &AudioIn::captureCallback, this);
-    if (err != paNoError) {
-        m_stream = nullptr;
+    const PaError err = onStream([this, device = m_device, sampleRate](PaStream*& stream) {
+        const PaDeviceInfo* info = device >= 0 ? Pa_GetDeviceInfo(device) : nullptr;
+        PaStreamParameters input{};
+        input.device = device;
+        input.channelCount = 1;
+        input.sampleFormat = paInt16;
+        input.suggestedLatency = info ? info->defaultLowInputLatency : 0.0;
+        input.hostApiSpecificStreamInfo = nullptr;
+        return openOnSoundThread(stream, &input, nullptr, sampleRate, kFramesPerBuffer, paClipOff,
+                                 reinterpret_cast<void*>(&AudioIn::captureCallback));
+    });
+    if (err != paNoError && reporting())
         AudioDevices::reportError(kOwner, "CreateAudio()", err);
-    }
+    return err == paNoError;
 }
 
-void AudioIn::Start()
+bool AudioIn::Start()
 {
-    const PaError err = Pa_StartStream(m_stream);
-    if (err != paNoError)
+    setShouldRun(true);
+    const PaError err = onStream([](PaStream*& stream) { return Pa_StartStream(stream); });
+    if (err == paNoError)
+        return true;
+    if (reporting())
         AudioDevices::reportError(kOwner, "Start()", err);
+    if (m_device >= 0) // with no device at all there is nothing to reopen
+        lose("it did not start");
+    return false;
 }
 
 void AudioIn::Stop()
 {
-    // Stopping a stream that is already stopped is no failure.
-    if (m_stream && Pa_IsStreamStopped(m_stream) == 1)
+    setShouldRun(false);
+    // Stopping a stream that is already stopped, or lost, is no failure.
+    if (isLost())
         return;
-    const PaError err = Pa_StopStream(m_stream);
+    const PaError err = onStream([](PaStream*& stream) {
+        return !stream || Pa_IsStreamStopped(stream) == 1 ? paNoError : Pa_StopStream(stream);
+    });
     if (err != paNoError)
         AudioDevices::reportError(kOwner, "Stop()", err);
 }
 
 bool AudioIn::ChangeDevice(int device, int sampleRate)
 {
-    if (AudioDevices::deviceName(m_device) == AudioDevices::deviceName(device)
+    if (!isLost() && AudioDevices::deviceName(m_device) == AudioDevices::deviceName(device)
         && sampleRate == m_sampleRate)
         return false;
+    if (isLost()) {
+        m_device = device;
+        m_sampleRate = sampleRate;
+        reopenNow();
+        return true;
+    }
     m_sampleRate = sampleRate;
     Stop();
     CreateAudio(device, sampleRate);
     Start();
     return true;
+}
+
+bool AudioIn::reopen()
+{
+    return CreateAudio(m_device, m_sampleRate) && Start();
 }
 
 const AudioDevices::DeviceTable& AudioIn::InputDevices()
@@ -108,12 +133,15 @@ const AudioDevices::DeviceTable& AudioIn::InputDevices()
 
 int AudioIn::DeviceByName(const QString& name)
 {
-    return AudioDevices::findByName(InputDevices(), name, Pa_GetDefaultInputDevice());
+    return AudioDevices::findByName(InputDevices(), name,
+                                    AudioDevices::defaultDevice(AudioDevices::Direction::Input));
 }
 
 bool AudioIn::isActive() const
 {
-    return m_stream && Pa_IsStreamActive(m_stream) == 1;
+    return !isLost() && const_cast<AudioIn*>(this)->onStream([](PaStream*& stream) {
+        return int(stream && Pa_IsStreamActive(stream) == 1);
+    }) == 1;
 }
 
 int AudioIn::readAvailable(QByteArray& appendTo)
@@ -150,7 +178,8 @@ int AudioIn::captureCallback(const void* input, void*, unsigned long frames,
 {
     if (!userData)
         return paAbort;
-    auto* self = static_cast<AudioIn*>(userData);
+    auto* self = static_cast<AudioIn*>(static_cast<SoundStream*>(userData));
+    self->noteCallback();
     if (statusFlags & paInputOverflow)
         self->m_deviceOverflows.fetch_add(1, std::memory_order_relaxed);
     if (input)
@@ -162,16 +191,6 @@ AudioDevices::DeviceTable& AudioIn::table()
 {
     static AudioDevices::DeviceTable devices;
     return devices;
-}
-
-void AudioIn::closeStream()
-{
-    if (!m_stream)
-        return;
-    const PaError err = Pa_CloseStream(m_stream);
-    if (err != paNoError)
-        AudioDevices::reportError(kOwner, "Pa_CloseStream()", err);
-    m_stream = nullptr;
 }
 
 int AudioIn::ringSizeFor(int sampleRate)

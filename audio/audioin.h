@@ -4,25 +4,26 @@
 
 #include "audio/audiodevices.h"
 #include "audio/samplering.h"
+#include "audio/soundstream.h"
 
 #include <QByteArray>
-#include <QObject>
 
 #include <atomic>
 
-typedef void PaStream;
 struct PaStreamCallbackTimeInfo;
 
 // Captures the receive audio: one PortAudio input stream of 16-bit mono
 // samples in blocks of 1024 frames, the choice of input device and sample
 // rate, and their settings under "Audio"/"Input".
 //
-// Lives on the GUI thread. The capture callback runs on PortAudio's audio
-// thread and only copies each block into a preallocated ring and emits
-// notify(); the GUI thread then drains the ring with readAvailable(). The
-// ring is plain memory of this object, so two programs, or a program
-// started after one that crashed, never meet in it.
-class AudioIn : public QObject
+// Lives on the GUI thread; the stream is driven through the sound thread,
+// and a lost stream is reopened and restarted in the background
+// (SoundStream). The capture callback runs on PortAudio's audio thread and
+// only copies each block into a preallocated ring and emits notify(); the
+// GUI thread then drains the ring with readAvailable(). The ring is plain
+// memory of this object, so two programs, or a program started after one
+// that crashed, never meet in it.
+class AudioIn : public SoundStream
 {
     Q_OBJECT
 public:
@@ -38,13 +39,15 @@ public:
 
     // Opens the input stream on device (the default input device when it is
     // not an input device of the default host API) at sampleRate. The
-    // stream is not started.
-    void CreateAudio(int device, int sampleRate);
-    void Start();
+    // stream is not started. Answers whether it opened.
+    bool CreateAudio(int device, int sampleRate);
+    // A stream that fails to start is lost (see SoundStream).
+    bool Start();
     void Stop();
 
     // Reopens and restarts the stream when the requested device has another
-    // name or the rate differs; answers whether it did.
+    // name or the rate differs, or the stream is lost; answers whether it
+    // did.
     bool ChangeDevice(int device, int sampleRate);
 
     // The input devices of the default host API, filled on first use.
@@ -83,10 +86,9 @@ private:
                                const PaStreamCallbackTimeInfo* timeInfo,
                                unsigned long statusFlags, void* userData);
     static AudioDevices::DeviceTable& table();
-    void closeStream();
+    bool reopen() override;
     static int ringSizeFor(int sampleRate);
 
-    PaStream* m_stream = nullptr;
     int m_device = -1;
     int m_sampleRate = kDefaultSampleRate;
     bool m_paInitialised = false;

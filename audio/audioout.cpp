@@ -15,97 +15,125 @@ constexpr char kOwner[] = "AudioOut";
 } // namespace
 
 AudioOut::AudioOut(QObject* parent)
-    : QObject(parent)
+    : SoundStream(kOwner, parent)
 {
-    const PaError err = Pa_Initialize();
-    m_paInitialised = err == paNoError;
-    if (!m_paInitialised)
-        AudioDevices::reportError(kOwner, "Pa_Initialize()", err);
+    m_paInitialised = AudioDevices::initialise(kOwner) == paNoError;
 
     OutputDevices();
 
-    const AudioDevices::StoredChoice choice =
-        AudioDevices::readChoice(AudioDevices::Direction::Output, Pa_GetDefaultOutputDevice(), kDefaultSampleRate);
+    const AudioDevices::StoredChoice choice = AudioDevices::readChoice(
+        AudioDevices::Direction::Output, AudioDevices::defaultDevice(AudioDevices::Direction::Output),
+        kDefaultSampleRate);
     CreateAudio(DeviceByName(choice.name), choice.sampleRate);
 }
 
 AudioOut::~AudioOut()
 {
-    if (m_stream)
-        Stop();
-    closeStream();
+    Stop();
+    onStream([this](PaStream*& stream) {
+        closeOnSoundThread(stream);
+        return 0;
+    });
 
     AudioDevices::writeChoice(AudioDevices::Direction::Output, m_device, m_sampleRate);
 
     if (m_paInitialised)
-        Pa_Terminate();
+        AudioDevices::terminate();
 }
 
-void AudioOut::CreateAudio(int device, int sampleRate)
+bool AudioOut::CreateAudio(int device, int sampleRate)
 {
-    closeStream();
-    m_device = OutputDevices().contains(device) ? device : Pa_GetDefaultOutputDevice();
+    setShouldRun(false);
+    m_device = OutputDevices().contains(device) ? device
+                                                : AudioDevices::defaultDevice(AudioDevices::Direction::Output);
     m_sampleRate = sampleRate;
 
-    const PaDeviceInfo* info = m_device >= 0 ? Pa_GetDeviceInfo(m_device) : nullptr;
-    PaStreamParameters output{};
-    output.device = m_device;
-    output.channelCount = 1;
-    output.sampleFormat = paInt16;
-    output.suggestedLatency = info ? info->defaultLowOutputLatency : 0.0;
-    output.hostApiSpecificStreamInfo = nullptr;
+    const PaError err = onStream([this, device = m_device, sampleRate](PaStream*& stream) {
+        const PaDeviceInfo* info = device >= 0 ? Pa_GetDeviceInfo(device) : nullptr;
+        PaStreamParameters output{};
+        output.device = device;
+        output.channelCount = 1;
+        output.sampleFormat = paInt16;
+        output.suggestedLatency = info ? info->defaultLowOutputLatency : 0.0;
+        output.hostApiSpecificStreamInfo = nullptr;
 
-    // Priming through the callback means the first buffers are already the
-    // transmit signal, not silence, when playback starts.
-    const PaError err =
-        Pa_OpenStream(&m_stream, nullptr, &output, sampleRate, kFramesPerBuffer,
-                      paClipOff | paPrimeOutputBuffersUsingStreamCallback,
-                      &AudioOut::playbackCallback, this);
-    if (err != paNoError) {
-        m_stream = nullptr;
+        // Priming through the callback means the first buffers are already
+        // the transmit signal, not silence, when playback starts.
+        const PaError opened = openOnSoundThread(stream, nullptr, &output, sampleRate, kFramesPerBuffer,
+                                                 paClipOff | paPrimeOutputBuffersUsingStreamCallback,
+                                                 reinterpret_cast<void*>(&AudioOut::playbackCallback));
+        if (opened != paNoError)
+            return opened;
+        // Enough silence to push the last real block through the whole
+        // output buffer, and one block more for the host's own rounding.
+        const PaStreamInfo* streamInfo = Pa_GetStreamInfo(stream);
+        const double latencyFrames = streamInfo ? streamInfo->outputLatency * streamInfo->sampleRate : 0.0;
+        m_tailBlocks = int(std::ceil(latencyFrames / kFramesPerBuffer)) + 1;
+        return int(paNoError);
+    });
+    if (err != paNoError && reporting())
         AudioDevices::reportError(kOwner, "CreateAudio()", err);
-        return;
-    }
-    // Enough silence to push the last real block through the whole output
-    // buffer, and one block more for the host's own rounding.
-    const PaStreamInfo* stream = Pa_GetStreamInfo(m_stream);
-    const double latencyFrames = stream ? stream->outputLatency * stream->sampleRate : 0.0;
-    m_tailBlocks = int(std::ceil(latencyFrames / kFramesPerBuffer)) + 1;
+    return err == paNoError;
 }
 
-void AudioOut::Start()
+bool AudioOut::Start(bool held)
 {
-    // A stream that completed on its own is inactive but not yet stopped,
-    // and PortAudio starts only stopped streams.
-    if (m_stream && Pa_IsStreamStopped(m_stream) == 0 && Pa_IsStreamActive(m_stream) == 0)
-        Pa_StopStream(m_stream);
-    // Only a stopped stream starts, and only then is the callback surely
-    // not running; starting the stream orders these writes before its first
-    // call. Starting a running stream just reports PortAudio's refusal.
-    if (m_stream && Pa_IsStreamStopped(m_stream) == 1) {
-        m_tailLeft = -1;
-        m_ended = false;
+    if (isActive()) { // PortAudio starts only stopped streams
+        AudioDevices::reportError(kOwner, "Start()", paStreamIsNotStopped);
+        return true;
     }
-    const PaError err = Pa_StartStream(m_stream);
-    if (err != paNoError)
+    if (!CreateAudio(m_device, m_sampleRate)) {
+        if (m_device >= 0) // with no device at all there is nothing to reopen
+            lose("it did not open");
+        return false;
+    }
+    setShouldRun(true);
+    // With the stream stopped the callback surely does not run; starting it
+    // orders these writes before its first call.
+    const PaError err = onStream([this, held](PaStream*& stream) {
+        m_tailLeft = -1;
+        m_ended.store(false);
+        m_held.store(held);
+        return Pa_StartStream(stream);
+    });
+    if (err == paNoError)
+        return true;
+    if (reporting())
         AudioDevices::reportError(kOwner, "Start()", err);
+    if (m_device >= 0) // with no device at all there is nothing to reopen
+        lose("it did not start");
+    return false;
+}
+
+void AudioOut::release()
+{
+    m_held.store(false);
 }
 
 void AudioOut::Stop()
 {
-    // Stopping a stream that is already stopped is no failure.
-    if (m_stream && Pa_IsStreamStopped(m_stream) == 1)
+    setShouldRun(false);
+    // Stopping a stream that is already stopped, or lost, is no failure.
+    if (isLost())
         return;
-    const PaError err = Pa_StopStream(m_stream);
+    const PaError err = onStream([](PaStream*& stream) {
+        return !stream || Pa_IsStreamStopped(stream) == 1 ? paNoError : Pa_StopStream(stream);
+    });
     if (err != paNoError)
         AudioDevices::reportError(kOwner, "Stop()", err);
 }
 
 bool AudioOut::ChangeDevice(int device, int sampleRate)
 {
-    if (AudioDevices::deviceName(m_device) == AudioDevices::deviceName(device)
+    if (!isLost() && AudioDevices::deviceName(m_device) == AudioDevices::deviceName(device)
         && sampleRate == m_sampleRate)
         return false;
+    if (isLost()) {
+        m_device = device;
+        m_sampleRate = sampleRate;
+        reopenNow();
+        return true;
+    }
     m_sampleRate = sampleRate;
     const bool wasPlaying = isActive();
     if (wasPlaying)
@@ -114,6 +142,11 @@ bool AudioOut::ChangeDevice(int device, int sampleRate)
     if (wasPlaying)
         Start();
     return true;
+}
+
+bool AudioOut::reopen()
+{
+    return CreateAudio(m_device, m_sampleRate);
 }
 
 const AudioDevices::DeviceTable& AudioOut::OutputDevices()
@@ -126,12 +159,15 @@ const AudioDevices::DeviceTable& AudioOut::OutputDevices()
 
 int AudioOut::DeviceByName(const QString& name)
 {
-    return AudioDevices::findByName(OutputDevices(), name, Pa_GetDefaultOutputDevice());
+    return AudioDevices::findByName(OutputDevices(), name,
+                                    AudioDevices::defaultDevice(AudioDevices::Direction::Output));
 }
 
 bool AudioOut::isActive() const
 {
-    return m_stream && Pa_IsStreamActive(m_stream) == 1;
+    return !isLost() && const_cast<AudioOut*>(this)->onStream([](PaStream*& stream) {
+        return int(stream && Pa_IsStreamActive(stream) == 1);
+    }) == 1;
 }
 
 void AudioOut::setSampleProvider(SampleProvider provider)
@@ -141,6 +177,10 @@ void AudioOut::setSampleProvider(SampleProvider provider)
 
 bool AudioOut::render(qint16* samples, int frames)
 {
+    if (m_held.load()) {
+        std::fill_n(samples, frames, qint16(0));
+        return true;
+    }
     if (m_tailLeft < 0) {
         const SampleProvider provider = m_provider.load(std::memory_order_acquire);
         if (provider && provider(samples, frames))
@@ -157,8 +197,8 @@ bool AudioOut::render(qint16* samples, int frames)
     }
     // PortAudio stops calling after paComplete, but should a host API call
     // once more, the end must not be signalled twice.
-    if (!m_ended) {
-        m_ended = true;
+    if (!m_ended.load()) {
+        m_ended.store(true);
         emit signalStopAudioOut();
     }
     return false;
@@ -170,7 +210,8 @@ int AudioOut::playbackCallback(const void*, void* output, unsigned long frames,
 {
     if (!userData || !output)
         return paAbort;
-    auto* self = static_cast<AudioOut*>(userData);
+    auto* self = static_cast<AudioOut*>(static_cast<SoundStream*>(userData));
+    self->noteCallback();
     return self->render(static_cast<qint16*>(output), int(frames)) ? paContinue : paComplete;
 }
 
@@ -178,14 +219,4 @@ AudioDevices::DeviceTable& AudioOut::table()
 {
     static AudioDevices::DeviceTable devices;
     return devices;
-}
-
-void AudioOut::closeStream()
-{
-    if (!m_stream)
-        return;
-    const PaError err = Pa_CloseStream(m_stream);
-    if (err != paNoError)
-        AudioDevices::reportError(kOwner, "Pa_CloseStream()", err);
-    m_stream = nullptr;
 }

@@ -3,19 +3,21 @@
 #pragma once
 
 #include "audio/audiodevices.h"
-
-#include <QObject>
+#include "audio/soundstream.h"
 
 #include <atomic>
 
-typedef void PaStream;
 struct PaStreamCallbackTimeInfo;
 
 // Plays the transmit audio: one PortAudio output stream of 16-bit mono
 // samples in blocks of 512 frames, the choice of output device and sample
 // rate, and their settings under "Audio"/"Output".
 //
-// Lives on the GUI thread. Nothing is buffered here: the playback callback,
+// Lives on the GUI thread; the stream is driven through the sound thread
+// (SoundStream). Each start opens the stream afresh, because starting a
+// stream whose sound server has gone hangs for ever; a start that fails
+// makes the output lost, and it is then reopened in the background until
+// that works again. Nothing is buffered here: the playback callback,
 // on PortAudio's audio thread, asks the sample provider to write each block
 // straight into PortAudio's buffer. When the provider reports the end, the
 // stream plays silence for as long as the output latency, then completes
@@ -24,7 +26,7 @@ struct PaStreamCallbackTimeInfo;
 // sound server among them) drop what is still buffered when a stream
 // completes, which would cut off the end of a transmission; with it, the
 // transmitter is released only after the last sample has left the card.
-class AudioOut : public QObject
+class AudioOut : public SoundStream
 {
     Q_OBJECT
 public:
@@ -42,13 +44,19 @@ public:
 
     // Opens the output stream on device (the default output device when it
     // is not an output device of the default host API) at sampleRate. The
-    // stream is not started.
-    void CreateAudio(int device, int sampleRate);
-    void Start();
+    // stream is not started. Answers whether it opened.
+    bool CreateAudio(int device, int sampleRate);
+    // Opens the stream afresh and starts it; answers whether it plays. A
+    // held stream plays silence, leaving the sample provider alone, until
+    // release(): the transmitter is keyed in between, once the stream
+    // surely runs and before the first sample of the transmission.
+    bool Start(bool held = false);
+    void release();
     void Stop();
 
     // Reopens the stream when the requested device has another name or the
-    // rate differs, keeping it playing if it was; answers whether it did.
+    // rate differs, or the stream is lost, keeping it playing if it was;
+    // answers whether it did.
     bool ChangeDevice(int device, int sampleRate);
 
     // The output devices of the default host API, filled on first use.
@@ -75,9 +83,9 @@ private:
                                 unsigned long statusFlags, void* userData);
     static AudioDevices::DeviceTable& table();
     bool render(qint16* samples, int frames);
-    void closeStream();
+    bool endedAsPlanned() const override { return m_ended.load(); }
+    bool reopen() override;
 
-    PaStream* m_stream = nullptr;
     int m_device = -1;
     int m_sampleRate = kDefaultSampleRate;
     bool m_paInitialised = false;
@@ -87,7 +95,9 @@ private:
     int m_tailBlocks = 0;
     // Audio-thread state of one transmission, reset by Start() while the
     // stream is stopped: blocks of silence still to play after the end
-    // (-1 before the end), and whether the end has been signalled.
+    // (-1 before the end), and whether the end has been signalled (read by
+    // the GUI thread's watch too).
     int m_tailLeft = -1;
-    bool m_ended = false;
+    std::atomic<bool> m_ended{false};
+    std::atomic<bool> m_held{false};
 };

@@ -84,6 +84,7 @@ private slots:
     void cleanup();
     void playedSignalIsDecodedIntoReceivePane();
     void typedTextGoesOutAndDecodesBack();
+    void deadSoundServerNeverKeysTheRig();
 
 private:
     std::unique_ptr<MainWindow> makeWindow();
@@ -170,10 +171,10 @@ void TestStation::typedTextGoesOutAndDecodesBack()
     QVERIFY(w->txLabel()->text().contains(QStringLiteral("black")));
     QTRY_VERIFY_WITH_TIMEOUT(w->rxView()->toPlainText().contains(text), 5000);
     QCOMPARE(w->txView()->toPlainText(), QString());
-    // The rig is keyed before the first sample plays and released only
-    // after the stream has stopped.
+    // The rig is keyed once the stream surely plays (silence until then) and
+    // released only after it has stopped.
     QCOMPARE(port.events.filter(QStringLiteral("rts")),
-             QStringList({QStringLiteral("rts 1 while silent"), QStringLiteral("rts 0 while silent")}));
+             QStringList({QStringLiteral("rts 1 while playing"), QStringLiteral("rts 0 while silent")}));
 
     // A start asked for (a macro's <TX>) while the output plays the closing
     // silence of an ended transmission is not lost to that end's stop.
@@ -211,6 +212,38 @@ void TestStation::typedTextGoesOutAndDecodesBack()
     QVERIFY(port.events.contains(QStringLiteral("parity 0")));
     QVERIFY(port.events.contains(QStringLiteral("stop 0")));
     w->close();
+    w.reset();
+    Comport::setDefaultFactory({});
+}
+
+// The sound server dies during a transmission: the window says so and keeps
+// going, the transmitter is released, a new transmission fails without
+// keying it, and all works again once the server is back.
+void TestStation::deadSoundServerNeverKeysTheRig()
+{
+    WatchedPort::Log port;
+    Comport::setDefaultFactory([&port](const QString& device) { return std::make_unique<WatchedPort>(device, &port); });
+    auto w = makeWindow();
+    port.playing = [&] { return w->isOutputActive(); };
+    const auto rts = [&] { return port.events.filter(QStringLiteral("rts")).join(QLatin1Char(',')); };
+    port.events.clear();
+    QTest::mouseClick(w->txLabel(), Qt::LeftButton); // idles until stopped
+    QVERIFY(StationState::isTransmitting());
+    m_card.kill();
+    QTRY_VERIFY_WITH_TIMEOUT(!StationState::isTransmitting(), 8000);
+    QTRY_VERIFY_WITH_TIMEOUT(w->soundLabel()->text().contains(QStringLiteral("input lost")), 8000);
+    QTest::mouseClick(w->txLabel(), Qt::LeftButton);
+    QVERIFY(!StationState::isTransmitting());
+    QCOMPARE(rts(), QStringLiteral("rts 1 while playing,rts 0 while silent"));
+    QVERIFY(w->soundLabel()->isVisible());
+    QString why;
+    QVERIFY2(m_card.start(&why), qPrintable(why));
+    QTRY_VERIFY_WITH_TIMEOUT(!w->soundLabel()->isVisible(), 10000);
+    w->txView()->slotAddTxText(QStringLiteral("de VK2XYZ") + QChar(0x00AE));
+    QTest::mouseClick(w->txLabel(), Qt::LeftButton);
+    QVERIFY(StationState::isTransmitting());
+    QTRY_VERIFY_WITH_TIMEOUT(!StationState::isTransmitting(), 30000);
+    QCOMPARE(port.events.filter(QStringLiteral("rts")).size(), 4);
     w.reset();
     Comport::setDefaultFactory({});
 }

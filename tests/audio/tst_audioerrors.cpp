@@ -1,13 +1,15 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/settings.h"
-#include "audio/audiodevices.h"
 #include "audio/audioin.h"
 #include "audio/audioout.h"
-#include "messagecatcher.h"
+#include "audio/soundthread.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <thread>
 
 // Sound failures: one warning line in a fixed form, and the program goes on.
 class TestAudioErrors : public QObject
@@ -15,51 +17,49 @@ class TestAudioErrors : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-        Settings::setPath(m_dir.filePath(QStringLiteral("velkora.ini")));
-        qputenv("PULSE_SERVER", "unix:/nonexistent/velkora-test"); // no sound server
-    }
-
-    void messageForm()
-    {
-        QCOMPARE(AudioDevices::errorMessage("AudioOut", "Start()", -9988),
-                 QStringLiteral("AudioOut ERROR: Start() returned    -2704 <Invalid stream pointer>"));
-        QCOMPARE(AudioDevices::errorMessage("AudioIn", "Stop()", 0),
-                 QStringLiteral("AudioIn ERROR: Stop() returned        0 <Success>"));
-    }
-
     void withoutDevicesTheProgramGoesOn()
     {
-        MessageCatcher catcher;
+        QTemporaryDir dir;
+        Settings::setPath(dir.filePath(QStringLiteral("velkora.ini")));
+        qputenv("PULSE_SERVER", "unix:/nonexistent/velkora-test"); // no sound server
+        const QString invalid = QStringLiteral("CreateAudio() returned    -270c <Invalid device>");
+        for (const QString& warning :
+             QStringList{"AudioIn ERROR: Pa_GetDeviceCount() returned    -2710 <PortAudio not initialized>",
+              "AudioIn ERROR: " + invalid, "AudioOut ERROR: " + invalid,
+              "AudioIn ERROR: Start() returned    -2704 <Invalid stream pointer>", "AudioOut ERROR: " + invalid,
+              "AudioOut ERROR: " + invalid})
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
         QVERIFY(AudioIn::InputDevices().isEmpty()); // PortAudio not open yet
         {
             AudioIn in;
             AudioOut out;
             if (!AudioIn::InputDevices().isEmpty() || !AudioOut::OutputDevices().isEmpty())
                 QSKIP("this machine has sound devices");
-            in.Start();
-            out.Start();
-            QVERIFY(!in.isActive() && !out.isActive());
+            QVERIFY(!in.Start() && !out.Start() && !out.isActive());
             QVERIFY(out.ChangeDevice(out.device(), 8000));
         }
-        QCOMPARE(catcher.warnings(),
-                 QStringList({
-                     "AudioIn ERROR: Pa_GetDeviceCount() returned    -2710 <PortAudio not initialized>",
-                     "AudioIn ERROR: CreateAudio() returned    -270c <Invalid device>",
-                     "AudioOut ERROR: CreateAudio() returned    -270c <Invalid device>",
-                     "AudioIn ERROR: Start() returned    -2704 <Invalid stream pointer>",
-                     "AudioOut ERROR: Start() returned    -2704 <Invalid stream pointer>",
-                     "AudioOut ERROR: CreateAudio() returned    -270c <Invalid device>",
-                 }));
-        Settings settings;
-        QCOMPARE(settings.value(QStringLiteral("Audio/Input/SampleRate")).toInt(), 11025);
-        QCOMPARE(settings.value(QStringLiteral("Audio/Output/SampleRate")).toInt(), 8000);
+        QCOMPARE(Settings().value(QStringLiteral("Audio/Output/SampleRate")).toInt(), 8000);
     }
 
-private:
-    QTemporaryDir m_dir;
+    // A sound call that never comes back holds up the caller at most for
+    // the time-out, or not at all when nobody waited for it; later calls run
+    // on a new thread. Last: PortAudio is then never shut down.
+    void hungCallIsLeftBehind()
+    {
+        const auto released = std::make_shared<std::atomic<bool>>(false);
+        const auto hang = [released] {
+            while (!released->load())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        };
+        QVERIFY(!SoundThread::call(hang, 50));
+        SoundThread::post(hang);
+        QTRY_VERIFY(SoundThread::busyMs() >= 500);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(SoundThread::ask<int>([] { return 8; }, 0, 500), 8);
+        QVERIFY(clock.elapsed() < 400 && SoundThread::anyHung());
+        released->store(true);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAudioErrors)

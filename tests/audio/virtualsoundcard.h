@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -13,56 +14,41 @@
 
 // A private PulseAudio server with a null sink (tools/virtual-soundcard.sh),
 // reached through ALSA's "pulse" plugin as devices "pulse" and "default".
-// Start it before the first PortAudio use; it dies with the test.
+// Start it before the first PortAudio use; it dies with the test. kill()
+// and start() again stand for a sound server that crashes and comes back.
 class VirtualSoundCard
 {
 public:
-    ~VirtualSoundCard() { stop(); }
+    ~VirtualSoundCard() { kill(); }
 
-    bool available(QString* why)
+    static bool available(QString* why)
     {
         QProcess check;
         check.start(QStringLiteral("bash"), {script(), QStringLiteral("check")});
         check.waitForFinished(10000);
-        if (check.exitStatus() == QProcess::NormalExit && check.exitCode() == 0)
-            return true;
         *why = QString::fromLocal8Bit(check.readAllStandardError()).trimmed();
-        if (why->isEmpty())
-            *why = QStringLiteral("tools/virtual-soundcard.sh check failed");
-        return false;
+        return check.exitStatus() == QProcess::NormalExit && check.exitCode() == 0;
     }
 
     bool start(QString* why)
     {
+        const QString socket = m_dir.filePath(QStringLiteral("native"));
+        QFile::remove(socket); // left by a killed server
         m_server.setProcessChannelMode(QProcess::ForwardedChannels);
         m_server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         m_server.start(QStringLiteral("bash"), {script(), QStringLiteral("run"), m_dir.path()});
-        const QString socket = m_dir.filePath(QStringLiteral("native"));
-        QDeadlineTimer deadline(10000);
-        while (m_dir.isValid() && !QFileInfo::exists(socket)) {
-            if (m_server.state() == QProcess::NotRunning || deadline.hasExpired())
-                break;
+        for (QDeadlineTimer deadline(10000); !QFileInfo::exists(socket) && !deadline.hasExpired();)
             QThread::msleep(20);
-        }
-        if (!QFileInfo::exists(socket)) {
-            *why = QStringLiteral("the PulseAudio server did not come up");
-            stop();
-            return false;
-        }
+        *why = QStringLiteral("the PulseAudio server did not come up");
         qputenv("PULSE_SERVER", "unix:" + socket.toLocal8Bit());
         qputenv("PULSE_COOKIE", m_dir.filePath(QStringLiteral("cookie")).toLocal8Bit());
-        return true;
+        return QFileInfo::exists(socket);
     }
 
-    void stop()
+    void kill()
     {
-        if (m_server.state() == QProcess::NotRunning)
-            return;
-        m_server.terminate();
-        if (!m_server.waitForFinished(3000)) {
-            m_server.kill();
-            m_server.waitForFinished(3000);
-        }
+        m_server.kill();
+        m_server.waitForFinished(3000);
     }
 
 private:
@@ -84,7 +70,7 @@ private:
 #define VIRTUAL_SOUND_CARD_OR_SKIP(card)                                                          \
     do {                                                                                          \
         QString why;                                                                              \
-        if (!(card).available(&why)) {                                                           \
+        if (!VirtualSoundCard::available(&why)) {                                                 \
             if (qEnvironmentVariableIntValue("VELKORA_REQUIRE_SOUND_SERVER"))                     \
                 QFAIL(qPrintable(QStringLiteral("no virtual sound card: ") + why));               \
             QSKIP(qPrintable(QStringLiteral("no virtual sound card: ") + why));                   \
