@@ -10,9 +10,11 @@
 #include "tests/app/windowfolder.h"
 #include "core/settings.h"
 #include "core/stationstate.h"
+#include "display/spectrumtitlebar.h"
 #include "logbook/logbar.h"
 #include "modem/psktxrx.h"
 
+#include <QComboBox>
 #include <QDockWidget>
 #include <QFile>
 #include <QLineEdit>
@@ -126,7 +128,7 @@ private slots:
     {
         auto w = makeWindow();
         QMenu* mode = w->modeMenu();
-        QCOMPARE(mode->actions().size(), 4);
+        QCOMPARE(mode->actions().size(), 10); // four BPSK, four QPSK, a line, the inversion
         QCOMPARE(mode->actions().at(2)->statusTip(), QStringLiteral("Select BPSK125"));
         w->slotModeChanged(QStringLiteral("BPSK63"));
         emit mode->aboutToShow();
@@ -141,6 +143,42 @@ private slots:
         w->modem()->Command(90, 3125, 0, 0); // behind the window's back
         entry(mode, "BPSK250")->trigger();
         QCOMPARE(w->modem()->baud(), 31.25);
+    }
+
+    // QPSK chosen in the mode box: the modem sends a text and decodes it
+    // back; back to BPSK it still receives.
+    void modeBoxRunsQpsk()
+    {
+        struct Source : CTxCharSource
+        {
+            QString text{QStringLiteral("qpsk de vk2xyz")};
+            int next = 0;
+            quint32 nextTxWord() override
+            {
+                return next < text.size() ? TxWord::make(TxWord::kChar, text.at(next++).unicode())
+                                          : TxWord::make(TxWord::kEnd);
+            }
+        } source;
+        auto w = makeWindow();
+        for (const QString mode : {QStringLiteral("QPSK63"), QStringLiteral("BPSK31")}) {
+            w->titleBar()->comboBox->setCurrentText(mode);
+            QCOMPARE(w->currentMode(), mode);
+            QCOMPARE(w->modem()->mode(), mode.startsWith(u'Q') ? 1 : 0);
+            source.next = 0;
+            w->modem()->setTxCharSource(&source);
+            std::vector<qint16> audio(512);
+            w->modem()->SetTransmit(1);
+            while (w->modem()->GenerateTxSamples(audio.data() + audio.size() - 512, 512) != 0)
+                audio.resize(audio.size() + 512);
+            w->modem()->SetTransmit(0);
+            audio.resize(audio.size() + 11025, 0);
+            QString heard;
+            connect(w->modem(), &CPskTxRx::signalCharReceived, this, [&heard](QChar c) { heard += c; });
+            for (size_t at = 0; at < audio.size(); at += 512)
+                w->modem()->ReceiveSamples(audio.data() + at, 512);
+            QVERIFY2(heard.contains(source.text), qPrintable(heard));
+            disconnect(w->modem(), &CPskTxRx::signalCharReceived, this, nullptr);
+        }
     }
 
     void viewMenuFollowsTheDocks()
