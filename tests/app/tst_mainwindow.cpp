@@ -88,7 +88,8 @@ void TestMainWindow::firstStartUsesBuiltInLayout()
     QCOMPARE(w->objectName(), QStringLiteral("MainWindow"));
     QCOMPARE(w->modeList(),
              QStringList({QStringLiteral("BPSK31"), QStringLiteral("BPSK63"), QStringLiteral("BPSK125"),
-                          QStringLiteral("BPSK250")}));
+                          QStringLiteral("BPSK250"), QStringLiteral("QPSK31"), QStringLiteral("QPSK63"),
+                          QStringLiteral("QPSK125"), QStringLiteral("QPSK250")}));
 
     auto* rx = w->findChild<QDockWidget*>(QStringLiteral("DockOutputWidget"));
     auto* tx = w->findChild<QDockWidget*>(QStringLiteral("DockInputWidget"));
@@ -282,10 +283,12 @@ void TestMainWindow::modeFromSettingsReachesModem()
     auto w = makeWindow();
     QCOMPARE(w->modem()->baud(), 62.5);
     QCOMPARE(w->titleBar()->comboBox->currentText(), QStringLiteral("BPSK63"));
-    // A mode that is not one of the four leaves the rate and empties the box.
+    // A mode that is not one of the eight changes nothing (the log would
+    // otherwise record a mode the modem does not run).
     w->slotModeChanged(QStringLiteral("RTTY"));
     QCOMPARE(w->modem()->baud(), 62.5);
-    QCOMPARE(w->titleBar()->comboBox->currentIndex(), -1);
+    QCOMPARE(w->currentMode(), QStringLiteral("BPSK63"));
+    QCOMPARE(w->titleBar()->comboBox->currentText(), QStringLiteral("BPSK63"));
     // The title bar's box drives the mode.
     w->titleBar()->comboBox->setCurrentIndex(3);
     QCOMPARE(w->currentMode(), QStringLiteral("BPSK250"));
