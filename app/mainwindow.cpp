@@ -139,6 +139,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_phaseScope = new PhaseScope(this);
     m_phaseScope->setObjectName(QStringLiteral("PhaseScope"));
     m_phaseDock = makeDock(QStringLiteral("PhaseScope"), tr("Phase"), Qt::RightDockWidgetArea, m_phaseScope);
+    m_signalsDock = createSignalsDock();
 
     restoreLayout();
 
@@ -328,6 +329,7 @@ void MainWindow::slotAudioInputReady(int numBytes)
     }
     if (m_modem)
         m_modem->ReceiveSamples(samples, n);
+    feedSignalBank(samples, n);
     m_inputAccumulator.remove(0, 2 * n);
 
     if (blockFull && m_spectrum) {

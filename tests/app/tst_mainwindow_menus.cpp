@@ -13,6 +13,7 @@
 #include "display/spectrumtitlebar.h"
 #include "logbook/logbar.h"
 #include "modem/psktxrx.h"
+#include "text/signalbrowser.h"
 
 #include <QComboBox>
 #include <QDockWidget>
@@ -22,6 +23,8 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QtTest>
 
 #include <memory>
@@ -179,6 +182,69 @@ private slots:
             QVERIFY2(heard.contains(source.text), qPrintable(heard));
             disconnect(w->modem(), &CPskTxRx::signalCharReceived, this, nullptr);
         }
+    }
+
+    // The "Signals" dock: off at a first start; two stations get a line each;
+    // a click on one tunes the main receiver there and replays its older
+    // audio; a double-clicked call goes to the Call field; the alert marks.
+    void signalsDockTunesTheReceiver()
+    {
+        auto w = makeWindow();
+        auto* dock = w->findChild<QDockWidget*>(QStringLiteral("Signals"));
+        QVERIFY(dock && !dock->isVisible());
+        dock->show();
+        SignalBrowser* browser = w->signalBrowser();
+        browser->alertField()->setText(QStringLiteral("cq de"));
+        std::vector<qint16> mix(11025 * 14, 0);
+        const std::pair<double, QString> stations[] = {{700.0, QStringLiteral("cq de vk2abc pse k")},
+                                                       {1600.0, QStringLiteral("qrz de dl2zz k")}};
+        for (const auto& [hz, text] : stations) {
+            struct Source : CTxCharSource
+            {
+                QString text;
+                int next = 0;
+                quint32 nextTxWord() override
+                {
+                    return next < text.size() ? TxWord::make(TxWord::kChar, text.at(next++).unicode())
+                                              : TxWord::make(TxWord::kEnd);
+                }
+            } source;
+            source.text = text;
+            CPskTxRx tx(QStringLiteral("BPSK31"));
+            tx.SetSampleRates(11025, 11025);
+            tx.SetFrequencies(hz, hz);
+            tx.setTxCharSource(&source);
+            tx.SetTransmit(1);
+            qint16 block[512];
+            for (size_t at = 11025; at + 512 <= mix.size() && tx.GenerateTxSamples(block, 512) != 0; at += 512)
+                for (int i = 0; i < 512; ++i)
+                    mix[at + size_t(i)] += block[i] / 3;
+        }
+        w->modem()->SetFrequencies(2500.0, 2500.0);
+        for (size_t at = 0; at < mix.size(); at += 1024) {
+            w->modem()->ReceiveSamples(mix.data() + at, 1024);
+            w->feedSignalBank(mix.data() + at, 1024);
+        }
+        QTRY_COMPARE(browser->lineCount(), 2);
+        QVERIFY(browser->alerted().contains(browser->line(0).id) && browser->alerted().size() == 1);
+        QString heard;
+        connect(w->modem(), &CPskTxRx::signalCharReceived, this, [&heard](QChar c) { heard += c; });
+        QPlainTextEdit* view = browser->view();
+        const QTextBlock second = view->document()->findBlockByNumber(1);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cursorRect(QTextCursor(second)).center());
+        double rx = 0.0, tx = 0.0;
+        w->modem()->GetFrequencies(&rx, &tx);
+        QVERIFY2(std::abs(rx - 1600.0) < 3.0, qPrintable(QString::number(rx)));
+        w->modem()->ReceiveSamples(nullptr, 0); // the replay catches up in steps
+        for (int i = 0; i < 64; ++i)
+            w->modem()->ReceiveSamples(nullptr, 0);
+        QVERIFY2(heard.contains(stations[1].second), qPrintable(heard));
+        QTRY_COMPARE(view->extraSelections().size(), 2); // the tuned line and the alerted one
+        // The call in the first line, double-clicked, goes to the Call field.
+        QTextCursor call(view->document()->findBlockByNumber(0));
+        call.setPosition(call.position() + view->document()->findBlockByNumber(0).text().indexOf(u"vk2abc") + 2);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->cursorRect(call).center());
+        QCOMPARE(field(*w, "editCall")->text(), QStringLiteral("VK2ABC"));
     }
 
     void viewMenuFollowsTheDocks()
