@@ -11,7 +11,7 @@
 namespace {
 // Audio between judgements, and kept for a new signal's transceiver.
 constexpr double kJudgeSeconds = 0.5;
-constexpr double kHistorySeconds = 4.0;
+constexpr double kHistorySeconds = 10.0;
 // A carrier stands this far (dB) above the noise floor over its width.
 constexpr double kThresholdDb = 6.0;
 // Share of the smoothed power that three neighbouring bins may hold before
@@ -151,7 +151,7 @@ std::vector<double> SignalBank::findCarriers() const
         if (v < threshold)
             continue;
         bool peak = true;
-        for (int j = std::max(lo, k - apart); j <= std::min(hi, k + apart) && peak; ++j)
+        for (int j = std::max(lo, k - apart / 2 - 1); j <= std::min(hi, k + apart / 2 + 1) && peak; ++j)
             peak = j == k || s[size_t(j)] < v || (s[size_t(j)] == v && j > k);
         if (!peak)
             continue;

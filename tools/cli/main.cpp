@@ -250,7 +250,8 @@ int runEncode(const QStringList& arguments)
 }
 
 // Every signal in the recording, each as "FREQUENCY Hz: TEXT" on a line
-// of its own, by frequency; line breaks in the text become spaces.
+// of its own, by frequency; line breaks and other control characters in
+// the text become spaces.
 int decodeAll(WavIo::Reader& reader, const Common& common, bool sensitive)
 {
     SignalBank bank;
@@ -279,7 +280,9 @@ int decodeAll(WavIo::Reader& reader, const Common& common, bool sensitive)
                      [](const SignalBank::Signal& a, const SignalBank::Signal& b) { return a.frequency < b.frequency; });
     for (const SignalBank::Signal& s : found) {
         QString text = s.text;
-        text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        for (QChar& c : text)
+            if (!c.isPrint())
+                c = u' ';
         printOut(QStringLiteral("%1 Hz: %2\n").arg(s.frequency, 0, 'f', 1).arg(text).toUtf8());
     }
     return kOk;
