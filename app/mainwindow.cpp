@@ -99,7 +99,8 @@ MainWindow::MainWindow(QWidget* parent)
         qWarning().noquote() << tr("Cannot create the log file %1: %2").arg(log.fileName(), log.errorString());
 
     m_modeList << QStringLiteral("BPSK31") << QStringLiteral("BPSK63") << QStringLiteral("BPSK125")
-               << QStringLiteral("BPSK250");
+               << QStringLiteral("BPSK250") << QStringLiteral("QPSK31") << QStringLiteral("QPSK63")
+               << QStringLiteral("QPSK125") << QStringLiteral("QPSK250");
 
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("Velkora32"));
@@ -144,6 +145,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_phaseScope = new PhaseScope(this);
     m_phaseScope->setObjectName(QStringLiteral("PhaseScope"));
     m_phaseDock = makeDock(QStringLiteral("PhaseScope"), tr("Phase"), Qt::RightDockWidgetArea, m_phaseScope);
+    m_signalsDock = createSignalsDock();
 
     restoreLayout();
 
@@ -358,6 +360,7 @@ void MainWindow::slotAudioInputReady(int numBytes)
     }
     if (m_modem)
         m_modem->ReceiveSamples(samples, n);
+    feedSignalBank(samples, n);
     m_inputAccumulator.remove(0, 2 * n);
 
     if (blockFull && m_spectrum) {
@@ -458,23 +461,22 @@ void MainWindow::getTxChar(quint32& ch)
 
 void MainWindow::slotModeChanged(const QString& mode)
 {
-    m_currentMode = mode;
+    // "BPSK31" ... "QPSK250"; the modem cannot change its encoder while it
+    // sends, so a switch between BPSK and QPSK waits for the receive side.
+    const bool qpsk = mode.startsWith(QLatin1String("QPSK"));
+    const int speed = m_modeList.contains(mode) ? mode.mid(4).toInt() : 0; // 31, 63, 125, 250
+    const int rate = speed == 31 ? 3125 : speed == 63 ? 6250 : speed * 100;
+    if (rate && m_modem && (isOutputActive() ? m_modem->mode() == (qpsk ? 1 : 0) : m_modem->setQpsk(qpsk))) {
+        m_currentMode = mode;
+        m_modem->Command(90, rate, 0, 0);
+    } else if (!m_modeList.contains(m_currentMode)) {
+        m_currentMode = QStringLiteral("BPSK31"); // an unknown stored mode
+    }
     if (m_titleBar) {
         QComboBox* box = m_titleBar->comboBox;
         const QSignalBlocker blocker(box);
-        box->setCurrentIndex(box->findText(mode, Qt::MatchExactly | Qt::MatchCaseSensitive));
+        box->setCurrentIndex(box->findText(m_currentMode, Qt::MatchExactly | Qt::MatchCaseSensitive));
     }
-    int rate = 0;
-    if (mode.contains(QLatin1String("BPSK31")))
-        rate = 3125;
-    else if (mode.contains(QLatin1String("BPSK63")))
-        rate = 6250;
-    else if (mode.contains(QLatin1String("BPSK125")))
-        rate = 12500;
-    else if (mode.contains(QLatin1String("BPSK250")))
-        rate = 25000;
-    if (rate && m_modem)
-        m_modem->Command(90, rate, 0, 0);
 }
 
 void MainWindow::slotAFC(int state)

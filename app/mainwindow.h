@@ -28,6 +28,8 @@ class QMenu;
 class PhaseScope;
 class RigControl;
 struct RigStatus;
+class SignalBank;
+class SignalBrowser;
 class QDockWidget;
 class QLabel;
 class SpectrumTitleBar;
@@ -67,6 +69,11 @@ public:
     CPskTxRx* modem() const { return m_modem; }
     CRxView* rxView() const { return m_rxView; }
     CTxView* txView() const { return m_txView; }
+    SignalBrowser* signalBrowser() const { return m_signalBrowser; }
+    SignalBank* signalBank() const { return m_signalBank; }
+    // The input path hands each batch of received audio here after the
+    // modem; the signal bank decodes it while the "Signals" dock shows.
+    void feedSignalBank(const qint16* samples, int count);
     SpectrumWidget* spectrum() const { return m_spectrum; }
     SpectrumTitleBar* titleBar() const { return m_titleBar; }
     PhaseScope* phaseScope() const { return m_phaseScope; }
@@ -208,6 +215,10 @@ private:
     void showRigStatus(const RigStatus& status);
     // Dial plus receive audio frequency; 0 without a dial reading.
     quint32 rigQsoFrequency() const;
+    // The "Signals" dock (mainwindow_signals.cpp): every signal of the mode
+    // decoded at once while the dock shows.
+    QDockWidget* createSignalsDock();
+    void updateSignalBrowser();
 
     // Constructed first: reads "Comport" and opens the port.
     Comport m_comport;
@@ -250,6 +261,9 @@ private:
     QDockWidget* m_logDock = nullptr;
     QDockWidget* m_macroDock = nullptr;
     QDockWidget* m_phaseDock = nullptr;
+    QDockWidget* m_signalsDock = nullptr;
+    SignalBank* m_signalBank = nullptr;
+    SignalBrowser* m_signalBrowser = nullptr;
 
     QByteArray m_inputAccumulator;
     std::array<float, kDisplayBlockSize> m_displayBlock{};

@@ -87,6 +87,10 @@ void MainWindow::createMenus()
         QAction* a = addCommand(m_modeMenu, mode, tr("Select ") + mode);
         a->setCheckable(true);
     }
+    m_modeMenu->addSeparator();
+    QAction* inversion = addCommand(m_modeMenu, tr("QPSK inversion"), tr("Invert the QPSK phase rotation"));
+    inversion->setCheckable(true);
+    connect(inversion, &QAction::toggled, this, [this](bool on) { m_modem->Command(60, on ? 1 : 0, 0, 0); });
     connect(m_modeMenu, &QMenu::aboutToShow, this, &MainWindow::slotUpdateModeMenu);
     connect(m_modeMenu, &QMenu::triggered, this, &MainWindow::slotModeMenu);
 
@@ -153,13 +157,15 @@ void MainWindow::createMenus()
 
 void MainWindow::slotUpdateModeMenu()
 {
-    for (QAction* a : m_modeMenu->actions())
-        a->setChecked(!m_currentMode.isEmpty() && a->text().contains(m_currentMode));
+    for (QAction* a : m_modeMenu->actions()) {
+        if (m_modeList.contains(a->text()))
+            a->setChecked(a->text() == m_currentMode);
+    }
 }
 
 void MainWindow::slotModeMenu(QAction* action)
 {
-    if (!action->text().contains(m_currentMode) || m_currentMode.isEmpty())
+    if (m_modeList.contains(action->text()) && action->text() != m_currentMode)
         slotModeChanged(action->text());
 }
 

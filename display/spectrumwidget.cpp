@@ -296,6 +296,17 @@ int SpectrumWidget::tuneTo(int x, int y)
     return replayDistanceForY(y);
 }
 
+void SpectrumWidget::tuneFrequency(double rx, int replaySamples)
+{
+    m_rx = std::clamp(rx, 0.0, double(std::max(m_halfRate, 0)));
+    if (!m_lock)
+        m_tx = m_rx;
+    ReplayDistance::set(replaySamples);
+    update();
+    emit signalFqChanged(m_rx, m_tx);
+    ReplayDistance::set(0);
+}
+
 void SpectrumWidget::mousePressEvent(QMouseEvent* event)
 {
     ReplayDistance::set(0);

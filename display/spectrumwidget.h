@@ -85,6 +85,10 @@ public:
     // above the clicked one, none for the ten newest lines.
     static int replayDistanceForY(int y);
 
+    // Tunes the receive marker (and the transmit one unless locked) as a
+    // click on the waterfall does, decoding replaySamples of older audio again.
+    void tuneFrequency(double rx, int replaySamples);
+
 signals:
     void signalFqChanged(double rx, double tx);
 

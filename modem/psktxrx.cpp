@@ -199,6 +199,40 @@ void CPskTxRx::setSensitiveReceiver(bool on)
     m_sensitive->setInversion(m_qpskInversion.load(std::memory_order_relaxed) != 0);
 }
 
+bool CPskTxRx::setQpsk(bool on)
+{
+    if (on == (m_mode == kModeQpsk))
+        return true;
+    if (isTransmitting())
+        return false;
+    m_mode = on ? kModeQpsk : kModeBpsk;
+    const int set = m_decoder->charSet();
+    const bool inverted = m_qpskInversion.load(std::memory_order_relaxed) != 0;
+    if (on) {
+        auto encoder = std::make_unique<CQpskEncode>();
+        auto decoder = std::make_unique<CQpskDecode>();
+        encoder->setInversion(inverted);
+        decoder->setInversion(inverted);
+        m_encoder = std::move(encoder);
+        m_decoder = std::move(decoder);
+    } else {
+        m_encoder = std::make_unique<CBpskEncode>();
+        m_decoder = std::make_unique<CBpskDecode>();
+    }
+    m_decoder->setSymbolSink(this);
+    m_decoder->setCharSink(this);
+    m_decoder->setCharSet(set);
+    m_encoder->setCharSet(set);
+    Varicode::fillDecodeTable(m_encoder.get());
+    m_rxDsp->setSymbolSink(m_decoder.get());
+    if (m_sensitive) {
+        m_sensitive.reset();
+        setSensitiveReceiver(true);
+    }
+    Command(90, qRound(g_symbolRates[m_mode] * 100.0), 0, 0);
+    return true;
+}
+
 CPskBitDecode* CPskTxRx::rxDecoder() const
 {
     return m_sensitive ? static_cast<CPskBitDecode*>(m_sensitive.get()) : m_decoder.get();

@@ -95,6 +95,13 @@ public:
     void setSensitiveReceiver(bool on);
     bool sensitiveReceiver() const { return m_sensitive != nullptr; }
 
+    // Switches between BPSK and QPSK: a fresh encoder and decoder (and
+    // sensitive receiver when chosen) of the other mode, at the symbol rate
+    // last used in it; frequencies, rates, character set and QPSK inversion
+    // stay. Refused (false) while transmitting, as the audio output thread
+    // then reads the encoder.
+    bool setQpsk(bool on);
+
     bool inputRateAccepted() const { return m_inputRateAccepted; }
     int mode() const { return m_mode; }
     double baud() const { return m_baud.load(std::memory_order_relaxed); }

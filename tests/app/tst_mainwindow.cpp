@@ -15,6 +15,7 @@
 #include "logbook/logbar.h"
 #include "modem/psktxrx.h"
 #include "tests/app/windowfolder.h"
+#include "text/signalbrowser.h"
 #include "text/txview.h"
 
 #include <QDockWidget>
@@ -25,6 +26,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -35,6 +38,36 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+
+namespace {
+
+// A text sent once through the modem's transmit pull.
+struct Source : CTxCharSource
+{
+    QString text;
+    int next = 0;
+    quint32 nextTxWord() override
+    {
+        return next < text.size() ? TxWord::make(TxWord::kChar, text.at(next++).unicode()) : TxWord::make(TxWord::kEnd);
+    }
+};
+
+// Everything a modem sends of text, from key-up to tail.
+std::vector<qint16> transmitted(CPskTxRx& tx, const QString& text)
+{
+    Source source;
+    source.text = text;
+    tx.setTxCharSource(&source);
+    std::vector<qint16> audio(512);
+    tx.SetTransmit(1);
+    while (tx.GenerateTxSamples(audio.data() + audio.size() - 512, 512) != 0)
+        audio.resize(audio.size() + 512);
+    tx.SetTransmit(0);
+    tx.setTxCharSource(nullptr);
+    return audio;
+}
+
+} // namespace
 
 class TestMainWindow : public QObject
 {
@@ -311,6 +344,78 @@ private slots:
         });
         w->saveQSO();
         QVERIFY(reported.contains(w->logFileName()));
+        closeWindow(w);
+    }
+
+    // QPSK chosen in the mode box sends a text and decodes it back; back on
+    // BPSK it still does. A name that is not a mode changes nothing.
+    void modeBoxRunsQpsk()
+    {
+        auto w = makeWindow();
+        for (const QString mode : {QStringLiteral("QPSK63"), QStringLiteral("BPSK31")}) {
+            w->titleBar()->comboBox->setCurrentText(mode);
+            QCOMPARE(w->currentMode(), mode);
+            QCOMPARE(w->modem()->mode(), mode.startsWith(u'Q') ? 1 : 0);
+            std::vector<qint16> audio = transmitted(*w->modem(), QStringLiteral("qpsk de vk2xyz"));
+            audio.resize(audio.size() + 11025, 0);
+            QString heard;
+            auto c = connect(w->modem(), &CPskTxRx::signalCharReceived, this, [&heard](QChar ch) { heard += ch; });
+            for (size_t at = 0; at < audio.size(); at += 512)
+                w->modem()->ReceiveSamples(audio.data() + at, 512);
+            disconnect(c);
+            QVERIFY2(heard.contains(QStringLiteral("qpsk de vk2xyz")), qPrintable(heard));
+        }
+        w->slotModeChanged(QStringLiteral("RTTY"));
+        QCOMPARE(w->currentMode(), QStringLiteral("BPSK31"));
+        closeWindow(w);
+    }
+
+    // The "Signals" dock: off at a first start; two stations get a line each;
+    // a click on one tunes the main receiver there and replays its older
+    // audio; a double-clicked call goes to the Call field; the alert marks.
+    void signalsDockTunesTheReceiver()
+    {
+        auto w = makeWindow();
+        auto* dock = w->findChild<QDockWidget*>(QStringLiteral("Signals"));
+        QVERIFY(dock && !dock->isVisible());
+        dock->show();
+        SignalBrowser* browser = w->signalBrowser();
+        browser->alertField()->setText(QStringLiteral("cq de"));
+        std::vector<qint16> mix(11025 * 14, 0);
+        const std::pair<double, QString> stations[] = {{700.0, QStringLiteral("cq de vk2abc pse k")},
+                                                       {1600.0, QStringLiteral("qrz de dl2zz k")}};
+        for (const auto& [hz, text] : stations) {
+            CPskTxRx tx(QStringLiteral("BPSK31"));
+            tx.SetSampleRates(11025, 11025);
+            tx.SetFrequencies(hz, hz);
+            const std::vector<qint16> audio = transmitted(tx, text);
+            for (size_t i = 0; i < audio.size() && 11025 + i < mix.size(); ++i)
+                mix[11025 + i] += audio[i] / 3;
+        }
+        w->modem()->SetFrequencies(2500.0, 2500.0);
+        for (size_t at = 0; at < mix.size(); at += 1024) {
+            w->modem()->ReceiveSamples(mix.data() + at, 1024);
+            w->feedSignalBank(mix.data() + at, 1024);
+        }
+        QTRY_COMPARE(browser->lineCount(), 2);
+        QVERIFY(browser->alerted().contains(browser->line(0).id) && browser->alerted().size() == 1);
+        QString heard;
+        connect(w->modem(), &CPskTxRx::signalCharReceived, this, [&heard](QChar c) { heard += c; });
+        QPlainTextEdit* view = browser->view();
+        const QTextBlock second = view->document()->findBlockByNumber(1);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cursorRect(QTextCursor(second)).center());
+        double rx = 0.0, tx = 0.0;
+        w->modem()->GetFrequencies(&rx, &tx);
+        QVERIFY2(std::abs(rx - 1600.0) < 3.0, qPrintable(QString::number(rx)));
+        for (int i = 0; i < 65; ++i) // the replay catches up in steps
+            w->modem()->ReceiveSamples(nullptr, 0);
+        QVERIFY2(heard.contains(stations[1].second), qPrintable(heard));
+        QTRY_COMPARE(view->extraSelections().size(), 2); // the tuned line and the alerted one
+        // The call in the first line, double-clicked, goes to the Call field.
+        QTextCursor call(view->document()->findBlockByNumber(0));
+        call.setPosition(call.position() + view->document()->findBlockByNumber(0).text().indexOf(u"vk2abc") + 2);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->cursorRect(call).center());
+        QCOMPARE(field(*w, "editCall")->text(), QStringLiteral("VK2ABC"));
         closeWindow(w);
     }
 

@@ -205,6 +205,38 @@ private slots:
         QVERIFY2(closed.exitCode == 0 && closed.out.isEmpty(), closed.out.constData());
     }
 
+    // decode --all: five stations up to 20 dB apart, in noise,
+    // each found at its frequency with its text, and nothing else.
+    void decodeAllFindsEverySignal()
+    {
+        struct Station { double hz, gain; const char* text; };
+        const Station stations[] = {{420, 0.3, "cq de vk2abc"}, {900, 0.03, "vk3xy de w1aw"},
+                                    {1500, 0.1, "test de dl2zz"}, {2100, 0.2, "qrz de ja1ab"},
+                                    {3200, 0.06, "73 de g4xyz"}};
+        std::vector<qint16> noiseSamples = noise(11025 * 16, 1000.0, 4);
+        std::vector<double> mix(noiseSamples.begin(), noiseSamples.end());
+        const QString one = file(QStringLiteral("one.wav")), all = file(QStringLiteral("all.wav"));
+        for (size_t k = 0; k < std::size(stations); ++k) {
+            const Station& st = stations[k];
+            QCOMPARE(runCli({"encode", "--freq", QString::number(st.hz), "--text", st.text, one}).exitCode, 0);
+            const std::vector<qint16> x = readMonoWav(one);
+            const size_t start = 11025 * (1 + k % 3);
+            for (size_t i = 0; i < x.size() && start + i < mix.size(); ++i)
+                mix[start + i] += st.gain * x[i];
+        }
+        std::vector<qint16> out(mix.size());
+        for (size_t i = 0; i < mix.size(); ++i)
+            out[i] = qint16(std::clamp(std::round(mix[i]), -32768.0, 32767.0));
+        QVERIFY(writeWav(all, out, 11025, 1));
+        const Run r = runCli({"decode", "--all", "--mode", "BPSK31", all});
+        const QStringList lines = QString::fromUtf8(r.out).split(u'\n', Qt::SkipEmptyParts);
+        QVERIFY2(r.exitCode == 0 && lines.size() == int(std::size(stations)), r.out.constData());
+        for (size_t k = 0; k < std::size(stations); ++k) {
+            const double hz = lines[int(k)].section(u' ', 0, 0).toDouble();
+            QVERIFY2(std::abs(hz - stations[k].hz) < 8.0 && lines[int(k)].contains(stations[k].text), r.out.constData());
+        }
+    }
+
     void exits_data()
     {
         QTest::addColumn<QStringList>("arguments");

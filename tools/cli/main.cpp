@@ -9,6 +9,7 @@
 #include "tools/cli/logcommands.h"
 #include "tools/cli/modemsession.h"
 #include "tools/cli/wavio.h"
+#include "modem/signalbank.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -33,7 +34,8 @@ const char kGeneralHelp[] =
     "\n"
     "  encode   one whole transmission of a text (key-up, the text, the tail)\n"
     "           as 16-bit mono WAV\n"
-    "  decode   prints the text the receiver decodes from a recording, as UTF-8\n"
+    "  decode   prints the text the receiver decodes from a recording, as UTF-8;\n"
+    "           with --all every signal of the mode in the recording, one a line\n"
     "  log      exports the log as ADIF, imports ADIF into it, merges a second log\n"
     "\n"
     "velkora32-cli encode --help and velkora32-cli decode --help list the options.\n";
@@ -268,6 +270,45 @@ int runEncode(const QStringList& arguments)
     return kOk;
 }
 
+// Every signal in the recording, each as "FREQUENCY Hz: TEXT" on a line
+// of its own, by frequency; line breaks and other control characters in
+// the text become spaces.
+int decodeAll(WavIo::Reader& reader, const Common& common, bool sensitive)
+{
+    SignalBank bank;
+    bank.setSampleRate(reader.sampleRate());
+    bank.setMode(common.mode.modemName, common.mode.baudHundredths);
+    bank.setCharSet(common.charSet);
+    bank.setSensitive(sensitive);
+    std::vector<SignalBank::Signal> found;
+    QObject::connect(&bank, &SignalBank::dropped, [&found](const SignalBank::Signal& s) { found.push_back(s); });
+    QString error;
+    qint16 block[ModemSession::Receiver::kBlockSize];
+    for (;;) {
+        const int got = reader.read(block, ModemSession::Receiver::kBlockSize, &error);
+        if (got < 0) {
+            printErr(error);
+            return kFailed;
+        }
+        if (got == 0)
+            break;
+        bank.feed(block, got);
+    }
+    bank.finish();
+    for (const SignalBank::Signal& s : bank.signalList())
+        found.push_back(s);
+    std::stable_sort(found.begin(), found.end(),
+                     [](const SignalBank::Signal& a, const SignalBank::Signal& b) { return a.frequency < b.frequency; });
+    for (const SignalBank::Signal& s : found) {
+        QString text = s.text;
+        for (QChar& c : text)
+            if (!c.isPrint())
+                c = u' ';
+        printOut(QStringLiteral("%1 Hz: %2\n").arg(s.frequency, 0, 'f', 1).arg(text).toUtf8());
+    }
+    return kOk;
+}
+
 int runDecode(const QStringList& arguments)
 {
     QCommandLineParser parser;
@@ -287,7 +328,11 @@ int runDecode(const QStringList& arguments)
         QStringLiteral("receiver"),
         QStringLiteral("Which receiver decodes: standard (the default) or sensitive (copies weaker signals)."),
         QStringLiteral("NAME"), QStringLiteral("standard"));
-    parser.addOptions({modeOption(), freqOption(), afcOption, squelchOption, charSetOption(), receiverOption});
+    const QCommandLineOption allOption(
+        QStringLiteral("all"),
+        QStringLiteral("Find every signal of the mode between 200 and 3500 Hz and decode each (with AFC);\n"
+                       "prints one line per signal: its frequency in Hz and its text."));
+    parser.addOptions({modeOption(), freqOption(), afcOption, squelchOption, charSetOption(), receiverOption, allOption});
     parser.addPositionalArgument(QStringLiteral("IN.wav"), QStringLiteral("The sound file to read."));
 
     Common common;
@@ -331,6 +376,8 @@ int runDecode(const QStringList& arguments)
         return kFailed;
     }
     settings.setCharSet(common.charSet);
+    if (parser.isSet(allOption))
+        return decodeAll(reader, common, receiverName == QLatin1String("sensitive"));
 
     ModemSession::RxParams params;
     params.mode = common.mode;

@@ -1,0 +1,96 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// The signal browser: every signal of the current mode in the band, each
+// decoded by its own receiver, in a dock; a click on a line tunes the main
+// receiver there as a click on the waterfall does.
+
+#include "app/mainwindow.h"
+#include "display/spectrumwidget.h"
+#include "logbook/logbar.h"
+#include "modem/psktxrx.h"
+#include "modem/signalbank.h"
+#include "text/rxview.h"
+#include "text/signalbrowser.h"
+
+#include <QDockWidget>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+// A line fades (greys) when its signal has not been seen this long.
+constexpr double kQuietSeconds = 10.0;
+constexpr int kRefreshMs = 250;
+} // namespace
+
+QDockWidget* MainWindow::createSignalsDock()
+{
+    m_signalBank = new SignalBank(this);
+    m_signalBrowser = new SignalBrowser;
+    QDockWidget* dock = makeDock(QStringLiteral("Signals"), tr("Signals"), Qt::RightDockWidgetArea, m_signalBrowser);
+    dock->hide(); // off at a first start; a saved layout shows it again
+
+    auto* refresh = new QTimer(dock);
+    refresh->setInterval(kRefreshMs);
+    connect(refresh, &QTimer::timeout, this, &MainWindow::updateSignalBrowser);
+    connect(dock, &QDockWidget::visibilityChanged, refresh, [refresh](bool shown) {
+        if (shown)
+            refresh->start();
+        else
+            refresh->stop();
+    });
+
+    connect(m_signalBrowser, &SignalBrowser::lineClicked, this, [this](double frequency) {
+        if (!m_spectrum || !m_modem)
+            return;
+        // The audio the line's receiver has decoded, as far as the ring holds it.
+        int replay = 0;
+        for (const SignalBank::Signal& s : m_signalBank->signalList())
+            if (std::abs(s.frequency - frequency) < 0.5)
+                replay = int((m_signalBank->now() - s.heardFrom) * m_modem->inputRate());
+        m_spectrum->tuneFrequency(frequency, replay);
+        updateSignalBrowser();
+    });
+    auto toCallField = [this](const QString& call) {
+        if (auto* field = m_logBar ? m_logBar->findChild<QLineEdit*>(QStringLiteral("editCall")) : nullptr)
+            field->setText(call);
+    };
+    connect(m_signalBrowser, &SignalBrowser::callSignChosen, this, toCallField);
+    if (m_rxView)
+        connect(CallSignPicker::watch(m_rxView), &CallSignPicker::callSignChosen, this, toCallField);
+    return dock;
+}
+
+void MainWindow::feedSignalBank(const qint16* samples, int count)
+{
+    if (!m_signalsDock || !m_signalsDock->isVisible() || !m_modem || m_modem->isTransmitting())
+        return;
+    // The bank follows the mode, rate and receiver the main receiver has.
+    const QString modemName = m_modem->mode() == CPskTxRx::kModeQpsk ? QStringLiteral("QPSK") : QStringLiteral("BPSK");
+    const int baud = qRound(m_modem->baud() * 100.0);
+    const QString key = QStringLiteral("%1 %2 %3").arg(modemName).arg(baud).arg(m_modem->inputRate());
+    if (m_signalBank->property("setup").toString() != key) {
+        m_signalBank->setProperty("setup", key);
+        m_signalBank->setSampleRate(m_modem->inputRate());
+        m_signalBank->setCharSet(m_modem->charSet());
+        m_signalBank->setMode(modemName, baud);
+    }
+    m_signalBank->setSensitive(m_modem->sensitiveReceiver());
+    m_signalBank->feed(samples, count);
+}
+
+void MainWindow::updateSignalBrowser()
+{
+    if (!m_signalBrowser || !m_modem)
+        return;
+    QList<SignalBrowser::Line> lines;
+    const double now = m_signalBank->now();
+    for (const SignalBank::Signal& s : m_signalBank->signalList())
+        lines.append({s.id, s.frequency, s.quality, s.text, now - s.lastSeen > kQuietSeconds});
+    m_signalBrowser->setLines(lines);
+    double rx = 0.0, tx = 0.0;
+    m_modem->GetFrequencies(&rx, &tx);
+    m_signalBrowser->setTuned(rx, std::max(3.0, 0.3 * m_modem->baud()));
+}

@@ -1,0 +1,289 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "modem/signalbank.h"
+
+#include "modem/afcacquisition.h"
+#include "modem/psktxrx.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+// Audio between judgements, and kept for a new signal's transceiver.
+constexpr double kJudgeSeconds = 0.5;
+constexpr double kHistorySeconds = 10.0;
+// A carrier stands this far (dB) above the noise floor over its width.
+constexpr double kThresholdDb = 6.0;
+// Share of the smoothed power that three neighbouring bins may hold before
+// the peak counts as an unmodulated carrier.
+constexpr double kToneShare = 0.8;
+// Noise floor: this quantile of the band's bins (signals fill the top).
+constexpr double kNoiseQuantile = 0.3;
+constexpr int kBlock = 1024;
+// The least noise floor (power re a full-scale sine, -100 dB): below it lie
+// only rounding and the spread of a key click over silence.
+constexpr double kMinNoise = 1e-10;
+// A signal falls off to a quarter of its peak (6 dB) within two symbol rates
+// on at least one side; a broad hump of noise or a click does not.
+constexpr double kValleyShare = 0.25;
+} // namespace
+
+struct SignalBank::Entry
+{
+    int id = 0;
+    std::unique_ptr<CPskTxRx> modem;
+    QString text;
+    double lastSeen = 0.0;
+    double heardFrom = 0.0;
+};
+
+SignalBank::SignalBank(QObject* parent)
+    : QObject(parent)
+    , m_spectrum(std::make_unique<AfcAcquisition>())
+{
+    clear();
+}
+
+SignalBank::~SignalBank() = default;
+
+void SignalBank::setMode(const QString& modemName, int baudHundredths)
+{
+    m_modemName = modemName;
+    m_baudHundredths = std::max(baudHundredths, 1);
+    clear();
+}
+
+void SignalBank::setSampleRate(double rate)
+{
+    if (!(rate >= 8000.0 && rate <= 64249.0) || rate == m_rate)
+        return;
+    m_rate = rate;
+    clear();
+}
+
+void SignalBank::setSensitive(bool on)
+{
+    if (on == m_sensitive)
+        return;
+    m_sensitive = on;
+    for (auto& e : m_entries)
+        e->modem->setSensitiveReceiver(on);
+}
+
+void SignalBank::setCharSet(int set)
+{
+    m_charSet = set;
+    for (auto& e : m_entries)
+        e->modem->setCharSet(set);
+}
+
+void SignalBank::clear()
+{
+    for (auto& e : m_entries)
+        e->modem->disconnect(this);
+    m_entries.clear();
+    m_candidates.clear();
+    m_spectrum->setSampleRate(m_rate);
+    m_history.assign(size_t(kHistorySeconds * m_rate), 0);
+    m_historyHead = 0;
+    m_samples = 0;
+    m_nextJudgement = qint64(kJudgeSeconds * m_rate);
+    emit changed();
+}
+
+void SignalBank::feed(const qint16* samples, int count)
+{
+    while (count > 0) {
+        const int n = std::min(count, kBlock);
+        m_spectrum->addSamples(samples, n);
+        for (auto& e : m_entries)
+            e->modem->ReceiveSamples(samples, n);
+        for (int i = 0; i < n; ++i) {
+            m_history[m_historyHead] = samples[i];
+            if (++m_historyHead == m_history.size())
+                m_historyHead = 0;
+        }
+        m_samples += n;
+        samples += n;
+        count -= n;
+        if (m_samples >= m_nextJudgement) {
+            m_nextJudgement += qint64(kJudgeSeconds * m_rate);
+            judge();
+        }
+    }
+}
+
+void SignalBank::finish()
+{
+    const std::vector<qint16> silence(size_t(8 * m_rate * 100 / m_baudHundredths), 0);
+    for (auto& e : m_entries)
+        for (size_t i = 0; i < silence.size(); i += kBlock)
+            e->modem->ReceiveSamples(silence.data() + i, int(std::min<size_t>(kBlock, silence.size() - i)));
+}
+
+std::vector<double> SignalBank::findCarriers() const
+{
+    const double binHz = m_rate / m_spectrum->frameSize();
+    const double baud = m_baudHundredths / 100.0;
+    const int lo = int(std::ceil(kLowHz / binHz));
+    const int hi = std::min(int(kHighHz / binHz), m_spectrum->frameSize() / 2 - 2);
+    const int half = std::max(1, int(std::lround(0.6 * baud / binHz))); // smoothing: the idle lines
+    const int apart = std::max(2, int(std::lround(baud / binHz)));     // peaks at least a lobe apart
+    if (hi - lo < 4 * apart)
+        return {};
+    std::vector<double> p(size_t(hi + half + 2), 0.0);
+    for (int k = std::max(0, lo - half - 1); k < int(p.size()); ++k)
+        p[size_t(k)] = std::pow(10.0, m_spectrum->levelAt(k * binHz) / 10.0);
+    std::vector<double> band(p.begin() + lo, p.begin() + hi + 1);
+    auto q = band.begin() + std::ptrdiff_t(band.size() * kNoiseQuantile);
+    std::nth_element(band.begin(), q, band.end());
+    const double noise = std::max(*q, kMinNoise);
+    std::vector<double> s(p.size(), 0.0);
+    for (int k = lo; k <= hi; ++k) {
+        for (int j = k - half; j <= k + half; ++j)
+            s[size_t(k)] += p[size_t(j)];
+        s[size_t(k)] /= 2 * half + 1;
+    }
+    const double threshold = noise * std::pow(10.0, kThresholdDb / 10.0);
+    std::vector<double> found;
+    for (int k = lo; k <= hi; ++k) {
+        const double v = s[size_t(k)];
+        if (v < threshold)
+            continue;
+        bool peak = true;
+        for (int j = std::max(lo, k - apart / 2 - 1); j <= std::min(hi, k + apart / 2 + 1) && peak; ++j)
+            peak = j == k || s[size_t(j)] < v || (s[size_t(j)] == v && j > k);
+        if (!peak)
+            continue;
+        double left = v, right = v;
+        for (int j = std::max(lo, k - 2 * apart); j <= k - apart / 2; ++j)
+            left = std::min(left, s[size_t(j)]);
+        for (int j = k + apart / 2; j <= std::min(hi, k + 2 * apart); ++j)
+            right = std::min(right, s[size_t(j)]);
+        if (std::min(left, right) > kValleyShare * v)
+            continue;
+        // The centre: the centroid of the power above the noise over the lobe.
+        double sum = 0.0, moment = 0.0, top = 0.0;
+        for (int j = std::max(lo, k - apart); j <= std::min(hi, k + apart); ++j) {
+            const double e = std::max(0.0, p[size_t(j)] - noise);
+            sum += e;
+            moment += e * j;
+            top = std::max(top, p[size_t(j - 1)] + p[size_t(j)] + p[size_t(j + 1)] - 3 * noise);
+        }
+        if (sum <= 0.0 || top > kToneShare * sum)
+            continue;
+        found.push_back(moment / sum * binHz);
+    }
+    return found;
+}
+
+void SignalBank::judge()
+{
+    const double t = now();
+    const double baud = m_baudHundredths / 100.0;
+    const double same = 0.6 * baud; // a carrier this close is the same signal
+    std::vector<Candidate> next;
+    for (double f : findCarriers()) {
+        bool known = false;
+        for (auto& e : m_entries) {
+            double rx = 0.0, tx = 0.0;
+            e->modem->GetFrequencies(&rx, &tx);
+            if (std::abs(rx - f) <= same) {
+                e->lastSeen = t;
+                known = true;
+            }
+        }
+        if (known)
+            continue;
+        int hits = 1;
+        for (const Candidate& c : m_candidates)
+            if (std::abs(c.frequency - f) <= 0.25 * baud + 2.0)
+                hits = c.hits + 1;
+        if (hits >= 2 && int(m_entries.size()) < kMaxSignals)
+            startSignal(f);
+        else
+            next.push_back({f, hits});
+    }
+    m_candidates = std::move(next);
+
+    // Drop the signals gone quiet, and one of two decoders that the AFC has
+    // brought onto the same signal (the younger).
+    std::sort(m_entries.begin(), m_entries.end(), [](const auto& a, const auto& b) { return a->id < b->id; });
+    for (size_t i = 0; i < m_entries.size();) {
+        double fi = 0.0, tx = 0.0;
+        m_entries[i]->modem->GetFrequencies(&fi, &tx);
+        bool duplicate = false;
+        for (size_t j = 0; j < i && !duplicate; ++j) {
+            double fj = 0.0;
+            m_entries[j]->modem->GetFrequencies(&fj, &tx);
+            duplicate = std::abs(fi - fj) < 0.3 * baud;
+        }
+        if (duplicate || t - m_entries[i]->lastSeen > kDropSeconds) {
+            const Signal gone = snapshot(*m_entries[i]);
+            m_entries[i]->modem->disconnect(this);
+            m_entries.erase(m_entries.begin() + std::ptrdiff_t(i));
+            if (!duplicate)
+                emit dropped(gone);
+        } else {
+            ++i;
+        }
+    }
+    emit changed();
+}
+
+void SignalBank::startSignal(double frequency)
+{
+    auto e = std::make_unique<Entry>();
+    e->id = m_nextId++;
+    e->lastSeen = now();
+    e->modem = std::make_unique<CPskTxRx>(m_modemName);
+    CPskTxRx& m = *e->modem;
+    m.setCharSet(m_charSet);
+    m.setSensitiveReceiver(m_sensitive);
+    m.Command(90, m_baudHundredths, 0, 0);
+    m.SetSampleRates(m_rate, m_rate);
+    m.SetFrequencies(frequency, frequency);
+    m.Command(51, 1, 0, 0); // AFC: follows the drift
+    Entry* raw = e.get();
+    connect(&m, &CPskTxRx::signalCharReceived, this, [this, raw](QChar c) {
+        if (c.isNull())
+            return;
+        raw->text += c;
+        if (raw->text.size() > kMaxText)
+            raw->text.remove(0, raw->text.size() - kMaxText);
+        emit changed();
+    });
+    // The audio from before the signal was found, oldest first.
+    const size_t n = size_t(std::min<qint64>(m_samples, qint64(m_history.size())));
+    e->heardFrom = double(m_samples - qint64(n)) / m_rate;
+    size_t from = (m_historyHead + m_history.size() - n) % m_history.size();
+    for (size_t done = 0; done < n;) {
+        const size_t run = std::min({size_t(kBlock), n - done, m_history.size() - from});
+        m.ReceiveSamples(m_history.data() + from, int(run));
+        done += run;
+        from = (from + run) % m_history.size();
+    }
+    m_entries.push_back(std::move(e));
+}
+
+SignalBank::Signal SignalBank::snapshot(const Entry& e) const
+{
+    Signal s;
+    s.id = e.id;
+    double tx = 0.0;
+    e.modem->GetFrequencies(&s.frequency, &tx);
+    s.quality = int(e.modem->Command(79, 0, 0, 0));
+    s.text = e.text;
+    s.lastSeen = e.lastSeen;
+    s.heardFrom = e.heardFrom;
+    return s;
+}
+
+std::vector<SignalBank::Signal> SignalBank::signalList() const
+{
+    std::vector<Signal> list;
+    for (const auto& e : m_entries)
+        list.push_back(snapshot(*e));
+    std::sort(list.begin(), list.end(), [](const Signal& a, const Signal& b) { return a.frequency < b.frequency; });
+    return list;
+}

@@ -1,0 +1,103 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class AfcAcquisition;
+class CPskTxRx;
+
+// Every PSK signal of one mode in the band at once: a detector that finds
+// the carriers in the averaged spectrum of the received audio, and one
+// receiving transceiver (with its AFC, so it follows a drifting signal) per
+// carrier found. A new carrier must show in two judgements in a row; its
+// transceiver then starts on the last few seconds of audio, so the text
+// from before it was found is not lost. A signal the detector has not seen
+// for a minute is dropped.
+//
+// The detector smooths the spectrum over the width of a PSK signal of the
+// mode (its idle lines lie half the symbol rate either side of the carrier,
+// its main lobe one symbol rate) and takes each local maximum standing
+// clearly above the band's noise floor, unless a single line holds nearly
+// all of its power (an unmodulated carrier). GUI thread, QtCore only.
+class SignalBank : public QObject
+{
+    Q_OBJECT
+public:
+    // The band searched.
+    static constexpr double kLowHz = 200.0;
+    static constexpr double kHighHz = 3500.0;
+    // A signal unseen this long is dropped.
+    static constexpr double kDropSeconds = 60.0;
+    // Transceivers at most; a crowded band beyond this is ignored.
+    static constexpr int kMaxSignals = 48;
+
+    struct Signal
+    {
+        int id = 0;
+        double frequency = 0.0;
+        int quality = 0;      // the decoder's, 0 (worst) to 31
+        QString text;         // everything decoded, at most kMaxText
+        double lastSeen = 0.0; // seconds of audio when the detector last saw it
+        double heardFrom = 0.0; // seconds of audio where its decoder's audio began
+    };
+    static constexpr int kMaxText = 65536;
+
+    explicit SignalBank(QObject* parent = nullptr);
+    ~SignalBank() override;
+
+    // The transceivers' mode name ("BPSK" or "QPSK") and symbol rate in
+    // hundredths of a baud; the bank starts afresh.
+    void setMode(const QString& modemName, int baudHundredths);
+    // Starts afresh at another rate.
+    void setSampleRate(double rate);
+    // The receiver the transceivers use, and their character set.
+    void setSensitive(bool on);
+    void setCharSet(int set);
+
+    void feed(const qint16* samples, int count);
+    // A few symbols of silence so the last characters come out.
+    void finish();
+    // Forgets every signal and the audio.
+    void clear();
+
+    // Sorted by frequency.
+    std::vector<Signal> signalList() const;
+    // Seconds of audio fed since the last start.
+    double now() const { return m_samples / m_rate; }
+
+signals:
+    // After each judgement of the spectrum, and when text arrives.
+    void changed();
+    void dropped(const SignalBank::Signal& signal);
+
+private:
+    struct Entry;
+    struct Candidate
+    {
+        double frequency;
+        int hits;
+    };
+    void judge();
+    std::vector<double> findCarriers() const;
+    void startSignal(double frequency);
+    Signal snapshot(const Entry& e) const;
+
+    QString m_modemName = QStringLiteral("BPSK");
+    int m_baudHundredths = 3125;
+    double m_rate = 11025.0;
+    bool m_sensitive = false;
+    int m_charSet = 0;
+    int m_nextId = 1;
+    qint64 m_samples = 0;
+    qint64 m_nextJudgement = 0;
+    std::unique_ptr<AfcAcquisition> m_spectrum;
+    std::vector<std::unique_ptr<Entry>> m_entries;
+    std::vector<Candidate> m_candidates;
+    std::vector<qint16> m_history; // ring of the last seconds of audio
+    size_t m_historyHead = 0;
+};

@@ -1,0 +1,137 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "text/signalbrowser.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+CallSignPicker* CallSignPicker::watch(QAbstractScrollArea* view)
+{
+    auto* picker = new CallSignPicker(view);
+    view->viewport()->installEventFilter(picker);
+    return picker;
+}
+
+bool CallSignPicker::looksLikeCall(const QString& word)
+{
+    static const QRegularExpression call(QStringLiteral("^(?=.*[0-9])(?=.*[A-Z])[A-Z0-9/]{3,12}$"));
+    return call.match(word.toUpper()).hasMatch();
+}
+
+bool CallSignPicker::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();
+        QTextCursor cursor;
+        if (auto* edit = qobject_cast<QTextEdit*>(parent()))
+            cursor = edit->cursorForPosition(pos);
+        else if (auto* plain = qobject_cast<QPlainTextEdit*>(parent()))
+            cursor = plain->cursorForPosition(pos);
+        // A call sign may hold '/', which ends a word for the cursor.
+        const QString block = cursor.block().text();
+        int from = cursor.positionInBlock(), to = from;
+        auto inCall = [&block](int i) { return block.at(i).isLetterOrNumber() || block.at(i) == u'/'; };
+        while (from > 0 && inCall(from - 1))
+            --from;
+        while (to < block.size() && inCall(to))
+            ++to;
+        const QString word = block.mid(from, to - from);
+        if (looksLikeCall(word))
+            emit callSignChosen(word.toUpper());
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+SignalBrowser::SignalBrowser(QWidget* parent)
+    : QWidget(parent)
+    , m_view(new QPlainTextEdit(this))
+    , m_alert(new QLineEdit(this))
+{
+    setObjectName(QStringLiteral("SignalBrowser"));
+    m_view->setReadOnly(true);
+    m_view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_view->setFont(QFont(QStringLiteral("Monospace")));
+    m_view->viewport()->installEventFilter(this);
+    m_alert->setObjectName(QStringLiteral("alert"));
+    m_alert->setPlaceholderText(tr("Alert text, e.g. your call or CQ"));
+    m_alert->setToolTip(tr("A line whose text shows this is marked, with one beep"));
+    connect(CallSignPicker::watch(m_view), &CallSignPicker::callSignChosen, this, &SignalBrowser::callSignChosen);
+    connect(m_alert, &QLineEdit::textChanged, this, [this] { m_alerted.clear(); });
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_alert);
+    layout->addWidget(m_view);
+}
+
+void SignalBrowser::setLines(const QList<Line>& lines)
+{
+    m_lines = lines;
+    const QString alert = m_alert->text().trimmed();
+    bool beep = false;
+    QStringList text;
+    for (const Line& l : m_lines) {
+        if (!alert.isEmpty() && !m_alerted.contains(l.id) && l.text.contains(alert, Qt::CaseInsensitive)) {
+            m_alerted.insert(l.id);
+            beep = true;
+        }
+        QString tail = l.text.right(kTextColumns);
+        for (QChar& c : tail)
+            if (c.isSpace() || !c.isPrint())
+                c = u' ';
+        text << QStringLiteral("%1 Hz %2  %3").arg(l.frequency, 7, 'f', 1).arg(l.quality, 2).arg(tail);
+    }
+    if (beep)
+        QApplication::beep();
+    const int scroll = m_view->verticalScrollBar()->value();
+    m_view->setPlainText(text.join(u'\n'));
+    m_view->verticalScrollBar()->setValue(scroll);
+    highlight();
+}
+
+void SignalBrowser::setTuned(double frequency, double tolerance)
+{
+    m_tuned = frequency;
+    m_tolerance = tolerance;
+    highlight();
+}
+
+void SignalBrowser::highlight()
+{
+    QList<QTextEdit::ExtraSelection> marks;
+    for (int row = 0; row < m_lines.size(); ++row) {
+        const Line& l = m_lines.at(row);
+        QTextEdit::ExtraSelection mark;
+        if (std::abs(l.frequency - m_tuned) <= m_tolerance)
+            mark.format.setBackground(QColor(170, 200, 255));
+        else if (m_alerted.contains(l.id))
+            mark.format.setBackground(QColor(255, 240, 120));
+        else if (l.quiet)
+            mark.format.setForeground(Qt::gray);
+        else
+            continue;
+        mark.format.setProperty(QTextFormat::FullWidthSelection, true);
+        mark.cursor = QTextCursor(m_view->document()->findBlockByNumber(row));
+        marks << mark;
+    }
+    m_view->setExtraSelections(marks);
+}
+
+bool SignalBrowser::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_view->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const int row = m_view->cursorForPosition(mouse->position().toPoint()).blockNumber();
+        if (mouse->button() == Qt::LeftButton && row >= 0 && row < m_lines.size())
+            emit lineClicked(m_lines.at(row).frequency);
+    }
+    return QWidget::eventFilter(watched, event);
+}

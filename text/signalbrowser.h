@@ -1,0 +1,84 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QList>
+#include <QPlainTextEdit>
+#include <QSet>
+#include <QString>
+#include <QWidget>
+
+class QLineEdit;
+
+// Double-clicking a word that looks like a call sign in a text view (a
+// QTextEdit or QPlainTextEdit, watched through its viewport) announces it.
+class CallSignPicker : public QObject
+{
+    Q_OBJECT
+public:
+    // Watches view's viewport; the picker belongs to the view.
+    static CallSignPicker* watch(QAbstractScrollArea* view);
+    // Letters and at least one digit, 3 to 12 characters, '/' allowed.
+    static bool looksLikeCall(const QString& word);
+
+signals:
+    void callSignChosen(const QString& call);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    using QObject::QObject;
+};
+
+// The signal browser: one line per signal of the band, by frequency, with
+// its audio frequency, the decoder's quality (0-31) and the last characters
+// decoded. A click on a line asks to tune there; the line the receiver sits
+// on is highlighted. A line whose text has shown the alert text is marked,
+// and the first time it does the browser beeps.
+class SignalBrowser : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int kTextColumns = 60;
+
+    struct Line
+    {
+        int id = 0;
+        double frequency = 0.0;
+        int quality = 0;
+        QString text;
+        bool quiet = false; // fading out: not seen for a while
+    };
+
+    explicit SignalBrowser(QWidget* parent = nullptr);
+
+    void setLines(const QList<Line>& lines);
+    // The main receiver's frequency; the line within tolerance Hz of it is
+    // highlighted.
+    void setTuned(double frequency, double tolerance);
+
+    QPlainTextEdit* view() const { return m_view; }
+    QLineEdit* alertField() const { return m_alert; }
+    // Ids of the lines whose text held the alert text.
+    const QSet<int>& alerted() const { return m_alerted; }
+    int lineCount() const { return int(m_lines.size()); }
+    const Line& line(int row) const { return m_lines.at(row); }
+
+signals:
+    void lineClicked(double frequency);
+    void callSignChosen(const QString& call);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void highlight();
+
+    QPlainTextEdit* m_view = nullptr;
+    QLineEdit* m_alert = nullptr;
+    QList<Line> m_lines;
+    QSet<int> m_alerted;
+    double m_tuned = -1.0;
+    double m_tolerance = 0.0;
+};
