@@ -12,7 +12,7 @@ VELKORA_PACKAGES=(
     libgl-dev libsndfile1-dev portaudio19-dev libfftw3-dev
     xvfb xauth
     pulseaudio pulseaudio-utils libasound2-plugins
-    libhamlib-dev libhamlib-utils
+    libhamlib-dev libhamlib-utils locales
 )
 
 velkora_install_packages() {
