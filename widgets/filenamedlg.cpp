@@ -48,8 +48,7 @@ void FileNameDlg::browse()
 {
     const QString start = QDir(AppPaths::writableDirectory()).absoluteFilePath(m_edit->text());
     const QString chosen = m_purpose == Save
-        ? QFileDialog::getSaveFileName(this, windowTitle(), start, QString(), nullptr,
-                                       QFileDialog::DontConfirmOverwrite) // asked once, after OK
+        ? QFileDialog::getSaveFileName(this, windowTitle(), start)
         : QFileDialog::getOpenFileName(this, windowTitle(), start);
     if (!chosen.isEmpty())
         m_edit->setText(QDir::toNativeSeparators(chosen));

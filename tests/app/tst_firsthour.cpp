@@ -13,6 +13,7 @@
 #include "core/stationstate.h"
 #include "logbook/hamlog.h"
 #include "logbook/logbar.h"
+#include "modem/psktxrx.h"
 #include "text/controlbarex.h"
 #include "text/txview.h"
 

@@ -293,10 +293,9 @@ private slots:
         QCOMPARE(field(*w, "editSent")->text(), QStringLiteral("449"));
         QCOMPARE(field(*w, "editRecv")->text(), QString());
         QCOMPARE(w->currentMode(), QStringLiteral("BPSK125"));
-        w->slotControlBar(1);
-        QVERIFY(StationState::isTransmitting() && w->modem()->isTransmitting());
+        w->slotControlBar(1); // <TX> without a sound card: the text waits, nothing is keyed
         QCOMPARE(w->txView()->toPlainText(), QStringLiteral("ur 449 449 ur 449 449 pse k"));
-        w->stopAudioOut();
+        QVERIFY(!StationState::isTransmitting());
         closeWindow(w);
     }
 

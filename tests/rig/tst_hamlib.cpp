@@ -9,6 +9,7 @@
 #include "modem/psktxrx.h"
 #include "rig/rigcontrol.h"
 #include "tests/app/windowfolder.h"
+#include "tests/audio/virtualsoundcard.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -36,6 +37,7 @@ class TestHamlib : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { VIRTUAL_SOUND_CARD_OR_SKIP(m_card); } // a transmission needs a running output
     void init();
     void cleanup();
     void dialModePttAndLoggedFrequency_data();
@@ -51,6 +53,7 @@ private:
     void chooseDummyRigInDialog();
     quint32 savedFrequency();
 
+    VirtualSoundCard m_card;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MainWindow> m_w;
     QProcess m_rigctld;
@@ -61,6 +64,7 @@ void TestHamlib::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(!prepareWindowFolder(*m_dir).isEmpty());
+    Settings().setValue(QStringLiteral("Audio/Output/Name"), QStringLiteral("pulse"));
     StationState::setTransmitting(false);
 }
 
