@@ -12,6 +12,21 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace {
+
+FileNameDlg::Chooser& replacedChooser()
+{
+    static FileNameDlg::Chooser chooser;
+    return chooser;
+}
+
+} // namespace
+
+void FileNameDlg::setChooser(Chooser chooser)
+{
+    replacedChooser() = std::move(chooser);
+}
+
 FileNameDlg::FileNameDlg(const QString& title, const QString& label, const QString& text, Purpose purpose,
                          QWidget* parent)
     : QDialog(parent)
@@ -47,9 +62,9 @@ void FileNameDlg::accept()
 void FileNameDlg::browse()
 {
     const QString start = QDir(AppPaths::writableDirectory()).absoluteFilePath(m_edit->text());
-    const QString chosen = m_purpose == Save
-        ? QFileDialog::getSaveFileName(this, windowTitle(), start)
-        : QFileDialog::getOpenFileName(this, windowTitle(), start);
+    const QString chosen = replacedChooser() ? replacedChooser()(this, windowTitle(), start, m_purpose)
+                           : m_purpose == Save ? QFileDialog::getSaveFileName(this, windowTitle(), start)
+                                               : QFileDialog::getOpenFileName(this, windowTitle(), start);
     if (!chosen.isEmpty())
         m_edit->setText(QDir::toNativeSeparators(chosen));
 }

@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <functional>
+
 class QLineEdit;
 
 // A one-line prompt for a file name with a Browse button beside it that
@@ -26,6 +28,11 @@ public:
 
     // The text confirmed with OK; empty until then.
     QString name() const { return m_name; }
+
+    // How Browse asks the desktop for a file: the path chosen, or empty when
+    // cancelled. The file dialog unless replaced (tests); empty restores it.
+    using Chooser = std::function<QString(QWidget* parent, const QString& title, const QString& start, Purpose)>;
+    static void setChooser(Chooser chooser);
 
     // Run the prompt modally; false when it was cancelled. Same shape as a
     // NameChooser, so the commands can use them where they ask for names.

@@ -17,10 +17,10 @@
 #include "tests/app/windowfolder.h"
 #include "text/signalbrowser.h"
 #include "text/txview.h"
+#include "widgets/filenamedlg.h"
 
 #include <QDockWidget>
 #include <QDoubleSpinBox>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -314,22 +314,15 @@ private slots:
         // The real prompt's Browse button fills the name from the file chooser.
         w->setNameChooser({});
         const QString adif = m_dir->filePath(QStringLiteral("picked.adi"));
-        int step = 0;
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, this, [&] {
-            QWidget* d = QApplication::activeModalWidget();
-            if (auto* chooser = qobject_cast<QFileDialog*>(d)) {
-                chooser->selectFile(adif);
-                QMetaObject::invokeMethod(chooser, "accept");
-            } else if (d && step++ == 0) {
-                QTimer::singleShot(0, d->findChild<QPushButton*>(QStringLiteral("browseButton")), &QPushButton::click);
-            } else if (d && d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->text() == adif) {
-                static_cast<QDialog*>(d)->accept();
-            }
+        FileNameDlg::setChooser([&](QWidget*, const QString&, const QString&, FileNameDlg::Purpose purpose) {
+            return purpose == FileNameDlg::Save ? adif : QString();
         });
-        poll.start(20);
+        onNextModal([](QDialog* d) {
+            d->findChild<QPushButton*>(QStringLiteral("browseButton"))->click();
+            d->accept();
+        });
         QVERIFY(w->exportADIF());
-        poll.stop();
+        FileNameDlg::setChooser({});
         QVERIFY(QFile::exists(adif));
 
         // A contact that cannot be saved is reported, not lost in silence.
