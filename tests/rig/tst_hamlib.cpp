@@ -47,6 +47,8 @@ private slots:
 
 private:
     bool startRigctld();
+    // Starts rigctld and chooses it, with push-to-talk over CAT.
+    bool useRigctld();
     // One rigctld command over a connection of the test's own; the reply.
     QString rigctld(const QString& command);
     void setDial(double hz, const QString& mode);
@@ -150,6 +152,16 @@ quint32 TestHamlib::savedFrequency()
     return saved.isEmpty() ? 0 : saved.last().frequencyB;
 }
 
+bool TestHamlib::useRigctld()
+{
+    Settings s;
+    s.setValue(QStringLiteral("Rig/Model"), RigConfig::kNetwork);
+    s.setValue(QStringLiteral("Rig/Ptt"), QStringLiteral("Cat"));
+    const bool started = startRigctld();
+    s.setValue(QStringLiteral("Rig/Port"), m_port);
+    return started;
+}
+
 void TestHamlib::dialModePttAndLoggedFrequency_data()
 {
     QTest::addColumn<bool>("network");
@@ -160,13 +172,8 @@ void TestHamlib::dialModePttAndLoggedFrequency_data()
 void TestHamlib::dialModePttAndLoggedFrequency()
 {
     QFETCH(bool, network);
-    if (network) {
-        QVERIFY(startRigctld());
-        Settings s;
-        s.setValue(QStringLiteral("Rig/Model"), RigConfig::kNetwork);
-        s.setValue(QStringLiteral("Rig/Port"), m_port);
-        s.setValue(QStringLiteral("Rig/Ptt"), QStringLiteral("Cat"));
-    }
+    if (network)
+        QVERIFY(useRigctld());
     m_w = std::make_unique<MainWindow>();
     QVERIFY(m_w->rigLabel()->isHidden() || network);
     if (!network) {
@@ -200,13 +207,7 @@ void TestHamlib::dialModePttAndLoggedFrequency()
 
 void TestHamlib::lostRigctldIsReportedAndRetried()
 {
-    QVERIFY(startRigctld());
-    {
-        Settings s;
-        s.setValue(QStringLiteral("Rig/Model"), RigConfig::kNetwork);
-        s.setValue(QStringLiteral("Rig/Port"), m_port);
-        s.setValue(QStringLiteral("Rig/Ptt"), QStringLiteral("Cat"));
-    }
+    QVERIFY(useRigctld());
     m_w = std::make_unique<MainWindow>();
     QTRY_COMPARE(m_w->rigLabel()->text(), QStringLiteral("145.000.000 FM"));
 
