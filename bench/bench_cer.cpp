@@ -142,24 +142,6 @@ void acquisitionTable()
     }
 }
 
-// Edit distance from the sent text to the best-matching stretch of the
-// decoded one: what is decoded before and after the transmission is free.
-int trimmedDistance(const QString& sent, const QString& decoded)
-{
-    std::vector<int> row(size_t(decoded.size()) + 1, 0);
-    for (int i = 1; i <= sent.size(); ++i) {
-        int diagonal = row[0];
-        row[0] = i;
-        for (int j = 1; j <= decoded.size(); ++j) {
-            const int up = row[size_t(j)];
-            const int cost = sent.at(i - 1) == decoded.at(j - 1) ? 0 : 1;
-            row[size_t(j)] = std::min({up + 1, row[size_t(j) - 1] + 1, diagonal + cost});
-            diagonal = up;
-        }
-    }
-    return *std::min_element(row.begin(), row.end());
-}
-
 // Errors and sent characters, summed over several runs.
 struct Tally
 {
@@ -168,7 +150,7 @@ struct Tally
     bool empty() const { return chars == 0; }
     void add(const QString& sent, const QString& decoded)
     {
-        errors += trimmedDistance(sent, decoded);
+        errors += Bench::trimmedDistance(sent, decoded);
         chars += sent.size();
     }
     double rate() const { return chars ? double(errors) / double(chars) : 0.0; }

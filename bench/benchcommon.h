@@ -99,6 +99,24 @@ inline int editDistance(const QString& a, const QString& b)
     return row[size_t(b.size())];
 }
 
+// Edit distance from the sent text to the best-matching stretch of the
+// decoded one: what is decoded before and after the transmission is free.
+inline int trimmedDistance(const QString& sent, const QString& decoded)
+{
+    std::vector<int> row(size_t(decoded.size()) + 1, 0);
+    for (int i = 1; i <= sent.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = i;
+        for (int j = 1; j <= decoded.size(); ++j) {
+            const int up = row[size_t(j)];
+            const int cost = sent.at(i - 1) == decoded.at(j - 1) ? 0 : 1;
+            row[size_t(j)] = std::min({up + 1, row[size_t(j) - 1] + 1, diagonal + cost});
+            diagonal = up;
+        }
+    }
+    return *std::min_element(row.begin(), row.end());
+}
+
 // Edit distance from what was sent to what was decoded, per sent character.
 inline double characterErrorRate(const QString& sent, const QString& decoded)
 {
