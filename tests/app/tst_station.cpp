@@ -169,7 +169,7 @@ void TestStation::typedTextGoesOutAndDecodesBack()
     QCOMPARE(stopped.count(), 1);
     QVERIFY(!w->isOutputActive());
     QVERIFY(w->txLabel()->text().contains(QStringLiteral("black")));
-    QTRY_VERIFY_WITH_TIMEOUT(w->rxView()->toPlainText().contains(text), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(w->rxView()->toPlainText().contains(text), 15000);
     QCOMPARE(w->txView()->toPlainText(), QString());
     // The rig is keyed once the stream surely plays (silence until then) and
     // released only after it has stopped.
@@ -183,7 +183,7 @@ void TestStation::typedTextGoesOutAndDecodesBack()
     while (!w->transmissionEnded())
         QThread::msleep(1);
     w->onTxStart();
-    QTRY_COMPARE_WITH_TIMEOUT(stopped.count(), 2, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(stopped.count(), 2, 15000);
     QTest::qWait(300);
     QVERIFY(StationState::isTransmitting() && w->isOutputActive());
     w->stopAudioOut();

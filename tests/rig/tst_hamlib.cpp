@@ -200,9 +200,9 @@ void TestHamlib::dialModePttAndLoggedFrequency()
     QVERIFY(!keyed());
     m_w->startAudioOut();
     QVERIFY(StationState::isTransmitting());
-    QTRY_VERIFY(keyed());
+    QTRY_VERIFY_WITH_TIMEOUT(keyed(), 15000); // generous: the rig thread polls, and CI machines are busy
     m_w->stopAudioOut();
-    QTRY_VERIFY(!keyed());
+    QTRY_VERIFY_WITH_TIMEOUT(!keyed(), 15000);
 }
 
 void TestHamlib::lostRigctldIsReportedAndRetried()
