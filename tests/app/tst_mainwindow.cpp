@@ -353,7 +353,7 @@ private slots:
             QString heard;
             auto c = connect(w->modem(), &CPskTxRx::signalCharReceived, this, [&heard](QChar ch) { heard += ch; });
             for (size_t at = 0; at < audio.size(); at += 512)
-                w->modem()->ReceiveSamples(audio.data() + at, 512);
+                w->modem()->ReceiveSamples(audio.data() + at, int(std::min<size_t>(512, audio.size() - at)));
             disconnect(c);
             QVERIFY2(heard.contains(QStringLiteral("qpsk de vk2xyz")), qPrintable(heard));
         }
@@ -386,8 +386,9 @@ private slots:
         }
         w->modem()->SetFrequencies(2500.0, 2500.0);
         for (size_t at = 0; at < mix.size(); at += 1024) {
-            w->modem()->ReceiveSamples(mix.data() + at, 1024);
-            w->feedSignalBank(mix.data() + at, 1024);
+            const int n = int(std::min<size_t>(1024, mix.size() - at));
+            w->modem()->ReceiveSamples(mix.data() + at, n);
+            w->feedSignalBank(mix.data() + at, n);
         }
         QTRY_COMPARE(browser->lineCount(), 2);
         QVERIFY(browser->alerted().contains(browser->line(0).id) && browser->alerted().size() == 1);
