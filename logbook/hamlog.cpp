@@ -664,6 +664,11 @@ bool CHamLog::deleteRecords(const QList<CQsoData>& records, int count)
         }
         rewrite.writeLine(raw);
     }
+    return finishRewrite(rewrite);
+}
+
+bool CHamLog::finishRewrite(LogRewrite& rewrite)
+{
     if (!rewrite.errorString().isEmpty())
         return failWith(rewrite.errorString());
     // Nothing matched: the file and its backup stay as they are.
@@ -699,11 +704,5 @@ bool CHamLog::replace(const CQsoData& oldQso, const CQsoData& newQso)
             rewrite.writeLine(raw);
         }
     }
-    if (!rewrite.errorString().isEmpty())
-        return failWith(rewrite.errorString());
-    if (m_changedLines == 0)
-        return true;
-    if (!rewrite.commit())
-        return failWith(rewrite.errorString());
-    return true;
+    return finishRewrite(rewrite);
 }

@@ -167,6 +167,9 @@ public:
 
 private:
     bool failWith(const QString& message);
+    // Ends a delete or replace: reports a read or write error, keeps the
+    // file when nothing changed, and puts the new file in place otherwise.
+    bool finishRewrite(LogRewrite& rewrite);
 
     int m_changedLines = 0;
 };
