@@ -273,6 +273,25 @@ int runEncode(const QStringList& arguments)
 // Every signal in the recording, each as "FREQUENCY Hz: TEXT" on a line
 // of its own, by frequency; line breaks and other control characters in
 // the text become spaces.
+// Hands the whole sound file to feed in blocks; false, with the error said,
+// when it cannot be read to the end.
+template <typename Feed>
+bool feedWholeFile(WavIo::Reader& reader, Feed feed)
+{
+    QString error;
+    qint16 block[ModemSession::Receiver::kBlockSize];
+    for (;;) {
+        const int got = reader.read(block, ModemSession::Receiver::kBlockSize, &error);
+        if (got < 0) {
+            printErr(error);
+            return false;
+        }
+        if (got == 0)
+            return true;
+        feed(block, got);
+    }
+}
+
 int decodeAll(WavIo::Reader& reader, const Common& common, bool sensitive)
 {
     SignalBank bank;
@@ -282,18 +301,8 @@ int decodeAll(WavIo::Reader& reader, const Common& common, bool sensitive)
     bank.setSensitive(sensitive);
     std::vector<SignalBank::Signal> found;
     QObject::connect(&bank, &SignalBank::dropped, [&found](const SignalBank::Signal& s) { found.push_back(s); });
-    QString error;
-    qint16 block[ModemSession::Receiver::kBlockSize];
-    for (;;) {
-        const int got = reader.read(block, ModemSession::Receiver::kBlockSize, &error);
-        if (got < 0) {
-            printErr(error);
-            return kFailed;
-        }
-        if (got == 0)
-            break;
-        bank.feed(block, got);
-    }
+    if (!feedWholeFile(reader, [&bank](const qint16* block, int got) { bank.feed(block, got); }))
+        return kFailed;
     bank.finish();
     for (const SignalBank::Signal& s : bank.signalList())
         found.push_back(s);
@@ -392,17 +401,8 @@ int runDecode(const QStringList& arguments)
             if (!c.isNull())
                 printOut(QString(c).toUtf8());
         });
-        qint16 block[ModemSession::Receiver::kBlockSize];
-        for (;;) {
-            const int got = reader.read(block, ModemSession::Receiver::kBlockSize, &error);
-            if (got < 0) {
-                printErr(error);
-                return kFailed;
-            }
-            if (got == 0)
-                break;
-            receiver.feed(block, size_t(got));
-        }
+        if (!feedWholeFile(reader, [&receiver](const qint16* block, int got) { receiver.feed(block, size_t(got)); }))
+            return kFailed;
         receiver.finish();
     }
     return kOk;
