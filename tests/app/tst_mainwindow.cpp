@@ -15,6 +15,7 @@
 #include "logbook/logbar.h"
 #include "modem/psktxrx.h"
 #include "tests/app/windowfolder.h"
+#include "tests/modem/modemtesthelpers.h"
 #include "text/signalbrowser.h"
 #include "text/txview.h"
 #include "widgets/filenamedlg.h"
@@ -38,36 +39,6 @@
 #include <cmath>
 #include <functional>
 #include <memory>
-
-namespace {
-
-// A text sent once through the modem's transmit pull.
-struct Source : CTxCharSource
-{
-    QString text;
-    int next = 0;
-    quint32 nextTxWord() override
-    {
-        return next < text.size() ? TxWord::make(TxWord::kChar, text.at(next++).unicode()) : TxWord::make(TxWord::kEnd);
-    }
-};
-
-// Everything a modem sends of text, from key-up to tail.
-std::vector<qint16> transmitted(CPskTxRx& tx, const QString& text)
-{
-    Source source;
-    source.text = text;
-    tx.setTxCharSource(&source);
-    std::vector<qint16> audio(512);
-    tx.SetTransmit(1);
-    while (tx.GenerateTxSamples(audio.data() + audio.size() - 512, 512) != 0)
-        audio.resize(audio.size() + 512);
-    tx.SetTransmit(0);
-    tx.setTxCharSource(nullptr);
-    return audio;
-}
-
-} // namespace
 
 class TestMainWindow : public QObject
 {
@@ -344,11 +315,11 @@ private slots:
     void modeBoxRunsQpsk()
     {
         auto w = makeWindow();
-        for (const QString mode : {QStringLiteral("QPSK63"), QStringLiteral("BPSK31")}) {
+        for (const QString& mode : {QStringLiteral("QPSK63"), QStringLiteral("BPSK31")}) {
             w->titleBar()->comboBox->setCurrentText(mode);
             QCOMPARE(w->currentMode(), mode);
             QCOMPARE(w->modem()->mode(), mode.startsWith(u'Q') ? 1 : 0);
-            std::vector<qint16> audio = transmitted(*w->modem(), QStringLiteral("qpsk de vk2xyz"));
+            std::vector<qint16> audio = ModemTest::transmitFrom(*w->modem(), QStringLiteral("qpsk de vk2xyz"));
             audio.resize(audio.size() + 11025, 0);
             QString heard;
             auto c = connect(w->modem(), &CPskTxRx::signalCharReceived, this, [&heard](QChar ch) { heard += ch; });
@@ -377,10 +348,7 @@ private slots:
         const std::pair<double, QString> stations[] = {{700.0, QStringLiteral("cq de vk2abc pse k")},
                                                        {1600.0, QStringLiteral("qrz de dl2zz k")}};
         for (const auto& [hz, text] : stations) {
-            CPskTxRx tx(QStringLiteral("BPSK31"));
-            tx.SetSampleRates(11025, 11025);
-            tx.SetFrequencies(hz, hz);
-            const std::vector<qint16> audio = transmitted(tx, text);
+            const std::vector<qint16> audio = ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK31")), text, hz);
             for (size_t i = 0; i < audio.size() && 11025 + i < mix.size(); ++i)
                 mix[11025 + i] += audio[i] / 3;
         }

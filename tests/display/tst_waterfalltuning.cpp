@@ -3,9 +3,8 @@
 // Click-to-tune: snapping, the lock, ignored clicks, and decoding again from an older line (with the modem).
 #include "display/spectrumwidget.h"
 #include "displaytesthelpers.h"
-#include "modem/pskinterfaces.h"
 #include "modem/psktxrx.h"
-#include "modem/replaydistance.h"
+#include "tests/modem/modemtesthelpers.h"
 
 #include <QtTest>
 
@@ -66,16 +65,6 @@ struct Station
 
 const QString kMessage = QStringLiteral("CQ CQ DE VK2XYZ VK2XYZ PSE K");
 
-struct TextSource : CTxCharSource
-{
-    quint32 nextTxWord() override
-    {
-        return next < kMessage.size() ? TxWord::make(TxWord::kChar, kMessage.at(next++).unicode())
-                                      : TxWord::make(TxWord::kEnd);
-    }
-    int next = 0;
-};
-
 } // namespace
 
 class TestWaterfallTuning : public QObject
@@ -111,18 +100,7 @@ void TestWaterfallTuning::snapsToTheTraceCentre()
 void TestWaterfallTuning::replayDecodesEarlierText()
 {
     ScopedSettings settings;
-    CPskTxRx tx(QStringLiteral("BPSK31"));
-    tx.Command(90, 3125, 0, 0);
-    tx.SetSampleRates(kRate, kRate);
-    tx.SetFrequencies(1500.0, 1500.0);
-    TextSource source;
-    tx.setTxCharSource(&source);
-    tx.SetTransmit(1);
-    std::vector<qint16> audio(512);
-    while (tx.GenerateTxSamples(audio.data() + audio.size() - 512, 512) != 0 && audio.size() < 1000000)
-        audio.resize(audio.size() + 512);
-    tx.SetTransmit(0);
-    tx.setTxCharSource(nullptr);
+    const std::vector<qint16> audio = ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK31")), kMessage, 1500.0);
 
     Station station; // listening at 800 Hz
     station.hearSilence(20);

@@ -36,6 +36,14 @@ inline CQsoData qso(const QString& call, const QString& stamp, quint32 hz = 1407
     return q;
 }
 
+inline QStringList calls(const QList<CQsoData>& records)
+{
+    QStringList result;
+    for (const CQsoData& q : records)
+        result << q.call;
+    return result;
+}
+
 inline QByteArray line(const CQsoData& q)
 {
     return CHamLog::logLine(q).toUtf8() + '\n';

@@ -24,14 +24,6 @@ static QByteArray sampleLog()
            + "0;OE1LAT;20240104100000;;;;0;14070000;;BPSK31;599;599;;;J\xF6rg;Wien;;;;\n" + line(kF5aaa);
 }
 
-static QStringList callsIn(const QList<CQsoData>& records)
-{
-    QStringList calls;
-    for (const CQsoData& q : records)
-        calls << q.call;
-    return calls;
-}
-
 class TestLogFile : public QObject
 {
     Q_OBJECT
@@ -75,9 +67,9 @@ private slots:
         writeAll(m_log, sampleLog().chopped(1)); // a last line without its line end
         CHamLog log(m_log);
         QVERIFY(log.append(qso("G4NEW", "20240105110000")));
-        QCOMPARE(callsIn(log.search(QString())), QStringList({"DL1ABC", "G4XYZ", "DL1ABC", "OE1LAT", "F5AAA", "G4NEW"}));
-        QCOMPARE(callsIn(log.search("CONTEST")), QStringList({"G4XYZ"}));
-        QCOMPARE(callsIn(log.search(QString::fromUtf8("jörg"))), QStringList({"OE1LAT"}));
+        QCOMPARE(calls(log.search(QString())), QStringList({"DL1ABC", "G4XYZ", "DL1ABC", "OE1LAT", "F5AAA", "G4NEW"}));
+        QCOMPARE(calls(log.search("CONTEST")), QStringList({"G4XYZ"}));
+        QCOMPARE(calls(log.search(QString::fromUtf8("jörg"))), QStringList({"OE1LAT"}));
         QVERIFY(log.search("short line").isEmpty());
 
         // A full disk: the failed append is reported and leaves the file as it was.
@@ -101,7 +93,7 @@ private slots:
         writeAll(m_log, sampleLog());
         const QList<CQsoData> all = CHamLog(m_log).search(QString());
         QVERIFY(CHamLog(m_log).deleteRecords({all.at(2), all.at(4), all.at(1)}, 3)); // a target out of order stops the rest
-        QCOMPARE(callsIn(CHamLog(m_log).search(QString())), QStringList({"G4XYZ", "DL1ABC", "OE1LAT"}));
+        QCOMPARE(calls(CHamLog(m_log).search(QString())), QStringList({"G4XYZ", "DL1ABC", "OE1LAT"}));
         QVERIFY(readAll(m_log).contains(kShort));
     }
 

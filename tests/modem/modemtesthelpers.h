@@ -92,14 +92,9 @@ private:
     int m_next = 0;
 };
 
-// One whole transmission of text. A different outputRate models a sound
-// card whose clock is off: the samples are meant to be read at 11025.
-inline std::vector<qint16> transmit(const Mode& m, const QString& text, double carrier, double outputRate = 11025.0)
+// Everything a set-up modem sends of text, from key-up to tail (an hour at most).
+inline std::vector<qint16> transmitFrom(CPskTxRx& tx, const QString& text, double outputRate = 11025.0)
 {
-    CPskTxRx tx(m.modemName);
-    tx.Command(90, m.baudHundredths, 0, 0);
-    tx.SetSampleRates(outputRate, outputRate);
-    tx.SetFrequencies(carrier, carrier);
     TextSource source(text);
     tx.setTxCharSource(&source);
     tx.SetTransmit(1);
@@ -110,7 +105,19 @@ inline std::vector<qint16> transmit(const Mode& m, const QString& text, double c
         out.insert(out.end(), block, block + 512);
     }
     tx.SetTransmit(0);
+    tx.setTxCharSource(nullptr);
     return out;
+}
+
+// One whole transmission of text. A different outputRate models a sound
+// card whose clock is off: the samples are meant to be read at 11025.
+inline std::vector<qint16> transmit(const Mode& m, const QString& text, double carrier, double outputRate = 11025.0)
+{
+    CPskTxRx tx(m.modemName);
+    tx.Command(90, m.baudHundredths, 0, 0);
+    tx.SetSampleRates(outputRate, outputRate);
+    tx.SetFrequencies(carrier, carrier);
+    return transmitFrom(tx, text, outputRate);
 }
 
 // The text decoded in blocks of 1024 as the main window hands them over,

@@ -3,13 +3,14 @@
 
 // velkora32-cli as a user runs it: encode/decode round trips, what it writes, and every bad input's exit.
 
+#include "tests/modem/modemtesthelpers.h"
+
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtEndian>
 
 #include <cmath>
 #include <random>
@@ -68,20 +69,6 @@ bool writeWav(const QString& path, const std::vector<qint16>& samples, int rate,
             d << s;
     }
     return d.status() == QDataStream::Ok;
-}
-
-// The samples of a mono 16-bit WAV file the tool wrote.
-std::vector<qint16> readMonoWav(const QString& path)
-{
-    QFile f(path);
-    const QByteArray data = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    const int at = data.indexOf("data");
-    if (at < 0 || data.size() < at + 8)
-        return {};
-    std::vector<qint16> out(std::min<quint32>(qFromLittleEndian<quint32>(data.constData() + at + 4), quint32(data.size() - at - 8)) / 2);
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = qFromLittleEndian<qint16>(data.constData() + at + 8 + 2 * i);
-    return out;
 }
 
 std::vector<qint16> noise(size_t count, double sigma, unsigned seed)
@@ -174,7 +161,7 @@ private slots:
         const QString text = QStringLiteral("left channel only");
         QCOMPARE(runCli({"encode", "--mode", "BPSK125", "--text", text, mono}).exitCode, 0);
         // Left the signal, right loud noise that would bury it if mixed in.
-        const std::vector<qint16> left = readMonoWav(mono), right = noise(left.size(), 8000.0, 2);
+        const std::vector<qint16> left = ModemTest::readWav16(mono), right = noise(left.size(), 8000.0, 2);
         QVERIFY(!left.empty());
         std::vector<qint16> both;
         for (size_t i = 0; i < left.size(); ++i)
@@ -190,7 +177,7 @@ private slots:
         const QString text = QStringLiteral("float de K1ABC");
         QCOMPARE(runCli({"encode", "--mode", "BPSK63", "--text", text, pcm}).exitCode, 0);
         for (int bytes : {4, 8}) {
-            QVERIFY(writeWav(floats, readMonoWav(pcm), 11025, 1, bytes));
+            QVERIFY(writeWav(floats, ModemTest::readWav16(pcm), 11025, 1, bytes));
             const Run dec = runCli({"decode", "--mode", "BPSK63", floats});
             QVERIFY2(dec.exitCode == 0 && QString::fromUtf8(dec.out).startsWith(text), dec.out.constData());
         }
@@ -219,7 +206,7 @@ private slots:
         for (size_t k = 0; k < std::size(stations); ++k) {
             const Station& st = stations[k];
             QCOMPARE(runCli({"encode", "--freq", QString::number(st.hz), "--text", st.text, one}).exitCode, 0);
-            const std::vector<qint16> x = readMonoWav(one);
+            const std::vector<qint16> x = ModemTest::readWav16(one);
             const size_t start = 11025 * (1 + k % 3);
             for (size_t i = 0; i < x.size() && start + i < mix.size(); ++i)
                 mix[start + i] += st.gain * x[i];

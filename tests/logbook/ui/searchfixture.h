@@ -3,6 +3,7 @@
 #pragma once
 // Small logs for the search dialog tests, written and read back through the log file class.
 #include "logbook/hamlog.h"
+#include "tests/logbook/logfixtures.h"
 
 #include <QItemSelectionModel>
 #include <QTableWidget>
@@ -41,13 +42,7 @@ inline bool writeLog(const QString& path, const QList<CQsoData>& records)
     return std::all_of(records.begin(), records.end(), [&log](const CQsoData& q) { return log.append(q); });
 }
 
-inline QStringList calls(const QList<CQsoData>& records)
-{
-    QStringList result;
-    for (const CQsoData& q : records)
-        result << q.call;
-    return result;
-}
+using LogFixtures::calls;
 
 inline QStringList loggedCalls(const QString& path)
 {
