@@ -44,6 +44,19 @@ constexpr double kAfcScale = 47161840.0;
 // than, so that it leaves centred signals alone.
 constexpr double kAcquireShare = 1.0 / 16.0;
 constexpr double kAcquireMinHz = 3.5;
+// Drift: the phase steering alone lags a signal whose frequency moves by a
+// few hertz a second, and the coarse stage then pulls the receiver back and
+// forth after it. So the AFC also learns the rate at which the signal moves,
+// from its own corrections and from the coarse stage's steps (a step's
+// length over the time since the last one), and moves the receiver at that
+// rate between them. It learns and moves only while the spectrum shows a
+// signal near the receiver, so noise cannot send the receiver wandering, and
+// the rate forgets itself within about a minute.
+constexpr double kDriftGain = 0.08;
+constexpr double kDriftStepGain = 1.0;
+constexpr double kDriftMinStepSeconds = 4.0;
+constexpr double kDriftMemorySeconds = 60.0;
+constexpr double kMaxDriftHzPerS = 3.0;
 // About 0.4 s of audio between judgements (frames come every 93 ms at
 // 11025 Hz).
 constexpr quint32 kAcquireEveryFrames = 4;
@@ -317,14 +330,37 @@ void CPskTxRx::slotFqChanged(double rx, double tx)
 
 void CPskTxRx::AfcStep()
 {
-    if (acquireSignal())
-        return;
-    qint32 a = rxDecoder()->afcAccumulator();
-    const double fq = rxFrequency() - a / kAfcScale / 10.0;
-    rxDecoder()->setAfcAccumulator(a / 2);
-    setRxFrequency(fq);
-    if (!txLock())
-        setTxFrequency(m_txOffset + fq);
+    const double seconds = m_afcSamples / std::max(inputRate(), 1.0);
+    m_afcSamples = 0;
+    if (rxFrequency() != m_afcFrequency) { // tuned elsewhere since the last step
+        m_driftHzPerS = 0.0;
+        m_secondsSinceStep = -1.0;
+    }
+    m_driftHzPerS *= 1.0 - std::min(1.0, seconds / kDriftMemorySeconds);
+    if (m_secondsSinceStep >= 0.0)
+        m_secondsSinceStep += seconds;
+    const double before = rxFrequency();
+    if (acquireSignal()) {
+        if (m_secondsSinceStep >= kDriftMinStepSeconds)
+            learnDrift(kDriftStepGain * (rxFrequency() - before) / m_secondsSinceStep);
+        m_secondsSinceStep = 0.0;
+    } else if (seconds > 0.0) {
+        const qint32 a = rxDecoder()->afcAccumulator();
+        const double correction = -a / kAfcScale / 10.0;
+        rxDecoder()->setAfcAccumulator(a / 2);
+        if (m_signalNear)
+            learnDrift(kDriftGain * correction / seconds);
+        const double fq = before + correction + (m_signalNear ? m_driftHzPerS * seconds : 0.0);
+        setRxFrequency(fq);
+        if (!txLock())
+            setTxFrequency(m_txOffset + fq);
+    }
+    m_afcFrequency = rxFrequency();
+}
+
+void CPskTxRx::learnDrift(double hzPerS)
+{
+    m_driftHzPerS = std::clamp(m_driftHzPerS + hzPerS, -kMaxDriftHzPerS, kMaxDriftHzPerS);
 }
 
 bool CPskTxRx::acquireSignal()
@@ -340,7 +376,8 @@ bool CPskTxRx::acquireSignal()
     const double b = baud();
     const double threshold = std::max(kAcquireMinHz, kAcquireShare * b);
     double centre = 0.0;
-    if (!m_acquisition->findCentre(fq, b, &centre) || std::abs(centre - fq) <= threshold) {
+    m_signalNear = m_acquisition->findCentre(fq, b, &centre);
+    if (!m_signalNear || std::abs(centre - fq) <= threshold) {
         m_acquisitionPending = kNoPendingCentre;
         return false;
     }
@@ -381,6 +418,7 @@ void CPskTxRx::ReceiveSamples(const qint16* samples, int count)
         m_rxDsp->ProcessSamples(m_work.data(), n);
 
     if (m_afcOn && !isTransmitting()) {
+        m_afcSamples += n;
         ++m_rxBlockCounter;
         if ((m_rxBlockCounter & 3) == 0)
             AfcStep();

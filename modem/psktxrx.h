@@ -66,6 +66,7 @@ public:
     // inputRateAccepted() answers false until a good rate arrives.
     void SetSampleRates(double inputRate, double outputRate) override;
     void AfcStep() override;
+    void learnDrift(double hzPerS);
     void ReceiveSamples(const qint16* samples, int count) override;
     // Audio output thread. Returns 0 once the transmission has ended.
     int GenerateTxSamples(qint16* out, int count) override;
@@ -209,6 +210,14 @@ private:
     std::atomic<double> m_baud{31.25};
     std::atomic<int> m_charSet{0};
     quint32 m_rxBlockCounter = 0;
+    // The AFC's learnt drift, the audio since its last step, the time since
+    // the coarse stage last moved the receiver (negative: not since the last
+    // retune), and where the AFC left the receiver (anything else there is a
+    // retune, which ends the drift).
+    double m_driftHzPerS = 0.0;
+    double m_secondsSinceStep = -1.0;
+    qint64 m_afcSamples = 0;
+    double m_afcFrequency = 0.0;
     std::atomic<qint32> m_cwUnit{0};
     bool m_inputRateAccepted = true;
 
@@ -233,6 +242,8 @@ private:
     quint32 m_acquisitionFrames = 0;
     // A centre found once, waiting for the next judgement to confirm it.
     double m_acquisitionPending = std::numeric_limits<double>::quiet_NaN();
+    // Whether the last judgement found a signal near the receiver.
+    bool m_signalNear = false;
     std::vector<qint16> m_work;
 
     // Texts handed out by Commands 23, 24 and 133; per object, GUI thread.

@@ -92,8 +92,10 @@ private:
     int m_next = 0;
 };
 
-// Everything a set-up modem sends of text, from key-up to tail (an hour at most).
-inline std::vector<qint16> transmitFrom(CPskTxRx& tx, const QString& text, double outputRate = 11025.0)
+// Everything a set-up modem sends of text, from key-up to tail (an hour at
+// most); with a drift, the carrier moves from carrier on between blocks.
+inline std::vector<qint16> transmitFrom(CPskTxRx& tx, const QString& text, double outputRate = 11025.0,
+                                        double carrier = 0.0, double driftHzPerS = 0.0)
 {
     TextSource source(text);
     tx.setTxCharSource(&source);
@@ -101,6 +103,8 @@ inline std::vector<qint16> transmitFrom(CPskTxRx& tx, const QString& text, doubl
     std::vector<qint16> out;
     qint16 block[512];
     for (int more = 1; more && out.size() < size_t(outputRate) * 3600;) {
+        if (driftHzPerS != 0.0)
+            tx.SetFrequencies(carrier + driftHzPerS * out.size() / outputRate, carrier + driftHzPerS * out.size() / outputRate);
         more = tx.GenerateTxSamples(block, 512);
         out.insert(out.end(), block, block + 512);
     }
@@ -111,13 +115,14 @@ inline std::vector<qint16> transmitFrom(CPskTxRx& tx, const QString& text, doubl
 
 // One whole transmission of text. A different outputRate models a sound
 // card whose clock is off: the samples are meant to be read at 11025.
-inline std::vector<qint16> transmit(const Mode& m, const QString& text, double carrier, double outputRate = 11025.0)
+inline std::vector<qint16> transmit(const Mode& m, const QString& text, double carrier, double outputRate = 11025.0,
+                                    double driftHzPerS = 0.0)
 {
     CPskTxRx tx(m.modemName);
     tx.Command(90, m.baudHundredths, 0, 0);
     tx.SetSampleRates(outputRate, outputRate);
     tx.SetFrequencies(carrier, carrier);
-    return transmitFrom(tx, text, outputRate);
+    return transmitFrom(tx, text, outputRate, carrier, driftHzPerS);
 }
 
 // The text decoded in blocks of 1024 as the main window hands them over,

@@ -59,23 +59,29 @@ private slots:
         QVERIFY2(rx.startsWith(text), qPrintable(QStringLiteral("decoded: ") + rx));
     }
 
-    void afcFollowsClockError_data()
+    void afcFollows_data()
     {
         QTest::addColumn<QString>("modeName");
         QTest::addColumn<double>("ppm");
-        QTest::newRow("BPSK31 300 ppm fast") << "BPSK31" << 300.0;
-        QTest::newRow("QPSK31 300 ppm slow") << "QPSK31" << -300.0;
+        QTest::addColumn<double>("drift"); // Hz/s
+        QTest::newRow("BPSK31 300 ppm fast") << "BPSK31" << 300.0 << 0.0;
+        QTest::newRow("QPSK31 300 ppm slow") << "QPSK31" << -300.0 << 0.0;
+        QTest::newRow("BPSK31 drifting up 1 Hz/s") << "BPSK31" << 0.0 << 1.0;
+        QTest::newRow("BPSK31 drifting down 1 Hz/s") << "BPSK31" << 0.0 << -1.0;
     }
-    void afcFollowsClockError()
+    void afcFollows()
     {
         QFETCH(QString, modeName);
         QFETCH(double, ppm);
+        QFETCH(double, drift);
         m_settings.setCharSet(0);
         const Mode m = mode(modeName);
-        // About 3500 symbols: the clocks drift apart by more than a symbol.
+        // About 3500 symbols: the clocks drift apart by more than a symbol,
+        // and a drifting carrier moves by 100 Hz.
         const QString text = QStringLiteral("CQ CQ de VK2XYZ VK2XYZ pse k ").repeated(12);
         const double trueRate = 11025.0 * (1.0 + ppm * 1e-6);
-        const QString rx = receive(m, transmit(m, text, 1000.0, 11025.0 * 11025.0 / trueRate), 1000.0, 11025.0, true);
+        const std::vector<qint16> audio = transmit(m, text, 1000.0, 11025.0 * 11025.0 / trueRate, drift);
+        const QString rx = receive(m, audio, 1000.0, 11025.0, true);
         QVERIFY2(rx.contains(text), qPrintable(QStringLiteral("decoded: ") + rx));
     }
 };
