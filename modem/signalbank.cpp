@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 // Audio between judgements, and kept for a new signal's transceiver.
@@ -20,6 +21,18 @@ constexpr double kToneShare = 0.8;
 // Noise floor: this quantile of the band's bins (signals fill the top).
 constexpr double kNoiseQuantile = 0.3;
 constexpr int kBlock = 1024;
+// Squelch: text counts while the decoder's quality (0 to 31) is at least
+// this. What it decodes in a dip of the quality is held back, and kept when
+// the quality comes back, as long as the dip is shorter than this many
+// symbols or the detector still sees the carrier; so a fade, or a drifting
+// signal the AFC is still catching, costs no text, and what the decoder
+// makes of the noise after a transmission, or before one, is never shown.
+// A character counts only once the quality has stayed good this many symbols
+// after it, as the quality, an average, lags the end of a signal.
+constexpr int kGoodQuality = 16;
+constexpr double kDipSymbols = 150.0;
+constexpr double kConfirmSymbols = 32.0;
+constexpr qint64 kNever = std::numeric_limits<qint64>::min() / 2;
 // The least noise floor (power re a full-scale sine, -100 dB): below it lie
 // only rounding and the spread of a key click over silence.
 constexpr double kMinNoise = 1e-10;
@@ -33,6 +46,10 @@ struct SignalBank::Entry
     int id = 0;
     std::unique_ptr<CPskTxRx> modem;
     QString text;
+    QString held; // decoded but not yet confirmed by the quality
+    std::vector<qint64> heldAt; // the samples fed before each held character
+    qint64 fed = 0; // samples given to the transceiver
+    qint64 goodUntil = kNever; // where the quality was last good
     double lastSeen = 0.0;
     double heardFrom = 0.0;
 };
@@ -97,7 +114,7 @@ void SignalBank::feed(const qint16* samples, int count)
         const int n = std::min(count, kBlock);
         m_spectrum->addSamples(samples, n);
         for (auto& e : m_entries)
-            e->modem->ReceiveSamples(samples, n);
+            receive(*e, samples, n);
         for (int i = 0; i < n; ++i) {
             m_history[m_historyHead] = samples[i];
             if (++m_historyHead == m_history.size())
@@ -118,7 +135,41 @@ void SignalBank::finish()
     const std::vector<qint16> silence(size_t(8 * m_rate * 100 / m_baudHundredths), 0);
     for (auto& e : m_entries)
         for (size_t i = 0; i < silence.size(); i += kBlock)
-            e->modem->ReceiveSamples(silence.data() + i, int(std::min<size_t>(kBlock, silence.size() - i)));
+            receive(*e, silence.data() + i, int(std::min<size_t>(kBlock, silence.size() - i)));
+}
+
+void SignalBank::receive(Entry& e, const qint16* samples, int count)
+{
+    e.modem->ReceiveSamples(samples, count);
+    e.fed += count;
+    if (e.modem->Command(79, 0, 0, 0) >= kGoodQuality) {
+        e.goodUntil = e.fed;
+        const qint64 confirmed = e.fed - symbolsToSamples(kConfirmSymbols);
+        const auto n = std::upper_bound(e.heldAt.begin(), e.heldAt.end(), confirmed) - e.heldAt.begin();
+        if (n == 0)
+            return;
+        e.text += e.held.left(int(n));
+        e.held.remove(0, int(n));
+        e.heldAt.erase(e.heldAt.begin(), e.heldAt.begin() + n);
+        if (e.text.size() > kMaxText)
+            e.text.remove(0, e.text.size() - kMaxText);
+        emit changed();
+    } else if (!holding(e)) {
+        e.held.clear();
+        e.heldAt.clear();
+    }
+}
+
+qint64 SignalBank::symbolsToSamples(double symbols) const
+{
+    return qint64(symbols * m_rate * 100 / m_baudHundredths);
+}
+
+bool SignalBank::holding(const Entry& e) const
+{
+    return e.goodUntil != kNever
+           && (e.fed - e.goodUntil <= symbolsToSamples(kDipSymbols)
+               || now() - e.lastSeen <= 2 * kJudgeSeconds);
 }
 
 std::vector<double> SignalBank::findCarriers() const
@@ -248,10 +299,10 @@ void SignalBank::startSignal(double frequency)
     connect(&m, &CPskTxRx::signalCharReceived, this, [this, raw](QChar c) {
         if (c.isNull())
             return;
-        raw->text += c;
-        if (raw->text.size() > kMaxText)
-            raw->text.remove(0, raw->text.size() - kMaxText);
-        emit changed();
+        if (raw->modem->Command(79, 0, 0, 0) >= kGoodQuality || holding(*raw)) {
+            raw->held += c;
+            raw->heldAt.push_back(raw->fed);
+        }
     });
     // The audio from before the signal was found, oldest first.
     const size_t n = size_t(std::min<qint64>(m_samples, qint64(m_history.size())));
@@ -259,7 +310,7 @@ void SignalBank::startSignal(double frequency)
     size_t from = (m_historyHead + m_history.size() - n) % m_history.size();
     for (size_t done = 0; done < n;) {
         const size_t run = std::min({size_t(kBlock), n - done, m_history.size() - from});
-        m.ReceiveSamples(m_history.data() + from, int(run));
+        receive(*raw, m_history.data() + from, int(run));
         done += run;
         from = (from + run) % m_history.size();
     }

@@ -85,6 +85,11 @@ private:
     void judge();
     std::vector<double> findCarriers() const;
     void startSignal(double frequency);
+    // Gives audio to one transceiver, and keeps or drops the text it held
+    // back by the quality that follows.
+    void receive(Entry& e, const qint16* samples, int count);
+    qint64 symbolsToSamples(double symbols) const;
+    bool holding(const Entry& e) const;
     Signal snapshot(const Entry& e) const;
 
     QString m_modemName = QStringLiteral("BPSK");
