@@ -13,6 +13,10 @@ namespace {
 // Audio between judgements, and kept for a new signal's transceiver.
 constexpr double kJudgeSeconds = 0.5;
 constexpr double kHistorySeconds = 10.0;
+// A new signal's transceiver decodes the history at once; on a full band
+// the rest wait for the next judgements, so the window never stands still
+// long (four starts take about 20 ms).
+constexpr int kMaxStartsPerJudgement = 4;
 // A carrier stands this far (dB) above the noise floor over its width.
 constexpr double kThresholdDb = 6.0;
 // Share of the smoothed power that three neighbouring bins may hold before
@@ -234,6 +238,7 @@ void SignalBank::judge()
     const double baud = m_baudHundredths / 100.0;
     const double same = 0.6 * baud; // a carrier this close is the same signal
     std::vector<Candidate> next;
+    int started = 0;
     for (double f : findCarriers()) {
         bool known = false;
         for (auto& e : m_entries) {
@@ -250,10 +255,12 @@ void SignalBank::judge()
         for (const Candidate& c : m_candidates)
             if (std::abs(c.frequency - f) <= 0.25 * baud + 2.0)
                 hits = c.hits + 1;
-        if (hits >= 2 && int(m_entries.size()) < kMaxSignals)
+        if (hits >= 2 && int(m_entries.size()) < kMaxSignals && started < kMaxStartsPerJudgement) {
             startSignal(f);
-        else
+            ++started;
+        } else {
             next.push_back({f, hits});
+        }
     }
     m_candidates = std::move(next);
 
