@@ -176,7 +176,7 @@ CPskTxRx::CPskTxRx(const QString& modeName, QObject* parent)
 
 CPskTxRx::~CPskTxRx()
 {
-    {
+    if (m_savesSettings) {
         Settings settings;
         settings.beginGroup(QStringLiteral("Audio"));
         settings.setValue(QStringLiteral("varicode"), charSet());

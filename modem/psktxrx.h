@@ -96,6 +96,11 @@ public:
     void setSensitiveReceiver(bool on);
     bool sensitiveReceiver() const { return m_sensitive != nullptr; }
 
+    // The character set and the receiver are stored when the transceiver
+    // goes; one of the signal browser's many must leave the user's choice
+    // alone, so it is told not to.
+    void setSavesSettings(bool on) { m_savesSettings = on; }
+
     // Switches between BPSK and QPSK: a fresh encoder and decoder (and
     // sensitive receiver when chosen) of the other mode, at the symbol rate
     // last used in it; frequencies, rates, character set and QPSK inversion
@@ -220,6 +225,7 @@ private:
     double m_afcFrequency = 0.0;
     std::atomic<qint32> m_cwUnit{0};
     bool m_inputRateAccepted = true;
+    bool m_savesSettings = true;
 
     // The call sign as a sequence-counted buffer: the GUI thread makes the
     // counter odd while it writes, so the callback can tell a torn copy and

@@ -1,9 +1,10 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// Transmitter to receiver through the real transceivers: modes, carriers, rates, clock error and AFC.
+// Transmitter to receiver through the real transceivers: modes, carriers, rates, clock error, drift and AFC.
 
 #include "core/codepage.h"
+#include "modem/signalbank.h"
 #include "modemtesthelpers.h"
 
 #include <QTest>
@@ -83,6 +84,22 @@ private slots:
         const std::vector<qint16> audio = transmit(m, text, 1000.0, 11025.0 * 11025.0 / trueRate, drift);
         const QString rx = receive(m, audio, 1000.0, 11025.0, true);
         QVERIFY2(rx.contains(text), qPrintable(QStringLiteral("decoded: ") + rx));
+    }
+
+    // The signal browser's decoders leave the user's receiver and character set alone.
+    void signalBankLeavesTheSettingsAlone()
+    {
+        m_settings.setCharSet(2);
+        Settings().setValue(QStringLiteral("Receiver"), QStringLiteral("sensitive"));
+        {
+            SignalBank bank; // ASCII8 and the standard receiver
+            bank.setMode(QStringLiteral("BPSK"), 3125);
+            const std::vector<qint16> audio = transmit(mode(QStringLiteral("BPSK31")), QStringLiteral("cq de vk2xyz"), 1000.0);
+            bank.feed(audio.data(), int(audio.size()));
+            QCOMPARE(bank.signalList().size(), size_t(1));
+        }
+        QCOMPARE(Settings().value(QStringLiteral("Receiver")).toString(), QStringLiteral("sensitive"));
+        QCOMPARE(Settings().value(QStringLiteral("Audio/varicode")).toInt(), 2);
     }
 };
 
