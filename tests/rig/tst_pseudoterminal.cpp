@@ -55,9 +55,10 @@ private slots:
         QTest::addColumn<int>("stopCode");
         QTest::addColumn<int>("speed");
         QTest::addColumn<bool>("twoStopBits");
-        QTest::newRow("9600, one stop bit") << 12 << 0 << int(B9600) << false;
-        QTest::newRow("38400, two stop bits") << 15 << 2 << int(B38400) << true;
-        QTest::newRow("115200, one and a half taken as two") << 19 << 1 << int(B115200) << true;
+        QTest::addColumn<int>("parityCode"); // none, odd, even, mark, space; a terminal keeps only mark/space
+        QTest::newRow("9600, one stop bit") << 12 << 0 << int(B9600) << false << 0;
+        QTest::newRow("38400, two stop bits, space parity") << 15 << 2 << int(B38400) << true << 4;
+        QTest::newRow("115200, one and a half taken as two, mark") << 19 << 1 << int(B115200) << true << 3;
     }
 
     void lineSettingsReachTheDevice()
@@ -66,15 +67,17 @@ private slots:
         QFETCH(int, stopCode);
         QFETCH(int, speed);
         QFETCH(bool, twoStopBits);
+        QFETCH(int, parityCode);
         PseudoTerminal pty;
         QVERIFY(pty.slave >= 0);
-        store({{"Device", pty.slavePath}, {"BaudRate", baudCode}, {"StopBits", stopCode}});
+        store({{"Device", pty.slavePath}, {"BaudRate", baudCode}, {"StopBits", stopCode}, {"Parity", parityCode}});
         Comport comport;
         QVERIFY(comport.isOpen());
         termios t{};
         tcgetattr(pty.slave, &t);
         QCOMPARE(int(cfgetospeed(&t)), speed);
         QCOMPARE(bool(t.c_cflag & CSTOPB), twoStopBits);
+        QCOMPARE(bool(t.c_cflag & CMSPAR), parityCode >= 3);
         QCOMPARE(t.c_cflag & CRTSCTS, tcflag_t(0));
         QCOMPARE(t.c_iflag & (IXON | IXOFF), tcflag_t(0));
     }
