@@ -109,6 +109,7 @@ void TestStation::init()
         s.setValue(QStringLiteral("Audio/Output/Name"), QStringLiteral("pulse"));
         s.setValue(QStringLiteral("RxTx/mode"), QStringLiteral("BPSK125"));
         s.setValue(QStringLiteral("echo"), false); // the receive pane shows what the receiver hears
+        s.setValue(QStringLiteral("Comport/ByteSize"), 2); // 7 bits, until another port is chosen
     }
     StationState::setTransmitting(false);
 }
