@@ -95,6 +95,7 @@ private slots:
 
         w->findChild<QDockWidget*>(QStringLiteral("PhaseScope"))->setFloating(true);
         w->slotModeChanged(QStringLiteral("BPSK125"));
+        w->titleBar()->checkBoxLock->setChecked(true);
         StationState::setTxEchoEnabled(false);
         w->clock()->slotLocal(true);
         const QRect placed(57, 81, 701, 503);
@@ -113,6 +114,7 @@ private slots:
         w = makeWindow();
         QCOMPARE(StationState::txEchoEnabled(), false);
         QCOMPARE(w->modem()->baud(), 125.0);
+        QVERIFY(w->modem()->Command(55, 0, 0, 0) && w->spectrum()->isLocked()); // the lock reaches both
         QVERIFY(w->clock()->isLocal());
         QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("PhaseScope"))->isFloating());
         QCOMPARE(w->geometry(), placed);
@@ -184,25 +186,6 @@ private slots:
             QVERIFY(*std::max_element(w->spectrum()->currentLines(), w->spectrum()->currentLines() + 1024) > 100);
             closeWindow(w);
         }
-    }
-
-    void controlStatesReachModemAndWaterfall()
-    {
-        {
-            Settings s;
-            s.setValue(QStringLiteral("RxTx/mode"), QStringLiteral("BPSK63"));
-            s.setValue(QStringLiteral("Lock"), 2);
-            s.setValue(QStringLiteral("SQ"), 2);
-        }
-        auto w = makeWindow();
-        QCOMPARE(w->modem()->baud(), 62.5);
-        QCOMPARE(w->modem()->Command(55, 0, 0, 0), intptr_t(1));
-        QCOMPARE(w->modem()->Command(78, 0, 0, 0), intptr_t(1));
-        QVERIFY(w->spectrum()->isLocked());
-        w->titleBar()->checkBoxLock->setChecked(false);
-        QCOMPARE(w->modem()->Command(55, 0, 0, 0), intptr_t(0));
-        QVERIFY(!w->spectrum()->isLocked());
-        closeWindow(w);
     }
 
     void pushToTalkPortInTheWindow()
