@@ -50,7 +50,6 @@ private slots:
         QTest::newRow("time and date") << "<DATE> <TIME>z" << "" << false << true << "2026-02-28 22:30z" << none;
         QTest::newRow("lower case") << "<time> <call> <tx> <rst>" << "" << false << true
                                 << "<time> <call> <tx> <rst>" << none;
-        QTest::newRow("report filled") << "ur <RST> <RST>" << "579" << false << true << "ur 579 579" << none;
         QTest::newRow("report asked") << "ur <RST> <RST>" << "" << false << true << "ur 449 449"
                                   << QStringList{"ask 599", "keep 449"};
         QTest::newRow("report cancelled") << "ur <RST>." << "" << false << false << "ur ."
@@ -63,10 +62,8 @@ private slots:
                                       << QStringList{"off", "start"};
         QTest::newRow("TXTOGGLE idle") << "73<TXTOGGLE>" << "" << false << true << "73" << QStringList{"start"};
         QTest::newRow("TXTOGGLE sending") << "<TXTOGGLE>73" << "" << true << true << "73" << QStringList{"stop"};
-        QTest::newRow("modes") << "<BPSK250>qsy<BPSK63> <BPSK250>" << "" << false << true << "qsy "
-                           << QStringList{"BPSK63", "BPSK250"};
-        QTest::newRow("BPSK31 and 125") << "<BPSK125><BPSK31>" << "" << false << true << ""
-                                    << QStringList{"BPSK31", "BPSK125"};
+        QTest::newRow("modes, each once, in speed order") << "<BPSK250>qsy<BPSK31> <BPSK250>" << "" << false << true << "qsy "
+                           << QStringList{"BPSK31", "BPSK250"};
     }
     void expand()
     {
