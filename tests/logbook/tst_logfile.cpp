@@ -50,6 +50,7 @@ private slots:
         q.mode = "BPSK31\n";
         const QString written = CHamLog::logLine(q);
         QCOMPARE(written, "0;DL1ABC/P;20240315235959;12;20240316;;0;14070000;;BPSK31 ;;;;;Hans, Berlin;first  second;a b;;;");
+        QVERIFY(CHamLog::logLine(qso("G4XYZ", "20240315235959")).startsWith("0;G4XYZ;20240315235959;;")); // no length: no minutes
         CQsoData back;
         QVERIFY(CHamLog::parse(written, back));
         QCOMPARE(back.frequencyA, 14070000u);

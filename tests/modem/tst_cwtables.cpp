@@ -10,13 +10,6 @@ namespace {
 // A minimal complete table; tests append their own lines.
 const QString kHeader = QStringLiteral("[Name]\r\nTEST\r\n[CharSet]\r\nlatin\r\n[TX]\r\n");
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 // UTF-16 little-endian behind its byte order mark.
 QByteArray utf16Le(const QString& text)
 {
@@ -32,11 +25,12 @@ class TestCwTables : public QObject
     QTemporaryDir m_dir;
     QList<CCwTableMessage> m_messages;
 
-    QString write(const QString& name, const QString& text)
+    QString write(const QString& name, const QByteArray& bytes)
     {
-        const QString path = m_dir.filePath(name);
-        writeFile(path, utf16Le(text));
-        return path;
+        QFile f(m_dir.filePath(name));
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(f.fileName()));
+        return f.fileName();
     }
 
     // Loads the text as a table's file; null when it was skipped.
@@ -44,7 +38,7 @@ class TestCwTables : public QObject
     {
         CwTables::clear();
         m_messages.clear();
-        return CwTables::loadTable(write(QStringLiteral("t.cwt"), text), &m_messages)
+        return CwTables::loadTable(write(QStringLiteral("t.cwt"), utf16Le(text)), &m_messages)
                    ? &CwTables::tables().back()
                    : nullptr;
     }
@@ -60,19 +54,17 @@ private slots:
 
     void badFilesAreSkippedWithAWarning()
     {
-        const QString ansi = m_dir.filePath(QStringLiteral("ansi.cwt"));
-        writeFile(ansi, kHeader.toLatin1() + "A  .-\r\n");
+        const QString ansi = write(QStringLiteral("ansi.cwt"), kHeader.toLatin1() + "A  .-\r\n");
         QVERIFY(!CwTables::loadTable(ansi, &m_messages));
         QCOMPARE(m_messages.value(0).text, ansi + QStringLiteral(" is not a Unicode file!"));
         QVERIFY(!load(QStringLiteral("[Name]\nX\n[CharSet]\nLATIN\n[TX]\nA  .-")));
         QCOMPARE(m_messages.value(0).text, QStringLiteral("Error loading %1!").arg(m_dir.filePath(QStringLiteral("t.cwt"))));
         QVERIFY(CwTables::tables().empty());
         // Without an "ENG" table the program cannot start.
-        write(QStringLiteral("ENG.cwt"), QStringLiteral("[Name]\nENG\n[TX]\nA  .-\n"));
+        write(QStringLiteral("ENG.cwt"), utf16Le(QStringLiteral("[Name]\nENG\n[TX]\nA  .-\n")));
         QVERIFY(!CwTables::loadAll(m_dir.path(), &m_messages));
         QCOMPARE(m_messages.back().severity, CCwTableMessage::Critical);
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestCwTables)

@@ -84,6 +84,13 @@ private slots:
         QCOMPARE(Macros::expand(text, f, host, now), expected);
         QCOMPARE(host.events, events);
     }
+
+    void unreadableFileIsSaid()
+    {
+        QList<SMacro> macros;
+        QString message;
+        QVERIFY(!Macros::readFile(QStringLiteral("/nonexistent/v.mac"), macros, &message) && message.contains(QStringLiteral("v.mac")));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMacroExpansion)
