@@ -30,7 +30,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <functional>
 #include <memory>

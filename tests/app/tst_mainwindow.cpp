@@ -29,7 +29,7 @@
 #include <QStatusBar>
 #include <QPlainTextEdit>
 #include <QTextBlock>
-#include <QtTest>
+#include <QTest>
 
 #include <fcntl.h>
 #include <stdlib.h>

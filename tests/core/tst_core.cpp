@@ -8,7 +8,8 @@
 #include "core/codepage.h"
 #include "core/settings.h"
 
-#include <QtTest>
+#include <QProcess>
+#include <QTest>
 
 #include <clocale>
 

@@ -4,7 +4,7 @@
 #include "display/fft.h"
 #include "displaytesthelpers.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <algorithm>
 #include <complex>

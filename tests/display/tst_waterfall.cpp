@@ -7,7 +7,7 @@
 #include "display/spectrumwidget.h"
 #include "displaytesthelpers.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <algorithm>
 

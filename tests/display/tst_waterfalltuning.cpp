@@ -6,7 +6,7 @@
 #include "modem/psktxrx.h"
 #include "tests/modem/modemtesthelpers.h"
 
-#include <QtTest>
+#include <QTest>
 
 using namespace DisplayTest;
 

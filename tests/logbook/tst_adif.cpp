@@ -7,7 +7,7 @@
 
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 using namespace LogFixtures;
 

@@ -6,7 +6,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 using namespace LogFixtures;
 

@@ -4,7 +4,7 @@
 #include "logfixtures.h"
 
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <csignal>
 #include <sys/resource.h>

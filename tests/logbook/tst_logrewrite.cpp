@@ -5,7 +5,7 @@
 #include "logfixtures.h"
 
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <csignal>
 #include <memory>

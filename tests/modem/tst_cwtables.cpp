@@ -3,7 +3,7 @@
 // Reading ".cwt" Morse tables and looking up the code of a character.
 #include "modem/cwtables.h"
 
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

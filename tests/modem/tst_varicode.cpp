@@ -3,7 +3,7 @@
 // The Varicode words against the published table, and every character's word back.
 #include "modem/varicode.h"
 
-#include <QtTest>
+#include <QTest>
 
 
 class TestVaricode : public QObject

@@ -8,7 +8,7 @@
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <fcntl.h>
 #include <stdlib.h>

@@ -11,7 +11,7 @@
 
 #include <QScopeGuard>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 #include <atomic>
 #include <thread>

@@ -9,7 +9,7 @@
 #include "text/txview.h"
 
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 class TestSoundCardDialog : public QObject
 {

@@ -6,7 +6,7 @@
 
 #include <QComboBox>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 class TestLogBar : public QObject
 {

@@ -8,7 +8,7 @@
 
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QtTest>
+#include <QTest>
 
 using namespace SearchFixture;
 
