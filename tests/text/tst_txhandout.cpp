@@ -8,6 +8,7 @@
 #include "core/stationstate.h"
 #include "text/txview.h"
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
