@@ -7,7 +7,7 @@
 set -euo pipefail
 
 VELKORA_PACKAGES=(
-    cmake g++ make pkg-config
+    cmake g++ make pkg-config lld
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-tools-dev qt6-tools-dev-tools
     libgl-dev libsndfile1-dev portaudio19-dev libfftw3-dev
     xvfb xauth
