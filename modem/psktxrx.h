@@ -66,7 +66,6 @@ public:
     // inputRateAccepted() answers false until a good rate arrives.
     void SetSampleRates(double inputRate, double outputRate) override;
     void AfcStep() override;
-    void learnDrift(double hzPerS);
     void ReceiveSamples(const qint16* samples, int count) override;
     // Audio output thread. Returns 0 once the transmission has ended.
     int GenerateTxSamples(qint16* out, int count) override;
@@ -168,6 +167,7 @@ private:
     // The AFC's coarse stage: retunes to a clear signal found in the
     // received spectrum away from the receive frequency. True if it did.
     bool acquireSignal();
+    void learnDrift(double hzPerS);
     // The decoder of the receiver in use.
     CPskBitDecode* rxDecoder() const;
 

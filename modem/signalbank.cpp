@@ -307,7 +307,7 @@ void SignalBank::startSignal(double frequency)
     connect(&m, &CPskTxRx::signalCharReceived, this, [this, raw](QChar c) {
         if (c.isNull())
             return;
-        if (raw->modem->Command(79, 0, 0, 0) >= kGoodQuality || holding(*raw)) {
+        if ((raw->modem->Command(79, 0, 0, 0) >= kGoodQuality || holding(*raw)) && raw->held.size() < kMaxText) {
             raw->held += c;
             raw->heldAt.push_back(raw->fed);
         }

@@ -41,7 +41,7 @@ public:
         int id = 0;
         double frequency = 0.0;
         int quality = 0;      // the decoder's, 0 (worst) to 31
-        QString text;         // everything decoded, at most kMaxText
+        QString text;         // everything decoded that the quality confirmed, at most kMaxText
         double lastSeen = 0.0; // seconds of audio when the detector last saw it
         double heardFrom = 0.0; // seconds of audio where its decoder's audio began
     };
