@@ -17,9 +17,7 @@
 #include "text/controlbarex.h"
 #include "text/txview.h"
 
-#include <QAbstractButton>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>

@@ -14,7 +14,6 @@
 #include "text/txview.h"
 
 #include <QDialog>
-#include <QFile>
 #include <QLineEdit>
 #include <QThread>
 #include <QTimer>

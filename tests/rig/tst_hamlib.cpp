@@ -14,13 +14,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
-#include <QPushButton>
-#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
