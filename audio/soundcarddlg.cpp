@@ -15,6 +15,10 @@
 
 #include <cmath>
 
+// The start-up check of the stored rates keeps exactly what Ok takes.
+static_assert(Settings::kLowestSampleRate == SoundCardDlg::kMinSampleRate
+              && Settings::kReceiveClockLimit == CPskRxAlgorithms::kMaxSampleRate);
+
 namespace {
 
 // The form's own translation context, so every text of the dialog is found

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QtDebug>
 
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -29,10 +30,12 @@ void Settings::validateStored()
         double max;
         double fallback;
     };
-    // Whole numbers only, except the two frequencies.
+    // Whole numbers only, except the two frequencies. The rates are those
+    // the sound card dialog takes.
+    const double highestRate = std::ceil(kReceiveClockLimit) - 1;
     QList<Rule> rules = {
-        {QStringLiteral("Audio/Input/SampleRate"), 8000, 64000, 11025},
-        {QStringLiteral("Audio/Output/SampleRate"), 8000, 64000, 11025},
+        {QStringLiteral("Audio/Input/SampleRate"), kLowestSampleRate, highestRate, 11025},
+        {QStringLiteral("Audio/Output/SampleRate"), kLowestSampleRate, highestRate, 11025},
         {QStringLiteral("Audio/Input/ppm"), -100, 100, 0},
         {QStringLiteral("Audio/Output/ppm"), -100, 100, 0},
         {QStringLiteral("Audio/varicode"), 0, 2, 0},
@@ -46,8 +49,9 @@ void Settings::validateStored()
         {QStringLiteral("Comport/ByteSize"), 0, 3, 3},
         {QStringLiteral("Comport/Parity"), 0, 4, 0},
         {QStringLiteral("Comport/StopBits"), 0, 2, 0},
-        {QStringLiteral("Comport/DTR"), 0, 1, 0},
-        {QStringLiteral("Comport/RTS"), 0, 1, 0},
+        // Flags: any value but 0 sets the line.
+        {QStringLiteral("Comport/DTR"), INT_MIN, INT_MAX, 0},
+        {QStringLiteral("Comport/RTS"), INT_MIN, INT_MAX, 0},
     };
     for (int i = 0; i < 24; ++i)
         rules.append({QStringLiteral("Macros/Macros %1/index").arg(i), 0, 23, double(i)});
@@ -71,6 +75,21 @@ void Settings::validateStored()
     };
     for (const Rule& rule : std::as_const(rules))
         check(rule, true);
+    // The corrected receive clock stays below the limit too, as the dialog
+    // demands; with a rate near the top a large correction would pass it.
+    const double inputRate = settings.value(QStringLiteral("Audio/Input/SampleRate"), 11025).toDouble();
+    const QString ppmKey = QStringLiteral("Audio/Input/ppm");
+    const int ppm = settings.value(ppmKey, 0).toInt();
+    const double clock = (ppm + 1000000.0) * inputRate / 1000000.0;
+    if (clock >= kReceiveClockLimit) {
+        qWarning().noquote() << QStringLiteral("Settings: %1 = %2 makes the receive clock %3 Hz, not below %4; "
+                                               "0 is used instead.")
+                                    .arg(ppmKey)
+                                    .arg(ppm)
+                                    .arg(clock, 0, 'f', 2)
+                                    .arg(kReceiveClockLimit, 0, 'f', 0);
+        settings.setValue(ppmKey, 0);
+    }
     // The carriers lie inside the band the (checked) input rate shows.
     const double halfRate = settings.value(QStringLiteral("Audio/Input/SampleRate"), 11025).toDouble() / 2;
     check({QStringLiteral("RxFq"), 0, halfRate, 1000}, false);

@@ -13,6 +13,12 @@ class Settings : public QSettings
 {
     Q_OBJECT
 public:
+    // The sample rates the program takes: whole Hz from kLowestSampleRate,
+    // with the receive clock (the rate after its correction) below
+    // kReceiveClockLimit, which the receiver's filters cannot go beyond.
+    static constexpr int kLowestSampleRate = 8000;
+    static constexpr double kReceiveClockLimit = 64250.0;
+
     explicit Settings(QObject* parent = nullptr);
 
     // The process-wide settings path. Set once by main before anything

@@ -64,11 +64,17 @@ private slots:
         for (const char* rate : {"0", "-5", "64250", "192000", "11025.5", "fast"})
             QTest::newRow(rate) << "Audio/Input/SampleRate" << rate << "11025";
         QTest::newRow("48 kHz") << "Audio/Output/SampleRate" << "48000" << "48000";
+        // Every rate the sound card dialog takes is kept.
+        QTest::newRow("64001 in") << "Audio/Input/SampleRate" << "64001" << "64001";
+        QTest::newRow("64249 out") << "Audio/Output/SampleRate" << "64249" << "64249";
         for (const char* fq : {"nan", "-100", "1e9", "6000"})
             QTest::newRow(fq) << "TxFq" << fq << "1000";
         QTest::newRow("carrier") << "RxFq" << "1500.25" << "1500.25";
         QTest::newRow("black waterfall") << "Contrast" << "0" << "50";
         QTest::newRow("baud code") << "Comport/BaudRate" << "22" << "12";
+        QTest::newRow("RTS on as 2") << "Comport/RTS" << "2" << "2"; // any value but 0 is on
+        QTest::newRow("DTR on as -1") << "Comport/DTR" << "-1" << "-1";
+        QTest::newRow("DTR not a number") << "Comport/DTR" << "yes" << "0";
         QTest::newRow("macro index") << "Macros/Macros 5/index" << "40" << "5";
     }
     void valuesOutsideTheirRangeAreReplaced()
@@ -84,6 +90,23 @@ private slots:
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
         Settings::validateStored();
         QCOMPARE(Settings().value(key).toString(), used);
+    }
+
+    // A rate near the top with a correction that lifts the receive clock to
+    // the limit is what the dialog refuses: the correction goes.
+    void receiveClockStaysBelowTheLimit()
+    {
+        Settings::setPath(m_dir.filePath(QStringLiteral("clock.ini")));
+        for (const int ppm : {15, 16}) {
+            QFile::remove(Settings::path());
+            Settings().setValue(QStringLiteral("Audio/Input/SampleRate"), 64249);
+            Settings().setValue(QStringLiteral("Audio/Input/ppm"), ppm);
+            if (ppm == 16)
+                QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Settings: Audio/Input/ppm = 16 makes"));
+            Settings::validateStored();
+            QCOMPARE(Settings().value(QStringLiteral("Audio/Input/ppm")).toInt(), ppm == 16 ? 0 : 15);
+            QCOMPARE(Settings().value(QStringLiteral("Audio/Input/SampleRate")).toInt(), 64249);
+        }
     }
 
     void bandLines_data()
