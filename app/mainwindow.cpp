@@ -564,8 +564,11 @@ void MainWindow::askTxFrequency()
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Shortcut && m_logBar && watched->parent()
-        && m_logBar->isAncestorOf(static_cast<QWidget*>(watched))) {
+    // The key is both the command's and a label's: the toolkit hands it to
+    // each in turn, marked ambiguous, which the command alone would ignore.
+    if (event->type() == QEvent::Shortcut && m_logBar
+        && (watched == m_saveQsoAction || watched == m_searchAction
+            || (watched->isWidgetType() && m_logBar->isAncestorOf(static_cast<QWidget*>(watched))))) {
         const QKeySequence key = static_cast<QShortcutEvent*>(event)->key();
         QAction* command = key == m_saveQsoAction->shortcut() ? m_saveQsoAction
                            : key == m_searchAction->shortcut() ? m_searchAction

@@ -80,9 +80,10 @@ void MainWindow::sendCallSignToModem()
 
 void MainWindow::saveQSO()
 {
-    statusBar()->showMessage(tr("Menu File/Save QSO data"), 3000);
-    if (!m_logBar || m_logBar->call().isEmpty())
+    if (!m_logBar || m_logBar->call().isEmpty()) {
+        statusBar()->showMessage(tr("QSO not saved: the Call field is empty"), 5000);
         return;
+    }
 
     CQsoData qso;
     qso.clear();
@@ -101,7 +102,10 @@ void MainWindow::saveQSO()
     qso.frequencyA = qso.frequencyB;
 
     CHamLog log(logFileName());
-    if (!log.append(qso)) {
+    if (log.append(qso)) {
+        statusBar()->showMessage(tr("QSO saved: %1").arg(qso.call.toUpper()), 5000);
+    } else {
+        statusBar()->showMessage(tr("QSO not saved"), 5000);
         QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
                         tr("The QSO with %1 was not saved: the log file %2 cannot be written.")
                             .arg(qso.call.toUpper(), log.fileName()),

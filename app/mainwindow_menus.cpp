@@ -80,6 +80,8 @@ void MainWindow::createMenus()
         for (const char* name : {"label_Name", "label_Sent"})
             if (QLabel* label = m_logBar->findChild<QLabel*>(QLatin1String(name)))
                 label->installEventFilter(this);
+        m_saveQsoAction->installEventFilter(this);
+        m_searchAction->installEventFilter(this);
     }
 
     m_modeMenu = menuBar()->addMenu(tr("Mode"));
@@ -121,7 +123,7 @@ void MainWindow::createMenus()
             this, &MainWindow::slotSelectPort);
     connect(addCommand(m_configureMenu, tr("Rig control..."), tr("Set up rig control through Hamlib")),
             &QAction::triggered, this, &MainWindow::slotRigControl);
-    connect(addCommand(m_configureMenu, tr("Load macros"), tr("Load nacros")), &QAction::triggered, this,
+    connect(addCommand(m_configureMenu, tr("Load macros"), tr("Load macros")), &QAction::triggered, this,
             &MainWindow::slotLoadMacros);
     connect(addCommand(m_configureMenu, tr("Save macros"), tr("Save macros")), &QAction::triggered, this,
             &MainWindow::slotSaveMacros);

@@ -133,7 +133,7 @@ void SearchResultsDlg::fillTable()
     table->clearContents();
     table->setColumnCount(ColumnCount);
     table->setHorizontalHeaderLabels({tr("UTC"), tr("kHz"), tr("Mode"), tr("Call"), tr("Sent"), tr("Rcvd"),
-                                      tr("Name"), tr("QHT"), tr("Info")});
+                                      tr("Name"), tr("QTH"), tr("Info")});
     table->setRowCount(int(m_results.size()));
     for (int row = 0; row < table->rowCount(); ++row) {
         for (int column = 0; column < ColumnCount; ++column)
@@ -269,7 +269,7 @@ bool SearchResultsDlg::settlePendingEdits()
     if (m_edited.isEmpty())
         return true;
     const auto answer = QMessageBox::information(
-        this, appName(), tr("Some entries has been edited.\nWould you like to save changes?"),
+        this, appName(), tr("Some entries have been edited.\nWould you like to save changes?"),
         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
     switch (answer) {
     case QMessageBox::Save: return writeEdits();
@@ -345,7 +345,7 @@ void SearchResultsDlg::slotFile()
 
     QFile file(path);
     if (name.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        warn(tr("Can't open file fro export."), name.isEmpty() ? tr("No file name was given.")
+        warn(tr("Can't open file for export."), name.isEmpty() ? tr("No file name was given.")
                                                                  : path + QStringLiteral(": ") + file.errorString());
         return;
     }

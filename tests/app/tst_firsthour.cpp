@@ -19,6 +19,7 @@
 
 #include <QDialog>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -26,6 +27,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QTableWidget>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -167,7 +169,14 @@ private slots:
             d->accept();
         });
 
-        // A contact, saved from the entry bar.
+        // A contact, saved from the entry bar with Alt+A; the bar and the
+        // status line say what happened.
+        QCOMPARE(w->logBar()->findChild<QLabel*>(QStringLiteral("label_QHT"))->text(), QStringLiteral("&QTH"));
+        QApplication::setActiveWindow(w.get());
+        QTRY_VERIFY(w->isActiveWindow());
+        const auto altA = [&w] { QTest::keyClick(w.get(), Qt::Key_A, Qt::AltModifier); };
+        altA();
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("QSO not saved: the Call field is empty"));
         auto field = [&](const char* name) { return w->logBar()->findChild<QLineEdit*>(QLatin1String(name)); };
         field("editCall")->setText(QStringLiteral("JA1QRP"));
         field("editName")->setText(QStringLiteral("Taro"));
@@ -175,8 +184,9 @@ private slots:
         const QByteArray zone = qgetenv("TZ");
         qputenv("TZ", "UTC-3"); // three hours east of UTC: the log still holds UTC
         const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
-        w->saveQSO();
+        altA();
         zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("QSO saved: JA1QRP"));
         const QDateTime start = CHamLog(w->logFileName()).search(QString()).value(0).start;
         QVERIFY2(start >= before.addMSecs(-before.time().msec()) && start <= QDateTime::currentDateTimeUtc(),
                  qPrintable(start.toString()));
@@ -197,7 +207,12 @@ private slots:
         log.close();
 
         // The search shows the contact.
-        withDialog(command(*w, "&File", "&Search in logfile..."), [](QDialog* d) { d->reject(); });
+        QString qthColumn;
+        withDialog(command(*w, "&File", "&Search in logfile..."), [&](QDialog* d) {
+            qthColumn = d->findChild<QTableWidget*>()->horizontalHeaderItem(7)->text();
+            d->reject();
+        });
+        QCOMPARE(qthColumn, QStringLiteral("QTH"));
 
         // Macro 0, read back from the file, fires from F1 into the transmit
         // pane with the operator's call filled in.

@@ -18,7 +18,7 @@ class TestSearchDialog : public QObject
 
     QTemporaryDir m_dir;
     QString m_log;
-    const QString m_question = QStringLiteral("Some entries has been edited.\nWould you like to save changes?");
+    const QString m_question = QStringLiteral("Some entries have been edited.\nWould you like to save changes?");
 
     static QString cell(const SearchResultsDlg& d, int row, int column) { return d.table()->item(row, column)->text(); }
     static void edit(SearchResultsDlg& d, int row, int column, const QString& text)
