@@ -554,10 +554,11 @@ void MainWindow::askTxFrequency()
         return;
     // AFC would pull an unlocked transmitter back onto the received signal
     // within a second; a frequency the user typed stays where it was put.
-    if (!m_titleBar->checkBoxLock->isChecked()) {
+    // Without AFC nothing moves it, and the lock is left as the user set it.
+    if (m_titleBar->checkBoxAFC->isChecked() && !m_titleBar->checkBoxLock->isChecked()) {
         m_titleBar->checkBoxLock->setChecked(true);
-        statusBar()->showMessage(tr("LOCK set: the transmit frequency stays at %1 Hz")
-                                     .arg(frequencyText(dialog.spinBox()->value())), 5000);
+        statusBar()->showMessage(tr("LOCK set, so that AFC does not move the transmit frequency from %1 Hz")
+                                     .arg(frequencyText(dialog.spinBox()->value())), 10000);
     }
     m_modem->SetFrequencies(rx, dialog.spinBox()->value());
 }

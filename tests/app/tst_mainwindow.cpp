@@ -121,9 +121,16 @@ private slots:
         closeWindow(w);
     }
 
+    void typedTransmitFrequencyIsLockedAndMarked_data()
+    {
+        QTest::addColumn<bool>("afc");
+        QTest::newRow("AFC on") << true;
+        QTest::newRow("AFC off") << false;
+    }
     void typedTransmitFrequencyIsLockedAndMarked()
     {
-        Settings().setValue(QStringLiteral("AFC"), 2);
+        QFETCH(bool, afc);
+        Settings().setValue(QStringLiteral("AFC"), afc ? 2 : 0);
         auto w = makeWindow();
         double rx = 0, tx = 0;
         w->modem()->GetFrequencies(&rx, &tx);
@@ -135,10 +142,12 @@ private slots:
         w->modem()->GetFrequencies(&rx, &tx);
         QCOMPARE(tx, 1500.0);
         QVERIFY(w->txLabel()->text().contains(QStringLiteral("Tx: 1500.00")));
-        // Typing locks the transmitter, so AFC cannot undo it, and says so;
-        // the blue marker follows the transmitter wherever it is moved.
-        QVERIFY(w->titleBar()->checkBoxLock->isChecked());
-        QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("LOCK")));
+        // With AFC on, typing locks the transmitter, so AFC cannot undo it,
+        // and says so; without AFC nothing would move it, and nothing is
+        // locked. The blue marker follows the transmitter wherever it goes.
+        QCOMPARE(w->titleBar()->checkBoxLock->isChecked(), afc);
+        QCOMPARE(bool(w->modem()->Command(55, 0, 0, 0)), afc);
+        QCOMPARE(w->statusBar()->currentMessage().contains(QStringLiteral("LOCK set")), afc);
         QCOMPARE(w->spectrum()->tx(), 1500.0);
         w->modem()->SetFrequencies(rx, 1700.0);
         QCOMPARE(w->spectrum()->tx(), 1700.0);
