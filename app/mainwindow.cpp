@@ -48,6 +48,14 @@ QString frequencyText(double fq)
     return QString::number(fq, 'f', 2);
 }
 
+// The mode box's name for a stored mode name: the modem's own names "BPSK"
+// and "QPSK" run at the first speed.
+QString modeFromStored(const QString& stored)
+{
+    return stored == QLatin1String("QPSK") || stored == QLatin1String("BPSK") ? stored + QLatin1String("31")
+                                                                              : stored;
+}
+
 void showCwTableMessages(QWidget* parent, const QList<CCwTableMessage>& messages)
 {
     for (const CCwTableMessage& m : messages) {
@@ -275,7 +283,8 @@ void MainWindow::restoreLayout()
     if (state.isEmpty() || !restoreState(state, 0))
         applyBuiltInLayout();
     settings.beginGroup(QStringLiteral("RxTx"));
-    m_currentMode = settings.value(QStringLiteral("mode"), QStringLiteral("BPSK31")).toString();
+    m_storedMode = settings.value(QStringLiteral("mode"), QStringLiteral("BPSK31")).toString();
+    m_currentMode = modeFromStored(m_storedMode);
     settings.endGroup();
 }
 
@@ -328,7 +337,8 @@ void MainWindow::saveLayout()
     settings.setValue(QStringLiteral("state"), state);
     settings.endGroup();
     settings.beginGroup(QStringLiteral("RxTx"));
-    settings.setValue(QStringLiteral("mode"), m_currentMode);
+    settings.setValue(QStringLiteral("mode"),
+                      modeFromStored(m_storedMode) == m_currentMode ? m_storedMode : m_currentMode);
     settings.endGroup();
 }
 

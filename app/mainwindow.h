@@ -224,6 +224,9 @@ private:
     Comport m_comport;
     bool m_startedOk = true;
     QString m_currentMode;
+    // The mode name as read from the settings ("QPSK", as the modem calls
+    // QPSK31, too), written back unchanged while it still names the mode.
+    QString m_storedMode;
     QStringList m_modeList;
     // Reads "Personal data" when constructed and, as a member, writes it back
     // after the destructor has deleted the audio objects.

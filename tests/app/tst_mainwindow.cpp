@@ -12,6 +12,7 @@
 #include "core/stationstate.h"
 #include "display/spectrumtitlebar.h"
 #include "display/spectrumwidget.h"
+#include "logbook/hamlog.h"
 #include "logbook/logbar.h"
 #include "modem/psktxrx.h"
 #include "tests/app/windowfolder.h"
@@ -323,6 +324,27 @@ private slots:
         w->slotModeChanged(QStringLiteral("RTTY"));
         QCOMPARE(w->currentMode(), QStringLiteral("BPSK31"));
         closeWindow(w);
+    }
+
+    // The modem's own name "QPSK" as the stored mode: QPSK31 in the mode box,
+    // the modem and the log; the name stays as stored until another mode is
+    // chosen.
+    void storedModemNameIsItsMode()
+    {
+        Settings().setValue(QStringLiteral("RxTx/mode"), QStringLiteral("QPSK"));
+        auto w = makeWindow();
+        QCOMPARE(w->titleBar()->comboBox->currentText(), QStringLiteral("QPSK31"));
+        QCOMPARE(w->modem()->mode(), 1);
+        QCOMPARE(w->modem()->baud(), 31.25);
+        field(*w, "editCall")->setText(QStringLiteral("G4XYZ"));
+        w->saveQSO();
+        QCOMPARE(CHamLog(w->logFileName()).search(QString()).value(0).mode, QStringLiteral("QPSK31"));
+        closeWindow(w);
+        QCOMPARE(Settings().value(QStringLiteral("RxTx/mode")).toString(), QStringLiteral("QPSK"));
+        w = makeWindow();
+        w->titleBar()->comboBox->setCurrentText(QStringLiteral("BPSK63"));
+        closeWindow(w);
+        QCOMPARE(Settings().value(QStringLiteral("RxTx/mode")).toString(), QStringLiteral("BPSK63"));
     }
 
     // The "Signals" dock: off at a first start; two stations get a line each;
