@@ -127,6 +127,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_dateLabel = new QLabel(this);
     m_clock = new StatusPaneTime(this);
     statusBar()->addPermanentWidget(m_txLabel);
+    statusBar()->addPermanentWidget(createTxLevelBox());
     statusBar()->addPermanentWidget(m_rxLabel);
     statusBar()->addPermanentWidget(m_dateLabel);
     statusBar()->addPermanentWidget(m_clock);
@@ -164,6 +165,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     m_modem = new CPskTxRx(m_currentMode, this);
     m_modem->setTxCharSource(m_txView);
+    applyTxLevel();
     sendCallSignToModem();
     m_modem->Command(44, 2, 0, 0); // CW identification at two symbols per Morse unit
 

@@ -32,6 +32,7 @@ class SignalBank;
 class SignalBrowser;
 class QDockWidget;
 class QLabel;
+class QSpinBox;
 class SpectrumTitleBar;
 class SpectrumWidget;
 class StatusPaneTime;
@@ -48,6 +49,9 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 public:
     static constexpr int kDisplayBlockSize = 2048;
+    // The transmit level control's range and default, in dB below full scale.
+    static constexpr int kLowestTxLevelDb = -40;
+    static constexpr int kDefaultTxLevelDb = -3;
 
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -96,6 +100,7 @@ public:
     // tests do; an empty chooser restores them).
     void setNameChooser(NameChooser chooser);
     QLabel* txLabel() const { return m_txLabel; }
+    QSpinBox* txLevelBox() const { return m_txLevelBox; }
     QMenu* modeMenu() const { return m_modeMenu; }
     QMenu* viewMenu() const { return m_viewMenu; }
     QMenu* configureMenu() const { return m_configureMenu; }
@@ -155,6 +160,7 @@ public slots:
     void onComportRead();
     void slotSelectPort();
     void slotSoundCard();
+    void slotTxLevel(int db);
     void slotRigControl();
     // A sound stream was lost or is back: the status bar says so, and a
     // transmission whose output was lost ends, releasing the transmitter.
@@ -197,6 +203,8 @@ private:
     void applyBuiltInLayout();
     void saveLayout();
     void connectPortReader();
+    QWidget* createTxLevelBox();
+    void applyTxLevel();
     void askTxFrequency();
     void createMenus();
     QAction* addCommand(QMenu* menu, const QString& text, const QString& tip,
@@ -246,6 +254,7 @@ private:
     PhaseScope* m_phaseScope = nullptr;
     QLabel* m_rxLabel = nullptr;
     QLabel* m_txLabel = nullptr;
+    QSpinBox* m_txLevelBox = nullptr;
     QLabel* m_dateLabel = nullptr;
     QLabel* m_soundLabel = nullptr;
     StatusPaneTime* m_clock = nullptr;

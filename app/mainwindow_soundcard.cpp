@@ -15,7 +15,10 @@
 #include "modem/psktxrx.h"
 
 #include <QLabel>
+#include <QSpinBox>
 #include <QStatusBar>
+
+#include <cmath>
 
 namespace {
 
@@ -23,6 +26,7 @@ const QString kAudioGroup = QStringLiteral("Audio");
 const QString kInputGroup = QStringLiteral("Input");
 const QString kOutputGroup = QStringLiteral("Output");
 const QString kPpmKey = QStringLiteral("ppm");
+const QString kLevelKey = QStringLiteral("LevelDb");
 
 int storedPpm(const QString& direction)
 {
@@ -99,4 +103,55 @@ void MainWindow::slotSoundStreamsChanged()
         lost << tr("Sound output lost, reopening");
     m_soundLabel->setText(QStringLiteral("<font color='red'>%1</font>").arg(lost.join(QStringLiteral("; "))));
     m_soundLabel->setVisible(!lost.isEmpty());
+}
+
+// The transmit level: the peak of the transmit audio in whole dB below full
+// scale. The default leaves room for the sound system's resampler, whose
+// filters overshoot a full-scale PSK signal into clipping.
+QWidget* MainWindow::createTxLevelBox()
+{
+    int db = kDefaultTxLevelDb;
+    {
+        Settings settings;
+        settings.beginGroup(kAudioGroup);
+        settings.beginGroup(kOutputGroup);
+        bool ok = false;
+        db = settings.value(kLevelKey, kDefaultTxLevelDb).toInt(&ok);
+        if (!ok)
+            db = kDefaultTxLevelDb;
+        settings.endGroup();
+        settings.endGroup();
+    }
+    m_txLevelBox = new QSpinBox(this);
+    m_txLevelBox->setObjectName(QStringLiteral("txLevel"));
+    m_txLevelBox->setRange(kLowestTxLevelDb, 0);
+    m_txLevelBox->setValue(db);
+    m_txLevelBox->setSuffix(tr(" dB")); // beside the Tx label, which says what it is for
+    m_txLevelBox->setAccessibleName(tr("Transmit level"));
+    m_txLevelBox->setStatusTip(tr("Transmit level"));
+    m_txLevelBox->setFocusPolicy(Qt::ClickFocus); // typing stays in the panes
+    m_txLevelBox->setToolTip(tr("Transmit level: the peak of the transmit audio, in dB below full scale.\n"
+                                "Keep a few dB of headroom: the sound system's resampling overshoots,\n"
+                                "and clipped samples splatter on the air."));
+    connect(m_txLevelBox, &QSpinBox::valueChanged, this, &MainWindow::slotTxLevel);
+    return m_txLevelBox;
+}
+
+void MainWindow::slotTxLevel(int db)
+{
+    Settings settings;
+    settings.beginGroup(kAudioGroup);
+    settings.beginGroup(kOutputGroup);
+    settings.setValue(kLevelKey, db);
+    settings.endGroup();
+    settings.endGroup();
+    applyTxLevel();
+}
+
+void MainWindow::applyTxLevel()
+{
+    // The modem scales its samples by level / 10000; it takes effect from the
+    // next block, also in the middle of a transmission.
+    if (m_modem && m_txLevelBox)
+        m_modem->Command(11, std::lround(10000.0 * std::pow(10.0, m_txLevelBox->value() / 20.0)), 0, 0);
 }

@@ -38,6 +38,7 @@ void Settings::validateStored()
         {QStringLiteral("Audio/Output/SampleRate"), kLowestSampleRate, highestRate, 11025},
         {QStringLiteral("Audio/Input/ppm"), -100, 100, 0},
         {QStringLiteral("Audio/Output/ppm"), -100, 100, 0},
+        {QStringLiteral("Audio/Output/LevelDb"), -40, 0, -3}, // transmit peak below full scale
         {QStringLiteral("Audio/varicode"), 0, 2, 0},
         {QStringLiteral("Brightness"), 0, 99, 20},
         {QStringLiteral("Contrast"), 1, 99, 50}, // 0 draws every signal black

@@ -27,6 +27,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -99,7 +100,7 @@ private slots:
         w->titleBar()->checkBoxLock->setChecked(true);
         StationState::setTxEchoEnabled(false);
         w->clock()->slotLocal(true);
-        const QRect placed(57, 81, 701, 503);
+        const QRect placed(57, 81, 801, 503);
         w->setGeometry(placed);
         // Closing is quiet: no layout dump on the terminal.
         static QStringList dumped;
@@ -345,6 +346,30 @@ private slots:
         w->titleBar()->comboBox->setCurrentText(QStringLiteral("BPSK63"));
         closeWindow(w);
         QCOMPARE(Settings().value(QStringLiteral("RxTx/mode")).toString(), QStringLiteral("BPSK63"));
+    }
+
+    // The transmit level: a peak 3 dB below full scale at first, set in the
+    // status bar, and the same at the next start.
+    void transmitLevelControl()
+    {
+        const auto peakDb = [](MainWindow& w) {
+            int peak = 0;
+            for (const qint16 s : ModemTest::transmitFrom(*w.modem(), QStringLiteral("level test")))
+                peak = std::max(peak, std::abs(int(s)));
+            return 20.0 * std::log10(peak / 32767.0);
+        };
+        auto w = makeWindow();
+        double db = peakDb(*w);
+        QVERIFY2(db > -3.2 && db < -2.9, qPrintable(QString::number(db)));
+        QTest::keyClick(w->txLevelBox(), Qt::Key_PageDown); // ten steps down
+        QCOMPARE(w->txLevelBox()->value(), -13);
+        db = peakDb(*w);
+        QVERIFY2(db > -13.2 && db < -12.9, qPrintable(QString::number(db)));
+        closeWindow(w);
+        w = makeWindow();
+        QCOMPARE(w->txLevelBox()->value(), -13);
+        QCOMPARE(peakDb(*w), db);
+        closeWindow(w);
     }
 
     // The "Signals" dock: off at a first start; two stations get a line each;

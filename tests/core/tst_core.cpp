@@ -70,6 +70,7 @@ private slots:
         for (const char* fq : {"nan", "-100", "1e9", "6000"})
             QTest::newRow(fq) << "TxFq" << fq << "1000";
         QTest::newRow("carrier") << "RxFq" << "1500.25" << "1500.25";
+        QTest::newRow("level above full scale") << "Audio/Output/LevelDb" << "3" << "-3";
         QTest::newRow("black waterfall") << "Contrast" << "0" << "50";
         QTest::newRow("baud code") << "Comport/BaudRate" << "22" << "12";
         QTest::newRow("RTS on as 2") << "Comport/RTS" << "2" << "2"; // any value but 0 is on
