@@ -362,8 +362,8 @@ bool CPskTxRx::tailSymbol(int k, int* result)
     TxState& t = m_tx;
     const quint32 tail = t.s - kTailStart;
     if (t.cwLength > 0 && t.s >= kCwLeadInEnd) {
-        // The identification follows its 28 lead-in symbols (10 at the last
-        // phase, 18 at code 0) at once.
+        // The identification follows its 28 lead-in symbols (10 from the
+        // encoder, 18 at code 0; QPSK: all 28 from the encoder) at once.
         cwStep(k);
         return false;
     }

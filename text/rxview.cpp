@@ -102,7 +102,9 @@ void CRxView::slotTxEcho(QChar ch)
 
 void CRxView::slotOverStarted()
 {
-    m_newLine = true;
+    // Without echo the received text simply runs on.
+    if (StationState::txEchoEnabled())
+        m_newLine = true;
 }
 
 void CRxView::appendText(const QString& text, const QColor& color)
