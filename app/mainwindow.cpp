@@ -428,6 +428,8 @@ void MainWindow::startAudioOut()
     }
     m_audioOut->release();
     StationState::setTransmitting(true);
+    // Queued, behind the echo of a transmission this one restarts.
+    QMetaObject::invokeMethod(m_rxView, &CRxView::slotOverStarted, Qt::QueuedConnection);
     m_txLabel->setText(m_txLabel->text().replace(QLatin1String("black"), QLatin1String("red")));
 }
 
@@ -450,19 +452,55 @@ void MainWindow::slotOutputEnded()
         startAudioOut();
 }
 
+bool MainWindow::transmissionRunning() const
+{
+    return isOutputActive() && !m_txEnded.load(std::memory_order_acquire);
+}
+
+void MainWindow::dropUnsentRest()
+{
+    const int dropped = m_txView->discardUnsentOver();
+    if (dropped > 0)
+        statusBar()->showMessage(tr("Stopped: %n character(s) of the transmission not sent", nullptr, dropped), 5000);
+}
+
+void MainWindow::stopTransmission()
+{
+    // A transmission that the modem has ended has no rest: what the pane
+    // holds then is the next one.
+    const bool cut = transmissionRunning();
+    stopAudioOut();
+    if (cut)
+        dropUnsentRest();
+}
+
+void MainWindow::endForRestart()
+{
+    if (!isOutputActive())
+        return;
+    const bool cut = transmissionRunning();
+    m_modem->SetTransmit(0);
+    if (cut)
+        dropUnsentRest();
+}
+
+void MainWindow::restartTransmission()
+{
+    endForRestart();
+    startAudioOut();
+}
+
 void MainWindow::onTxToggle()
 {
     if (isOutputActive())
-        stopAudioOut();
+        stopTransmission();
     else
         startAudioOut();
 }
 
 void MainWindow::onTxStart()
 {
-    if (isOutputActive())
-        m_modem->SetTransmit(0);
-    startAudioOut();
+    restartTransmission();
 }
 
 void MainWindow::getTxChar(quint32& ch)

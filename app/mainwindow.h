@@ -146,10 +146,19 @@ public slots:
     void slotAudioInputReady(int numBytes);
     void slotRxFqNotified(double fq);
     void slotTxFqNotified(double fq);
+    // A stop by the operator (the Tx label, <TXTOGGLE>) and a restart (a
+    // macro's <TX> while transmitting) cut the running transmission short:
+    // its unsent rest, up to and including its end marker, is dropped from
+    // the transmit pane, so the next transmission goes out at once and alone.
     void onTxToggle();
     void onTxStart();
     void startAudioOut();
     void stopAudioOut();
+    void stopTransmission();
+    void restartTransmission();
+    // The first half of a restart: the modem leaves the running transmission
+    // (the output keeps playing), and its unsent rest is dropped.
+    void endForRestart();
     // The output has played the end of a transmission.
     void slotOutputEnded();
     void getTxChar(quint32& ch);
@@ -197,6 +206,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Whether the modem is still sending a transmission (not yet ended).
+    bool transmissionRunning() const;
+    void dropUnsentRest();
     QDockWidget* makeDock(const QString& name, const QString& title, Qt::DockWidgetArea area,
                           QWidget* widget);
     void restoreLayout();

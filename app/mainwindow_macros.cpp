@@ -87,9 +87,15 @@ void MainWindow::slotControlBar(int i)
                 m_w.m_logBar->setSent(report);
         }
         bool isOutputActive() const override { return m_w.isOutputActive(); }
-        void setModemTransmit(bool on) override { m_w.m_modem->SetTransmit(on ? 1 : 0); }
+        void setModemTransmit(bool on) override
+        {
+            if (on)
+                m_w.m_modem->SetTransmit(1);
+            else
+                m_w.endForRestart();
+        }
         void startAudioOut() override { m_w.startAudioOut(); }
-        void stopAudioOut() override { m_w.stopAudioOut(); }
+        void stopAudioOut() override { m_w.stopTransmission(); }
         void changeMode(const QString& mode) override { m_w.slotModeChanged(mode); }
 
     private:

@@ -37,6 +37,11 @@ class CTxCharSource
 public:
     virtual ~CTxCharSource() = default;
     virtual quint32 nextTxWord() = 0;
+    // The word nextTxWord() would hand out now, left in place; 0 where the
+    // source cannot tell. The sequencer looks ahead only at what belongs to
+    // an end: the line break after an end marker, the end marker after a
+    // Morse identification.
+    virtual quint32 peekTxWord() { return 0; }
 };
 
 namespace TxWord {

@@ -156,6 +156,12 @@ private:
         quint16 pendingKind = 0;
         int endNotify = 0;
         int stopFetching = 0;
+        // The line break taken after the end marker, going out before the
+        // tail ("\r" may still have its "\n" to come); 0 when none.
+        quint16 endLineBreak = 0;
+        // After a Morse identification: whether an end marker behind it has
+        // been looked for.
+        int cwIdEndTaken = 0;
     };
 
     void applySampleRates(double inputRate, double outputRate);
@@ -188,6 +194,12 @@ private:
     void restartTransmit();
     quint32 tailEncoderSymbols() const;
     quint32 fetchWord();
+    quint32 peekWord();
+    // Takes the next word if it is a line break character that may follow
+    // after ("\r" or 0); answers it, or 0 when it left the word alone.
+    quint16 takeLineBreak(quint16 after);
+    void takeEndAfterCwId();
+    void loadChar(quint16 ch, quint32 kind);
     quint16 wordChar(quint32 word) const;
     void appendCwText(const char16_t* text, int length);
     void appendCallSignToCw();

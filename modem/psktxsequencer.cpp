@@ -77,8 +77,47 @@ void CPskTxRx::restartTransmit()
 
 quint32 CPskTxRx::fetchWord()
 {
+    // A restart applies at the next block; until then nothing more is taken
+    // for the transmission it cuts off, so it all goes to the new one.
+    if (m_restartRequested.load(std::memory_order_acquire))
+        return 0;
     CTxCharSource* source = m_txSource.load(std::memory_order_acquire);
     return source ? source->nextTxWord() : 0;
+}
+
+quint32 CPskTxRx::peekWord()
+{
+    if (m_restartRequested.load(std::memory_order_acquire))
+        return 0;
+    CTxCharSource* source = m_txSource.load(std::memory_order_acquire);
+    return source ? source->peekTxWord() : 0;
+}
+
+quint16 CPskTxRx::takeLineBreak(quint16 after)
+{
+    // A line break is "\r", "\n" or "\r\n"; after is the part already taken.
+    const quint32 word = peekWord();
+    if (TxWord::kind(word) != TxWord::kChar)
+        return 0;
+    const char16_t c = TxWord::ch(word);
+    if (!(c == u'\n' && (after == 0 || after == u'\r')) && !(c == u'\r' && after == 0))
+        return 0;
+    // The operator may have changed the head in between: then nothing.
+    return fetchWord() == word ? c : 0;
+}
+
+void CPskTxRx::takeEndAfterCwId()
+{
+    // The Morse ends the transmission. An end marker right behind it (the
+    // <CWID><RX> of a macro) belongs to this transmission, and so does the
+    // line break after that; neither may end the next one or lead it.
+    const quint32 kind = TxWord::kind(peekWord());
+    if (kind != TxWord::kEnd && kind != TxWord::kEndNotify)
+        return;
+    if (TxWord::kind(fetchWord()) == TxWord::kEndNotify)
+        m_tx.endNotify = 1;
+    if (takeLineBreak(0) == u'\r')
+        takeLineBreak(u'\r');
 }
 
 quint16 CPskTxRx::wordChar(quint32 word) const
@@ -226,7 +265,18 @@ void CPskTxRx::takeWord()
     TxState& t = m_tx;
     quint32 kind = TxWord::kNothing;
     quint16 ch = 0;
-    if (t.charPending) {
+    const bool afterLineBreak = t.endLineBreak != 0;
+    if (afterLineBreak) {
+        // The line break after the end marker has gone out: its second half,
+        // or the end.
+        ch = t.endLineBreak == u'\r' ? takeLineBreak(u'\r') : 0;
+        t.endLineBreak = ch;
+        if (ch) {
+            loadChar(ch, TxWord::kChar);
+            return;
+        }
+        kind = TxWord::kEnd;
+    } else if (t.charPending) {
         kind = t.pendingKind;
         ch = t.pendingChar;
     } else if (!t.stopFetching) {
@@ -256,6 +306,15 @@ void CPskTxRx::takeWord()
         t.cwIdAfterText = 1;
         return;
     }
+    if (kind == TxWord::kEnd && t.cwIdAfterText == 0 && !afterLineBreak) {
+        // The line break that follows the end marker (<RX> leaves "\r\n")
+        // goes out with this transmission instead of leading the next one.
+        if (const quint16 lineBreak = takeLineBreak(0)) {
+            t.endLineBreak = lineBreak;
+            loadChar(lineBreak, TxWord::kChar);
+            return;
+        }
+    }
     if (kind == TxWord::kEnd) {
         t.stopFetching = 1;
         if (t.cwIdAfterText == 0) {
@@ -275,6 +334,12 @@ void CPskTxRx::takeWord()
         ch = 0;
         kind = TxWord::kNothing;
     }
+    loadChar(ch, kind);
+}
+
+void CPskTxRx::loadChar(quint16 ch, quint32 kind)
+{
+    TxState& t = m_tx;
     t.charBoundary = 0;
     const int set = charSet();
     if (set == kCharSetAscii8)
@@ -297,8 +362,8 @@ bool CPskTxRx::tailSymbol(int k, int* result)
     TxState& t = m_tx;
     const quint32 tail = t.s - kTailStart;
     if (t.cwLength > 0 && t.s >= kCwLeadInEnd) {
-        // The identification follows its 28 lead-in symbols (10 at the last
-        // phase, 18 at code 0) at once.
+        // The identification follows its 28 lead-in symbols (10 from the
+        // encoder, 18 at code 0; QPSK: all 28 from the encoder) at once.
         cwStep(k);
         return false;
     }
@@ -315,14 +380,10 @@ bool CPskTxRx::tailSymbol(int k, int* result)
     } else if (t.cwLength == 0) {
         t.needSymbol = 0;
         t.nextCode = kNoCarrier;
-        if (t.cwIdAfterText) {
-            // After the Morse the transmission goes on with what follows the
-            // marker: a fresh key-up and the text, or at once the end.
-            t.cwIdAfterText = 0;
-            t.stopFetching = 0;
-            t.charBoundary = 1;
-            t.s = 0;
-            return false;
+        if (t.cwIdAfterText && !t.cwIdEndTaken) {
+            // What follows the marker waits for the next transmission.
+            t.cwIdEndTaken = 1;
+            takeEndAfterCwId();
         }
         const quint32 answer = quint32(CommandToOwner(42, 0, 0, 0));
         const quint32 verdict = answer >> 16;
@@ -334,6 +395,7 @@ bool CPskTxRx::tailSymbol(int k, int* result)
         } else {
             // The owner asked for more after an identification.
             t.cwIdAfterText = 0;
+            t.cwIdEndTaken = 0;
             t.s = 0;
             return false;
         }
@@ -380,8 +442,11 @@ void CPskTxRx::nextSymbol(int k, int* result)
         else
             encoderStep = countSymbol(k, result);
     }
+    // Before a Morse identification in the middle of the text the encoder
+    // still gives the first symbols of the lead-in: their zero bits end the
+    // last character, which a receiver otherwise never prints.
     if (encoderStep && t.s >= 5 && t.s < kTailStart + tailEncoderSymbols() && t.s != kNoEncoderMark && t.cwPattern == 0
-        && t.cwLength == 0 && t.cwCounter == 0) {
+        && (t.cwLength == 0 || t.s < kCwLeadInEnd) && t.cwCounter == 0) {
         int done = 0;
         t.nextCode = m_encoder->NextSymbol(&done);
         if (done)

@@ -77,17 +77,37 @@ void CRxView::slotCharReceived(QChar ch)
 {
     // With echo on, the sent text stands in for what the receiver hears of
     // our own signal.
-    if (!echoingNow())
-        appendChar(ch, m_rxColor);
+    if (echoingNow())
+        return;
+    if (m_echoing)
+        m_newLine = true;
+    m_echoing = false;
+    appendText(QString(ch), m_rxColor);
 }
 
 void CRxView::slotTxEcho(QChar ch)
 {
-    if (echoingNow())
-        appendChar(ch, m_echoColor);
+    if (!echoingNow())
+        return;
+    if (!m_echoing)
+        m_newLine = true;
+    m_echoing = true;
+    if (ch == QChar(0x00AE))
+        appendText(tr("[end]"), m_echoColor);
+    else if (ch == QChar(0x00A9))
+        appendText(tr("[Morse ID]"), m_echoColor);
+    else
+        appendText(QString(ch), m_echoColor);
 }
 
-void CRxView::appendChar(QChar ch, const QColor& color)
+void CRxView::slotOverStarted()
+{
+    // Without echo the received text simply runs on.
+    if (StationState::txEchoEnabled())
+        m_newLine = true;
+}
+
+void CRxView::appendText(const QString& text, const QColor& color)
 {
     const QTextCursor userCursor = textCursor();
     const bool hadSelection = userCursor.hasSelection();
@@ -100,7 +120,10 @@ void CRxView::appendChar(QChar ch, const QColor& color)
     end.movePosition(QTextCursor::End);
     QTextCharFormat format = end.charFormat();
     format.setForeground(color);
-    end.insertText(QString(ch), format);
+    if (m_newLine && !end.atBlockStart())
+        end.insertBlock();
+    m_newLine = false;
+    end.insertText(text, format);
 
     if (hadSelection) {
         QTextCursor selection(document());

@@ -22,7 +22,9 @@ void save(const QWidget& pane, const QString& group);
 
 // The receive pane: a read-only text pane that shows decoded characters in
 // black and, while transmitting with TX echo on, the sent characters in dark
-// red instead. New text always goes to the end; a selection held by the user
+// red instead. Each transmission's echo starts on a line of its own, and so
+// does the received text after it; the end and Morse identification markers
+// are echoed as "[end]" and "[Morse ID]". New text always goes to the end; a selection held by the user
 // survives it and keeps the view where it is. Prints, previews and sets up
 // pages on one printer kept for the pane's lifetime. Keeps its font under
 // "RXview". GUI thread only; the echo arrives queued from the audio thread.
@@ -39,6 +41,8 @@ public slots:
     void slotSelectFont();
     virtual void slotCharReceived(QChar ch);
     virtual void slotTxEcho(QChar ch);
+    // A transmission starts: its echo begins on a new line.
+    void slotOverStarted();
     virtual void slotPrint();
     virtual void slotPrintPreview();
     virtual void slotPrintSetup();
@@ -56,9 +60,11 @@ protected:
     virtual int runDialog(QDialog& dialog);
 
 private:
-    void appendChar(QChar ch, const QColor& color);
+    void appendText(const QString& text, const QColor& color);
 
     QPrinter m_printer;
     QColor m_echoColor;
     QColor m_rxColor;
+    bool m_newLine = false; // the next text begins a line of its own
+    bool m_echoing = false; // the last text shown was echo
 };

@@ -23,13 +23,16 @@ class QMenu;
 //
 // Characters are numbered from the start of the session. A copy carries the
 // number of its first character, which is the number of characters removed
-// from the pane so far; the taker counts the characters it has handed out.
-// Taking character (handed out - removed) of the newest copy therefore never
-// repeats one whose removal is still queued, and never skips one. (An edit at
-// the very head of the pane between a take and its removal, one event-loop
-// turn, still shifts the queue by that edit.)
+// from the pane so far; the number of the next character to hand out is kept
+// in one atomic counter. Taking character (next - first) of the newest copy
+// therefore never repeats one whose removal is still queued, and never skips
+// one. (An edit at the very head of the pane between a take and its removal,
+// one event-loop turn, still shifts the queue by that edit.)
 //
-// publish() belongs to one thread (GUI), take() to one other (audio).
+// publish() and skipTo() belong to one thread (GUI), take() and peek() to one
+// other (audio). The taker claims each character by moving the counter on
+// with compare-and-swap, so a skip by the GUI and a take never both get the
+// same character.
 class PendingTxText
 {
 public:
@@ -38,6 +41,12 @@ public:
     void publish(const QString& text, quint64 firstIndex);
     // The next character not yet handed out; false when there is none.
     bool take(QChar& ch);
+    // The character take() would hand out now, left in place.
+    bool peek(QChar& ch);
+    // Marks every character numbered below index as handed out, unless the
+    // taker got there first; answers the number of the first character that
+    // was not handed out before (index or more when nothing was skipped).
+    quint64 skipTo(quint64 index);
 
 private:
     // Plain standard-library storage, not QString: the copies are written
@@ -50,11 +59,14 @@ private:
     };
     static constexpr unsigned kFresh = 4; // flag beside the slot index in m_middle
 
+    // Taker: the newest copy.
+    const Snapshot& newest();
+
     std::array<Snapshot, 3> m_slots;
     unsigned m_writeSlot = 0; // publisher only
     std::atomic<unsigned> m_middle{1};
     unsigned m_readSlot = 2; // taker only
-    quint64 m_handedOut = 0; // taker only
+    std::atomic<quint64> m_next{0}; // number of the next character to hand out
 };
 
 // The transmit pane and queue: the operator types into it, macros are
@@ -75,6 +87,17 @@ public:
 
     // The next transmit word: kind << 16 | UTF-16 code unit.
     quint32 nextTxWord() override;
+    quint32 peekTxWord() override;
+
+    // GUI thread, when the operator cuts a transmission short: drops what was
+    // not yet sent of it, from the head of the pane up to and including its
+    // end (the first end marker with the line break after it, or the first
+    // Morse identification marker with an end marker right behind it), or
+    // all of the pane when it holds no marker; what follows that end is kept
+    // for the next transmission. Characters already handed out to the modem
+    // leave through their queued removals as usual. Answers how many
+    // characters were dropped.
+    int discardUnsentOver();
 
 signals:
     void signalDeleteChar();

@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -83,6 +84,7 @@ private slots:
     void cleanup();
     void playedSignalIsDecodedIntoReceivePane();
     void typedTextGoesOutAndDecodesBack();
+    void stopAndRestartDropTheUnsentRest();
     void deadSoundServerNeverKeysTheRig();
 
 private:
@@ -214,6 +216,36 @@ void TestStation::typedTextGoesOutAndDecodesBack()
     w->close();
     w.reset();
     Comport::setDefaultFactory({});
+}
+
+// A click on "Tx:" during a transmission drops what was not sent of it, up to
+// and including its end marker; what was typed after that waits for the next
+// one. A restart (a macro's <TX>) drops the rest the same way.
+void TestStation::stopAndRestartDropTheUnsentRest()
+{
+    auto w = makeWindow();
+    CTxView* pane = w->txView();
+    const QString end = QString(QChar(0x00AE));
+    pane->slotAddTxText(QStringLiteral("ur 599 599 pse k") + end + QStringLiteral("\r\nnext") + end);
+    QTest::mouseClick(w->txLabel(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!pane->toPlainText().startsWith(QLatin1String("ur")), 15000);
+    QTest::mouseClick(w->txLabel(), Qt::LeftButton);
+    QVERIFY(!StationState::isTransmitting());
+    QTRY_COMPARE(pane->toPlainText(), QStringLiteral("next") + end);
+    QVERIFY2(w->statusBar()->currentMessage().contains(QLatin1String("not sent")), qPrintable(w->statusBar()->currentMessage()));
+
+    const QString dropped = QStringLiteral(" the rest of this long text is never sent");
+    pane->clear();
+    pane->slotAddTxText(QStringLiteral("abc") + dropped);
+    QTest::mouseClick(w->txLabel(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!pane->toPlainText().startsWith(QLatin1String("abc")), 15000);
+    w->onTxStart();
+    pane->slotAddTxText(QStringLiteral("qrz?") + end);
+    QTRY_VERIFY_WITH_TIMEOUT(!StationState::isTransmitting(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(w->rxView()->toPlainText().contains(QLatin1String("qrz?")), 15000);
+    QVERIFY2(!w->rxView()->toPlainText().contains(dropped.right(12)), qPrintable(w->rxView()->toPlainText()));
+    QCOMPARE(pane->toPlainText(), QString());
+    w->close();
 }
 
 // The sound server dies during a transmission: the window says so and keeps

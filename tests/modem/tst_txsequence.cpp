@@ -23,10 +23,12 @@ constexpr int kSilent = 4;
 class ScriptSource : public CTxCharSource
 {
 public:
+    // "©" and "®" stand for the Morse identification and the end marker.
     ScriptSource& text(const QString& s)
     {
         for (QChar c : s)
-            m_words.push_back(TxWord::make(TxWord::kChar, c.unicode()));
+            m_words.push_back(TxWord::make(c == u'\u00A9' ? TxWord::kCwId : c == u'\u00AE' ? TxWord::kEnd : TxWord::kChar,
+                                           c.unicode()));
         return *this;
     }
     ScriptSource& word(TxWord::Kind kind, int count = 1)
@@ -41,6 +43,14 @@ public:
         const quint32 w = m_words.front();
         m_words.pop_front();
         return w;
+    }
+    quint32 peekTxWord() override { return m_words.empty() ? 0 : m_words.front(); }
+    QString left() const
+    {
+        QString s;
+        for (quint32 w : m_words)
+            s += QChar(TxWord::ch(w));
+        return s;
     }
 
 private:
@@ -186,20 +196,87 @@ private slots:
         QCOMPARE(owner.chars(32), QStringLiteral("\n\rCWID: AB\r"));
     }
 
-    // A stop in the middle of the Morse, and a marker with text after it,
-    // leave the next transmission its key-up, text and tail.
-    void afterCwIdAndStopTheNextTransmissionIsClean()
+    // The Morse identification ends the transmission, taking an end marker
+    // right behind it along; an end marker takes its line break along.
+    // Whatever follows waits for the next transmission.
+    void whatEndsATransmission_data()
     {
+        QTest::addColumn<QString>("words");
+        QTest::addColumn<QString>("sent");
+        QTest::addColumn<QString>("left");
+        QTest::addColumn<int>("symbols"); // to the end, when known
+        // "e" in symbols 41-44, 28 of lead-in, then "T  K1ABC " in Morse at
+        // two symbols a unit: 156 symbols.
+        const int afterMorse = 44 + 28 + 156;
+        QTest::newRow("Morse") << "e\u00A9" << "e" << "" << afterMorse;
+        QTest::newRow("Morse, end") << "e\u00A9\u00AE" << "e" << "" << afterMorse;
+        QTest::newRow("Morse, end, line break") << "e\u00A9\u00AE\r\nabc" << "e" << "abc" << afterMorse;
+        QTest::newRow("Morse, text") << "e\u00A9abc" << "e" << "abc" << afterMorse;
+        QTest::newRow("Morse first, end") << "\u00A9\u00AEx" << "\n\rCWID: K1ABC\r" << "x" << 0;
+        QTest::newRow("end, CR LF") << "e\u00AE\r\nabc" << "e\r\n" << "abc" << 0;
+        QTest::newRow("end, LF") << "e\u00AE\n\nabc" << "e\n" << "\nabc" << 0;
+        QTest::newRow("end, text") << "e\u00AEabc" << "e" << "abc" << 45 + 46;
+    }
+    void whatEndsATransmission()
+    {
+        QFETCH(QString, words);
+        QFETCH(QString, sent);
+        QFETCH(QString, left);
+        QFETCH(int, symbols);
         CPskTxRx modem(QStringLiteral("BPSK31"));
         RecordingOwner owner;
+        modem.Command(43, reinterpret_cast<intptr_t>("K1ABC"), 0, 0);
+        ScriptSource source;
+        source.text(words);
+        const Transmission tx = transmit(modem, source, 3125, &owner);
+        QVERIFY(tx.endBlock >= 0);
+        if (symbols)
+            QCOMPARE(tx.endBlock, tx.endBlockAfter(symbols));
+        QCOMPARE(owner.chars(32), sent);
+        QCOMPARE(source.left(), left);
+    }
+
+    // The last character before a Morse identification in the middle of the
+    // text is ended by zero bits like any other, so a receiver prints it.
+    void characterBeforeTheMorseArrives_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("heard");
+        QTest::newRow("BPSK31") << "BPSK31" << "abc mid\u00A9def" << "abc mid";
+        QTest::newRow("BPSK63, space") << "BPSK63" << "sk \u00A9" << "sk ";
+        QTest::newRow("QPSK31") << "QPSK31" << "abc mid\u00A9" << "abc mid";
+    }
+    void characterBeforeTheMorseArrives()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, text);
+        QFETCH(QString, heard);
+        const ModemTest::Mode m = ModemTest::mode(mode);
+        CPskTxRx modem(m.modemName);
+        modem.Command(90, m.baudHundredths, 0, 0);
+        modem.SetSampleRates(11025.0, 11025.0);
+        modem.SetFrequencies(1000.0, 1000.0);
+        modem.Command(43, reinterpret_cast<intptr_t>("K1ABC"), 0, 0);
+        ScriptSource source;
+        source.text(text);
+        modem.setTxCharSource(&source);
+        modem.SetTransmit(1);
+        std::vector<qint16> samples(kBlock);
+        for (int n = 0; n < 2000 && modem.GenerateTxSamples(samples.data() + samples.size() - kBlock, kBlock); ++n)
+            samples.resize(samples.size() + kBlock);
+        modem.SetTransmit(0);
+        const QString received = ModemTest::receive(m, samples, 1000.0);
+        QVERIFY2(received.startsWith(heard), qPrintable(received));
+    }
+
+    // A stop in the middle of the Morse leaves the next transmission its
+    // key-up, text and tail.
+    void afterAStopInTheMorseTheNextTransmissionIsClean()
+    {
+        CPskTxRx modem(QStringLiteral("BPSK31"));
         modem.Command(43, reinterpret_cast<intptr_t>("AB"), 0, 0);
         ScriptSource source;
-        source.word(TxWord::kCwId).text(QStringLiteral("a")).word(TxWord::kEnd);
-        QVERIFY(transmit(modem, source, 3125, &owner).endBlock > 0);
-        source.text(QStringLiteral("e")).word(TxWord::kCwId).text(QStringLiteral("t")).word(TxWord::kEnd);
-        QVERIFY(transmit(modem, source, 3125, &owner).endBlock > 0);
-        QCOMPARE(owner.chars(32), QStringLiteral("\n\rCWID: AB\raet"));
-
         source.word(TxWord::kCwId);
         modem.setTxCharSource(&source);
         std::vector<qint16> block(kBlock);

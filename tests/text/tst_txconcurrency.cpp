@@ -121,8 +121,51 @@ private slots:
 
         QCOMPARE(pulled.text, sent);
         QVERIFY(tx.document()->isEmpty());
-        QCOMPARE(rx.toPlainText(), sent);
+        QCOMPARE(rx.toPlainText(), QString(sent).replace(QChar(0x00AE), QStringLiteral("[end]")));
         QVERIFY(pulled.blocksWithSeveralChars > 0);
+    }
+
+    // Transmissions cut short while the modem thread takes as fast as it
+    // can: every character is either sent once or dropped once, in order.
+    void dropsWhileTakingNeitherRepeatNorLose()
+    {
+        CTxView tx;
+        QString pulled;
+        std::atomic<bool> abandon{false};
+        std::thread modem([&] {
+            while (!abandon.load()) {
+                const quint32 word = tx.nextTxWord();
+                if (TxWord::kind(word) != TxWord::kNothing)
+                    pulled += QChar(TxWord::ch(word));
+                std::this_thread::yield();
+            }
+        });
+        const auto joinModem = qScopeGuard([&] {
+            abandon.store(true);
+            if (modem.joinable())
+                modem.join();
+        });
+        QString all;
+        int dropped = 0;
+        for (int round = 0; round < 300; ++round) {
+            const QString over = QStringLiteral("over %1 text\u00AE\n").arg(round);
+            all += over;
+            tx.slotAddTxText(over);
+            QCoreApplication::processEvents();
+            if (round % 3 == 0)
+                dropped += tx.discardUnsentOver();
+            QCoreApplication::processEvents();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(tx.document()->isEmpty(), 30000);
+        abandon.store(true);
+        modem.join();
+        QCOMPARE(pulled.size() + dropped, all.size());
+        int at = 0;
+        for (QChar c : pulled) {
+            at = int(all.indexOf(c, at)) + 1;
+            QVERIFY2(at > 0, "a character out of order, or twice");
+        }
+        QVERIFY(dropped > 0);
     }
 };
 

@@ -2,15 +2,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // The transmit pane hands its text out head first, each character exactly once,
-// even when several are asked for before the queued removal of the first runs.
+// even when several are asked for before the queued removal of the first runs;
+// a transmission cut short leaves nothing of itself for the next one; the echo
+// shows each transmission on lines of its own.
 
 #include "core/settings.h"
 #include "core/stationstate.h"
+#include "modem/cwtables.h"
+#include "tests/modem/modemtesthelpers.h"
+#include "text/rxview.h"
 #include "text/txview.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+
+#if defined(__SANITIZE_THREAD__)
+// Qt Test's watchdog ends through Qt's uninstrumented wait conditions.
+extern "C" const char* __tsan_default_suppressions()
+{
+    return "race:QWaitCondition::~QWaitCondition\n"
+           "race:QTest::qRun\n";
+}
+#endif
 
 namespace {
 
@@ -30,6 +46,107 @@ Words drain(CTxView& pane)
     return words;
 }
 
+// The pane and the modem switched as the window switches them, the modem
+// pulled on this thread: an operator's stop and a macro's restart drop the
+// unsent rest of the running transmission.
+class Station
+{
+public:
+    Station()
+    {
+        modem.Command(90, 3125, 0, 0);
+        modem.SetSampleRates(11025.0, 11025.0);
+        modem.SetFrequencies(1000.0, 1000.0);
+        modem.Command(43, reinterpret_cast<intptr_t>("K1ABC"), 0, 0);
+        modem.setTxCharSource(&pane);
+        owner.listenTo(modem);
+    }
+    ~Station() { modem.setTxCharSource(nullptr); }
+
+    // One step of a script; false when it went otherwise than it should.
+    bool step(const QString& step)
+    {
+        static const QStringList macros = {QStringLiteral("CQ de K1ABC k\u00AE\r\n"), QStringLiteral("ur 599 k\u00AE\r\n"),
+                                           QStringLiteral("73 sk \u00A9\u00AE\r\n"), QStringLiteral("qrz?\u00AE\r\n")};
+        if (step.startsWith(QLatin1Char('F'))) { // a macro with <TX>
+            if (m_on)
+                stop(true);
+            start();
+            pane.slotAddTxText(macros.at(step.mid(1).toInt() - 1));
+        } else if (step.startsWith(QLatin1String("type:"))) {
+            pane.slotAddTxText(step.mid(5));
+        } else if (step == QLatin1String("tx")) { // a click on "Tx:"
+            m_on ? stop(true) : start();
+        } else if (step.startsWith(QLatin1String("cut@")) || step.startsWith(QLatin1String("wait@"))) {
+            // Once that many characters of this transmission are out.
+            while (sent().size() < step.section(QLatin1Char('@'), 1).toInt())
+                if (!block())
+                    return false;
+            if (step.startsWith(QLatin1String("cut@")))
+                stop(true);
+        } else if (step == QLatin1String("cutMorse")) {
+            while (!m_silentBlock)
+                if (!block())
+                    return false;
+            stop(true);
+        } else if (step == QLatin1String("run")) { // to its own end
+            for (int n = 0; n < 2000; ++n)
+                if (!block()) {
+                    stop(false);
+                    return true;
+                }
+            return false;
+        } else if (step == QLatin1String("idle")) { // until everything is out
+            for (int n = 0; n < 2000 && !(pane.document()->isEmpty() && n > 100); ++n)
+                if (!block())
+                    return false;
+        }
+        return true;
+    }
+
+    ModemTest::RecordingOwner owner;
+    CTxView pane;
+    CPskTxRx modem{QStringLiteral("BPSK31")};
+    QStringList overs; // what each transmission put on the air
+
+private:
+    QString sent() const
+    {
+        QString s;
+        for (size_t i = m_overStart; i < owner.reports.size(); ++i)
+            if (owner.reports[i][0] == 32)
+                s += QChar(char16_t(owner.reports[i][1]));
+        return s;
+    }
+    void start()
+    {
+        m_on = true;
+        m_overStart = owner.reports.size();
+        m_silentBlock = false;
+        modem.SetTransmit(1);
+    }
+    void stop(bool cut)
+    {
+        modem.SetTransmit(0);
+        if (cut)
+            pane.discardUnsentOver();
+        m_on = false;
+        overs << sent();
+    }
+    bool block()
+    {
+        qint16 samples[512];
+        const bool more = modem.GenerateTxSamples(samples, 512);
+        m_silentBlock = std::all_of(samples, samples + 512, [](qint16 x) { return x == 0; });
+        QCoreApplication::processEvents();
+        return more;
+    }
+
+    bool m_on = false;
+    bool m_silentBlock = false;
+    size_t m_overStart = 0;
+};
+
 } // namespace
 
 class TestTxHandout : public QObject
@@ -40,6 +157,10 @@ private:
     QTemporaryDir m_dir;
 
 private slots:
+    void initTestCase()
+    {
+        QVERIFY(CwTables::loadTable(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/resources/ENG.cwt"), nullptr));
+    }
     void init() { Settings::setPath(m_dir.filePath(QStringLiteral("velkora.ini"))); }
     void cleanup() { StationState::setTxEchoEnabled(true); }
 
@@ -115,6 +236,74 @@ private slots:
         pane.slotDeleteChar();
         pane.slotDeleteChar();
         QCOMPARE(drain(pane), (Words{ch(u'i'), 0}));
+    }
+
+    // Macros F1 to F4 end in <RX>, F3 in <CWID><RX>: whatever the order of
+    // stops, macros and typing, the next transmission goes out at once and
+    // alone, and nothing stale is left in the pane.
+    void stopsMacrosAndTyping_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("overs");
+        QTest::newRow("stop in the Morse, macro") << "F3 cutMorse F4 run" << "73 sk |qrz?\n";
+        QTest::newRow("stop in the text, macro") << "F2 cut@4 F4 run" << "ur 5|qrz?\n";
+        QTest::newRow("stop, the same macro") << "F1 cut@3 F1 run" << "CQ |CQ de K1ABC k\n";
+        QTest::newRow("macro during a macro") << "F2 wait@3 F4 run" << "ur |qrz?\n";
+        QTest::newRow("typed, stop, macro") << "type:abc tx cut@2 F4 run" << "ab|qrz?\n";
+        QTest::newRow("typed after the end is kept") << "F2 type:more\u00AE cut@3 tx run" << "ur |more";
+        QTest::newRow("stop, Tx with nothing left") << "F2 cut@3 tx idle tx" << "ur |";
+        QTest::newRow("end, typed, Tx") << "F2 run type:tnx tx idle tx" << "ur 599 k\n|tnx";
+        QTest::newRow("Morse ends, text waits") << "type:e\u00A9abc tx run tx idle tx" << "e|abc";
+    }
+    void stopsMacrosAndTyping()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, overs);
+        Station station;
+        for (const QString& step : script.split(QLatin1Char(' ')))
+            QVERIFY2(station.step(step), qPrintable(step));
+        QCOMPARE(station.overs.join(QLatin1Char('|')), overs);
+        QCOMPARE(station.pane.toPlainText(), QString());
+    }
+
+    // Characters handed out but not yet removed are sent; the rest of the
+    // transmission after them goes, and so does its end marker and line break.
+    void cutWhileRemovalsAreQueued()
+    {
+        CTxView pane;
+        pane.slotAddTxText(QStringLiteral("abc\u00AE\r\nnext"));
+        QCOMPARE(pane.nextTxWord(), ch(u'a'));
+        QCOMPARE(pane.nextTxWord(), ch(u'b'));
+        QCOMPARE(pane.discardUnsentOver(), 3);
+        QCOMPARE(pane.toPlainText(), QStringLiteral("abnext"));
+        QCOMPARE(pane.nextTxWord(), ch(u'n'));
+        QCoreApplication::processEvents();
+        QCOMPARE(pane.toPlainText(), QStringLiteral("ext"));
+        QCOMPARE(drain(pane), (Words{ch(u'e'), ch(u'x'), ch(u't'), 0}));
+    }
+
+    // Each transmission's echo starts a line, and so does what is received
+    // after it; the markers read as words.
+    void echoShowsEachTransmissionOnItsOwnLines()
+    {
+        StationState::setTransmitting(false);
+        CRxView rx;
+        const auto feed = [&rx](const QString& text, bool echo) {
+            StationState::setTransmitting(echo);
+            for (QChar c : text)
+                echo ? rx.slotTxEcho(c) : rx.slotCharReceived(c);
+        };
+        feed(QStringLiteral("cq"), false);
+        feed(QStringLiteral("de k1abc \u00AE"), true);
+        rx.slotOverStarted();
+        feed(QStringLiteral("sk \u00A9"), true);
+        rx.slotOverStarted();
+        feed(QStringLiteral("k\n"), true);
+        rx.slotOverStarted();
+        feed(QStringLiteral("x"), true);
+        feed(QStringLiteral("r"), false);
+        StationState::setTransmitting(false);
+        QCOMPARE(rx.toPlainText(), QStringLiteral("cq\nde k1abc [end]\nsk [Morse ID]\nk\nx\nr"));
     }
 };
 
