@@ -135,9 +135,17 @@ bool MainWindow::importADIF()
         return false;
     CHamLog log(logFileName());
     const bool ok = log.importAdif(adif);
-    if (ok)
-        statusBar()->showMessage(tr("%1 QSO(s) imported from %2").arg(log.changedLines()).arg(adif), 5000);
-    else
+    if (ok) {
+        const QString done = tr("%1 QSO(s) imported from %2").arg(log.changedLines()).arg(adif);
+        statusBar()->showMessage(done, 5000);
+        // What the import left out or repaired is said, not only logged.
+        if (!log.importNotes().isEmpty()) {
+            QMessageBox box(QMessageBox::Information, QCoreApplication::applicationName(), done + u'.',
+                            QMessageBox::Close, this);
+            box.setInformativeText(log.importNotes());
+            box.exec();
+        }
+    } else
         logCommandFailed(tr("Import from %1 failed.").arg(adif), log.errorString());
     return ok;
 }

@@ -1,14 +1,31 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Logbook at scale: a 100 000-record ADIF file imported into a 100 000-line
-// log, then searches, one replace and an export of the 200 000-line result.
-// Prints wall time per step and the peak resident memory so far.
+// Logbook at scale: the search dialog opened on a 100 000-line log and 111
+// of its rows deleted at once, the dialog on a line with a 10 MB field, then
+// a 100 000-record ADIF file imported into the log, searches, one replace and
+// an export of the 200 000-line result. Prints wall time per step and the
+// peak resident memory of the step (the dialog steps: the rise over the
+// memory before the step).
 #include "logbook/hamlog.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+
+#ifdef BENCH_SEARCH_DIALOG
+#include "logbook/searchresultsdlg.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QItemSelectionModel>
+#include <QMessageBox>
+#include <QTimer>
+using BenchApplication = QApplication;
+#else
+#include <QCoreApplication>
+using BenchApplication = QCoreApplication;
+#endif
 
 #include <cstdio>
 #include <sys/resource.h>
@@ -22,6 +39,26 @@ long peakKiB()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+}
+
+// The resident memory now, and the peak since resetPeak().
+long statusKiB(const char* key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (QByteArray line; !(line = status.readLine()).isEmpty();) {
+        if (line.startsWith(key))
+            return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
+void resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
 }
 
 // Processor time of this process in ms; on a shared machine the wall time
@@ -61,11 +98,53 @@ CQsoData record(int i, qint64 offsetSeconds)
     return q;
 }
 
+#ifdef BENCH_SEARCH_DIALOG
+// Opens the search dialog on a log, then deletes rows (when given) in one
+// action, answering the question with Yes.
+void benchDialog(const char* step, const QString& logPath, int deleteEvery)
+{
+    resetPeak();
+    const long before = statusKiB("VmRSS:");
+    QElapsedTimer timer;
+    timer.start();
+    const double cpu0 = cpuMs();
+    SearchResultsDlg dialog(logPath);
+    dialog.show();
+    QCoreApplication::processEvents();
+    std::printf("%-32s wall %7.1f ms  cpu %7.1f ms  memory +%6.1f MiB (peak +%6.1f MiB)\n", step,
+                timer.nsecsElapsed() / 1e6, cpuMs() - cpu0, (statusKiB("VmRSS:") - before) / 1024.0,
+                (statusKiB("VmHWM:") - before) / 1024.0);
+    std::fflush(stdout);
+    if (deleteEvery <= 0)
+        return;
+    int rows = 0;
+    QAbstractItemView* view = dialog.findChild<QAbstractItemView*>(QStringLiteral("tableWidget"));
+    for (int row = 0; row < view->model()->rowCount() && rows < 111; row += deleteEvery, ++rows)
+        view->selectionModel()->select(view->model()->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->button(QMessageBox::Yes)->click();
+    });
+    answer.start(0);
+    timer.restart();
+    const double cpu1 = cpuMs();
+    dialog.slotDelete();
+    std::printf("%-32s wall %7.1f ms  cpu %7.1f ms  %lld rows left\n", qPrintable(QStringLiteral("delete %1 rows").arg(rows)),
+                timer.nsecsElapsed() / 1e6, cpuMs() - cpu1, qlonglong(view->model()->rowCount()));
+    std::fflush(stdout);
+}
+#endif
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+#ifdef BENCH_SEARCH_DIALOG
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+    BenchApplication app(argc, argv);
     QTemporaryDir dir;
     const QString logPath = dir.filePath(QStringLiteral("Velkora32.log"));
     const QString adifPath = dir.filePath(QStringLiteral("import.adi"));
@@ -97,6 +176,20 @@ int main(int argc, char* argv[])
            QStringLiteral("log %1 MiB, ADIF %2 MiB")
                .arg(QFile(logPath).size() / 1048576.0, 0, 'f', 1)
                .arg(QFile(adifPath).size() / 1048576.0, 0, 'f', 1));
+
+#ifdef BENCH_SEARCH_DIALOG
+    benchDialog("search dialog on 100k lines", logPath, 900);
+    {
+        const QString bigPath = dir.filePath(QStringLiteral("big.log"));
+        QFile big(bigPath);
+        CQsoData q = record(1, 0);
+        q.info = QString(10 * 1024 * 1024, u'x');
+        if (!big.open(QIODevice::WriteOnly) || big.write(CHamLog::logLine(q).toUtf8() + '\n') <= 0)
+            return 1;
+        big.close();
+        benchDialog("search dialog, a 10 MB field", bigPath, 0);
+    }
+#endif
 
     timer.restart();
     g_cpuAtStart = cpuMs();

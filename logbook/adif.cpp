@@ -13,7 +13,9 @@
 #include <QSet>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cmath>
+#include <sys/stat.h>
 
 namespace {
 
@@ -22,9 +24,58 @@ constexpr qint64 kChunkSize = 1 << 16;
 constexpr qsizetype kMaxTagLength = 256;
 // Consumed text is dropped from the read-ahead buffer past this point.
 constexpr qsizetype kCompactAt = 1 << 16;
-// A declared length beyond this is taken as damage, not as a value to skip:
-// skipping it would swallow the rest of the file.
-constexpr qsizetype kMaxSkippedLength = 1 << 20;
+// While a long value is scanned for damage, at most this much of it is kept
+// in memory; a value this long is never kept anyway.
+constexpr qsizetype kMaxScanKeep = 1 << 20;
+
+// The fields this program keeps from a record (or that only say again what
+// it keeps); every other field with a value is reported as not kept.
+const QSet<QString>& keptFields()
+{
+    static const QSet<QString> kKept = {
+        QStringLiteral("CALL"),     QStringLiteral("QSO_DATE"), QStringLiteral("TIME_ON"),
+        QStringLiteral("FREQ"),     QStringLiteral("BAND"),     QStringLiteral("MODE"),
+        QStringLiteral("SUBMODE"),  QStringLiteral("RST_SENT"), QStringLiteral("RST_RCVD"),
+        QStringLiteral("NAME"),     QStringLiteral("QTH"),      QStringLiteral("COMMENT"),
+        QStringLiteral("NOTES"),    QStringLiteral("TIME_OFF"), QStringLiteral("QSO_DATE_OFF"),
+    };
+    return kKept;
+}
+
+// The field names of ADIF 3.1. A "<" that starts a tag with one of them is
+// where reading picks up again after a damaged length.
+bool isKnownFieldName(const QByteArray& upperName)
+{
+    static const QSet<QByteArray> kNames = [] {
+        const char* const names[] = {
+            "ADDRESS", "ADIF_VER", "AGE", "A_INDEX", "ANT_AZ", "ANT_EL", "ANT_PATH", "ARRL_SECT",
+            "AWARD_GRANTED", "AWARD_SUBMITTED", "BAND", "BAND_RX", "CALL", "CHECK", "CLASS",
+            "CLUBLOG_QSO_UPLOAD_DATE", "CLUBLOG_QSO_UPLOAD_STATUS", "CNTY", "COMMENT", "CONT",
+            "CONTACTED_OP", "CONTEST_ID", "COUNTRY", "CQZ", "CREATED_TIMESTAMP", "CREDIT_GRANTED",
+            "CREDIT_SUBMITTED", "DARC_DOK", "DISTANCE", "DXCC", "EMAIL", "EQ_CALL", "EQSL_QSLRDATE",
+            "EQSL_QSLSDATE", "EQSL_QSL_RCVD", "EQSL_QSL_SENT", "FISTS", "FISTS_CC", "FORCE_INIT", "FREQ",
+            "FREQ_RX", "GRIDSQUARE", "GUEST_OP", "HRDLOG_QSO_UPLOAD_DATE", "HRDLOG_QSO_UPLOAD_STATUS",
+            "IOTA", "IOTA_ISLAND_ID", "ITUZ", "K_INDEX", "LAT", "LON", "LOTW_QSLRDATE", "LOTW_QSLSDATE",
+            "LOTW_QSL_RCVD", "LOTW_QSL_SENT", "MAX_BURSTS", "MODE", "MS_SHOWER", "MY_ANTENNA", "MY_CITY",
+            "MY_CNTY", "MY_COUNTRY", "MY_CQ_ZONE", "MY_DXCC", "MY_FISTS", "MY_GRIDSQUARE", "MY_IOTA",
+            "MY_IOTA_ISLAND_ID", "MY_ITU_ZONE", "MY_LAT", "MY_LON", "MY_NAME", "MY_POSTAL_CODE", "MY_RIG",
+            "MY_SIG", "MY_SIG_INFO", "MY_SOTA_REF", "MY_STATE", "MY_STREET", "MY_USACA_COUNTIES",
+            "MY_VUCC_GRIDS", "NAME", "NOTES", "NR_BURSTS", "NR_PINGS", "OPERATOR", "OWNER_CALLSIGN", "PFX",
+            "PRECEDENCE", "PROGRAMID", "PROGRAMVERSION", "PROP_MODE", "PUBLIC_KEY", "QRZCOM_QSO_UPLOAD_DATE",
+            "QRZCOM_QSO_UPLOAD_STATUS", "QSLMSG", "QSLRDATE", "QSLSDATE", "QSL_RCVD", "QSL_RCVD_VIA",
+            "QSL_SENT", "QSL_SENT_VIA", "QSL_VIA", "QSO_COMPLETE", "QSO_DATE", "QSO_DATE_OFF", "QSO_RANDOM",
+            "QTH", "REGION", "RIG", "RST_RCVD", "RST_SENT", "RX_PWR", "SAT_MODE", "SAT_NAME", "SFI", "SIG",
+            "SIG_INFO", "SILENT_KEY", "SKCC", "SOTA_REF", "SRX", "SRX_STRING", "STATE", "STATION_CALLSIGN",
+            "STX", "STX_STRING", "SUBMODE", "SWL", "TEN_TEN", "TIME_OFF", "TIME_ON", "TX_PWR", "UKSMG",
+            "USACA_COUNTIES", "VE_PROV", "VUCC_GRIDS", "WEB",
+        };
+        QSet<QByteArray> set;
+        for (const char* name : names)
+            set.insert(QByteArray(name));
+        return set;
+    }();
+    return kNames.contains(upperName) || upperName.startsWith("APP_") || upperName.startsWith("USERDEF");
+}
 
 #ifndef VELKORA_VERSION
 #error "VELKORA_VERSION must give the program version"
@@ -285,22 +336,29 @@ MergeResult mergeInto(const QString& logName, IncomingSource& source)
         return false;
     };
 
+    // The incoming records in time order (equal times in the order read),
+    // whatever order their file has: the log stays in date order.
+    QList<Incoming> incoming;
+    for (Incoming record; source.next(record);)
+        incoming.append(std::move(record));
+    std::stable_sort(incoming.begin(), incoming.end(),
+                     [](const Incoming& a, const Incoming& b) { return a.start < b.start; });
+
     OwnLine own;
-    Incoming incoming;
     bool haveOwn = nextOwn(own);
-    bool haveIncoming = source.next(incoming);
-    while (haveOwn || haveIncoming) {
-        if (haveOwn && (!haveIncoming || own.start <= incoming.start)) {
+    qsizetype next = 0;
+    while (haveOwn || next < incoming.size()) {
+        if (haveOwn && (next == incoming.size() || own.start <= incoming.at(next).start)) {
             rewrite.writeLine(own.line);
             haveOwn = nextOwn(own);
         } else {
+            const Incoming& record = incoming.at(next++);
             ++result.offered;
-            if (!written.contains(incoming.key)) {
-                written.insert(incoming.key);
-                rewrite.writeLine(incoming.line);
+            if (!written.contains(record.key)) {
+                written.insert(record.key);
+                rewrite.writeLine(record.line);
                 ++result.added;
             }
-            haveIncoming = source.next(incoming);
         }
     }
 
@@ -378,6 +436,27 @@ QString Adif::modeName(const QString& adifMode, const QString& adifSubmode)
     return (m.captured(1).isEmpty() ? QStringLiteral("BPSK") : QStringLiteral("QPSK")) + m.captured(2);
 }
 
+QString Adif::onlyBand(const CQsoData& qso)
+{
+    if (qso.text9.isEmpty() || bandFrequency(qso.text9) != qso.frequencyB)
+        return QString();
+    return qso.text9.toLower();
+}
+
+QStringList Adif::notKeptFields(const Fields& fields)
+{
+    QStringList names;
+    for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
+        if (!it.value().trimmed().isEmpty() && !keptFields().contains(it.key()))
+            names << it.key();
+    }
+    // NOTES stands in for a missing COMMENT only.
+    if (!fields.value(QStringLiteral("COMMENT")).isEmpty() && !fields.value(QStringLiteral("NOTES")).trimmed().isEmpty()
+        && fields.value(QStringLiteral("NOTES")) != fields.value(QStringLiteral("COMMENT")))
+        names << QStringLiteral("NOTES");
+    return names;
+}
+
 quint32 Adif::bandFrequency(const QString& band)
 {
     const QString upper = band.trimmed().toUpper();
@@ -411,23 +490,42 @@ bool Adif::decodeRecord(const Fields& fields, CQsoData& qso)
         const double mhz = freq.toDouble(&ok);
         haveFrequency = ok && megahertzToHertz(mhz, hz);
     }
+    QString bandOnly;
     if (!haveFrequency) {
         // A FREQ that cannot be read counts as absent, so BAND can still serve.
-        hz = bandFrequency(fields.value(QStringLiteral("BAND")));
+        const QString band = fields.value(QStringLiteral("BAND")).trimmed();
+        hz = bandFrequency(band);
         if (hz == 0)
             return false;
+        bandOnly = band.toLower();
     }
 
     qso.call = call;
     qso.start = QDateTime(date, time, Qt::UTC);
     qso.end = qso.start;
+    // The end of the contact, on the day of QSO_DATE_OFF, else on the day of
+    // the start or the next one, whichever lies after the start.
+    const QTime timeOff = readTime(fields.value(QStringLiteral("TIME_OFF")).trimmed());
+    if (timeOff.isValid()) {
+        const QDate dateOff = readDate(fields.value(QStringLiteral("QSO_DATE_OFF")).trimmed());
+        QDateTime end(dateOff.isValid() ? dateOff : date, timeOff, Qt::UTC);
+        if (!dateOff.isValid() && end < qso.start)
+            end = end.addDays(1);
+        if (end > qso.start)
+            qso.end = end;
+    }
     qso.frequencyA = hz;
     qso.frequencyB = hz;
+    // A contact known only by its band keeps the band: its frequency is the
+    // band's usual one, which the contact never had and an export leaves out.
+    qso.text9 = bandOnly;
     qso.sent = fields.value(QStringLiteral("RST_SENT"));
     qso.received = fields.value(QStringLiteral("RST_RCVD"));
     qso.name = fields.value(QStringLiteral("NAME"));
     qso.qth = fields.value(QStringLiteral("QTH"));
     qso.info = fields.value(QStringLiteral("COMMENT"));
+    if (qso.info.isEmpty())
+        qso.info = fields.value(QStringLiteral("NOTES"));
     qso.mode = modeName(fields.value(QStringLiteral("MODE")), fields.value(QStringLiteral("SUBMODE")));
     qso.valid = true;
     return true;
@@ -444,7 +542,7 @@ bool AdifReader::fill()
 {
     if (m_atEnd || !m_device)
         return false;
-    const QByteArray chunk = m_device->read(kChunkSize);
+    QByteArray chunk = m_device->read(kChunkSize);
     if (chunk.isEmpty()) {
         m_atEnd = true;
         // A read error on a file shows as an error string on a device that
@@ -454,13 +552,27 @@ bool AdifReader::fill()
     }
     if (!m_started) {
         m_started = true;
-        // A replacement character that the bytes do not hold themselves
-        // means the file is not UTF-8. The decoder keeps a character cut at
-        // the end of the chunk for later, so that is no error.
-        QStringDecoder utf8(QStringConverter::Utf8);
-        const QString text = utf8.decode(chunk);
-        m_codePage = text.contains(QChar::ReplacementCharacter) && !chunk.contains("\xEF\xBF\xBD");
+        // UTF-16 by its byte order mark, or by the zero bytes that ASCII text
+        // has in it; it is read as UTF-8 from here on.
+        const bool zeroSecond = chunk.size() >= 2 && chunk.at(0) != 0 && chunk.at(1) == 0;
+        const bool zeroFirst = chunk.size() >= 2 && chunk.at(0) == 0 && chunk.at(1) != 0;
+        if (chunk.startsWith("\xFF\xFE") || zeroSecond)
+            m_utf16 = std::make_unique<QStringDecoder>(QStringConverter::Utf16LE);
+        else if (chunk.startsWith("\xFE\xFF") || zeroFirst)
+            m_utf16 = std::make_unique<QStringDecoder>(QStringConverter::Utf16BE);
+        if (!m_utf16) {
+            if (chunk.startsWith("\xEF\xBB\xBF"))
+                chunk.remove(0, 3);
+            // A replacement character that the bytes do not hold themselves
+            // means the file is not UTF-8. The decoder keeps a character cut
+            // at the end of the chunk for later, so that is no error.
+            QStringDecoder utf8(QStringConverter::Utf8);
+            const QString text = utf8.decode(chunk);
+            m_codePage = text.contains(QChar::ReplacementCharacter) && !chunk.contains("\xEF\xBF\xBD");
+        }
     }
+    if (m_utf16)
+        chunk = QString(m_utf16->decode(chunk)).toUtf8();
     m_buffer += chunk;
     return true;
 }
@@ -512,6 +624,109 @@ qsizetype AdifReader::valueBytes(qsizetype length)
     return byBytes;
 }
 
+AdifReader::Tag AdifReader::tagAt(qsizetype at)
+{
+    qsizetype close = m_buffer.indexOf('>', at + 1);
+    while (close < 0 && m_buffer.size() - at <= kMaxTagLength && fill())
+        close = m_buffer.indexOf('>', at + 1);
+    if (close < 0 || close - at > kMaxTagLength)
+        return Tag::None;
+    const QByteArray tag = m_buffer.mid(at + 1, close - at - 1);
+    if (tag.contains('<'))
+        return Tag::None;
+    const qsizetype colon = tag.indexOf(':');
+    const QByteArray name = (colon < 0 ? tag : tag.left(colon)).trimmed().toUpper();
+    if (colon < 0)
+        return name == "EOR" || name == "EOH" ? Tag::RecordEnd : Tag::None;
+    QByteArray length = tag.mid(colon + 1);
+    const qsizetype typeColon = length.indexOf(':');
+    if (typeColon >= 0)
+        length.truncate(typeColon);
+    length = length.trimmed();
+    if (length.isEmpty() || !allDigits(QString::fromLatin1(length)))
+        return Tag::None;
+    return isKnownFieldName(name) ? Tag::Field : Tag::None;
+}
+
+bool AdifReader::endsWell(qsizetype end)
+{
+    while (end >= m_buffer.size() && fill()) {
+    }
+    if (end >= m_buffer.size())
+        return true;
+    const char c = m_buffer.at(end);
+    return c == '<' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+qsizetype AdifReader::shortValueBytes(qsizetype length, bool& repaired)
+{
+    // Room for the longest reading of the value and the byte after it.
+    while (m_buffer.size() - m_pos <= 4 * length && fill()) {
+    }
+    const qsizetype bytes = valueBytes(length);
+    const qsizetype end = m_pos + bytes;
+    bool damaged = !endsWell(end);
+    qsizetype firstTag = -1;
+    for (qsizetype at = m_buffer.indexOf('<', m_pos); at >= 0 && at < end; at = m_buffer.indexOf('<', at + 1)) {
+        const Tag tag = tagAt(at);
+        if (tag == Tag::None)
+            continue;
+        if (firstTag < 0)
+            firstTag = at;
+        if (tag == Tag::RecordEnd) {
+            damaged = true;
+            break;
+        }
+    }
+    repaired = damaged && firstTag >= 0;
+    return repaired ? firstTag - m_pos : bytes;
+}
+
+qsizetype AdifReader::longValueBytes(qsizetype length, bool& repaired, bool& complete)
+{
+    repaired = false;
+    complete = true;
+    const qsizetype start = m_pos;
+    qsizetype end = start + length; // moves back when read bytes are dropped
+    qsizetype at = start;
+    qsizetype firstTag = -1;
+    for (;;) {
+        const qsizetype limit = qMin(end, m_buffer.size());
+        const qsizetype open = m_buffer.indexOf('<', at);
+        if (open >= 0 && open < limit) {
+            const Tag tag = tagAt(open);
+            if (tag != Tag::None && firstTag < 0)
+                firstTag = open;
+            if (tag == Tag::RecordEnd) {
+                repaired = true;
+                return firstTag - start;
+            }
+            at = open + 1;
+            continue;
+        }
+        if (limit == end) {
+            repaired = firstTag >= 0 && !endsWell(end);
+            return repaired ? firstTag - start : end - start;
+        }
+        at = limit;
+        // A tag this deep inside was text of a long value after all.
+        if (firstTag >= 0 && at - firstTag > kMaxScanKeep)
+            firstTag = -1;
+        if (firstTag < 0 && at - start > kMaxScanKeep) {
+            const qsizetype drop = at - start;
+            m_buffer.remove(start, drop);
+            end -= drop;
+            at = start;
+            complete = false;
+        }
+        if (!fill()) {
+            // The input ends inside the value.
+            repaired = firstTag >= 0;
+            return (repaired ? firstTag : m_buffer.size()) - start;
+        }
+    }
+}
+
 QString AdifReader::valueText(qsizetype bytes) const
 {
     const QByteArray raw = m_buffer.mid(m_pos, bytes);
@@ -532,6 +747,8 @@ QString AdifReader::valueText(qsizetype bytes) const
 bool AdifReader::nextFields(Adif::Fields& fields)
 {
     fields.clear();
+    m_recordRepaired = false;
+    m_tooLong.clear();
     for (;;) {
         compact();
         qsizetype open = m_buffer.indexOf('<', m_pos);
@@ -561,10 +778,15 @@ bool AdifReader::nextFields(Adif::Fields& fields)
 
         const qsizetype colon = tag.indexOf(':');
         const QByteArray name = (colon < 0 ? tag : tag.left(colon)).trimmed();
-        if (name.compare("EOR", Qt::CaseInsensitive) == 0)
+        if (name.compare("EOR", Qt::CaseInsensitive) == 0) {
+            if (m_recordRepaired)
+                ++m_repaired;
             return true;
+        }
         if (name.compare("EOH", Qt::CaseInsensitive) == 0) {
             fields.clear(); // everything so far was header
+            m_recordRepaired = false;
+            m_tooLong.clear();
             continue;
         }
         if (colon < 0)
@@ -578,22 +800,27 @@ bool AdifReader::nextFields(Adif::Fields& fields)
         if (!allDigits(QString::fromLatin1(lengthText)) || lengthText.size() > 9)
             continue;
         const qsizetype length = lengthText.toLongLong();
-        if (length > kMaxSkippedLength)
-            continue;
-        if (length > Adif::kMaxValueLength) {
-            while (m_buffer.size() - m_pos < length && fill()) {
-            }
-            m_pos += qMin(length, m_buffer.size() - m_pos);
-            continue;
-        }
-        // Room for the longest reading of the value and the byte after it.
-        while (m_buffer.size() - m_pos <= 4 * length && fill()) {
-        }
-        const qsizetype bytes = valueBytes(length);
         const QString key = QString::fromLatin1(name).toUpper();
-        // The first value that is not empty counts.
-        if (fields.value(key).isEmpty())
-            fields.insert(key, valueText(bytes));
+        bool repaired = false;
+        bool complete = true;
+        const qsizetype bytes = length <= Adif::kMaxValueLength ? shortValueBytes(length, repaired)
+                                                                : longValueBytes(length, repaired, complete);
+        m_recordRepaired = m_recordRepaired || repaired;
+        // A value too long to keep; a repaired one counts by what it holds.
+        bool tooLong = !complete || (!repaired && length > Adif::kMaxValueLength)
+                       || bytes > 4 * Adif::kMaxValueLength;
+        QString value;
+        if (!tooLong) {
+            value = valueText(bytes);
+            tooLong = value.size() > Adif::kMaxValueLength;
+        }
+        if (tooLong) {
+            if (!m_tooLong.contains(key))
+                m_tooLong << key;
+        } else if (fields.value(key).isEmpty()) {
+            // The first value that is not empty counts.
+            fields.insert(key, value);
+        }
         m_pos += bytes;
     }
 }
@@ -602,8 +829,18 @@ bool AdifReader::next(CQsoData& qso)
 {
     Adif::Fields fields;
     while (nextFields(fields)) {
-        if (Adif::decodeRecord(fields, qso))
+        if (Adif::decodeRecord(fields, qso)) {
+            QStringList notKept = Adif::notKeptFields(fields);
+            for (const QString& name : std::as_const(m_tooLong)) {
+                if (!notKept.contains(name))
+                    notKept << name;
+            }
+            for (const QString& name : std::as_const(notKept))
+                ++m_notKept[name];
             return true;
+        }
+        if (!fields.isEmpty() || !m_tooLong.isEmpty())
+            ++m_skipped;
     }
     return false;
 }
@@ -617,11 +854,29 @@ bool CHamLog::exportAdif(const QString& adifFileName)
     if (isLogOrCompanion(adifFileName, fileName()))
         return failWith(tr("The ADIF file %1 would overwrite the log.").arg(adifFileName));
 
-    // A save file leaves an existing file of that name as it was unless the
-    // whole export succeeds.
-    QSaveFile out(adifFileName);
+    // Only a regular file is replaced, through a save file that leaves it as
+    // it was unless the whole export succeeds. A pipe or a character device
+    // is written to as a stream; anything else is refused.
+    bool stream = false;
+    struct stat st{};
+    if (::stat(QFile::encodeName(adifFileName).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        if (!S_ISFIFO(st.st_mode) && !S_ISCHR(st.st_mode))
+            return failWith(tr("%1 is not a regular file and is not replaced; the ADIF export writes a "
+                               "regular file, a pipe or a character device.")
+                                .arg(adifFileName));
+        stream = true;
+    }
+    QSaveFile saveFile(adifFileName);
+    QFile streamFile(adifFileName);
+    QFileDevice& out = stream ? static_cast<QFileDevice&>(streamFile) : saveFile;
     if (!out.open(QIODevice::WriteOnly))
         return failWith(tr("Can't open the ADIF file %1 for writing: %2").arg(adifFileName, out.errorString()));
+    bool writeFailed = false;
+    auto put = [&](const QString& text) {
+        const QByteArray bytes = text.toUtf8();
+        if (!writeFailed && out.write(bytes) != bytes.size())
+            writeFailed = true;
+    };
     // The header is text that does not start with "<", then its fields.
     QString header = QStringLiteral("Velkora32 logbook exported as ADIF\n");
     Adif::writeField(header, u"ADIF_VER", QLatin1String(kAdifVersion));
@@ -630,35 +885,45 @@ bool CHamLog::exportAdif(const QString& adifFileName)
     Adif::writeField(header, u"CREATED_TIMESTAMP",
                      QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd hhmmss")));
     header += QLatin1String("\n<EOH>\n");
-    out.write(header.toUtf8());
+    put(header);
 
+    auto dateText = [](const QDateTime& t) {
+        QString text;
+        appendDigits(text, t.date().year(), 4);
+        appendDigits(text, t.date().month(), 2);
+        appendDigits(text, t.date().day(), 2);
+        return text;
+    };
+    auto timeText = [](const QDateTime& t) {
+        QString text;
+        appendDigits(text, t.time().hour(), 2);
+        appendDigits(text, t.time().minute(), 2);
+        appendDigits(text, t.time().second(), 2);
+        return text;
+    };
     QByteArray raw;
     CQsoData qso;
     QString record;
-    while (readRawLine(*this, raw)) {
+    while (!writeFailed && readRawLine(*this, raw)) {
         if (!parse(lineText(raw), qso))
             continue;
         record.clear();
-        QString timeOn;
-        QString qsoDate;
-        if (qso.start.isValid()) {
-            const QDate date = qso.start.date();
-            const QTime time = qso.start.time();
-            appendDigits(timeOn, time.hour(), 2);
-            appendDigits(timeOn, time.minute(), 2);
-            appendDigits(timeOn, time.second(), 2);
-            appendDigits(qsoDate, date.year(), 4);
-            appendDigits(qsoDate, date.month(), 2);
-            appendDigits(qsoDate, date.day(), 2);
-        }
+        const bool dated = qso.start.isValid();
+        const bool ended = dated && qso.end.isValid() && qso.end > qso.start;
         QString mode;
         QString submode;
         Adif::modeFields(qso.mode, mode, submode);
+        // A contact imported with its band alone gets no frequency it never had.
+        const QString onlyBand = Adif::onlyBand(qso);
         Adif::writeField(record, u"CALL", qso.call);
-        Adif::writeField(record, u"QSO_DATE", qsoDate);
-        Adif::writeField(record, u"TIME_ON", timeOn);
-        Adif::writeField(record, u"BAND", Adif::bandOf(qso.frequencyB));
-        Adif::writeField(record, u"FREQ", Adif::frequencyText(qso.frequencyB));
+        Adif::writeField(record, u"QSO_DATE", dated ? dateText(qso.start) : QString());
+        Adif::writeField(record, u"TIME_ON", dated ? timeText(qso.start) : QString());
+        if (ended && qso.end.date() != qso.start.date())
+            Adif::writeField(record, u"QSO_DATE_OFF", dateText(qso.end));
+        Adif::writeField(record, u"TIME_OFF", ended ? timeText(qso.end) : QString());
+        Adif::writeField(record, u"BAND", onlyBand.isEmpty() ? Adif::bandOf(qso.frequencyB) : onlyBand);
+        if (onlyBand.isEmpty())
+            Adif::writeField(record, u"FREQ", Adif::frequencyText(qso.frequencyB));
         Adif::writeField(record, u"MODE", mode);
         Adif::writeField(record, u"SUBMODE", submode);
         Adif::writeField(record, u"RST_RCVD", qso.received);
@@ -667,23 +932,55 @@ bool CHamLog::exportAdif(const QString& adifFileName)
         Adif::writeField(record, u"QTH", qso.qth);
         Adif::writeField(record, u"COMMENT", qso.info);
         record += QLatin1String("<EOR>\n");
-        out.write(record.toUtf8());
+        put(record);
     }
     const bool readFailed = error() != QFileDevice::NoError;
     const QString readError = errorString();
     close();
     if (readFailed) {
-        out.cancelWriting();
+        saveFile.cancelWriting();
         return failWith(tr("Can't read the log file %1: %2").arg(fileName(), readError));
     }
-    if (!out.commit())
-        return failWith(tr("Can't write the ADIF file %1: %2").arg(adifFileName, out.errorString()));
+    if (stream) {
+        if (writeFailed || !streamFile.flush() || streamFile.error() != QFileDevice::NoError)
+            return failWith(tr("Can't write the ADIF file %1: %2").arg(adifFileName, streamFile.errorString()));
+        streamFile.close();
+        return true;
+    }
+    if (writeFailed) {
+        const QString reason = saveFile.errorString();
+        saveFile.cancelWriting();
+        return failWith(tr("Can't write the ADIF file %1: %2").arg(adifFileName, reason));
+    }
+    if (!saveFile.commit())
+        return failWith(tr("Can't write the ADIF file %1: %2").arg(adifFileName, saveFile.errorString()));
     return true;
+}
+
+QString CHamLog::importReport(const AdifReader& reader)
+{
+    QStringList parts;
+    if (reader.skippedRecords() > 0)
+        parts << tr("%1 record(s) left out: no call, date, time or usable frequency or band.")
+                     .arg(reader.skippedRecords());
+    if (reader.repairedRecords() > 0)
+        parts << tr("%1 record(s) with a damaged field length repaired: the value was cut where the "
+                    "next field starts.")
+                     .arg(reader.repairedRecords());
+    const QMap<QString, int>& notKept = reader.notKeptFields();
+    if (!notKept.isEmpty()) {
+        QStringList fields;
+        for (auto it = notKept.cbegin(); it != notKept.cend(); ++it)
+            fields << QStringLiteral("%1 (%2)").arg(it.key()).arg(it.value());
+        parts << tr("Fields not kept (in how many records): %1.").arg(fields.join(QStringLiteral(", ")));
+    }
+    return parts.join(u' ');
 }
 
 bool CHamLog::importAdif(const QString& adifFileName)
 {
     m_changedLines = 0;
+    m_importNotes.clear();
     QFile adif(adifFileName);
     if (!adif.open(QIODevice::ReadOnly))
         return failWith(tr("Can't open the ADIF file %1: %2").arg(adifFileName, adif.errorString()));
@@ -692,8 +989,13 @@ bool CHamLog::importAdif(const QString& adifFileName)
     const MergeResult result = mergeInto(fileName(), source);
     if (!result.ok)
         return failWith(result.error);
-    if (result.offered == 0)
-        return failWith(tr("The ADIF file %1 holds no record that can be imported.").arg(adifFileName));
+    m_importNotes = importReport(reader);
+    if (result.offered == 0) {
+        QString reason = tr("The ADIF file %1 holds no record that can be imported.").arg(adifFileName);
+        if (!m_importNotes.isEmpty())
+            reason += u' ' + m_importNotes;
+        return failWith(reason);
+    }
     m_changedLines = result.added;
     return true;
 }

@@ -7,7 +7,12 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QMap>
+#include <QStringList>
+#include <QStringDecoder>
 #include <QStringView>
+
+#include <memory>
 
 class QIODevice;
 
@@ -48,25 +53,42 @@ void modeFields(const QString& mode, QString& adifMode, QString& adifSubmode);
 // older form with the submode as MODE ("PSK31") reads the same.
 QString modeName(const QString& adifMode, const QString& adifSubmode);
 
+// The band (lower case) of a contact that was imported with a BAND and no
+// FREQ, so that its frequency is only the band's usual one; else empty.
+// Such a contact carries the band in text9.
+QString onlyBand(const CQsoData& qso);
+
+// The names of the fields of a record that decodeRecord() does not keep.
+QStringList notKeptFields(const Fields& fields);
+
 // Fills qso from one record's fields. Fails (qso not valid) without a
 // non-empty CALL, a valid QSO_DATE ("yyyyMMdd") and TIME_ON ("hhmmss", or
 // "hhmm" as many programs write it), or without a usable FREQ or BAND.
+// TIME_OFF (with QSO_DATE_OFF) gives the end; NOTES stand for a missing
+// COMMENT.
 bool decodeRecord(const Fields& fields, CQsoData& qso);
 
 } // namespace Adif
 
 // Reads the records of an ADIF file one at a time, keeping only a little of
 // the file in memory. Text is UTF-8, or the local 8-bit code page when the
-// file does not start as valid UTF-8 (or a value is not). Fields before an
-// "<EOH>" are header fields and are dropped; text outside tags is ignored.
+// file does not start as valid UTF-8 (or a value is not); a file in UTF-16
+// (with its byte order mark, or plain ASCII text in UTF-16) is read too.
+// Fields before an "<EOH>" are header fields and are dropped; text outside
+// tags is ignored.
 //
 // A length counts bytes. Files from older programs that counted characters,
 // or that were wrapped into lines after writing, are read too: when the
 // value so taken is not followed by a tag, a blank or the end, the value is
 // taken again counting characters, or leaving line ends out. Line ends and
 // other control characters are dropped from values (none of the fields read
-// here may hold them); a tab becomes a blank. Used on the thread that owns
-// the device.
+// here may hold them); a tab becomes a blank.
+//
+// A value never holds the end of a record. A length that would take in an
+// "<EOR>", or that does not end before a tag or a blank, is damaged: the
+// value then ends at the first tag of a known ADIF field (or "<EOR>") inside
+// it, and the record counts as repaired, so that one wrong length costs at
+// most the field it belongs to. Used on the thread that owns the device.
 class AdifReader
 {
 public:
@@ -80,12 +102,31 @@ public:
 
     // True when the device reported a read error.
     bool failed() const { return m_failed; }
+    // Records that next() left out because they did not decode.
+    int skippedRecords() const { return m_skipped; }
+    // Records in which a damaged length was repaired.
+    int repairedRecords() const { return m_repaired; }
+    // For each field that a record read by next() held but that was not kept
+    // (a field this program has no place for, or a value too long), the
+    // number of records.
+    const QMap<QString, int>& notKeptFields() const { return m_notKept; }
 
 private:
+    enum class Tag { None, Field, RecordEnd };
+
     bool fill();
     void compact();
     // How many bytes from m_pos hold the value of a tag with this length.
     qsizetype valueBytes(qsizetype length);
+    // A value of up to kMaxValueLength: its bytes from m_pos, cut at the
+    // point to read on from when its length is damaged.
+    qsizetype shortValueBytes(qsizetype length, bool& repaired);
+    // A longer value, looked through without keeping much of it in memory.
+    // complete is false when part of it was dropped on the way.
+    qsizetype longValueBytes(qsizetype length, bool& repaired, bool& complete);
+    // What the "<" at position at starts (reading more input as needed).
+    Tag tagAt(qsizetype at);
+    bool endsWell(qsizetype end);
     QString valueText(qsizetype bytes) const;
 
     QIODevice* m_device;
@@ -93,6 +134,12 @@ private:
     bool m_codePage = false;
     bool m_atEnd = false;
     bool m_failed = false;
+    std::unique_ptr<QStringDecoder> m_utf16;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
+    bool m_recordRepaired = false;
+    QStringList m_tooLong;
+    int m_skipped = 0;
+    int m_repaired = 0;
+    QMap<QString, int> m_notKept;
 };

@@ -22,6 +22,15 @@ bool mayWriteFile(QWidget* parent, const QString& path, const QString& logFileNa
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return true;
+    // A device, a pipe or a folder is never replaced by a file.
+    if (info.exists() && !info.isFile()) {
+        QMessageBox::warning(parent, title,
+                             QCoreApplication::translate("FileTarget", "%1 is not a regular file and is not "
+                                                                       "replaced. Please choose another name.")
+                                 .arg(path),
+                             QMessageBox::Close);
+        return false;
+    }
     return QMessageBox::question(parent, title,
                                  QCoreApplication::translate("FileTarget", "%1 already exists. Replace it?").arg(path),
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No)

@@ -8,6 +8,7 @@ class QWidget;
 
 // Whether a report, macro or ADIF file may be written at path, asked in the
 // window before the file is opened: never over the log or one of its
-// companion files (a warning says so), and over any other existing file only
-// when the operator agrees to replace it. GUI thread.
+// companion files or anything but a regular file (a warning says so), and
+// over an existing file only when the operator agrees to replace it. GUI
+// thread.
 bool mayWriteFile(QWidget* parent, const QString& path, const QString& logFileName);

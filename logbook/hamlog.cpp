@@ -243,9 +243,20 @@ bool LogLock::acquire()
     if (m_fd >= 0)
         return true;
     const QString lockName = m_logName + QLatin1String(".lock");
-    m_fd = ::open(nativeName(lockName).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // A link placed at the lock file's name is not followed: it could make
+    // the program create or lock a file anywhere the link points.
+    m_fd = ::open(nativeName(lockName).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (m_fd < 0) {
-        m_error = translate("Can't open the lock file %1: %2").arg(lockName, systemError());
+        const int openError = errno;
+        if (openError == ELOOP) {
+            m_error = translate("The lock file %1 is a symbolic link, which is not followed. Please remove "
+                                "the link; the program creates the lock file itself.")
+                          .arg(lockName);
+        } else if (openError == EACCES || openError == EROFS || openError == EPERM) {
+            m_error = CHamLog::folderNotWritableMessage(lockName, m_logName);
+        } else {
+            m_error = translate("Can't open the lock file %1: %2").arg(lockName, systemError());
+        }
         return false;
     }
     for (int waited = 0;; waited += kLockPollMs) {
@@ -313,9 +324,13 @@ bool LogRewrite::begin(MissingLog missing)
     if (::unlink(tmp.constData()) != 0 && errno != ENOENT)
         return fail(translate("Can't remove the old temporary file %1: %2")
                         .arg(m_out.fileName(), systemError()));
-    if (!m_out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    if (!m_out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        const QByteArray folder = nativeName(QFileInfo(m_out.fileName()).absolutePath());
+        if (::access(folder.constData(), W_OK) != 0 && (errno == EACCES || errno == EROFS))
+            return fail(CHamLog::folderNotWritableMessage(m_out.fileName(), m_logName));
         return fail(translate("Can't create the temporary file %1: %2")
                         .arg(m_out.fileName(), m_out.errorString()));
+    }
     m_created = true;
     return true;
 }
@@ -374,6 +389,22 @@ bool LogRewrite::makeBackup()
     return true;
 }
 
+void LogRewrite::keepOwnership()
+{
+    // The new file takes the old one's owner, group and mode, so that a log
+    // shared through a group stays shared. Only root may give a file away;
+    // anyone may hand it to a group they belong to.
+    struct stat st{};
+    if (::fstat(m_in.handle(), &st) != 0)
+        return;
+    const int fd = m_out.handle();
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0 && ::fchown(fd, uid_t(-1), st.st_gid) != 0)
+        qWarning("Can't give %s the group of the log: %s", qPrintable(m_out.fileName()), std::strerror(errno));
+    // After the change of group, which may clear the set-id bits.
+    if (::fchmod(fd, st.st_mode & 07777) != 0)
+        qWarning("Can't give %s the mode of the log: %s", qPrintable(m_out.fileName()), std::strerror(errno));
+}
+
 bool LogRewrite::commit()
 {
     if (!m_out.isOpen() || m_committed)
@@ -384,17 +415,16 @@ bool LogRewrite::commit()
     if (!m_out.flush() || ::fsync(m_out.handle()) != 0)
         return fail(translate("Can't write the temporary file %1: %2")
                         .arg(m_out.fileName(), errno != 0 ? systemError() : m_out.errorString()));
+    if (m_logExists)
+        keepOwnership();
     m_out.close();
     if (m_out.error() != QFileDevice::NoError)
         return fail(translate("Can't write the temporary file %1: %2")
                         .arg(m_out.fileName(), m_out.errorString()));
     m_in.close();
 
-    if (m_logExists) {
-        QFile::setPermissions(m_out.fileName(), QFileInfo(m_logName).permissions());
-        if (!makeBackup())
-            return false;
-    }
+    if (m_logExists && !makeBackup())
+        return false;
     if (::rename(nativeName(m_out.fileName()).constData(), nativeName(m_logName).constData()) != 0) {
         return fail(translate("Can't replace the log file %1: %2").arg(m_logName, systemError()));
     }
@@ -449,6 +479,15 @@ bool CHamLog::isLogOrCompanion(const QString& path, const QString& logFileName)
         }
     }
     return false;
+}
+
+QString CHamLog::folderNotWritableMessage(const QString& fileName, const QString& logFileName)
+{
+    const QString folder = QFileInfo(logFileName).absolutePath();
+    return translate("Can't create %1 beside the log: the folder %2 is not writable. The log can only be "
+                     "changed when its folder is writable: make %2 writable for you, or use a log in a "
+                     "folder you may write to.")
+        .arg(fileName, QDir::toNativeSeparators(folder));
 }
 
 QString CHamLog::notWritableMessage(const QString& fileName, const QString& reason)
@@ -565,10 +604,19 @@ QString CHamLog::recordKey(const CQsoData& qso)
     key += kSeparator;
     appendStamp(key, qso.start, true);
     key += kSeparator;
-    key += qso.mode;
+    key += sameModeName(qso.mode);
     key += kSeparator;
     key += QString::number(qso.frequencyA);
     return key;
+}
+
+QString CHamLog::sameModeName(const QString& mode)
+{
+    // "PSK31" is what older versions of the program stored for BPSK31.
+    if (mode.size() > 3 && mode.startsWith(QLatin1String("PSK"), Qt::CaseInsensitive)
+        && isDigits(QStringView(mode).mid(3)))
+        return QStringLiteral("BPSK") + mode.mid(3);
+    return mode;
 }
 
 bool CHamLog::append(const CQsoData& qso)

@@ -9,11 +9,14 @@
 #include <QList>
 #include <QString>
 
+class AdifReader;
+
 // An advisory lock on the companion file "<log>.lock", held from acquire()
 // until the object is destroyed, so that two instances of the program on one
 // log take turns: every append and every rewrite holds it, and reads the log
 // only once it has it. A second writer waits up to two seconds and then
-// fails with a message. The lock file is never removed (removing it would
+// fails with a message. A lock file that is a symbolic link is refused, not
+// followed. The lock file is never removed (removing it would
 // let two writers lock two different files). Used on the GUI thread.
 class LogLock
 {
@@ -42,7 +45,8 @@ private:
 // fsync'ed. Every failed step makes the rewrite fail and leaves the log as it
 // was. A log that is a symbolic link is rewritten where the link points, in
 // that folder, so the link stays. A log without write permission is refused
-// as an append is. One object serves one rewrite, under a LogLock taken by
+// as an append is. The new file keeps the log's owner, group and mode where
+// the process may set them. One object serves one rewrite, under a LogLock taken by
 // the caller; used on the GUI thread.
 class LogRewrite
 {
@@ -71,6 +75,7 @@ public:
 private:
     bool fail(const QString& message);
     bool makeBackup();
+    void keepOwnership();
 
     QString m_logName;
     QFile m_in;
@@ -121,6 +126,9 @@ public:
     // The message for a log that cannot be written, the same for an append
     // and a rewrite.
     static QString notWritableMessage(const QString& fileName, const QString& reason);
+    // The message for a companion file (lock or temporary file) that cannot
+    // be created because the log's folder is not writable.
+    static QString folderNotWritableMessage(const QString& fileName, const QString& logFileName);
 
     // Adds the record's line at the end of the file (created when missing).
     bool append(const CQsoData& qso);
@@ -149,6 +157,10 @@ public:
     // Merges the ADIF file's records into the log in time order, leaving out
     // records already there. A log that does not exist yet is created.
     bool importAdif(const QString& adifFileName);
+    // What the last importAdif() left out or repaired: records skipped,
+    // damaged lengths repaired, fields not kept with their counts. Empty when
+    // every record was taken whole.
+    QString importNotes() const { return m_importNotes; }
     // Merges the records of a second log in this program's format likewise.
     bool merge(CHamLog& other);
 
@@ -158,9 +170,13 @@ public:
     // The record's log line, without line end. ";" in a text becomes "," and
     // a line break a blank, so that one record is always one line of 19 fields.
     static QString logLine(const CQsoData& qso);
-    // "CALL;start;mode;frequency A", the call in upper case: the identity by
-    // which import and merge recognise a record they have already written.
+    // "CALL;start;mode;frequency A", the call in upper case and the mode as
+    // sameModeName() gives it: the identity by which import and merge
+    // recognise a record they have already written.
     static QString recordKey(const CQsoData& qso);
+    // One spelling for the names a mode has had: "PSK63" (older logs, and
+    // ADIF MODE without SUBMODE) is "BPSK63"; other names stay as they are.
+    static QString sameModeName(const QString& mode);
     // The text of a raw line of a log file: UTF-8, or the local 8-bit code page
     // for lines that are not UTF-8 (logs written by older programs).
     static QString lineText(const QByteArray& bytes);
@@ -171,5 +187,8 @@ private:
     // file when nothing changed, and puts the new file in place otherwise.
     bool finishRewrite(LogRewrite& rewrite);
 
+    static QString importReport(const AdifReader& reader);
+
     int m_changedLines = 0;
+    QString m_importNotes;
 };

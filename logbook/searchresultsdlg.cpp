@@ -3,6 +3,7 @@
 #include "logbook/searchresultsdlg.h"
 
 #include "core/apppaths.h"
+#include "logbook/adif.h"
 #include "logbook/filetarget.h"
 #include "logbook/hamlog.h"
 
@@ -13,7 +14,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QTableWidgetItem>
+#include <QAbstractTableModel>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QTableView>
 #include <QTextStream>
 
 #include <algorithm>
@@ -34,7 +38,94 @@ QString kHzText(quint32 hz)
     return QString::number(hz / 1000.0, 'f', 3);
 }
 
+// A cell shows at most this many characters of its text; the rest follows
+// as "…". Measuring and drawing a text of megabytes would cost far more than
+// the text itself.
+constexpr qsizetype kShownCharacters = 200;
+
+QString cellText(const CQsoData& qso, int column)
+{
+    switch (column) {
+    case SearchResultsDlg::ColumnUtc: return qso.start.toString(kTableTimeFormat);
+    case SearchResultsDlg::ColumnKHz: return kHzText(qso.frequencyB);
+    case SearchResultsDlg::ColumnMode: return qso.mode;
+    case SearchResultsDlg::ColumnCall: return qso.call;
+    case SearchResultsDlg::ColumnSent: return qso.sent;
+    case SearchResultsDlg::ColumnReceived: return qso.received;
+    case SearchResultsDlg::ColumnName: return qso.name;
+    case SearchResultsDlg::ColumnQth: return qso.qth;
+    case SearchResultsDlg::ColumnInfo: return qso.info;
+    default: return QString();
+    }
+}
+
 } // namespace
+
+// The result list as a table: one row per record, the columns of
+// SearchResultsDlg::Column. Edits go to the dialog, which decides.
+class SearchResultsModel : public QAbstractTableModel
+{
+public:
+    explicit SearchResultsModel(SearchResultsDlg* dialog)
+        : QAbstractTableModel(dialog)
+        , m_dialog(dialog)
+    {
+    }
+
+    void reset()
+    {
+        beginResetModel();
+        endResetModel();
+    }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : int(m_dialog->results().size());
+    }
+
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : int(SearchResultsDlg::ColumnCount);
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= m_dialog->results().size()
+            || (role != Qt::DisplayRole && role != Qt::EditRole))
+            return QVariant();
+        const QString text = cellText(m_dialog->results().at(index.row()), index.column());
+        if (role == Qt::DisplayRole && text.size() > kShownCharacters)
+            return QString(text.left(kShownCharacters) + QChar(0x2026));
+        return text;
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+            return QAbstractTableModel::headerData(section, orientation, role);
+        static const char* const kHeaders[] = {"UTC", "kHz", "Mode", "Call", "Sent", "Rcvd", "Name", "QTH", "Info"};
+        if (section < 0 || section >= SearchResultsDlg::ColumnCount)
+            return QVariant();
+        return SearchResultsDlg::tr(kHeaders[section]);
+    }
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override
+    {
+        return QAbstractTableModel::flags(index) | Qt::ItemIsEditable;
+    }
+
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override
+    {
+        if (!index.isValid() || role != Qt::EditRole)
+            return false;
+        const bool taken = m_dialog->slotItemChanged(index.row(), index.column(), value.toString());
+        emit dataChanged(index, index);
+        return taken;
+    }
+
+private:
+    SearchResultsDlg* m_dialog;
+};
 
 SearchResultsDlg::SearchResultsDlg(QWidget* parent)
     : SearchResultsDlg(CHamLog::defaultFileName(), parent)
@@ -57,16 +148,20 @@ void SearchResultsDlg::init()
 {
     m_ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/search.bmp")));
+    m_model = new SearchResultsModel(this);
+    m_ui->tableWidget->setModel(m_model);
+    // Rows of one line each, so the view need not measure every row.
+    m_ui->tableWidget->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_ui->tableWidget->setWordWrap(false);
     search(QString());
 
     connect(m_ui->pushButtonClose, &QPushButton::clicked, this, &SearchResultsDlg::slotClose);
     connect(m_ui->pushButtonFile, &QPushButton::clicked, this, &SearchResultsDlg::slotFile);
     connect(m_ui->pushButtonDelete, &QPushButton::clicked, this, &SearchResultsDlg::slotDelete);
     connect(m_ui->pushButtonSearch, &QPushButton::clicked, this, &SearchResultsDlg::slotSearch);
-    connect(m_ui->tableWidget, &QTableWidget::itemChanged, this, &SearchResultsDlg::slotItemChanged);
 }
 
-QTableWidget* SearchResultsDlg::table() const
+QTableView* SearchResultsDlg::table() const
 {
     return m_ui->tableWidget;
 }
@@ -128,45 +223,9 @@ void SearchResultsDlg::search(const QString& text)
 
 void SearchResultsDlg::fillTable()
 {
-    QTableWidget* table = m_ui->tableWidget;
-    m_filling = true;
-    table->clearContents();
-    table->setColumnCount(ColumnCount);
-    table->setHorizontalHeaderLabels({tr("UTC"), tr("kHz"), tr("Mode"), tr("Call"), tr("Sent"), tr("Rcvd"),
-                                      tr("Name"), tr("QTH"), tr("Info")});
-    table->setRowCount(int(m_results.size()));
-    for (int row = 0; row < table->rowCount(); ++row) {
-        for (int column = 0; column < ColumnCount; ++column)
-            showCell(row, column);
-    }
-    table->resizeColumnsToContents();
-    m_filling = false;
-}
-
-void SearchResultsDlg::showCell(int row, int column)
-{
-    const CQsoData& qso = m_results.at(row);
-    QString text;
-    switch (column) {
-    case ColumnUtc: text = qso.start.toString(kTableTimeFormat); break;
-    case ColumnKHz: text = kHzText(qso.frequencyB); break;
-    case ColumnMode: text = qso.mode; break;
-    case ColumnCall: text = qso.call; break;
-    case ColumnSent: text = qso.sent; break;
-    case ColumnReceived: text = qso.received; break;
-    case ColumnName: text = qso.name; break;
-    case ColumnQth: text = qso.qth; break;
-    case ColumnInfo: text = qso.info; break;
-    default: return;
-    }
-    const bool wasFilling = m_filling;
-    m_filling = true;
-    QTableWidgetItem* item = m_ui->tableWidget->item(row, column);
-    if (item)
-        item->setText(text);
-    else
-        m_ui->tableWidget->setItem(row, column, new QTableWidgetItem(text));
-    m_filling = wasFilling;
+    m_model->reset();
+    // Sized by the first rows; the view looks at no more than that.
+    m_ui->tableWidget->resizeColumnsToContents();
 }
 
 bool SearchResultsDlg::takeCell(CQsoData& qso, int column, const QString& text, QString& reason) const
@@ -192,6 +251,9 @@ bool SearchResultsDlg::takeCell(CQsoData& qso, int column, const QString& text, 
             reason = tr("\"%1\" is not a frequency in kHz.").arg(text);
             return false;
         }
+        // A frequency typed in is one the contact had, not its band's.
+        if (!Adif::onlyBand(qso).isEmpty())
+            qso.text9.clear();
         // Rounded, since kHz with decimals are seldom exact in binary.
         qso.frequencyB = quint32(std::llround(hz));
         qso.frequencyA = qso.frequencyB;
@@ -225,28 +287,21 @@ int SearchResultsDlg::editedIndex(quint32 number) const
     return -1;
 }
 
-void SearchResultsDlg::slotItemChanged(QTableWidgetItem* item)
+bool SearchResultsDlg::slotItemChanged(int row, int column, const QString& text)
 {
-    if (m_filling || !item)
-        return;
-    const int row = item->row();
-    const int column = item->column();
     if (row < 0 || row >= m_results.size())
-        return;
-
+        return false;
     CQsoData changed = m_results.at(row);
     QString reason;
-    if (!takeCell(changed, column, item->text(), reason)) {
+    if (!takeCell(changed, column, text, reason)) {
         warn(reason, tr("The cell keeps its previous value."));
-        showCell(row, column);
-        return;
+        return false;
     }
     if (editedIndex(quint32(row)) < 0)
         m_edited.append(m_results.at(row));
     changed.edited = true;
     m_results[row] = changed;
-    // Show the value as it will be stored (a frequency with its three decimals).
-    showCell(row, column);
+    return true;
 }
 
 bool SearchResultsDlg::writeEdits()
@@ -296,9 +351,12 @@ QList<int> SearchResultsDlg::selectedRowsInTableOrder() const
 QList<int> SearchResultsDlg::selectedRowsInSelectionOrder() const
 {
     QList<int> rows;
-    const QList<QTableWidgetSelectionRange> ranges = m_ui->tableWidget->selectedRanges();
-    for (const QTableWidgetSelectionRange& range : ranges) {
-        for (int row = range.topRow(); row <= range.bottomRow(); ++row) {
+    const QItemSelection ranges = m_ui->tableWidget->selectionModel()->selection();
+    for (const QItemSelectionRange& range : ranges) {
+        // A range of whole rows spans every column; count each row once.
+        if (range.left() != 0)
+            continue;
+        for (int row = range.top(); row <= range.bottom(); ++row) {
             if (row >= 0 && row < m_results.size())
                 rows.append(row);
         }
@@ -318,17 +376,24 @@ void SearchResultsDlg::slotDelete()
     if (QMessageBox::warning(this, appName(), question, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
 
-    CHamLog log(m_logFileName);
+    // One rewrite of the log for all rows, which are in file order.
+    QList<CQsoData> targets;
+    targets.reserve(rows.size());
     for (int row : rows) {
         // An edit the operator chose not to save is not in the file: the
         // line to remove is the one as it was read.
         const int edited = editedIndex(quint32(row));
-        const CQsoData& target = edited >= 0 ? m_edited.at(edited) : m_results.at(row);
-        if (!log.deleteRecords({target}, 1)) {
-            warn(tr("Can't delete from the log file %1.").arg(m_logFileName), log.errorString());
-            break;
-        }
+        targets.append(edited >= 0 ? m_edited.at(edited) : m_results.at(row));
     }
+    CHamLog log(m_logFileName);
+    if (!log.deleteRecords(targets, int(targets.size())))
+        warn(tr("Can't delete from the log file %1.").arg(m_logFileName), log.errorString());
+    else if (log.changedLines() < targets.size())
+        warn(tr("%1 of the %2 selected QSO(s) were deleted; the others were not found in the log file %3 "
+                "as they were listed (the file has changed since).")
+                 .arg(log.changedLines())
+                 .arg(targets.size())
+                 .arg(m_logFileName));
     search(m_ui->lineEdit->text());
 }
 

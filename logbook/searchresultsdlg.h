@@ -12,8 +12,8 @@
 #include <memory>
 
 class QLineEdit;
-class QTableWidget;
-class QTableWidgetItem;
+class QTableView;
+class SearchResultsModel;
 
 namespace Ui {
 class SearchResult;
@@ -24,7 +24,10 @@ class SearchResult;
 // file and write selected (or all listed) contacts to a text report. The log
 // file is read again for every search; changed cells are kept as pending
 // edits until the operator chooses to save them, and every action asks about
-// them first. GUI thread; run modally and discarded when closed.
+// them first. The table shows the records through a model, so the dialog
+// costs little more than the records themselves; a long text shows its
+// beginning and is edited whole. GUI thread; run modally and discarded when
+// closed.
 class SearchResultsDlg : public QDialog
 {
     Q_OBJECT
@@ -53,7 +56,7 @@ public:
     // Records changed in the table and not yet written to the log.
     qsizetype pendingEdits() const { return m_edited.size(); }
 
-    QTableWidget* table() const;
+    QTableView* table() const;
     QLineEdit* searchEdit() const;
 
     // A relative report file name is taken relative to this directory, the
@@ -70,7 +73,9 @@ public slots:
     void slotDelete();
     void slotFile();
     void slotClose();
-    void slotItemChanged(QTableWidgetItem* item);
+    // A cell changed in the table: the record takes the text, or the change
+    // is refused with a message. True when it was taken.
+    bool slotItemChanged(int row, int column, const QString& text);
     // Escape and the window's close button ask about pending edits as well.
     void reject() override;
 
@@ -81,7 +86,6 @@ private:
     bool writeEdits();
     void search(const QString& text);
     void fillTable();
-    void showCell(int row, int column);
     // Takes a cell's text into a copy of the record; false (with the reason)
     // for a text that cannot stand in that column.
     bool takeCell(CQsoData& qso, int column, const QString& text, QString& reason) const;
@@ -91,11 +95,11 @@ private:
     void warn(const QString& text, const QString& detail = QString());
 
     std::unique_ptr<Ui::SearchResult> m_ui;
+    SearchResultsModel* m_model = nullptr;
     QString m_logFileName;
     QString m_reportDirectory;
     NameChooser m_chooseName;
     QList<CQsoData> m_results;
     // Copies of records as they were before their first change.
     QList<CQsoData> m_edited;
-    bool m_filling = false;
 };

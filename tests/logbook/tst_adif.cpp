@@ -6,8 +6,15 @@
 #include "logfixtures.h"
 
 #include <QProcess>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace LogFixtures;
 
@@ -79,6 +86,12 @@ private slots:
             << QStringList{"A1|20240101120000|14070000||J\u00fcrgen||", "A2|20240101120000|14070000||J\u00fcrgen||"};
         QTest::newRow("8-bit code page") << "<CALL:5>G4ABC<NAME:6>J\xFCrgen" + kRest + "<EOR>"
                                          << QStringList{g4abc + "|J\u00fcrgen||"};
+        const QString utf16 = "<CALL:5>G4ABC<NAME:6>J\u00fcrgen" + QString::fromLatin1(kRest) + "<EOR>";
+        QTest::newRow("UTF-16 with byte order mark")
+            << "\xFF\xFE" + QByteArray(QStringEncoder(QStringConverter::Utf16LE).encode(utf16))
+            << QStringList{g4abc + "|J\u00fcrgen||"};
+        QTest::newRow("UTF-16 without one") << QByteArray(QStringEncoder(QStringConverter::Utf16BE).encode(utf16))
+                                            << QStringList{g4abc + "|J\u00fcrgen||"};
     }
     void records()
     {
@@ -86,6 +99,103 @@ private slots:
         writeAll(m_adif, adif);
         CHamLog(m_log).importAdif(m_adif);
         QTEST(summary(m_log), "expected");
+    }
+
+    void damagedLengthsAreRepaired_data()
+    {
+        QTest::addColumn<QByteArray>("adif");
+        QTest::addColumn<QStringList>("expected"); // "CALL|name|qth|info"
+        QTest::addColumn<int>("repaired");
+        auto record = [](const QByteArray& call, const QByteArray& fields = QByteArray()) {
+            return "<CALL:" + QByteArray::number(call.size()) + ">" + call + kRest + fields + "<EOR>\n";
+        };
+        QByteArray four;
+        for (const char* call : {"B1", "B2", "B3", "B4"})
+            four += record(call, "<NAME:3>Bob");
+        const QStringList rest = {"B1|Bob||", "B2|Bob||", "B3|Bob||", "B4|Bob||"};
+        for (int length : {301, 99999, 500000, 1048576, 1048577})
+            QTest::addRow("COMMENT:%d", length) << record("A1", "<COMMENT:" + QByteArray::number(length) + ">short") + four
+                                                << QStringList{"A1|||short"} + rest << 1;
+        QTest::newRow("length runs into the next field") << record("A1", "<NAME:10>John<QTH:4>York") + four
+                                                         << QStringList{"A1|John|York|"} + rest << 1;
+        QTest::newRow("length runs into the next record") << record("A1", "<NAME:30>John") + four
+                                                          << QStringList{"A1|John||"} + rest << 1;
+        QByteArray tags = "<CALL:5>WRONG<QSO_DATE:8>20240101<TIME_ON:6>120000<FREQ:3>7.0 ";
+        QTest::newRow("a long value holding tags is taken by its length")
+            << "<APP_X_DUMP:1048577>" + tags + QByteArray(1048577 - tags.size(), 'x') + record("A1") + four
+            << QStringList{"A1|||"} + rest << 0;
+    }
+    void damagedLengthsAreRepaired()
+    {
+        QFETCH(QByteArray, adif);
+        QFETCH(int, repaired);
+        writeAll(m_adif, adif);
+        CHamLog log(m_log);
+        QVERIFY2(log.importAdif(m_adif), qPrintable(log.errorString()));
+        QStringList got;
+        for (const CQsoData& q : CHamLog(m_log).search(QString()))
+            got << QStringList{q.call, q.name, q.qth, q.info}.join(u'|');
+        QTEST(got, "expected");
+        QCOMPARE(log.importNotes().contains(QStringLiteral("%1 record(s) with a damaged field length repaired").arg(repaired)),
+                 repaired > 0);
+    }
+
+    void legacyModeNamesAreTheSameContact()
+    {
+        CQsoData old = qso("G4ABC", "20240101120000", 14070000, "PSK31");
+        writeAll(m_log, line(old));
+        writeAll(m_adif, "<CALL:5>G4ABC" + kRest + "<MODE:5>PSK31<EOR>");
+        CHamLog log(m_log);
+        QVERIFY(log.importAdif(m_adif) && log.changedLines() == 0);
+        const QString other = m_dir->filePath("other.log");
+        writeAll(other, line(qso("G4ABC", "20240101120000")));
+        CHamLog second(other);
+        QVERIFY(log.merge(second) && log.changedLines() == 0);
+        QCOMPARE(readAll(m_log), line(old));
+    }
+
+    void importSaysWhatItLeftOutAndKeepsDateOrder()
+    {
+        writeAll(m_log, makeLog({"A@1000"}));
+        writeAll(m_adif, "<CALL:1>C<QSO_DATE:8>20240101<TIME_ON:4>1300<TIME_OFF:4>1312<FREQ:6>14.070"
+                         "<GRIDSQUARE:4>JO62<TX_PWR:2>50<QSL_SENT:1>Y<NOTES:5>notes<COMMENT:2>hi<EOR>\n"
+                         "<CALL:1>B<QSO_DATE:8>20240101<TIME_ON:4>1100<BAND:3>40M<NOTES:4>kept<GRIDSQUARE:4>JO62<EOR>\n"
+                         "<CALL:1>X<QSO_DATE:8>20240101<EOR>\n");
+        CHamLog log(m_log);
+        QVERIFY(log.importAdif(m_adif) && log.changedLines() == 2);
+        QCOMPARE(calls(CHamLog(m_log).search(QString())), QStringList({"A", "B", "C"}));
+        QCOMPARE(log.importNotes(), "1 record(s) left out: no call, date, time or usable frequency or band. Fields not "
+                                    "kept (in how many records): GRIDSQUARE (2), NOTES (1), QSL_SENT (1), TX_PWR (1).");
+        QCOMPARE(CHamLog(m_log).search("kept").value(0).frequencyB, 7070000u);
+        // The band alone gives no FREQ on export; the end of the contact goes out again.
+        QVERIFY(CHamLog(m_log).exportAdif(m_adif));
+        const QByteArray adif = readAll(m_adif);
+        QVERIFY2(adif.contains("<CALL:1>B<QSO_DATE:8>20240101<TIME_ON:6>110000<BAND:3>40m<COMMENT:4>kept<EOR>")
+                     && adif.contains("<TIME_ON:6>130000<TIME_OFF:6>131200<BAND:3>20m<FREQ:9>14.070000"),
+                 adif.constData());
+        writeAll(m_log, QByteArray());
+        QVERIFY(log.importAdif(m_adif) && log.changedLines() == 3 && log.importNotes().isEmpty());
+        QCOMPARE(CHamLog(m_log).exportAdif(m_adif), true);
+        QCOMPARE(readAll(m_adif).mid(readAll(m_adif).indexOf("<EOH>")), adif.mid(adif.indexOf("<EOH>")));
+    }
+
+    void exportWritesNoDeviceOver()
+    {
+        writeAll(m_log, makeLog({"A@1000"}));
+        const QString fifo = m_dir->filePath("pipe");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        CHamLog log(m_log);
+        QVERIFY2(log.exportAdif(fifo), qPrintable(log.errorString()));
+        char buffer[4096];
+        const ssize_t got = ::read(reader, buffer, sizeof buffer);
+        ::close(reader);
+        QVERIFY(QByteArray(buffer, int(qMax<ssize_t>(got, 0))).contains("<CALL:1>A"));
+        QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+        QVERIFY(!log.exportAdif("/dev/full"));
+        QVERIFY2(log.errorString().contains(QString::fromLocal8Bit(std::strerror(ENOSPC))), qPrintable(log.errorString()));
+        QVERIFY(!QFileInfo("/dev/full").isFile());
     }
 
     void largeFile() // several read-ahead chunks; sanitizer builds see any stale view into them
@@ -186,6 +296,20 @@ private slots:
         QCOMPARE(cli({"merge", m_log, m_dir->path()}), 1);
         QCOMPARE(cli({"export", m_log, m_log + ".bak"}), 1);
         QCOMPARE(cli({"import", m_log}), 2);
+        QCOMPARE(readAll(m_log), merged);
+
+        // Someone who may not write the log's folder is told what to do.
+        if (::geteuid() != 0 || !QFileInfo::exists("/usr/bin/setpriv"))
+            QSKIP("needs root to run the tool as another user");
+        QFile::setPermissions(m_dir->path(), QFile::permissions(m_dir->path()) | QFile::ReadOther | QFile::ExeOther);
+        writeAll(m_adif, "<CALL:2>C1" + kRest + "<EOR>");
+        QProcess p;
+        p.start("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", VELKORA_CLI, "log",
+                                     "import", m_log, m_adif});
+        QVERIFY(p.waitForFinished(60000));
+        err = p.readAllStandardError();
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY2(err.contains("the folder " + QFile::encodeName(m_dir->path()) + " is not writable"), err.constData());
         QCOMPARE(readAll(m_log), merged);
     }
 };

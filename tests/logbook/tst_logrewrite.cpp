@@ -10,7 +10,9 @@
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace LogFixtures;
 
@@ -143,6 +145,32 @@ private slots:
             other.join();
         }
         QCOMPARE(CHamLog(m_log).search("G4APP").size(), 2);
+    }
+
+    void sharedLogKeepsGroupAndLockIsNoLink()
+    {
+        // A log shared through its group keeps owner, group and mode.
+        const QByteArray name = QFile::encodeName(m_log);
+        const bool root = ::geteuid() == 0;
+        const gid_t group = root ? gid_t(65534) : ::getegid();
+        QCOMPARE(::chown(name.constData(), root ? uid_t(65534) : ::geteuid(), group), 0);
+        QCOMPARE(::chmod(name.constData(), 0640), 0);
+        QString error;
+        for (const QString& operation : kOperations.mid(1)) {
+            QVERIFY2(run(operation, &error), qPrintable(operation + ": " + error));
+            struct stat st{};
+            QCOMPARE(::stat(name.constData(), &st), 0);
+            QCOMPARE(st.st_gid, group);
+            QCOMPARE(st.st_mode & 07777, mode_t(0640));
+        }
+        // A link at the lock file's name is refused, not followed.
+        const QString elsewhere = m_dir->filePath("elsewhere");
+        QVERIFY(QFile::remove(m_log + ".lock") && QFile::link(elsewhere, m_log + ".lock"));
+        for (const QString& operation : kOperations) {
+            QVERIFY(!run(operation, &error));
+            QVERIFY2(error.contains("symbolic link"), qPrintable(error));
+        }
+        QVERIFY(!QFileInfo::exists(elsewhere));
     }
 };
 

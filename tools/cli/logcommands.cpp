@@ -13,10 +13,12 @@ const char kLogHelp[] =
     "       velkora32-cli log import LOG IN.adi\n"
     "       velkora32-cli log merge LOG OTHER.log\n"
     "\n"
-    "  export   writes every contact of LOG to an ADIF file (an existing file\n"
-    "           of that name is replaced, never the log or its companions)\n"
+    "  export   writes every contact of LOG to an ADIF file (an existing regular\n"
+    "           file of that name is replaced, never the log or its companions;\n"
+    "           a pipe or character device is written to)\n"
     "  import   merges the contacts of an ADIF file into LOG in time order,\n"
-    "           leaving out those already there\n"
+    "           leaving out those already there, and says which records and\n"
+    "           fields it left out or repaired\n"
     "  merge    does the same with a second log in Velkora32's format\n"
     "\n"
     "LOG is created by import and merge when it does not exist. On failure the\n"
@@ -60,6 +62,8 @@ int runLogCommand(const QStringList& arguments)
         if (!log.importAdif(file))
             return failed(QStringLiteral("Import from %1 failed.").arg(file), log.errorString());
         print(stdout, QStringLiteral("%1 QSO(s) imported from %2").arg(log.changedLines()).arg(file));
+        if (!log.importNotes().isEmpty())
+            print(stdout, log.importNotes());
     } else {
         CHamLog other(file);
         if (!log.merge(other))

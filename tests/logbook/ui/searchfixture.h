@@ -6,7 +6,7 @@
 #include "tests/logbook/logfixtures.h"
 
 #include <QItemSelectionModel>
-#include <QTableWidget>
+#include <QAbstractItemView>
 
 #include <algorithm>
 
@@ -50,7 +50,7 @@ inline QStringList loggedCalls(const QString& path)
 }
 
 // Adds whole rows to the table's selection, each as a range of its own.
-inline void selectRows(QTableWidget* table, const QList<int>& rows)
+inline void selectRows(QAbstractItemView* table, const QList<int>& rows)
 {
     for (int row : rows)
         table->selectionModel()->select(table->model()->index(row, 0),

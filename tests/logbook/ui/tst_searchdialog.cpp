@@ -7,6 +7,7 @@
 #include "tests/logbook/ui/searchfixture.h"
 
 #include <QLineEdit>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,10 +21,13 @@ class TestSearchDialog : public QObject
     QString m_log;
     const QString m_question = QStringLiteral("Some entries have been edited.\nWould you like to save changes?");
 
-    static QString cell(const SearchResultsDlg& d, int row, int column) { return d.table()->item(row, column)->text(); }
+    static QString cell(const SearchResultsDlg& d, int row, int column)
+    {
+        return d.table()->model()->index(row, column).data().toString();
+    }
     static void edit(SearchResultsDlg& d, int row, int column, const QString& text)
     {
-        d.table()->item(row, column)->setText(text);
+        d.table()->model()->setData(d.table()->model()->index(row, column), text);
     }
     // The prompt for a report file answers name, or cancels when it is empty.
     void answerPrompt(SearchResultsDlg& d, const QString& name)
@@ -108,9 +112,11 @@ private slots:
         selectRows(dialog.table(), {1, 4, 0});
         answers.press(QMessageBox::Discard);
         answers.press(QMessageBox::Yes);
+        const QByteArray before = LogFixtures::readAll(m_log);
         dialog.slotDelete();
         QCOMPARE(answers.texts, QStringList({m_question, "Delete 3 lines from the log?"}));
         QCOMPARE(loggedCalls(m_log), QStringList({"OE3ABC", "F5AAA"}));
+        QCOMPARE(LogFixtures::readAll(m_log + ".bak"), before); // one rewrite for the whole action
     }
 
     void reportNeverOverTheLog()
