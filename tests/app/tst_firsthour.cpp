@@ -27,7 +27,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
-#include <QTableWidget>
+#include <QTableView>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -209,7 +209,7 @@ private slots:
         // The search shows the contact.
         QString qthColumn;
         withDialog(command(*w, "&File", "&Search in logfile..."), [&](QDialog* d) {
-            qthColumn = d->findChild<QTableWidget*>()->horizontalHeaderItem(7)->text();
+            qthColumn = d->findChild<QTableView*>()->model()->headerData(7, Qt::Horizontal).toString();
             d->reject();
         });
         QCOMPARE(qthColumn, QStringLiteral("QTH"));
