@@ -21,6 +21,15 @@ constexpr double kReferenceFrame = 2048.0;
 // find a new one within a second. The average starts from nothing; only
 // ratios between bins are judged, which that does not change.
 constexpr double kAverageWeight = 1.0 / 8.0;
+// A signal that ends leaves its power in the average for a while, long
+// after a strong one (a tune carrier, our own over heard back): the average
+// of a bin never stands more than kHoldShare above the strongest frame of
+// the last kHoldFrames to 2 * kHoldFrames (0.4 to 0.75 s at 11025 Hz), so
+// what is gone is forgotten within a second whatever its strength. Noise
+// alone keeps a bin's frames that far below its average for that long
+// hardly ever, so the floor and the signals stay as they were.
+constexpr int kHoldFrames = 4;
+constexpr double kHoldShare = 2.0;
 // Frames averaged before the first judgement; a young average is too noisy.
 constexpr quint32 kMinFrames = 8;
 
@@ -56,6 +65,8 @@ AfcAcquisition::AfcAcquisition()
     , m_work(kMaxFrame / 2)
     , m_twiddle(kMaxFrame / 2)
     , m_power(kMaxFrame / 2, 0.0)
+    , m_holdNow(kMaxFrame / 2, 0.0f)
+    , m_holdBefore(kMaxFrame / 2, 0.0f)
     , m_scratch(kMaxFrame / 2, 0.0)
 {
     setSampleRate(kReferenceRate);
@@ -97,6 +108,9 @@ void AfcAcquisition::clear()
     m_fill = 0;
     m_frames = 0;
     std::fill(m_power.begin(), m_power.end(), 0.0);
+    std::fill(m_holdNow.begin(), m_holdNow.end(), 0.0f);
+    std::fill(m_holdBefore.begin(), m_holdBefore.end(), 0.0f);
+    m_holdFill = 0;
 }
 
 void AfcAcquisition::addSamples(const qint16* samples, int count)
@@ -145,9 +159,18 @@ void AfcAcquisition::analyseFrame()
         const double re = even.real() + w.real() * oddRe - w.imag() * oddIm;
         const double im = even.imag() + w.real() * oddIm + w.imag() * oddRe;
         const double p = (re * re + im * im) * scale;
-        m_power[size_t(k)] += kAverageWeight * (p - m_power[size_t(k)]);
+        float& held = m_holdNow[size_t(k)];
+        held = std::max(held, float(p));
+        double& average = m_power[size_t(k)];
+        average += kAverageWeight * (p - average);
+        average = std::min(average, kHoldShare * std::max(held, m_holdBefore[size_t(k)]));
     }
     ++m_frames;
+    if (++m_holdFill == kHoldFrames) {
+        m_holdNow.swap(m_holdBefore);
+        std::fill(m_holdNow.begin(), m_holdNow.begin() + half, 0.0f);
+        m_holdFill = 0;
+    }
 }
 
 void AfcAcquisition::transform()

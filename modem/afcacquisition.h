@@ -78,5 +78,8 @@ private:
     std::vector<std::complex<double>> m_work;    // n/2 points, packed real input
     std::vector<std::complex<double>> m_twiddle; // e^(-2 pi i k / n), k < n/2
     std::vector<double> m_power;                 // averaged, bins 0 .. n/2 - 1
+    std::vector<float> m_holdNow;                // the strongest frame per bin, this stretch
+    std::vector<float> m_holdBefore;             // and the stretch before
+    int m_holdFill = 0;                          // frames in this stretch
     mutable std::vector<double> m_scratch;       // for the noise median
 };

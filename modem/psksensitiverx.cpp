@@ -46,8 +46,15 @@ constexpr double kSmallRetune = 0.02;
 // (Hz times 47161840 times 10 moves the receiver by 1 Hz), half at a time.
 constexpr float kMaxLoopFreq = float(2.0 * kPi / 8.0);
 constexpr double kAfcPerHz = 47161840.0 * 10.0 * 0.5;
-// Level averages, per symbol.
+// Level averages, per symbol: the slow one normalises the loop, the fast
+// one notices when the level steps (a strong signal ends, a weak one
+// begins after a quiet gap). A step by more than kLevelStep either way
+// starts the level, the symbol timing and the carrier loop's lock afresh,
+// so a signal far weaker than the one before is not measured against it.
+// In steady noise the fast average never strays that far from the slow.
 constexpr float kLevelLeak = 0.02f;
+constexpr float kFastLevelLeak = 1.0f / 8.0f;
+constexpr float kLevelStep = 4.0f;
 // The standard receiver's I/Q scale (for the phase scope's level).
 constexpr float kScopeScale = 8700.0f;
 
@@ -157,7 +164,7 @@ void CSensitiveRx::Reset()
     m_phase = 0.0f;
     m_freq = 0.0f;
     m_amplitude = 0.0f;
-    m_noise = 0.0f;
+    m_fastAmplitude = 0.0f;
     m_prevZ = {};
     m_fll = {};
     m_lock = 0.0f;
@@ -271,6 +278,13 @@ void CSensitiveRx::decide(Complex z)
 {
     const float mag = std::abs(z);
     m_amplitude += kLevelLeak * (mag - m_amplitude);
+    m_fastAmplitude += kFastLevelLeak * (mag - m_fastAmplitude);
+    if (m_fastAmplitude > kLevelStep * m_amplitude || kLevelStep * m_fastAmplitude < m_amplitude) {
+        m_amplitude = m_fastAmplitude;
+        m_energyMean = {};
+        m_lock = 0.0f;
+        m_fll = {};
+    }
     const float a = std::max(m_amplitude, 1e-3f);
 
     const Complex w = z * Complex(std::cos(m_phase), -std::sin(m_phase));
@@ -304,7 +318,6 @@ void CSensitiveRx::decide(Complex z)
     const float fllGain = m_lock < kLocked ? kFllGain : 0.0f;
     m_freq = std::clamp(m_freq + kLoopInt * err + fllGain * ferr, -kMaxLoopFreq, kMaxLoopFreq);
     m_phase = wrapPi(m_phase + m_freq + kLoopProp * err);
-    m_noise += kLevelLeak * (std::norm(w - a * ref) - m_noise);
 
     report(z);
     if (m_qpsk)

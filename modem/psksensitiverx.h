@@ -108,7 +108,7 @@ private:
     float m_phase = 0.0f;
     float m_freq = 0.0f;
     float m_amplitude = 0.0f;
-    float m_noise = 0.0f;
+    float m_fastAmplitude = 0.0f;
     Complex m_prevZ{0.0f, 0.0f};
     Complex m_fll{0.0f, 0.0f};
     float m_lock = 0.0f;

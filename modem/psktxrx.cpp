@@ -60,6 +60,9 @@ constexpr double kMaxDriftHzPerS = 3.0;
 // About 0.4 s of audio between judgements (frames come every 93 ms at
 // 11025 Hz).
 constexpr quint32 kAcquireEveryFrames = 4;
+// A signal that the judgements miss this many times in a row (over a
+// second) has gone; a weak one that only dips below for a moment has not.
+constexpr int kLostJudgements = 3;
 constexpr double kNoPendingCentre = std::numeric_limits<double>::quiet_NaN();
 
 // Spectrum geometry of the measurements: a 2048-point FFT at 11025 Hz.
@@ -335,15 +338,23 @@ void CPskTxRx::AfcStep()
     if (rxFrequency() != m_afcFrequency) { // tuned elsewhere since the last step
         m_driftHzPerS = 0.0;
         m_secondsSinceStep = -1.0;
+        m_signalLost = false;
+        m_judgementsWithout = 0;
     }
     m_driftHzPerS *= 1.0 - std::min(1.0, seconds / kDriftMemorySeconds);
     if (m_secondsSinceStep >= 0.0)
         m_secondsSinceStep += seconds;
     const double before = rxFrequency();
     if (acquireSignal()) {
-        if (m_secondsSinceStep >= kDriftMinStepSeconds)
+        // A signal found after the one followed had gone (a strong carrier
+        // has ended, a weak station answers beside it) says nothing of a
+        // drift, and the drift learnt belonged to the one gone.
+        if (m_signalLost)
+            m_driftHzPerS = 0.0;
+        else if (m_secondsSinceStep >= kDriftMinStepSeconds)
             learnDrift(kDriftStepGain * (rxFrequency() - before) / m_secondsSinceStep);
         m_secondsSinceStep = 0.0;
+        m_signalLost = false;
     } else if (seconds > 0.0) {
         const qint32 a = rxDecoder()->afcAccumulator();
         const double correction = -a / kAfcScale / 10.0;
@@ -377,6 +388,8 @@ bool CPskTxRx::acquireSignal()
     const double threshold = std::max(kAcquireMinHz, kAcquireShare * b);
     double centre = 0.0;
     m_signalNear = m_acquisition->findCentre(fq, b, &centre);
+    m_judgementsWithout = m_signalNear ? 0 : m_judgementsWithout + 1;
+    m_signalLost = m_signalLost || m_judgementsWithout >= kLostJudgements;
     if (!m_signalNear || std::abs(centre - fq) <= threshold) {
         m_acquisitionPending = kNoPendingCentre;
         return false;

@@ -260,8 +260,13 @@ private:
     quint32 m_acquisitionFrames = 0;
     // A centre found once, waiting for the next judgement to confirm it.
     double m_acquisitionPending = std::numeric_limits<double>::quiet_NaN();
-    // Whether the last judgement found a signal near the receiver.
+    // Whether the last judgement found a signal near the receiver, how many
+    // in a row found none, and whether the signal was lost so since the
+    // coarse stage's last step (the step that follows then goes to another
+    // signal, not after a drifting one).
     bool m_signalNear = false;
+    int m_judgementsWithout = 0;
+    bool m_signalLost = false;
     std::vector<qint16> m_work;
 
     // Texts handed out by Commands 23, 24 and 133; per object, GUI thread.

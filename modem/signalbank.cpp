@@ -3,6 +3,7 @@
 #include "modem/signalbank.h"
 
 #include "modem/afcacquisition.h"
+#include "modem/pskrxalgorithms.h"
 #include "modem/psktxrx.h"
 
 #include <algorithm>
@@ -76,7 +77,7 @@ void SignalBank::setMode(const QString& modemName, int baudHundredths)
 
 void SignalBank::setSampleRate(double rate)
 {
-    if (!(rate >= 8000.0 && rate <= 64249.0) || rate == m_rate)
+    if (!(rate >= kMinRate && rate < CPskRxAlgorithms::kMaxSampleRate) || rate == m_rate)
         return;
     m_rate = rate;
     clear();

@@ -53,7 +53,11 @@ public:
     // The transceivers' mode name ("BPSK" or "QPSK") and symbol rate in
     // hundredths of a baud; the bank starts afresh.
     void setMode(const QString& modemName, int baudHundredths);
-    // Starts afresh at another rate.
+    // Starts afresh at another rate: any clock the receivers take from
+    // kMinRate on, so that a sound card's correction (8000 Hz at -100 ppm
+    // is 7999.2 Hz) keeps the bank at the receiver's clock. Other rates
+    // leave it as it was.
+    static constexpr double kMinRate = 4000.0;
     void setSampleRate(double rate);
     // The receiver the transceivers use, and their character set.
     void setSensitive(bool on);

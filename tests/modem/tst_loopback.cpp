@@ -86,6 +86,30 @@ private slots:
         QVERIFY2(rx.contains(text), qPrintable(QStringLiteral("decoded: ") + rx));
     }
 
+    // The signal browser's bank runs at the receiver's clock, which a sound
+    // card's correction moves a little beyond the nominal rates.
+    void signalBankAtCorrectedClocks_data()
+    {
+        QTest::addColumn<double>("clock");
+        QTest::newRow("8000 Hz, -100 ppm") << 7999.2;
+        QTest::newRow("64249 Hz, +7 ppm") << 64249.45;
+    }
+
+    void signalBankAtCorrectedClocks()
+    {
+        QFETCH(double, clock);
+        const QString text = QStringLiteral("cq de vk2xyz k");
+        const std::vector<qint16> audio = transmit(mode(QStringLiteral("BPSK31")), text, 1500.0, clock);
+        SignalBank bank;
+        bank.setSampleRate(clock);
+        bank.setMode(QStringLiteral("BPSK"), 3125);
+        bank.feed(audio.data(), int(audio.size()));
+        bank.finish();
+        const auto list = bank.signalList();
+        QVERIFY2(list.size() == 1 && list.front().text.contains(text),
+                 qPrintable(list.empty() ? QString() : list.front().text));
+    }
+
     // The signal browser's decoders leave the user's receiver and character set alone.
     void signalBankLeavesTheSettingsAlone()
     {
