@@ -77,9 +77,13 @@ int Snapshot::resolve(Direction d, const QString& name) const
     return findByName(table(d), name, defaultDevice(d));
 }
 
+// Whether a direction was listed in this PortAudio session; later lists
+// come only with a restart, so no lookup waits on the sound thread.
+static bool g_listed[2] = {false, false};
+
 const DeviceTable& table(Direction direction, const char* owner)
 {
-    if (!g_gui.table(direction).isEmpty())
+    if (!g_gui.table(direction).isEmpty() || g_listed[int(direction)])
         return g_gui.table(direction);
     struct Filled
     {
@@ -97,6 +101,8 @@ const DeviceTable& table(Direction direction, const char* owner)
     }, Filled{g_gui, 0}, SoundThread::kStartUpMs);
     if (filled.code < 0)
         reportError(owner, "Pa_GetDeviceCount()", filled.code);
+    else
+        g_listed[int(direction)] = true;
     (direction == Direction::Input ? g_gui.inputs : g_gui.outputs) = filled.snapshot.table(direction);
     g_gui.defaultInput = filled.snapshot.defaultInput;
     g_gui.defaultOutput = filled.snapshot.defaultOutput;
@@ -139,8 +145,10 @@ void terminate()
         }
         return g_initialised;
     }, 1, SoundThread::kHungMs);
-    if (left == 0)
+    if (left == 0) {
         g_gui = Snapshot();
+        g_listed[0] = g_listed[1] = false;
+    }
 }
 
 int defaultDevice(Direction direction)

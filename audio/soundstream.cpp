@@ -43,6 +43,9 @@ void closeStream(Tickets& tickets, PaStream* stream, const char* owner, bool rep
     if (!stream)
         return;
     const PaError err = Pa_CloseStream(stream);
+    // A thread left behind while closing touches nothing shared any more.
+    if (!SoundThread::onCurrentThread())
+        return;
     if (err != paNoError && report)
         AudioDevices::reportError(owner, "Pa_CloseStream()", err);
     const auto it = tickets.find(stream);
@@ -122,6 +125,8 @@ int SoundStream::openOnSoundThread(PaStream*& stream, const QString& name, int* 
         return paInvalidDevice;
     auto* ticket = new Ticket{shared, shared->epoch.load(), this};
     const PaError err = open(stream, *device, ticket);
+    if (!SoundThread::onCurrentThread())
+        return paTimedOut; // left behind while opening: the stream is forgotten
     if (err != paNoError) {
         delete ticket;
         stream = nullptr;
