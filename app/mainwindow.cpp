@@ -173,6 +173,8 @@ MainWindow::MainWindow(QWidget* parent)
     connect(m_audioIn, &AudioIn::notify, this, &MainWindow::slotAudioInputReady, Qt::QueuedConnection);
     connect(m_audioOut, &AudioOut::signalStopAudioOut, this, &MainWindow::slotOutputEnded, Qt::QueuedConnection);
     m_soundLabel = new QLabel(this);
+    // Says what it can in the room there is, never widening the window.
+    m_soundLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(m_soundLabel);
     for (SoundStream* stream : {static_cast<SoundStream*>(m_audioIn), static_cast<SoundStream*>(m_audioOut)}) {
         connect(stream, &SoundStream::signalStreamLost, this, &MainWindow::slotSoundStreamsChanged);

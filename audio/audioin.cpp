@@ -108,15 +108,20 @@ bool AudioIn::ChangeDevice(int device, int sampleRate)
     if (!isLost() && AudioDevices::deviceName(this->device()) == AudioDevices::deviceName(device)
         && sampleRate == this->sampleRate())
         return false;
-    if (isLost()) {
-        choose(device);
-        setSampleRate(sampleRate);
-        reopenSoon();
-        return true;
+    if (!isLost()) {
+        Stop();
+        if (!isLost())
+            CreateAudio(device, sampleRate);
+        if (!isLost()) {
+            Start();
+            return true;
+        }
     }
-    Stop();
-    CreateAudio(device, sampleRate);
-    Start();
+    // Lost, or lost on the way (a call that did not answer): the rest goes
+    // on in the background rather than wait again.
+    choose(device);
+    setSampleRate(sampleRate);
+    reopenSoon();
     return true;
 }
 

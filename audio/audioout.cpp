@@ -132,18 +132,21 @@ bool AudioOut::ChangeDevice(int device, int sampleRate)
     if (!isLost() && AudioDevices::deviceName(this->device()) == AudioDevices::deviceName(device)
         && sampleRate == this->sampleRate())
         return false;
-    if (isLost()) {
-        choose(device);
-        setSampleRate(sampleRate);
-        reopenSoon();
-        return true;
+    if (!isLost()) {
+        const bool wasPlaying = isActive();
+        if (wasPlaying)
+            Stop();
+        if (!isLost()) {
+            CreateAudio(device, sampleRate);
+            if (wasPlaying)
+                Start();
+            return true;
+        }
     }
-    const bool wasPlaying = isActive();
-    if (wasPlaying)
-        Stop();
-    CreateAudio(device, sampleRate);
-    if (wasPlaying)
-        Start();
+    // Lost, or lost on the way: the rest goes on in the background.
+    choose(device);
+    setSampleRate(sampleRate);
+    reopenSoon();
     return true;
 }
 

@@ -94,7 +94,9 @@ int SoundStream::onStream(std::function<int(PaStream*&)> job)
     const auto run = [shared, mine, job, result, owner] {
         if (shared->epoch.load() != mine)
             return;
-        PaStream* stream = shared->stream.load();
+        // The job holds the stream alone: should it come back late, nobody
+        // else has closed it meanwhile.
+        PaStream* stream = shared->stream.exchange(nullptr);
         const int answer = job(stream);
         if (shared->epoch.load() != mine) {
             // Given up on: nobody will touch this stream again, so close it
@@ -222,6 +224,13 @@ void SoundStream::reopenSoon()
 {
     if (!m_lost)
         return;
+    if (m_reopening) {
+        // One on its way has the old device or rate: it closes what it
+        // opens, and a new one starts.
+        m_shared->epoch.fetch_add(1);
+        m_shared->stream.store(nullptr);
+        m_reopening = false;
+    }
     m_retry.start();
     retry();
 }
@@ -284,7 +293,7 @@ void SoundStream::retry()
     SoundThread::post([this, shared, mine, name, rate, start, owner] {
         if (shared->epoch.load() != mine)
             return;
-        PaStream* stream = shared->stream.load();
+        PaStream* stream = shared->stream.exchange(nullptr);
         const auto open = [this, rate](PaStream*& s, int d, void* user) { return openStream(s, d, rate, user); };
         int device = paNoDevice;
         PaError err = openOnSoundThread(stream, name, &device, open, false);
