@@ -183,6 +183,8 @@ MainWindow::MainWindow(QWidget* parent)
     connect(m_audioIn, &AudioIn::notify, this, &MainWindow::slotAudioInputReady, Qt::QueuedConnection);
     connect(m_audioOut, &AudioOut::signalStopAudioOut, this, &MainWindow::slotOutputEnded, Qt::QueuedConnection);
     m_soundLabel = new QLabel(this);
+    // Says what it can in the room there is, never widening the window.
+    m_soundLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(m_soundLabel);
     for (SoundStream* stream : {static_cast<SoundStream*>(m_audioIn), static_cast<SoundStream*>(m_audioOut)}) {
         connect(stream, &SoundStream::signalStreamLost, this, &MainWindow::slotSoundStreamsChanged);
@@ -206,14 +208,26 @@ MainWindow::MainWindow(QWidget* parent)
     updateClock();
     connectPortReader();
     setUpRig();
-    // Said for as long as the window is open, since nothing will be kept.
+    // Said for as long as the window is open, since nothing will be kept;
+    // and a save that fails later (a full disk, a file made read-only) is
+    // said at once.
+    const auto sayNotSaved = [this](const QString& label, const QString& why) {
+        auto* warning = findChild<QLabel*>(QStringLiteral("settingsProblem"));
+        if (!warning) {
+            warning = new QLabel(this);
+            warning->setObjectName(QStringLiteral("settingsProblem"));
+            statusBar()->insertPermanentWidget(1, warning);
+        }
+        warning->setText(QStringLiteral("<font color='red'>%1</font>").arg(label));
+        warning->setToolTip(tr("The settings cannot be written: %1.").arg(why));
+    };
     const QString settingsProblem = Settings::writeProblem();
-    if (!settingsProblem.isEmpty()) {
-        auto* warning = new QLabel(tr("<font color='red'>Settings will not be saved</font>"), this);
-        warning->setObjectName(QStringLiteral("settingsProblem"));
-        warning->setToolTip(tr("The settings cannot be written: %1.").arg(settingsProblem));
-        statusBar()->insertPermanentWidget(1, warning);
-    }
+    if (!settingsProblem.isEmpty())
+        sayNotSaved(tr("Settings will not be saved"), settingsProblem);
+    connect(Settings::notifier(), &SettingsNotifier::writeFailed, this, [this, sayNotSaved](const QString& why) {
+        sayNotSaved(tr("Settings not saved"), why);
+        statusBar()->showMessage(tr("Settings could not be saved: %1.").arg(why), 15000);
+    });
 
     const auto ticked = [](QCheckBox* box) { return box->checkState() != Qt::Unchecked ? 1 : 0; };
     m_modem->Command(51, ticked(m_titleBar->checkBoxAFC), 0, 0);
@@ -236,6 +250,8 @@ MainWindow::~MainWindow()
 {
     // The output callback must find no window before the parts it uses go.
     g_instance.store(nullptr, std::memory_order_release);
+    // Saves from here on (the parts going) are reported on the terminal only.
+    disconnect(Settings::notifier(), nullptr, this, nullptr);
     if (m_modem)
         m_modem->setTxCharSource(nullptr);
     delete m_audioIn;
@@ -244,9 +260,6 @@ MainWindow::~MainWindow()
     m_audioOut = nullptr;
     if (m_startedOk)
         Macros::saveToSettings(m_macros);
-    const QString settingsProblem = Settings::writeProblem();
-    if (!settingsProblem.isEmpty())
-        qWarning().noquote() << QStringLiteral("Settings were not saved: %1.").arg(settingsProblem);
     // Comport writes "Comport" and closes the port as a member; the modem,
     // panes and displays save their keys as children.
 }

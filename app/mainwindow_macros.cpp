@@ -128,9 +128,10 @@ void MainWindow::slotLoadMacros()
     if (!askFile(tr("Select macros file name"), tr("Enter name"), macroFileName(), false, path))
         return;
     QString message;
-    if (!Macros::readFile(path, m_macros, &message))
-        Macros::showFileMessage(this, message);
-    // Also after a failed read: records read before the fault did change.
+    if (!Macros::readFile(path, m_macros, &message)) {
+        Macros::showFileMessage(this, message); // nothing changed
+        return;
+    }
     emit signalMacrosLoaded(m_macros);
 }
 

@@ -6,9 +6,15 @@
 #include <QString>
 
 // What the input and output sides share: the device tables of PortAudio's
-// default host API, device names as text, and the one form in which a
-// PortAudio failure is reported. Everything here is called on the GUI thread
-// and reaches PortAudio through the sound thread (SoundThread).
+// default host API, device names as text, the restart of PortAudio that
+// finds a sound server which was not there before, and the one form in
+// which a PortAudio failure is reported.
+//
+// The tables exist twice: the sound thread's own, which its jobs resolve
+// device names against, and the GUI thread's copy, which the dialog lists
+// and device names are looked up in without asking PortAudio (so no
+// lookup ever waits on a hung sound server). A restart on the sound thread
+// hands its new tables to the GUI thread with its result.
 namespace AudioDevices {
 
 // A copy of the fields of PortAudio's device record that the program uses.
@@ -29,26 +35,60 @@ using DeviceTable = QMap<int, DeviceInfo>;
 
 enum class Direction { Input, Output };
 
-// Adds every device of the default host API with at least one channel in
-// the given direction. A failure is reported under the owner's name
+// Both tables and the default devices of one PortAudio session.
+struct Snapshot
+{
+    DeviceTable inputs;
+    DeviceTable outputs;
+    int defaultInput = -1; // paNoDevice
+    int defaultOutput = -1;
+
+    const DeviceTable& table(Direction d) const { return d == Direction::Input ? inputs : outputs; }
+    int defaultDevice(Direction d) const { return d == Direction::Input ? defaultInput : defaultOutput; }
+    // The first device of the table called exactly name, else the default.
+    int resolve(Direction d, const QString& name) const;
+};
+
+// GUI thread. The table of one direction, filled through the sound thread
+// on first use: every device of the default host API with at least one
+// channel in that direction. A failure is reported under the owner's name
 // ("AudioIn", "AudioOut") with the label "Pa_GetDeviceCount()".
-void fillTable(DeviceTable& table, Direction direction, const char* owner);
+const DeviceTable& table(Direction direction, const char* owner);
+// GUI thread: the table as it is, never filled here.
+const DeviceTable& known(Direction direction);
+// GUI thread: takes over the tables of a restart.
+void adopt(const Snapshot& snapshot);
 
 // Pa_Initialize, reported as "Pa_Initialize()" under the owner's name; the
 // PortAudio result.
 int initialise(const char* owner);
-// Pa_Terminate, for each successful initialise().
+// Pa_Terminate, for each successful initialise(); the last one empties the
+// tables, whose indices mean nothing to the next session.
 void terminate();
-// PortAudio's default device in that direction, or paNoDevice.
+// PortAudio's default device in that direction as last listed, or
+// paNoDevice.
 int defaultDevice(Direction direction);
 
 // The first device of the table, in index order, whose name equals the given
 // one exactly (case-sensitive); fallback when none does.
 int findByName(const DeviceTable& table, const QString& name, int fallback);
 
-// The name PortAudio gives the device, or an empty string for an index it
-// does not know (paNoDevice among them).
+// The name of a listed device, or an empty string for an index not listed
+// (paNoDevice among them). Never asks PortAudio.
 QString deviceName(int device);
+
+// Sound thread: the tables its jobs resolve names against.
+const Snapshot& current();
+// Sound thread: counts the streams open, so PortAudio is restarted only
+// when it would close none.
+void noteStreamOpened();
+void noteStreamClosed();
+// Sound thread: shuts PortAudio down and starts it again, which lists the
+// devices afresh (a sound server that was not running when PortAudio
+// started stays unseen until then). Only when no stream is open, no call
+// has hung and the last restart is two seconds old; answers whether it
+// restarted.
+bool restartIfIdle();
 
 // "<owner> ERROR: <label> returned <code> <<PortAudio's text>>", the code in
 // hexadecimal right-aligned in 8 characters.
@@ -65,6 +105,7 @@ struct StoredChoice
     int sampleRate;
 };
 StoredChoice readChoice(Direction direction, int defaultDevice, int defaultRate);
-void writeChoice(Direction direction, int device, int sampleRate);
+// An empty name is not written: the stored choice stays.
+void writeChoice(Direction direction, const QString& name, int sampleRate);
 
 } // namespace AudioDevices

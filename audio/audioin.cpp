@@ -16,7 +16,7 @@ constexpr char kOwner[] = "AudioIn";
 } // namespace
 
 AudioIn::AudioIn(QObject* parent)
-    : SoundStream(kOwner, parent)
+    : SoundStream(kOwner, AudioDevices::Direction::Input, kDefaultSampleRate, parent)
     , m_ring(ringSizeFor(kDefaultSampleRate))
 {
     m_paInitialised = AudioDevices::initialise(kOwner) == paNoError;
@@ -26,6 +26,8 @@ AudioIn::AudioIn(QObject* parent)
     const AudioDevices::StoredChoice choice = AudioDevices::readChoice(
         AudioDevices::Direction::Input, AudioDevices::defaultDevice(AudioDevices::Direction::Input),
         kDefaultSampleRate);
+    // Kept should it not be found now: it may be back later.
+    chooseName(choice.name);
     CreateAudio(DeviceByName(choice.name), choice.sampleRate);
 }
 
@@ -37,7 +39,7 @@ AudioIn::~AudioIn()
         return 0;
     });
 
-    AudioDevices::writeChoice(AudioDevices::Direction::Input, m_device, m_sampleRate);
+    AudioDevices::writeChoice(AudioDevices::Direction::Input, chosenName(), sampleRate());
 
     if (m_paInitialised)
         AudioDevices::terminate();
@@ -46,32 +48,33 @@ AudioIn::~AudioIn()
 bool AudioIn::CreateAudio(int device, int sampleRate)
 {
     setShouldRun(false);
-    onStream([this](PaStream*& stream) {
-        closeOnSoundThread(stream);
-        return 0;
-    });
-    // Growing the ring is safe here: with the stream closed nothing writes.
-    if (ringSizeFor(sampleRate) > m_ring.capacity())
+    if (ringSizeFor(sampleRate) > m_ring.capacity()) {
+        onStream([this](PaStream*& stream) {
+            closeOnSoundThread(stream);
+            return 0;
+        });
+        // Growing the ring is safe here: with the stream closed nothing writes.
         m_ring.reset(ringSizeFor(sampleRate));
-
-    m_device = InputDevices().contains(device) ? device
-                                               : AudioDevices::defaultDevice(AudioDevices::Direction::Input);
-    m_sampleRate = sampleRate;
-
-    const PaError err = onStream([this, device = m_device, sampleRate](PaStream*& stream) {
-        const PaDeviceInfo* info = device >= 0 ? Pa_GetDeviceInfo(device) : nullptr;
-        PaStreamParameters input{};
-        input.device = device;
-        input.channelCount = 1;
-        input.sampleFormat = paInt16;
-        input.suggestedLatency = info ? info->defaultLowInputLatency : 0.0;
-        input.hostApiSpecificStreamInfo = nullptr;
-        return openOnSoundThread(stream, &input, nullptr, sampleRate, kFramesPerBuffer, paClipOff,
-                                 reinterpret_cast<void*>(&AudioIn::captureCallback));
-    });
+    }
+    choose(device);
+    setSampleRate(sampleRate);
+    const PaError err = openChosen(false);
     if (err != paNoError && reporting())
         AudioDevices::reportError(kOwner, "CreateAudio()", err);
     return err == paNoError;
+}
+
+int AudioIn::openStream(PaStream*& stream, int device, int rate, void* userData)
+{
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
+    PaStreamParameters input{};
+    input.device = device;
+    input.channelCount = 1;
+    input.sampleFormat = paInt16;
+    input.suggestedLatency = info ? info->defaultLowInputLatency : 0.0;
+    input.hostApiSpecificStreamInfo = nullptr;
+    return Pa_OpenStream(&stream, &input, nullptr, rate, kFramesPerBuffer, paClipOff,
+                         &AudioIn::captureCallback, userData);
 }
 
 bool AudioIn::Start()
@@ -82,8 +85,8 @@ bool AudioIn::Start()
         return true;
     if (reporting())
         AudioDevices::reportError(kOwner, "Start()", err);
-    if (m_device >= 0) // with no device at all there is nothing to reopen
-        lose("it did not start");
+    // Also without any device: reopening finds the sound server once it is up.
+    lose("it did not start");
     return false;
 }
 
@@ -96,52 +99,41 @@ void AudioIn::Stop()
     const PaError err = onStream([](PaStream*& stream) {
         return !stream || Pa_IsStreamStopped(stream) == 1 ? paNoError : Pa_StopStream(stream);
     });
-    if (err != paNoError)
+    if (err != paNoError && err != kNoAnswer)
         AudioDevices::reportError(kOwner, "Stop()", err);
 }
 
 bool AudioIn::ChangeDevice(int device, int sampleRate)
 {
-    if (!isLost() && AudioDevices::deviceName(m_device) == AudioDevices::deviceName(device)
-        && sampleRate == m_sampleRate)
+    if (!isLost() && AudioDevices::deviceName(this->device()) == AudioDevices::deviceName(device)
+        && sampleRate == this->sampleRate())
         return false;
-    if (isLost()) {
-        m_device = device;
-        m_sampleRate = sampleRate;
-        reopenNow();
-        return true;
+    if (!isLost()) {
+        Stop();
+        if (!isLost())
+            CreateAudio(device, sampleRate);
+        if (!isLost()) {
+            Start();
+            return true;
+        }
     }
-    m_sampleRate = sampleRate;
-    Stop();
-    CreateAudio(device, sampleRate);
-    Start();
+    // Lost, or lost on the way (a call that did not answer): the rest goes
+    // on in the background rather than wait again.
+    choose(device);
+    setSampleRate(sampleRate);
+    reopenSoon();
     return true;
-}
-
-bool AudioIn::reopen()
-{
-    return CreateAudio(m_device, m_sampleRate) && Start();
 }
 
 const AudioDevices::DeviceTable& AudioIn::InputDevices()
 {
-    AudioDevices::DeviceTable& devices = table();
-    if (devices.isEmpty())
-        AudioDevices::fillTable(devices, AudioDevices::Direction::Input, kOwner);
-    return devices;
+    return AudioDevices::table(AudioDevices::Direction::Input, kOwner);
 }
 
 int AudioIn::DeviceByName(const QString& name)
 {
     return AudioDevices::findByName(InputDevices(), name,
                                     AudioDevices::defaultDevice(AudioDevices::Direction::Input));
-}
-
-bool AudioIn::isActive() const
-{
-    return !isLost() && const_cast<AudioIn*>(this)->onStream([](PaStream*& stream) {
-        return int(stream && Pa_IsStreamActive(stream) == 1);
-    }) == 1;
 }
 
 int AudioIn::readAvailable(QByteArray& appendTo)
@@ -178,19 +170,15 @@ int AudioIn::captureCallback(const void* input, void*, unsigned long frames,
 {
     if (!userData)
         return paAbort;
-    auto* self = static_cast<AudioIn*>(static_cast<SoundStream*>(userData));
+    auto* self = static_cast<AudioIn*>(fromUserData(userData));
+    if (!self)
+        return paAbort;
     self->noteCallback();
     if (statusFlags & paInputOverflow)
         self->m_deviceOverflows.fetch_add(1, std::memory_order_relaxed);
     if (input)
         self->captureBlock(static_cast<const qint16*>(input), int(frames));
     return paContinue;
-}
-
-AudioDevices::DeviceTable& AudioIn::table()
-{
-    static AudioDevices::DeviceTable devices;
-    return devices;
 }
 
 int AudioIn::ringSizeFor(int sampleRate)

@@ -46,8 +46,8 @@ public:
     void Stop();
 
     // Reopens and restarts the stream when the requested device has another
-    // name or the rate differs, or the stream is lost; answers whether it
-    // did.
+    // name or the rate differs, or the stream is lost (then in the
+    // background); answers whether it did.
     bool ChangeDevice(int device, int sampleRate);
 
     // The input devices of the default host API, filled on first use.
@@ -56,9 +56,8 @@ public:
     // device.
     static int DeviceByName(const QString& name);
 
-    int device() const { return m_device; }
-    int sampleRate() const { return m_sampleRate; }
-    bool isActive() const;
+    // Whether the stream runs, as far as the GUI thread knows; asks nothing.
+    bool isActive() const { return playing(); }
 
     // Appends every captured sample not yet handed over (16-bit, native
     // byte order, oldest first) and returns the number of bytes appended.
@@ -85,12 +84,10 @@ private:
     static int captureCallback(const void* input, void* output, unsigned long frames,
                                const PaStreamCallbackTimeInfo* timeInfo,
                                unsigned long statusFlags, void* userData);
-    static AudioDevices::DeviceTable& table();
-    bool reopen() override;
+    bool runsWhenOpened() const override { return true; }
+    int openStream(PaStream*& stream, int device, int rate, void* userData) override;
     static int ringSizeFor(int sampleRate);
 
-    int m_device = -1;
-    int m_sampleRate = kDefaultSampleRate;
     bool m_paInitialised = false;
     SampleRing m_ring;
     quint64 m_droppedSamples = 0;

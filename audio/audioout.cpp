@@ -15,7 +15,7 @@ constexpr char kOwner[] = "AudioOut";
 } // namespace
 
 AudioOut::AudioOut(QObject* parent)
-    : SoundStream(kOwner, parent)
+    : SoundStream(kOwner, AudioDevices::Direction::Output, kDefaultSampleRate, parent)
 {
     m_paInitialised = AudioDevices::initialise(kOwner) == paNoError;
 
@@ -24,6 +24,8 @@ AudioOut::AudioOut(QObject* parent)
     const AudioDevices::StoredChoice choice = AudioDevices::readChoice(
         AudioDevices::Direction::Output, AudioDevices::defaultDevice(AudioDevices::Direction::Output),
         kDefaultSampleRate);
+    // Kept should it not be found now: it may be back later.
+    chooseName(choice.name);
     CreateAudio(DeviceByName(choice.name), choice.sampleRate);
 }
 
@@ -35,7 +37,7 @@ AudioOut::~AudioOut()
         return 0;
     });
 
-    AudioDevices::writeChoice(AudioDevices::Direction::Output, m_device, m_sampleRate);
+    AudioDevices::writeChoice(AudioDevices::Direction::Output, chosenName(), sampleRate());
 
     if (m_paInitialised)
         AudioDevices::terminate();
@@ -44,36 +46,37 @@ AudioOut::~AudioOut()
 bool AudioOut::CreateAudio(int device, int sampleRate)
 {
     setShouldRun(false);
-    m_device = OutputDevices().contains(device) ? device
-                                                : AudioDevices::defaultDevice(AudioDevices::Direction::Output);
-    m_sampleRate = sampleRate;
-
-    const PaError err = onStream([this, device = m_device, sampleRate](PaStream*& stream) {
-        const PaDeviceInfo* info = device >= 0 ? Pa_GetDeviceInfo(device) : nullptr;
-        PaStreamParameters output{};
-        output.device = device;
-        output.channelCount = 1;
-        output.sampleFormat = paInt16;
-        output.suggestedLatency = info ? info->defaultLowOutputLatency : 0.0;
-        output.hostApiSpecificStreamInfo = nullptr;
-
-        // Priming through the callback means the first buffers are already
-        // the transmit signal, not silence, when playback starts.
-        const PaError opened = openOnSoundThread(stream, nullptr, &output, sampleRate, kFramesPerBuffer,
-                                                 paClipOff | paPrimeOutputBuffersUsingStreamCallback,
-                                                 reinterpret_cast<void*>(&AudioOut::playbackCallback));
-        if (opened != paNoError)
-            return opened;
-        // Enough silence to push the last real block through the whole
-        // output buffer, and one block more for the host's own rounding.
-        const PaStreamInfo* streamInfo = Pa_GetStreamInfo(stream);
-        const double latencyFrames = streamInfo ? streamInfo->outputLatency * streamInfo->sampleRate : 0.0;
-        m_tailBlocks = int(std::ceil(latencyFrames / kFramesPerBuffer)) + 1;
-        return int(paNoError);
-    });
+    choose(device);
+    setSampleRate(sampleRate);
+    const PaError err = openChosen(false);
     if (err != paNoError && reporting())
         AudioDevices::reportError(kOwner, "CreateAudio()", err);
     return err == paNoError;
+}
+
+int AudioOut::openStream(PaStream*& stream, int device, int rate, void* userData)
+{
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
+    PaStreamParameters output{};
+    output.device = device;
+    output.channelCount = 1;
+    output.sampleFormat = paInt16;
+    output.suggestedLatency = info ? info->defaultLowOutputLatency : 0.0;
+    output.hostApiSpecificStreamInfo = nullptr;
+
+    // Priming through the callback means the first buffers are already
+    // the transmit signal, not silence, when playback starts.
+    const PaError opened = Pa_OpenStream(&stream, nullptr, &output, rate, kFramesPerBuffer,
+                                         paClipOff | paPrimeOutputBuffersUsingStreamCallback,
+                                         &AudioOut::playbackCallback, userData);
+    if (opened != paNoError)
+        return opened;
+    // Enough silence to push the last real block through the whole
+    // output buffer, and one block more for the host's own rounding.
+    const PaStreamInfo* streamInfo = Pa_GetStreamInfo(stream);
+    const double latencyFrames = streamInfo ? streamInfo->outputLatency * streamInfo->sampleRate : 0.0;
+    m_tailBlocks = int(std::ceil(latencyFrames / kFramesPerBuffer)) + 1;
+    return int(paNoError);
 }
 
 bool AudioOut::Start(bool held)
@@ -82,26 +85,27 @@ bool AudioOut::Start(bool held)
         AudioDevices::reportError(kOwner, "Start()", paStreamIsNotStopped);
         return true;
     }
-    if (!CreateAudio(m_device, m_sampleRate)) {
-        if (m_device >= 0) // with no device at all there is nothing to reopen
-            lose("it did not open");
+    // Being reopened in the background, which says when it is back: a call
+    // now would only wait behind it.
+    if (isLost())
         return false;
-    }
-    setShouldRun(true);
+    setShouldRun(false);
     // With the stream stopped the callback surely does not run; starting it
     // orders these writes before its first call.
-    const PaError err = onStream([this, held](PaStream*& stream) {
+    bool opened = false;
+    const PaError err = openChosen(true, &opened, [this, held] {
         m_tailLeft = -1;
         m_ended.store(false);
         m_held.store(held);
-        return Pa_StartStream(stream);
     });
-    if (err == paNoError)
+    if (err == paNoError) {
+        setShouldRun(true);
         return true;
+    }
     if (reporting())
-        AudioDevices::reportError(kOwner, "Start()", err);
-    if (m_device >= 0) // with no device at all there is nothing to reopen
-        lose("it did not start");
+        AudioDevices::reportError(kOwner, opened ? "Start()" : "CreateAudio()", err);
+    // Also without any device: reopening finds the sound server once it is up.
+    lose(opened ? "it did not start" : "it did not open");
     return false;
 }
 
@@ -119,55 +123,42 @@ void AudioOut::Stop()
     const PaError err = onStream([](PaStream*& stream) {
         return !stream || Pa_IsStreamStopped(stream) == 1 ? paNoError : Pa_StopStream(stream);
     });
-    if (err != paNoError)
+    if (err != paNoError && err != kNoAnswer)
         AudioDevices::reportError(kOwner, "Stop()", err);
 }
 
 bool AudioOut::ChangeDevice(int device, int sampleRate)
 {
-    if (!isLost() && AudioDevices::deviceName(m_device) == AudioDevices::deviceName(device)
-        && sampleRate == m_sampleRate)
+    if (!isLost() && AudioDevices::deviceName(this->device()) == AudioDevices::deviceName(device)
+        && sampleRate == this->sampleRate())
         return false;
-    if (isLost()) {
-        m_device = device;
-        m_sampleRate = sampleRate;
-        reopenNow();
-        return true;
+    if (!isLost()) {
+        const bool wasPlaying = isActive();
+        if (wasPlaying)
+            Stop();
+        if (!isLost()) {
+            CreateAudio(device, sampleRate);
+            if (wasPlaying)
+                Start();
+            return true;
+        }
     }
-    m_sampleRate = sampleRate;
-    const bool wasPlaying = isActive();
-    if (wasPlaying)
-        Stop();
-    CreateAudio(device, sampleRate);
-    if (wasPlaying)
-        Start();
+    // Lost, or lost on the way: the rest goes on in the background.
+    choose(device);
+    setSampleRate(sampleRate);
+    reopenSoon();
     return true;
-}
-
-bool AudioOut::reopen()
-{
-    return CreateAudio(m_device, m_sampleRate);
 }
 
 const AudioDevices::DeviceTable& AudioOut::OutputDevices()
 {
-    AudioDevices::DeviceTable& devices = table();
-    if (devices.isEmpty())
-        AudioDevices::fillTable(devices, AudioDevices::Direction::Output, kOwner);
-    return devices;
+    return AudioDevices::table(AudioDevices::Direction::Output, kOwner);
 }
 
 int AudioOut::DeviceByName(const QString& name)
 {
     return AudioDevices::findByName(OutputDevices(), name,
                                     AudioDevices::defaultDevice(AudioDevices::Direction::Output));
-}
-
-bool AudioOut::isActive() const
-{
-    return !isLost() && const_cast<AudioOut*>(this)->onStream([](PaStream*& stream) {
-        return int(stream && Pa_IsStreamActive(stream) == 1);
-    }) == 1;
 }
 
 void AudioOut::setSampleProvider(SampleProvider provider)
@@ -210,13 +201,9 @@ int AudioOut::playbackCallback(const void*, void* output, unsigned long frames,
 {
     if (!userData || !output)
         return paAbort;
-    auto* self = static_cast<AudioOut*>(static_cast<SoundStream*>(userData));
+    auto* self = static_cast<AudioOut*>(fromUserData(userData));
+    if (!self)
+        return paAbort;
     self->noteCallback();
     return self->render(static_cast<qint16*>(output), int(frames)) ? paContinue : paComplete;
-}
-
-AudioDevices::DeviceTable& AudioOut::table()
-{
-    static AudioDevices::DeviceTable devices;
-    return devices;
 }

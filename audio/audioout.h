@@ -46,10 +46,12 @@ public:
     // is not an output device of the default host API) at sampleRate. The
     // stream is not started. Answers whether it opened.
     bool CreateAudio(int device, int sampleRate);
-    // Opens the stream afresh and starts it; answers whether it plays. A
-    // held stream plays silence, leaving the sample provider alone, until
-    // release(): the transmitter is keyed in between, once the stream
-    // surely runs and before the first sample of the transmission.
+    // Opens the stream afresh and starts it, as one call to the sound thread
+    // that the GUI thread waits for a short time at most; answers whether it
+    // plays. A held stream plays silence, leaving the sample provider
+    // alone, until release(): the transmitter is keyed in between, once the
+    // stream surely runs and before the first sample of the transmission.
+    // While the output is lost (and being reopened) it answers false at once.
     bool Start(bool held = false);
     void release();
     void Stop();
@@ -65,10 +67,9 @@ public:
     // device.
     static int DeviceByName(const QString& name);
 
-    int device() const { return m_device; }
-    int sampleRate() const { return m_sampleRate; }
-    // Whether the stream is playing: started and not yet finished.
-    bool isActive() const;
+    // Whether the stream is playing: started and not yet finished, as far
+    // as the GUI thread knows; asks nothing.
+    bool isActive() const { return playing(); }
 
     // Without a provider every block is silence and the transmission ends
     // at once. May be changed while the stream plays.
@@ -81,13 +82,15 @@ private:
     static int playbackCallback(const void* input, void* output, unsigned long frames,
                                 const PaStreamCallbackTimeInfo* timeInfo,
                                 unsigned long statusFlags, void* userData);
-    static AudioDevices::DeviceTable& table();
     bool render(qint16* samples, int frames);
     bool endedAsPlanned() const override { return m_ended.load(); }
-    bool reopen() override;
+    bool runsWhenOpened() const override { return false; }
+    int openStream(PaStream*& stream, int device, int rate, void* userData) override;
+    // An output that stops moving leaves the transmitter keyed with nothing
+    // to send: it is lost after this long without a callback.
+    int stallMs() const override { return kOutputStallMs; }
+    static constexpr int kOutputStallMs = 500;
 
-    int m_device = -1;
-    int m_sampleRate = kDefaultSampleRate;
     bool m_paInitialised = false;
     std::atomic<SampleProvider> m_provider{nullptr};
     // Blocks of silence after the provider's last block; set when the stream

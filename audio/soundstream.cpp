@@ -2,19 +2,74 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/soundstream.h"
 
-#include "audio/audiodevices.h"
 #include "audio/soundthread.h"
 
 #include <QtDebug>
 
+#include <map>
+#include <mutex>
+
 #include <portaudio.h>
 
-SoundStream::SoundStream(const char* owner, QObject* parent)
+struct SoundStream::Shared
+{
+    // Raised when a call is given up or the object goes; a job of an older
+    // epoch leaves everything alone, and so do the callbacks of its stream.
+    std::atomic<unsigned> epoch{0};
+    // The open stream; sound thread (and atomically swapped out on a loss).
+    std::atomic<PaStream*> stream{nullptr};
+    // The callbacks' user data of every open stream; sound thread.
+    std::map<PaStream*, Ticket*> tickets;
+    // The object, for handing results back; null once it is gone.
+    std::mutex ownerLock;
+    SoundStream* owner = nullptr;
+};
+
+// A stream's user data. Never freed while the stream may still call: a
+// stream left with a hung call keeps its ticket for good.
+struct SoundStream::Ticket
+{
+    std::shared_ptr<Shared> shared;
+    unsigned epoch;
+    SoundStream* owner;
+};
+
+namespace {
+
+// Closes stream (sound thread), with its ticket.
+template <typename Tickets>
+void closeStream(Tickets& tickets, PaStream* stream, const char* owner, bool report)
+{
+    if (!stream)
+        return;
+    const PaError err = Pa_CloseStream(stream);
+    // A thread left behind while closing touches nothing shared any more.
+    if (!SoundThread::onCurrentThread())
+        return;
+    if (err != paNoError && report)
+        AudioDevices::reportError(owner, "Pa_CloseStream()", err);
+    const auto it = tickets.find(stream);
+    if (it != tickets.end()) {
+        delete it->second;
+        tickets.erase(it);
+    }
+    AudioDevices::noteStreamClosed();
+}
+
+} // namespace
+
+SoundStream::SoundStream(const char* owner, AudioDevices::Direction direction, int sampleRate,
+                         QObject* parent)
     : QObject(parent)
     , m_owner(owner)
+    , m_direction(direction)
+    , m_shared(std::make_shared<Shared>())
+    , m_sampleRate(sampleRate)
 {
+    m_shared->owner = this;
     m_clock.start();
-    m_watch.setInterval(500);
+    // Often: an output that stops moving must release the transmitter soon.
+    m_watch.setInterval(100);
     m_retry.setInterval(1000);
     connect(&m_watch, &QTimer::timeout, this, &SoundStream::watch);
     connect(&m_retry, &QTimer::timeout, this, &SoundStream::retry);
@@ -23,72 +78,128 @@ SoundStream::SoundStream(const char* owner, QObject* parent)
 
 SoundStream::~SoundStream()
 {
-    m_epoch->fetch_add(1);
-}
-
-bool SoundStream::reopenNow()
-{
-    if (m_lost)
-        retry();
-    return !m_lost;
+    {
+        std::lock_guard<std::mutex> lock(m_shared->ownerLock);
+        m_shared->owner = nullptr;
+    }
+    m_shared->epoch.fetch_add(1);
 }
 
 int SoundStream::onStream(std::function<int(PaStream*&)> job)
 {
-    const std::shared_ptr<std::atomic<unsigned>> epoch = m_epoch;
-    const unsigned mine = epoch->load();
+    const std::shared_ptr<Shared> shared = m_shared;
+    const unsigned mine = shared->epoch.load();
     const auto result = std::make_shared<int>(kNoAnswer);
-    const auto run = [this, job, epoch, mine, result] {
-        if (epoch->load() != mine)
+    const char* owner = m_owner;
+    const auto run = [shared, mine, job, result, owner] {
+        if (shared->epoch.load() != mine)
             return;
-        PaStream* stream = m_stream.load();
+        // The job holds the stream alone: should it come back late, nobody
+        // else has closed it meanwhile.
+        PaStream* stream = shared->stream.exchange(nullptr);
         const int answer = job(stream);
-        if (epoch->load() != mine)
-            return; // left behind: this object has forgotten the stream
-        m_stream.store(stream);
+        if (shared->epoch.load() != mine) {
+            // Given up on: nobody will touch this stream again, so close it
+            // here, unless this thread was left behind meanwhile.
+            if (SoundThread::onCurrentThread())
+                closeStream(shared->tickets, stream, owner, false);
+            return;
+        }
+        shared->stream.store(stream);
         *result = answer;
     };
-    if (SoundThread::call(run))
+    const bool answered = SoundThread::call(run);
+    if (answered)
         return *result;
-    // The hung call keeps the stream; it is never touched again.
-    epoch->fetch_add(1);
-    m_stream.store(nullptr);
+    shared->epoch.fetch_add(1);
     lose("the sound system did not answer");
     return kNoAnswer;
 }
 
-int SoundStream::openOnSoundThread(PaStream*& stream, const void* inputParameters,
-                                   const void* outputParameters, double sampleRate, unsigned long frames,
-                                   unsigned long flags, void* callback)
+int SoundStream::openOnSoundThread(PaStream*& stream, const QString& name, int* device, const Opener& open,
+                                   bool report)
 {
-    closeOnSoundThread(stream);
-    const PaError err = Pa_OpenStream(&stream, static_cast<const PaStreamParameters*>(inputParameters),
-                                      static_cast<const PaStreamParameters*>(outputParameters), sampleRate,
-                                      frames, flags, reinterpret_cast<PaStreamCallback*>(callback), this);
+    const std::shared_ptr<Shared> shared = m_shared;
+    closeStream(shared->tickets, stream, m_owner, report);
+    stream = nullptr;
+    *device = AudioDevices::current().resolve(m_direction, name);
+    if (*device == paNoDevice)
+        return paInvalidDevice;
+    auto* ticket = new Ticket{shared, shared->epoch.load(), this};
+    const PaError err = open(stream, *device, ticket);
+    if (!SoundThread::onCurrentThread())
+        return paTimedOut; // left behind while opening: the stream is forgotten
     if (err != paNoError) {
+        delete ticket;
         stream = nullptr;
         return err;
     }
+    shared->tickets[stream] = ticket;
+    AudioDevices::noteStreamOpened();
     Pa_SetStreamFinishedCallback(stream, &SoundStream::finishedCallback);
     return paNoError;
 }
 
 void SoundStream::closeOnSoundThread(PaStream*& stream)
 {
-    if (!stream)
-        return;
-    const PaError err = Pa_CloseStream(stream);
-    if (err != paNoError && reporting())
-        AudioDevices::reportError(m_owner, "Pa_CloseStream()", err);
+    closeStream(m_shared->tickets, stream, m_owner, true);
     stream = nullptr;
+}
+
+void SoundStream::choose(int device)
+{
+    const QString name = AudioDevices::deviceName(device);
+    if (!name.isEmpty())
+        m_choice = name;
+    else if (m_choice.isEmpty())
+        m_choice = AudioDevices::deviceName(AudioDevices::defaultDevice(m_direction));
+}
+
+void SoundStream::chooseName(const QString& name)
+{
+    m_choice = name;
+}
+
+int SoundStream::openChosen(bool start, bool* opened, const std::function<void()>& beforeStart)
+{
+    const auto device = std::make_shared<int>(paNoDevice);
+    const auto wasOpened = std::make_shared<bool>(false);
+    const QString name = m_choice;
+    const bool report = reporting();
+    const int rate = m_sampleRate;
+    const PaError err = onStream([this, name, rate, device, wasOpened, start, beforeStart, report](PaStream*& stream) {
+        PaError e = openOnSoundThread(
+            stream, name, device.get(),
+            [this, rate](PaStream*& s, int d, void* user) { return openStream(s, d, rate, user); }, report);
+        *wasOpened = e == paNoError;
+        if (e == paNoError && start) {
+            if (beforeStart)
+                beforeStart();
+            e = Pa_StartStream(stream);
+        }
+        return int(e);
+    });
+    if (err != kNoAnswer) {
+        m_device = *device;
+        if (*wasOpened)
+            choose(m_device);
+    }
+    if (opened)
+        *opened = *wasOpened;
+    return err;
 }
 
 void SoundStream::setShouldRun(bool run)
 {
     m_shouldRun = run;
-    m_finishedSeen = m_finished.load();
+    m_finishedSeen = m_finishedAtStart = m_finished.load();
     m_callbacksSeen = m_callbacks.load();
     m_quietSince = m_clock.elapsed();
+}
+
+bool SoundStream::playing() const
+{
+    return !m_lost && m_shouldRun && m_finished.load() == m_finishedAtStart;
 }
 
 void SoundStream::lose(const char* why)
@@ -98,24 +209,44 @@ void SoundStream::lose(const char* why)
     m_lost = true;
     m_shouldRun = false;
     qWarning("%s: the sound stream was lost (%s); reopening it in the background", m_owner, why);
-    m_retrying = true;
     // Not waited for: a stream whose server died can hang in closing (the
     // sound server's client library deadlocks), and the window must not.
     // The job takes the stream with it, so nothing is written back should
     // it ever return.
-    const std::shared_ptr<std::atomic<unsigned>> epoch = m_epoch;
-    const unsigned mine = epoch->load();
-    SoundThread::post([this, epoch, mine] {
-        if (epoch->load() == mine)
-            Pa_CloseStream(m_stream.exchange(nullptr));
-    });
+    const std::shared_ptr<Shared> shared = m_shared;
+    const char* owner = m_owner;
+    SoundThread::post([shared, owner] { closeStream(shared->tickets, shared->stream.exchange(nullptr), owner, false); });
     m_retry.start();
     emit signalStreamLost();
 }
 
+void SoundStream::reopenSoon()
+{
+    if (!m_lost)
+        return;
+    if (m_reopening) {
+        // One on its way has the old device or rate: it closes what it
+        // opens, and a new one starts.
+        m_shared->epoch.fetch_add(1);
+        m_shared->stream.store(nullptr);
+        m_reopening = false;
+    }
+    m_retry.start();
+    retry();
+}
+
+SoundStream* SoundStream::fromUserData(void* userData)
+{
+    const auto* ticket = static_cast<const Ticket*>(userData);
+    if (!ticket || ticket->shared->epoch.load(std::memory_order_acquire) != ticket->epoch)
+        return nullptr;
+    return ticket->owner;
+}
+
 void SoundStream::finishedCallback(void* userData)
 {
-    static_cast<SoundStream*>(userData)->m_finished.fetch_add(1);
+    if (SoundStream* self = fromUserData(userData))
+        self->m_finished.fetch_add(1);
 }
 
 void SoundStream::watch()
@@ -133,23 +264,76 @@ void SoundStream::watch()
     if (callbacks != m_callbacksSeen || endedAsPlanned()) {
         m_callbacksSeen = callbacks;
         m_quietSince = m_clock.elapsed();
-    } else if (m_clock.elapsed() - m_quietSince > kStallMs) {
+    } else if (m_clock.elapsed() - m_quietSince > stallMs()) {
         lose("its callbacks stopped");
     }
 }
 
 void SoundStream::retry()
 {
-    // A close that has not finished yet gets its full time before it counts
-    // as hung, and the window does not wait for it meanwhile.
-    const qint64 busy = SoundThread::busyMs();
-    if (busy > 0 && busy < SoundThread::kAnswerMs)
-        return;
-    if (!reopen())
-        return;
+    SoundThread::abandonIfHung();
+    if (m_reopening) {
+        if (SoundThread::abandonments() == m_reopenGeneration && m_shared->epoch.load() == m_reopenEpoch)
+            return; // still on its way
+        // A thread was left behind since, perhaps with the reopening, or a
+        // call was given up, which the reopening then leaves alone: its
+        // stream is forgotten and the reopening starts over.
+        m_shared->epoch.fetch_add(1);
+        m_shared->stream.store(nullptr);
+    }
+    m_reopening = true;
+    m_reopenGeneration = SoundThread::abandonments();
+    const std::shared_ptr<Shared> shared = m_shared;
+    const unsigned mine = shared->epoch.load();
+    m_reopenEpoch = mine;
+    const QString name = m_choice;
+    const int rate = m_sampleRate;
+    const bool start = runsWhenOpened();
+    const char* owner = m_owner;
+    SoundThread::post([this, shared, mine, name, rate, start, owner] {
+        if (shared->epoch.load() != mine)
+            return;
+        PaStream* stream = shared->stream.exchange(nullptr);
+        const auto open = [this, rate](PaStream*& s, int d, void* user) { return openStream(s, d, rate, user); };
+        int device = paNoDevice;
+        PaError err = openOnSoundThread(stream, name, &device, open, false);
+        // No device at all: PortAudio may not know a sound server that
+        // came up after it started.
+        bool restarted = false;
+        if (device == paNoDevice && AudioDevices::restartIfIdle()) {
+            restarted = true;
+            err = openOnSoundThread(stream, name, &device, open, false);
+        }
+        if (err == paNoError && start)
+            err = Pa_StartStream(stream);
+        if (shared->epoch.load() != mine) {
+            if (SoundThread::onCurrentThread())
+                closeStream(shared->tickets, stream, owner, false);
+            return;
+        }
+        shared->stream.store(stream);
+        const AudioDevices::Snapshot devices = AudioDevices::current();
+        std::lock_guard<std::mutex> lock(shared->ownerLock);
+        if (SoundStream* self = shared->owner) {
+            QMetaObject::invokeMethod(
+                self, [self, err, device, restarted, devices] { self->reopened(err, device, restarted, devices); },
+                Qt::QueuedConnection);
+        }
+    });
+}
+
+void SoundStream::reopened(int err, int device, bool restarted, const AudioDevices::Snapshot& devices)
+{
+    m_reopening = false;
+    if (restarted || AudioDevices::known(m_direction).isEmpty())
+        AudioDevices::adopt(devices);
+    if (!m_lost || err != paNoError)
+        return; // the timer tries again
+    m_device = device;
+    choose(device);
     m_lost = false;
-    m_retrying = false;
     m_retry.stop();
+    setShouldRun(runsWhenOpened());
     qInfo("%s: the sound stream is back", m_owner);
     emit signalStreamBack();
 }

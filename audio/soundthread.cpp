@@ -14,7 +14,8 @@
 
 namespace {
 
-thread_local bool t_onSoundThread = false;
+struct Worker;
+thread_local Worker* t_worker = nullptr;
 
 qint64 nowMs()
 {
@@ -34,29 +35,36 @@ struct Worker
     // When the running job began (nowMs()), 0 while waiting for work.
     std::atomic<qint64> busySince{0};
 
-    static void run(std::shared_ptr<Worker> self)
-    {
-        t_onSoundThread = true;
-        std::unique_lock<std::mutex> lock(self->mutex);
-        for (;;) {
-            self->wake.wait(lock, [&] { return self->abandoned || !self->jobs.empty(); });
-            if (self->abandoned)
-                return;
-            std::function<void()> job = std::move(self->jobs.front());
-            self->jobs.pop_front();
-            lock.unlock();
-            self->busySince.store(std::max<qint64>(nowMs(), 1));
-            job();
-            job = nullptr;
-            self->busySince.store(0);
-            lock.lock();
-        }
-    }
+    static void run(std::shared_ptr<Worker> self);
 };
 
 std::mutex g_mutex; // guards g_worker
 std::shared_ptr<Worker> g_worker;
 std::atomic<bool> g_anyHung{false};
+// Threads left behind since a job last finished on the current one.
+std::atomic<int> g_hungInARow{0};
+std::atomic<int> g_abandonments{0};
+
+void Worker::run(std::shared_ptr<Worker> self)
+{
+    t_worker = self.get();
+    std::unique_lock<std::mutex> lock(self->mutex);
+    for (;;) {
+        self->wake.wait(lock, [&] { return self->abandoned || !self->jobs.empty(); });
+        if (self->abandoned)
+            return;
+        std::function<void()> job = std::move(self->jobs.front());
+        self->jobs.pop_front();
+        lock.unlock();
+        self->busySince.store(std::max<qint64>(nowMs(), 1));
+        job();
+        job = nullptr;
+        self->busySince.store(0);
+        lock.lock();
+        if (!self->abandoned)
+            g_hungInARow.store(0);
+    }
+}
 
 std::shared_ptr<Worker> currentWorker()
 {
@@ -70,38 +78,11 @@ std::shared_ptr<Worker> currentWorker()
     return g_worker;
 }
 
-// The current thread hung: it gets no more work, and the queue behind the
-// hung call moves to a new thread.
-void abandon(const std::shared_ptr<Worker>& hung)
-{
-    std::deque<std::function<void()>> waiting;
-    {
-        std::lock_guard<std::mutex> lock(hung->mutex);
-        if (hung->abandoned)
-            return;
-        hung->abandoned = true;
-        waiting.swap(hung->jobs);
-    }
-    qWarning("The sound system stopped answering; its call is left behind");
-    g_anyHung.store(true);
-    std::shared_ptr<Worker> next;
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        if (g_worker == hung)
-            g_worker.reset();
-    }
-    next = currentWorker();
-    std::lock_guard<std::mutex> lock(next->mutex);
-    for (auto& job : waiting)
-        next->jobs.push_back(std::move(job));
-    next->wake.notify_one();
-}
-
 } // namespace
 
 bool SoundThread::call(std::function<void()> job, int timeoutMs)
 {
-    if (t_onSoundThread) { // a job asking for more: it is already in order
+    if (t_worker) { // a job asking for more: it is already in order
         job();
         return true;
     }
@@ -109,55 +90,22 @@ bool SoundThread::call(std::function<void()> job, int timeoutMs)
     {
         std::mutex mutex;
         std::condition_variable signal;
-        qint64 startedAt = 0;
         bool done = false;
     };
     auto done = std::make_shared<Done>();
-    std::shared_ptr<Worker> worker = currentWorker();
-    {
-        std::lock_guard<std::mutex> lock(worker->mutex);
-        worker->jobs.push_back([job = std::move(job), done] {
-            {
-                std::lock_guard<std::mutex> doneLock(done->mutex);
-                done->startedAt = nowMs();
-            }
-            job();
-            std::lock_guard<std::mutex> doneLock(done->mutex);
-            done->done = true;
-            done->signal.notify_all();
-        });
-        worker->wake.notify_one();
-    }
-    // The job gets timeoutMs from its own start. While it waits behind
-    // another one, that one gets timeoutMs from its start, and then the
-    // thread is left behind and the queue moves on.
-    const qint64 queuedAt = nowMs();
+    post([job = std::move(job), done] {
+        job();
+        std::lock_guard<std::mutex> doneLock(done->mutex);
+        done->done = true;
+        done->signal.notify_all();
+    });
     std::unique_lock<std::mutex> lock(done->mutex);
-    for (;;) {
-        if (done->signal.wait_for(lock, std::chrono::milliseconds(20), [&] { return done->done; }))
-            return true;
-        const qint64 now = nowMs();
-        if (done->startedAt) {
-            if (now - done->startedAt >= timeoutMs)
-                break;
-            continue;
-        }
-        const qint64 since = worker->busySince.load();
-        if ((since && now - since >= timeoutMs) || now - queuedAt >= 2 * qint64(timeoutMs)) {
-            lock.unlock();
-            abandon(worker);
-            worker = currentWorker();
-            lock.lock();
-        }
-    }
-    lock.unlock();
-    abandon(worker);
-    return false;
+    return done->signal.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return done->done; });
 }
 
 void SoundThread::post(std::function<void()> job)
 {
-    if (t_onSoundThread) {
+    if (t_worker) {
         job();
         return;
     }
@@ -171,6 +119,51 @@ qint64 SoundThread::busyMs()
 {
     const qint64 since = currentWorker()->busySince.load();
     return since ? std::max<qint64>(nowMs() - since, 1) : 0;
+}
+
+bool SoundThread::abandonIfHung()
+{
+    const std::shared_ptr<Worker> hung = currentWorker();
+    const int inARow = std::min(g_hungInARow.load(), 4);
+    const qint64 since = hung->busySince.load();
+    if (!since || nowMs() - since < qint64(kHungMs) << inARow)
+        return false;
+    std::deque<std::function<void()>> waiting;
+    {
+        std::lock_guard<std::mutex> lock(hung->mutex);
+        if (hung->abandoned)
+            return false;
+        hung->abandoned = true;
+        waiting.swap(hung->jobs);
+    }
+    qWarning("The sound system stopped answering; its call is left behind");
+    g_anyHung.store(true);
+    g_hungInARow.fetch_add(1);
+    g_abandonments.fetch_add(1);
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        if (g_worker == hung)
+            g_worker.reset();
+    }
+    const std::shared_ptr<Worker> next = currentWorker();
+    std::lock_guard<std::mutex> lock(next->mutex);
+    for (auto& job : waiting)
+        next->jobs.push_back(std::move(job));
+    next->wake.notify_one();
+    return true;
+}
+
+int SoundThread::abandonments()
+{
+    return g_abandonments.load();
+}
+
+bool SoundThread::onCurrentThread()
+{
+    if (!t_worker)
+        return false;
+    std::lock_guard<std::mutex> lock(t_worker->mutex);
+    return !t_worker->abandoned;
 }
 
 bool SoundThread::anyHung()

@@ -3,6 +3,7 @@
 #include "core/settings.h"
 
 #include <QFileInfo>
+#include <QMutex>
 #include <QtDebug>
 
 #include <climits>
@@ -19,6 +20,45 @@ QString& settingsPath()
 Settings::Settings(QObject* parent)
     : QSettings(settingsPath(), QSettings::IniFormat, parent)
 {
+}
+
+Settings::~Settings()
+{
+    if (!m_written)
+        return;
+    sync();
+    if (status() != QSettings::AccessError)
+        return;
+    QString why = writeProblem();
+    if (why.isEmpty())
+        why = QStringLiteral("%1 could not be written; the disk may be full").arg(path());
+    // One line per kind of failure; the window hears of every one.
+    static QMutex lock;
+    static QString lastSaid;
+    QMutexLocker locked(&lock);
+    if (why != lastSaid) {
+        lastSaid = why;
+        qWarning().noquote() << QStringLiteral("Settings were not saved: %1.").arg(why);
+    }
+    emit notifier()->writeFailed(why);
+}
+
+void Settings::setValue(QAnyStringView key, const QVariant& value)
+{
+    m_written = true;
+    QSettings::setValue(key, value);
+}
+
+void Settings::remove(QAnyStringView key)
+{
+    m_written = true;
+    QSettings::remove(key);
+}
+
+SettingsNotifier* Settings::notifier()
+{
+    static SettingsNotifier notifier;
+    return &notifier;
 }
 
 void Settings::validateStored()

@@ -6,9 +6,24 @@
 #include <QString>
 #include <QStringList>
 
+// Tells whoever listens (the main window) that a save of the settings
+// failed, at the moment it failed.
+class SettingsNotifier : public QObject
+{
+    Q_OBJECT
+signals:
+    // why: what went wrong, as a sentence part ("the disk may be full").
+    void writeFailed(const QString& why);
+};
+
 // The program's one settings store: a QSettings that always opens the INI
 // file whose path the entry point fixed before any window existed. Callers
 // keep one only for the duration of a read or write sequence.
+//
+// One that was written to saves when it goes and checks that the file took
+// it: a failure (a full disk, a file made read-only or replaced by a folder
+// while the program runs) is reported on the warning output and through
+// notifier(), never silently dropped.
 class Settings : public QSettings
 {
     Q_OBJECT
@@ -20,6 +35,14 @@ public:
     static constexpr double kReceiveClockLimit = 64250.0;
 
     explicit Settings(QObject* parent = nullptr);
+    ~Settings() override;
+
+    // As QSettings's, noting that something is to be saved.
+    void setValue(QAnyStringView key, const QVariant& value);
+    void remove(QAnyStringView key);
+
+    // Raises writeFailed() on the thread of the failing save.
+    static SettingsNotifier* notifier();
 
     // The process-wide settings path. Set once by main before anything
     // reads a setting; tests and tools set their own.
@@ -42,4 +65,7 @@ public:
     // Why the settings file cannot be written (a read-only file, a folder in
     // its place, a folder that cannot be written), or empty when it can.
     static QString writeProblem();
+
+private:
+    bool m_written = false;
 };

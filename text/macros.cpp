@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QMessageBox>
+#include <QSaveFile>
 #include <QTextStream>
 
 namespace {
@@ -79,28 +80,35 @@ bool readFile(const QString& fileName, QList<SMacro>& macros, QString* message)
     QTextStream in(&file);
     in.setEncoding(QStringConverter::System);
 
+    // Read into a copy: a damaged file changes no button at all.
+    QList<SMacro> read = macros;
     // Only the end of the file ends a value list; empty lines are empty values.
     QString label;
-    if (!in.readLineInto(&label))
-        return true;
-    for (int i = 0; i < macros.size(); ++i) {
+    bool more = in.readLineInto(&label);
+    for (int i = 0; more && i < read.size(); ++i) {
         QString text;
         if (!in.readLineInto(&text)) {
             *message = translated("Error reading %1").arg(fileName);
             return false;
         }
-        macros[i].label = label;
-        macros[i].text = text;
-        if (!in.readLineInto(&label))
-            return true;
+        read[i].label = label;
+        read[i].text = text;
+        more = in.readLineInto(&label);
     }
+    if (file.error() != QFileDevice::NoError) {
+        *message = translated("Error reading %1").arg(fileName);
+        return false;
+    }
+    macros = read;
     return true;
 }
 
 bool writeFile(const QString& fileName, const QList<SMacro>& macros, QString* message)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+    // Written beside the file and put in its place only when whole, so a
+    // full disk leaves the previous file as it was.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         *message = translated("Can't open file %1").arg(fileName);
         return false;
     }
@@ -110,7 +118,7 @@ bool writeFile(const QString& fileName, const QList<SMacro>& macros, QString* me
         out << fileLine(m.label) << '\n' << fileLine(m.text) << '\n';
     out.flush();
     // A full disk shows only now; the operator must not believe the macros safe.
-    if (out.status() != QTextStream::Ok || !file.flush()) {
+    if (out.status() != QTextStream::Ok || !file.commit()) {
         *message = translated("Error writing %1").arg(fileName);
         return false;
     }

@@ -78,9 +78,11 @@ void saveToSettings(const QList<SMacro>& macros);
 // A ".mac" file holds one line per value: label and text of record 0, of
 // record 1, and so on; the index is not stored.
 //
-// Reading changes labels and texts in place. An empty file changes nothing.
-// On failure message names the file; records read before a missing text
-// line keep their new values. Pairs beyond the list are ignored.
+// Reading changes labels and texts in place, and only once the whole file
+// was read: an empty file, an unreadable one or one whose last label has no
+// text changes nothing (on failure message names the file). Pairs beyond
+// the list are ignored. Writing goes through a temporary file that takes
+// the file's place only when complete, so a failed write keeps the old one.
 bool readFile(const QString& fileName, QList<SMacro>& macros, QString* message);
 // A line break inside a value would end its line and shift every later
 // pair, so line feeds are written as "<LF>" and carriage returns as "<CR>":

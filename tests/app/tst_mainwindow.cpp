@@ -16,6 +16,7 @@
 #include "logbook/logbar.h"
 #include "modem/psktxrx.h"
 #include "tests/app/windowfolder.h"
+#include "tests/core/fulldisk.h"
 #include "tests/modem/modemtesthelpers.h"
 #include "text/signalbrowser.h"
 #include "text/txview.h"
@@ -237,8 +238,20 @@ private slots:
 
     void settingsThatCannotBeWrittenAreSaid()
     {
-        QVERIFY(QDir().mkpath(Settings::path())); // a folder where the file should be
+        // A disk that fills while the window is open: said at once.
         auto w = makeWindow();
+        QVERIFY(!w->findChild<QLabel*>(QStringLiteral("settingsProblem")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Settings were not saved: .*disk may be full")));
+        {
+            FullDisk full;
+            Settings().setValue(QStringLiteral("Macros/Macros 0/text"), QString(100, u'x'));
+        }
+        QVERIFY(w->statusBar()->currentMessage().startsWith(QStringLiteral("Settings could not be saved")));
+        QVERIFY(w->statusBar()->findChild<QLabel*>(QStringLiteral("settingsProblem")));
+        closeWindow(w);
+
+        QVERIFY(QFile::remove(Settings::path()) && QDir().mkpath(Settings::path())); // a folder where the file should be
+        w = makeWindow();
         QVERIFY(w->statusBar()->findChild<QLabel*>(QStringLiteral("settingsProblem")));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Settings were not saved: .* is a folder")));
         closeWindow(w);

@@ -6,6 +6,7 @@
 #include "core/settings.h"
 #include "core/stationstate.h"
 #include "audio/audioout.h"
+#include "audio/soundthread.h"
 #include "modem/psktxrx.h"
 #include "rig/comport.h"
 #include "rig/serialadapter.h"
@@ -14,6 +15,7 @@
 #include "text/txview.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QThread>
 #include <QTimer>
@@ -24,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -86,6 +89,7 @@ private slots:
     void typedTextGoesOutAndDecodesBack();
     void stopAndRestartDropTheUnsentRest();
     void deadSoundServerNeverKeysTheRig();
+    void hungSoundServerFreezesNothing();
 
 private:
     std::unique_ptr<MainWindow> makeWindow();
@@ -276,6 +280,50 @@ void TestStation::deadSoundServerNeverKeysTheRig()
     QVERIFY(StationState::isTransmitting());
     QTRY_VERIFY_WITH_TIMEOUT(!StationState::isTransmitting(), 30000);
     QCOMPARE(port.events.filter(QStringLiteral("rts")).size(), 4);
+    w.reset();
+    Comport::setDefaultFactory({});
+}
+
+// The sound server hangs (stopped, not killed) during a transmission: the
+// transmitter is released as soon as the output stops moving, the window
+// never stalls long on the way (nor on a new transmission, which fails
+// without keying), and all works again once the server goes on.
+void TestStation::hungSoundServerFreezesNothing()
+{
+    WatchedPort::Log port;
+    Comport::setDefaultFactory([&port](const QString& device) { return std::make_unique<WatchedPort>(device, &port); });
+    auto w = makeWindow();
+    port.playing = [&] { return w->isOutputActive(); };
+    // The longest the event loop went without turning.
+    QElapsedTimer sinceTick;
+    qint64 longestStall = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&] { longestStall = std::max(longestStall, sinceTick.restart()); });
+    port.events.clear();
+    QTest::mouseClick(w->txLabel(), Qt::LeftButton); // idles until stopped
+    QVERIFY(StationState::isTransmitting());
+    QTRY_VERIFY_WITH_TIMEOUT(w->audioOut()->isActive(), 5000);
+    m_card.pause(true);
+    sinceTick.start();
+    ticker.start(10);
+    QTRY_VERIFY_WITH_TIMEOUT(!StationState::isTransmitting(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(w->soundLabel()->text().contains(QStringLiteral("input lost")), 8000);
+    QTest::mouseClick(w->txLabel(), Qt::LeftButton);
+    QVERIFY(!StationState::isTransmitting());
+    // Reopening goes on in the background until a call counts as hung.
+    QTRY_VERIFY_WITH_TIMEOUT(SoundThread::anyHung(), 3 * SoundThread::kHungMs);
+    QTest::mouseClick(w->txLabel(), Qt::LeftButton);
+    QVERIFY(!StationState::isTransmitting());
+    QCOMPARE(port.events.filter(QStringLiteral("rts")).join(QLatin1Char(',')),
+             QStringLiteral("rts 1 while playing,rts 0 while silent"));
+    m_card.pause(false);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->soundLabel()->isVisible(), 15000);
+    ticker.stop();
+    QVERIFY2(longestStall < 2 * SoundThread::kAnswerMs, qPrintable(QString::number(longestStall)));
+    w->txView()->slotAddTxText(QStringLiteral("de VK2XYZ") + QChar(0x00AE));
+    QTest::mouseClick(w->txLabel(), Qt::LeftButton);
+    QVERIFY(StationState::isTransmitting());
+    QTRY_VERIFY_WITH_TIMEOUT(!StationState::isTransmitting(), 30000);
     w.reset();
     Comport::setDefaultFactory({});
 }

@@ -124,6 +124,34 @@ private slots:
         QCOMPARE(Settings().value(QStringLiteral("Audio/Output/Name")).toString(), QStringLiteral("default"));
     }
 
+    // No sound server when the program starts: no device is found, and
+    // choosing none in the dialog keeps the names the user had chosen; the
+    // streams open once the server is there.
+    void serverDeadAtStartIsFoundWhenBack()
+    {
+        m_card.kill();
+        for (const char* key : {"Audio/Input/Name", "Audio/Output/Name"})
+            Settings().setValue(QLatin1String(key), QStringLiteral("pulse"));
+        for (bool comesBack : {false, true}) {
+            AudioIn in;
+            AudioOut out;
+            QVERIFY(!in.Start() && in.isLost());
+            if (!comesBack) {
+                in.ChangeDevice(in.device(), kRate); // Ok in the sound card dialog, which lists nothing
+                out.ChangeDevice(out.device(), kRate);
+                continue;
+            }
+            QString why;
+            QVERIFY2(m_card.start(&why), qPrintable(why));
+            QTRY_VERIFY_WITH_TIMEOUT(!in.isLost(), 15000);
+            QCOMPARE(AudioDevices::deviceName(in.device()), QStringLiteral("pulse"));
+            QVERIFY(out.Start(true) && out.isActive());
+            out.Stop();
+        }
+        for (const char* key : {"Audio/Input/Name", "Audio/Output/Name"})
+            QCOMPARE(Settings().value(QLatin1String(key)).toString(), QStringLiteral("pulse"));
+    }
+
 private:
     VirtualSoundCard m_card;
     QTemporaryDir m_dir;

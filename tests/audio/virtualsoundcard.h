@@ -45,6 +45,9 @@ public:
         return QFileInfo::exists(socket);
     }
 
+    // A server that hangs (stopped, not dead) and goes on again.
+    void pause(bool stopped) { ::kill(pid_t(m_server.processId()), stopped ? SIGSTOP : SIGCONT); }
+
     void kill()
     {
         m_server.kill();

@@ -7,8 +7,11 @@
 #include "core/bandtable.h"
 #include "core/codepage.h"
 #include "core/settings.h"
+#include "tests/core/fulldisk.h"
 
+#include <QDir>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <clocale>
@@ -54,6 +57,32 @@ private slots:
         Settings::setPath(ini);
         Settings().setValue(QStringLiteral("Audio/Input/ppm"), -42); // written when it goes
         QCOMPARE(QSettings(ini, QSettings::IniFormat).value(QStringLiteral("Audio/Input/ppm")).toInt(), -42);
+    }
+
+    // A save that fails while the program runs is reported when it fails.
+    void failedSaveIsSaid_data()
+    {
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("full disk") << false << "could not be written; the disk may be full";
+        QTest::newRow("folder in place of the file") << true << "is a folder";
+    }
+    void failedSaveIsSaid()
+    {
+        QFETCH(bool, folder);
+        QFETCH(QString, why);
+        Settings::setPath(m_dir.filePath(QStringLiteral("%1.ini").arg(QTest::currentDataTag())));
+        Settings().setValue(QStringLiteral("RxFq"), 1500);
+        QSignalSpy failed(Settings::notifier(), &SettingsNotifier::writeFailed);
+        QVERIFY(!folder || (QFile::remove(Settings::path()) && QDir().mkpath(Settings::path())));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Settings were not saved: .*" + why));
+        {
+            FullDisk full(folder ? RLIM_INFINITY : 16);
+            Settings().setValue(QStringLiteral("Macros/Macros 0/text"), QString(100, u'x'));
+            Settings().value(QStringLiteral("RxFq")); // reading alone saves nothing, says nothing
+        }
+        QCOMPARE(failed.count(), 1);
+        QVERIFY2(failed.at(0).at(0).toString().contains(why), qPrintable(failed.at(0).at(0).toString()));
     }
 
     void valuesOutsideTheirRangeAreReplaced_data()

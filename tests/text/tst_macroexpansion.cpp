@@ -1,7 +1,11 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "tests/core/fulldisk.h"
 #include "text/macros.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 
@@ -85,11 +89,42 @@ private slots:
         QCOMPARE(host.events, events);
     }
 
-    void unreadableFileIsSaid()
+    // A macro file that cannot be read whole, or written whole, changes
+    // nothing: neither the buttons nor the file that was there.
+    void fileFailuresChangeNothing_data()
     {
+        QTest::addColumn<QByteArray>("onDisk");
+        QTest::addColumn<bool>("write");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing file") << QByteArray() << false << "Can't load file";
+        QTest::newRow("last label without text") << QByteArray("L1\nT1\nL2\nT2\nL3\n") << false << "Error reading";
+        QTest::newRow("full disk") << QByteArray("Old\nold text\n") << true << "Error writing";
+    }
+    void fileFailuresChangeNothing()
+    {
+        QFETCH(QByteArray, onDisk);
+        QFETCH(bool, write);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("v.mac"));
+        QFile file(path);
+        QVERIFY(onDisk.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(onDisk) == onDisk.size()));
+        file.close();
         QList<SMacro> macros;
-        QString message;
-        QVERIFY(!Macros::readFile(QStringLiteral("/nonexistent/v.mac"), macros, &message) && message.contains(QStringLiteral("v.mac")));
+        for (int i = 0; i < Macros::kCount; ++i)
+            macros.append({i, QStringLiteral("label %1").arg(i), QStringLiteral("text %1").arg(i)});
+        const QList<SMacro> before = macros;
+        QString said;
+        if (write) {
+            FullDisk full;
+            QVERIFY(!Macros::writeFile(path, macros, &said));
+        } else {
+            QVERIFY(!Macros::readFile(path, macros, &said));
+        }
+        QCOMPARE(said, message + QLatin1Char(' ') + path);
+        QCOMPARE(macros, before);
+        QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), onDisk);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), onDisk.isEmpty() ? 0 : 1);
     }
 };
 

@@ -96,6 +96,9 @@ private slots:
         QVERIFY(m_dir.isValid());
         QVERIFY(writeWav(file(QStringLiteral("rate96000.wav")), noise(9600, 1000.0, 1), 96000, 1));
         QVERIFY(writeWav(file(QStringLiteral("rate64249.wav")), noise(6425, 1000.0, 1), 64249, 1));
+        // Silence whose file lost its last 10000 bytes: what is there decodes, the loss is said.
+        const QString cut = file(QStringLiteral("truncated.wav"));
+        QVERIFY(writeWav(cut, std::vector<qint16>(16000, 0), 8000, 1) && QFile::resize(cut, 44 + 22000));
         QFile text(file(QStringLiteral("notsound.wav")));
         QVERIFY(text.open(QIODevice::WriteOnly) && text.write("This is a text file, not a sound file.\n") > 0);
     }
@@ -240,6 +243,8 @@ private slots:
         row("missing file", {"decode", missing}, false, missing);
         row("not a sound file", {"decode", file(QStringLiteral("notsound.wav"))}, false, "notsound.wav");
         row("96000 samples/s", {"decode", good}, false, "unsupported sample rate 96000");
+        row("truncated", {"decode", file(QStringLiteral("truncated.wav"))}, false, "truncated: its last 10000 bytes");
+        row("truncated, all", {"decode", "--all", file(QStringLiteral("truncated.wav"))}, false, "truncated");
         row("64249 samples/s, squelch 31", {"decode", "--squelch", "31", file(QStringLiteral("rate64249.wav"))}, true, "");
         row("unknown mode", {"decode", "--mode", "BPSK99", good}, false, "unknown mode \"BPSK99\"");
         row("unknown receiver", {"decode", "--receiver", "deep", good}, false, "unknown receiver \"deep\"");

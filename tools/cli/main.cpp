@@ -323,7 +323,9 @@ int runDecode(const QStringList& arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Decodes a recording (any format libsndfile reads, the first channel of\n"
-        "several, %1 to %2 samples/s) and prints the text as UTF-8 as it comes.")
+        "several, %1 to %2 samples/s) and prints the text as UTF-8 as it comes.\n"
+        "A truncated WAV file (its data shorter than its header says) is decoded\n"
+        "as far as it goes, with a warning, and the exit status is 1.")
                                          .arg(ModemSession::kMinReceiveRate)
                                          .arg(ModemSession::kMaxReceiveRate));
     parser.addHelpOption();
@@ -365,6 +367,10 @@ int runDecode(const QStringList& arguments)
         printErr(error);
         return kFailed;
     }
+    // A cut-short file is decoded as far as it goes, but does not pass for whole.
+    const bool truncated = !reader.truncation().isEmpty();
+    if (truncated)
+        printErr(reader.truncation());
     const int rate = reader.sampleRate();
     if (rate < ModemSession::kMinReceiveRate || rate > ModemSession::kMaxReceiveRate) {
         printErr(QStringLiteral("%1: unsupported sample rate %2 Hz (the receiver takes %3 to %4 Hz)")
@@ -385,8 +391,10 @@ int runDecode(const QStringList& arguments)
         return kFailed;
     }
     settings.setCharSet(common.charSet);
-    if (parser.isSet(allOption))
-        return decodeAll(reader, common, receiverName == QLatin1String("sensitive"));
+    if (parser.isSet(allOption)) {
+        const int done = decodeAll(reader, common, receiverName == QLatin1String("sensitive"));
+        return done == kOk && truncated ? kFailed : done;
+    }
 
     ModemSession::RxParams params;
     params.mode = common.mode;
@@ -405,7 +413,7 @@ int runDecode(const QStringList& arguments)
             return kFailed;
         receiver.finish();
     }
-    return kOk;
+    return truncated ? kFailed : kOk;
 }
 
 } // namespace

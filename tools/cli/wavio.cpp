@@ -16,6 +16,35 @@ QString libraryError(SNDFILE* f)
     return QString::fromLocal8Bit(sf_strerror(f));
 }
 
+// How many bytes the data chunk of a RIFF WAVE file promises beyond the end
+// of the file; 0 for a whole file, one that is no RIFF WAVE file, or one
+// written as a stream (size 0 or 0xFFFFFFFF, to be filled in later).
+qint64 missingDataBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray head = file.read(12);
+    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
+        return 0;
+    const auto le32 = [](const QByteArray& b, int at) {
+        return quint32(quint8(b[at])) | quint32(quint8(b[at + 1])) << 8 | quint32(quint8(b[at + 2])) << 16
+               | quint32(quint8(b[at + 3])) << 24;
+    };
+    for (qint64 at = 12;;) {
+        if (!file.seek(at))
+            return 0;
+        const QByteArray chunk = file.read(8);
+        if (chunk.size() < 8)
+            return 0;
+        const quint32 size = le32(chunk, 4);
+        const qint64 available = file.size() - (at + 8);
+        if (chunk.startsWith("data"))
+            return size == 0 || size == 0xFFFFFFFFu || size <= available ? 0 : qint64(size) - available;
+        at += 8 + qint64(size) + (size & 1); // chunks are padded to even sizes
+    }
+}
+
 } // namespace
 
 namespace WavIo {
@@ -42,6 +71,12 @@ bool Reader::open(const QString& path, QString* error)
     }
     m_rate = info.samplerate;
     m_channels = info.channels;
+    if (const qint64 missing = missingDataBytes(path); missing > 0) {
+        m_truncation = QStringLiteral("%1 is truncated: its last %2 bytes of audio are missing; "
+                                      "decoding what is there")
+                           .arg(path)
+                           .arg(missing);
+    }
     const int subtype = info.format & SF_FORMAT_SUBMASK;
     m_float = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
     return true;

@@ -27,6 +27,10 @@ public:
     bool open(const QString& path, QString* error);
     int sampleRate() const { return m_rate; }
     int channels() const { return m_channels; }
+    // For a WAV file cut short (its data chunk promises more bytes than the
+    // file holds, as after a full disk or an interrupted copy): a sentence
+    // saying so, naming the file; empty otherwise. What is there still reads.
+    QString truncation() const { return m_truncation; }
     // Up to max samples of the first channel into out; 0 at the end of the
     // file. On a read error returns -1 with *error set.
     int read(qint16* out, int max, QString* error);
@@ -34,6 +38,7 @@ public:
 private:
     SNDFILE* m_file = nullptr;
     QString m_path;
+    QString m_truncation;
     int m_rate = 0;
     int m_channels = 0;
     // Floating-point files come in as doubles: libsndfile hands their samples
