@@ -237,8 +237,9 @@ MainWindow::~MainWindow()
     const QString settingsProblem = Settings::writeProblem();
     if (!settingsProblem.isEmpty())
         qWarning().noquote() << QStringLiteral("Settings were not saved: %1.").arg(settingsProblem);
-    // Comport writes "Comport" and closes the port as a member; the modem,
-    // panes and displays save their keys as children.
+    // Comport writes "Comport" and closes the port as a member; the panes
+    // and displays save their keys as children. The modem's were saved with
+    // the layout when the window closed.
 }
 
 QDockWidget* MainWindow::makeDock(const QString& name, const QString& title, Qt::DockWidgetArea area,
@@ -330,6 +331,8 @@ void MainWindow::saveLayout()
     settings.beginGroup(QStringLiteral("RxTx"));
     settings.setValue(QStringLiteral("mode"), m_currentMode);
     settings.endGroup();
+    if (m_modem)
+        m_modem->saveSettings();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

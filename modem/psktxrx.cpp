@@ -176,17 +176,21 @@ CPskTxRx::CPskTxRx(const QString& modeName, QObject* parent)
 
 CPskTxRx::~CPskTxRx()
 {
-    if (m_savesSettings) {
-        Settings settings;
-        settings.beginGroup(QStringLiteral("Audio"));
-        settings.setValue(QStringLiteral("varicode"), charSet());
-        settings.endGroup();
-        settings.setValue(QStringLiteral("Receiver"), sensitiveReceiver() ? QStringLiteral("sensitive") : QStringLiteral("standard"));
-    }
     m_txDsp.reset();
     m_encoder.reset();
     m_rxDsp.reset();
     m_decoder.reset();
+}
+
+void CPskTxRx::saveSettings() const
+{
+    Settings settings;
+    settings.setValue(QStringLiteral("RxFq"), rxFrequency());
+    settings.setValue(QStringLiteral("TxFq"), txFrequency());
+    settings.setValue(QStringLiteral("Receiver"), sensitiveReceiver() ? QStringLiteral("sensitive") : QStringLiteral("standard"));
+    settings.beginGroup(QStringLiteral("Audio"));
+    settings.setValue(QStringLiteral("varicode"), charSet());
+    settings.endGroup();
 }
 
 void CPskTxRx::setCharSet(int set)

@@ -55,7 +55,7 @@ public:
     // When parent has slotTxFqNotified(double) / slotRxFqNotified(double),
     // the DSPs' frequency announcements are connected to them.
     explicit CPskTxRx(const QString& modeName, QObject* parent = nullptr);
-    ~CPskTxRx() override; // saves the character set
+    ~CPskTxRx() override;
 
     intptr_t Command(int code, intptr_t p1, intptr_t p2, intptr_t p3) override;
     void SetupReset() override;
@@ -95,10 +95,12 @@ public:
     void setSensitiveReceiver(bool on);
     bool sensitiveReceiver() const { return m_sensitive != nullptr; }
 
-    // The character set and the receiver are stored when the transceiver
-    // goes; one of the signal browser's many must leave the user's choice
-    // alone, so it is told not to.
-    void setSavesSettings(bool on) { m_savesSettings = on; }
+    // Stores the receive and transmit frequencies, the receiver and the
+    // character set. Only the window's own transceiver is saved, and only
+    // when asked (at the close of the window); nothing of it is written when
+    // a transceiver goes, so the signal browser's many come and go without
+    // touching the user's settings.
+    void saveSettings() const;
 
     // Switches between BPSK and QPSK: a fresh encoder and decoder (and
     // sensitive receiver when chosen) of the other mode, at the symbol rate
@@ -225,7 +227,6 @@ private:
     double m_afcFrequency = 0.0;
     std::atomic<qint32> m_cwUnit{0};
     bool m_inputRateAccepted = true;
-    bool m_savesSettings = true;
 
     // The call sign as a sequence-counted buffer: the GUI thread makes the
     // counter odd while it writes, so the callback can tell a torn copy and

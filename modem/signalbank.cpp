@@ -296,7 +296,6 @@ void SignalBank::startSignal(double frequency)
     e->lastSeen = now();
     e->modem = std::make_unique<CPskTxRx>(m_modemName);
     CPskTxRx& m = *e->modem;
-    m.setSavesSettings(false);
     m.setCharSet(m_charSet);
     m.setSensitiveReceiver(m_sensitive);
     m.Command(90, m_baudHundredths, 0, 0);
