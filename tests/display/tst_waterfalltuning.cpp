@@ -13,9 +13,8 @@ using namespace DisplayTest;
 namespace {
 
 constexpr int kTop = SpectrumWidget::kImageTop;
-constexpr double kHalfRate = 5512.0;
 
-double hzOfColumn(double column) { return column * kHalfRate / 1024.0; }
+double hzOfColumn(double column) { return column * kBinHz; }
 
 // Idle BPSK31 (a reversal every symbol) as waterfall lines: two lines either side of the carrier.
 void feedIdle(SpectrumWidget& widget, double carrierHz, int lines)
@@ -71,9 +70,70 @@ class TestWaterfallTuning : public QObject
 {
     Q_OBJECT
 private slots:
+    void ticksClicksAndMarkersAgree_data();
+    void ticksClicksAndMarkersAgree();
     void snapsToTheTraceCentre();
     void replayDecodesEarlierText();
 };
+
+void TestWaterfallTuning::ticksClicksAndMarkersAgree_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("rate");
+    for (int width : {480, 1024, 1400})
+        for (int rate : {8000, 11025, 48000})
+            QTest::addRow("%d px, %d Hz", width, rate) << width << rate;
+}
+
+// A click on a long ruler tick (every 500 Hz) over a waterfall without a
+// trace tunes to the tick's frequency within half a column, and the red
+// marker then stands on the clicked column.
+void TestWaterfallTuning::ticksClicksAndMarkersAgree()
+{
+    QFETCH(int, width);
+    QFETCH(int, rate);
+    ScopedSettings settings({{"Audio/Input/SampleRate", rate}});
+    SpectrumWidget widget;
+    widget.resize(width, 200);
+    quint32 seed = 1;
+    for (int line = 0; line < 30; ++line) { // white noise
+        Block block{};
+        for (float& v : block) {
+            seed = seed * 1664525u + 1013904223u;
+            v = float(int(seed >> 20) - 2048);
+        }
+        widget.updateWaterfall(block.data());
+    }
+    auto render = [&widget] {
+        QImage image(widget.size(), QImage::Format_RGB32);
+        widget.render(&image);
+        return image;
+    };
+    const QImage ruler = render();
+    QList<int> longTicks;
+    for (int x = 0; x < std::min(width, 1024); ++x)
+        if (QColor(ruler.pixel(x, 21)) == QColor(Qt::white))
+            longTicks << x;
+    const double hzPerColumn = rate / 2048.0;
+    int expected = 0;
+    while (500.0 * (expected + 1) < rate / 2 / 100 * 100 && qRound(500.0 * (expected + 1) / hzPerColumn) < std::min(width, 1024))
+        ++expected;
+    QCOMPARE(longTicks.size(), expected);
+    for (int k = 0; k < longTicks.size(); ++k) {
+        const int x = longTicks.at(k);
+        QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(x, kTop + 40));
+        QVERIFY2(std::abs(widget.rx() - 500.0 * (k + 1)) <= hzPerColumn / 2,
+                 qPrintable(QStringLiteral("tick at %1: %2 Hz").arg(x).arg(widget.rx())));
+        const QImage marked = render();
+        int left = x, right = x;
+        while (left > 0 && QColor(marked.pixel(left - 1, 29)) == QColor(Qt::red))
+            --left;
+        while (right + 1 < marked.width() && QColor(marked.pixel(right + 1, 29)) == QColor(Qt::red))
+            ++right;
+        QVERIFY2(QColor(marked.pixel(x, 29)) == QColor(Qt::red) && left + right == 2 * x,
+                 qPrintable(QStringLiteral("marker %1 ... %2 for the tick at %3").arg(left).arg(right).arg(x)));
+    }
+}
 
 void TestWaterfallTuning::snapsToTheTraceCentre()
 {
