@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cmath>
+#include <complex>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -69,6 +70,19 @@ constexpr double kFftRate = 11025.0;
 // Squelch: calls of ReceiveSamples the squelch stays open after the last
 // good quality figure.
 constexpr qint32 kSquelchHold = 20;
+
+// Replay: where a trace began is found in quarter-second segments, by the
+// carrier's power against the power kTraceSideSymbols symbol rates beside it
+// (kTraceRatio times more, 4 dB, is a signal); a quiet spell of
+// kTraceGapSeconds ends the trace, and the receiver starts kTraceLeadSeconds
+// before it so that it settles on the quiet first. The waterfall's lines
+// are 2048 samples each.
+constexpr double kTraceSegmentSeconds = 0.25;
+constexpr double kTraceSideSymbols = 3.0;
+constexpr double kTraceRatio = 2.5;
+constexpr double kTraceGapSeconds = 1.5;
+constexpr double kTraceLeadSeconds = 0.5;
+constexpr int kLineSamples = 2048;
 
 void connectToSlot(QObject* sender, const QMetaMethod& signal, QObject* receiver, const char* slot)
 {
@@ -324,12 +338,86 @@ void CPskTxRx::SetFrequencies(double rx, double tx)
 void CPskTxRx::slotFqChanged(double rx, double tx)
 {
     const int distance = ReplayDistance::get();
-    if (distance != 0)
-        rewindRing(distance);
     if (!txLock())
         setTxFrequency(tx);
     if (!rxLock())
         setRxFrequency(rx);
+    if (distance > 0)
+        replayTrace(distance);
+}
+
+void CPskTxRx::replayTrace(int clickedBack)
+{
+    const int back = setRingReadBack(traceStart(rxFrequency(), clickedBack));
+    if (back == 0)
+        return;
+    // The filters, the symbol clock and the half-assembled character belong
+    // to other audio: the replay starts from a clean receiver, which the
+    // quiet before the trace lets settle before the first character.
+    m_rxDsp->reset();
+    if (m_sensitive)
+        m_sensitive->Reset();
+    rxDecoder()->setAfcAccumulator(0);
+    m_acquisitionPending = kNoPendingCentre;
+}
+
+int CPskTxRx::traceStart(double fq, int clickedBack) const
+{
+    const double rate = inputRate();
+    const double b = baud();
+    const int available = ringFill();
+    clickedBack = std::min(clickedBack, available);
+    if (!(rate > 0.0) || !(b > 0.0) || !(fq > 0.0) || fq + 3.0 * b >= rate / 2.0)
+        return clickedBack;
+    // Power at the carrier, and beside it where the signal has none, each
+    // over one symbol at a time (a filter a symbol rate wide) and summed over
+    // segments of a quarter second; a segment whose carrier power stands
+    // clearly above the quieter side holds the signal.
+    const int symbol = std::max(8, int(std::lround(rate / b)));
+    const int perSegment = std::max(4, int(std::lround(kTraceSegmentSeconds * b)));
+    const int segment = symbol * perSegment;
+    std::vector<qint16> audio(static_cast<size_t>(segment));
+    const std::array<double, 3> hz = {fq, fq - kTraceSideSymbols * b, fq + kTraceSideSymbols * b};
+    auto present = [&](int back) {
+        copyRecent(audio.data(), segment, back);
+        std::array<double, 3> power{};
+        for (size_t f = 0; f < hz.size(); ++f) {
+            const std::complex<double> step = std::polar(1.0, -2.0 * M_PI * hz[f] / rate);
+            for (int s = 0; s < perSegment; ++s) {
+                std::complex<double> turn(1.0, 0.0), sum;
+                for (int n = 0; n < symbol; ++n) {
+                    sum += double(audio[size_t(s * symbol + n)]) * turn;
+                    turn *= step;
+                }
+                power[f] += std::norm(sum);
+            }
+        }
+        return power[0] > kTraceRatio * std::min(power[1], power[2]) && power[0] > 0.0;
+    };
+
+    // Is the trace there at the clicked line (or within a segment of it)?
+    int at = -1;
+    for (int back = std::max(clickedBack - kLineSamples, segment); back <= std::min(clickedBack + segment, available) && at < 0;
+         back += segment / 2)
+        if (present(back))
+            at = back;
+    if (at < 0)
+        return clickedBack;
+    // Walk back to where it began: the first of a quiet spell too long for
+    // a fade or a pause between two words.
+    const int gap = std::max(1, int(std::ceil(kTraceGapSeconds * rate / segment)));
+    int start = at;
+    int quiet = 0;
+    for (int back = at + segment; back <= available && quiet < gap; back += segment) {
+        if (present(back)) {
+            start = back;
+            quiet = 0;
+        } else {
+            ++quiet;
+        }
+    }
+    const int lead = int(kTraceLeadSeconds * rate);
+    return std::min(start + lead, available);
 }
 
 void CPskTxRx::AfcStep()

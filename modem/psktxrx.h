@@ -126,8 +126,9 @@ signals:
     void signalPskSymbol(long dangle, long ampl);
 
 public slots:
-    // A click on the waterfall: decode the replay distance's worth of recent
-    // audio again, then retune (each side unless locked).
+    // A click on the waterfall: retune (each side unless locked); with a
+    // replay distance, decode again from where the trace at the new
+    // frequency began.
     void slotFqChanged(double rx, double tx);
 
 protected:
@@ -160,6 +161,14 @@ private:
         int stopFetching = 0;
     };
 
+    // A click asked to decode again from clickedBack samples before the
+    // newest: the receiver starts afresh where the trace under its
+    // frequency began, as far back as the ring holds.
+    void replayTrace(int clickedBack);
+    // Samples back to where the trace at fq that passes clickedBack samples
+    // ago began (with a little quiet before it); clickedBack itself when no
+    // trace is there.
+    int traceStart(double fq, int clickedBack) const;
     void applySampleRates(double inputRate, double outputRate);
     void setTxFrequency(double fq);
     void setRxFrequency(double fq);

@@ -31,11 +31,12 @@ void feedIdle(SpectrumWidget& widget, double carrierHz, int lines)
 // into the display block until that is full, which makes one waterfall line.
 struct Station
 {
-    Station()
+    explicit Station(const ModemTest::Mode& mode = ModemTest::mode(QStringLiteral("BPSK31")), double listening = 800.0)
+        : rx(mode.modemName)
     {
-        rx.Command(90, 3125, 0, 0);
+        rx.Command(90, mode.baudHundredths, 0, 0);
         rx.SetSampleRates(kRate, kRate);
-        rx.SetFrequencies(800.0, 800.0);
+        rx.SetFrequencies(listening, listening);
         QObject::connect(&rx, &CPskTxRx::signalCharReceived, &rx, [this](QChar c) { decoded += c; });
         QObject::connect(&waterfall, &SpectrumWidget::signalFqChanged, &rx, &CPskTxRx::slotFqChanged);
         waterfall.resize(1024, 400);
@@ -55,7 +56,7 @@ struct Station
     }
     void hearSilence(int chunks) { hear(std::vector<qint16>(size_t(chunks) * 1024, 0)); }
 
-    CPskTxRx rx{QStringLiteral("BPSK31")};
+    CPskTxRx rx;
     SpectrumWidget waterfall;
     QString decoded;
     int lines = 0, fill = 0;
@@ -74,6 +75,8 @@ private slots:
     void ticksClicksAndMarkersAgree();
     void snapsToTheTraceCentre();
     void replayDecodesEarlierText();
+    void replayStartsWhereTheTraceBegan_data();
+    void replayStartsWhereTheTraceBegan();
 };
 
 void TestWaterfallTuning::ticksClicksAndMarkersAgree_data()
@@ -174,6 +177,42 @@ void TestWaterfallTuning::replayDecodesEarlierText()
     QVERIFY(std::abs(station.waterfall.rx() - 1500.0) < 4.0);
     station.hearSilence(2 * row + 80); // catching up on the replayed audio while new audio arrives
     QVERIFY2(station.decoded.contains(kMessage.mid(3)), qPrintable(station.decoded));
+}
+
+void TestWaterfallTuning::replayStartsWhereTheTraceBegan_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("modeName");
+    QTest::addColumn<double>("carrier");
+    QTest::newRow("BPSK31") << "bpsk31_1200.wav" << "BPSK31" << 1200.0;
+    QTest::newRow("BPSK63") << "bpsk63_800.wav" << "BPSK63" << 800.0;
+    QTest::newRow("QPSK31") << "qpsk31_1000.wav" << "QPSK31" << 1000.0;
+}
+
+// Another station's recording, heard while the receiver listens elsewhere
+// and its decoder holds what it made of that: a click on the newest line of
+// the trace, most of the way into the message, decodes the whole message
+// from its first character, clean, and on to the end.
+void TestWaterfallTuning::replayStartsWhereTheTraceBegan()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, modeName);
+    QFETCH(double, carrier);
+    ScopedSettings settings;
+    const QString text = ModemTest::peerText();
+    const std::vector<qint16> audio = ModemTest::readWav16(ModemTest::peerDir().filePath(file));
+    QVERIFY2(!audio.empty() && !text.isEmpty(), qPrintable(file));
+
+    Station station(ModemTest::mode(modeName), carrier + 400.0);
+    station.hearSilence(40);
+    const size_t split = audio.size() * 3 / 4 / 1024 * 1024;
+    station.hear(std::vector<qint16>(audio.begin(), audio.begin() + std::ptrdiff_t(split)));
+    station.decoded.clear();
+    QTest::mouseClick(&station.waterfall, Qt::LeftButton, {}, QPoint(qRound(carrier / kBinHz), kTop + 1));
+    station.hear(std::vector<qint16>(audio.begin() + std::ptrdiff_t(split), audio.end()));
+    station.hearSilence(int(split / 1024 / 2) + 40);
+    const QString heard = station.decoded.trimmed();
+    QVERIFY2(heard.startsWith(text), qPrintable(heard));
 }
 
 QTEST_MAIN(TestWaterfallTuning)
