@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <numeric>
 
 namespace {
 
@@ -71,17 +72,17 @@ constexpr double kFftRate = 11025.0;
 // good quality figure.
 constexpr qint32 kSquelchHold = 20;
 
-// Replay: where a trace began is found in quarter-second segments, by the
+// Replay: where a trace began is found in half-second segments, by the
 // carrier's power against the power kTraceSideSymbols symbol rates beside it
-// (kTraceRatio times more, 4 dB, is a signal); a quiet spell of
-// kTraceGapSeconds ends the trace, and the receiver starts kTraceLeadSeconds
-// before it so that it settles on the quiet first. The waterfall's lines
-// are 2048 samples each.
-constexpr double kTraceSegmentSeconds = 0.25;
+// (kTraceRatio times more, 5 dB, is a signal: noise reaches it in about one
+// segment of a thousand); a quiet spell of kTraceGapSeconds ends the trace,
+// and the receiver starts kTraceLeadSymbols before its first symbol, so that
+// its filters fill on the quiet. The waterfall's lines are 2048 samples each.
+constexpr double kTraceSegmentSeconds = 0.5;
 constexpr double kTraceSideSymbols = 3.0;
-constexpr double kTraceRatio = 2.5;
+constexpr double kTraceRatio = 3.0;
 constexpr double kTraceGapSeconds = 1.5;
-constexpr double kTraceLeadSeconds = 0.5;
+constexpr double kTraceLeadSymbols = 6.0;
 constexpr int kLineSamples = 2048;
 
 void connectToSlot(QObject* sender, const QMetaMethod& signal, QObject* receiver, const char* slot)
@@ -367,32 +368,44 @@ int CPskTxRx::traceStart(double fq, int clickedBack) const
     const double b = baud();
     const int available = ringFill();
     clickedBack = std::min(clickedBack, available);
-    if (!(rate > 0.0) || !(b > 0.0) || !(fq > 0.0) || fq + 3.0 * b >= rate / 2.0)
+    if (!(rate > 0.0) || !(b > 0.0) || !(fq > 0.0) || fq + kTraceSideSymbols * b >= rate / 2.0)
         return clickedBack;
     // Power at the carrier, and beside it where the signal has none, each
-    // over one symbol at a time (a filter a symbol rate wide) and summed over
-    // segments of a quarter second; a segment whose carrier power stands
+    // over one symbol at a time (a filter a symbol rate wide); summed over
+    // segments of half a second, a segment whose carrier power stands
     // clearly above the quieter side holds the signal.
     const int symbol = std::max(8, int(std::lround(rate / b)));
     const int perSegment = std::max(4, int(std::lround(kTraceSegmentSeconds * b)));
     const int segment = symbol * perSegment;
-    std::vector<qint16> audio(static_cast<size_t>(segment));
-    const std::array<double, 3> hz = {fq, fq - kTraceSideSymbols * b, fq + kTraceSideSymbols * b};
-    auto present = [&](int back) {
-        copyRecent(audio.data(), segment, back);
-        std::array<double, 3> power{};
-        for (size_t f = 0; f < hz.size(); ++f) {
-            const std::complex<double> step = std::polar(1.0, -2.0 * M_PI * hz[f] / rate);
-            for (int s = 0; s < perSegment; ++s) {
+    std::vector<qint16> audio(static_cast<size_t>(2 * segment));
+    struct Powers
+    {
+        std::vector<double> carrier, below, above;
+    };
+    // Per-symbol powers of the `count` symbols starting `back` samples ago.
+    auto measure = [&](int back, int count) {
+        copyRecent(audio.data(), count * symbol, back);
+        Powers p;
+        for (std::vector<double>* out : {&p.carrier, &p.below, &p.above}) {
+            const double hz = out == &p.carrier ? fq : out == &p.below ? fq - kTraceSideSymbols * b : fq + kTraceSideSymbols * b;
+            const std::complex<double> step = std::polar(1.0, -2.0 * M_PI * hz / rate);
+            out->resize(size_t(count));
+            for (int k = 0; k < count; ++k) {
                 std::complex<double> turn(1.0, 0.0), sum;
                 for (int n = 0; n < symbol; ++n) {
-                    sum += double(audio[size_t(s * symbol + n)]) * turn;
+                    sum += double(audio[size_t(k * symbol + n)]) * turn;
                     turn *= step;
                 }
-                power[f] += std::norm(sum);
+                (*out)[size_t(k)] = std::norm(sum);
             }
         }
-        return power[0] > kTraceRatio * std::min(power[1], power[2]) && power[0] > 0.0;
+        return p;
+    };
+    auto total = [](const std::vector<double>& v) { return std::accumulate(v.begin(), v.end(), 0.0); };
+    auto present = [&](int back) {
+        const Powers p = measure(back, perSegment);
+        const double carrier = total(p.carrier);
+        return carrier > 0.0 && carrier > kTraceRatio * std::min(total(p.below), total(p.above));
     };
 
     // Is the trace there at the clicked line (or within a segment of it)?
@@ -416,8 +429,29 @@ int CPskTxRx::traceStart(double fq, int clickedBack) const
             ++quiet;
         }
     }
-    const int lead = int(kTraceLeadSeconds * rate);
-    return std::min(start + lead, available);
+    // The first symbol of the signal within the oldest segment that holds
+    // it: where the carrier's power, taken against a level between the
+    // noise beside it and the signal's, begins to sum up the most.
+    const int from = std::min(start + segment, available);
+    const int count = std::min(2 * perSegment, from / symbol);
+    if (count >= 2) {
+        const Powers p = measure(from, count);
+        const double noise = std::min(total(p.below), total(p.above)) / count;
+        const int newest = std::max(1, count / 4);
+        const double signal = std::accumulate(p.carrier.end() - newest, p.carrier.end(), 0.0) / newest;
+        const double level = std::sqrt(std::max(noise, 1.0) * std::max(signal, 1.0));
+        double sum = 0.0, best = -1.0;
+        int first = count - 1;
+        for (int k = count - 1; k >= 0; --k) {
+            sum += p.carrier[size_t(k)] - level;
+            if (sum > best) {
+                best = sum;
+                first = k;
+            }
+        }
+        start = from - first * symbol;
+    }
+    return std::min(start + int(std::lround(kTraceLeadSymbols * symbol)), available);
 }
 
 void CPskTxRx::AfcStep()

@@ -200,19 +200,25 @@ void TestWaterfallTuning::replayStartsWhereTheTraceBegan()
     QFETCH(double, carrier);
     ScopedSettings settings;
     const QString text = ModemTest::peerText();
-    const std::vector<qint16> audio = ModemTest::readWav16(ModemTest::peerDir().filePath(file));
+    std::vector<qint16> audio = ModemTest::readWav16(ModemTest::peerDir().filePath(file));
     QVERIFY2(!audio.empty() && !text.isEmpty(), qPrintable(file));
+    audio.insert(audio.begin(), 40 * 1024, 0);
+    quint32 seed = 7;
+    for (qint16& v : audio) { // a noise floor 40 dB below the peaks
+        seed = seed * 1664525u + 1013904223u;
+        v = qint16(v + int(seed >> 24) - 128);
+    }
 
     Station station(ModemTest::mode(modeName), carrier + 400.0);
-    station.hearSilence(40);
     const size_t split = audio.size() * 3 / 4 / 1024 * 1024;
     station.hear(std::vector<qint16>(audio.begin(), audio.begin() + std::ptrdiff_t(split)));
     station.decoded.clear();
     QTest::mouseClick(&station.waterfall, Qt::LeftButton, {}, QPoint(qRound(carrier / kBinHz), kTop + 1));
     station.hear(std::vector<qint16>(audio.begin() + std::ptrdiff_t(split), audio.end()));
     station.hearSilence(int(split / 1024 / 2) + 40);
-    const QString heard = station.decoded.trimmed();
-    QVERIFY2(heard.startsWith(text), qPrintable(heard));
+    // What the noise before the trace makes is a character or two at most.
+    const int at = station.decoded.indexOf(text);
+    QVERIFY2(at >= 0 && station.decoded.left(at).simplified().size() <= 2, qPrintable(station.decoded));
 }
 
 QTEST_MAIN(TestWaterfallTuning)
