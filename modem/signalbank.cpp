@@ -6,6 +6,8 @@
 #include "modem/psktxrx.h"
 
 #include <algorithm>
+#include <array>
+#include <complex>
 #include <cmath>
 #include <limits>
 
@@ -36,6 +38,8 @@ constexpr int kBlock = 1024;
 constexpr int kGoodQuality = 16;
 constexpr double kDipSymbols = 150.0;
 constexpr double kConfirmSymbols = 32.0;
+// At the end of an over the quality takes about this many symbols to fall.
+constexpr double kEndSymbols = 12.0;
 constexpr qint64 kNever = std::numeric_limits<qint64>::min() / 2;
 // The least noise floor (power re a full-scale sine, -100 dB): below it lie
 // only rounding and the spread of a key click over silence.
@@ -43,6 +47,17 @@ constexpr double kMinNoise = 1e-10;
 // A signal falls off to a quarter of its peak (6 dB) within two symbol rates
 // on at least one side; a broad hump of noise or a click does not.
 constexpr double kValleyShare = 0.25;
+// The detector's spectrum is averaged over about this long, so when it no
+// longer shows a carrier, what was decoded this long before is already
+// from the quiet.
+constexpr double kQuietLagSeconds = 1.0;
+// Whether a carrier is there now: its power against the power this many
+// symbol rates beside it, this many times more (3 dB) over half a second.
+constexpr double kSideSymbols = 3.0;
+constexpr double kPresentRatio = 2.0;
+// The signal-to-noise figure: the power within a symbol rate either side of
+// the carrier against the noise in this bandwidth.
+constexpr double kSnrBandwidthHz = 2500.0;
 } // namespace
 
 struct SignalBank::Entry
@@ -54,8 +69,13 @@ struct SignalBank::Entry
     std::vector<qint64> heldAt; // the samples fed before each held character
     qint64 fed = 0; // samples given to the transceiver
     qint64 goodUntil = kNever; // where the quality was last good
+    qint64 start = 0; // samples of audio fed to the bank before its first one
+    bool missed = false; // the last judgement found no carrier
+    bool quiet = false;  // nor did the one before: the signal has gone
+    qint64 lineBreakAt = -1; // where an over ended (in `fed`), if text may follow
     double lastSeen = 0.0;
     double heardFrom = 0.0;
+    double snrDb = 0.0;
 };
 
 SignalBank::SignalBank(QObject* parent)
@@ -148,20 +168,31 @@ void SignalBank::receive(Entry& e, const qint16* samples, int count)
     e.fed += count;
     if (e.modem->Command(79, 0, 0, 0) >= kGoodQuality) {
         e.goodUntil = e.fed;
-        const qint64 confirmed = e.fed - symbolsToSamples(kConfirmSymbols);
-        const auto n = std::upper_bound(e.heldAt.begin(), e.heldAt.end(), confirmed) - e.heldAt.begin();
-        if (n == 0)
-            return;
-        e.text += e.held.left(int(n));
-        e.held.remove(0, int(n));
-        e.heldAt.erase(e.heldAt.begin(), e.heldAt.begin() + n);
-        if (e.text.size() > kMaxText)
-            e.text.remove(0, e.text.size() - kMaxText);
-        emit changed();
+        confirm(e, e.fed - symbolsToSamples(kConfirmSymbols));
     } else if (!holding(e)) {
         e.held.clear();
         e.heldAt.clear();
     }
+}
+
+void SignalBank::confirm(Entry& e, qint64 upTo)
+{
+    const auto n = std::upper_bound(e.heldAt.begin(), e.heldAt.end(), upTo) - e.heldAt.begin();
+    if (n == 0)
+        return;
+    for (auto i = 0; i < n; ++i) {
+        if (e.lineBreakAt >= 0 && e.heldAt[size_t(i)] >= e.lineBreakAt) {
+            if (!e.text.isEmpty() && !e.text.endsWith(u'\n'))
+                e.text += u'\n';
+            e.lineBreakAt = -1;
+        }
+        e.text += e.held.at(i);
+    }
+    e.held.remove(0, int(n));
+    e.heldAt.erase(e.heldAt.begin(), e.heldAt.begin() + n);
+    if (e.text.size() > kMaxText)
+        e.text.remove(0, e.text.size() - kMaxText);
+    emit changed();
 }
 
 qint64 SignalBank::symbolsToSamples(double symbols) const
@@ -171,12 +202,12 @@ qint64 SignalBank::symbolsToSamples(double symbols) const
 
 bool SignalBank::holding(const Entry& e) const
 {
-    return e.goodUntil != kNever
+    return e.goodUntil != kNever && !e.quiet
            && (e.fed - e.goodUntil <= symbolsToSamples(kDipSymbols)
                || now() - e.lastSeen <= 2 * kJudgeSeconds);
 }
 
-std::vector<double> SignalBank::findCarriers() const
+std::vector<double> SignalBank::findCarriers()
 {
     const double binHz = m_rate / m_spectrum->frameSize();
     const double baud = m_baudHundredths / 100.0;
@@ -193,6 +224,11 @@ std::vector<double> SignalBank::findCarriers() const
     auto q = band.begin() + std::ptrdiff_t(band.size() * kNoiseQuantile);
     std::nth_element(band.begin(), q, band.end());
     const double noise = std::max(*q, kMinNoise);
+    // The median, for the signal-to-noise figure: an averaged noise spectrum
+    // scatters little about its mean, so the median is close to it.
+    auto median = band.begin() + std::ptrdiff_t(band.size() / 2);
+    std::nth_element(q, median, band.end());
+    m_noisePerBin = std::max(*median, kMinNoise);
     std::vector<double> s(p.size(), 0.0);
     for (int k = lo; k <= hi; ++k) {
         for (int j = k - half; j <= k + half; ++j)
@@ -232,22 +268,104 @@ std::vector<double> SignalBank::findCarriers() const
     return found;
 }
 
+double SignalBank::signalToNoise(double frequency) const
+{
+    const double binHz = m_rate / m_spectrum->frameSize();
+    const double baud = m_baudHundredths / 100.0;
+    // Summed over the bins, the power above the noise is the signal's power
+    // in units of the noise in one bin's width.
+    double sum = 0.0;
+    for (int k = int(std::ceil((frequency - baud) / binHz)); k * binHz <= frequency + baud; ++k)
+        sum += std::max(0.0, std::pow(10.0, m_spectrum->levelAt(k * binHz) / 10.0) - m_noisePerBin);
+    const double ratio = sum / m_noisePerBin * binHz / kSnrBandwidthHz;
+    return ratio > 0.0 ? 10.0 * std::log10(ratio) : -99.0;
+}
+
+bool SignalBank::carrierAt(double frequency, qint64 at) const
+{
+    // The power at the carrier against the power three symbol rates beside
+    // it, each over one symbol at a time (a filter a symbol rate wide), over
+    // the half second before `at`. Not the detector's spectrum: its average
+    // remembers a strong signal for seconds after the signal has gone.
+    const double baud = m_baudHundredths / 100.0;
+    const int symbol = std::max(8, int(std::lround(m_rate / baud)));
+    const int count = std::max(4, int(std::lround(kJudgeSeconds * baud)));
+    const qint64 size = qint64(m_history.size());
+    const qint64 from = at - qint64(count) * symbol;
+    if (from < std::max<qint64>(0, m_samples - size) || at > m_samples || frequency - kSideSymbols * baud <= 0.0
+        || frequency + kSideSymbols * baud >= m_rate / 2.0)
+        return true; // cannot tell
+    std::array<double, 3> power{};
+    const std::array<double, 3> hz = {frequency, frequency - kSideSymbols * baud, frequency + kSideSymbols * baud};
+    for (size_t f = 0; f < hz.size(); ++f) {
+        const std::complex<double> step = std::polar(1.0, -2.0 * M_PI * hz[f] / m_rate);
+        qint64 index = (qint64(m_historyHead) - (m_samples - from)) % size;
+        if (index < 0)
+            index += size;
+        for (int k = 0; k < count; ++k) {
+            std::complex<double> turn(1.0, 0.0), sum;
+            for (int n = 0; n < symbol; ++n) {
+                sum += double(m_history[size_t(index)]) * turn;
+                turn *= step;
+                if (++index == size)
+                    index = 0;
+            }
+            power[f] += std::norm(sum);
+        }
+    }
+    return power[0] > kPresentRatio * std::min(power[1], power[2]);
+}
+
+void SignalBank::applyJudgement(Entry& e, bool present, qint64 at)
+{
+    const qint64 before = at - e.start - qint64(kQuietLagSeconds * m_rate);
+    auto drop = [&e](qint64 upTo) {
+        const auto n = std::upper_bound(e.heldAt.begin(), e.heldAt.end(), upTo) - e.heldAt.begin();
+        e.held.remove(0, int(n));
+        e.heldAt.erase(e.heldAt.begin(), e.heldAt.begin() + n);
+    };
+    if (present && e.quiet)
+        drop(before); // back after a quiet spell: held from the quiet is noise
+    // Gone when missed at two judgements in a row.
+    e.quiet = !present && e.missed;
+    e.missed = !present;
+    if (!e.quiet)
+        return;
+    // The carrier has gone. What was decoded while the quality was still
+    // good, but for the last symbols the quality takes to fall, was the end
+    // of the over; what came later, up to a little before the detector's
+    // spectrum fell quiet, is noise. The last moments stay held.
+    if (e.goodUntil != kNever)
+        confirm(e, e.goodUntil - symbolsToSamples(qEnvironmentVariableIntValue("ENDSYM") ? qEnvironmentVariableIntValue("ENDSYM") : kEndSymbols));
+    drop(before);
+    // The over has ended: what is decoded from here on starts a new line
+    // (what came before may still be confirmed, and goes before it).
+    if (e.lineBreakAt < 0 && !(e.held.isEmpty() && (e.text.isEmpty() || e.text.endsWith(u'\n'))))
+        e.lineBreakAt = at - e.start;
+}
+
 void SignalBank::judge()
 {
     const double t = now();
     const double baud = m_baudHundredths / 100.0;
-    const double same = 0.6 * baud; // a carrier this close is the same signal
     std::vector<Candidate> next;
     int started = 0;
-    for (double f : findCarriers()) {
+    const double same = 0.6 * baud; // a carrier this close is the same signal
+    const std::vector<double> carriers = findCarriers();
+    for (auto& e : m_entries) {
+        double rx = 0.0, tx = 0.0;
+        e->modem->GetFrequencies(&rx, &tx);
+        if (std::any_of(carriers.begin(), carriers.end(), [&](double f) { return std::abs(f - rx) <= same; }))
+            e->lastSeen = t;
+        applyJudgement(*e, carrierAt(rx, m_samples), m_samples);
+        e->snrDb = signalToNoise(rx);
+    }
+    for (double f : carriers) {
         bool known = false;
         for (auto& e : m_entries) {
             double rx = 0.0, tx = 0.0;
             e->modem->GetFrequencies(&rx, &tx);
-            if (std::abs(rx - f) <= same) {
-                e->lastSeen = t;
-                known = true;
-            }
+            known = known || std::abs(rx - f) <= same;
         }
         if (known)
             continue;
@@ -311,15 +429,22 @@ void SignalBank::startSignal(double frequency)
             raw->heldAt.push_back(raw->fed);
         }
     });
-    // The audio from before the signal was found, oldest first.
+    // The audio from before the signal was found, oldest first, with what
+    // the detector saw of it then.
     const size_t n = size_t(std::min<qint64>(m_samples, qint64(m_history.size())));
-    e->heardFrom = double(m_samples - qint64(n)) / m_rate;
+    e->start = m_samples - qint64(n);
+    e->heardFrom = double(e->start) / m_rate;
+    e->snrDb = signalToNoise(frequency);
+    const qint64 step = qint64(kJudgeSeconds * m_rate);
+    qint64 judgement = (e->start / step + 1) * step;
     size_t from = (m_historyHead + m_history.size() - n) % m_history.size();
     for (size_t done = 0; done < n;) {
         const size_t run = std::min({size_t(kBlock), n - done, m_history.size() - from});
         receive(*raw, m_history.data() + from, int(run));
         done += run;
         from = (from + run) % m_history.size();
+        for (; judgement <= raw->start + raw->fed; judgement += step)
+            applyJudgement(*raw, carrierAt(frequency, judgement), judgement);
     }
     m_entries.push_back(std::move(e));
 }
@@ -331,10 +456,22 @@ SignalBank::Signal SignalBank::snapshot(const Entry& e) const
     double tx = 0.0;
     e.modem->GetFrequencies(&s.frequency, &tx);
     s.quality = int(e.modem->Command(79, 0, 0, 0));
+    s.snrDb = e.snrDb;
     s.text = e.text;
     s.lastSeen = e.lastSeen;
     s.heardFrom = e.heardFrom;
     return s;
+}
+
+bool SignalBank::find(int id, Signal* signal) const
+{
+    for (const auto& e : m_entries) {
+        if (e->id == id) {
+            *signal = snapshot(*e);
+            return true;
+        }
+    }
+    return false;
 }
 
 std::vector<SignalBank::Signal> SignalBank::signalList() const

@@ -343,6 +343,14 @@ private slots:
         }
         QTRY_COMPARE(browser->lineCount(), 2);
         QVERIFY(browser->alerted().contains(browser->line(0).id) && browser->alerted().size() == 1);
+        QVERIFY(browser->header()->text().contains(QStringLiteral("S/N")));
+        // Shown a moment ago: the receivers have followed their signals since.
+        QList<SignalBrowser::Line> shown;
+        for (int row = 0; row < browser->lineCount(); ++row) {
+            shown << browser->line(row);
+            shown.back().frequency += 1.5;
+        }
+        browser->setLines(shown);
         QString heard;
         connect(w->modem(), &CPskTxRx::signalCharReceived, this, [&heard](QChar c) { heard += c; });
         QPlainTextEdit* view = browser->view();

@@ -9,6 +9,9 @@
 
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
+
 using namespace ModemTest;
 
 class TestLoopback : public QObject
@@ -122,6 +125,59 @@ private slots:
             QCOMPARE(bank.signalList().size(), size_t(1));
         }
         QCOMPARE(stored(), before);
+    }
+
+    // One station sends two overs with a pause between them, another keeps
+    // sending 20 dB weaker, both in noise: each over of the first is a line
+    // of its own with nothing made of the pause around it, and the
+    // signal-to-noise figures (in 2500 Hz) tell the two stations apart.
+    void signalBankShowsOversAndSignalToNoise()
+    {
+        const QString first = QStringLiteral("cq cq de vk2xyz vk2xyz pse k"), second = QStringLiteral("qrz de dl2zz dl2zz k");
+        const std::vector<qint16> strong = transmit(mode(QStringLiteral("BPSK31")), first, 1000.0);
+        const std::vector<qint16> weak = transmit(mode(QStringLiteral("BPSK31")), second + second + second, 1800.0);
+        auto power = [](const std::vector<qint16>& v, size_t from, size_t to) {
+            double sum = 0.0;
+            for (size_t i = from; i < to; ++i)
+                sum += double(v[i]) * v[i];
+            return sum / double(to - from);
+        };
+        const size_t gap = 3 * 11025;
+        std::vector<double> mix(gap + 2 * strong.size() + gap, 0.0);
+        const double pStrong = power(strong, 11025, strong.size() - 11025);
+        const double noise = std::sqrt(pStrong / 10.0 * 5512.5 / 2500.0); // the strong one at +10 dB
+        const double weakGain = std::sqrt(pStrong / power(weak, 11025, weak.size() - 11025) / 100.0);
+        quint32 seed = 3;
+        for (size_t i = 0; i < mix.size(); ++i) {
+            double g = 0.0; // about Gaussian: the sum of twelve uniform values
+            for (int k = 0; k < 12; ++k) {
+                seed = seed * 1664525u + 1013904223u;
+                g += (seed >> 8) / double(1 << 24);
+            }
+            mix[i] = (g - 6.0) * noise;
+            if (i >= gap && i < gap + strong.size())
+                mix[i] += strong[i - gap];
+            if (i >= 2 * gap + strong.size() && i < 2 * gap + 2 * strong.size())
+                mix[i] += strong[i - 2 * gap - strong.size()];
+            if (i < weak.size())
+                mix[i] += weakGain * weak[i];
+        }
+        std::vector<qint16> audio(mix.size());
+        std::transform(mix.begin(), mix.end(), audio.begin(), [](double x) { return qint16(std::clamp(x, -32768.0, 32767.0)); });
+
+        SignalBank bank;
+        bank.setMode(QStringLiteral("BPSK"), 3125);
+        const size_t middle = gap + strong.size() / 2;
+        bank.feed(audio.data(), int(middle));
+        std::vector<SignalBank::Signal> list = bank.signalList();
+        QCOMPARE(list.size(), size_t(2));
+        QVERIFY2(std::abs(list[0].snrDb - 10.0) <= 3.0 && std::abs(list[1].snrDb + 10.0) <= 3.0,
+                 qPrintable(QStringLiteral("%1 and %2 dB").arg(list[0].snrDb).arg(list[1].snrDb)));
+        bank.feed(audio.data() + middle, int(audio.size() - middle));
+        bank.finish();
+        list = bank.signalList();
+        QVERIFY(!list.empty());
+        QCOMPARE(list[0].text.trimmed().split(u'\n'), QStringList({first, first}));
     }
 };
 
