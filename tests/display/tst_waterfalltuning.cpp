@@ -152,6 +152,14 @@ void TestWaterfallTuning::snapsToTheTraceCentre()
     widget.slotLock(Qt::Unchecked);
     QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(398, kTop + 20));
     QCOMPARE(seen.back(), std::make_pair(hzOfColumn(400.5), hzOfColumn(400.5)));
+    // A strong station sending text fills its trace to the top of the
+    // palette: a click beside its centre still finds it.
+    Station station;
+    station.hear(ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK31")), kMessage, 2000.0));
+    for (int off : {-4, -2, 3}) {
+        QTest::mouseClick(&station.waterfall, Qt::LeftButton, {}, QPoint(qRound(2000.0 / kBinHz) + off, kTop + 30));
+        QVERIFY2(std::abs(station.waterfall.rx() - 2000.0) <= kBinHz / 2, qPrintable(QString::number(station.waterfall.rx())));
+    }
     // Right of the image, or any other button: nothing is tuned.
     QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(1024, 80));
     QTest::mouseClick(&widget, Qt::RightButton, {}, QPoint(300, 80));
