@@ -333,10 +333,10 @@ void SignalBank::applyJudgement(Entry& e, bool present, qint64 at)
         return;
     // The carrier has gone. What was decoded while the quality was still
     // good, but for the last symbols the quality takes to fall, was the end
-    // of the over; what came later, up to a little before the detector's
-    // spectrum fell quiet, is noise. The last moments stay held.
+    // of the over; what came later is noise, but for the last second, which
+    // stays held in case it was the start of the next over.
     if (e.goodUntil != kNever)
-        confirm(e, e.goodUntil - symbolsToSamples(qEnvironmentVariableIntValue("ENDSYM") ? qEnvironmentVariableIntValue("ENDSYM") : kEndSymbols));
+        confirm(e, e.goodUntil - symbolsToSamples(kEndSymbols));
     drop(before);
     // The over has ended: what is decoded from here on starts a new line
     // (what came before may still be confirmed, and goes before it).
