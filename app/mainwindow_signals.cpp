@@ -46,14 +46,14 @@ QDockWidget* MainWindow::createSignalsDock()
         if (!m_spectrum || !m_modem)
             return;
         // Where the signal is now (its receiver follows it), and the audio
-        // from where it was last seen: the receiver decodes again from where
-        // that trace began, as far back as its ring holds, whether or not
-        // the waterfall still shows it.
+        // from where its carrier was last there: the receiver decodes again
+        // from where that trace began, as far back as its ring holds,
+        // whether or not the waterfall still shows it.
         SignalBank::Signal s;
         int replay = 0;
         if (m_signalBank->find(id, &s)) {
             frequency = s.frequency;
-            replay = int(std::min(double(CPskTxRx::kRingSize), (m_signalBank->now() - s.lastSeen) * m_modem->inputRate()))
+            replay = int(std::min(double(CPskTxRx::kRingSize), (m_signalBank->now() - s.lastHeard) * m_modem->inputRate()))
                      + kDisplayBlockSize;
         }
         m_spectrum->tuneFrequency(frequency, replay);
@@ -71,8 +71,12 @@ QDockWidget* MainWindow::createSignalsDock()
 
 void MainWindow::feedSignalBank(const qint16* samples, int count)
 {
-    if (!m_signalsDock || !m_signalsDock->isVisible() || !m_modem || m_modem->isTransmitting())
+    if (!m_signalsDock || !m_modem)
         return;
+    if (!m_signalsDock->isVisible() || m_modem->isTransmitting()) {
+        m_signalBank->skip(count);
+        return;
+    }
     // The bank follows the mode, rate and receiver the main receiver has.
     const QString modemName = m_modem->mode() == CPskTxRx::kModeQpsk ? QStringLiteral("QPSK") : QStringLiteral("BPSK");
     const int baud = qRound(m_modem->baud() * 100.0);

@@ -74,6 +74,7 @@ struct SignalBank::Entry
     bool quiet = false;  // nor did the one before: the signal has gone
     qint64 lineBreakAt = -1; // where an over ended (in `fed`), if text may follow
     double lastSeen = 0.0;
+    double lastHeard = 0.0;
     double heardFrom = 0.0;
     double snrDb = 0.0;
 };
@@ -152,6 +153,24 @@ void SignalBank::feed(const qint16* samples, int count)
             judge();
         }
     }
+}
+
+void SignalBank::skip(int count)
+{
+    if (count <= 0)
+        return;
+    // The history keeps its place in time, with quiet where nothing came.
+    for (int i = 0; i < std::min<qint64>(count, qint64(m_history.size())); ++i) {
+        m_history[m_historyHead] = 0;
+        if (++m_historyHead == m_history.size())
+            m_historyHead = 0;
+    }
+    m_historyHead = size_t((m_historyHead + size_t(std::max<qint64>(0, count - qint64(m_history.size())))) % m_history.size());
+    m_samples += count;
+    for (auto& e : m_entries)
+        e->start += count; // their audio resumes at the new time
+    while (m_nextJudgement <= m_samples)
+        m_nextJudgement += qint64(kJudgeSeconds * m_rate);
 }
 
 void SignalBank::finish()
@@ -324,6 +343,8 @@ void SignalBank::applyJudgement(Entry& e, bool present, qint64 at)
         e.held.remove(0, int(n));
         e.heldAt.erase(e.heldAt.begin(), e.heldAt.begin() + n);
     };
+    if (present)
+        e.lastHeard = double(at) / m_rate;
     if (present && e.quiet)
         drop(before); // back after a quiet spell: held from the quiet is noise
     // Gone when missed at two judgements in a row.
@@ -411,7 +432,7 @@ void SignalBank::startSignal(double frequency)
 {
     auto e = std::make_unique<Entry>();
     e->id = m_nextId++;
-    e->lastSeen = now();
+    e->lastSeen = e->lastHeard = now();
     e->modem = std::make_unique<CPskTxRx>(m_modemName);
     CPskTxRx& m = *e->modem;
     m.setCharSet(m_charSet);
@@ -459,6 +480,7 @@ SignalBank::Signal SignalBank::snapshot(const Entry& e) const
     s.snrDb = e.snrDb;
     s.text = e.text;
     s.lastSeen = e.lastSeen;
+    s.lastHeard = e.lastHeard;
     s.heardFrom = e.heardFrom;
     return s;
 }

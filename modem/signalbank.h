@@ -47,6 +47,7 @@ public:
         double snrDb = 0.0;   // signal to noise in 2500 Hz, from the averaged spectrum
         QString text;         // everything decoded that the quality confirmed, at most kMaxText
         double lastSeen = 0.0; // seconds of audio when the detector last saw it
+        double lastHeard = 0.0; // seconds of audio when its carrier was last there
         double heardFrom = 0.0; // seconds of audio where its decoder's audio began
     };
     static constexpr int kMaxText = 65536;
@@ -64,6 +65,10 @@ public:
     void setCharSet(int set);
 
     void feed(const qint16* samples, int count);
+    // Audio that went by undecoded (while transmitting, say): the bank's
+    // clock moves on with it, so that now() - lastSeen stays the time the
+    // received audio has run on since.
+    void skip(int count);
     // A few symbols of silence so the last characters come out.
     void finish();
     // Forgets every signal and the audio.
