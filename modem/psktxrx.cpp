@@ -5,6 +5,7 @@
 #include "core/codepage.h"
 #include "core/settings.h"
 #include "modem/afcacquisition.h"
+#include "modem/carrierpower.h"
 #include "modem/pskdecode.h"
 #include "modem/pskencode.h"
 #include "modem/pskrxalgorithms.h"
@@ -74,12 +75,14 @@ constexpr qint32 kSquelchHold = 20;
 
 // Replay: where a trace began is found in half-second segments, by the
 // carrier's power against the power kTraceSideSymbols symbol rates beside it
-// (kTraceRatio times more, 5 dB, is a signal: noise reaches it in about one
-// segment of a thousand); a quiet spell of kTraceGapSeconds ends the trace,
+// (where the signal's own idle lines fall on the filter's nulls, and a
+// neighbour 100 Hz away at 31.25 baud does not reach; kTraceRatio times
+// more, 5 dB, is a signal: noise reaches it in about one segment of a
+// thousand); a quiet spell of kTraceGapSeconds ends the trace,
 // and the receiver starts kTraceLeadSymbols before its first symbol, so that
 // its filters fill on the quiet. The waterfall's lines are 2048 samples each.
 constexpr double kTraceSegmentSeconds = 0.5;
-constexpr double kTraceSideSymbols = 3.0;
+constexpr double kTraceSideSymbols = 1.5;
 constexpr double kTraceRatio = 3.0;
 constexpr double kTraceGapSeconds = 1.5;
 constexpr double kTraceLeadSymbols = 6.0;
@@ -370,35 +373,27 @@ int CPskTxRx::traceStart(double fq, int clickedBack) const
     clickedBack = std::min(clickedBack, available);
     if (!(rate > 0.0) || !(b > 0.0) || !(fq > 0.0) || fq + kTraceSideSymbols * b >= rate / 2.0)
         return clickedBack;
-    // Power at the carrier, and beside it where the signal has none, each
-    // over one symbol at a time (a filter a symbol rate wide); summed over
-    // segments of half a second, a segment whose carrier power stands
-    // clearly above the quieter side holds the signal.
-    const int symbol = std::max(8, int(std::lround(rate / b)));
+    // Power at the carrier, and beside it where the signal has none
+    // (CarrierPower, a block a symbol); summed over segments of half a
+    // second, a segment whose carrier power stands clearly above the quieter
+    // side holds the signal.
+    const CarrierPower filter(rate, b);
+    const int symbol = filter.symbolSamples();
     const int perSegment = std::max(4, int(std::lround(kTraceSegmentSeconds * b)));
     const int segment = symbol * perSegment;
-    std::vector<qint16> audio(static_cast<size_t>(2 * segment));
+    std::vector<qint16> audio(static_cast<size_t>(2 * segment + symbol));
     struct Powers
     {
         std::vector<double> carrier, below, above;
     };
-    // Per-symbol powers of the `count` symbols starting `back` samples ago.
+    // Powers of the `count` blocks starting `back` samples ago.
     auto measure = [&](int back, int count) {
-        copyRecent(audio.data(), count * symbol, back);
+        copyRecent(audio.data(), (count + 1) * symbol, back);
+        auto sample = [&audio](int i) { return audio[size_t(i)]; };
         Powers p;
-        for (std::vector<double>* out : {&p.carrier, &p.below, &p.above}) {
-            const double hz = out == &p.carrier ? fq : out == &p.below ? fq - kTraceSideSymbols * b : fq + kTraceSideSymbols * b;
-            const std::complex<double> step = std::polar(1.0, -2.0 * M_PI * hz / rate);
-            out->resize(size_t(count));
-            for (int k = 0; k < count; ++k) {
-                std::complex<double> turn(1.0, 0.0), sum;
-                for (int n = 0; n < symbol; ++n) {
-                    sum += double(audio[size_t(k * symbol + n)]) * turn;
-                    turn *= step;
-                }
-                (*out)[size_t(k)] = std::norm(sum);
-            }
-        }
+        filter.measure(sample, count, fq, &p.carrier);
+        filter.measure(sample, count, fq - kTraceSideSymbols * b, &p.below);
+        filter.measure(sample, count, fq + kTraceSideSymbols * b, &p.above);
         return p;
     };
     auto total = [](const std::vector<double>& v) { return std::accumulate(v.begin(), v.end(), 0.0); };
@@ -433,7 +428,7 @@ int CPskTxRx::traceStart(double fq, int clickedBack) const
     // it: where the carrier's power, taken against a level between the
     // noise beside it and the signal's, begins to sum up the most.
     const int from = std::min(start + segment, available);
-    const int count = std::min(2 * perSegment, from / symbol);
+    const int count = std::min(2 * perSegment, from / symbol - 1);
     if (count >= 2) {
         const Powers p = measure(from, count);
         const double noise = std::min(total(p.below), total(p.above)) / count;

@@ -3,11 +3,12 @@
 #include "modem/signalbank.h"
 
 #include "modem/afcacquisition.h"
+#include "modem/carrierpower.h"
 #include "modem/psktxrx.h"
 
 #include <algorithm>
 #include <array>
-#include <complex>
+#include <numeric>
 #include <cmath>
 #include <limits>
 
@@ -51,10 +52,16 @@ constexpr double kValleyShare = 0.25;
 // longer shows a carrier, what was decoded this long before is already
 // from the quiet.
 constexpr double kQuietLagSeconds = 1.0;
-// Whether a carrier is there now: its power against the power this many
-// symbol rates beside it, this many times more (3 dB) over half a second.
-constexpr double kSideSymbols = 3.0;
+// Whether a carrier is there now: its power (CarrierPower), over half a
+// second, this many times (3 dB) the power one and a half symbol rates
+// beside it, or the band's noise floor where neighbours stand on both sides.
+constexpr double kSideSymbols = 1.5;
 constexpr double kPresentRatio = 2.0;
+// The detector's spectrum: Hann-windowed frames, powers scaled by 4 / N^2
+// and given relative to a full-scale sine (32768^2 / 4); white noise of
+// variance v shows as 1.5 v / N in every bin.
+constexpr double kSpectrumFullScale = 32768.0 * 32768.0 / 4.0;
+constexpr double kHannNoiseGain = 1.5;
 // The signal-to-noise figure: the power within a symbol rate either side of
 // the carrier against the noise in this bandwidth.
 constexpr double kSnrBandwidthHz = 2500.0;
@@ -125,6 +132,7 @@ void SignalBank::clear()
         e->modem->disconnect(this);
     m_entries.clear();
     m_candidates.clear();
+    m_noisePerBin = m_noiseFloorPerBin = 0.0;
     m_spectrum->setSampleRate(m_rate);
     m_history.assign(size_t(kHistorySeconds * m_rate), 0);
     m_historyHead = 0;
@@ -243,6 +251,7 @@ std::vector<double> SignalBank::findCarriers()
     auto q = band.begin() + std::ptrdiff_t(band.size() * kNoiseQuantile);
     std::nth_element(band.begin(), q, band.end());
     const double noise = std::max(*q, kMinNoise);
+    m_noiseFloorPerBin = noise;
     // The median, for the signal-to-noise figure: an averaged noise spectrum
     // scatters little about its mean, so the median is close to it.
     auto median = band.begin() + std::ptrdiff_t(band.size() / 2);
@@ -302,37 +311,30 @@ double SignalBank::signalToNoise(double frequency) const
 
 bool SignalBank::carrierAt(double frequency, qint64 at) const
 {
-    // The power at the carrier against the power three symbol rates beside
-    // it, each over one symbol at a time (a filter a symbol rate wide), over
-    // the half second before `at`. Not the detector's spectrum: its average
-    // remembers a strong signal for seconds after the signal has gone.
+    // Over the half second before `at`. Not the detector's spectrum: its
+    // average remembers a strong signal for seconds after it has gone.
     const double baud = m_baudHundredths / 100.0;
-    const int symbol = std::max(8, int(std::lround(m_rate / baud)));
-    const int count = std::max(4, int(std::lround(kJudgeSeconds * baud)));
+    const CarrierPower filter(m_rate, baud);
+    const int symbol = filter.symbolSamples();
+    const int blocks = std::max(4, int(std::lround(kJudgeSeconds * baud)));
     const qint64 size = qint64(m_history.size());
-    const qint64 from = at - qint64(count) * symbol;
+    const qint64 from = at - qint64(blocks + 1) * symbol;
     if (from < std::max<qint64>(0, m_samples - size) || at > m_samples || frequency - kSideSymbols * baud <= 0.0
         || frequency + kSideSymbols * baud >= m_rate / 2.0)
         return true; // cannot tell
-    std::array<double, 3> power{};
+    const qint64 first = ((qint64(m_historyHead) - (m_samples - from)) % size + size) % size;
+    auto sample = [&](int i) { return m_history[size_t((first + i) % size)]; };
+    std::vector<double> powers;
+    std::array<double, 3> total{};
     const std::array<double, 3> hz = {frequency, frequency - kSideSymbols * baud, frequency + kSideSymbols * baud};
     for (size_t f = 0; f < hz.size(); ++f) {
-        const std::complex<double> step = std::polar(1.0, -2.0 * M_PI * hz[f] / m_rate);
-        qint64 index = (qint64(m_historyHead) - (m_samples - from)) % size;
-        if (index < 0)
-            index += size;
-        for (int k = 0; k < count; ++k) {
-            std::complex<double> turn(1.0, 0.0), sum;
-            for (int n = 0; n < symbol; ++n) {
-                sum += double(m_history[size_t(index)]) * turn;
-                turn *= step;
-                if (++index == size)
-                    index = 0;
-            }
-            power[f] += std::norm(sum);
-        }
+        filter.measure(sample, blocks, hz[f], &powers);
+        total[f] = std::accumulate(powers.begin(), powers.end(), 0.0);
     }
-    return power[0] > kPresentRatio * std::min(power[1], power[2]);
+    // The noise from the detector's floor, once it has one.
+    const double variance = m_noiseFloorPerBin * kSpectrumFullScale * m_spectrum->frameSize() / kHannNoiseGain;
+    const double floor = m_noiseFloorPerBin > kMinNoise ? blocks * filter.noisePerBlock(variance) : total[1];
+    return total[0] > kPresentRatio * std::min({total[1], total[2], floor});
 }
 
 void SignalBank::applyJudgement(Entry& e, bool present, qint64 at)

@@ -125,5 +125,6 @@ private:
     std::vector<Candidate> m_candidates;
     std::vector<qint16> m_history; // ring of the last seconds of audio
     size_t m_historyHead = 0;
-    double m_noisePerBin = 0.0;         // linear, at the last judgement
+    double m_noisePerBin = 0.0;      // median, linear, at the last judgement
+    double m_noiseFloorPerBin = 0.0; // the detector's noise floor, linear
 };
