@@ -260,8 +260,9 @@ MainWindow::~MainWindow()
     m_audioOut = nullptr;
     if (m_startedOk)
         Macros::saveToSettings(m_macros);
-    // Comport writes "Comport" and closes the port as a member; the modem,
-    // panes and displays save their keys as children.
+    // Comport writes "Comport" and closes the port as a member; the panes
+    // and displays save their keys as children. The modem's were saved with
+    // the layout when the window closed.
 }
 
 QDockWidget* MainWindow::makeDock(const QString& name, const QString& title, Qt::DockWidgetArea area,
@@ -355,6 +356,8 @@ void MainWindow::saveLayout()
     settings.setValue(QStringLiteral("mode"),
                       modeFromStored(m_storedMode) == m_currentMode ? m_storedMode : m_currentMode);
     settings.endGroup();
+    if (m_modem)
+        m_modem->saveSettings();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

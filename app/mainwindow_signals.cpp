@@ -42,14 +42,20 @@ QDockWidget* MainWindow::createSignalsDock()
             refresh->stop();
     });
 
-    connect(m_signalBrowser, &SignalBrowser::lineClicked, this, [this](double frequency) {
+    connect(m_signalBrowser, &SignalBrowser::lineClicked, this, [this](int id, double frequency) {
         if (!m_spectrum || !m_modem)
             return;
-        // The audio the line's receiver has decoded, as far as the ring holds it.
+        // Where the signal is now (its receiver follows it), and the audio
+        // from where its carrier was last there: the receiver decodes again
+        // from where that trace began, as far back as its ring holds,
+        // whether or not the waterfall still shows it.
+        SignalBank::Signal s;
         int replay = 0;
-        for (const SignalBank::Signal& s : m_signalBank->signalList())
-            if (std::abs(s.frequency - frequency) < 0.5)
-                replay = int((m_signalBank->now() - s.heardFrom) * m_modem->inputRate());
+        if (m_signalBank->find(id, &s)) {
+            frequency = s.frequency;
+            replay = int(std::min(double(CPskTxRx::kRingSize), (m_signalBank->now() - s.lastHeard) * m_modem->inputRate()))
+                     + kDisplayBlockSize;
+        }
         m_spectrum->tuneFrequency(frequency, replay);
         updateSignalBrowser();
     });
@@ -65,8 +71,12 @@ QDockWidget* MainWindow::createSignalsDock()
 
 void MainWindow::feedSignalBank(const qint16* samples, int count)
 {
-    if (!m_signalsDock || !m_signalsDock->isVisible() || !m_modem || m_modem->isTransmitting())
+    if (!m_signalsDock || !m_modem)
         return;
+    if (!m_signalsDock->isVisible() || m_modem->isTransmitting()) {
+        m_signalBank->skip(count);
+        return;
+    }
     // The bank follows the mode, rate and receiver the main receiver has.
     const QString modemName = m_modem->mode() == CPskTxRx::kModeQpsk ? QStringLiteral("QPSK") : QStringLiteral("BPSK");
     const int baud = qRound(m_modem->baud() * 100.0);
@@ -88,7 +98,7 @@ void MainWindow::updateSignalBrowser()
     QList<SignalBrowser::Line> lines;
     const double now = m_signalBank->now();
     for (const SignalBank::Signal& s : m_signalBank->signalList())
-        lines.append({s.id, s.frequency, s.quality, s.text, now - s.lastSeen > kQuietSeconds});
+        lines.append({s.id, s.frequency, s.snrDb, s.text, now - s.lastSeen > kQuietSeconds});
     m_signalBrowser->setLines(lines);
     double rx = 0.0, tx = 0.0;
     m_modem->GetFrequencies(&rx, &tx);

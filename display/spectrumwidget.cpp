@@ -17,17 +17,22 @@
 
 namespace {
 
-constexpr double kColumnToHz = 1.0 / SpectrumWidget::kImageWidth; // times half rate
 constexpr float kScale = 0.5f;
 constexpr int kRulerBottom = SpectrumWidget::kImageTop - 1;
 
-// The snap looks at 16 lines, seven candidate centres either side of the
-// pointer column and ten mirrored pixel pairs per centre.
+// The snap averages 16 lines, takes as the floor the median of the columns
+// within kSnapFloorReach of the pointer, and looks for a trace standing
+// kSnapMinRise palette steps (6 dB at the default contrast, three times what
+// noise reaches) above it within kSnapTouch columns of the pointer. The centre is sought in
+// half-column steps up to kSnapReach columns either side, by the symmetry of
+// ten mirrored column pairs.
 constexpr int kSnapRows = 16;
 constexpr int kSnapPairs = 10;
-constexpr int kSnapCandidates = 7;
-// Lines this close to the newest one are too recent to be worth replaying.
-constexpr int kMinReplayRows = 10;
+constexpr int kSnapReach = 6;
+constexpr int kSnapTouch = 3;
+constexpr int kSnapFloorReach = 64;
+constexpr double kSnapFloorShare = 0.5;
+constexpr double kSnapMinRise = 15.0;
 
 // Quarter wave of the Hann window, (1 - cos(v * pi / 32768)) / 2 for
 // v = 0 ... 16384; the other three quarters follow by symmetry.
@@ -72,7 +77,7 @@ SpectrumWidget::SpectrumWidget(QWidget* parent)
     settings.endGroup();
 
     CreatePalette();
-    m_halfRate = rate / 2;
+    m_sampleRate = rate;
     update();
 }
 
@@ -159,13 +164,13 @@ void SpectrumWidget::applyWindow(float* block)
     }
 }
 
-QList<SpectrumWidget::RulerTick> SpectrumWidget::rulerTicks(int halfRate)
+QList<SpectrumWidget::RulerTick> SpectrumWidget::rulerTicks(int sampleRate)
 {
     QList<RulerTick> ticks;
-    if (halfRate <= 0)
+    if (sampleRate <= 1)
         return ticks;
-    const int count = halfRate / 100;
-    const double step = kImageWidth / (halfRate / 100.0);
+    const int count = sampleRate / 2 / 100;
+    const double step = 100.0 / hzPerColumn(sampleRate);
     int labels = 0;
     for (int i = 1; i < count; ++i) {
         RulerTick tick{i * step, i % 5 == 0 ? 20 : 23, QString()};
@@ -179,46 +184,64 @@ QList<SpectrumWidget::RulerTick> SpectrumWidget::rulerTicks(int halfRate)
 double SpectrumWidget::snapColumn(const quint8* lines, int x, int y)
 {
     const int firstRow = std::max(y - kImageTop - (kSnapRows - 1), 0);
-    auto pixel = [lines](int row, int column) -> qint64 {
-        if (!lines || column < 0 || column >= kImageWidth || row >= kImageHeight)
-            return 0;
-        return lines[row * kImageWidth + column];
-    };
-    // Sum over the rows of the products of pixel pairs walking outwards from
-    // the columns left and right; a PSK trace is symmetric about its carrier,
-    // so the sum peaks when the pairs straddle the carrier.
-    auto mirror = [&](int left, int right) {
-        qint64 sum = 0;
-        for (int r = firstRow; r < firstRow + kSnapRows; ++r)
-            for (int j = 0; j < kSnapPairs; ++j)
-                sum += pixel(r, left - j) * pixel(r, right + j);
-        return sum;
+    const int lastRow = std::min(firstRow + kSnapRows, kImageHeight);
+    if (!lines || lastRow <= firstRow)
+        return x;
+    // The lines' average per column, and the floor of the neighbourhood.
+    constexpr int kSpan = kSnapFloorReach;
+    std::array<double, 2 * kSpan + 1> profile{};
+    for (int i = 0; i <= 2 * kSpan; ++i) {
+        const int column = x - kSpan + i;
+        if (column < 0 || column >= kImageWidth)
+            continue;
+        int sum = 0;
+        for (int r = firstRow; r < lastRow; ++r)
+            sum += lines[r * kImageWidth + column];
+        profile[size_t(i)] = double(sum) / (lastRow - firstRow);
+    }
+    std::array<double, 2 * kSpan + 1> sorted = profile;
+    const auto floorAt = sorted.begin() + std::ptrdiff_t(kSnapFloorShare * (sorted.size() - 1));
+    std::nth_element(sorted.begin(), floorAt, sorted.end());
+    const double floor = *floorAt;
+    auto rise = [&](int column) {
+        const int i = column - x + kSpan;
+        return i < 0 || i > 2 * kSpan ? 0.0 : std::max(profile[size_t(i)] - floor, 0.0);
     };
 
-    int best = x - kSnapCandidates / 2;
-    qint64 bestScore = mirror(best - 1, best + 1);
-    for (int c = 1; c < kSnapCandidates; ++c) {
-        const int m = x - kSnapCandidates / 2 + c;
-        const qint64 score = mirror(m - 1, m + 1);
-        if (score > bestScore) {
-            best = m;
+    double touched = 0.0;
+    for (int c = x - kSnapTouch; c <= x + kSnapTouch; ++c)
+        touched = std::max(touched, rise(c));
+    if (touched < kSnapMinRise)
+        return x; // no trace under the pointer: tune where it points
+
+    // A PSK trace is symmetric about its carrier, whether it idles (two
+    // lines half the symbol rate out) or carries text: the sum of the
+    // products of column pairs walking outwards peaks when the pairs
+    // straddle the carrier. Centres in half-column steps; of equal ones the
+    // nearest to the pointer.
+    double best = x;
+    double bestScore = -1.0;
+    for (int twice = 2 * (x - kSnapReach); twice <= 2 * (x + kSnapReach); ++twice) {
+        // Whole column m: pairs m - d, m + d; half column: the two columns
+        // either side and outwards.
+        const int left = twice % 2 == 0 ? twice / 2 - 1 : (twice - 1) / 2;
+        const int right = twice % 2 == 0 ? twice / 2 + 1 : (twice + 1) / 2;
+        double score = 0.0;
+        for (int j = 0; j < kSnapPairs; ++j)
+            score += rise(left - j) * rise(right + j);
+        const double centre = twice / 2.0;
+        if (score > bestScore || (score == bestScore && std::abs(centre - x) < std::abs(best - x))) {
+            best = centre;
             bestScore = score;
         }
     }
-
-    // Half a column either side of the best whole column, so that a carrier
-    // between two bins is found too.
-    const qint64 below = mirror(best - 1, best);
-    const qint64 above = mirror(best, best + 1);
-    if (bestScore > below && bestScore > above)
-        return best;
-    return above >= below ? best + 0.5 : best - 0.5;
+    return best;
 }
 
 int SpectrumWidget::replayDistanceForY(int y)
 {
     const int row = y - kImageTop;
-    return row >= kMinReplayRows ? kBlockSize * row : 0;
+    return row >= 0 ? kBlockSize * (std::min(row, kImageHeight - 1) + 1) : 0;
 }
 
 void SpectrumWidget::slotBrightness(int value)
@@ -233,7 +256,7 @@ void SpectrumWidget::slotContrast(int value)
 
 void SpectrumWidget::setSampleRate(int rate)
 {
-    m_halfRate = rate / 2;
+    m_sampleRate = rate;
     update();
 }
 
@@ -268,21 +291,33 @@ void SpectrumWidget::paintEvent(QPaintEvent*)
     }
 
     painter.fillRect(QRect(QPoint(0, 0), QPoint(kImageWidth - 1, kRulerBottom)), Qt::black);
+    // Ticks and markers stand on the column that shows their frequency, the
+    // column a click there tunes to.
     painter.setPen(Qt::white);
-    for (const RulerTick& tick : rulerTicks(m_halfRate)) {
-        painter.drawLine(QLineF(tick.x, tick.top, tick.x, kRulerBottom));
+    for (const RulerTick& tick : rulerTicks(m_sampleRate)) {
+        const int column = qRound(tick.x);
+        painter.drawLine(QLine(column, tick.top, column, kRulerBottom));
         if (!tick.label.isEmpty())
-            painter.drawText(QRectF(tick.x - 20, 10, 40, 10), Qt::AlignCenter, tick.label);
+            painter.drawText(QRectF(column + 0.5 - 20, 10, 40, 10), Qt::AlignCenter, tick.label);
     }
 
-    if (m_halfRate <= 0)
+    if (m_sampleRate <= 1)
         return;
-    const double xt = double(kImageWidth) / m_halfRate * m_tx;
+    auto centreOf = [this](double hz) { return qRound(hz / hzPerColumn()) + 0.5; };
+    const double xt = centreOf(m_tx);
     painter.setBrush(Qt::blue);
     painter.drawPolygon(QPolygonF({QPointF(xt - 5, 31), QPointF(xt, 36), QPointF(xt + 5, 31)}));
-    const double xr = double(kImageWidth) / m_halfRate * m_rx;
+    const double xr = centreOf(m_rx);
     painter.setBrush(Qt::red);
     painter.drawPolygon(QPolygonF({QPointF(xr, 26), QPointF(xr - 5, 31), QPointF(xr + 5, 31)}));
+}
+
+QPoint SpectrumWidget::pointerPixel(const QMouseEvent* event)
+{
+    // The pixel under the pointer (rounding would take the next one from
+    // its right half).
+    const QPointF pos = event->position();
+    return QPoint(int(std::floor(pos.x())), int(std::floor(pos.y())));
 }
 
 int SpectrumWidget::tuneTo(int x, int y)
@@ -290,7 +325,7 @@ int SpectrumWidget::tuneTo(int x, int y)
     // A release can land anywhere on the screen; tune to the nearest column.
     x = std::clamp(x, 0, kImageWidth - 1);
     const double centre = snapColumn(currentLines(), x, y);
-    m_rx = std::clamp(centre * m_halfRate * kColumnToHz, 0.0, double(std::max(m_halfRate, 0)));
+    m_rx = std::clamp(centre * hzPerColumn(), 0.0, std::max(m_sampleRate / 2.0, 0.0));
     if (!m_lock)
         m_tx = m_rx;
     return replayDistanceForY(y);
@@ -298,7 +333,7 @@ int SpectrumWidget::tuneTo(int x, int y)
 
 void SpectrumWidget::tuneFrequency(double rx, int replaySamples)
 {
-    m_rx = std::clamp(rx, 0.0, double(std::max(m_halfRate, 0)));
+    m_rx = std::clamp(rx, 0.0, std::max(m_sampleRate / 2.0, 0.0));
     if (!m_lock)
         m_tx = m_rx;
     ReplayDistance::set(replaySamples);
@@ -310,7 +345,7 @@ void SpectrumWidget::tuneFrequency(double rx, int replaySamples)
 void SpectrumWidget::mousePressEvent(QMouseEvent* event)
 {
     ReplayDistance::set(0);
-    const QPoint pos = event->position().toPoint();
+    const QPoint pos = pointerPixel(event);
     if (event->button() != Qt::LeftButton || pos.x() >= kImageWidth)
         return;
     m_pressed = true;
@@ -324,7 +359,7 @@ void SpectrumWidget::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton || !m_pressed)
         return;
-    const QPoint pos = event->position().toPoint();
+    const QPoint pos = pointerPixel(event);
     tuneTo(pos.x(), pos.y());
     // Only the press replays older audio; the release just retunes.
     ReplayDistance::set(0);

@@ -32,7 +32,8 @@ public:
     static constexpr int kBlockSize = Cfft::kFrameSize;
     static constexpr int kPaletteSize = 185;
 
-    // One ruler tick; `label` is empty except on every tenth tick.
+    // One ruler tick at column x (the tick's frequency over the width of a
+    // column); `label` is empty except on every tenth tick.
     struct RulerTick
     {
         double x;
@@ -56,7 +57,10 @@ public:
     double rx() const { return m_rx; }
     double tx() const { return m_tx; }
     bool isLocked() const { return m_lock; }
-    int halfRate() const { return m_halfRate; }
+    int halfRate() const { return m_sampleRate / 2; }
+    // Column c shows the transform's bin c, centred on c times this.
+    double hzPerColumn() const { return hzPerColumn(m_sampleRate); }
+    static double hzPerColumn(int sampleRate) { return double(sampleRate) / kBlockSize; }
     int brightness() const { return m_brightness; }
     int contrast() const { return m_contrast; }
     const QList<QRgb>& colorTable() const { return m_palette; }
@@ -74,15 +78,18 @@ public:
     static int levelToIndex(float level, int brightness, int contrast);
     // Periodic Hann window of length 2048, in place.
     static void applyWindow(float* block);
-    // Ticks every 100 Hz, longer every 500 Hz, labelled every 1000 Hz.
-    static QList<RulerTick> rulerTicks(int halfRate);
-    // Column (in half-pixel steps) of the signal centre near the pointer at
-    // widget position (x, y), from the 16 lines ending at the pointer's line.
-    // lines may be null (an empty waterfall); pixels outside the image count
-    // as 0.
+    // Ticks every 100 Hz, longer every 500 Hz, labelled every 1000 Hz, at
+    // the input sample rate.
+    static QList<RulerTick> rulerTicks(int sampleRate);
+    // Column (in half-column steps) of the centre of the trace under the
+    // pointer at widget position (x, y), from the 16 lines ending at the
+    // pointer's line; the pointer's own column x where no trace stands out
+    // there. lines may be null (an empty waterfall); pixels outside the
+    // image count as 0.
     static double snapColumn(const quint8* lines, int x, int y);
-    // Samples to decode again for a click at widget row y: 2048 per line
-    // above the clicked one, none for the ten newest lines.
+    // Samples back to the clicked line at widget row y (its own audio
+    // included); the receiver decodes again from there, or from where the
+    // trace under the pointer began. 0 above the image.
     static int replayDistanceForY(int y);
 
     // Tunes the receive marker (and the transmit one unless locked) as a
@@ -111,6 +118,7 @@ private:
     // Snaps the pointer to a signal centre and sets rx (and tx unless
     // locked); returns the replay distance for the pointer's row.
     int tuneTo(int x, int y);
+    static QPoint pointerPixel(const QMouseEvent* event);
 
     Cfft m_fft;
     std::unique_ptr<quint8[]> m_images[2];
@@ -123,6 +131,6 @@ private:
     bool m_lock = false;
     int m_brightness = 20;
     int m_contrast = 50;
-    int m_halfRate = 11025;
+    int m_sampleRate = 11025;
     QList<QRgb> m_palette;
 };

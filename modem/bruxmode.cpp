@@ -168,6 +168,21 @@ int CSoundCardTxRx::takeFromRing(qint16* dst, int max)
     return n;
 }
 
+int CSoundCardTxRx::setRingReadBack(int back)
+{
+    back = qBound(0, back, m_fill);
+    m_readIndex = (m_writeIndex - back + kRingSize) % kRingSize;
+    return back;
+}
+
+void CSoundCardTxRx::copyRecent(qint16* dst, int count, int back) const
+{
+    for (int i = 0; i < count; ++i) {
+        const int age = back - i; // 1: the newest sample
+        dst[i] = age >= 1 && age <= m_fill ? m_ring[size_t((m_writeIndex - age + kRingSize) % kRingSize)] : 0;
+    }
+}
+
 void CSoundCardTxRx::rewindRing(int n)
 {
     // Never further back than the oldest sample the ring still holds.

@@ -97,6 +97,13 @@ protected:
     int takeFromRing(qint16* dst, int max);
     // Moves the read index back by n samples (modulo the ring size).
     void rewindRing(int n);
+    // Puts the read index `back` samples before the newest one, forwards or
+    // backwards, but no further back than the ring holds; returns how far
+    // back it now is.
+    int setRingReadBack(int back);
+    // Copies count samples starting `back` samples before the newest one;
+    // samples the ring does not hold (too old, or not yet come) read 0.
+    void copyRecent(qint16* dst, int count, int back) const;
 
     double m_inputRate = 0.0;
     double m_outputRate = 0.0;

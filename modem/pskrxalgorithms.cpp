@@ -64,11 +64,7 @@ CPskRxAlgorithms::CPskRxAlgorithms(QObject* parent)
     m_transitionSeen = 0;
 }
 
-CPskRxAlgorithms::~CPskRxAlgorithms()
-{
-    Settings settings;
-    settings.setValue(QStringLiteral("RxFq"), m_frequency);
-}
+CPskRxAlgorithms::~CPskRxAlgorithms() = default;
 
 void CPskRxAlgorithms::SetBaud(double baud)
 {

@@ -21,8 +21,8 @@ public:
     // of them, so rates from this one up are refused.
     static constexpr double kMaxSampleRate = 64250.0;
 
-    explicit CPskRxAlgorithms(QObject* parent = nullptr);
-    ~CPskRxAlgorithms() override; // saves "RxFq"
+    explicit CPskRxAlgorithms(QObject* parent = nullptr); // reads "RxFq"
+    ~CPskRxAlgorithms() override;
 
     virtual void SetBaud(double baud);
     void setFrequency(double fq);

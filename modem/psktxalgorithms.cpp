@@ -47,11 +47,7 @@ CPskTxAlgorithms::CPskTxAlgorithms(QObject* parent)
     emit signalFqChanged(frequency());
 }
 
-CPskTxAlgorithms::~CPskTxAlgorithms()
-{
-    Settings settings;
-    settings.setValue(QStringLiteral("TxFq"), frequency());
-}
+CPskTxAlgorithms::~CPskTxAlgorithms() = default;
 
 void CPskTxAlgorithms::setFrequency(double fq)
 {

@@ -18,7 +18,7 @@ class CPskTxAlgorithms : public QObject
     Q_OBJECT
 public:
     explicit CPskTxAlgorithms(QObject* parent = nullptr); // reads "TxFq"
-    ~CPskTxAlgorithms() override;                         // saves "TxFq"
+    ~CPskTxAlgorithms() override;
 
     void setFrequency(double fq);
     void setSampleRate(double rate);

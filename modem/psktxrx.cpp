@@ -5,6 +5,7 @@
 #include "core/codepage.h"
 #include "core/settings.h"
 #include "modem/afcacquisition.h"
+#include "modem/carrierpower.h"
 #include "modem/pskdecode.h"
 #include "modem/pskencode.h"
 #include "modem/pskrxalgorithms.h"
@@ -17,9 +18,11 @@
 
 #include <array>
 #include <cmath>
+#include <complex>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <numeric>
 
 namespace {
 
@@ -72,6 +75,21 @@ constexpr double kFftRate = 11025.0;
 // Squelch: calls of ReceiveSamples the squelch stays open after the last
 // good quality figure.
 constexpr qint32 kSquelchHold = 20;
+
+// Replay: where a trace began is found in half-second segments, by the
+// carrier's power against the power kTraceSideSymbols symbol rates beside it
+// (where the signal's own idle lines fall on the filter's nulls, and a
+// neighbour 100 Hz away at 31.25 baud does not reach; kTraceRatio times
+// more, 5 dB, is a signal: noise reaches it in about one segment of a
+// thousand); a quiet spell of kTraceGapSeconds ends the trace,
+// and the receiver starts kTraceLeadSymbols before its first symbol, so that
+// its filters fill on the quiet. The waterfall's lines are 2048 samples each.
+constexpr double kTraceSegmentSeconds = 0.5;
+constexpr double kTraceSideSymbols = 1.5;
+constexpr double kTraceRatio = 3.0;
+constexpr double kTraceGapSeconds = 1.5;
+constexpr double kTraceLeadSymbols = 6.0;
+constexpr int kLineSamples = 2048;
 
 void connectToSlot(QObject* sender, const QMetaMethod& signal, QObject* receiver, const char* slot)
 {
@@ -179,17 +197,21 @@ CPskTxRx::CPskTxRx(const QString& modeName, QObject* parent)
 
 CPskTxRx::~CPskTxRx()
 {
-    if (m_savesSettings) {
-        Settings settings;
-        settings.beginGroup(QStringLiteral("Audio"));
-        settings.setValue(QStringLiteral("varicode"), charSet());
-        settings.endGroup();
-        settings.setValue(QStringLiteral("Receiver"), sensitiveReceiver() ? QStringLiteral("sensitive") : QStringLiteral("standard"));
-    }
     m_txDsp.reset();
     m_encoder.reset();
     m_rxDsp.reset();
     m_decoder.reset();
+}
+
+void CPskTxRx::saveSettings() const
+{
+    Settings settings;
+    settings.setValue(QStringLiteral("RxFq"), rxFrequency());
+    settings.setValue(QStringLiteral("TxFq"), txFrequency());
+    settings.setValue(QStringLiteral("Receiver"), sensitiveReceiver() ? QStringLiteral("sensitive") : QStringLiteral("standard"));
+    settings.beginGroup(QStringLiteral("Audio"));
+    settings.setValue(QStringLiteral("varicode"), charSet());
+    settings.endGroup();
 }
 
 void CPskTxRx::setCharSet(int set)
@@ -323,12 +345,111 @@ void CPskTxRx::SetFrequencies(double rx, double tx)
 void CPskTxRx::slotFqChanged(double rx, double tx)
 {
     const int distance = ReplayDistance::get();
-    if (distance != 0)
-        rewindRing(distance);
     if (!txLock())
         setTxFrequency(tx);
     if (!rxLock())
         setRxFrequency(rx);
+    if (distance > 0)
+        replayTrace(distance);
+}
+
+void CPskTxRx::replayTrace(int clickedBack)
+{
+    const int back = setRingReadBack(traceStart(rxFrequency(), clickedBack));
+    if (back == 0)
+        return;
+    // The filters, the symbol clock and the half-assembled character belong
+    // to other audio: the replay starts from a clean receiver, which the
+    // quiet before the trace lets settle before the first character.
+    m_rxDsp->reset();
+    if (m_sensitive)
+        m_sensitive->Reset();
+    rxDecoder()->setAfcAccumulator(0);
+    m_acquisitionPending = kNoPendingCentre;
+}
+
+int CPskTxRx::traceStart(double fq, int clickedBack) const
+{
+    const double rate = inputRate();
+    const double b = baud();
+    const int available = ringFill();
+    clickedBack = std::min(clickedBack, available);
+    if (!(rate > 0.0) || !(b > 0.0) || !(fq > 0.0) || fq + kTraceSideSymbols * b >= rate / 2.0)
+        return clickedBack;
+    // Power at the carrier, and beside it where the signal has none
+    // (CarrierPower, a block a symbol); summed over segments of half a
+    // second, a segment whose carrier power stands clearly above the quieter
+    // side holds the signal.
+    const CarrierPower filter(rate, b);
+    const int symbol = filter.symbolSamples();
+    const int perSegment = std::max(4, int(std::lround(kTraceSegmentSeconds * b)));
+    const int segment = symbol * perSegment;
+    std::vector<qint16> audio(static_cast<size_t>(2 * segment + symbol));
+    struct Powers
+    {
+        std::vector<double> carrier, below, above;
+    };
+    // Powers of the `count` blocks starting `back` samples ago.
+    auto measure = [&](int back, int count) {
+        copyRecent(audio.data(), (count + 1) * symbol, back);
+        auto sample = [&audio](int i) { return audio[size_t(i)]; };
+        Powers p;
+        filter.measure(sample, count, fq, &p.carrier);
+        filter.measure(sample, count, fq - kTraceSideSymbols * b, &p.below);
+        filter.measure(sample, count, fq + kTraceSideSymbols * b, &p.above);
+        return p;
+    };
+    auto total = [](const std::vector<double>& v) { return std::accumulate(v.begin(), v.end(), 0.0); };
+    auto present = [&](int back) {
+        const Powers p = measure(back, perSegment);
+        const double carrier = total(p.carrier);
+        return carrier > 0.0 && carrier > kTraceRatio * std::min(total(p.below), total(p.above));
+    };
+
+    // Is the trace there at the clicked line (or within a segment of it)?
+    int at = -1;
+    for (int back = std::max(clickedBack - kLineSamples, segment); back <= std::min(clickedBack + segment, available) && at < 0;
+         back += segment / 2)
+        if (present(back))
+            at = back;
+    if (at < 0)
+        return clickedBack;
+    // Walk back to where it began: the first of a quiet spell too long for
+    // a fade or a pause between two words.
+    const int gap = std::max(1, int(std::ceil(kTraceGapSeconds * rate / segment)));
+    int start = at;
+    int quiet = 0;
+    for (int back = at + segment; back <= available && quiet < gap; back += segment) {
+        if (present(back)) {
+            start = back;
+            quiet = 0;
+        } else {
+            ++quiet;
+        }
+    }
+    // The first symbol of the signal within the oldest segment that holds
+    // it: where the carrier's power, taken against a level between the
+    // noise beside it and the signal's, begins to sum up the most.
+    const int from = std::min(start + segment, available);
+    const int count = std::min(2 * perSegment, from / symbol - 1);
+    if (count >= 2) {
+        const Powers p = measure(from, count);
+        const double noise = std::min(total(p.below), total(p.above)) / count;
+        const int newest = std::max(1, count / 4);
+        const double signal = std::accumulate(p.carrier.end() - newest, p.carrier.end(), 0.0) / newest;
+        const double level = std::sqrt(std::max(noise, 1.0) * std::max(signal, 1.0));
+        double sum = 0.0, best = -1.0;
+        int first = count - 1;
+        for (int k = count - 1; k >= 0; --k) {
+            sum += p.carrier[size_t(k)] - level;
+            if (sum > best) {
+                best = sum;
+                first = k;
+            }
+        }
+        start = from - first * symbol;
+    }
+    return std::min(start + int(std::lround(kTraceLeadSymbols * symbol)), available);
 }
 
 void CPskTxRx::AfcStep()

@@ -55,7 +55,7 @@ public:
     // When parent has slotTxFqNotified(double) / slotRxFqNotified(double),
     // the DSPs' frequency announcements are connected to them.
     explicit CPskTxRx(const QString& modeName, QObject* parent = nullptr);
-    ~CPskTxRx() override; // saves the character set
+    ~CPskTxRx() override;
 
     intptr_t Command(int code, intptr_t p1, intptr_t p2, intptr_t p3) override;
     void SetupReset() override;
@@ -95,10 +95,12 @@ public:
     void setSensitiveReceiver(bool on);
     bool sensitiveReceiver() const { return m_sensitive != nullptr; }
 
-    // The character set and the receiver are stored when the transceiver
-    // goes; one of the signal browser's many must leave the user's choice
-    // alone, so it is told not to.
-    void setSavesSettings(bool on) { m_savesSettings = on; }
+    // Stores the receive and transmit frequencies, the receiver and the
+    // character set. Only the window's own transceiver is saved, and only
+    // when asked (at the close of the window); nothing of it is written when
+    // a transceiver goes, so the signal browser's many come and go without
+    // touching the user's settings.
+    void saveSettings() const;
 
     // Switches between BPSK and QPSK: a fresh encoder and decoder (and
     // sensitive receiver when chosen) of the other mode, at the symbol rate
@@ -124,8 +126,9 @@ signals:
     void signalPskSymbol(long dangle, long ampl);
 
 public slots:
-    // A click on the waterfall: decode the replay distance's worth of recent
-    // audio again, then retune (each side unless locked).
+    // A click on the waterfall: retune (each side unless locked); with a
+    // replay distance, decode again from where the trace at the new
+    // frequency began.
     void slotFqChanged(double rx, double tx);
 
 protected:
@@ -164,6 +167,14 @@ private:
         int cwIdEndTaken = 0;
     };
 
+    // A click asked to decode again from clickedBack samples before the
+    // newest: the receiver starts afresh where the trace under its
+    // frequency began, as far back as the ring holds.
+    void replayTrace(int clickedBack);
+    // Samples back to where the trace at fq that passes clickedBack samples
+    // ago began (with a little quiet before it); clickedBack itself when no
+    // trace is there.
+    int traceStart(double fq, int clickedBack) const;
     void applySampleRates(double inputRate, double outputRate);
     void setTxFrequency(double fq);
     void setRxFrequency(double fq);
@@ -237,7 +248,6 @@ private:
     double m_afcFrequency = 0.0;
     std::atomic<qint32> m_cwUnit{0};
     bool m_inputRateAccepted = true;
-    bool m_savesSettings = true;
 
     // The call sign as a sequence-counted buffer: the GUI thread makes the
     // counter odd while it writes, so the callback can tell a torn copy and

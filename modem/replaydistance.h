@@ -4,10 +4,12 @@
 
 #include <atomic>
 
-// How many recent input samples the receiver decodes again after a retune.
-// The waterfall sets it (2048 samples per row above the clicked one) just
-// before it announces the new frequency, and the transceiver reads it while
-// handling that announcement. One value for the whole process; atomic so
+// How far back, in input samples, a click asks the receiver to decode again
+// after a retune: the clicked line of the waterfall (2048 samples a line),
+// or where a signal of the Signals dock was last there. The transceiver
+// starts from where the trace passing that point began. The waterfall sets
+// it just before it announces the new frequency, and the transceiver reads
+// it while handling that announcement. One value for the whole process; atomic so
 // that no thread can see a torn value.
 namespace ReplayDistance {
 

@@ -3,10 +3,13 @@
 #include "modem/signalbank.h"
 
 #include "modem/afcacquisition.h"
+#include "modem/carrierpower.h"
 #include "modem/pskrxalgorithms.h"
 #include "modem/psktxrx.h"
 
 #include <algorithm>
+#include <array>
+#include <numeric>
 #include <cmath>
 #include <limits>
 
@@ -37,6 +40,8 @@ constexpr int kBlock = 1024;
 constexpr int kGoodQuality = 16;
 constexpr double kDipSymbols = 150.0;
 constexpr double kConfirmSymbols = 32.0;
+// At the end of an over the quality takes about this many symbols to fall.
+constexpr double kEndSymbols = 12.0;
 constexpr qint64 kNever = std::numeric_limits<qint64>::min() / 2;
 // The least noise floor (power re a full-scale sine, -100 dB): below it lie
 // only rounding and the spread of a key click over silence.
@@ -44,6 +49,23 @@ constexpr double kMinNoise = 1e-10;
 // A signal falls off to a quarter of its peak (6 dB) within two symbol rates
 // on at least one side; a broad hump of noise or a click does not.
 constexpr double kValleyShare = 0.25;
+// The detector's spectrum is averaged over about this long, so when it no
+// longer shows a carrier, what was decoded this long before is already
+// from the quiet.
+constexpr double kQuietLagSeconds = 1.0;
+// Whether a carrier is there now: its power (CarrierPower), over half a
+// second, this many times (3 dB) the power one and a half symbol rates
+// beside it, or the band's noise floor where neighbours stand on both sides.
+constexpr double kSideSymbols = 1.5;
+constexpr double kPresentRatio = 2.0;
+// The detector's spectrum: Hann-windowed frames, powers scaled by 4 / N^2
+// and given relative to a full-scale sine (32768^2 / 4); white noise of
+// variance v shows as 1.5 v / N in every bin.
+constexpr double kSpectrumFullScale = 32768.0 * 32768.0 / 4.0;
+constexpr double kHannNoiseGain = 1.5;
+// The signal-to-noise figure: the power within a symbol rate either side of
+// the carrier against the noise in this bandwidth.
+constexpr double kSnrBandwidthHz = 2500.0;
 } // namespace
 
 struct SignalBank::Entry
@@ -55,8 +77,14 @@ struct SignalBank::Entry
     std::vector<qint64> heldAt; // the samples fed before each held character
     qint64 fed = 0; // samples given to the transceiver
     qint64 goodUntil = kNever; // where the quality was last good
+    qint64 start = 0; // samples of audio fed to the bank before its first one
+    bool missed = false; // the last judgement found no carrier
+    bool quiet = false;  // nor did the one before: the signal has gone
+    qint64 lineBreakAt = -1; // where an over ended (in `fed`), if text may follow
     double lastSeen = 0.0;
+    double lastHeard = 0.0;
     double heardFrom = 0.0;
+    double snrDb = 0.0;
 };
 
 SignalBank::SignalBank(QObject* parent)
@@ -105,6 +133,7 @@ void SignalBank::clear()
         e->modem->disconnect(this);
     m_entries.clear();
     m_candidates.clear();
+    m_noisePerBin = m_noiseFloorPerBin = 0.0;
     m_spectrum->setSampleRate(m_rate);
     m_history.assign(size_t(kHistorySeconds * m_rate), 0);
     m_historyHead = 0;
@@ -135,6 +164,24 @@ void SignalBank::feed(const qint16* samples, int count)
     }
 }
 
+void SignalBank::skip(int count)
+{
+    if (count <= 0)
+        return;
+    // The history keeps its place in time, with quiet where nothing came.
+    for (int i = 0; i < std::min<qint64>(count, qint64(m_history.size())); ++i) {
+        m_history[m_historyHead] = 0;
+        if (++m_historyHead == m_history.size())
+            m_historyHead = 0;
+    }
+    m_historyHead = size_t((m_historyHead + size_t(std::max<qint64>(0, count - qint64(m_history.size())))) % m_history.size());
+    m_samples += count;
+    for (auto& e : m_entries)
+        e->start += count; // their audio resumes at the new time
+    while (m_nextJudgement <= m_samples)
+        m_nextJudgement += qint64(kJudgeSeconds * m_rate);
+}
+
 void SignalBank::finish()
 {
     const std::vector<qint16> silence(size_t(8 * m_rate * 100 / m_baudHundredths), 0);
@@ -149,20 +196,31 @@ void SignalBank::receive(Entry& e, const qint16* samples, int count)
     e.fed += count;
     if (e.modem->Command(79, 0, 0, 0) >= kGoodQuality) {
         e.goodUntil = e.fed;
-        const qint64 confirmed = e.fed - symbolsToSamples(kConfirmSymbols);
-        const auto n = std::upper_bound(e.heldAt.begin(), e.heldAt.end(), confirmed) - e.heldAt.begin();
-        if (n == 0)
-            return;
-        e.text += e.held.left(int(n));
-        e.held.remove(0, int(n));
-        e.heldAt.erase(e.heldAt.begin(), e.heldAt.begin() + n);
-        if (e.text.size() > kMaxText)
-            e.text.remove(0, e.text.size() - kMaxText);
-        emit changed();
+        confirm(e, e.fed - symbolsToSamples(kConfirmSymbols));
     } else if (!holding(e)) {
         e.held.clear();
         e.heldAt.clear();
     }
+}
+
+void SignalBank::confirm(Entry& e, qint64 upTo)
+{
+    const auto n = std::upper_bound(e.heldAt.begin(), e.heldAt.end(), upTo) - e.heldAt.begin();
+    if (n == 0)
+        return;
+    for (auto i = 0; i < n; ++i) {
+        if (e.lineBreakAt >= 0 && e.heldAt[size_t(i)] >= e.lineBreakAt) {
+            if (!e.text.isEmpty() && !e.text.endsWith(u'\n'))
+                e.text += u'\n';
+            e.lineBreakAt = -1;
+        }
+        e.text += e.held.at(i);
+    }
+    e.held.remove(0, int(n));
+    e.heldAt.erase(e.heldAt.begin(), e.heldAt.begin() + n);
+    if (e.text.size() > kMaxText)
+        e.text.remove(0, e.text.size() - kMaxText);
+    emit changed();
 }
 
 qint64 SignalBank::symbolsToSamples(double symbols) const
@@ -172,12 +230,12 @@ qint64 SignalBank::symbolsToSamples(double symbols) const
 
 bool SignalBank::holding(const Entry& e) const
 {
-    return e.goodUntil != kNever
+    return e.goodUntil != kNever && !e.quiet
            && (e.fed - e.goodUntil <= symbolsToSamples(kDipSymbols)
                || now() - e.lastSeen <= 2 * kJudgeSeconds);
 }
 
-std::vector<double> SignalBank::findCarriers() const
+std::vector<double> SignalBank::findCarriers()
 {
     const double binHz = m_rate / m_spectrum->frameSize();
     const double baud = m_baudHundredths / 100.0;
@@ -194,6 +252,12 @@ std::vector<double> SignalBank::findCarriers() const
     auto q = band.begin() + std::ptrdiff_t(band.size() * kNoiseQuantile);
     std::nth_element(band.begin(), q, band.end());
     const double noise = std::max(*q, kMinNoise);
+    m_noiseFloorPerBin = noise;
+    // The median, for the signal-to-noise figure: an averaged noise spectrum
+    // scatters little about its mean, so the median is close to it.
+    auto median = band.begin() + std::ptrdiff_t(band.size() / 2);
+    std::nth_element(q, median, band.end());
+    m_noisePerBin = std::max(*median, kMinNoise);
     std::vector<double> s(p.size(), 0.0);
     for (int k = lo; k <= hi; ++k) {
         for (int j = k - half; j <= k + half; ++j)
@@ -233,22 +297,99 @@ std::vector<double> SignalBank::findCarriers() const
     return found;
 }
 
+double SignalBank::signalToNoise(double frequency) const
+{
+    const double binHz = m_rate / m_spectrum->frameSize();
+    const double baud = m_baudHundredths / 100.0;
+    // Summed over the bins, the power above the noise is the signal's power
+    // in units of the noise in one bin's width.
+    double sum = 0.0;
+    for (int k = int(std::ceil((frequency - baud) / binHz)); k * binHz <= frequency + baud; ++k)
+        sum += std::max(0.0, std::pow(10.0, m_spectrum->levelAt(k * binHz) / 10.0) - m_noisePerBin);
+    const double ratio = sum / m_noisePerBin * binHz / kSnrBandwidthHz;
+    return ratio > 0.0 ? 10.0 * std::log10(ratio) : -99.0;
+}
+
+bool SignalBank::carrierAt(double frequency, qint64 at) const
+{
+    // Over the half second before `at`. Not the detector's spectrum: its
+    // average remembers a strong signal for seconds after it has gone.
+    const double baud = m_baudHundredths / 100.0;
+    const CarrierPower filter(m_rate, baud);
+    const int symbol = filter.symbolSamples();
+    const int blocks = std::max(4, int(std::lround(kJudgeSeconds * baud)));
+    const qint64 size = qint64(m_history.size());
+    const qint64 from = at - qint64(blocks + 1) * symbol;
+    if (from < std::max<qint64>(0, m_samples - size) || at > m_samples || frequency - kSideSymbols * baud <= 0.0
+        || frequency + kSideSymbols * baud >= m_rate / 2.0)
+        return true; // cannot tell
+    const qint64 first = ((qint64(m_historyHead) - (m_samples - from)) % size + size) % size;
+    auto sample = [&](int i) { return m_history[size_t((first + i) % size)]; };
+    std::vector<double> powers;
+    std::array<double, 3> total{};
+    const std::array<double, 3> hz = {frequency, frequency - kSideSymbols * baud, frequency + kSideSymbols * baud};
+    for (size_t f = 0; f < hz.size(); ++f) {
+        filter.measure(sample, blocks, hz[f], &powers);
+        total[f] = std::accumulate(powers.begin(), powers.end(), 0.0);
+    }
+    // The noise from the detector's floor, once it has one.
+    const double variance = m_noiseFloorPerBin * kSpectrumFullScale * m_spectrum->frameSize() / kHannNoiseGain;
+    const double floor = m_noiseFloorPerBin > kMinNoise ? blocks * filter.noisePerBlock(variance) : total[1];
+    return total[0] > kPresentRatio * std::min({total[1], total[2], floor});
+}
+
+void SignalBank::applyJudgement(Entry& e, bool present, qint64 at)
+{
+    const qint64 before = at - e.start - qint64(kQuietLagSeconds * m_rate);
+    auto drop = [&e](qint64 upTo) {
+        const auto n = std::upper_bound(e.heldAt.begin(), e.heldAt.end(), upTo) - e.heldAt.begin();
+        e.held.remove(0, int(n));
+        e.heldAt.erase(e.heldAt.begin(), e.heldAt.begin() + n);
+    };
+    if (present)
+        e.lastHeard = double(at) / m_rate;
+    if (present && e.quiet)
+        drop(before); // back after a quiet spell: held from the quiet is noise
+    // Gone when missed at two judgements in a row.
+    e.quiet = !present && e.missed;
+    e.missed = !present;
+    if (!e.quiet)
+        return;
+    // The carrier has gone. What was decoded while the quality was still
+    // good, but for the last symbols the quality takes to fall, was the end
+    // of the over; what came later is noise, but for the last second, which
+    // stays held in case it was the start of the next over.
+    if (e.goodUntil != kNever)
+        confirm(e, e.goodUntil - symbolsToSamples(kEndSymbols));
+    drop(before);
+    // The over has ended: what is decoded from here on starts a new line
+    // (what came before may still be confirmed, and goes before it).
+    if (e.lineBreakAt < 0 && !(e.held.isEmpty() && (e.text.isEmpty() || e.text.endsWith(u'\n'))))
+        e.lineBreakAt = at - e.start;
+}
+
 void SignalBank::judge()
 {
     const double t = now();
     const double baud = m_baudHundredths / 100.0;
-    const double same = 0.6 * baud; // a carrier this close is the same signal
     std::vector<Candidate> next;
     int started = 0;
-    for (double f : findCarriers()) {
+    const double same = 0.6 * baud; // a carrier this close is the same signal
+    const std::vector<double> carriers = findCarriers();
+    for (auto& e : m_entries) {
+        double rx = 0.0, tx = 0.0;
+        e->modem->GetFrequencies(&rx, &tx);
+        if (std::any_of(carriers.begin(), carriers.end(), [&](double f) { return std::abs(f - rx) <= same; }))
+            e->lastSeen = t;
+        applyJudgement(*e, carrierAt(rx, m_samples), m_samples);
+        e->snrDb = signalToNoise(rx);
+    }
+    for (double f : carriers) {
         bool known = false;
         for (auto& e : m_entries) {
             double rx = 0.0, tx = 0.0;
             e->modem->GetFrequencies(&rx, &tx);
-            if (std::abs(rx - f) <= same) {
-                e->lastSeen = t;
-                known = true;
-            }
+            known = known || std::abs(rx - f) <= same;
         }
         if (known)
             continue;
@@ -294,10 +435,9 @@ void SignalBank::startSignal(double frequency)
 {
     auto e = std::make_unique<Entry>();
     e->id = m_nextId++;
-    e->lastSeen = now();
+    e->lastSeen = e->lastHeard = now();
     e->modem = std::make_unique<CPskTxRx>(m_modemName);
     CPskTxRx& m = *e->modem;
-    m.setSavesSettings(false);
     m.setCharSet(m_charSet);
     m.setSensitiveReceiver(m_sensitive);
     m.Command(90, m_baudHundredths, 0, 0);
@@ -313,15 +453,22 @@ void SignalBank::startSignal(double frequency)
             raw->heldAt.push_back(raw->fed);
         }
     });
-    // The audio from before the signal was found, oldest first.
+    // The audio from before the signal was found, oldest first, with what
+    // the detector saw of it then.
     const size_t n = size_t(std::min<qint64>(m_samples, qint64(m_history.size())));
-    e->heardFrom = double(m_samples - qint64(n)) / m_rate;
+    e->start = m_samples - qint64(n);
+    e->heardFrom = double(e->start) / m_rate;
+    e->snrDb = signalToNoise(frequency);
+    const qint64 step = qint64(kJudgeSeconds * m_rate);
+    qint64 judgement = (e->start / step + 1) * step;
     size_t from = (m_historyHead + m_history.size() - n) % m_history.size();
     for (size_t done = 0; done < n;) {
         const size_t run = std::min({size_t(kBlock), n - done, m_history.size() - from});
         receive(*raw, m_history.data() + from, int(run));
         done += run;
         from = (from + run) % m_history.size();
+        for (; judgement <= raw->start + raw->fed; judgement += step)
+            applyJudgement(*raw, carrierAt(frequency, judgement), judgement);
     }
     m_entries.push_back(std::move(e));
 }
@@ -333,10 +480,23 @@ SignalBank::Signal SignalBank::snapshot(const Entry& e) const
     double tx = 0.0;
     e.modem->GetFrequencies(&s.frequency, &tx);
     s.quality = int(e.modem->Command(79, 0, 0, 0));
+    s.snrDb = e.snrDb;
     s.text = e.text;
     s.lastSeen = e.lastSeen;
+    s.lastHeard = e.lastHeard;
     s.heardFrom = e.heardFrom;
     return s;
+}
+
+bool SignalBank::find(int id, Signal* signal) const
+{
+    for (const auto& e : m_entries) {
+        if (e->id == id) {
+            *signal = snapshot(*e);
+            return true;
+        }
+    }
+    return false;
 }
 
 std::vector<SignalBank::Signal> SignalBank::signalList() const

@@ -17,7 +17,10 @@ class CPskTxRx;
 // carrier found. A new carrier must show in two judgements in a row; its
 // transceiver then starts on the last few seconds of audio, so the text
 // from before it was found is not lost. A signal the detector has not seen
-// for a minute is dropped.
+// for a minute is dropped. What a transceiver decodes while the detector
+// does not see its carrier (between two overs, before the first) is noise
+// and never becomes text; each over that follows one that ended starts a
+// new line of the text.
 //
 // The detector smooths the spectrum over the width of a PSK signal of the
 // mode (its idle lines lie half the symbol rate either side of the carrier,
@@ -41,8 +44,10 @@ public:
         int id = 0;
         double frequency = 0.0;
         int quality = 0;      // the decoder's, 0 (worst) to 31
+        double snrDb = 0.0;   // signal to noise in 2500 Hz, from the averaged spectrum
         QString text;         // everything decoded that the quality confirmed, at most kMaxText
         double lastSeen = 0.0; // seconds of audio when the detector last saw it
+        double lastHeard = 0.0; // seconds of audio when its carrier was last there
         double heardFrom = 0.0; // seconds of audio where its decoder's audio began
     };
     static constexpr int kMaxText = 65536;
@@ -64,6 +69,10 @@ public:
     void setCharSet(int set);
 
     void feed(const qint16* samples, int count);
+    // Audio that went by undecoded (while transmitting, say): the bank's
+    // clock moves on with it, so that now() - lastSeen stays the time the
+    // received audio has run on since.
+    void skip(int count);
     // A few symbols of silence so the last characters come out.
     void finish();
     // Forgets every signal and the audio.
@@ -71,6 +80,8 @@ public:
 
     // Sorted by frequency.
     std::vector<Signal> signalList() const;
+    // The signal with this id; false when there is none (any more).
+    bool find(int id, Signal* signal) const;
     // Seconds of audio fed since the last start.
     double now() const { return m_samples / m_rate; }
 
@@ -87,11 +98,20 @@ private:
         int hits;
     };
     void judge();
-    std::vector<double> findCarriers() const;
+    // Also sets the noise floor per bin, for signalToNoise().
+    std::vector<double> findCarriers();
+    double signalToNoise(double frequency) const;
+    // Whether a carrier stood at frequency in the half second of audio
+    // before `at` (samples fed); true when the history cannot tell.
+    bool carrierAt(double frequency, qint64 at) const;
+    // Whether the carrier of e was there at `at` samples of audio.
+    void applyJudgement(Entry& e, bool present, qint64 at);
     void startSignal(double frequency);
     // Gives audio to one transceiver, and keeps or drops the text it held
     // back by the quality that follows.
     void receive(Entry& e, const qint16* samples, int count);
+    // Moves the held characters decoded up to upTo (samples fed) to the text.
+    void confirm(Entry& e, qint64 upTo);
     qint64 symbolsToSamples(double symbols) const;
     bool holding(const Entry& e) const;
     Signal snapshot(const Entry& e) const;
@@ -109,4 +129,6 @@ private:
     std::vector<Candidate> m_candidates;
     std::vector<qint16> m_history; // ring of the last seconds of audio
     size_t m_historyHead = 0;
+    double m_noisePerBin = 0.0;      // median, linear, at the last judgement
+    double m_noiseFloorPerBin = 0.0; // the detector's noise floor, linear
 };

@@ -53,13 +53,20 @@ bool CallSignPicker::eventFilter(QObject* watched, QEvent* event)
 
 SignalBrowser::SignalBrowser(QWidget* parent)
     : QWidget(parent)
+    , m_header(new QLabel(this))
     , m_view(new QPlainTextEdit(this))
     , m_alert(new QLineEdit(this))
 {
     setObjectName(QStringLiteral("SignalBrowser"));
     m_view->setReadOnly(true);
     m_view->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_view->setFont(QFont(QStringLiteral("Monospace")));
+    QFont mono(QStringLiteral("Monospace"));
+    mono.setStyleHint(QFont::TypeWriter);
+    m_view->setFont(mono);
+    m_header->setObjectName(QStringLiteral("header"));
+    m_header->setFont(mono);
+    m_header->setText(QStringLiteral("%1 %2  %3").arg(tr("Audio"), 10).arg(tr("S/N"), 6).arg(tr("Text")));
+    m_header->setToolTip(tr("Audio frequency; signal to noise ratio in dB, measured in 2500 Hz; the latest text"));
     m_view->viewport()->installEventFilter(this);
     m_alert->setObjectName(QStringLiteral("alert"));
     m_alert->setPlaceholderText(tr("Alert text, e.g. your call or CQ"));
@@ -69,6 +76,7 @@ SignalBrowser::SignalBrowser(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_alert);
+    layout->addWidget(m_header);
     layout->addWidget(m_view);
 }
 
@@ -83,11 +91,7 @@ void SignalBrowser::setLines(const QList<Line>& lines)
             m_alerted.insert(l.id);
             beep = true;
         }
-        QString tail = l.text.right(kTextColumns);
-        for (QChar& c : tail)
-            if (c.isSpace() || !c.isPrint())
-                c = u' ';
-        text << QStringLiteral("%1 Hz %2  %3").arg(l.frequency, 7, 'f', 1).arg(l.quality, 2).arg(tail);
+        text << lineText(l);
     }
     if (beep)
         QApplication::beep();
@@ -95,6 +99,16 @@ void SignalBrowser::setLines(const QList<Line>& lines)
     m_view->setPlainText(text.join(u'\n'));
     m_view->verticalScrollBar()->setValue(scroll);
     highlight();
+}
+
+QString SignalBrowser::lineText(const Line& line)
+{
+    QString tail = line.text.right(kTextColumns);
+    for (QChar& c : tail)
+        if (c.isSpace() || !c.isPrint())
+            c = u' ';
+    const int snr = qBound(-99, int(std::lround(line.snrDb)), 99);
+    return QStringLiteral("%1 Hz %2 dB  %3").arg(line.frequency, 7, 'f', 1).arg(snr, 3).arg(tail);
 }
 
 void SignalBrowser::setTuned(double frequency, double tolerance)
@@ -131,7 +145,7 @@ bool SignalBrowser::eventFilter(QObject* watched, QEvent* event)
         const auto* mouse = static_cast<QMouseEvent*>(event);
         const int row = m_view->cursorForPosition(mouse->position().toPoint()).blockNumber();
         if (mouse->button() == Qt::LeftButton && row >= 0 && row < m_lines.size())
-            emit lineClicked(m_lines.at(row).frequency);
+            emit lineClicked(m_lines.at(row).id, m_lines.at(row).frequency);
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QWidget>
 
+class QLabel;
 class QLineEdit;
 
 // Double-clicking a word that looks like a call sign in a text view (a
@@ -32,8 +33,8 @@ private:
 };
 
 // The signal browser: one line per signal of the band, by frequency, with
-// its audio frequency, the decoder's quality (0-31) and the last characters
-// decoded. A click on a line asks to tune there; the line the receiver sits
+// its audio frequency, its signal-to-noise ratio in 2500 Hz and the last
+// characters decoded, under a header naming the columns. A click on a line asks to tune there; the line the receiver sits
 // on is highlighted. A line whose text has shown the alert text is marked,
 // and the first time it does the browser beeps.
 class SignalBrowser : public QWidget
@@ -46,7 +47,7 @@ public:
     {
         int id = 0;
         double frequency = 0.0;
-        int quality = 0;
+        double snrDb = 0.0;
         QString text;
         bool quiet = false; // fading out: not seen for a while
     };
@@ -59,6 +60,9 @@ public:
     void setTuned(double frequency, double tolerance);
 
     QPlainTextEdit* view() const { return m_view; }
+    QLabel* header() const { return m_header; }
+    // One line as the view shows it.
+    static QString lineText(const Line& line);
     QLineEdit* alertField() const { return m_alert; }
     // Ids of the lines whose text held the alert text.
     const QSet<int>& alerted() const { return m_alerted; }
@@ -66,7 +70,8 @@ public:
     const Line& line(int row) const { return m_lines.at(row); }
 
 signals:
-    void lineClicked(double frequency);
+    // The line's signal, and its frequency when last shown.
+    void lineClicked(int id, double frequency);
     void callSignChosen(const QString& call);
 
 protected:
@@ -75,6 +80,7 @@ protected:
 private:
     void highlight();
 
+    QLabel* m_header = nullptr;
     QPlainTextEdit* m_view = nullptr;
     QLineEdit* m_alert = nullptr;
     QList<Line> m_lines;

@@ -412,6 +412,22 @@ private slots:
         }
         QTRY_COMPARE(browser->lineCount(), 2);
         QVERIFY(browser->alerted().contains(browser->line(0).id) && browser->alerted().size() == 1);
+        QVERIFY(browser->header()->text().contains(QStringLiteral("S/N")));
+        // Six seconds of quiet go by with the dock hidden (as while sending).
+        dock->hide();
+        const std::vector<qint16> quiet(11025 * 6, 0);
+        for (size_t at = 0; at < quiet.size(); at += 1024) {
+            w->modem()->ReceiveSamples(quiet.data() + at, 1024);
+            w->feedSignalBank(quiet.data() + at, 1024);
+        }
+        dock->show();
+        // Shown a moment ago: the receivers have followed their signals since.
+        QList<SignalBrowser::Line> shown;
+        for (int row = 0; row < browser->lineCount(); ++row) {
+            shown << browser->line(row);
+            shown.back().frequency += 1.5;
+        }
+        browser->setLines(shown);
         QString heard;
         connect(w->modem(), &CPskTxRx::signalCharReceived, this, [&heard](QChar c) { heard += c; });
         QPlainTextEdit* view = browser->view();
@@ -420,7 +436,7 @@ private slots:
         double rx = 0.0, tx = 0.0;
         w->modem()->GetFrequencies(&rx, &tx);
         QVERIFY2(std::abs(rx - 1600.0) < 3.0, qPrintable(QString::number(rx)));
-        for (int i = 0; i < 65; ++i) // the replay catches up in steps
+        for (int i = 0; i < 80; ++i) // the replay catches up in steps
             w->modem()->ReceiveSamples(nullptr, 0);
         QVERIFY2(heard.contains(stations[1].second), qPrintable(heard));
         QTRY_COMPARE(view->extraSelections().size(), 2); // the tuned line and the alerted one

@@ -13,9 +13,8 @@ using namespace DisplayTest;
 namespace {
 
 constexpr int kTop = SpectrumWidget::kImageTop;
-constexpr double kHalfRate = 5512.0;
 
-double hzOfColumn(double column) { return column * kHalfRate / 1024.0; }
+double hzOfColumn(double column) { return column * kBinHz; }
 
 // Idle BPSK31 (a reversal every symbol) as waterfall lines: two lines either side of the carrier.
 void feedIdle(SpectrumWidget& widget, double carrierHz, int lines)
@@ -32,11 +31,12 @@ void feedIdle(SpectrumWidget& widget, double carrierHz, int lines)
 // into the display block until that is full, which makes one waterfall line.
 struct Station
 {
-    Station()
+    explicit Station(const ModemTest::Mode& mode = ModemTest::mode(QStringLiteral("BPSK31")), double listening = 800.0)
+        : rx(mode.modemName)
     {
-        rx.Command(90, 3125, 0, 0);
+        rx.Command(90, mode.baudHundredths, 0, 0);
         rx.SetSampleRates(kRate, kRate);
-        rx.SetFrequencies(800.0, 800.0);
+        rx.SetFrequencies(listening, listening);
         QObject::connect(&rx, &CPskTxRx::signalCharReceived, &rx, [this](QChar c) { decoded += c; });
         QObject::connect(&waterfall, &SpectrumWidget::signalFqChanged, &rx, &CPskTxRx::slotFqChanged);
         waterfall.resize(1024, 400);
@@ -56,7 +56,7 @@ struct Station
     }
     void hearSilence(int chunks) { hear(std::vector<qint16>(size_t(chunks) * 1024, 0)); }
 
-    CPskTxRx rx{QStringLiteral("BPSK31")};
+    CPskTxRx rx;
     SpectrumWidget waterfall;
     QString decoded;
     int lines = 0, fill = 0;
@@ -71,9 +71,72 @@ class TestWaterfallTuning : public QObject
 {
     Q_OBJECT
 private slots:
+    void ticksClicksAndMarkersAgree_data();
+    void ticksClicksAndMarkersAgree();
     void snapsToTheTraceCentre();
     void replayDecodesEarlierText();
+    void replayStartsWhereTheTraceBegan_data();
+    void replayStartsWhereTheTraceBegan();
 };
+
+void TestWaterfallTuning::ticksClicksAndMarkersAgree_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("rate");
+    for (int width : {480, 1024, 1400})
+        for (int rate : {8000, 11025, 48000})
+            QTest::addRow("%d px, %d Hz", width, rate) << width << rate;
+}
+
+// A click on a long ruler tick (every 500 Hz) over a waterfall without a
+// trace tunes to the tick's frequency within half a column, and the red
+// marker then stands on the clicked column.
+void TestWaterfallTuning::ticksClicksAndMarkersAgree()
+{
+    QFETCH(int, width);
+    QFETCH(int, rate);
+    ScopedSettings settings({{"Audio/Input/SampleRate", rate}});
+    SpectrumWidget widget;
+    widget.resize(width, 200);
+    quint32 seed = 1;
+    for (int line = 0; line < 30; ++line) { // white noise
+        Block block{};
+        for (float& v : block) {
+            seed = seed * 1664525u + 1013904223u;
+            v = float(int(seed >> 20) - 2048);
+        }
+        widget.updateWaterfall(block.data());
+    }
+    auto render = [&widget] {
+        QImage image(widget.size(), QImage::Format_RGB32);
+        widget.render(&image);
+        return image;
+    };
+    const QImage ruler = render();
+    QList<int> longTicks;
+    for (int x = 0; x < std::min(width, 1024); ++x)
+        if (QColor(ruler.pixel(x, 21)) == QColor(Qt::white))
+            longTicks << x;
+    const double hzPerColumn = rate / 2048.0;
+    int expected = 0;
+    while (500.0 * (expected + 1) < rate / 2 / 100 * 100 && qRound(500.0 * (expected + 1) / hzPerColumn) < std::min(width, 1024))
+        ++expected;
+    QCOMPARE(longTicks.size(), expected);
+    for (int k = 0; k < longTicks.size(); ++k) {
+        const int x = longTicks.at(k);
+        QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(x, kTop + 40));
+        QVERIFY2(std::abs(widget.rx() - 500.0 * (k + 1)) <= hzPerColumn / 2,
+                 qPrintable(QStringLiteral("tick at %1: %2 Hz").arg(x).arg(widget.rx())));
+        const QImage marked = render();
+        int left = x, right = x;
+        while (left > 0 && QColor(marked.pixel(left - 1, 29)) == QColor(Qt::red))
+            --left;
+        while (right + 1 < marked.width() && QColor(marked.pixel(right + 1, 29)) == QColor(Qt::red))
+            ++right;
+        QVERIFY2(QColor(marked.pixel(x, 29)) == QColor(Qt::red) && left + right == 2 * x,
+                 qPrintable(QStringLiteral("marker %1 ... %2 for the tick at %3").arg(left).arg(right).arg(x)));
+    }
+}
 
 void TestWaterfallTuning::snapsToTheTraceCentre()
 {
@@ -89,6 +152,14 @@ void TestWaterfallTuning::snapsToTheTraceCentre()
     widget.slotLock(Qt::Unchecked);
     QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(398, kTop + 20));
     QCOMPARE(seen.back(), std::make_pair(hzOfColumn(400.5), hzOfColumn(400.5)));
+    // A strong station sending text fills its trace to the top of the
+    // palette: a click beside its centre still finds it.
+    Station station;
+    station.hear(ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK31")), kMessage, 2000.0));
+    for (int off : {-4, -2, 3}) {
+        QTest::mouseClick(&station.waterfall, Qt::LeftButton, {}, QPoint(qRound(2000.0 / kBinHz) + off, kTop + 30));
+        QVERIFY2(std::abs(station.waterfall.rx() - 2000.0) <= kBinHz / 2, qPrintable(QString::number(station.waterfall.rx())));
+    }
     // Right of the image, or any other button: nothing is tuned.
     QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(1024, 80));
     QTest::mouseClick(&widget, Qt::RightButton, {}, QPoint(300, 80));
@@ -114,6 +185,48 @@ void TestWaterfallTuning::replayDecodesEarlierText()
     QVERIFY(std::abs(station.waterfall.rx() - 1500.0) < 4.0);
     station.hearSilence(2 * row + 80); // catching up on the replayed audio while new audio arrives
     QVERIFY2(station.decoded.contains(kMessage.mid(3)), qPrintable(station.decoded));
+}
+
+void TestWaterfallTuning::replayStartsWhereTheTraceBegan_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("modeName");
+    QTest::addColumn<double>("carrier");
+    QTest::newRow("BPSK31") << "bpsk31_1200.wav" << "BPSK31" << 1200.0;
+    QTest::newRow("BPSK63") << "bpsk63_800.wav" << "BPSK63" << 800.0;
+    QTest::newRow("QPSK31") << "qpsk31_1000.wav" << "QPSK31" << 1000.0;
+}
+
+// Another station's recording, heard while the receiver listens elsewhere
+// and its decoder holds what it made of that: a click on the newest line of
+// the trace, most of the way into the message, decodes the whole message
+// from its first character, clean, and on to the end.
+void TestWaterfallTuning::replayStartsWhereTheTraceBegan()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, modeName);
+    QFETCH(double, carrier);
+    ScopedSettings settings;
+    const QString text = ModemTest::peerText();
+    std::vector<qint16> audio = ModemTest::readWav16(ModemTest::peerDir().filePath(file));
+    QVERIFY2(!audio.empty() && !text.isEmpty(), qPrintable(file));
+    audio.insert(audio.begin(), 40 * 1024, 0);
+    quint32 seed = 7;
+    for (qint16& v : audio) { // a noise floor 40 dB below the peaks
+        seed = seed * 1664525u + 1013904223u;
+        v = qint16(v + int(seed >> 24) - 128);
+    }
+
+    Station station(ModemTest::mode(modeName), carrier + 400.0);
+    const size_t split = audio.size() * 3 / 4 / 1024 * 1024;
+    station.hear(std::vector<qint16>(audio.begin(), audio.begin() + std::ptrdiff_t(split)));
+    station.decoded.clear();
+    QTest::mouseClick(&station.waterfall, Qt::LeftButton, {}, QPoint(qRound(carrier / kBinHz), kTop + 1));
+    station.hear(std::vector<qint16>(audio.begin() + std::ptrdiff_t(split), audio.end()));
+    station.hearSilence(int(split / 1024 / 2) + 40);
+    // What the noise before the trace makes is a character or two at most.
+    const int at = station.decoded.indexOf(text);
+    QVERIFY2(at >= 0 && station.decoded.left(at).simplified().size() <= 2, qPrintable(station.decoded));
 }
 
 QTEST_MAIN(TestWaterfallTuning)

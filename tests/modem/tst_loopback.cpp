@@ -9,6 +9,9 @@
 
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
+
 using namespace ModemTest;
 
 class TestLoopback : public QObject
@@ -110,20 +113,102 @@ private slots:
                  qPrintable(list.empty() ? QString() : list.front().text));
     }
 
-    // The signal browser's decoders leave the user's receiver and character set alone.
+    // The signal browser's decoders come and go (found, dropped when quiet,
+    // cleared) without writing anything: the user's tuning, receiver and
+    // character set stay as stored.
     void signalBankLeavesTheSettingsAlone()
     {
         m_settings.setCharSet(2);
-        Settings().setValue(QStringLiteral("Receiver"), QStringLiteral("sensitive"));
+        {
+            Settings settings;
+            settings.setValue(QStringLiteral("Receiver"), QStringLiteral("sensitive"));
+            settings.setValue(QStringLiteral("RxFq"), 1234.5);
+            settings.setValue(QStringLiteral("TxFq"), 1500.0);
+        }
+        auto stored = [] {
+            QFile file(Settings::path());
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const QByteArray before = stored();
+        QVERIFY(before.contains("1234.5"));
         {
             SignalBank bank; // ASCII8 and the standard receiver
             bank.setMode(QStringLiteral("BPSK"), 3125);
             const std::vector<qint16> audio = transmit(mode(QStringLiteral("BPSK31")), QStringLiteral("cq de vk2xyz"), 1000.0);
+            int dropped = 0;
+            connect(&bank, &SignalBank::dropped, this, [&dropped] { ++dropped; });
+            bank.feed(audio.data(), int(audio.size()));
+            QCOMPARE(bank.signalList().size(), size_t(1));
+            const std::vector<qint16> quiet(size_t((SignalBank::kDropSeconds + 2) * 11025), 0);
+            bank.feed(quiet.data(), int(quiet.size()));
+            QCOMPARE(dropped, 1);
+            bank.feed(audio.data(), int(audio.size()));
+            QCOMPARE(bank.signalList().size(), size_t(1));
+            bank.clear();
             bank.feed(audio.data(), int(audio.size()));
             QCOMPARE(bank.signalList().size(), size_t(1));
         }
-        QCOMPARE(Settings().value(QStringLiteral("Receiver")).toString(), QStringLiteral("sensitive"));
-        QCOMPARE(Settings().value(QStringLiteral("Audio/varicode")).toInt(), 2);
+        QCOMPARE(stored(), before);
+    }
+
+    // One station sends two overs with a pause between them, between two
+    // neighbours 100 Hz away; another keeps sending 20 dB weaker; all in
+    // noise: each over of the first is a line of its own with nothing made
+    // of the pause around it, and the signal-to-noise figures (in 2500 Hz)
+    // tell the stations apart.
+    void signalBankShowsOversAndSignalToNoise()
+    {
+        const QString first = QStringLiteral("cq cq de vk2xyz vk2xyz pse k"), second = QStringLiteral("qrz de dl2zz dl2zz k");
+        const std::vector<qint16> strong = transmit(mode(QStringLiteral("BPSK31")), first, 1000.0);
+        const std::vector<qint16> weak = transmit(mode(QStringLiteral("BPSK31")), second + second + second, 1800.0);
+        const std::vector<qint16> below = transmit(mode(QStringLiteral("BPSK31")), second + second + second, 900.0);
+        const std::vector<qint16> above = transmit(mode(QStringLiteral("BPSK31")), second + second + second, 1100.0);
+        auto power = [](const std::vector<qint16>& v, size_t from, size_t to) {
+            double sum = 0.0;
+            for (size_t i = from; i < to; ++i)
+                sum += double(v[i]) * v[i];
+            return sum / double(to - from);
+        };
+        const size_t gap = 3 * 11025;
+        std::vector<double> mix(gap + 2 * strong.size() + gap, 0.0);
+        const double pStrong = power(strong, 11025, strong.size() - 11025);
+        const double noise = std::sqrt(pStrong / 10.0 * 5512.5 / 2500.0); // the strong one at +10 dB
+        const double weakGain = std::sqrt(pStrong / power(weak, 11025, weak.size() - 11025) / 100.0);
+        quint32 seed = 3;
+        for (size_t i = 0; i < mix.size(); ++i) {
+            double g = 0.0; // about Gaussian: the sum of twelve uniform values
+            for (int k = 0; k < 12; ++k) {
+                seed = seed * 1664525u + 1013904223u;
+                g += (seed >> 8) / double(1 << 24);
+            }
+            mix[i] = (g - 6.0) * noise;
+            if (i >= gap && i < gap + strong.size())
+                mix[i] += strong[i - gap];
+            if (i >= 2 * gap + strong.size() && i < 2 * gap + 2 * strong.size())
+                mix[i] += strong[i - 2 * gap - strong.size()];
+            if (i < weak.size())
+                mix[i] += weakGain * weak[i] + below[i] + above[i];
+        }
+        std::vector<qint16> audio(mix.size());
+        std::transform(mix.begin(), mix.end(), audio.begin(), [](double x) { return qint16(std::clamp(0.3 * x, -32768.0, 32767.0)); });
+
+        SignalBank bank;
+        bank.setMode(QStringLiteral("BPSK"), 3125);
+        const size_t middle = gap + strong.size() / 2;
+        bank.feed(audio.data(), int(middle));
+        auto at = [&bank](double hz) {
+            for (const SignalBank::Signal& s : bank.signalList())
+                if (std::abs(s.frequency - hz) < 5.0)
+                    return s;
+            return SignalBank::Signal();
+        };
+        QCOMPARE(bank.signalList().size(), size_t(4));
+        QVERIFY2(std::abs(at(1000.0).snrDb - 10.0) <= 3.0 && std::abs(at(1800.0).snrDb + 10.0) <= 3.0,
+                 qPrintable(QStringLiteral("%1 and %2 dB").arg(at(1000.0).snrDb).arg(at(1800.0).snrDb)));
+        bank.feed(audio.data() + middle, int(audio.size() - middle));
+        bank.finish();
+        QCOMPARE(at(1000.0).text.trimmed().split(u'\n'), QStringList({first, first}));
+        QVERIFY2(at(900.0).text.contains(second + second), qPrintable(at(900.0).text));
     }
 };
 
