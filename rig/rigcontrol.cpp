@@ -5,6 +5,7 @@
 #include "rig/hamlibrig.h"
 
 #include <QThread>
+#include <QTimer>
 #include <QtDebug>
 
 #include <cmath>
@@ -20,18 +21,24 @@ QString RigStatus::dialText(double hz)
 
 QString RigStatus::text() const
 {
+    QString words;
     switch (link) {
     case Link::Off:
-        return QString();
+        break;
     case Link::Up:
         if (dialHz <= 0.0)
-            return QObject::tr("Rig: PTT ready");
-        return mode.isEmpty() ? dialText(dialHz) : dialText(dialHz) + QLatin1Char(' ') + mode;
+            words = QObject::tr("Rig: PTT ready");
+        else
+            words = mode.isEmpty() ? dialText(dialHz) : dialText(dialHz) + QLatin1Char(' ') + mode;
+        break;
     case Link::Connecting:
     case Link::Down:
+        words = QObject::tr("Rig: %1").arg(message);
         break;
     }
-    return QObject::tr("Rig: %1").arg(message);
+    if (pttUnsure)
+        words += QObject::tr(" (may still be keyed: releasing push-to-talk)");
+    return words;
 }
 
 quint32 RigStatus::qsoFrequency(double audioHz) const
@@ -52,8 +59,12 @@ RigControl::RigControl(SerialRts serialRts, QObject* parent)
     , m_config(RigConfig::load())
     , m_thread(new QThread)
     , m_worker(new HamlibRig)
+    , m_pttTimer(new QTimer(this))
 {
     qRegisterMetaType<RigStatus>();
+    m_pttTimer->setSingleShot(true);
+    connect(m_pttTimer, &QTimer::timeout, this, &RigControl::pttNotConfirmed);
+    connect(m_worker, &HamlibRig::pttAnswered, this, &RigControl::answerPtt);
     m_thread->setObjectName(QStringLiteral("rig control"));
     m_worker->moveToThread(m_thread);
     connect(m_worker, &HamlibRig::statusChanged, this, [this](const RigStatus& status) {
@@ -90,17 +101,19 @@ void RigControl::setConfig(const RigConfig& config)
     QMetaObject::invokeMethod(worker, [worker, config] { worker->configure(config); });
 }
 
-bool RigControl::pttUp(QString* why)
+RigControl::PttStart RigControl::pttUp(QString* why)
 {
+    if (m_keyed == Keyed::Waiting)
+        return PttStart::Waiting;
     if (m_keyed != Keyed::None)
-        return true;
+        return PttStart::Keyed;
     QString reason;
     switch (m_config.ptt) {
     case RigConfig::Ptt::SerialRts:
         if (m_serialRts)
             m_serialRts(true);
         m_keyed = Keyed::Serial;
-        return true;
+        return PttStart::Keyed;
     case RigConfig::Ptt::Cat:
         if (!m_config.readsDial()) {
             reason = tr("push-to-talk through CAT needs a rig (Configure, Rig control...)");
@@ -112,40 +125,54 @@ bool RigControl::pttUp(QString* why)
             reason = tr("the rig is not connected (%1)").arg(m_status.message);
             break;
         }
-        // A rig already silent for longer than a PTT answer may take will
-        // not answer this one either: no need to wait for it.
-        if (m_worker->busyMs() > kPttAnswerMs) {
+        // A rig already silent for longer than the wait will not confirm
+        // this one in time either.
+        if (m_worker->busyMs() > m_config.pttWaitMs) {
             reason = tr("the rig is not answering");
             break;
         }
-        auto reply = std::make_shared<PttReply>();
+        m_request = ++m_lastRequest;
+        m_keyed = Keyed::Waiting;
+        m_pttTimer->start(m_config.pttWaitMs);
         HamlibRig* worker = m_worker;
-        QMetaObject::invokeMethod(worker, [worker, reply] { worker->setPtt(true, reply); });
-        if (!reply->wait(kPttAnswerMs)) {
-            // The request still stands on the rig thread: release after it.
-            QMetaObject::invokeMethod(worker, [worker] { worker->setPtt(false, nullptr); });
-            reason = tr("the rig did not confirm push-to-talk");
-        } else if (!reply->ok()) {
-            reason = tr("the rig refused push-to-talk: %1").arg(reply->error());
-        } else {
-            m_keyed = Keyed::Hamlib;
-            return true;
-        }
-        break;
+        const quint64 request = m_request;
+        QMetaObject::invokeMethod(worker, [worker, request] { worker->setPtt(true, request); });
+        return PttStart::Waiting;
     }
     }
     if (why)
         *why = reason;
-    return false;
+    return PttStart::Refused;
+}
+
+void RigControl::answerPtt(quint64 request, bool ok, const QString& error)
+{
+    if (request == 0 || request != m_request)
+        return; // given up or cancelled; the release followed the request
+    m_request = 0;
+    m_pttTimer->stop();
+    m_keyed = ok ? Keyed::Hamlib : Keyed::None;
+    emit pttAnswered(ok, ok ? QString() : tr("the rig refused push-to-talk: %1").arg(error));
+}
+
+void RigControl::pttNotConfirmed()
+{
+    if (m_keyed != Keyed::Waiting)
+        return;
+    // The request still stands on the rig thread: release after it.
+    pttDown();
+    emit pttAnswered(false, tr("the rig did not confirm push-to-talk within %1 ms").arg(m_config.pttWaitMs));
 }
 
 void RigControl::pttDown()
 {
     const Keyed keyed = m_keyed;
     m_keyed = Keyed::None;
-    if (keyed == Keyed::Hamlib) {
+    m_request = 0;
+    m_pttTimer->stop();
+    if (keyed == Keyed::Hamlib || keyed == Keyed::Waiting) {
         HamlibRig* worker = m_worker;
-        QMetaObject::invokeMethod(worker, [worker] { worker->setPtt(false, nullptr); });
+        QMetaObject::invokeMethod(worker, [worker] { worker->setPtt(false); });
     } else if ((keyed == Keyed::Serial || m_config.ptt == RigConfig::Ptt::SerialRts) && m_serialRts) {
         m_serialRts(false);
     }
