@@ -3,6 +3,7 @@
 #include "rig/rigcontrol.h"
 
 #include "rig/hamlibrig.h"
+#include "rig/jobqueue.h"
 
 #include <QThread>
 #include <QTimer>
@@ -60,31 +61,62 @@ RigControl::RigControl(SerialRts serialRts, QObject* parent)
     , m_thread(new QThread)
     , m_worker(new HamlibRig)
     , m_pttTimer(new QTimer(this))
+    , m_replies(new JobQueue(this))
+    , m_jobs(new JobQueue)
+    , m_gate(std::make_shared<Gate>())
 {
     qRegisterMetaType<RigStatus>();
     m_pttTimer->setSingleShot(true);
     connect(m_pttTimer, &QTimer::timeout, this, &RigControl::pttNotConfirmed);
-    connect(m_worker, &HamlibRig::pttAnswered, this, &RigControl::answerPtt);
     m_thread->setObjectName(QStringLiteral("rig control"));
     m_worker->moveToThread(m_thread);
-    connect(m_worker, &HamlibRig::statusChanged, this, [this](const RigStatus& status) {
-        m_status = status;
-        emit statusChanged(status);
-    });
+    m_jobs->moveToThread(m_thread);
+    // The rig thread's reports come back the same way the work goes there;
+    // the queue drops them once this object is gone.
+    const JobQueue::Poster replies = m_replies->poster();
+    connect(m_worker, &HamlibRig::statusChanged, m_worker, [this, replies](const RigStatus& status) {
+        replies.post([this, status] {
+            m_status = status;
+            emit statusChanged(status);
+        });
+    }, Qt::DirectConnection);
+    connect(m_worker, &HamlibRig::pttAnswered, m_worker, [this, replies](quint64 request, bool ok, const QString& error) {
+        replies.post([this, request, ok, error] { answerPtt(request, ok, error); });
+    }, Qt::DirectConnection);
+    const std::shared_ptr<Gate> gate = m_gate;
+    connect(m_thread, &QThread::started, m_thread, [gate] { gate->open(); }, Qt::DirectConnection);
     m_thread->start();
+    // Its event loop exists before anything is posted to it.
+    gate->waitOpen();
     setConfig(m_config);
+}
+
+void RigControl::Gate::open()
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+    ++state;
+    changed.notify_all();
+}
+
+bool RigControl::Gate::waitOpen(int count, int ms)
+{
+    std::unique_lock<std::mutex> lock(mutex);
+    return changed.wait_for(lock, std::chrono::milliseconds(ms), [&] { return state >= count; });
 }
 
 RigControl::~RigControl()
 {
     HamlibRig* worker = m_worker;
-    QMetaObject::invokeMethod(worker, [worker] {
+    const std::shared_ptr<Gate> gate = m_gate;
+    m_jobs->post([worker, gate] {
         delete worker;
+        gate->open();
         QThread::currentThread()->quit();
     });
     // A rig that hangs in a time-out holds the thread that long; beyond
     // that the program ends without waiting for it.
-    if (m_thread->wait(3 * HamlibRig::kNetworkTimeoutMs)) {
+    if (gate->waitOpen(2, 3 * HamlibRig::kNetworkTimeoutMs) && m_thread->wait(3 * HamlibRig::kNetworkTimeoutMs)) {
+        delete m_jobs;
         delete m_thread;
     } else {
         qWarning() << "Rig: the rig-control thread did not end; left behind";
@@ -98,7 +130,7 @@ void RigControl::setConfig(const RigConfig& config)
     if (stored)
         m_config.save();
     HamlibRig* worker = m_worker;
-    QMetaObject::invokeMethod(worker, [worker, config] { worker->configure(config); });
+    m_jobs->post([worker, config] { worker->configure(config); });
 }
 
 RigControl::PttStart RigControl::pttUp(QString* why)
@@ -136,7 +168,7 @@ RigControl::PttStart RigControl::pttUp(QString* why)
         m_pttTimer->start(m_config.pttWaitMs);
         HamlibRig* worker = m_worker;
         const quint64 request = m_request;
-        QMetaObject::invokeMethod(worker, [worker, request] { worker->setPtt(true, request); });
+        m_jobs->post([worker, request] { worker->setPtt(true, request); });
         return PttStart::Waiting;
     }
     }
@@ -172,7 +204,7 @@ void RigControl::pttDown()
     m_pttTimer->stop();
     if (keyed == Keyed::Hamlib || keyed == Keyed::Waiting) {
         HamlibRig* worker = m_worker;
-        QMetaObject::invokeMethod(worker, [worker] { worker->setPtt(false); });
+        m_jobs->post([worker] { worker->setPtt(false); });
     } else if ((keyed == Keyed::Serial || m_config.ptt == RigConfig::Ptt::SerialRts) && m_serialRts) {
         m_serialRts(false);
     }
@@ -181,5 +213,5 @@ void RigControl::pttDown()
 void RigControl::tune(double hz, const QString& mode)
 {
     HamlibRig* worker = m_worker;
-    QMetaObject::invokeMethod(worker, [worker, hz, mode] { worker->tune(hz, mode); });
+    m_jobs->post([worker, hz, mode] { worker->tune(hz, mode); });
 }

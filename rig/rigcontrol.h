@@ -7,9 +7,13 @@
 
 #include <QObject>
 
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
 
 class HamlibRig;
+class JobQueue;
 class QThread;
 class QTimer;
 
@@ -72,9 +76,24 @@ private:
     RigConfig m_config;
     RigStatus m_status;
     Keyed m_keyed = Keyed::None;
+    QThread* m_thread = nullptr;
+    HamlibRig* m_worker = nullptr;
     quint64 m_request = 0; // the keying waited for; 0 when none
     quint64 m_lastRequest = 0;
     QTimer* m_pttTimer = nullptr;
-    QThread* m_thread = nullptr;
-    HamlibRig* m_worker = nullptr;
+    // Work for the rig thread and its reports back pass through these
+    // queues, whose hand-over ThreadSanitizer can follow.
+    JobQueue* m_replies = nullptr; // on this thread
+    JobQueue* m_jobs = nullptr; // on the rig thread
+    // Counts the rig thread's start and end, so that this thread sees all it
+    // did before going on.
+    struct Gate
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        int state = 0;
+        void open();
+        bool waitOpen(int count = 1, int ms = 10000);
+    };
+    std::shared_ptr<Gate> m_gate;
 };
