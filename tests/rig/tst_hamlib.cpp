@@ -22,6 +22,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -257,6 +258,7 @@ void TestHamlib::chooseDummyRigInDialog()
         QVERIFY(dummy && dummy->text().contains(QStringLiteral("(1)")));
         list->setCurrentItem(dummy);
         d->findChild<QComboBox*>(QStringLiteral("comboPtt"))->setCurrentText(QStringLiteral("CAT through Hamlib"));
+        d->findChild<QSpinBox*>(QStringLiteral("spinPttWait"))->setValue(1500);
         d->accept();
     });
     m_w->slotRigControl();
@@ -300,6 +302,7 @@ void TestHamlib::dialModePttAndLoggedFrequency()
         // Chosen while the program runs, and kept for the next start.
         chooseDummyRigInDialog();
         QCOMPARE(Settings().value(QStringLiteral("Rig/Model")).toInt(), RigConfig::kDummy);
+        QCOMPARE(m_w->rig()->config().pttWaitMs, 1500);
     }
     QTRY_COMPARE_WITH_TIMEOUT(m_w->rig()->status().link, RigStatus::Link::Up, kWaitMs);
     m_w->modem()->SetFrequencies(1234.4, 1234.4);
