@@ -222,15 +222,23 @@ bool TestHamlib::startRigctld()
 
 QString TestHamlib::rigctld(const QString& command)
 {
-    // A busy machine may hold the daemon up for seconds.
-    QTcpSocket s;
-    s.connectToHost(QHostAddress::LocalHost, quint16(m_port));
-    if (!s.waitForConnected(kWaitMs))
-        return QString();
-    s.write(command.toLatin1() + '\n');
-    while (!s.canReadLine() && s.waitForReadyRead(kWaitMs)) {
-    }
-    return QString::fromLatin1(s.readLine()).trimmed();
+    // rigctld now and then closes a fresh connection unanswered, while
+    // another client connects or leaves: ask again. A busy machine may hold
+    // the daemon up for seconds.
+    QDeadlineTimer deadline(kWaitMs);
+    do {
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, quint16(m_port));
+        if (s.waitForConnected(int(deadline.remainingTime()))) {
+            s.write(command.toLatin1() + '\n');
+            while (!s.canReadLine() && s.waitForReadyRead(int(deadline.remainingTime()))) {
+            }
+            if (s.canReadLine())
+                return QString::fromLatin1(s.readLine()).trimmed();
+        }
+        QTest::qWait(20);
+    } while (!deadline.hasExpired());
+    return QString();
 }
 
 void TestHamlib::setDial(double hz, const QString& mode)
