@@ -436,17 +436,33 @@ void MainWindow::startAudioOut()
         return;
     }
     QString why;
-    if (!m_rig->pttUp(&why)) {
-        statusBar()->showMessage(tr("Not transmitting: %1").arg(why), 10000);
-        m_audioOut->Stop();
-        m_modem->SetTransmit(0);
-        return;
+    switch (m_rig->pttUp(&why)) {
+    case RigControl::PttStart::Keyed:
+        beginTransmission();
+        break;
+    case RigControl::PttStart::Waiting:
+        // The stream plays silence until the rig confirms (slotPttAnswered).
+        break;
+    case RigControl::PttStart::Refused:
+        refuseTransmission(why);
+        break;
     }
+}
+
+void MainWindow::beginTransmission()
+{
     m_audioOut->release();
     StationState::setTransmitting(true);
     // Queued, behind the echo of a transmission this one restarts.
     QMetaObject::invokeMethod(m_rxView, &CRxView::slotOverStarted, Qt::QueuedConnection);
     m_txLabel->setText(m_txLabel->text().replace(QLatin1String("black"), QLatin1String("red")));
+}
+
+void MainWindow::refuseTransmission(const QString& why)
+{
+    statusBar()->showMessage(tr("Not transmitting: %1").arg(why), 10000);
+    m_audioOut->Stop();
+    m_modem->SetTransmit(0);
 }
 
 void MainWindow::stopAudioOut()

@@ -233,6 +233,11 @@ private:
     // Rig control: the thread, the status-bar field, the dial following.
     void setUpRig();
     void showRigStatus(const RigStatus& status);
+    // The rig's answer to a keying that startAudioOut() asked for.
+    void slotPttAnswered(bool keyed, const QString& why);
+    // Starts sending once the transmitter is keyed.
+    void beginTransmission();
+    void refuseTransmission(const QString& why);
     // Dial plus receive audio frequency; 0 without a dial reading.
     quint32 rigQsoFrequency() const;
     // The "Signals" dock (mainwindow_signals.cpp): every signal of the mode
@@ -302,4 +307,5 @@ private:
     RigControl* m_rig = nullptr;
     QLabel* m_rigLabel = nullptr;
     QString m_dialBand; // the band the dial was last seen in
+    bool m_rigPttUnsure = false; // the rig may be keyed against our will
 };

@@ -24,10 +24,31 @@ void MainWindow::setUpRig()
     statusBar()->addPermanentWidget(m_rigLabel);
     m_rig = new RigControl([this](bool on) { m_comport.ptt(on); }, this);
     connect(m_rig, &RigControl::statusChanged, this, &MainWindow::showRigStatus);
+    connect(m_rig, &RigControl::pttAnswered, this, &MainWindow::slotPttAnswered);
+}
+
+void MainWindow::slotPttAnswered(bool keyed, const QString& why)
+{
+    if (!keyed) {
+        refuseTransmission(why);
+    } else if (isOutputActive()) {
+        beginTransmission();
+    } else {
+        // The output went while the rig was asked: nothing to send.
+        m_rig->pttDown();
+        m_modem->SetTransmit(0);
+    }
 }
 
 void MainWindow::showRigStatus(const RigStatus& status)
 {
+    if (status.pttUnsure != m_rigPttUnsure) {
+        m_rigPttUnsure = status.pttUnsure;
+        if (status.pttUnsure)
+            statusBar()->showMessage(tr("The rig may still be keyed: push-to-talk is released as soon as it answers"));
+        else
+            statusBar()->showMessage(tr("The rig confirmed push-to-talk off"), 10000);
+    }
     m_rigLabel->setText(status.text());
     m_rigLabel->setToolTip(status.message);
     m_rigLabel->setVisible(status.link != RigStatus::Link::Off);

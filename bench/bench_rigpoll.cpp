@@ -34,7 +34,7 @@ struct Result
     double longestGapMs = 0.0;
     int refused = 0;
     int keyed = 0;
-    double longestPttMs = 0.0; // the longest pttUp() call, the one wait on the GUI thread
+    double longestPttMs = 0.0; // the longest pttUp() call on the GUI thread
 };
 
 // Runs the event loop for seconds with rig control on, optionally trying a
@@ -59,16 +59,24 @@ Result run(int seconds, bool transmit, const std::function<void()>& disturb = {}
     if (gaps)
         tick.start(5);
     QTimer tx;
+    QObject::connect(&rig, &RigControl::pttAnswered, [&](bool keyed, const QString&) {
+        if (keyed) {
+            ++r.keyed;
+            rig.pttDown();
+        } else {
+            ++r.refused;
+        }
+    });
     QObject::connect(&tx, &QTimer::timeout, [&] {
         QString why;
         QElapsedTimer t;
         t.start();
-        const bool up = rig.pttUp(&why);
+        const RigControl::PttStart start = rig.pttUp(&why);
         r.longestPttMs = std::max(r.longestPttMs, t.nsecsElapsed() / 1e6);
-        if (up) {
+        if (start == RigControl::PttStart::Keyed) {
             ++r.keyed;
             rig.pttDown();
-        } else {
+        } else if (start == RigControl::PttStart::Refused) {
             ++r.refused;
         }
     });

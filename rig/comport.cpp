@@ -82,14 +82,14 @@ bool Comport::open()
     m_port->setParity(m_parity);
     m_port->setDataBits(m_dataBits);
     m_port->setStopBits(m_stopBits);
-    if (!m_port->open()) {
-        // No message box: a missing rig must not stop receiving. One line
-        // tells the user why the transmitter does not key; the window shows
-        // openError() too.
-        m_openError = QStringLiteral("cannot open port %1 (%2): %3")
-                          .arg(m_portNumber)
-                          .arg(device.isEmpty() ? QStringLiteral("no device for this number") : device,
-                               m_port->errorString());
+    // No message box: a missing rig must not stop receiving. One line tells
+    // the user why the transmitter does not key; the window shows
+    // openError() too. A number without a device is not tried at all, so no
+    // error of the serial library belongs to it.
+    if (device.isEmpty() || !m_port->open()) {
+        m_openError = device.isEmpty()
+                          ? QStringLiteral("cannot open port %1: no serial device has this number").arg(m_portNumber)
+                          : QStringLiteral("cannot open port %1 (%2): %3").arg(m_portNumber).arg(device, m_port->errorString());
         qWarning().noquote() << QStringLiteral("Comport: ") + m_openError;
         return false;
     }

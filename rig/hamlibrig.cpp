@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rig/hamlibrig.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -71,38 +70,6 @@ bool isNetworkPort(int portType)
 
 } // namespace
 
-void PttReply::finish(bool ok, const QString& error)
-{
-    QMutexLocker lock(&m_mutex);
-    m_finished = true;
-    m_ok = ok;
-    m_error = error;
-    m_done.wakeAll();
-}
-
-bool PttReply::wait(int ms)
-{
-    QDeadlineTimer deadline(ms);
-    QMutexLocker lock(&m_mutex);
-    while (!m_finished) {
-        if (!m_done.wait(&m_mutex, deadline))
-            return m_finished;
-    }
-    return true;
-}
-
-bool PttReply::ok() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_ok;
-}
-
-QString PttReply::error() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_error;
-}
-
 namespace {
 
 qint64 steadyMs()
@@ -143,7 +110,7 @@ HamlibRig::HamlibRig(QObject* parent)
 
 HamlibRig::~HamlibRig()
 {
-    close();
+    close(true);
 }
 
 QList<RigModel> HamlibRig::models()
@@ -173,10 +140,11 @@ QList<RigModel> HamlibRig::models()
 
 void HamlibRig::configure(const RigConfig& config)
 {
-    close();
+    close(true);
     m_config = config;
     m_status = RigStatus();
     if (!m_config.usesHamlib()) {
+        m_pttStuck = false; // no longer ours to release
         m_timer->stop();
         publish();
         return;
@@ -265,20 +233,23 @@ bool HamlibRig::open()
 
     m_status.link = RigStatus::Link::Up;
     m_status.message.clear();
-    if (m_pttStuck)
-        setPtt(false, nullptr);
+    // A keying that may have stuck is released before anything else; a
+    // link lost again on it is retried on the next tick.
+    if (m_pttStuck && release() != RIG_OK && !m_rig)
+        return false;
     poll();
     return m_rig != nullptr;
 }
 
-void HamlibRig::close()
+void HamlibRig::close(bool releasePtt)
 {
     if (!m_rig)
         return;
     const Busy busy(this);
-    if (m_status.ptt && rig_set_ptt(m_rig, RIG_VFO_CURR, RIG_PTT_OFF) != RIG_OK)
-        m_pttStuck = true;
-    m_status.ptt = false;
+    if (m_status.ptt || m_pttStuck) {
+        m_pttStuck = !releasePtt || rig_set_ptt(m_rig, RIG_VFO_CURR, RIG_PTT_OFF) != RIG_OK;
+        m_status.ptt = false;
+    }
     rig_close(m_rig);
     std::lock_guard<std::mutex> lock(registryMutex());
     rig_cleanup(m_rig);
@@ -287,9 +258,9 @@ void HamlibRig::close()
 
 void HamlibRig::lose(const QString& what, int code)
 {
-    if (m_status.ptt)
-        m_pttStuck = true; // whatever close() manages, say it again once back
-    close();
+    // A link that has just failed would only time out again on a release:
+    // it is sent once the rig answers again.
+    close(false);
     m_status = RigStatus();
     m_status.link = RigStatus::Link::Down;
     m_status.message = tr("%1 %2: %3; retrying").arg(what, m_where, errorText(code));
@@ -304,6 +275,8 @@ void HamlibRig::poll()
         open();
         return;
     }
+    if (m_pttStuck && release() != RIG_OK && !m_rig)
+        return;
     const Busy busy(this);
     if (!m_config.readsDial()) {
         // A PTT line only: asking for its state notices a device that went.
@@ -331,40 +304,66 @@ void HamlibRig::poll()
     publish();
 }
 
-void HamlibRig::setPtt(bool on, const std::shared_ptr<PttReply>& reply)
+void HamlibRig::setPtt(bool on, quint64 request)
 {
-    const auto answer = [&](bool ok, const QString& error) {
-        if (reply)
-            reply->finish(ok, error);
+    const auto answer = [&](int code) {
+        if (request != 0)
+            emit pttAnswered(request, code == RIG_OK, code == RIG_OK ? QString() : errorText(code));
     };
-    if (!on && !m_status.ptt && !m_pttStuck) {
-        answer(true, QString());
+    if (!on) {
+        answer(m_status.ptt || m_pttStuck ? release() : RIG_OK);
         return;
     }
     if (!m_rig) {
-        // Closing released it, or m_pttStuck has it sent once the rig is back.
-        answer(!on, m_status.message);
+        if (request != 0)
+            emit pttAnswered(request, false, m_status.message);
         return;
     }
     int e = RIG_OK;
     {
         const Busy busy(this);
-        e = rig_set_ptt(m_rig, RIG_VFO_CURR, on ? RIG_PTT_ON : RIG_PTT_OFF);
+        e = rig_set_ptt(m_rig, RIG_VFO_CURR, RIG_PTT_ON);
     }
     if (e == RIG_OK) {
-        m_status.ptt = on;
-        if (!on)
-            m_pttStuck = false;
+        m_status.ptt = true;
+        m_pttStuck = false;
         publish();
-        answer(true, QString());
+        answer(e);
         return;
     }
-    const QString error = errorText(e);
-    if (!on)
-        m_pttStuck = true;
+    // Refused or unanswered, the rig may have carried it out all the same
+    // (the answer lost, or the link gone right after the command).
+    m_pttStuck = true;
     if (isLinkError(e))
-        lose(on ? tr("push-to-talk failed on") : tr("cannot release push-to-talk on"), e);
-    answer(false, error);
+        lose(tr("push-to-talk failed on"), e);
+    else
+        release();
+    answer(e);
+}
+
+int HamlibRig::release()
+{
+    if (!m_rig) {
+        // Closing released it, or m_pttStuck has it sent once the rig is back.
+        publish();
+        return m_pttStuck ? -RIG_EIO : RIG_OK;
+    }
+    int e = RIG_OK;
+    {
+        const Busy busy(this);
+        e = rig_set_ptt(m_rig, RIG_VFO_CURR, RIG_PTT_OFF);
+        ptt_t ptt = RIG_PTT_ON;
+        // A rig that will not take the command may still say it is not keyed.
+        if (e != RIG_OK && !isLinkError(e) && rig_get_ptt(m_rig, RIG_VFO_CURR, &ptt) == RIG_OK && ptt == RIG_PTT_OFF)
+            e = RIG_OK;
+    }
+    m_status.ptt = false;
+    m_pttStuck = e != RIG_OK;
+    if (isLinkError(e))
+        lose(tr("cannot release push-to-talk on"), e);
+    else
+        publish();
+    return e;
 }
 
 void HamlibRig::tune(double hz, const QString& mode)
@@ -382,6 +381,7 @@ void HamlibRig::tune(double hz, const QString& mode)
 
 void HamlibRig::publish()
 {
+    m_status.pttUnsure = m_pttStuck;
     if (m_status == m_published)
         return;
     m_published = m_status;

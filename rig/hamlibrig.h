@@ -6,12 +6,9 @@
 #include "rig/rigstatus.h"
 
 #include <QList>
-#include <QMutex>
 #include <QObject>
-#include <QWaitCondition>
 
 #include <atomic>
-#include <memory>
 
 struct s_rig;
 class QTimer;
@@ -24,25 +21,6 @@ struct RigModel
     QString name;
     bool serial = false; // reached over a serial device
     bool network = false; // reached at a host and port
-};
-
-// The answer to one push-to-talk request, handed from the rig-control
-// thread to a caller that waits for it a bounded time.
-class PttReply
-{
-public:
-    void finish(bool ok, const QString& error);
-    // False when no answer came within ms.
-    bool wait(int ms);
-    bool ok() const;
-    QString error() const;
-
-private:
-    mutable QMutex m_mutex;
-    QWaitCondition m_done;
-    bool m_finished = false;
-    bool m_ok = false;
-    QString m_error;
 };
 
 // Responsibilities: everything that talks to Hamlib. It opens the rig a
@@ -73,10 +51,13 @@ public:
     // Closes the rig in use and opens the one described; kNone with a
     // serial-RTS PTT closes it for good.
     void configure(const RigConfig& config);
-    // Switches push-to-talk; reply (may be null) learns the outcome. An off
-    // request when the rig is not keyed is answered at once without asking
-    // it: another program sharing the rig may be transmitting.
-    void setPtt(bool on, const std::shared_ptr<PttReply>& reply);
+    // Switches push-to-talk and, when request is not 0, answers it with
+    // pttAnswered(). An off request when the rig is not keyed is answered at
+    // once without asking it: another program sharing the rig may be
+    // transmitting. A keying that failed or went unanswered may still have
+    // keyed the rig: it is released, after a reconnect if need be and again
+    // on every tick, until the rig confirms it.
+    void setPtt(bool on, quint64 request = 0);
     // Sets the dial and, when mode is not empty, the mode.
     void tune(double hz, const QString& mode);
     // One tick: reads the dial, or tries to open the rig again.
@@ -88,6 +69,7 @@ public:
 
 signals:
     void statusChanged(const RigStatus& status);
+    void pttAnswered(quint64 request, bool ok, const QString& error);
 
 private:
     // Marks the time a Hamlib call started, for busyMs().
@@ -102,9 +84,13 @@ private:
     };
 
     bool open();
-    void close();
+    // Releases push-to-talk first when releasePtt and it may be keyed.
+    void close(bool releasePtt);
     void lose(const QString& what, int code);
     void publish();
+    // Releases push-to-talk; RIG_OK once the rig confirmed it, else the
+    // release stays due (m_pttStuck).
+    int release();
 
     s_rig* m_rig = nullptr;
     QTimer* m_timer = nullptr;
@@ -112,7 +98,8 @@ private:
     QString m_where; // the rig in messages
     RigStatus m_status;
     RigStatus m_published;
-    // An off request that failed: sent again as soon as the rig answers.
+    // A keying or release that failed or went unanswered: the rig may be
+    // keyed, and the release is sent until the rig confirms it.
     bool m_pttStuck = false;
     std::atomic<qint64> m_busySince{0}; // steady clock, ms; 0 when idle
 };

@@ -6,6 +6,8 @@
 
 #include <QtDebug>
 
+#include <limits>
+
 namespace {
 
 const QString kGroup = QStringLiteral("Rig");
@@ -15,6 +17,21 @@ void warnDefault(const QString& key, const QVariant& value)
 {
     qWarning().noquote() << QStringLiteral("Rig: \"%1\" = \"%2\" is not valid; the default is used")
                                 .arg(key, value.toString());
+}
+
+// A whole number from min to max, read from its text: QVariant would wrap
+// 4294967297 round to 1.
+int readInt(const Settings& s, const QString& key, int fallback, qint64 min, qint64 max)
+{
+    if (!s.contains(key))
+        return fallback;
+    const QVariant stored = s.value(key);
+    bool ok = false;
+    const qint64 v = stored.toString().trimmed().toLongLong(&ok);
+    if (ok && v >= min && v <= max)
+        return int(v);
+    warnDefault(key, stored);
+    return fallback;
 }
 
 } // namespace
@@ -35,24 +52,13 @@ RigConfig RigConfig::load()
     RigConfig c;
     Settings s;
     s.beginGroup(kGroup);
-    bool ok = true;
-    const QVariant model = s.value(QStringLiteral("Model"), kNone);
-    c.model = model.toInt(&ok);
-    if (!ok || c.model < 0) {
-        warnDefault(QStringLiteral("Model"), model);
-        c.model = kNone;
-    }
+    c.model = readInt(s, QStringLiteral("Model"), kNone, 0, std::numeric_limits<int>::max());
     c.device = s.value(QStringLiteral("Device")).toString().trimmed();
-    c.baudRate = qMax(0, s.value(QStringLiteral("BaudRate"), 0).toInt());
+    c.baudRate = readInt(s, QStringLiteral("BaudRate"), 0, 0, 10000000);
     c.host = s.value(QStringLiteral("Host"), c.host).toString().trimmed();
     if (c.host.isEmpty())
         c.host = QStringLiteral("localhost");
-    const QVariant port = s.value(QStringLiteral("Port"), kDefaultPort);
-    c.port = port.toInt(&ok);
-    if (!ok || c.port < 1 || c.port > 65535) {
-        warnDefault(QStringLiteral("Port"), port);
-        c.port = kDefaultPort;
-    }
+    c.port = readInt(s, QStringLiteral("Port"), kDefaultPort, 1, 65535);
     const QString ptt = s.value(QStringLiteral("Ptt"), QLatin1String(kPttNames[0])).toString();
     int i = 0;
     while (i < 3 && ptt != QLatin1String(kPttNames[i]))
@@ -64,6 +70,7 @@ RigConfig RigConfig::load()
                    QLatin1String("DTR"), Qt::CaseInsensitive)
                == 0;
     c.pttDevice = s.value(QStringLiteral("PttDevice")).toString().trimmed();
+    c.pttWaitMs = readInt(s, QStringLiteral("PttWaitMs"), kDefaultPttWaitMs, kMinPttWaitMs, kMaxPttWaitMs);
     return c;
 }
 
@@ -79,10 +86,12 @@ void RigConfig::save() const
     s.setValue(QStringLiteral("Ptt"), QLatin1String(kPttNames[int(ptt)]));
     s.setValue(QStringLiteral("PttLine"), pttDtr ? QStringLiteral("DTR") : QStringLiteral("RTS"));
     s.setValue(QStringLiteral("PttDevice"), pttDevice);
+    s.setValue(QStringLiteral("PttWaitMs"), pttWaitMs);
 }
 
 bool RigConfig::operator==(const RigConfig& o) const
 {
     return model == o.model && device == o.device && baudRate == o.baudRate && host == o.host
-           && port == o.port && ptt == o.ptt && pttDtr == o.pttDtr && pttDevice == o.pttDevice;
+           && port == o.port && ptt == o.ptt && pttDtr == o.pttDtr && pttDevice == o.pttDevice
+           && pttWaitMs == o.pttWaitMs;
 }

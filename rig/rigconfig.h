@@ -15,6 +15,11 @@ struct RigConfig
     static constexpr int kDummy = 1;
     static constexpr int kNetwork = 2; // "Hamlib network": a rigctld
     static constexpr int kDefaultPort = 4532;
+    // How long a transmission waits for the rig to confirm push-to-talk;
+    // rigs at 4800 to 19200 baud take a few hundred ms.
+    static constexpr int kDefaultPttWaitMs = 1000;
+    static constexpr int kMinPttWaitMs = 50;
+    static constexpr int kMaxPttWaitMs = 10000;
 
     enum class Ptt {
         SerialRts, // the "Comport" port's RTS line, as without rig control
@@ -30,6 +35,7 @@ struct RigConfig
     Ptt ptt = Ptt::SerialRts;
     bool pttDtr = false; // HamlibLine: DTR rather than RTS
     QString pttDevice; // HamlibLine: empty means the rig's own device
+    int pttWaitMs = kDefaultPttWaitMs; // Cat and HamlibLine
 
     // A Hamlib rig object is needed: for the dial, or for the PTT line.
     bool usesHamlib() const { return model != kNone || ptt == Ptt::HamlibLine; }

@@ -63,6 +63,8 @@ RigControlDlg::RigControlDlg(const RigConfig& config, const QList<RigModel>& mod
     m_ui->comboPttLine->addItems({QStringLiteral("RTS"), QStringLiteral("DTR")});
     m_ui->comboPttLine->setCurrentIndex(config.pttDtr ? 1 : 0);
     fillDevices(m_ui->comboPttDevice, config.pttDevice);
+    m_ui->spinPttWait->setRange(RigConfig::kMinPttWaitMs, RigConfig::kMaxPttWaitMs);
+    m_ui->spinPttWait->setValue(config.pttWaitMs);
 
     connect(m_ui->lineEditSearch, &QLineEdit::textChanged, this, &RigControlDlg::filter);
     connect(m_ui->listRigs, &QListWidget::currentItemChanged, this, &RigControlDlg::updateFields);
@@ -122,6 +124,9 @@ void RigControlDlg::updateFields()
     for (QWidget* w : {static_cast<QWidget*>(m_ui->comboPttLine), static_cast<QWidget*>(m_ui->comboPttDevice),
                        static_cast<QWidget*>(m_ui->labelPttLine), static_cast<QWidget*>(m_ui->labelPttDevice)})
         w->setEnabled(line);
+    const bool hamlib = m_ui->comboPtt->currentData().toInt() != int(RigConfig::Ptt::SerialRts);
+    m_ui->spinPttWait->setEnabled(hamlib);
+    m_ui->labelPttWait->setEnabled(hamlib);
 }
 
 RigConfig RigControlDlg::config() const
@@ -137,5 +142,6 @@ RigConfig RigControlDlg::config() const
     c.ptt = RigConfig::Ptt(m_ui->comboPtt->currentData().toInt());
     c.pttDtr = m_ui->comboPttLine->currentIndex() == 1;
     c.pttDevice = m_ui->comboPttDevice->currentText().trimmed();
+    c.pttWaitMs = m_ui->spinPttWait->value();
     return c;
 }

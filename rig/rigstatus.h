@@ -21,10 +21,14 @@ struct RigStatus
     double dialHz = 0.0; // 0 while unknown
     QString mode; // Hamlib's name: "USB", "LSB", "PKTUSB", ...
     bool ptt = false;
+    // A keying or release failed or went unanswered: the rig may be keyed
+    // and the release is being sent until the rig confirms it.
+    bool pttUnsure = false;
     QString message; // the fault, while Down; what is tried, while Connecting
 
     bool hasDial() const { return link == Link::Up && dialHz > 0.0; }
-    // The status bar's words: "14.070.000 USB", or the fault.
+    // The status bar's words: "14.070.000 USB", or the fault; and a keying
+    // that may have stuck.
     QString text() const;
     // The frequency of a station heard at audioHz in the receiver: the dial
     // plus the audio frequency, minus it on the lower sideband; whole Hz, or
@@ -36,7 +40,7 @@ struct RigStatus
     bool operator==(const RigStatus& o) const
     {
         return link == o.link && dialHz == o.dialHz && mode == o.mode && ptt == o.ptt
-               && message == o.message;
+               && pttUnsure == o.pttUnsure && message == o.message;
     }
     bool operator!=(const RigStatus& o) const { return !(*this == o); }
 };

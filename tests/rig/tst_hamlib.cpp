@@ -13,25 +13,128 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDialog>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
+
+#include <unistd.h>
 
 // The program against Hamlib's dummy rig: in this process, and behind a
 // rigctld that the test starts, stops and starts again.
 
 // Generous: the rig thread polls once a second, and CI machines are busy.
 constexpr int kWaitMs = 15000;
+
+namespace {
+
+// Whether process pid holds the socket listening on 127.0.0.1:port: other
+// rigctld processes on the machine may race for the same free port.
+bool listensOn(qint64 pid, quint16 port)
+{
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    if (pid <= 0 || !table.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    const QByteArray local = "0100007F:" + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    QByteArray socket;
+    for (QByteArray line = table.readLine(); !line.isEmpty() && socket.isEmpty(); line = table.readLine()) {
+        const QList<QByteArray> f = line.simplified().split(' ');
+        if (f.size() > 9 && f[1] == local && f[3] == "0A") // listening
+            socket = "socket:[" + f[9] + "]";
+    }
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
+    for (const QString& fd : QDir(fds).entryList(QDir::System | QDir::NoDotAndDotDot)) {
+        char target[64] = {};
+        const ssize_t n = ::readlink(qPrintable(fds + QLatin1Char('/') + fd), target, sizeof target - 1);
+        if (!socket.isEmpty() && n > 0 && socket == QByteArray(target, int(n)))
+            return true;
+    }
+    return false;
+}
+
+// Stands between the program and rigctld like a slow or unreliable rig:
+// delays or loses the answer to a keying command, or drops the link once
+// the daemon has keyed.
+class RigProxy : public QObject
+{
+public:
+    enum class Fault { SlowKeying, KeyingAnswerLost, LinkDropsAfterKeying };
+
+    RigProxy(quint16 daemon, Fault fault)
+        : m_daemon(daemon)
+        , m_fault(fault)
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        connect(&m_server, &QTcpServer::newConnection, this, &RigProxy::accept);
+    }
+    quint16 port() const { return m_server.serverPort(); }
+    int keyed() const { return m_keyed; } // keyings the daemon carried out
+
+private:
+    void accept()
+    {
+        while (QTcpSocket* client = m_server.nextPendingConnection()) {
+            auto* daemon = new QTcpSocket(client);
+            daemon->connectToHost(QHostAddress::LocalHost, m_daemon);
+            daemon->waitForConnected(5000);
+            auto keying = std::make_shared<QList<bool>>(); // per command waiting: keys (true) or releases
+            connect(client, &QTcpSocket::readyRead, daemon, [client, daemon, keying] {
+                static const QRegularExpression ptt(QStringLiteral("^T( \\S+)? ([01])\\s*$"));
+                while (client->canReadLine()) {
+                    const QByteArray line = client->readLine();
+                    const QRegularExpressionMatch m = ptt.match(QString::fromLatin1(line));
+                    if (m.hasMatch())
+                        keying->append(m.captured(2) == QLatin1String("1"));
+                    daemon->write(line);
+                }
+            });
+            connect(daemon, &QTcpSocket::readyRead, client, [this, client, daemon, keying] {
+                while (daemon->canReadLine()) {
+                    const QByteArray line = daemon->readLine();
+                    if (keying->isEmpty() || !line.startsWith("RPRT")) {
+                        client->write(line);
+                        continue;
+                    }
+                    const bool on = keying->takeFirst();
+                    m_keyed += on && line.trimmed() == "RPRT 0";
+                    if (m_fault == Fault::SlowKeying)
+                        QTimer::singleShot(300, client, [client, line] { client->write(line); });
+                    else if (on && m_fault == Fault::LinkDropsAfterKeying)
+                        client->abort();
+                    else if (!on || m_fault != Fault::KeyingAnswerLost)
+                        client->write(line);
+                    if (client->state() != QAbstractSocket::ConnectedState)
+                        return;
+                }
+            });
+            connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+        }
+    }
+
+    QTcpServer m_server;
+    quint16 m_daemon;
+    Fault m_fault;
+    int m_keyed = 0;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(RigProxy::Fault)
 
 class TestHamlib : public QObject
 {
@@ -44,12 +147,17 @@ private slots:
     void dialModePttAndLoggedFrequency_data();
     void dialModePttAndLoggedFrequency();
     void lostRigctldIsReportedAndRetried();
+    void slowOrLostKeyingAnswer_data();
+    void slowOrLostKeyingAnswer();
     void pttLineOnAMissingDeviceRefusesTransmission();
 
 private:
+    // Starts a rigctld of the test's own, on a free port the first time and
+    // on the same port again after that.
     bool startRigctld();
-    // Starts rigctld and chooses it, with push-to-talk over CAT.
-    bool useRigctld();
+    // Starts rigctld and chooses it (through port, when given), with
+    // push-to-talk over CAT.
+    bool useRigctld(quint16 port = 0);
     // One rigctld command over a connection of the test's own; the reply.
     QString rigctld(const QString& command);
     void setDial(double hz, const QString& mode);
@@ -76,42 +184,61 @@ void TestHamlib::cleanup()
     m_w.reset();
     m_rigctld.kill();
     m_rigctld.waitForFinished();
+    m_port = 0;
     m_dir.reset();
 }
 
 bool TestHamlib::startRigctld()
 {
-    if (m_port == 0) {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost);
-        m_port = probe.serverPort();
-    }
-    m_rigctld.start(QStringLiteral("rigctld"), {QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-P"),
-                                                 QStringLiteral("RIG"), QStringLiteral("-T"),
-                                                 QStringLiteral("127.0.0.1"), QStringLiteral("-t"),
-                                                 QString::number(m_port)});
-    if (!m_rigctld.waitForStarted(5000))
-        return false;
-    for (int i = 0; i < 50; ++i) {
-        QTcpSocket s;
-        s.connectToHost(QHostAddress::LocalHost, quint16(m_port));
-        if (s.waitForConnected(100))
+    // A port found free may be taken by another process before rigctld binds
+    // it: the daemon that listens must be the one started here.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        const bool again = m_port != 0;
+        if (!again) {
+            QTcpServer probe;
+            if (!probe.listen(QHostAddress::LocalHost))
+                return false;
+            m_port = probe.serverPort();
+        }
+        m_rigctld.start(QStringLiteral("rigctld"),
+                        {QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-P"), QStringLiteral("RIG"),
+                         QStringLiteral("-T"), QStringLiteral("127.0.0.1"), QStringLiteral("-t"), QString::number(m_port)});
+        if (!m_rigctld.waitForStarted(5000))
+            return false;
+        QDeadlineTimer deadline(10000);
+        while (!listensOn(m_rigctld.processId(), quint16(m_port)) && m_rigctld.state() == QProcess::Running
+               && !deadline.hasExpired())
+            QTest::qWait(20);
+        if (listensOn(m_rigctld.processId(), quint16(m_port)))
             return true;
-        QTest::qWait(100);
+        m_rigctld.kill();
+        m_rigctld.waitForFinished();
+        if (again)
+            return false; // the program is set to this port
+        m_port = 0;
     }
     return false;
 }
 
 QString TestHamlib::rigctld(const QString& command)
 {
-    QTcpSocket s;
-    s.connectToHost(QHostAddress::LocalHost, quint16(m_port));
-    if (!s.waitForConnected(2000))
-        return QString();
-    s.write(command.toLatin1() + '\n');
-    while (!s.canReadLine() && s.waitForReadyRead(2000)) {
-    }
-    return QString::fromLatin1(s.readLine()).trimmed();
+    // rigctld now and then closes a fresh connection unanswered, while
+    // another client connects or leaves: ask again. A busy machine may hold
+    // the daemon up for seconds.
+    QDeadlineTimer deadline(kWaitMs);
+    do {
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, quint16(m_port));
+        if (s.waitForConnected(int(deadline.remainingTime()))) {
+            s.write(command.toLatin1() + '\n');
+            while (!s.canReadLine() && s.waitForReadyRead(int(deadline.remainingTime()))) {
+            }
+            if (s.canReadLine())
+                return QString::fromLatin1(s.readLine()).trimmed();
+        }
+        QTest::qWait(20);
+    } while (!deadline.hasExpired());
+    return QString();
 }
 
 void TestHamlib::setDial(double hz, const QString& mode)
@@ -140,6 +267,7 @@ void TestHamlib::chooseDummyRigInDialog()
         QVERIFY(dummy && dummy->text().contains(QStringLiteral("(1)")));
         list->setCurrentItem(dummy);
         d->findChild<QComboBox*>(QStringLiteral("comboPtt"))->setCurrentText(QStringLiteral("CAT through Hamlib"));
+        d->findChild<QSpinBox*>(QStringLiteral("spinPttWait"))->setValue(1500);
         d->accept();
     });
     m_w->slotRigControl();
@@ -153,13 +281,15 @@ quint32 TestHamlib::savedFrequency()
     return saved.isEmpty() ? 0 : saved.last().frequencyB;
 }
 
-bool TestHamlib::useRigctld()
+bool TestHamlib::useRigctld(quint16 port)
 {
     Settings s;
     s.setValue(QStringLiteral("Rig/Model"), RigConfig::kNetwork);
     s.setValue(QStringLiteral("Rig/Ptt"), QStringLiteral("Cat"));
-    const bool started = startRigctld();
-    s.setValue(QStringLiteral("Rig/Port"), m_port);
+    // Not "localhost", which may reach another daemon on ::1.
+    s.setValue(QStringLiteral("Rig/Host"), QStringLiteral("127.0.0.1"));
+    const bool started = m_rigctld.state() == QProcess::Running || startRigctld();
+    s.setValue(QStringLiteral("Rig/Port"), port ? port : m_port);
     return started;
 }
 
@@ -181,6 +311,7 @@ void TestHamlib::dialModePttAndLoggedFrequency()
         // Chosen while the program runs, and kept for the next start.
         chooseDummyRigInDialog();
         QCOMPARE(Settings().value(QStringLiteral("Rig/Model")).toInt(), RigConfig::kDummy);
+        QCOMPARE(m_w->rig()->config().pttWaitMs, 1500);
     }
     QTRY_COMPARE_WITH_TIMEOUT(m_w->rig()->status().link, RigStatus::Link::Up, kWaitMs);
     m_w->modem()->SetFrequencies(1234.4, 1234.4);
@@ -200,7 +331,7 @@ void TestHamlib::dialModePttAndLoggedFrequency()
     };
     QVERIFY(!keyed());
     m_w->startAudioOut();
-    QVERIFY(StationState::isTransmitting());
+    QTRY_VERIFY_WITH_TIMEOUT(StationState::isTransmitting(), kWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(keyed(), kWaitMs);
     m_w->stopAudioOut();
     QTRY_VERIFY_WITH_TIMEOUT(!keyed(), kWaitMs);
@@ -214,7 +345,7 @@ void TestHamlib::lostRigctldIsReportedAndRetried()
 
     m_rigctld.kill();
     m_rigctld.waitForFinished();
-    const QString where = QStringLiteral("rigctld at localhost:%1").arg(m_port);
+    const QString where = QStringLiteral("rigctld at 127.0.0.1:%1").arg(m_port);
     QTRY_VERIFY_WITH_TIMEOUT(m_w->rigLabel()->text().contains(where), kWaitMs);
     QVERIFY(m_w->rigLabel()->text().contains(QStringLiteral("retrying")));
 
@@ -232,8 +363,49 @@ void TestHamlib::lostRigctldIsReportedAndRetried()
     QVERIFY(startRigctld());
     QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("145.000.000 FM"), kWaitMs);
     m_w->startAudioOut();
-    QVERIFY(StationState::isTransmitting());
+    QTRY_VERIFY_WITH_TIMEOUT(StationState::isTransmitting(), kWaitMs);
     m_w->stopAudioOut();
+}
+
+void TestHamlib::slowOrLostKeyingAnswer_data()
+{
+    QTest::addColumn<RigProxy::Fault>("fault");
+    QTest::newRow("answer slower than 80 ms") << RigProxy::Fault::SlowKeying;
+    QTest::newRow("answer lost") << RigProxy::Fault::KeyingAnswerLost;
+    QTest::newRow("link drops after keying") << RigProxy::Fault::LinkDropsAfterKeying;
+}
+
+void TestHamlib::slowOrLostKeyingAnswer()
+{
+    QFETCH(RigProxy::Fault, fault);
+    QVERIFY(startRigctld());
+    RigProxy proxy(quint16(m_port), fault);
+    QVERIFY(useRigctld(proxy.port()));
+    // Room for a busy machine on top of the rig's 300 ms.
+    Settings().setValue(QStringLiteral("Rig/PttWaitMs"), 3000);
+    m_w = std::make_unique<MainWindow>();
+    QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("145.000.000 FM"), kWaitMs);
+    QSignalSpy statuses(m_w->rig(), &RigControl::statusChanged);
+
+    m_w->startAudioOut();
+    QVERIFY(!StationState::isTransmitting()); // the window does not wait for the rig
+    if (fault == RigProxy::Fault::SlowKeying) {
+        QTRY_VERIFY_WITH_TIMEOUT(StationState::isTransmitting(), kWaitMs);
+        QCOMPARE(rigctld(QStringLiteral("t")), QStringLiteral("1"));
+        m_w->stopAudioOut();
+        QTRY_COMPARE_WITH_TIMEOUT(rigctld(QStringLiteral("t")), QStringLiteral("0"), kWaitMs);
+        return;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(m_w->statusBar()->currentMessage().startsWith(QStringLiteral("Not transmitting")), kWaitMs);
+    QVERIFY(!StationState::isTransmitting());
+    QVERIFY(proxy.keyed() >= 1);
+    // The rig carried the keying out: it is released once it answers again,
+    // and the status bar says so meanwhile.
+    QTRY_COMPARE_WITH_TIMEOUT(rigctld(QStringLiteral("t")), QStringLiteral("0"), kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("145.000.000 FM"), kWaitMs);
+    QVERIFY(std::any_of(statuses.cbegin(), statuses.cend(),
+                        [](const QList<QVariant>& s) { return s.at(0).value<RigStatus>().pttUnsure; }));
+    QCOMPARE(m_w->statusBar()->currentMessage(), QStringLiteral("The rig confirmed push-to-talk off"));
 }
 
 void TestHamlib::pttLineOnAMissingDeviceRefusesTransmission()

@@ -5,6 +5,7 @@
 
 #include "core/settings.h"
 #include "rig/comport.h"
+#include "rig/rigconfig.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -119,19 +120,67 @@ private slots:
             QCOMPARE(Comport::linuxDeviceName(number), device);
     }
 
+    void missingDeviceGivesOneWarningLine_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<bool>("named"); // a device named rather than numbered
+        QTest::addColumn<QString>("message");
+        QTest::newRow("named device") << 1 << true << QStringLiteral("^Comport: cannot open port 1 \\(.*no-such-tty\\): .+");
+        // Nothing was tried, so no error of the serial library belongs here.
+        QTest::newRow("port 0") << 0 << false << QStringLiteral("^Comport: cannot open port 0: no serial device has this number$");
+    }
+
     void missingDeviceGivesOneWarningLine()
     {
-        const QString missing = m_dir.filePath(QStringLiteral("no-such-tty"));
-        store({{"Device", missing}});
-        QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression(QStringLiteral("^Comport: cannot open port 1 \\(")
-                                                + QRegularExpression::escape(missing) + "\\): .+"));
+        QFETCH(int, number);
+        QFETCH(bool, named);
+        QFETCH(QString, message);
+        store({{"ComNumber", number}});
+        if (named)
+            store({{"Device", m_dir.filePath(QStringLiteral("no-such-tty"))}});
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(message));
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
         Comport comport;
         QVERIFY(!comport.isOpen());
         comport.ptt(true);
         comport.ptt(false);
         QCOMPARE(comport.discardIncoming(), qint64(0));
+    }
+
+    // The rig settings, each number read in full: QVariant takes 4294967297
+    // for 1.
+    void rigSettingsOutOfRangeFallBack_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("model");
+        QTest::addColumn<int>("pttWaitMs");
+        QTest::newRow("port") << "Port" << "4533" << 4533 << 0 << 1000;
+        QTest::newRow("port 2^32 + 1") << "Port" << "4294967297" << 4532 << 0 << 1000;
+        QTest::newRow("port 0") << "Port" << "0" << 4532 << 0 << 1000;
+        QTest::newRow("model 2^32 + 2") << "Model" << "4294967298" << 4532 << 0 << 1000;
+        QTest::newRow("model text") << "Model" << "IC-7300" << 4532 << 0 << 1000;
+        QTest::newRow("PTT wait") << "PttWaitMs" << " 2500 " << 4532 << 0 << 2500;
+        QTest::newRow("PTT wait too long") << "PttWaitMs" << "600000" << 4532 << 0 << 1000;
+    }
+
+    void rigSettingsOutOfRangeFallBack()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, stored);
+        QFETCH(int, port);
+        QFETCH(int, model);
+        QFETCH(int, pttWaitMs);
+        Settings().setValue(QStringLiteral("Rig/") + key, stored);
+        const bool valid = QString::number(key == "Port" ? port : key == "Model" ? model : pttWaitMs) == stored.trimmed();
+        if (!valid)
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Rig: \"%1\" = \"%2\" is not valid; the default is used").arg(key, stored)));
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        const RigConfig c = RigConfig::load();
+        QCOMPARE(c.port, port);
+        QCOMPARE(c.model, model);
+        QCOMPARE(c.pttWaitMs, pttWaitMs);
     }
 };
 
