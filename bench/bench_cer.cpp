@@ -319,8 +319,14 @@ void sweep(const char* title, const std::vector<std::vector<Source>>& sources, d
 
 // Under fading: modes, SNR sweep and the point of the floor.
 const char* const kFadingModes[] = {"BPSK31", "BPSK63", "QPSK31"};
+// One path with the spread of the poor channel, and the poor channel's two
+// paths almost without spread: where the errors come from (only with
+// --channel NAME).
+const Watterson::Condition kOnePath{"1path1Hz", 1, 0.0, 1.0};
+const Watterson::Condition kStill{"2ms0.01Hz", 2, 2.0e-3, 0.01};
 const Watterson::Condition* const kConditions[] = {&Watterson::kGood, &Watterson::kModerate, &Watterson::kPoor,
-                                                   &Watterson::kFlutter};
+                                                   &Watterson::kFlutter, &kOnePath, &kStill};
+constexpr size_t kUsualConditions = 4;
 constexpr int kFadingSnrFrom = -10;
 constexpr int kFadingSnrTo = 30;
 constexpr int kFadingSnrStep = 2;
@@ -429,7 +435,8 @@ void fadingTable(const char* title, const std::vector<std::vector<Source>>& sour
     for (size_t m = 0; m < std::size(kFadingModes); ++m) {
         for (size_t c = 0; c < std::size(kConditions); ++c) {
             if ((!g_onlyModes.isEmpty() && !g_onlyModes.contains(QLatin1String(kFadingModes[m])))
-                || (!g_onlyChannels.isEmpty() && !g_onlyChannels.contains(QLatin1String(kConditions[c]->name))))
+                || (!g_onlyChannels.isEmpty() && !g_onlyChannels.contains(QLatin1String(kConditions[c]->name)))
+                || (g_onlyChannels.isEmpty() && c >= kUsualConditions))
                 continue;
             const Sweep s = fadingSweep(kFadingModes[m], sources[m], carrier, *kConditions[c], int(m), int(c));
             if (s.snr.empty())
