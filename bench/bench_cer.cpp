@@ -622,6 +622,10 @@ int main(int argc, char* argv[])
     }
     const QString peerDir = args.value(0);
 
+    if (args.removeAll(QStringLiteral("--speed")) > 0) {
+        speedTable();
+        return 0;
+    }
     if (args.removeAll(QStringLiteral("--white")) > 0) {
         whiteThresholds();
         return 0;
