@@ -26,13 +26,25 @@
 // text), and the CER of everything decoded from there on. The row at 0 Hz is
 // the receiver's own delay (key-up, idle preamble, filters).
 //
+// bench_cer --fading [PEERDIR] prints instead the tables under fading: the
+// same kinds of transmissions through a Watterson channel (two paths of
+// equal mean power; good 0.5 ms / 0.1 Hz, moderate 1 ms / 0.5 Hz, poor
+// 2 ms / 1 Hz, flutter 0.5 ms / 10 Hz), white noise added after the fading
+// (SNR against the signal's mean power, which the channel keeps), three
+// fading and noise seeds. Per receiver: the SNR from which on the CER stays
+// below 5 % and 2 %, the CER at +12 dB (the floor), and the largest amount
+// by which the sensitive receiver's CER exceeds the standard one's at any
+// SNR of the sweep.
+//
 // Fixed seeds: every run prints the same tables.
 
 #include "benchcommon.h"
+#include "watterson.h"
 #include "tools/cli/modemsession.h"
 #include "tools/cli/wavio.h"
 
 #include <QDir>
+#include <QStringList>
 #include <QFile>
 
 #include <QCoreApplication>
@@ -305,6 +317,191 @@ void sweep(const char* title, const std::vector<std::vector<Source>>& sources, d
     }
 }
 
+// Under fading: modes, SNR sweep and the point of the floor.
+const char* const kFadingModes[] = {"BPSK31", "BPSK63", "QPSK31"};
+// One path with the spread of the poor channel, and the poor channel's two
+// paths almost without spread: where the errors come from (only with
+// --channel NAME).
+const Watterson::Condition kOnePath{"1path1Hz", 1, 0.0, 1.0};
+const Watterson::Condition kStill{"2ms0.01Hz", 2, 2.0e-3, 0.01};
+const Watterson::Condition* const kConditions[] = {&Watterson::kGood, &Watterson::kModerate, &Watterson::kPoor,
+                                                   &Watterson::kFlutter, &kOnePath, &kStill};
+constexpr size_t kUsualConditions = 4;
+constexpr int kFadingSnrFrom = -10;
+constexpr int kFadingSnrTo = 30;
+constexpr int kFadingSnrStep = 2;
+constexpr int kFloorSnr = 12;
+
+// The CER of each receiver (0 standard, 1 sensitive) at every SNR of the
+// sweep.
+struct Sweep
+{
+    std::vector<int> snr;
+    std::vector<double> cer[2];
+};
+
+// The SNR from which on (up the sweep) the CER stays at or below limit,
+// interpolated linearly from the last point above it; NaN if the last point
+// is above it, -inf if every point is at or below it.
+double snrBelow(const Sweep& s, int rx, double limit)
+{
+    const std::vector<double>& c = s.cer[rx];
+    if (c.empty() || c.back() > limit)
+        return std::nan("");
+    size_t k = c.size() - 1;
+    while (k > 0 && c[k - 1] <= limit)
+        --k;
+    if (k == 0)
+        return -INFINITY;
+    const double a = c[k - 1];
+    const double b = c[k];
+    return s.snr[k - 1] + (s.snr[k] - s.snr[k - 1]) * (a - limit) / (a - b);
+}
+
+void printSnr(double snr)
+{
+    if (std::isnan(snr))
+        std::printf(" %7s |", "never");
+    else if (std::isinf(snr))
+        std::printf(" %7s |", QByteArray("<" + QByteArray::number(kFadingSnrFrom)).constData());
+    else
+        std::printf(" %+7.1f |", snr);
+}
+
+// Each source through the channel with seeds 0 to kSeeds - 1 (one source
+// per seed, taken in turn), noise at each SNR, both receivers. The sweep
+// goes up to kFadingSnrTo, and stops early above the floor's point once
+// both receivers have copied two points in a row without an error.
+Sweep fadingSweep(const char* modeName, const std::vector<Source>& sources, double carrier,
+                  const Watterson::Condition& channel, int modeIndex, int conditionIndex)
+{
+    Sweep sweep;
+    if (sources.empty())
+        return sweep;
+    struct Faded
+    {
+        const Source* source;
+        std::vector<double> audio;
+        double power;
+    };
+    std::vector<Faded> faded;
+    for (int seed = 0; seed < kSeeds; ++seed) {
+        const Source& src = sources[size_t(seed) % sources.size()];
+        std::vector<double> clean(src.clean.begin(), src.clean.end());
+        const unsigned fadingSeed = 9000u + 1000u * unsigned(conditionIndex) + 100u * unsigned(modeIndex) + 10u * unsigned(seed);
+        faded.push_back({&src, Watterson::fade(Watterson::analytic(clean), kRate, channel, fadingSeed),
+                         transmissionPower(src.clean)});
+    }
+    const ModemSession::Mode mode = modeNamed(modeName);
+    int clear = 0;
+    for (int snr = kFadingSnrFrom; snr <= kFadingSnrTo; snr += kFadingSnrStep) {
+        Tally tally[2];
+        for (int seed = 0; seed < kSeeds; ++seed) {
+            const Faded& f = faded[size_t(seed)];
+            const std::vector<qint16> noisy =
+                addNoise(f.audio, f.power, snr, unsigned(5000 + 101 * seed + 7 * modeIndex + 13 * conditionIndex + snr));
+            for (int rx = 0; rx < 2; ++rx)
+                tally[rx].add(f.source->text, decode(mode, carrier, rx == 1, noisy));
+        }
+        sweep.snr.push_back(snr);
+        for (int rx = 0; rx < 2; ++rx)
+            sweep.cer[rx].push_back(tally[rx].rate());
+        clear = tally[0].errors == 0 && tally[1].errors == 0 ? clear + 1 : 0;
+        if (snr >= kFloorSnr && clear >= 2)
+            break;
+    }
+    return sweep;
+}
+
+double cerAt(const Sweep& s, int rx, int snr)
+{
+    for (size_t k = 0; k < s.snr.size(); ++k)
+        if (s.snr[k] == snr)
+            return s.cer[rx][k];
+    // Past the end of a sweep stopped early: no errors.
+    return s.snr.empty() ? std::nan("") : 0.0;
+}
+
+// Only these modes and channels, if given (--mode NAME, --channel NAME).
+QStringList g_onlyModes;
+QStringList g_onlyChannels;
+
+void fadingTable(const char* title, const std::vector<std::vector<Source>>& sources, double carrier)
+{
+    std::printf("\n%s\n\n", title);
+    std::printf("| mode    | channel  |  std 5%% |  std 2%% | std %+d | sens 5%% | sens 2%% | sens %+d | sens-std worst |\n",
+                kFloorSnr, kFloorSnr);
+    std::printf("|---------|----------|---------|---------|---------|---------|---------|----------|----------------|\n");
+    for (size_t m = 0; m < std::size(kFadingModes); ++m) {
+        for (size_t c = 0; c < std::size(kConditions); ++c) {
+            if ((!g_onlyModes.isEmpty() && !g_onlyModes.contains(QLatin1String(kFadingModes[m])))
+                || (!g_onlyChannels.isEmpty() && !g_onlyChannels.contains(QLatin1String(kConditions[c]->name)))
+                || (g_onlyChannels.isEmpty() && c >= kUsualConditions))
+                continue;
+            const Sweep s = fadingSweep(kFadingModes[m], sources[m], carrier, *kConditions[c], int(m), int(c));
+            if (s.snr.empty())
+                continue;
+            std::printf("| %-7s | %-8s |", kFadingModes[m], kConditions[c]->name);
+            for (int rx = 0; rx < 2; ++rx) {
+                printSnr(snrBelow(s, rx, 0.05));
+                printSnr(snrBelow(s, rx, 0.02));
+                std::printf(" %6.2f%% |", 100.0 * cerAt(s, rx, kFloorSnr));
+            }
+            // Where the sensitive receiver trails the standard one most.
+            double worst = -1.0;
+            int at = 0;
+            for (size_t k = 0; k < s.snr.size(); ++k) {
+                const double d = s.cer[1][k] - s.cer[0][k];
+                if (d > worst) {
+                    worst = d;
+                    at = s.snr[k];
+                }
+            }
+            std::printf(" %+5.1f @ %+3d dB |\n", 100.0 * worst, at);
+            std::fflush(stdout);
+        }
+    }
+}
+
+// White noise only, in 1 dB steps: the SNR from which on each receiver's
+// CER stays below 2 %, on our own transmissions (bench_cer --white).
+void whiteThresholds()
+{
+    const char* const modes[] = {"BPSK31", "BPSK63", "BPSK125", "QPSK31", "QPSK63"};
+    std::printf("\nWhite noise, our own transmissions (3 texts of 400 characters, one noise seed each): SNR (dB) "
+                "from which on the CER stays below 2 %%\n\n| mode    | std     | sens    |\n|---------|---------|---------|\n");
+    for (size_t m = 0; m < std::size(modes); ++m) {
+        if (!g_onlyModes.isEmpty() && !g_onlyModes.contains(QLatin1String(modes[m])))
+            continue;
+        std::vector<Source> sources;
+        for (int seed = 0; seed < kSeeds; ++seed) {
+            const QString text = Bench::qsoText(kTextLength, 2026u + unsigned(seed));
+            sources.push_back({text, ourTransmission(modes[m], text, kCarrier)});
+        }
+        Sweep sweep;
+        const ModemSession::Mode mode = modeNamed(modes[m]);
+        for (int snr = -18; snr <= 0; ++snr) {
+            Tally tally[2];
+            for (int seed = 0; seed < kSeeds; ++seed) {
+                const std::vector<qint16> noisy =
+                    addNoise(sources[size_t(seed)].clean, snr, unsigned(7000 + 101 * seed + 7 * int(m) + snr));
+                for (int rx = 0; rx < 2; ++rx)
+                    tally[rx].add(sources[size_t(seed)].text, decode(mode, kCarrier, rx == 1, noisy));
+            }
+            sweep.snr.push_back(snr);
+            for (int rx = 0; rx < 2; ++rx)
+                sweep.cer[rx].push_back(tally[rx].rate());
+            if (tally[0].errors == 0 && tally[1].errors == 0)
+                break;
+        }
+        std::printf("| %-7s |", modes[m]);
+        printSnr(snrBelow(sweep, 0, 0.02));
+        printSnr(snrBelow(sweep, 1, 0.02));
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+}
+
 // The three receivers on the same noisy files of the other program.
 void peerTable(const QDir& dir)
 {
@@ -413,6 +610,54 @@ int main(int argc, char* argv[])
     }
     settings.setCharSet(0);
     const double start = Bench::cpuSeconds();
+    QStringList args = app.arguments().mid(1);
+    const bool fading = args.removeAll(QStringLiteral("--fading")) > 0;
+    for (int i = 0; i + 1 < args.size();) {
+        if (args[i] == QLatin1String("--mode") || args[i] == QLatin1String("--channel")) {
+            (args[i] == QLatin1String("--mode") ? g_onlyModes : g_onlyChannels) << args[i + 1];
+            args.remove(i, 2);
+        } else {
+            ++i;
+        }
+    }
+    const QString peerDir = args.value(0);
+
+    if (args.removeAll(QStringLiteral("--speed")) > 0) {
+        speedTable();
+        return 0;
+    }
+    if (args.removeAll(QStringLiteral("--white")) > 0) {
+        whiteThresholds();
+        return 0;
+    }
+    if (fading) {
+        std::vector<std::vector<Source>> own(std::size(kFadingModes));
+        std::vector<std::vector<Source>> peer(std::size(kFadingModes));
+        for (size_t m = 0; m < std::size(kFadingModes); ++m) {
+            for (int seed = 0; seed < kSeeds; ++seed) {
+                const QString text = Bench::qsoText(kTextLength, 2026u + unsigned(seed));
+                own[m].push_back({text, ourTransmission(kFadingModes[m], text, kCarrier)});
+            }
+            for (int t = 1; t <= kPeerTexts && !peerDir.isEmpty(); ++t) {
+                const QDir dir(peerDir);
+                Source src;
+                src.text = readLatin1(dir.filePath(QStringLiteral("text%1.txt").arg(t)));
+                src.clean = readWav(
+                    dir.filePath(QStringLiteral("clean_%1_t%2.wav").arg(QLatin1String(kFadingModes[m])).arg(t)));
+                if (!src.text.isEmpty() && !src.clean.empty())
+                    peer[m].push_back(src);
+            }
+        }
+        fadingTable("Fading, our own transmissions (3 texts of 400 characters): SNR (dB) from which on the CER "
+                    "stays below 5 % and 2 %, CER at +12 dB, standard (std) and sensitive (sens) receiver, AFC on, "
+                    "3 fading and noise seeds",
+                    own, kCarrier);
+        if (!peerDir.isEmpty())
+            fadingTable("Fading, the other program's transmissions (its texts taken in turn), the same figures",
+                        peer, kPeerCarrier);
+        std::printf("\nCPU time %.1f s\n", Bench::cpuSeconds() - start);
+        return 0;
+    }
 
     std::vector<std::vector<Source>> own(std::size(kModes));
     for (size_t m = 0; m < std::size(kModes); ++m) {
@@ -425,8 +670,8 @@ int main(int argc, char* argv[])
           "3 texts of 400 characters, one noise seed each",
           own, kCarrier);
 
-    if (argc > 1) {
-        const QDir dir(QString::fromLocal8Bit(argv[1]));
+    if (!peerDir.isEmpty()) {
+        const QDir dir(peerDir);
         std::vector<std::vector<Source>> peer(std::size(kModes));
         for (size_t m = 0; m < std::size(kModes); ++m) {
             for (int t = 1; t <= kPeerTexts; ++t) {

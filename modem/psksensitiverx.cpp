@@ -46,6 +46,11 @@ constexpr double kSmallRetune = 0.02;
 // (Hz times 47161840 times 10 moves the receiver by 1 Hz), half at a time.
 constexpr float kMaxLoopFreq = float(2.0 * kPi / 8.0);
 constexpr double kAfcPerHz = 47161840.0 * 10.0 * 0.5;
+// The channel estimates of BPSK: how much of each estimate stays from one
+// symbol to the next, and the average (per symbol) of how well each
+// foretells the symbols.
+constexpr float kMemory[] = {0.0f, 0.5f, 0.75f, 0.9f, 0.96f};
+constexpr float kMisfitLeak = 1.0f / 64.0f;
 // Level averages, per symbol: the slow one normalises the loop, the fast
 // one notices when the level steps (a strong signal ends, a weak one
 // begins after a quiet gap). A step by more than kLevelStep either way
@@ -168,7 +173,9 @@ void CSensitiveRx::Reset()
     m_prevZ = {};
     m_fll = {};
     m_lock = 0.0f;
-    m_prevR = 0.0f;
+    m_estimate.fill(Complex());
+    m_misfit.fill(0.0f);
+    m_prevD = 1.0f;
     m_prevW = {};
     m_metric.fill(0.0f);
     // Every older path bit 1 stands for idle: the first decisions give no
@@ -336,15 +343,35 @@ void CSensitiveRx::decide(Complex z)
 
 void CSensitiveRx::bpskBits(Complex w, Complex z)
 {
-    const float r = w.real();
-    // Differential decoding of the coherent decisions: no reversal is a 1.
-    // Until the carrier loop has locked (a signal has just begun), the
-    // phase change between the symbols as received decides instead.
+    // Doppler spread turns the phase faster than the carrier loop may
+    // follow without losing in white noise. So each symbol is decided
+    // against that estimate of the channel which has lately foretold the
+    // symbols best: an average of the past symbols (the modulation taken
+    // off by their decisions) with a memory from one symbol (differential
+    // detection, for fast fading) to some twenty-five (near coherent, for a
+    // steady carrier in noise).
+    int best = 0;
+    for (int c = 1; c < kEstimates; ++c)
+        if (m_misfit[size_t(c)] < m_misfit[size_t(best)])
+            best = c;
+    const Complex h = m_estimate[size_t(best)];
+    const float d = (w * std::conj(h)).real() >= 0.0f ? 1.0f : -1.0f;
+
+    // Differential decoding of the decisions: no reversal is a 1. Until the
+    // carrier loop has locked (a signal has just begun), the phase change
+    // between the symbols as received decides instead.
     if (m_lock >= kLocked)
-        ReceiveBit((r >= 0.0f) == (m_prevR >= 0.0f) ? 1 : 0);
+        ReceiveBit(d == m_prevD ? 1 : 0);
     else
         ReceiveBit((z * std::conj(m_prevZ)).real() >= 0.0f ? 1 : 0);
-    m_prevR = r;
+    m_prevD = d;
+
+    const float a2 = std::max(m_amplitude * m_amplitude, 1e-6f);
+    const Complex clean = w * d;
+    for (int c = 0; c < kEstimates; ++c) {
+        m_misfit[size_t(c)] += kMisfitLeak * (std::norm(clean - m_estimate[size_t(c)]) / a2 - m_misfit[size_t(c)]);
+        m_estimate[size_t(c)] += (1.0f - kMemory[c]) * (clean - m_estimate[size_t(c)]);
+    }
 }
 
 void CSensitiveRx::qpskStep(Complex w, Complex z)

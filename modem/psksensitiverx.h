@@ -113,8 +113,13 @@ private:
     Complex m_fll{0.0f, 0.0f};
     float m_lock = 0.0f;
 
-    // BPSK: the previous coherent value.
-    float m_prevR = 0.0f;
+    // BPSK: estimates of the channel (the symbol with the
+    // modulation taken off) with short to long memories, how well each has
+    // foretold the next symbol, and the previous decision against the best.
+    static constexpr int kEstimates = 5;
+    std::array<Complex, kEstimates> m_estimate{};
+    std::array<float, kEstimates> m_misfit{};
+    float m_prevD = 1.0f;
 
     // QPSK: previous coherent symbol and the Viterbi decoder (metrics are
     // correlations, larger is better).
