@@ -18,6 +18,7 @@
 #include "text/txview.h"
 
 #include <QDialog>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
@@ -109,16 +110,36 @@ private slots:
             d->findChild<QLineEdit*>(QStringLiteral("lineEditName"))->setText(QStringLiteral("Sam"));
             d->accept();
         });
-        // Sound card and port: cancelled, which the status bar reports.
-        withDialog(command(*w, "Configure", "Sound card..."), [](QDialog* d) { d->reject(); });
+        withDialog(command(*w, "Configure", "Personal data..."), [](QDialog* d) {
+            QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->text(), QStringLiteral("VK2XYZ"));
+            d->reject();
+        });
+        // Sound card, at first 11025 Hz and no correction, and port:
+        // cancelled, which the status bar reports.
+        withDialog(command(*w, "Configure", "Sound card..."), [](QDialog* d) {
+            QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->text(), QStringLiteral("11025"));
+            QCOMPARE(d->findChild<QDoubleSpinBox*>(QStringLiteral("doubleSpinBoxRX"))->value(), 0.0);
+            QCOMPARE(d->findChild<QDoubleSpinBox*>(QStringLiteral("doubleSpinBoxTX"))->value(), 0.0);
+            d->reject();
+        });
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Rejected"));
         withDialog(command(*w, "Configure", "Select port..."), [](QDialog* d) { d->reject(); });
-        // Sound card confirmed with another rate.
-        withDialog(command(*w, "Configure", "Sound card..."), [](QDialog* d) {
-            d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(QStringLiteral("12000"));
-            d->accept();
-        });
+        // Sound card confirmed with another rate and corrections, which it
+        // shows when opened again.
+        for (const bool again : {false, true}) {
+            withDialog(command(*w, "Configure", "Sound card..."), [again](QDialog* d) {
+                auto* rx = d->findChild<QDoubleSpinBox*>(QStringLiteral("doubleSpinBoxRX"));
+                auto* tx = d->findChild<QDoubleSpinBox*>(QStringLiteral("doubleSpinBoxTX"));
+                QCOMPARE(rx->value() + tx->value(), again ? -13.0 : 0.0);
+                d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(QStringLiteral("12000"));
+                rx->setValue(-20);
+                tx->setValue(7);
+                d->accept();
+            });
+        }
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Accepted"));
+        QCOMPARE(w->modem()->inputRate(), 12000.0 * (1e6 - 20) / 1e6);
+        QCOMPARE(w->modem()->outputRate(), 12000.0 * (1e6 + 7) / 1e6);
 
         // A macro is written (a right click on its button), saved to a file
         // and sent with F1.
@@ -218,6 +239,7 @@ private slots:
         QCOMPARE(ini.value(QStringLiteral("RxTx/mode")).toString(), QStringLiteral("BPSK63"));
         QCOMPARE(ini.value(QStringLiteral("echo")).toBool(), false);
         QCOMPARE(ini.value(QStringLiteral("Audio/Input/SampleRate")).toInt(), 12000);
+        QCOMPARE(ini.value(QStringLiteral("Audio/Input/ppm")).toInt(), -20);
         QCOMPARE(ini.value(QStringLiteral("Macros/Macros 0/text")).toString(), QStringLiteral("CQ CQ de <MYCALL> k"));
         QCOMPARE(ini.value(QStringLiteral("RxFq")).toDouble(), 1000.0);
     }
