@@ -17,6 +17,7 @@
 #include "text/controlbarex.h"
 #include "text/txview.h"
 
+#include <QComboBox>
 #include <QDialog>
 #include <QDoubleSpinBox>
 #include <QFile>
@@ -114,24 +115,19 @@ private slots:
             QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->text(), QStringLiteral("VK2XYZ"));
             d->reject();
         });
-        // Sound card, at first 11025 Hz and no correction, and port:
-        // cancelled, which the status bar reports.
-        withDialog(command(*w, "Configure", "Sound card..."), [](QDialog* d) {
-            QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->text(), QStringLiteral("11025"));
-            QCOMPARE(d->findChild<QDoubleSpinBox*>(QStringLiteral("doubleSpinBoxRX"))->value(), 0.0);
-            QCOMPARE(d->findChild<QDoubleSpinBox*>(QStringLiteral("doubleSpinBoxTX"))->value(), 0.0);
-            d->reject();
-        });
+        // Sound card and port: cancelled, which the status bar reports. Then
+        // the sound card confirmed with another rate and corrections; opened
+        // again, it shows them (at first 11025 Hz and none).
+        withDialog(command(*w, "Configure", "Sound card..."), [](QDialog* d) { d->reject(); });
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Rejected"));
         withDialog(command(*w, "Configure", "Select port..."), [](QDialog* d) { d->reject(); });
-        // Sound card confirmed with another rate and corrections, which it
-        // shows when opened again.
-        for (const bool again : {false, true}) {
-            withDialog(command(*w, "Configure", "Sound card..."), [again](QDialog* d) {
+        for (const char* shown : {"11025 0 0", "12000 -20 7"}) {
+            withDialog(command(*w, "Configure", "Sound card..."), [shown](QDialog* d) {
+                auto* rate = d->findChild<QLineEdit*>(QStringLiteral("lineEdit"));
                 auto* rx = d->findChild<QDoubleSpinBox*>(QStringLiteral("doubleSpinBoxRX"));
                 auto* tx = d->findChild<QDoubleSpinBox*>(QStringLiteral("doubleSpinBoxTX"));
-                QCOMPARE(rx->value() + tx->value(), again ? -13.0 : 0.0);
-                d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(QStringLiteral("12000"));
+                QCOMPARE(QStringLiteral("%1 %2 %3").arg(rate->text()).arg(rx->value()).arg(tx->value()), QString::fromLatin1(shown));
+                rate->setText(QStringLiteral("12000"));
                 rx->setValue(-20);
                 tx->setValue(7);
                 d->accept();
@@ -193,6 +189,7 @@ private slots:
         field("editCall")->setText(QStringLiteral("JA1QRP"));
         field("editName")->setText(QStringLiteral("Taro"));
         field("editRecv")->setText(QStringLiteral("579"));
+        w->logBar()->bandBox()->setCurrentText(QStringLiteral("40m"));
         const QByteArray zone = qgetenv("TZ");
         qputenv("TZ", "UTC-3"); // three hours east of UTC: the log still holds UTC
         const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
@@ -242,6 +239,8 @@ private slots:
         QCOMPARE(ini.value(QStringLiteral("Audio/Input/ppm")).toInt(), -20);
         QCOMPARE(ini.value(QStringLiteral("Macros/Macros 0/text")).toString(), QStringLiteral("CQ CQ de <MYCALL> k"));
         QCOMPARE(ini.value(QStringLiteral("RxFq")).toDouble(), 1000.0);
+        QCOMPARE(ini.value(QStringLiteral("Receiver")).toString(), QStringLiteral("sensitive"));
+        QCOMPARE(ini.value(QStringLiteral("LogBar/band")).toString(), QStringLiteral("40m"));
     }
 };
 

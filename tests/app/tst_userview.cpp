@@ -10,7 +10,6 @@
 #include "core/settings.h"
 #include "display/spectrumtitlebar.h"
 #include "logbook/logbar.h"
-#include "modem/psktxrx.h"
 #include "rig/hamlibrig.h"
 #include "rig/rigcontrol.h"
 #include "rig/rigcontroldlg.h"
@@ -32,13 +31,6 @@ class TestUserView : public QObject
 
     std::unique_ptr<QTemporaryDir> m_dir;
 
-    std::unique_ptr<MainWindow> makeWindow()
-    {
-        auto w = std::make_unique<MainWindow>();
-        w->show();
-        QApplication::setActiveWindow(w.get());
-        return w;
-    }
 private slots:
     void init()
     {
@@ -59,7 +51,9 @@ private slots:
                 s.setValue(QStringLiteral("Macros/Macros %1/text").arg(i), QStringLiteral("macro %1 ").arg(i));
             }
         }
-        auto w = makeWindow();
+        auto w = std::make_unique<MainWindow>();
+        w->show();
+        QApplication::setActiveWindow(w.get());
         QTRY_VERIFY(w->isActiveWindow());
         for (int i = 0; i < 24; ++i) {
             auto* button = w->controlBar()->findChild<QPushButton*>(QStringLiteral("pushButton_%1").arg(i + 1));
@@ -82,38 +76,23 @@ private slots:
     }
 
     // What the rig dialog shows is what was stored, and Ok keeps it.
-    void rigDialogShowsWhatItStored_data()
-    {
-        QTest::addColumn<int>("model");
-        QTest::addColumn<QString>("device");
-        QTest::addColumn<int>("baud");
-        QTest::addColumn<int>("port");
-        QTest::addColumn<int>("ptt");
-        QTest::addColumn<bool>("dtr");
-        QTest::newRow("none, serial RTS") << 0 << "" << 0 << 4532 << int(RigConfig::Ptt::SerialRts) << false;
-        QTest::newRow("rigctld, CAT") << 2 << "" << 0 << 4600 << int(RigConfig::Ptt::Cat) << false;
-        QTest::newRow("IC-7300, DTR line") << 3073 << "/dev/ttyUSB0" << 19200 << 4532 << int(RigConfig::Ptt::HamlibLine) << true;
-        QTest::newRow("dummy, RTS line") << 1 << "" << 0 << 4532 << int(RigConfig::Ptt::HamlibLine) << false;
-    }
     void rigDialogShowsWhatItStored()
     {
-        RigConfig c;
-        QFETCH(int, ptt);
-        QFETCH(bool, dtr);
-        QFETCH(int, model);
-        QFETCH(QString, device);
-        QFETCH(int, baud);
-        QFETCH(int, port);
-        c.model = model;
-        c.device = device;
-        c.baudRate = baud;
-        c.port = port;
-        c.ptt = RigConfig::Ptt(ptt);
-        c.pttDtr = dtr;
-        c.pttDevice = dtr ? QStringLiteral("/dev/ttyS1") : QString();
-        c.save();
-        QVERIFY(RigConfig::load() == c);
-        QVERIFY(RigControlDlg(RigConfig::load(), HamlibRig::models()).config() == c);
+        RigConfig cat, line;
+        cat.model = RigConfig::kNetwork;
+        cat.port = 4600;
+        cat.ptt = RigConfig::Ptt::Cat;
+        line.model = 3073; // IC-7300
+        line.device = QStringLiteral("/dev/ttyUSB0");
+        line.baudRate = 19200;
+        line.ptt = RigConfig::Ptt::HamlibLine;
+        line.pttDtr = true;
+        line.pttDevice = QStringLiteral("/dev/ttyS1");
+        for (const RigConfig& c : {RigConfig(), cat, line}) {
+            c.save();
+            QVERIFY(RigConfig::load() == c);
+            QVERIFY(RigControlDlg(RigConfig::load(), HamlibRig::models()).config() == c);
+        }
     }
 
     // Hamlib's dummy rig in this process: its dial and mode reach the status
@@ -126,13 +105,13 @@ private slots:
             s.setValue(QStringLiteral("Rig/Model"), RigConfig::kDummy);
             s.setValue(QStringLiteral("Rig/Ptt"), QStringLiteral("Cat"));
         }
-        auto w = makeWindow();
+        auto w = std::make_unique<MainWindow>();
         QTRY_COMPARE_WITH_TIMEOUT(w->rig()->status().link, RigStatus::Link::Up, 15000);
         for (const auto& [hz, mode, text, band] : {std::tuple{14070000, "USB", "14.070.000 USB", "20m"},
                                                    std::tuple{7040000, "LSB", "7.040.000 LSB", "40m"}}) {
             w->rig()->tune(hz, QLatin1String(mode));
             QTRY_COMPARE_WITH_TIMEOUT(w->rigLabel()->text(), QLatin1String(text), 15000);
-            QVERIFY(w->rigLabel()->isVisible());
+            QVERIFY(!w->rigLabel()->isHidden());
             QCOMPARE(w->logBar()->band(), QLatin1String(band));
         }
         QString why;

@@ -2,8 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // The sensitive receiver: it copies a weak signal the standard receiver
-// garbles, shrugs off a strong neighbour, and is the one chosen again after
-// a restart.
+// garbles and shrugs off a strong neighbour.
 
 #include "modemtesthelpers.h"
 
@@ -76,14 +75,6 @@ private slots:
         }
         const QString decoded = fromText(receive(m, noisy, 1000.0, 11025.0, true, true), text);
         QVERIFY2(Bench::editDistance(text, decoded) <= text.size() / 100 + 1, qPrintable(decoded));
-    }
-
-    void choiceIsStored()
-    {
-        for (bool on : {true, false}) {
-            CPskTxRx(QStringLiteral("BPSK31")).setSensitiveReceiver(on);
-            QCOMPARE(CPskTxRx(QStringLiteral("QPSK")).sensitiveReceiver(), on);
-        }
     }
 };
 
