@@ -36,11 +36,11 @@ statement deleted, a numeric constant changed, a comparison flipped (< <=,
 swapped, && and || swapped. Each is applied alone, built and judged as
 above; a fault that does not compile, or that lies in a file the build does
 not use, is drawn again and not counted, until --count faults were judged.
-The same seed on the same tree draws the same faults. The report gives
-caught and survived per folder, then each survivor as file:line with the
+The same seed on the same tree draws the same faults. The report
+(BUILD/blind-faults-seedN.txt) gives caught and survived per folder, then each survivor as file:line with the
 line before and after. A survivor is either a gap in the suite or a change
 that cannot be told from outside (an equivalent fault); look at each.
-A whole campaign of 60 faults takes about an hour on two free cores; with
+A whole campaign of 60 faults takes 75 minutes or so on two free cores; with
 --check the faults of a seed are only listed.
 """
 import argparse
@@ -263,8 +263,8 @@ def fault_choices(line, code, header=False):
     for kind, pairs in SWAPS.items():
         for old, new in pairs:
             for m in re.finditer(re.escape(old), code):
-                # " < " after a word and before a type-like word may be a
-                # template; the compiler refuses what is not an expression.
+                # Spaced operators only: templates and shifts are written
+                # without spaces; what is not an expression does not compile.
                 changed = line[:m.start()] + new + line[m.end():]
                 choices.append((kind, changed, f"{old.strip()} -> {new.strip()}"))
     for old, new in (("true", "false"), ("false", "true")):
