@@ -138,8 +138,8 @@ def test_commands(build_dir):
 
 def ctest(args, log, select=None, exclude=None, stop=False):
     """Runs ctest; returns {test name: status} for the tests that ran."""
-    cmd = ["nice", "-n", "10", "ctest", "--parallel", str(args.jobs), "--timeout",
-           str(args.timeout)]
+    cmd = ["nice", "-n", "10", "ctest", "--output-on-failure", "--parallel", str(args.jobs),
+           "--timeout", str(args.timeout)]
     if stop:
         cmd.append("--stop-on-failure")
     if select is not None:

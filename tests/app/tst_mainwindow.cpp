@@ -81,6 +81,7 @@ private slots:
 
     void layoutAndSettingsSurviveRestart()
     {
+        Settings().setValue(QStringLiteral("Personal data/call"), QStringLiteral("DL1ABC"));
         auto w = makeWindow();
         const auto dock = [&w](const char* name) { return w->findChild<QDockWidget*>(name)->geometry(); };
         // First start: receive pane above transmit pane above the waterfall,
@@ -112,6 +113,7 @@ private slots:
         QCOMPARE(w->modem()->baud(), 125.0);
         QVERIFY(w->modem()->Command(55, 0, 0, 0) && w->spectrum()->isLocked()); // the lock reaches both
         QVERIFY(w->clock()->isLocal());
+        QCOMPARE(w->personalData().call, QStringLiteral("DL1ABC"));
         QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("PhaseScope"))->isFloating());
         QCOMPARE(w->geometry(), placed);
         closeWindow(w);

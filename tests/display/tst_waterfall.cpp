@@ -30,6 +30,7 @@ private slots:
         widget.updateWaterfall(tone(400.0, kFullScale / 300).data());
         QCOMPARE(peakColumn(widget, 0), 400);
         QCOMPARE(peakColumn(widget, 1), 200);
+        QVERIFY(widget.currentLines()[100] == 0 && widget.currentLines()[400] > 60); // a quiet band is dark
         // Transmitting with the text echoed: the block is not even windowed.
         StationState::setTransmitting(true);
         const std::vector<quint8> before(widget.currentLines(), widget.currentLines() + 2 * SpectrumWidget::kImageWidth);

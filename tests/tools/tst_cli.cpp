@@ -225,9 +225,7 @@ private slots:
         row("96000 samples/s", {"decode", good}, false, "unsupported sample rate 96000");
         row("64249 samples/s, squelch 31", {"decode", "--squelch", "31", file(QStringLiteral("rate64249.wav"))}, true, "");
         row("unknown mode", {"decode", "--mode", "BPSK99", good}, false, "unknown mode \"BPSK99\"");
-        row("unknown receiver", {"decode", "--receiver", "deep", good}, false, "unknown receiver \"deep\"");
         row("squelch too high", {"decode", "--squelch", "32", good}, false, "squelch");
-        row("two files", {"decode", good, good}, false, "one sound file");
         // Refused encodes; the text comes from the standard input, which is no UTF-8.
         row("level 0", {"encode", "--level", "0"}, false, "level");
         row("rate too low", {"encode", "--rate", "7999"}, false, "sample rate");
