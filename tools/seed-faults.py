@@ -22,10 +22,31 @@ with --stop-on-failure (the default) the run ends at the first failing test,
 so "by" names the tests that failed before the run stopped. Should the script
 be killed, the next run puts back the file it left changed (BUILD keeps a
 copy in seed-faults.pending.json).
+
+Blind seeding draws the faults instead of reading them from a list, so that
+nobody has seen them before the suite meets them:
+
+    tools/seed-faults.py --blind --seed 7 --count 60 REPO BUILD
+
+A seeded random generator picks a code line of the product sources (the
+folders of --folders; comments, blank lines, preprocessor lines and lone
+braces are never picked) and one fault of the usual kinds at it: the
+statement deleted, a numeric constant changed, a comparison flipped (< <=,
+> >=, == !=), a boolean flipped (true false) or a ! dropped, + and -
+swapped, && and || swapped. Each is applied alone, built and judged as
+above; a fault that does not compile, or that lies in a file the build does
+not use, is drawn again and not counted, until --count faults were judged.
+The same seed on the same tree draws the same faults. The report
+(BUILD/blind-faults-seedN.txt) gives caught and survived per folder, then each survivor as file:line with the
+line before and after. A survivor is either a gap in the suite or a change
+that cannot be told from outside (an equivalent fault); look at each.
+A whole campaign of 60 faults takes 75 minutes or so on two free cores; with
+--check the faults of a seed are only listed.
 """
 import argparse
 import json
 import os
+import random
 import re
 import subprocess
 import sys
@@ -117,8 +138,8 @@ def test_commands(build_dir):
 
 def ctest(args, log, select=None, exclude=None, stop=False):
     """Runs ctest; returns {test name: status} for the tests that ran."""
-    cmd = ["nice", "-n", "10", "ctest", "--parallel", str(args.jobs), "--timeout",
-           str(args.timeout)]
+    cmd = ["nice", "-n", "10", "ctest", "--output-on-failure", "--parallel", str(args.jobs),
+           "--timeout", str(args.timeout)]
     if stop:
         cmd.append("--stop-on-failure")
     if select is not None:
@@ -145,6 +166,158 @@ def rebuilt_tests(commands, since):
     return names
 
 
+# ---------------------------------------------------------------------------
+# Blind seeding
+
+FOLDERS = "app,audio,core,display,logbook,modem,rig,text,widgets,tools/cli"
+SOURCE_SUFFIXES = (".cpp", ".h")
+NUMBER = re.compile(r"(?<![\w.])(\d+\.\d*|\.\d+|\d+)(?:[eE][-+]?\d+)?[fFuUlL]*(?![\w.])")
+STATEMENT = re.compile(r"(emit\s+|delete\s+|\+\+|--|\*)?[\w:]+(\s*(\.|->|\[[^\]]*\])\s*\w+)*\s*"
+                       r"(\(|=|\+=|-=|\*=|/=|\|=|&=|\^=|<<=|>>=|\+\+|--|<<|\[)")
+SWAPS = {
+    "comparison": [(" < ", " <= "), (" <= ", " < "), (" > ", " >= "), (" >= ", " > "),
+                   (" == ", " != "), (" != ", " == ")],
+    "arithmetic": [(" + ", " - "), (" - ", " + "), (" += ", " -= "), (" -= ", " += ")],
+    "logic": [(" && ", " || "), (" || ", " && ")],
+}
+
+
+def code_of(lines):
+    """Each line with comments blanked and string and character literals
+    emptied to spaces (same length), so patterns only see code."""
+    out, in_block = [], False
+    for line in lines:
+        chars, i, quote = list(line), 0, None
+        while i < len(chars):
+            c, nxt = chars[i], chars[i + 1] if i + 1 < len(chars) else ""
+            if in_block:
+                if c == "*" and nxt == "/":
+                    chars[i] = chars[i + 1] = " "
+                    in_block = False
+                    i += 2
+                    continue
+                chars[i] = " "
+            elif quote:
+                if c == "\\":
+                    chars[i] = " "
+                    if i + 1 < len(chars):
+                        chars[i + 1] = " "
+                    i += 2
+                    continue
+                if c == quote:
+                    quote = None
+                else:
+                    chars[i] = " "
+            elif c == "/" and nxt == "/":
+                chars[i:] = " " * (len(chars) - i)
+                break
+            elif c == "/" and nxt == "*":
+                chars[i] = chars[i + 1] = " "
+                in_block = True
+                i += 2
+                continue
+            elif c in "\"'" and not (c == "'" and i > 0 and chars[i - 1].isalnum()):
+                quote = c
+            i += 1
+        out.append("".join(chars))
+    return out
+
+
+def is_code_line(code):
+    stripped = code.strip()
+    if not stripped or stripped.startswith("#"):
+        return False
+    if re.fullmatch(r"[{}();,\s]*", stripped):
+        return False
+    if re.fullmatch(r"(public|private|protected|signals|public slots|private slots|"
+                    r"protected slots|default)\s*:", stripped):
+        return False
+    return True
+
+
+def fault_choices(line, code, header=False):
+    """(kind, changed line, description) for every fault the line offers."""
+    choices = []
+    stripped = code.strip()
+    # Expression statements only (a deleted declaration would not compile),
+    # so none in headers, where "Name(...);" declares.
+    if (not header and stripped.endswith(";") and "{" not in stripped and "}" not in stripped
+            and stripped.count("(") == stripped.count(")") and STATEMENT.match(stripped)
+            and not re.match(r"(return|break|continue|case|using|typedef|delete\[|Q_)\b",
+                             stripped)):
+        choices.append(("statement", None, "statement deleted"))
+    for m in NUMBER.finditer(code):
+        text = m.group(0)
+        digits = m.group(1)
+        suffix = text[len(digits):]
+        if "." in digits or "e" in text.lower() and not text.lower().startswith("0x"):
+            value = float(text.rstrip("fFlL"))
+            new = repr(value * 2 if value != 0 else 1.0) + ("f" if text.endswith(("f", "F")) else "")
+            changed = line[:m.start()] + new + line[m.end():]
+            choices.append(("constant", changed, f"{text} -> {new}"))
+            continue
+        value = int(digits)
+        for new in sorted({str(value + 1) + suffix, str(max(value - 1, 0)) + suffix} - {text}):
+            changed = line[:m.start()] + new + line[m.end():]
+            choices.append(("constant", changed, f"{text} -> {new}"))
+    for kind, pairs in SWAPS.items():
+        for old, new in pairs:
+            for m in re.finditer(re.escape(old), code):
+                # Spaced operators only: templates and shifts are written
+                # without spaces; what is not an expression does not compile.
+                changed = line[:m.start()] + new + line[m.end():]
+                choices.append((kind, changed, f"{old.strip()} -> {new.strip()}"))
+    for old, new in (("true", "false"), ("false", "true")):
+        for m in re.finditer(rf"\b{old}\b", code):
+            choices.append(("boolean", line[:m.start()] + new + line[m.end():], f"{old} -> {new}"))
+    for m in re.finditer(r"!(?!=)", code):
+        choices.append(("boolean", line[:m.start()] + line[m.end():], "! dropped"))
+    return choices
+
+
+def code_lines(repo, folders):
+    """[(relative path, line index)] of every line a fault may be drawn at."""
+    sites = []
+    for folder in folders:
+        for path in sorted((repo / folder).rglob("*")):
+            if path.suffix not in SOURCE_SUFFIXES or not path.is_file():
+                continue
+            lines = path.read_text(errors="replace").splitlines()
+            rel = str(path.relative_to(repo))
+            sites += [(rel, i) for i, code in enumerate(code_of(lines)) if is_code_line(code)]
+    return sites
+
+
+def draw_faults(repo, folders, seed):
+    """Endless stream of faults drawn with the seed: dicts with path, line
+    (from 1), kind, what, before, after and the changed file text."""
+    rng = random.Random(seed)
+    sites = code_lines(repo, folders)
+    cache = {}
+    while True:
+        rel, index = sites[rng.randrange(len(sites))]
+        if rel not in cache:
+            text = (repo / rel).read_text()
+            lines = text.split("\n")
+            cache[rel] = (text, lines, code_of(lines))
+        text, lines, codes = cache[rel]
+        choices = fault_choices(lines[index], codes[index], rel.endswith(".h"))
+        if not choices:
+            continue
+        kinds = sorted({c[0] for c in choices})
+        kind = kinds[rng.randrange(len(kinds))]
+        of_kind = [c for c in choices if c[0] == kind]
+        _, after, what = of_kind[rng.randrange(len(of_kind))]
+        changed = lines[:index] + ([] if after is None else [after]) + lines[index + 1:]
+        yield {"path": rel, "line": index + 1, "kind": kind, "what": what,
+               "before": lines[index].strip(), "after": "" if after is None else after.strip(),
+               "text": "\n".join(changed)}
+
+
+def folder_of(rel):
+    return "tools/cli" if rel.startswith("tools/cli/") else rel.split("/")[0]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("repo", type=Path)
@@ -164,10 +337,19 @@ def main():
     parser.add_argument("--always", default="tst_cli,tst_station,tst_install",
                         help="with --rebuilt-only: tests that run the built programs, run for "
                         "every fault (%(default)s)")
+    parser.add_argument("--blind", action="store_true",
+                        help="draw the faults at random from the product sources (see above)")
+    parser.add_argument("--seed", type=int, default=1, help="with --blind: the draw (%(default)s)")
+    parser.add_argument("--count", type=int, default=60,
+                        help="with --blind: faults to judge (%(default)s)")
+    parser.add_argument("--folders", default=FOLDERS,
+                        help="with --blind: where faults are drawn (%(default)s)")
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--timeout", type=int, default=120, help="per test, seconds")
     args = parser.parse_args()
     args.repo, args.build = args.repo.resolve(), args.build.resolve()
+    if args.blind:
+        return blind(args)
     faults = read_faults(args.faults or args.repo / "tools/seeded-faults.txt")
     if args.only:
         by_id = {f["id"]: f for f in faults}
@@ -182,22 +364,7 @@ def main():
             print(f"{f['id']:<12} {'applies' if ok else 'not applicable':<15} {f['what']}")
         return
     output = args.output or args.build / "seeded-faults-results.txt"
-    log = args.build / "seed-faults.log"
-    log.write_text("")
-    pending = Pending(args.build)
-    pending.restore()
-
-    started = time.time()
-    print(f"building the clean tree in {args.build} (log: {log})", flush=True)
-    if not build(args, log):
-        sys.exit("the clean tree does not build; see the log")
-    commands = test_commands(args.build)
-    baseline = ctest(args, log)
-    broken = failed(baseline)
-    if not baseline:
-        sys.exit("ctest ran no tests; see the log")
-    print(f"clean tree: {len(baseline)} tests, failing: {', '.join(broken) or 'none'}", flush=True)
-
+    judge = Judge(args)
     rows = []
 
     def write_table(final=False):
@@ -205,18 +372,11 @@ def main():
         for r in rows:
             counts[r["outcome"]] = counts.get(r["outcome"], 0) + 1
         judged = counts.get("caught", 0) + counts.get("missed", 0)
-        lines = [
-            f"# Seeded faults: {args.faults or 'tools/seeded-faults.txt'} on "
-            f"{git_describe(args.repo)}",
-            f"# {len(baseline)} tests; failing on the clean tree (ignored): "
-            f"{', '.join(broken) or 'none'}",
-            "# run per fault: " + ("the tests the fault rebuilt, and " + args.always
-                                   if args.rebuilt_only else "the whole suite")
-            + ("" if args.all_tests else ", up to the first failure"),
+        lines = judge.header(args.faults or "tools/seeded-faults.txt") + [
             f"# caught {counts.get('caught', 0)} of {judged}"
             + "".join(f"; {k} {v}" for k, v in sorted(counts.items())
                       if k not in ("caught", "missed"))
-            + f"; {time.time() - started:.0f} s in all" + ("" if final else " (running)"),
+            + f"; {time.time() - judge.started:.0f} s in all" + ("" if final else " (running)"),
             f"{'id':<12} {'outcome':<15} {'s':>4}  by",
         ]
         for r in rows:
@@ -232,36 +392,138 @@ def main():
         if changed is None:
             row["outcome"] = "not applicable"
         else:
-            pending.change(path, original, changed)
-            try:
-                since = time.time() - 1
-                with open(log, "a") as out:
-                    out.write(f"\n===== {fault['id']}: {fault['what']}\n")
-                if not build(args, log):
-                    row["outcome"] = "not compiled"
-                else:
-                    first = [n for n in rebuilt_tests(commands, since) if n not in broken]
-                    if args.rebuilt_only:
-                        first += [n for n in args.always.split(",")
-                                  if n in commands and n not in first + broken]
-                    stop = not args.all_tests
-                    statuses = ctest(args, log, select=first, stop=stop) if first else {}
-                    caught = [n for n in failed(statuses) if n not in broken]
-                    if not args.rebuilt_only and (not caught or args.all_tests):
-                        statuses = ctest(args, log, exclude=first, stop=stop)
-                        caught += [n for n in failed(statuses) if n not in broken]
-                    row["outcome"] = "caught" if caught else "missed"
-                    row["by"] = " ".join(sorted(set(caught)))
-            finally:
-                pending.undo(path, original)
+            row["outcome"], row["by"] = judge(path, original, changed, fault["id"] + ": " + fault["what"])
         row["seconds"] = time.time() - t0
         rows.append(row)
         print(f"{row['id']:<12} {row['outcome']:<15} {row['seconds']:4.0f} s  {row['by']}",
               flush=True)
         write_table()
 
-    print("rebuilding the clean tree", flush=True)
-    build(args, log)
+    judge.finish()
+    write_table(final=True)
+    print(output.read_text(), end="")
+
+
+class Judge:
+    """Builds the clean tree and runs its suite once; then, called with one
+    changed file, builds and runs the suite with the change in and puts the
+    file back. Answers (outcome, tests that caught it)."""
+
+    def __init__(self, args):
+        self.args = args
+        self.log = args.build / "seed-faults.log"
+        self.log.write_text("")
+        self.pending = Pending(args.build)
+        self.pending.restore()
+        self.started = time.time()
+        print(f"building the clean tree in {args.build} (log: {self.log})", flush=True)
+        if not build(args, self.log):
+            sys.exit("the clean tree does not build; see the log")
+        self.commands = test_commands(args.build)
+        self.baseline = ctest(args, self.log)
+        self.broken = failed(self.baseline)
+        if not self.baseline:
+            sys.exit("ctest ran no tests; see the log")
+        print(f"clean tree: {len(self.baseline)} tests, failing: "
+              f"{', '.join(self.broken) or 'none'}", flush=True)
+
+    def header(self, faults):
+        args = self.args
+        return [
+            f"# Seeded faults: {faults} on {git_describe(args.repo)}",
+            f"# {len(self.baseline)} tests; failing on the clean tree (ignored): "
+            f"{', '.join(self.broken) or 'none'}",
+            "# run per fault: " + ("the tests the fault rebuilt, and " + args.always
+                                   if args.rebuilt_only else "the whole suite")
+            + ("" if args.all_tests else ", up to the first failure"),
+        ]
+
+    def __call__(self, path, original, changed, title):
+        args, log, broken = self.args, self.log, self.broken
+        self.pending.change(path, original, changed)
+        try:
+            since = time.time() - 1
+            with open(log, "a") as out:
+                out.write(f"\n===== {title}\n")
+            size = log.stat().st_size
+            if not build(args, log):
+                return "not compiled", ""
+            with open(log) as out:
+                out.seek(size)
+                if "Building CXX object" not in out.read():
+                    return "not built", ""
+            first = [n for n in rebuilt_tests(self.commands, since) if n not in broken]
+            if args.rebuilt_only:
+                first += [n for n in args.always.split(",")
+                          if n in self.commands and n not in first + broken]
+            stop = not args.all_tests
+            statuses = ctest(args, log, select=first, stop=stop) if first else {}
+            caught = [n for n in failed(statuses) if n not in broken]
+            if not args.rebuilt_only and (not caught or args.all_tests):
+                statuses = ctest(args, log, exclude=first, stop=stop)
+                caught += [n for n in failed(statuses) if n not in broken]
+            return ("caught" if caught else "missed"), " ".join(sorted(set(caught)))
+        finally:
+            self.pending.undo(path, original)
+
+    def finish(self):
+        print("rebuilding the clean tree", flush=True)
+        build(self.args, self.log)
+
+
+def blind(args):
+    folders = [f for f in args.folders.split(",") if f]
+    faults = draw_faults(args.repo, folders, args.seed)
+    if args.check:
+        for _ in range(args.count):
+            f = next(faults)
+            print(f"{f['path']}:{f['line']}  {f['kind']}: {f['what']}\n    - {f['before']}\n"
+                  f"    + {f['after']}")
+        return
+    output = args.output or args.build / f"blind-faults-seed{args.seed}.txt"
+    judge = Judge(args)
+    rows, skipped = [], {}
+
+    def write_table(final=False):
+        per = {}
+        for r in rows:
+            c = per.setdefault(folder_of(r["path"]), [0, 0])
+            c[0 if r["outcome"] == "caught" else 1] += 1
+        caught = sum(c[0] for c in per.values())
+        lines = judge.header(f"blind, seed {args.seed}") + [
+            f"# caught {caught} of {len(rows)}"
+            + (f" ({100 * caught / len(rows):.0f} %)" if rows else "")
+            + "".join(f"; {k} {v} (drawn again)" for k, v in sorted(skipped.items()))
+            + f"; {time.time() - judge.started:.0f} s in all" + ("" if final else " (running)"),
+            f"{'folder':<10} {'caught':>6} {'survived':>8}",
+        ]
+        lines += [f"{k:<10} {c[0]:>6} {c[1]:>8}" for k, c in sorted(per.items())]
+        lines.append("# survivors")
+        for r in rows:
+            if r["outcome"] != "caught":
+                lines.append(f"{r['path']}:{r['line']}  {r['kind']}: {r['what']}\n"
+                             f"    - {r['before']}\n    + {r['after']}")
+        lines.append("# all faults")
+        lines += [f"{r['path']}:{r['line']:<5} {r['kind']:<10} {r['outcome']:<7} {r['seconds']:>4.0f} s"
+                  f"  {r['what']}  {r['by']}" for r in rows]
+        output.write_text("\n".join(lines) + "\n")
+
+    while len(rows) < args.count:
+        fault = next(faults)
+        t0 = time.time()
+        path = args.repo / fault["path"]
+        original = path.read_text()
+        outcome, by = judge(path, original, fault["text"],
+                            f"{fault['path']}:{fault['line']} {fault['kind']}: {fault['what']}")
+        print(f"{fault['path']}:{fault['line']:<5} {fault['kind']:<10} {outcome:<12} "
+              f"{time.time() - t0:4.0f} s  {fault['what']}  {by}", flush=True)
+        if outcome not in ("caught", "missed"):
+            skipped[outcome] = skipped.get(outcome, 0) + 1
+            continue
+        rows.append(dict(fault, outcome=outcome, by=by, seconds=time.time() - t0))
+        write_table()
+
+    judge.finish()
     write_table(final=True)
     print(output.read_text(), end="")
 

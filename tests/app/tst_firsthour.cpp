@@ -17,7 +17,9 @@
 #include "text/controlbarex.h"
 #include "text/txview.h"
 
+#include <QComboBox>
 #include <QDialog>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -111,16 +113,31 @@ private slots:
             d->findChild<QLineEdit*>(QStringLiteral("lineEditName"))->setText(QStringLiteral("Sam"));
             d->accept();
         });
-        // Sound card and port: cancelled, which the status bar reports.
+        withDialog(command(*w, "Configure", "Personal data..."), [](QDialog* d) {
+            QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->text(), QStringLiteral("VK2XYZ"));
+            d->reject();
+        });
+        // Sound card and port: cancelled, which the status bar reports. Then
+        // the sound card confirmed with another rate and corrections; opened
+        // again, it shows them (at first 11025 Hz and none).
         withDialog(command(*w, "Configure", "Sound card..."), [](QDialog* d) { d->reject(); });
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Rejected"));
         withDialog(command(*w, "Configure", "Select port..."), [](QDialog* d) { d->reject(); });
-        // Sound card confirmed with another rate.
-        withDialog(command(*w, "Configure", "Sound card..."), [](QDialog* d) {
-            d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(QStringLiteral("12000"));
-            d->accept();
-        });
+        for (const char* shown : {"11025 0 0", "12000 -20 7"}) {
+            withDialog(command(*w, "Configure", "Sound card..."), [shown](QDialog* d) {
+                auto* rate = d->findChild<QLineEdit*>(QStringLiteral("lineEdit"));
+                auto* rx = d->findChild<QDoubleSpinBox*>(QStringLiteral("doubleSpinBoxRX"));
+                auto* tx = d->findChild<QDoubleSpinBox*>(QStringLiteral("doubleSpinBoxTX"));
+                QCOMPARE(QStringLiteral("%1 %2 %3").arg(rate->text()).arg(rx->value()).arg(tx->value()), QString::fromLatin1(shown));
+                rate->setText(QStringLiteral("12000"));
+                rx->setValue(-20);
+                tx->setValue(7);
+                d->accept();
+            });
+        }
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Accepted"));
+        QCOMPARE(w->modem()->inputRate(), 12000.0 * (1e6 - 20) / 1e6);
+        QCOMPARE(w->modem()->outputRate(), 12000.0 * (1e6 + 7) / 1e6);
 
         // A macro is written (a right click on its button), saved to a file
         // and sent with F1.
@@ -181,6 +198,7 @@ private slots:
         field("editCall")->setText(QStringLiteral("JA1QRP"));
         field("editName")->setText(QStringLiteral("Taro"));
         field("editRecv")->setText(QStringLiteral("579"));
+        w->logBar()->bandBox()->setCurrentText(QStringLiteral("40m"));
         const QByteArray zone = qgetenv("TZ");
         qputenv("TZ", "UTC-3"); // three hours east of UTC: the log still holds UTC
         const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
@@ -233,8 +251,11 @@ private slots:
         QCOMPARE(ini.value(QStringLiteral("RxTx/mode")).toString(), QStringLiteral("BPSK63"));
         QCOMPARE(ini.value(QStringLiteral("echo")).toBool(), false);
         QCOMPARE(ini.value(QStringLiteral("Audio/Input/SampleRate")).toInt(), 12000);
+        QCOMPARE(ini.value(QStringLiteral("Audio/Input/ppm")).toInt(), -20);
         QCOMPARE(ini.value(QStringLiteral("Macros/Macros 0/text")).toString(), QStringLiteral("CQ CQ de <MYCALL> k"));
         QCOMPARE(ini.value(QStringLiteral("RxFq")).toDouble(), 1000.0);
+        QCOMPARE(ini.value(QStringLiteral("Receiver")).toString(), QStringLiteral("sensitive"));
+        QCOMPARE(ini.value(QStringLiteral("LogBar/band")).toString(), QStringLiteral("40m"));
     }
 };
 

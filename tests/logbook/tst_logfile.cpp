@@ -65,7 +65,7 @@ private slots:
 
     void appendAndSearch()
     {
-        writeAll(m_log, sampleLog().chopped(1)); // a last line without its line end
+        writeAll(m_log, sampleLog().replace("\n", "\r\n").chopped(2)); // CR LF, the last line without its end
         CHamLog log(m_log);
         QVERIFY(log.append(qso("G4NEW", "20240105110000")));
         QCOMPARE(calls(log.search(QString())), QStringList({"DL1ABC", "G4XYZ", "DL1ABC", "OE1LAT", "F5AAA", "G4NEW"}));

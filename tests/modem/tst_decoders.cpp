@@ -1,11 +1,9 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The bit decoders: Varicode word assembly, BPSK quality, QPSK Viterbi.
-#include "core/codepage.h"
+// The QPSK decoder's Viterbi decoder against symbol errors.
 #include "modemtesthelpers.h"
 #include "modem/pskdecode.h"
 #include "modem/pskinterfaces.h"
-#include "modem/varicode.h"
 
 #include <QTest>
 
@@ -19,15 +17,6 @@ namespace {
 // The transmitter's QPSK convolutional code: phase step of each 5-bit state.
 const int kQpskSteps[32] = {0, 3, 1, 2, 1, 2, 0, 3, 2, 1, 3, 0, 3, 0, 2, 1,
                             3, 0, 2, 1, 2, 1, 3, 0, 1, 2, 0, 3, 0, 3, 1, 2};
-
-// Characters, and the values of the 16-bit sets as characters too.
-class TextSink : public CPskRecCharDone
-{
-public:
-    QString text;
-    void CharReceived(int, QChar ch) override { text += ch; }
-    void CodeReceived(int, quint16 value) override { text += QChar(value); }
-};
 
 class BitRecorder : public CQpskDecode
 {
@@ -48,35 +37,6 @@ class TestDecoders : public QObject
     ModemTest::SettingsSandbox m_settings;
 
 private slots:
-    void wordAssembly_data()
-    {
-        QTest::addColumn<int>("set");
-        QTest::addColumn<QByteArray>("bits");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("space") << 0 << QByteArray("100") << QStringLiteral(" ");
-        QTest::newRow("two words") << 0 << QByteArray("0011001010011") << QStringLiteral("et");
-        QTest::newRow("byte 255") << 0 << QByteArray("10110101101100") << QString(CodePage::fromByte(255));
-        QTest::newRow("word too long") << 0 << QByteArray("11111111111100") << QString();
-        QTest::newRow("MMVari kana 829F, lead byte low") << 1 << QByteArray("111011110100") << QString(QChar(0x9F82));
-        QTest::newRow("not in the list") << 1 << QByteArray(21, '1') + "00" << QStringLiteral(" ");
-        // A steady carrier: longer than any word, so no character.
-        QTest::newRow("longer than a word") << 1 << QByteArray(24, '1') + "00" << QString();
-    }
-    void wordAssembly()
-    {
-        QFETCH(int, set);
-        QFETCH(QByteArray, bits);
-        QFETCH(QString, text);
-        CBpskDecode decoder;
-        decoder.setCharSet(set);
-        Varicode::fillDecodeTable(nullptr);
-        TextSink sink;
-        decoder.setCharSink(&sink);
-        for (char b : bits)
-            decoder.ReceiveBit(b - '0');
-        QCOMPARE(sink.text, text);
-    }
-
     void qpskViterbiCorrectsSymbolErrors()
     {
         std::mt19937 rng(5);

@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // The sensitive receiver: it copies a weak signal the standard receiver
-// garbles, shrugs off a strong neighbour, and is the one chosen again after
-// a restart. Both receivers copy a weak station right after a strong carrier.
+// garbles and shrugs off a strong neighbour. Both receivers copy a weak
+// station right after a strong carrier.
 
 #include "modemtesthelpers.h"
 
@@ -160,18 +160,6 @@ private slots:
         QVERIFY2(Bench::trimmedDistance(text, decoded) <= text.size() / 25, qPrintable(decoded));
     }
 
-    // The choice is stored when the window saves its transceiver, not when
-    // any transceiver goes.
-    void choiceIsStored()
-    {
-        for (bool on : {true, false}) {
-            CPskTxRx saved(QStringLiteral("BPSK31"));
-            saved.setSensitiveReceiver(on);
-            CPskTxRx(QStringLiteral("BPSK31")).setSensitiveReceiver(!on);
-            saved.saveSettings();
-            QCOMPARE(CPskTxRx(QStringLiteral("QPSK")).sensitiveReceiver(), on);
-        }
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSensitiveRx)

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The transmit DSP: its steps and the raised-cosine shaping of a symbol.
+// The transmit DSP: the raised-cosine shaping of a symbol.
 #include "modemtesthelpers.h"
 #include "modem/psktxalgorithms.h"
 
@@ -13,32 +13,6 @@ class TestTxDsp : public QObject
     ModemTest::SettingsSandbox m_settings;
 
 private slots:
-    void steps_data()
-    {
-        QTest::addColumn<double>("rate");
-        QTest::addColumn<double>("frequency");
-        QTest::addColumn<double>("baud");
-        QTest::addColumn<int>("centreStep");
-        QTest::addColumn<quint32>("symbolStep");
-        QTest::newRow("1000 Hz, 31.25 baud at 11025") << 11025.0 << 1000.0 << 31.25 << 5944 << 12173943u;
-        QTest::newRow("4000 Hz, 250 baud at 32000") << 32000.0 << 4000.0 << 250.0 << 8192 << 33554432u;
-        QTest::newRow("no rate, no steps") << 0.0 << 1000.0 << 31.25 << 0 << 0u;
-    }
-    void steps()
-    {
-        QFETCH(double, rate);
-        QFETCH(double, frequency);
-        QFETCH(double, baud);
-        QFETCH(int, centreStep);
-        QFETCH(quint32, symbolStep);
-        CPskTxAlgorithms dsp;
-        dsp.setSampleRate(rate);
-        dsp.setShiftAndBaud(0.0, baud);
-        dsp.setFrequency(frequency);
-        QCOMPARE(int(dsp.centreStep()), centreStep);
-        QCOMPARE(dsp.symbolStep(), symbolStep);
-    }
-
     void riseFromSilenceIsRaisedCosine()
     {
         // One symbol (256 samples) of 1000 Hz at 8000 samples a second, from no carrier to code 0.

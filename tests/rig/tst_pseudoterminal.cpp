@@ -112,14 +112,6 @@ private slots:
         QVERIFY(comport.isOpen());
     }
 
-    void portNumbersNameDevices()
-    {
-        QCOMPARE(Comport::windowsPortName(12), QStringLiteral("\\\\.\\COM12"));
-        for (const auto& [number, device] : QList<QPair<int, QString>>{
-                 {0, ""}, {1, "/dev/ttyS0"}, {199, "/dev/ttyUSB99"}, {200, "/dev/ttyACM0"}, {300, ""}})
-            QCOMPARE(Comport::linuxDeviceName(number), device);
-    }
-
     void missingDeviceGivesOneWarningLine_data()
     {
         QTest::addColumn<int>("number");

@@ -141,23 +141,6 @@ private slots:
         QVERIFY2(QString::fromUtf8(dec.out).startsWith(text), dec.out.constData());
     }
 
-    void decodesPeerRecordings()
-    {
-        // Ties the options to what stations send: a mix-up shared by encode and decode would pass a round trip.
-        const QDir dir(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/tests/data/peer"));
-        QFile textFile(dir.filePath(QStringLiteral("text_c.txt")));
-        QVERIFY2(textFile.open(QIODevice::ReadOnly), qPrintable("missing test data: " + textFile.fileName()));
-        const QByteArray text = textFile.readAll();
-        for (const char* name : {"bpsk31_1200", "bpsk63_800", "bpsk125_1700", "bpsk250_1500", "qpsk31_1000", "qpsk63_2000"}) {
-            const QStringList parts = QString::fromLatin1(name).split(QLatin1Char('_'));
-            for (const char* receiver : {"standard", "sensitive"}) {
-                const Run r = runCli({"decode", "--mode", parts[0].toUpper(), "--freq", parts[1], "--receiver", receiver,
-                                      dir.filePath(parts.join(u'_') + ".wav")});
-                QVERIFY2(r.exitCode == 0 && r.out.contains(text), qPrintable(QStringLiteral("%1, %2").arg(name, receiver)));
-            }
-        }
-    }
-
     void firstChannelOfSeveral()
     {
         const QString mono = file(QStringLiteral("mono.wav")), stereo = file(QStringLiteral("stereo.wav"));
@@ -247,11 +230,7 @@ private slots:
         row("truncated, all", {"decode", "--all", file(QStringLiteral("truncated.wav"))}, false, "truncated");
         row("64249 samples/s, squelch 31", {"decode", "--squelch", "31", file(QStringLiteral("rate64249.wav"))}, true, "");
         row("unknown mode", {"decode", "--mode", "BPSK99", good}, false, "unknown mode \"BPSK99\"");
-        row("unknown receiver", {"decode", "--receiver", "deep", good}, false, "unknown receiver \"deep\"");
         row("squelch too high", {"decode", "--squelch", "32", good}, false, "squelch");
-        row("frequency not a number", {"decode", "--freq", "1k", good}, false, "frequency");
-        row("no file", {"decode"}, false, "no sound file");
-        row("two files", {"decode", good, good}, false, "one sound file");
         // Refused encodes; the text comes from the standard input, which is no UTF-8.
         row("level 0", {"encode", "--level", "0"}, false, "level");
         row("rate too low", {"encode", "--rate", "7999"}, false, "sample rate");
