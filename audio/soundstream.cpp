@@ -193,7 +193,7 @@ void SoundStream::setShouldRun(bool run)
 {
     m_shouldRun = run;
     m_finishedSeen = m_finishedAtStart = m_finished.load();
-    m_callbacksSeen = m_callbacks.load();
+    m_callbacksSeen = m_callbacksAtStart = m_callbacks.load();
     m_quietSince = m_clock.elapsed();
 }
 
@@ -264,7 +264,9 @@ void SoundStream::watch()
     if (callbacks != m_callbacksSeen || endedAsPlanned()) {
         m_callbacksSeen = callbacks;
         m_quietSince = m_clock.elapsed();
-    } else if (m_clock.elapsed() - m_quietSince > stallMs()) {
+    } else if (m_clock.elapsed() - m_quietSince > (callbacks == m_callbacksAtStart ? kStallMs : stallMs())) {
+        // A sound server may take a while to start a stream's first
+        // callbacks; only callbacks that stop once they came mean a stall.
         lose("its callbacks stopped");
     }
 }

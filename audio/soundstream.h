@@ -50,7 +50,7 @@ signals:
 
 protected:
     // Callbacks that have not come for this long while the stream should
-    // run mean it is lost.
+    // run mean it is lost (stallMs() once the first callback has come).
     static constexpr int kStallMs = 3000;
     // The answer of onStream() when the sound thread did not answer.
     static constexpr int kNoAnswer = -9987; // paTimedOut
@@ -136,6 +136,7 @@ private:
     unsigned m_finishedSeen = 0;
     unsigned m_finishedAtStart = 0;
     unsigned m_callbacksSeen = 0;
+    unsigned m_callbacksAtStart = 0;
     QElapsedTimer m_clock;
     qint64 m_quietSince = 0;
     bool m_shouldRun = false;
