@@ -261,14 +261,19 @@ void SoundStream::watch()
         return;
     }
     const unsigned callbacks = m_callbacks.load(std::memory_order_relaxed);
+    const qint64 now = m_clock.elapsed();
     if (callbacks != m_callbacksSeen || endedAsPlanned()) {
+        if (m_callbacksSeen == m_callbacksAtStart)
+            m_movingSince = now;
         m_callbacksSeen = callbacks;
-        m_quietSince = m_clock.elapsed();
-    } else if (m_clock.elapsed() - m_quietSince > (callbacks == m_callbacksAtStart ? kStallMs : stallMs())) {
-        // A sound server may take a while to start a stream's first
-        // callbacks; only callbacks that stop once they came mean a stall.
-        lose("its callbacks stopped");
+        m_quietSince = now;
+        return;
     }
+    // A sound server may take a while to start a stream and to settle into
+    // its pace: the stream's own, shorter limit holds once it has moved for
+    // a while.
+    if (now - m_quietSince > (isSettled() ? stallMs() : kStallMs))
+        lose("its callbacks stopped");
 }
 
 void SoundStream::retry()

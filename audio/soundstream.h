@@ -39,6 +39,13 @@ class SoundStream : public QObject
 public:
     // Whether the stream is lost and being reopened in the background.
     bool isLost() const { return m_lost; }
+    // Whether the running stream has kept its pace for a while, so that a
+    // stall of stallMs() counts as lost (before that a sound server may
+    // still be starting it). GUI thread.
+    bool isSettled() const
+    {
+        return m_shouldRun && m_callbacksSeen != m_callbacksAtStart && m_quietSince - m_movingSince >= kSettleMs;
+    }
     int device() const { return m_device; }
     int sampleRate() const { return m_sampleRate; }
     // The device name to open and to store.
@@ -50,8 +57,9 @@ signals:
 
 protected:
     // Callbacks that have not come for this long while the stream should
-    // run mean it is lost (stallMs() once the first callback has come).
+    // run mean it is lost; stallMs() once the stream has moved for kSettleMs.
     static constexpr int kStallMs = 3000;
+    static constexpr int kSettleMs = 300;
     // The answer of onStream() when the sound thread did not answer.
     static constexpr int kNoAnswer = -9987; // paTimedOut
 
@@ -139,6 +147,7 @@ private:
     unsigned m_callbacksAtStart = 0;
     QElapsedTimer m_clock;
     qint64 m_quietSince = 0;
+    qint64 m_movingSince = 0;
     bool m_shouldRun = false;
     bool m_lost = false;
     bool m_reopening = false;

@@ -277,7 +277,7 @@ void TestStation::hungSoundServerFreezesNothing()
     port.events.clear();
     QTest::mouseClick(w->txLabel(), Qt::LeftButton); // idles until stopped
     QVERIFY(StationState::isTransmitting());
-    QTRY_VERIFY_WITH_TIMEOUT(w->audioOut()->isActive(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(w->audioOut()->isSettled(), 5000);
     m_card.pause(true);
     sinceTick.start();
     ticker.start(10);
