@@ -87,7 +87,7 @@ bool MainWindow::transmitSampleHook(qint16* samples, int count)
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
 {
-    m_macros = Macros::loadFromSettings();
+    m_macros = Macros::withDefaults(Macros::loadFromSettings()); // a first start gets a set to begin with
     // Morse tables next: without "ENG" there is no program.
     QList<CCwTableMessage> messages;
     const bool haveEnglish = CwTables::loadAll(AppPaths::dataDirectory(), &messages);
@@ -171,6 +171,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     createMenus();
     createMacroShortcuts();
+    createOperatingControls();
 
     slotModeChanged(m_currentMode);
 
@@ -199,7 +200,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(this, &MainWindow::signalMacrosLoaded, m_controlBar, &ControlBarEx::updateButtons);
     connect(this, &MainWindow::signalMacroChanged, m_controlBar, &ControlBarEx::updateButton);
     connect(m_modem, &CPskTxRx::signalPskSymbol, m_phaseScope, &PhaseScope::onPskSymbol);
-    connect(m_logBar->saveButton(), &QToolButton::clicked, this, &MainWindow::saveQSO);
+    connect(m_logBar->saveButton(), &QToolButton::clicked, this, &MainWindow::saveQsoAsked);
     connect(m_logBar->searchButton(), &QToolButton::clicked, this, &MainWindow::searchLog);
 
     m_clockTimer = startTimer(1000);
@@ -264,7 +265,7 @@ QDockWidget* MainWindow::makeDock(const QString& name, const QString& title, Qt:
     dock->setAllowedAreas(Qt::AllDockWidgetAreas);
     addDockWidget(area, dock);
     dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable
-                      | QDockWidget::DockWidgetFloatable | QDockWidget::DockWidgetVerticalTitleBar);
+                      | QDockWidget::DockWidgetFloatable); // titles read across
     auto* style = new DockStyle;
     style->setParent(dock);
     dock->setStyle(style);
@@ -431,6 +432,7 @@ void MainWindow::startAudioOut()
     // Queued, behind the echo of a transmission this one restarts.
     QMetaObject::invokeMethod(m_rxView, &CRxView::slotOverStarted, Qt::QueuedConnection);
     m_txLabel->setText(m_txLabel->text().replace(QLatin1String("black"), QLatin1String("red")));
+    updateTxButton();
 }
 
 void MainWindow::stopAudioOut()
@@ -442,6 +444,7 @@ void MainWindow::stopAudioOut()
     m_rig->pttDown();
     StationState::setTransmitting(false);
     m_txLabel->setText(m_txLabel->text().replace(QLatin1String("red"), QLatin1String("black")));
+    updateTxButton();
 }
 
 void MainWindow::slotOutputEnded()
@@ -579,7 +582,7 @@ void MainWindow::updateClock()
     QDateTime now = QDateTime::currentDateTime();
     now = m_clock->isLocal() ? now.toLocalTime() : now.toUTC();
     m_dateLabel->setText(now.toString(QStringLiteral("dd.MM.yyyy")));
-    m_clock->setText(now.toString(QStringLiteral("hh:mm:ss")));
+    m_clock->setText(now.toString(QStringLiteral("hh:mm:ss")) + (m_clock->isLocal() ? QString() : QStringLiteral(" UTC")));
 }
 
 void MainWindow::timerEvent(QTimerEvent* event)
