@@ -324,7 +324,7 @@ void MainWindow::applyBuiltInLayout()
         resizeDocks({m_spectrumDock, m_phaseDock}, {789, 97}, Qt::Horizontal);
     }
     if (column.size() == 3)
-        resizeDocks(column, {261, 82, 87}, Qt::Vertical);
+        resizeDocks(column, {241, 82, 107}, Qt::Vertical); // the waterfall's row has its title above
     if (!top.isEmpty())
         resizeDocks(top, QList<int>(top.size(), 41), Qt::Vertical);
 }

@@ -6,7 +6,9 @@
 
 #include <QHelpEvent>
 #include <QMouseEvent>
+#include <QLayout>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QSignalMapper>
 
 ControlBarEx::ControlBarEx(QWidget* parent)
@@ -32,6 +34,14 @@ ControlBarEx::ControlBarEx(QWidget* parent)
         connect(button, &QPushButton::clicked, m_mapper, qOverload<>(&QSignalMapper::map));
     }
     connect(m_mapper, &QSignalMapper::mappedString, this, &ControlBarEx::buttonClicked);
+    // The gaps between the groups of four stay small, so the width goes to
+    // the buttons.
+    for (QLayout* layout : findChildren<QLayout*>()) {
+        for (int i = 0; i < layout->count(); ++i)
+            if (QSpacerItem* gap = layout->itemAt(i)->spacerItem())
+                gap->changeSize(10, 20, QSizePolicy::Fixed, QSizePolicy::Minimum);
+        layout->invalidate();
+    }
     setPage1();
 }
 
