@@ -87,7 +87,7 @@ bool MainWindow::transmitSampleHook(qint16* samples, int count)
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
 {
-    m_macros = Macros::loadFromSettings();
+    m_macros = Macros::withDefaults(Macros::loadFromSettings()); // a first start gets a set to begin with
     // Morse tables next: without "ENG" there is no program.
     QList<CCwTableMessage> messages;
     const bool haveEnglish = CwTables::loadAll(AppPaths::dataDirectory(), &messages);
@@ -171,6 +171,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     createMenus();
     createMacroShortcuts();
+    createOperatingControls();
 
     slotModeChanged(m_currentMode);
 
@@ -201,7 +202,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(this, &MainWindow::signalMacrosLoaded, m_controlBar, &ControlBarEx::updateButtons);
     connect(this, &MainWindow::signalMacroChanged, m_controlBar, &ControlBarEx::updateButton);
     connect(m_modem, &CPskTxRx::signalPskSymbol, m_phaseScope, &PhaseScope::onPskSymbol);
-    connect(m_logBar->saveButton(), &QToolButton::clicked, this, &MainWindow::saveQSO);
+    connect(m_logBar->saveButton(), &QToolButton::clicked, this, &MainWindow::saveQsoAsked);
     connect(m_logBar->searchButton(), &QToolButton::clicked, this, &MainWindow::searchLog);
 
     m_clockTimer = startTimer(1000);
@@ -278,7 +279,7 @@ QDockWidget* MainWindow::makeDock(const QString& name, const QString& title, Qt:
     dock->setAllowedAreas(Qt::AllDockWidgetAreas);
     addDockWidget(area, dock);
     dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable
-                      | QDockWidget::DockWidgetFloatable | QDockWidget::DockWidgetVerticalTitleBar);
+                      | QDockWidget::DockWidgetFloatable); // titles read across
     auto* style = new DockStyle;
     style->setParent(dock);
     dock->setStyle(style);
@@ -337,7 +338,7 @@ void MainWindow::applyBuiltInLayout()
         resizeDocks({m_spectrumDock, m_phaseDock}, {789, 97}, Qt::Horizontal);
     }
     if (column.size() == 3)
-        resizeDocks(column, {261, 82, 87}, Qt::Vertical);
+        resizeDocks(column, {241, 82, 107}, Qt::Vertical); // the waterfall's row has its title above
     if (!top.isEmpty())
         resizeDocks(top, QList<int>(top.size(), 41), Qt::Vertical);
 }
@@ -456,6 +457,7 @@ void MainWindow::beginTransmission()
     // Queued, behind the echo of a transmission this one restarts.
     QMetaObject::invokeMethod(m_rxView, &CRxView::slotOverStarted, Qt::QueuedConnection);
     m_txLabel->setText(m_txLabel->text().replace(QLatin1String("black"), QLatin1String("red")));
+    updateTxButton();
 }
 
 void MainWindow::refuseTransmission(const QString& why)
@@ -474,6 +476,7 @@ void MainWindow::stopAudioOut()
     m_rig->pttDown();
     StationState::setTransmitting(false);
     m_txLabel->setText(m_txLabel->text().replace(QLatin1String("red"), QLatin1String("black")));
+    updateTxButton();
 }
 
 void MainWindow::slotOutputEnded()
@@ -611,7 +614,7 @@ void MainWindow::updateClock()
     QDateTime now = QDateTime::currentDateTime();
     now = m_clock->isLocal() ? now.toLocalTime() : now.toUTC();
     m_dateLabel->setText(now.toString(QStringLiteral("dd.MM.yyyy")));
-    m_clock->setText(now.toString(QStringLiteral("hh:mm:ss")));
+    m_clock->setText(now.toString(QStringLiteral("hh:mm:ss")) + (m_clock->isLocal() ? QString() : QStringLiteral(" UTC")));
 }
 
 void MainWindow::timerEvent(QTimerEvent* event)

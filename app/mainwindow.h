@@ -15,6 +15,7 @@
 
 #include <array>
 #include <atomic>
+#include <memory>
 
 class AudioIn;
 class AudioOut;
@@ -32,6 +33,8 @@ class SignalBank;
 class SignalBrowser;
 class QDockWidget;
 class QLabel;
+class QPushButton;
+class WorkedBefore;
 class QSpinBox;
 class SpectrumTitleBar;
 class SpectrumWidget;
@@ -137,6 +140,15 @@ public:
     // The clock's text for a moment, as the timer shows it.
     void updateClock();
 
+    // Operating from the keyboard (mainwindow_operating.cpp): the Transmit
+    // menu's commands, the Tx/Rx button that follows the transmit state, the
+    // manual, and the worked-before hint of the log bar.
+    QAction* transmitAction() const { return m_transmitAction; }
+    QAction* stopAction() const { return m_stopAction; }
+    QPushButton* txButton() const { return m_txButton; }
+    QLabel* workedLabel() const { return m_workedLabel; }
+    QString manualPath() const;
+
 signals:
     void signalMacrosLoaded(const QList<SMacro>& macros);
     void signalMacroChanged(const SMacro& macro);
@@ -199,6 +211,16 @@ public slots:
     void slotUpdateVaricodeMenu();
     void slotVaricodeMenu(QAction* action);
     void slotAbout();
+    // Ctrl+T: starts a transmission, or ends the running one once the text
+    // typed so far is sent. Esc: stops at once. Ctrl+R: back to receive
+    // after the text.
+    void slotTransmitKey();
+    void slotStopNow();
+    void slotReceiveAfterText();
+    // The save button and Alt+A: asks before a QSO without a report is
+    // saved, then saveQSO().
+    void saveQsoAsked();
+    void slotManual();
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -244,6 +266,9 @@ private:
     // decoded at once while the dock shows.
     QDockWidget* createSignalsDock();
     void updateSignalBrowser();
+    void createOperatingControls();
+    void updateTxButton();
+    void updateWorkedBefore();
 
     // Constructed first: reads "Comport" and opens the port.
     Comport m_comport;
@@ -308,4 +333,9 @@ private:
     QLabel* m_rigLabel = nullptr;
     QString m_dialBand; // the band the dial was last seen in
     bool m_rigPttUnsure = false; // the rig may be keyed against our will
+    QAction* m_transmitAction = nullptr;
+    QAction* m_stopAction = nullptr;
+    QPushButton* m_txButton = nullptr;
+    QLabel* m_workedLabel = nullptr;
+    std::shared_ptr<WorkedBefore> m_workedBefore;
 };

@@ -13,6 +13,7 @@
 #include "logbook/logbar.h"
 #include "logbook/personaldatadlg.h"
 #include "logbook/searchresultsdlg.h"
+#include "logbook/workedbefore.h"
 #include "modem/psktxrx.h"
 #include "widgets/filenamedlg.h"
 
@@ -103,6 +104,10 @@ void MainWindow::saveQSO()
 
     CHamLog log(logFileName());
     if (log.append(qso)) {
+        if (m_workedBefore) {
+            m_workedBefore->added(qso);
+            updateWorkedBefore();
+        }
         statusBar()->showMessage(tr("QSO saved: %1").arg(qso.call.toUpper()), 5000);
     } else {
         statusBar()->showMessage(tr("QSO not saved"), 5000);

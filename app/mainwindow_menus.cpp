@@ -70,7 +70,7 @@ void MainWindow::createMenus()
     // QSO wherever the focus is in it.
     m_saveQsoAction = addCommand(nullptr, tr("S&ave QSO data"), tr("Save QSO"), QKeySequence(Qt::ALT | Qt::Key_A));
     addAction(m_saveQsoAction);
-    connect(m_saveQsoAction, &QAction::triggered, this, &MainWindow::saveQSO);
+    connect(m_saveQsoAction, &QAction::triggered, this, &MainWindow::saveQsoAsked);
 
     // The entry bar's "N&ame" and "&Sent" labels carry the same Alt keys as
     // saving and searching, and a label's mnemonic would take the key from

@@ -7,6 +7,7 @@
 // peak resident memory of the step (the dialog steps: the rise over the
 // memory before the step).
 #include "logbook/hamlog.h"
+#include "logbook/workedbefore.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -176,6 +177,22 @@ int main(int argc, char* argv[])
            QStringLiteral("log %1 MiB, ADIF %2 MiB")
                .arg(QFile(logPath).size() / 1048576.0, 0, 'f', 1)
                .arg(QFile(adifPath).size() / 1048576.0, 0, 'f', 1));
+
+    {
+        // The log bar's hint: the first call typed reads the log, the next
+        // keystrokes only look up.
+        WorkedBefore worked(logPath);
+        timer.restart();
+        g_cpuAtStart = cpuMs();
+        const int first = worked.lookUp(QStringLiteral("dl42abc")).count;
+        report("worked-before, first lookup", timer, QStringLiteral("%1 QSOs").arg(first));
+        timer.restart();
+        g_cpuAtStart = cpuMs();
+        int found = 0;
+        for (int i = 0; i < 1000; ++i)
+            found += worked.lookUp(QStringLiteral("DL%1ABC").arg(i)).count;
+        report("worked-before, 1000 more lookups", timer, QStringLiteral("%1 QSOs").arg(found));
+    }
 
 #ifdef BENCH_SEARCH_DIALOG
     benchDialog("search dialog on 100k lines", logPath, 900);

@@ -31,6 +31,7 @@ install(TARGETS velkora32-cli RUNTIME DESTINATION ${VELKORA_INSTALL_BINDIR})
 
 file(GLOB velkora_cw_tables ${CMAKE_SOURCE_DIR}/resources/*.cwt)
 install(FILES ${velkora_cw_tables} ${CMAKE_SOURCE_DIR}/resources/bands.ini
+              ${CMAKE_SOURCE_DIR}/docs/manual.html
         DESTINATION ${VELKORA_INSTALL_DATADIR})
 
 # `cpack -G DEB` in the build directory. The runtime dependencies (Qt 6,

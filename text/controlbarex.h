@@ -8,6 +8,8 @@
 #include <QList>
 #include <QWidget>
 
+#include <functional>
+
 class QPushButton;
 class QSignalMapper;
 
@@ -16,6 +18,9 @@ class QSignalMapper;
 // for the button's macro to be sent, a right click for it to be edited; the
 // main window does both. Button numbers come from the object names:
 // "pushButton_1" is macro 0, "pushButton_24" macro 23.
+//
+// The buttons are all of one width and show their key and label ("F1 CQ");
+// the label is cut to fit and shown whole in the tool tip.
 //
 // The buttons carry no keyboard shortcuts of their own: the main window
 // binds the function keys once for the whole program, so a key press never
@@ -29,6 +34,11 @@ public:
     // The number after the first "_" of the object name, minus 1; -1 when
     // the name holds none.
     static int buttonNumber(const QObject* button);
+    // "F1" ... "F12", "^F1" ... "^F12" (Ctrl) for macro numbers 0 to 23.
+    static QString keyName(int number);
+    // What a button's tool tip shows: the text its macro would send now.
+    // Asked each time the tip comes up.
+    void setPreviewSource(std::function<QString(int)> source) { m_preview = std::move(source); }
 
 signals:
     void signalButtonClicked(int index);
@@ -47,6 +57,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The key name and the label, cut to the button's width.
+    void setLabel(QPushButton* button, const QString& label);
+
     QList<QPushButton*> m_buttons;
+    std::function<QString(int)> m_preview;
     QSignalMapper* m_mapper = nullptr;
 };

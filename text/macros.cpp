@@ -56,6 +56,43 @@ QList<SMacro> loadFromSettings()
     return macros;
 }
 
+QList<SMacro> withDefaults(QList<SMacro> macros)
+{
+    for (const SMacro& m : std::as_const(macros))
+        if (!m.label.isEmpty() || !m.text.isEmpty())
+            return macros;
+    static const struct
+    {
+        int index;
+        const char* label;
+        const char* text;
+    } kDefaults[] = {
+        {0, QT_TRANSLATE_NOOP("Macros", "CQ"),
+         "<TX>\nCQ CQ CQ de <MYCALL> <MYCALL> <MYCALL>\nCQ CQ CQ de <MYCALL> <MYCALL> <MYCALL> pse k\n<RX>"},
+        {1, QT_TRANSLATE_NOOP("Macros", "Answer"), "<TX>\n<CALL> <CALL> de <MYCALL> <MYCALL> <MYCALL> pse k\n<RX>"},
+        {2, QT_TRANSLATE_NOOP("Macros", "RST+name"),
+         "<TX>\n<CALL> de <MYCALL>\nThanks for the call. Your RST is <RST> <RST>.\n"
+         "My name is <MYNAME> <MYNAME>.\nHow copy? <CALL> de <MYCALL> k\n<RX>"},
+        {3, QT_TRANSLATE_NOOP("Macros", "QTH+rig"),
+         "<TX>\n<CALL> de <MYCALL>\nMy QTH is <MYQTH> <MYQTH>.\n"
+         "Rig: [your rig], antenna: [your antenna], software: Velkora32.\n<CALL> de <MYCALL> k\n<RX>"},
+        {4, QT_TRANSLATE_NOOP("Macros", "73"),
+         "<TX>\nThanks for the QSO <NAME>, 73 and good DX!\n<CALL> de <MYCALL> sk\n<RX>"},
+        {5, QT_TRANSLATE_NOOP("Macros", "Turn"), "\n<CALL> de <MYCALL> k\n<RX>"},
+        {6, QT_TRANSLATE_NOOP("Macros", "QRZ?"), "<TX>\nQRZ? de <MYCALL> <MYCALL> k\n<RX>"},
+        {11, QT_TRANSLATE_NOOP("Macros", "TX/RX"), "<TXTOGGLE>"},
+    };
+    for (const auto& d : kDefaults) {
+        for (SMacro& m : macros) {
+            if (m.index == d.index) {
+                m.label = QCoreApplication::translate("Macros", d.label);
+                m.text = QString::fromUtf8(d.text);
+            }
+        }
+    }
+    return macros;
+}
+
 void saveToSettings(const QList<SMacro>& macros)
 {
     Settings settings;

@@ -72,6 +72,10 @@ constexpr int kCount = 24;
 // Group "Macros", one subgroup "Macros <n>" per macro. Absent keys give
 // index n and empty texts, so a first start has 24 empty macros.
 QList<SMacro> loadFromSettings();
+// The macros for a first contact (CQ, answer, report and name, QTH and rig,
+// 73, turn-over, QRZ and a transmit switch on F12) when every label and
+// text is empty, as on a first start; otherwise the list unchanged.
+QList<SMacro> withDefaults(QList<SMacro> macros);
 // Each record goes to the subgroup named after its index field.
 void saveToSettings(const QList<SMacro>& macros);
 

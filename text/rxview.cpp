@@ -8,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QFontDialog>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -174,6 +175,25 @@ QMenu* CRxView::createPaneMenu(const QPoint& pos)
     QMenu* menu = createStandardContextMenu(pos);
     menu->addAction(tr("Clear"), this, &QTextEdit::clear);
     menu->addAction(tr("Select font..."), this, &CRxView::slotSelectFont);
+    // A selection of one word, else the word under the pointer.
+    QString word = textCursor().selectedText().trimmed();
+    if (word.isEmpty() || word.contains(QRegularExpression(QStringLiteral("\\s")))) {
+        QTextCursor at = cursorForPosition(pos);
+        at.select(QTextCursor::WordUnderCursor);
+        word = at.selectedText().trimmed();
+    }
+    if (!word.isEmpty() && word.size() <= 40 && !word.contains(QRegularExpression(QStringLiteral("\\s")))) {
+        menu->addSeparator();
+        const struct
+        {
+            WordTarget target;
+            QString text;
+        } targets[] = {{ToCall, tr("to Call")}, {ToName, tr("to Name")}, {ToQth, tr("to QTH")}};
+        for (const auto& t : targets) {
+            QAction* a = menu->addAction(t.text, this, [this, target = t.target, word] { emit signalWordChosen(target, word); });
+            a->setStatusTip(t.text + QStringLiteral(": ") + word);
+        }
+    }
     return menu;
 }
 

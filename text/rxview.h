@@ -37,6 +37,16 @@ public:
 
     QPrinter& printer() { return m_printer; }
 
+    // Where a word picked from the pane's menu goes in the QSO entry bar.
+    enum WordTarget { ToCall, ToName, ToQth };
+    // The standard menu with "Clear" and "Select font..." appended and, for
+    // the selected word (or the word at pos), "to Call", "to Name" and "to
+    // QTH"; the caller owns it.
+    QMenu* createPaneMenu(const QPoint& pos);
+
+signals:
+    void signalWordChosen(int target, const QString& word);
+
 public slots:
     void slotSelectFont();
     virtual void slotCharReceived(QChar ch);
@@ -50,10 +60,6 @@ public slots:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
-
-    // The standard menu with "Clear" and "Select font..." appended; the
-    // caller owns it.
-    QMenu* createPaneMenu(const QPoint& pos);
 
     // Every dialog the pane opens runs through here, so it can be driven
     // without a modal loop.

@@ -19,10 +19,16 @@
 #include "tests/core/fulldisk.h"
 #include "tests/modem/modemtesthelpers.h"
 #include "text/signalbrowser.h"
+#include "text/controlbarex.h"
+#include "text/rxview.h"
 #include "text/txview.h"
 #include "widgets/filenamedlg.h"
 
 #include <QDockWidget>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTextBrowser>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -406,6 +412,66 @@ private slots:
         call.setPosition(call.position() + view->document()->findBlockByNumber(0).text().indexOf(u"vk2abc") + 2);
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->cursorRect(call).center());
         QCOMPARE(field(*w, "editCall")->text(), QStringLiteral("VK2ABC"));
+        closeWindow(w);
+    }
+
+    // The aids to operating: the first start's macros (none once one is
+    // stored), their tips, the Transmit menu's keys and the Tx/Rx button,
+    // the manual, the clock's UTC, titles across the docks, and a word of
+    // the receive pane taken into the log bar.
+    void operatingAids()
+    {
+        Settings().setValue(QStringLiteral("Personal data/call"), QStringLiteral("VK2XYZ"));
+        auto w = makeWindow();
+        QCOMPARE(w->macros().at(0).label, QStringLiteral("CQ"));
+        auto* f1 = w->controlBar()->findChild<QPushButton*>(QStringLiteral("pushButton_1"));
+        QCOMPARE(f1->text(), QStringLiteral("F1 CQ"));
+        QCOMPARE(f1->width(), w->controlBar()->findChild<QPushButton*>(QStringLiteral("pushButton_9"))->width());
+        QHelpEvent tip(QEvent::ToolTip, QPoint(2, 2), f1->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(f1, &tip);
+        QVERIFY2(f1->toolTip().contains(QStringLiteral("CQ CQ CQ de VK2XYZ VK2XYZ VK2XYZ pse k")), qPrintable(f1->toolTip()));
+        QCOMPARE(w->transmitAction()->shortcut(), QKeySequence(QStringLiteral("Ctrl+T")));
+        QCOMPARE(w->stopAction()->shortcut(), QKeySequence(Qt::Key_Escape));
+        w->transmitAction()->trigger(); // no sound card: nothing starts, and the button says so
+        QVERIFY(!w->txButton()->isChecked());
+        QCOMPARE(w->txButton()->text(), QStringLiteral("RX"));
+        QVERIFY(w->clock()->text().endsWith(QStringLiteral(" UTC")));
+        for (QDockWidget* d : w->findChildren<QDockWidget*>())
+            QVERIFY(!d->features().testFlag(QDockWidget::DockWidgetVerticalTitleBar));
+
+        QAction* manual = nullptr;
+        for (QAction* m : w->menuBar()->actions())
+            if (m->text() == QStringLiteral("&Help"))
+                manual = m->menu()->actions().value(0);
+        QVERIFY(manual && manual->text() == QStringLiteral("&Manual"));
+        manual->trigger();
+        auto* browser = w->findChild<QDialog*>(QStringLiteral("manual"))->findChild<QTextBrowser*>();
+        for (const char* topic : {"Set-up", "A first QSO", "Macros and tags", "The logbook", "Rig control", "command-line tool"})
+            QVERIFY2(browser->toPlainText().contains(QLatin1String(topic)), topic);
+
+        w->rxView()->setPlainText(QStringLiteral("name Taro qth Tokyo"));
+        QTextCursor word(w->rxView()->document());
+        word.setPosition(14);
+        word.setPosition(19, QTextCursor::KeepAnchor);
+        // The selected word, or without a selection the word at the pointer.
+        for (const auto& [text, name, value] : {std::tuple{"to QTH", "editQHT", "Tokyo"}, {"to Name", "editName", "Tokyo"},
+                                               {"to Call", "editCall", "NAME"}}) {
+            w->rxView()->setTextCursor(name[4] == 'C' ? QTextCursor(w->rxView()->document()) : word);
+            std::unique_ptr<QMenu> menu(w->rxView()->createPaneMenu(QPoint(1, 1)));
+            for (QAction* a : menu->actions())
+                if (a->text() == QLatin1String(text))
+                    a->trigger();
+            QCOMPARE(field(*w, name)->text(), QLatin1String(value));
+        }
+        closeWindow(w);
+        QCOMPARE(Settings().value(QStringLiteral("Macros/Macros 4/label")).toString(), QStringLiteral("73"));
+
+        // Stored macros are the user's: no defaults fill the empty ones.
+        Settings().remove(QStringLiteral("Macros"));
+        Settings().setValue(QStringLiteral("Macros/Macros 3/label"), QStringLiteral("mine"));
+        w = makeWindow();
+        QCOMPARE(w->macros().at(0).label, QString());
+        QCOMPARE(w->controlBar()->findChild<QPushButton*>(QStringLiteral("pushButton_1"))->text(), QStringLiteral("F1"));
         closeWindow(w);
     }
 
