@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/wsjtxclient.h"
 
+#include "logbook/adif.h"
 #include "logbook/qsodata.h"
 
 #include <QNetworkDatagram>
@@ -68,7 +69,15 @@ void WsjtxClient::updateStatus(const Wsjtx::StatusData& status)
 void WsjtxClient::logQso(const Wsjtx::QsoData& qso, const QString& adifRecord)
 {
     send(Wsjtx::qsoLogged(m_id, qso));
-    send(Wsjtx::loggedAdif(m_id, adifRecord));
+    send(Wsjtx::loggedAdif(m_id, adifText(adifRecord)));
+}
+
+QString WsjtxClient::adifText(const QString& record)
+{
+    QString header = QStringLiteral("\n");
+    Adif::writeField(header, u"ADIF_VER", QStringLiteral("3.1.4"));
+    Adif::writeField(header, u"PROGRAMID", QStringLiteral("Velkora32"));
+    return header + QStringLiteral("\n<EOH>\n") + record;
 }
 
 Wsjtx::QsoData WsjtxClient::qsoData(const CQsoData& record, const QString& myCall, const QString& myGrid)
@@ -78,7 +87,7 @@ Wsjtx::QsoData WsjtxClient::qsoData(const CQsoData& record, const QString& myCal
     q.timeOff = record.end.isValid() && record.end > record.start ? record.end : record.start;
     q.dxCall = record.call.toUpper();
     q.frequency = record.frequencyB ? record.frequencyB : record.frequencyA;
-    q.mode = record.mode;
+    q.mode = modeName(record.mode);
     q.reportSent = record.sent;
     q.reportReceived = record.received;
     q.comments = record.info;
@@ -87,6 +96,14 @@ Wsjtx::QsoData WsjtxClient::qsoData(const CQsoData& record, const QString& myCal
     q.operatorCall = q.myCall;
     q.myGrid = myGrid;
     return q;
+}
+
+QString WsjtxClient::modeName(const QString& mode)
+{
+    QString adifMode;
+    QString submode;
+    Adif::modeFields(mode, adifMode, submode);
+    return submode.isEmpty() ? adifMode : submode;
 }
 
 void WsjtxClient::send(const QByteArray& message)

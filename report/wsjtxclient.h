@@ -40,8 +40,12 @@ public:
 
     // Sends Status when it differs from the last one sent.
     void updateStatus(const Wsjtx::StatusData& status);
-    // Sends QSO Logged and Logged ADIF for one contact.
+    // Sends QSO Logged and Logged ADIF for one contact; the ADIF record (as
+    // the export writes it) goes out behind a short header.
     void logQso(const Wsjtx::QsoData& qso, const QString& adifRecord);
+    static QString adifText(const QString& record);
+    // The mode as loggers know it: "BPSK31" is "PSK31", "QPSK63" stays.
+    static QString modeName(const QString& mode);
     // The QSO Logged fields of a log record.
     static Wsjtx::QsoData qsoData(const CQsoData& record, const QString& myCall, const QString& myGrid);
 
