@@ -206,6 +206,7 @@ MainWindow::MainWindow(QWidget* parent)
     updateClock();
     connectPortReader();
     setUpRig();
+    setUpReporting();
     // Said for as long as the window is open, since nothing will be kept.
     const QString settingsProblem = Settings::writeProblem();
     if (!settingsProblem.isEmpty()) {
@@ -346,8 +347,10 @@ void MainWindow::saveLayout()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (m_startedOk)
+    if (m_startedOk) {
         saveLayout();
+        finishReporting();
+    }
     QMainWindow::closeEvent(event);
 }
 

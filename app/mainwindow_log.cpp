@@ -104,6 +104,7 @@ void MainWindow::saveQSO()
     CHamLog log(logFileName());
     if (log.append(qso)) {
         statusBar()->showMessage(tr("QSO saved: %1").arg(qso.call.toUpper()), 5000);
+        reportLoggedQso(qso);
     } else {
         statusBar()->showMessage(tr("QSO not saved"), 5000);
         QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
@@ -194,4 +195,6 @@ void MainWindow::slotPersonalData()
         return;
     m_personalData = dialog.data();
     sendCallSignToModem();
+    if (m_pskAction)
+        applyReportSettings();
 }

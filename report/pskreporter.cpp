@@ -148,7 +148,7 @@ PskReporter::PskReporter(QObject* parent, Clock clock)
     m_timer->setInterval(10 * 1000);
     connect(m_timer, &QTimer::timeout, this, &PskReporter::poll);
     m_timer->start();
-    setCollector(defaultHost(), kDefaultPort);
+    m_host = defaultHost();
 }
 
 PskReporter::~PskReporter()
@@ -170,7 +170,9 @@ void PskReporter::setCollector(const QString& host, quint16 port)
     m_host = host.trimmed();
     m_port = port;
     m_address.clear();
-    lookUp();
+    // A literal address is taken at once; a name is looked up with the
+    // first spot, so that a reporter without spots never asks the network.
+    m_address.setAddress(m_host);
 }
 
 void PskReporter::lookUp()
@@ -200,6 +202,8 @@ bool PskReporter::addSpot(const PskSpot& spot)
     if (call.isEmpty() || (last != m_lastQueued.constEnd() && now - *last < kCallInterval))
         return false;
     m_lastQueued.insert(call, now);
+    if (m_address.isNull())
+        lookUp();
     const QByteArray record = PskIpfix::senderRecord(spot);
     QList<QByteArray> next = m_queue;
     next.append(record);

@@ -87,7 +87,8 @@ public:
 
     void setReceiver(const PskReceiver& receiver);
     const PskReceiver& receiver() const { return m_receiver; }
-    // Starts looking the host up; a literal address needs no lookup.
+    // Where the messages go; a host name is looked up (in the background)
+    // when the first spot comes.
     void setCollector(const QString& host, quint16 port);
     void setObservationDomain(quint32 domain) { m_domain = domain; }
     quint32 observationDomain() const { return m_domain; }
