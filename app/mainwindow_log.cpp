@@ -126,6 +126,7 @@ void MainWindow::searchLog()
 {
     SearchResultsDlg dialog(logFileName(), this);
     dialog.setNameChooser(m_chooseName ? m_chooseName : NameChooser(&FileNameDlg::askSave));
+    connect(&dialog, &SearchResultsDlg::recordReplaced, this, &MainWindow::reportLoggedQso);
     dialog.exec();
 }
 
