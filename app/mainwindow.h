@@ -331,5 +331,5 @@ private:
     QAction* m_pskAction = nullptr;
     QAction* m_loggerAction = nullptr;
     CallExtractor m_callExtractor;
-    QHash<int, int> m_bankTextSeen; // signal number -> text already searched
+    QHash<int, TextTail> m_bankTextSeen; // signal number -> where its text was searched to
 };

@@ -87,10 +87,9 @@ void MainWindow::setUpReporting()
         if (!m_pskAction->isChecked())
             return;
         for (const SignalBank::Signal& s : m_signalBank->signalList()) {
-            int& seen = m_bankTextSeen[s.id];
-            if (s.text.size() > seen)
-                reportText(s.id, s.frequency, QStringView(s.text).mid(seen));
-            seen = int(s.text.size());
+            const QString gained = m_bankTextSeen[s.id].advance(s.text);
+            if (!gained.isEmpty())
+                reportText(s.id, s.frequency, gained);
         }
     });
     connect(m_signalBank, &SignalBank::dropped, this, [this](const SignalBank::Signal& s) {

@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 
 // A word is at most this long; longer runs of characters are noise.
@@ -112,4 +114,21 @@ void CallExtractor::endOver(qint64 channel)
 void CallExtractor::clear()
 {
     m_channels.clear();
+}
+
+QString TextTail::advance(const QString& text)
+{
+    QString gained;
+    if (m_tail.isEmpty()) {
+        gained = text.right(kWindow);
+    } else {
+        const qsizetype from = std::max<qsizetype>(0, text.size() - m_tail.size() - kWindow);
+        const qsizetype at = QStringView(text).mid(from).lastIndexOf(m_tail);
+        // A text that no longer holds the mark is a new text: nothing of it
+        // is taken twice, and it is followed from here on.
+        if (at >= 0)
+            gained = text.mid(from + at + m_tail.size());
+    }
+    m_tail = text.right(kTail);
+    return gained;
 }

@@ -55,3 +55,19 @@ private:
     QHash<qint64, Over> m_channels;
     QString m_ownCall;
 };
+
+// Follows a text that grows at its end and may lose its oldest part (as a
+// decoder's text does once it is long): each call gives what was added
+// since the last one. The last kTail characters seen mark the place.
+class TextTail
+{
+public:
+    static constexpr int kTail = 48;
+    // How far from the end the mark is looked for: more than this much new
+    // text between two calls is taken from the end only.
+    static constexpr int kWindow = 4096;
+    QString advance(const QString& text);
+
+private:
+    QString m_tail;
+};

@@ -13,6 +13,7 @@ private slots:
     void patterns_data();
     void patterns();
     void channelsAndOvers();
+    void textTail();
 };
 
 void TestCallExtractor::callSigns_data()
@@ -96,6 +97,27 @@ void TestCallExtractor::channelsAndOvers()
     QVERIFY(x.feed(700, QStringLiteral("de DL2XYZ ") + talk + QStringLiteral("DL2XYZ ")).isEmpty());
     x.clear();
     QCOMPARE(x.channelCount(), 0);
+}
+
+void TestCallExtractor::textTail()
+{
+    TextTail t;
+    QString text = QStringLiteral("cq de W1AW");
+    QCOMPARE(t.advance(text), text);
+    QCOMPARE(t.advance(text), QString());
+    // Grows at the end while the oldest part is cut off, as a long text is.
+    QString all = text;
+    for (int i = 0; i < 3000; ++i) {
+        const QString more = QStringLiteral(" %1").arg(i);
+        all += more;
+        text += more;
+        if (text.size() > 1000)
+            text.remove(0, text.size() - 1000);
+        QCOMPARE(t.advance(text), more);
+    }
+    // A text that starts afresh gives nothing old again.
+    QCOMPARE(t.advance(QStringLiteral("new")), QString());
+    QCOMPARE(t.advance(QStringLiteral("new de K1A")), QStringLiteral(" de K1A"));
 }
 
 QTEST_APPLESS_MAIN(TestCallExtractor)
