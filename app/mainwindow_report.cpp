@@ -164,6 +164,8 @@ void MainWindow::slotLogger(bool on)
 
 void MainWindow::reportText(qint64 channel, double audioHz, QStringView text)
 {
+    if (!m_pskReporter)
+        return;
     const QStringList calls = m_callExtractor.feed(channel, text);
     if (calls.isEmpty())
         return;
