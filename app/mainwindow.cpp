@@ -209,6 +209,7 @@ MainWindow::MainWindow(QWidget* parent)
     updateClock();
     connectPortReader();
     setUpRig();
+    setUpReporting();
     // Said for as long as the window is open, since nothing will be kept;
     // and a save that fails later (a full disk, a file made read-only) is
     // said at once.
@@ -363,8 +364,10 @@ void MainWindow::saveLayout()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (m_startedOk)
+    if (m_startedOk) {
         saveLayout();
+        finishReporting();
+    }
     QMainWindow::closeEvent(event);
 }
 

@@ -5,10 +5,12 @@
 #include "core/bandtable.h"
 #include "logbook/personaldata.h"
 #include "logbook/selectnamedlg.h"
+#include "report/callextractor.h"
 #include "rig/comport.h"
 #include "text/macros.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QStringList>
@@ -27,6 +29,9 @@ class LogBar;
 class QAction;
 class QMenu;
 class PhaseScope;
+class PskReporter;
+class WsjtxClient;
+struct CQsoData;
 class RigControl;
 struct RigStatus;
 class SignalBank;
@@ -133,6 +138,17 @@ public:
     // come. Read by tests.
     bool transmissionEnded() const { return m_txEnded.load(std::memory_order_acquire); }
 
+    // The reports (mainwindow_report.cpp): spots to PSK Reporter, logged
+    // contacts to a logging program.
+    PskReporter* pskReporter() const { return m_pskReporter; }
+    WsjtxClient* loggerClient() const { return m_wsjtx; }
+    QLabel* reportLabel() const { return m_reportLabel; }
+    // Decoded text of one channel, searched for the call signs of calling
+    // stations; audioHz is where the channel is tuned.
+    void reportText(qint64 channel, double audioHz, QStringView text);
+    // A contact was logged or changed in the log: the logger hears of it.
+    void reportLoggedQso(const CQsoData& qso);
+
     // Help -> About: version, licence and where this installation keeps its
     // settings, log, macros and data files.
     QString aboutText() const;
@@ -221,6 +237,8 @@ public slots:
     // saved, then saveQSO().
     void saveQsoAsked();
     void slotManual();
+    void slotPskReporter(bool on);
+    void slotLogger(bool on);
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -269,6 +287,11 @@ private:
     void createOperatingControls();
     void updateTxButton();
     void updateWorkedBefore();
+    void setUpReporting();
+    void applyReportSettings();
+    void sendLoggerStatus();
+    // At the end: the last spots go out, and the logger hears Close.
+    void finishReporting();
 
     // Constructed first: reads "Comport" and opens the port.
     Comport m_comport;
@@ -338,4 +361,11 @@ private:
     QPushButton* m_txButton = nullptr;
     QLabel* m_workedLabel = nullptr;
     std::shared_ptr<WorkedBefore> m_workedBefore;
+    PskReporter* m_pskReporter = nullptr;
+    WsjtxClient* m_wsjtx = nullptr;
+    QLabel* m_reportLabel = nullptr;
+    QAction* m_pskAction = nullptr;
+    QAction* m_loggerAction = nullptr;
+    CallExtractor m_callExtractor;
+    QHash<int, TextTail> m_bankTextSeen; // signal number -> where its text was searched to
 };

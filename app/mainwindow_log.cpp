@@ -109,6 +109,7 @@ void MainWindow::saveQSO()
             updateWorkedBefore();
         }
         statusBar()->showMessage(tr("QSO saved: %1").arg(qso.call.toUpper()), 5000);
+        reportLoggedQso(qso);
     } else {
         statusBar()->showMessage(tr("QSO not saved"), 5000);
         QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
@@ -130,6 +131,7 @@ void MainWindow::searchLog()
 {
     SearchResultsDlg dialog(logFileName(), this);
     dialog.setNameChooser(m_chooseName ? m_chooseName : NameChooser(&FileNameDlg::askSave));
+    connect(&dialog, &SearchResultsDlg::recordReplaced, this, &MainWindow::reportLoggedQso);
     dialog.exec();
 }
 
@@ -199,4 +201,6 @@ void MainWindow::slotPersonalData()
         return;
     m_personalData = dialog.data();
     sendCallSignToModem();
+    if (m_pskAction)
+        applyReportSettings();
 }

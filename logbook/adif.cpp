@@ -847,6 +847,50 @@ bool AdifReader::next(CQsoData& qso)
 
 // ------------------------------------------------ CHamLog: export, import, merge
 
+QString Adif::recordText(const CQsoData& qso)
+{
+    auto dateText = [](const QDateTime& t) {
+        QString text;
+        appendDigits(text, t.date().year(), 4);
+        appendDigits(text, t.date().month(), 2);
+        appendDigits(text, t.date().day(), 2);
+        return text;
+    };
+    auto timeText = [](const QDateTime& t) {
+        QString text;
+        appendDigits(text, t.time().hour(), 2);
+        appendDigits(text, t.time().minute(), 2);
+        appendDigits(text, t.time().second(), 2);
+        return text;
+    };
+    QString record;
+    const bool dated = qso.start.isValid();
+    const bool ended = dated && qso.end.isValid() && qso.end > qso.start;
+    QString mode;
+    QString submode;
+    Adif::modeFields(qso.mode, mode, submode);
+    // A contact imported with its band alone gets no frequency it never had.
+    const QString onlyBand = Adif::onlyBand(qso);
+    Adif::writeField(record, u"CALL", qso.call);
+    Adif::writeField(record, u"QSO_DATE", dated ? dateText(qso.start) : QString());
+    Adif::writeField(record, u"TIME_ON", dated ? timeText(qso.start) : QString());
+    if (ended && qso.end.date() != qso.start.date())
+        Adif::writeField(record, u"QSO_DATE_OFF", dateText(qso.end));
+    Adif::writeField(record, u"TIME_OFF", ended ? timeText(qso.end) : QString());
+    Adif::writeField(record, u"BAND", onlyBand.isEmpty() ? Adif::bandOf(qso.frequencyB) : onlyBand);
+    if (onlyBand.isEmpty())
+        Adif::writeField(record, u"FREQ", Adif::frequencyText(qso.frequencyB));
+    Adif::writeField(record, u"MODE", mode);
+    Adif::writeField(record, u"SUBMODE", submode);
+    Adif::writeField(record, u"RST_RCVD", qso.received);
+    Adif::writeField(record, u"RST_SENT", qso.sent);
+    Adif::writeField(record, u"NAME", qso.name);
+    Adif::writeField(record, u"QTH", qso.qth);
+    Adif::writeField(record, u"COMMENT", qso.info);
+    record += QLatin1String("<EOR>\n");
+    return record;
+}
+
 bool CHamLog::exportAdif(const QString& adifFileName)
 {
     if (!open(QIODevice::ReadOnly))
@@ -887,52 +931,12 @@ bool CHamLog::exportAdif(const QString& adifFileName)
     header += QLatin1String("\n<EOH>\n");
     put(header);
 
-    auto dateText = [](const QDateTime& t) {
-        QString text;
-        appendDigits(text, t.date().year(), 4);
-        appendDigits(text, t.date().month(), 2);
-        appendDigits(text, t.date().day(), 2);
-        return text;
-    };
-    auto timeText = [](const QDateTime& t) {
-        QString text;
-        appendDigits(text, t.time().hour(), 2);
-        appendDigits(text, t.time().minute(), 2);
-        appendDigits(text, t.time().second(), 2);
-        return text;
-    };
     QByteArray raw;
     CQsoData qso;
-    QString record;
     while (!writeFailed && readRawLine(*this, raw)) {
         if (!parse(lineText(raw), qso))
             continue;
-        record.clear();
-        const bool dated = qso.start.isValid();
-        const bool ended = dated && qso.end.isValid() && qso.end > qso.start;
-        QString mode;
-        QString submode;
-        Adif::modeFields(qso.mode, mode, submode);
-        // A contact imported with its band alone gets no frequency it never had.
-        const QString onlyBand = Adif::onlyBand(qso);
-        Adif::writeField(record, u"CALL", qso.call);
-        Adif::writeField(record, u"QSO_DATE", dated ? dateText(qso.start) : QString());
-        Adif::writeField(record, u"TIME_ON", dated ? timeText(qso.start) : QString());
-        if (ended && qso.end.date() != qso.start.date())
-            Adif::writeField(record, u"QSO_DATE_OFF", dateText(qso.end));
-        Adif::writeField(record, u"TIME_OFF", ended ? timeText(qso.end) : QString());
-        Adif::writeField(record, u"BAND", onlyBand.isEmpty() ? Adif::bandOf(qso.frequencyB) : onlyBand);
-        if (onlyBand.isEmpty())
-            Adif::writeField(record, u"FREQ", Adif::frequencyText(qso.frequencyB));
-        Adif::writeField(record, u"MODE", mode);
-        Adif::writeField(record, u"SUBMODE", submode);
-        Adif::writeField(record, u"RST_RCVD", qso.received);
-        Adif::writeField(record, u"RST_SENT", qso.sent);
-        Adif::writeField(record, u"NAME", qso.name);
-        Adif::writeField(record, u"QTH", qso.qth);
-        Adif::writeField(record, u"COMMENT", qso.info);
-        record += QLatin1String("<EOR>\n");
-        put(record);
+        put(Adif::recordText(qso));
     }
     const bool readFailed = error() != QFileDevice::NoError;
     const QString readError = errorString();

@@ -58,6 +58,10 @@ QString modeName(const QString& adifMode, const QString& adifSubmode);
 // Such a contact carries the band in text9.
 QString onlyBand(const CQsoData& qso);
 
+// One contact as the export writes it, "<CALL:5>DL1AB...<EOR>" and a line
+// end, with start and end written as the record holds them.
+QString recordText(const CQsoData& qso);
+
 // The names of the fields of a record that decodeRecord() does not keep.
 QStringList notKeptFields(const Fields& fields);
 

@@ -4,6 +4,8 @@
 
 #include "core/settings.h"
 
+#include <QRegularExpression>
+
 PersonalData::PersonalData()
 {
     load();
@@ -23,6 +25,10 @@ void PersonalData::load()
     qth = settings.value(QStringLiteral("qth"), QString()).toString();
     rst = settings.value(QStringLiteral("rst"), QLatin1String(kDefaultRst)).toString();
     info = settings.value(QStringLiteral("info"), QString()).toString();
+    locator = normalLocator(settings.value(QStringLiteral("locator"), QString()).toString().trimmed());
+    if (!isLocator(locator))
+        locator.clear();
+    antenna = settings.value(QStringLiteral("antenna"), QString()).toString();
     settings.endGroup();
 }
 
@@ -35,5 +41,19 @@ void PersonalData::save() const
     settings.setValue(QStringLiteral("qth"), qth);
     settings.setValue(QStringLiteral("rst"), rst);
     settings.setValue(QStringLiteral("info"), info);
+    settings.setValue(QStringLiteral("locator"), locator);
+    settings.setValue(QStringLiteral("antenna"), antenna);
     settings.endGroup();
+}
+
+bool PersonalData::isLocator(const QString& text)
+{
+    static const QRegularExpression kLocator(QStringLiteral("^[A-R]{2}[0-9]{2}(?:[A-X]{2})?$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    return kLocator.match(text).hasMatch();
+}
+
+QString PersonalData::normalLocator(const QString& text)
+{
+    return text.left(4).toUpper() + text.mid(4).toLower();
 }

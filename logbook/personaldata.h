@@ -6,9 +6,11 @@
 
 // The operator's own station data that macros put into transmitted text and
 // the modem keys as its Morse identification: own call, name, QTH, default
-// report and a free text. Kept in the settings group "Personal data": every
-// object reads the group when constructed and writes its five fields back
-// when destroyed, so the last copy to go decides what is stored. GUI thread.
+// report and a free text, and for the reports to PSK Reporter and loggers
+// the Maidenhead locator and the antenna. Kept in the settings group
+// "Personal data": every object reads the group when constructed and writes
+// its fields back when destroyed, so the last copy to go decides what is
+// stored. GUI thread.
 class PersonalData
 {
 public:
@@ -23,9 +25,18 @@ public:
     void load();
     void save() const;
 
+    // A Maidenhead locator of 4 or 6 characters ("JO62", "JO62qm"), in any
+    // letter case; an empty text is not one.
+    static bool isLocator(const QString& text);
+    // The usual spelling: field and square letters in capitals, the
+    // subsquare in small letters ("JO62qm").
+    static QString normalLocator(const QString& text);
+
     QString call;
     QString name;
     QString qth;
     QString rst;
     QString info;
+    QString locator;   // empty or a valid locator (a stored invalid one reads as empty)
+    QString antenna;
 };

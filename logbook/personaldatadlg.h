@@ -12,8 +12,8 @@ namespace Ui {
 class PersonalDataDialog;
 }
 
-// Edits the operator's own call, name and QTH on a copy of the personal
-// data; the caller takes data() back after the dialog was accepted. GUI
+// Edits the operator's own call, name, QTH, locator and antenna on a copy
+// of the personal data; the caller takes data() back after the dialog was accepted. GUI
 // thread.
 class PersonalDataDlg : public QDialog
 {
@@ -26,7 +26,8 @@ public:
 
 public slots:
     // Takes the fields into the copy (the call in upper case) and resets
-    // the report to the default; the free text is not touched.
+    // the report to the default; the free text is not touched. A locator
+    // that is not one keeps the dialog open with a line that says why.
     void accept() override;
 
 private:

@@ -314,6 +314,8 @@ bool SearchResultsDlg::writeEdits()
             warn(tr("Can't save the changes to the log file %1.").arg(m_logFileName), log.errorString());
             return false;
         }
+        if (row < m_results.size())
+            emit recordReplaced(m_results.at(row));
         m_edited.removeFirst();
     }
     return true;

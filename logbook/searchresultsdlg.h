@@ -68,6 +68,10 @@ public:
     // One line of the text report, with its line end.
     static QString reportLine(const CQsoData& qso);
 
+signals:
+    // A changed record was written to the log (with its new content).
+    void recordReplaced(const CQsoData& record);
+
 public slots:
     void slotSearch();
     void slotDelete();

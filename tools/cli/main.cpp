@@ -6,6 +6,7 @@
 // of a recording. No sound card, no window, and the program's settings file
 // is never read or written.
 
+#include "tools/cli/listen.h"
 #include "tools/cli/logcommands.h"
 #include "tools/cli/modemsession.h"
 #include "tools/cli/wavio.h"
@@ -28,6 +29,7 @@ constexpr int kMaxEncodeRate = 192000;
 const char kGeneralHelp[] =
     "Usage: velkora32-cli encode [options] OUT.wav\n"
     "       velkora32-cli decode [options] IN.wav\n"
+    "       velkora32-cli listen [options]\n"
     "       velkora32-cli log export|import|merge LOG FILE\n"
     "\n"
     "PSK31/63/125/250 and QPSK through the Velkora32 modem, on sound files.\n"
@@ -36,6 +38,8 @@ const char kGeneralHelp[] =
     "           as 16-bit mono WAV\n"
     "  decode   prints the text the receiver decodes from a recording, as UTF-8;\n"
     "           with --all every signal of the mode in the recording, one a line\n"
+    "  listen   decodes every signal from a sound-card input until stopped, one\n"
+    "           line per over; --report sends the calls copied to PSK Reporter\n"
     "  log      exports the log as ADIF, imports ADIF into it, merges a second log\n"
     "\n"
     "velkora32-cli encode --help and velkora32-cli decode --help list the options.\n";
@@ -433,6 +437,10 @@ int main(int argc, char* argv[])
         // The command's own parser sees the program name and the options.
         arguments.removeAt(1);
         return command == QLatin1String("encode") ? runEncode(arguments) : runDecode(arguments);
+    }
+    if (command == QLatin1String("listen")) {
+        arguments.removeAt(1);
+        return runListen(arguments);
     }
     if (command == QLatin1String("log")) {
         arguments.removeAt(1);

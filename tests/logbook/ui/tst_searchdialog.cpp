@@ -7,6 +7,7 @@
 #include "tests/logbook/ui/searchfixture.h"
 
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -93,8 +94,11 @@ private slots:
         dialog.slotFile();
         QCOMPARE(CHamLog(m_log).search(QString()).at(2).name, QString());
         answers.press(QMessageBox::Save);
+        QSignalSpy replaced(&dialog, &SearchResultsDlg::recordReplaced);
         dialog.slotClose();
         QCOMPARE(answers.texts.mid(3), QStringList(3, m_question));
+        QCOMPARE(replaced.size(), 2); // each changed record, for the logger
+        QCOMPARE(replaced.at(0).at(0).value<CQsoData>().name, QStringLiteral("Franz"));
         const QList<CQsoData> saved = CHamLog(m_log).search(QString());
         QCOMPARE(calls(saved), calls(fiveContacts()));
         QCOMPARE(saved.at(2).name, QStringLiteral("Franz"));
