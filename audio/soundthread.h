@@ -24,8 +24,9 @@ class SoundThread
 {
 public:
     // The longest the GUI thread waits for any one call. Opening, starting
-    // and stopping a stream take milliseconds.
-    static constexpr int kAnswerMs = 400;
+    // and stopping a stream take milliseconds, a few hundred on a sound
+    // server that is busy starting its streams.
+    static constexpr int kAnswerMs = 1000;
     // A job that has run this long has hung (the second one in a row gets
     // twice as long, and so on, so a server that stays stopped costs few
     // threads).

@@ -57,7 +57,8 @@ private slots:
         QTRY_VERIFY(w->isActiveWindow());
         for (int i = 0; i < 24; ++i) {
             auto* button = w->controlBar()->findChild<QPushButton*>(QStringLiteral("pushButton_%1").arg(i + 1));
-            QCOMPARE(button ? button->text() : QString(), QStringLiteral("L%1").arg(i));
+            QCOMPARE(button ? button->text() : QString(),
+                     QStringLiteral("%1F%2 L%3").arg(i < 12 ? "" : "^").arg(i % 12 + 1).arg(i));
             w->txView()->clear();
             QTest::keyClick(w.get(), Qt::Key(Qt::Key_F1 + i % 12), i < 12 ? Qt::NoModifier : Qt::ControlModifier);
             QCOMPARE(w->txView()->toPlainText(), QStringLiteral("macro %1 ").arg(i));
