@@ -2,12 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The log line of 19 fields written and read back, and appending to, searching, deleting from and replacing in the log.
 #include "logfixtures.h"
+#include "tests/core/fulldisk.h"
 
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace LogFixtures;
 
@@ -32,11 +30,7 @@ class TestLogFile : public QObject
     QString m_log;
 
 private slots:
-    void init()
-    {
-        m_dir.reset(new QTemporaryDir);
-        m_log = m_dir->filePath(QStringLiteral("Velkora32.log"));
-    }
+    void init() { m_dir.reset(new QTemporaryDir), m_log = m_dir->filePath(QStringLiteral("Velkora32.log")); }
 
     void lineRoundTripWithHostileTexts()
     {
@@ -77,15 +71,11 @@ private slots:
         const QByteArray before = readAll(m_log);
         CQsoData big = kF5aaa;
         big.info = QString(200, u'x');
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit saved{};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit small = saved;
-        small.rlim_cur = before.size() + 100;
-        setrlimit(RLIMIT_FSIZE, &small);
-        const bool ok = log.append(big);
-        setrlimit(RLIMIT_FSIZE, &saved);
-        QVERIFY(!ok && log.errorString().contains(m_log));
+        {
+            FullDisk full(before.size() + 100);
+            QVERIFY(!log.append(big));
+        }
+        QVERIFY(log.errorString().contains(m_log));
         QCOMPARE(readAll(m_log), before);
     }
 

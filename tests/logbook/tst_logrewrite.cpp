@@ -3,13 +3,12 @@
 // A rewrite of the log succeeds with the previous content in ".bak", or fails, says so and loses nothing;
 // a read-only log is refused, a symlinked one rewritten at its target, a locked one waited for.
 #include "logfixtures.h"
+#include "tests/core/fulldisk.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -26,27 +25,18 @@ class TestLogRewrite : public QObject
     QString m_log;
     QByteArray m_content;
 
-    bool run(const QString& operation, QString* error = nullptr)
+    bool run(const QString& operation, QString& error)
     {
-        CHamLog log(m_log);
-        bool ok = false;
-        if (operation == "append") {
-            ok = log.append(qso("G4APP", "20240107120000"));
-        } else if (operation == "delete") {
-            ok = log.deleteRecords(CHamLog(m_log).search("DL5AB"), 1);
-        } else if (operation == "replace") {
-            CQsoData edited = CHamLog(m_log).search("DL7AB").value(0);
-            const CQsoData old = edited;
-            edited.name += "e";
-            ok = log.replace(old, edited);
-        } else if (operation == "import") {
-            ok = log.importAdif(m_dir->filePath("new.adi"));
-        } else {
-            CHamLog other(m_dir->filePath("other.log"));
-            ok = log.merge(other);
-        }
-        if (error)
-            *error = log.errorString();
+        CHamLog log(m_log), other(m_dir->filePath("other.log"));
+        const CQsoData old = CHamLog(m_log).search("DL7AB").value(0);
+        CQsoData edited = old;
+        edited.name += "e";
+        const bool ok = operation == "append"   ? log.append(qso("G4APP", "20240107120000"))
+                        : operation == "delete" ? log.deleteRecords(CHamLog(m_log).search("DL5AB"), 1)
+                        : operation == "replace" ? log.replace(old, edited)
+                        : operation == "import"  ? log.importAdif(m_dir->filePath("new.adi"))
+                                                 : log.merge(other);
+        error = log.errorString();
         return ok;
     }
 
@@ -84,17 +74,11 @@ private slots:
             QFile::remove(m_log + blocked);
             QVERIFY(QDir().mkpath(m_log + blocked + "/inside"));
         }
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit saved{};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit small = saved;
-        if (blocked.isEmpty())
-            small.rlim_cur = 64 * 1024;
-        setrlimit(RLIMIT_FSIZE, &small);
         QString error;
-        const bool ok = run(operation, &error);
-        setrlimit(RLIMIT_FSIZE, &saved);
-        QVERIFY(!ok);
+        {
+            FullDisk full(blocked.isEmpty() ? 64 * 1024 : RLIM_INFINITY);
+            QVERIFY(!run(operation, error));
+        }
         QVERIFY2(error.contains("station.log"), qPrintable(error));
         QCOMPARE(readAll(m_log), m_content);
         QVERIFY(!QFileInfo(m_log + ".tmp").isFile());
@@ -105,7 +89,7 @@ private slots:
         QFile::setPermissions(m_log, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
         QString error;
         for (const QString& operation : kOperations) {
-            QVERIFY(!run(operation, &error));
+            QVERIFY(!run(operation, error));
             QVERIFY2(error.contains("station.log for writing"), qPrintable(operation + ": " + error));
         }
         QCOMPARE(readAll(m_log), m_content);
@@ -121,7 +105,7 @@ private slots:
         const QFile::Permissions permissions = QFile::permissions(target);
         for (const QString& operation : kOperations) {
             const QByteArray before = readAll(target);
-            QVERIFY2(run(operation, &error), qPrintable(operation + ": " + error));
+            QVERIFY2(run(operation, error), qPrintable(operation + ": " + error));
             QVERIFY(QFileInfo(m_log).isSymLink() && readAll(target) != before);
             QVERIFY(operation == "append" || (readAll(target + ".bak") == before && !QFile::exists(target + ".tmp")));
             QCOMPARE(QFile::permissions(target), permissions);
@@ -131,7 +115,7 @@ private slots:
         auto held = std::make_unique<LogLock>(m_log);
         QVERIFY(held->acquire());
         const QByteArray before = readAll(m_log);
-        QVERIFY(!run("append", &error));
+        QVERIFY(!run("append", error));
         QVERIFY2(error.contains("another instance"), qPrintable(error));
         QCOMPARE(readAll(m_log), before);
         for (const QString& operation : kOperations) {
@@ -140,7 +124,7 @@ private slots:
             std::thread other([&held] { QThread::msleep(300); held.reset(); });
             QElapsedTimer timer;
             timer.start();
-            QVERIFY2(run(operation, &error), qPrintable(operation + ": " + error));
+            QVERIFY2(run(operation, error), qPrintable(operation + ": " + error));
             QVERIFY(timer.elapsed() >= 250);
             other.join();
         }
@@ -157,7 +141,7 @@ private slots:
         QCOMPARE(::chmod(name.constData(), 0640), 0);
         QString error;
         for (const QString& operation : kOperations.mid(1)) {
-            QVERIFY2(run(operation, &error), qPrintable(operation + ": " + error));
+            QVERIFY2(run(operation, error), qPrintable(operation + ": " + error));
             struct stat st{};
             QCOMPARE(::stat(name.constData(), &st), 0);
             QCOMPARE(st.st_gid, group);
@@ -167,7 +151,7 @@ private slots:
         const QString elsewhere = m_dir->filePath("elsewhere");
         QVERIFY(QFile::remove(m_log + ".lock") && QFile::link(elsewhere, m_log + ".lock"));
         for (const QString& operation : kOperations) {
-            QVERIFY(!run(operation, &error));
+            QVERIFY(!run(operation, error));
             QVERIFY2(error.contains("symbolic link"), qPrintable(error));
         }
         QVERIFY(!QFileInfo::exists(elsewhere));

@@ -75,9 +75,7 @@ class RigProxy : public QObject
 public:
     enum class Fault { SlowKeying, KeyingAnswerLost, LinkDropsAfterKeying };
 
-    RigProxy(quint16 daemon, Fault fault)
-        : m_daemon(daemon)
-        , m_fault(fault)
+    RigProxy(quint16 daemon, Fault fault) : m_daemon(daemon), m_fault(fault)
     {
         m_server.listen(QHostAddress::LocalHost);
         connect(&m_server, &QTcpServer::newConnection, this, &RigProxy::accept);
@@ -140,287 +138,258 @@ class TestHamlib : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase() { VIRTUAL_SOUND_CARD_OR_SKIP(m_card); } // a transmission needs a running output
-    void init();
-    void cleanup();
-    void dialModePttAndLoggedFrequency_data();
-    void dialModePttAndLoggedFrequency();
-    void lostRigctldIsReportedAndRetried();
-    void slowOrLostKeyingAnswer_data();
-    void slowOrLostKeyingAnswer();
-    void pttLineOnAMissingDeviceRefusesTransmission();
-
-private:
-    // Starts a rigctld of the test's own, on a free port the first time and
-    // on the same port again after that.
-    bool startRigctld();
-    // Starts rigctld and chooses it (through port, when given), with
-    // push-to-talk over CAT.
-    bool useRigctld(quint16 port = 0);
-    // One rigctld command over a connection of the test's own; the reply.
-    QString rigctld(const QString& command);
-    void setDial(double hz, const QString& mode);
-    void chooseDummyRigInDialog();
-    quint32 savedFrequency();
-
     VirtualSoundCard m_card;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MainWindow> m_w;
     QProcess m_rigctld;
     int m_port = 0;
-};
 
-void TestHamlib::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(!prepareWindowFolder(*m_dir).isEmpty());
-    Settings().setValue(QStringLiteral("Audio/Output/Name"), QStringLiteral("pulse"));
-    StationState::setTransmitting(false);
-}
-
-void TestHamlib::cleanup()
-{
-    m_w.reset();
-    m_rigctld.kill();
-    m_rigctld.waitForFinished();
-    m_port = 0;
-    m_dir.reset();
-}
-
-bool TestHamlib::startRigctld()
-{
-    // A port found free may be taken by another process before rigctld binds
-    // it: the daemon that listens must be the one started here.
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        const bool again = m_port != 0;
-        if (!again) {
-            QTcpServer probe;
-            if (!probe.listen(QHostAddress::LocalHost))
+    // Starts a rigctld of the test's own, on a free port the first time and
+    // on the same port again after that. A port found free may be taken by
+    // another process before rigctld binds it: the daemon that listens must
+    // be the one started here.
+    bool startRigctld()
+    {
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            const bool again = m_port != 0;
+            if (!again) {
+                QTcpServer probe;
+                if (!probe.listen(QHostAddress::LocalHost))
+                    return false;
+                m_port = probe.serverPort();
+            }
+            m_rigctld.start(QStringLiteral("rigctld"), QStringLiteral("-m 1 -P RIG -T 127.0.0.1 -t %1").arg(m_port).split(' '));
+            if (!m_rigctld.waitForStarted(5000))
                 return false;
-            m_port = probe.serverPort();
+            QDeadlineTimer deadline(10000);
+            while (!listensOn(m_rigctld.processId(), quint16(m_port)) && m_rigctld.state() == QProcess::Running
+                   && !deadline.hasExpired())
+                QTest::qWait(20);
+            if (listensOn(m_rigctld.processId(), quint16(m_port)))
+                return true;
+            stopRigctld();
+            if (again)
+                return false; // the program is set to this port
+            m_port = 0;
         }
-        m_rigctld.start(QStringLiteral("rigctld"),
-                        {QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-P"), QStringLiteral("RIG"),
-                         QStringLiteral("-T"), QStringLiteral("127.0.0.1"), QStringLiteral("-t"), QString::number(m_port)});
-        if (!m_rigctld.waitForStarted(5000))
-            return false;
-        QDeadlineTimer deadline(10000);
-        while (!listensOn(m_rigctld.processId(), quint16(m_port)) && m_rigctld.state() == QProcess::Running
-               && !deadline.hasExpired())
-            QTest::qWait(20);
-        if (listensOn(m_rigctld.processId(), quint16(m_port)))
-            return true;
-        m_rigctld.kill();
-        m_rigctld.waitForFinished();
-        if (again)
-            return false; // the program is set to this port
-        m_port = 0;
+        return false;
     }
-    return false;
-}
+    void stopRigctld() { m_rigctld.kill(), m_rigctld.waitForFinished(); }
 
-QString TestHamlib::rigctld(const QString& command)
-{
+    // Starts rigctld and chooses it (through port, when given), with
+    // push-to-talk over CAT; not at "localhost", which may reach another
+    // daemon on ::1.
+    bool useRigctld(quint16 port = 0)
+    {
+        Settings s;
+        s.setValue(QStringLiteral("Rig/Model"), RigConfig::kNetwork);
+        s.setValue(QStringLiteral("Rig/Ptt"), QStringLiteral("Cat"));
+        s.setValue(QStringLiteral("Rig/Host"), QStringLiteral("127.0.0.1"));
+        const bool started = m_rigctld.state() == QProcess::Running || startRigctld();
+        s.setValue(QStringLiteral("Rig/Port"), port ? port : m_port);
+        return started;
+    }
+
+    // One rigctld command over a connection of the test's own; the reply.
     // rigctld now and then closes a fresh connection unanswered, while
     // another client connects or leaves: ask again. A busy machine may hold
     // the daemon up for seconds.
-    QDeadlineTimer deadline(kWaitMs);
-    do {
-        QTcpSocket s;
-        s.connectToHost(QHostAddress::LocalHost, quint16(m_port));
-        if (s.waitForConnected(int(deadline.remainingTime()))) {
-            s.write(command.toLatin1() + '\n');
-            while (!s.canReadLine() && s.waitForReadyRead(int(deadline.remainingTime()))) {
+    QString rigctld(const QString& command)
+    {
+        QDeadlineTimer deadline(kWaitMs);
+        do {
+            QTcpSocket s;
+            s.connectToHost(QHostAddress::LocalHost, quint16(m_port));
+            if (s.waitForConnected(int(deadline.remainingTime()))) {
+                s.write(command.toLatin1() + '\n');
+                while (!s.canReadLine() && s.waitForReadyRead(int(deadline.remainingTime()))) {
+                }
+                if (s.canReadLine())
+                    return QString::fromLatin1(s.readLine()).trimmed();
             }
-            if (s.canReadLine())
-                return QString::fromLatin1(s.readLine()).trimmed();
-        }
-        QTest::qWait(20);
-    } while (!deadline.hasExpired());
-    return QString();
-}
+            QTest::qWait(20);
+        } while (!deadline.hasExpired());
+        return QString();
+    }
 
-void TestHamlib::setDial(double hz, const QString& mode)
-{
-    if (m_rigctld.state() == QProcess::Running) {
+    void setDial(double hz, const QString& mode)
+    {
+        if (m_rigctld.state() != QProcess::Running)
+            return m_w->rig()->tune(hz, mode);
         // Another program sharing the rig turns the dial.
         QCOMPARE(rigctld(QStringLiteral("F %1").arg(qint64(hz))), QStringLiteral("RPRT 0"));
         QCOMPARE(rigctld(QStringLiteral("M %1 0").arg(mode)), QStringLiteral("RPRT 0"));
-    } else {
-        m_w->rig()->tune(hz, mode);
     }
-}
 
-void TestHamlib::chooseDummyRigInDialog()
-{
-    QTimer::singleShot(0, this, [] {
-        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        QVERIFY(d);
-        d->findChild<QLineEdit*>(QStringLiteral("lineEditSearch"))->setText(QStringLiteral("hamlib dummy"));
-        auto* list = d->findChild<QListWidget*>(QStringLiteral("listRigs"));
-        QListWidgetItem* dummy = nullptr;
-        for (int i = 0; i < list->count(); ++i) {
-            if (!list->item(i)->isHidden())
-                dummy = dummy ? dummy : list->item(i);
-        }
-        QVERIFY(dummy && dummy->text().contains(QStringLiteral("(1)")));
-        list->setCurrentItem(dummy);
-        d->findChild<QComboBox*>(QStringLiteral("comboPtt"))->setCurrentText(QStringLiteral("CAT through Hamlib"));
-        d->findChild<QSpinBox*>(QStringLiteral("spinPttWait"))->setValue(1500);
-        d->accept();
-    });
-    m_w->slotRigControl();
-}
-
-quint32 TestHamlib::savedFrequency()
-{
-    m_w->logBar()->findChild<QLineEdit*>(QStringLiteral("editCall"))->setText(QStringLiteral("DL1ABC"));
-    m_w->saveQSO();
-    const QList<CQsoData> saved = CHamLog(m_w->logFileName()).search(QString());
-    return saved.isEmpty() ? 0 : saved.last().frequencyB;
-}
-
-bool TestHamlib::useRigctld(quint16 port)
-{
-    Settings s;
-    s.setValue(QStringLiteral("Rig/Model"), RigConfig::kNetwork);
-    s.setValue(QStringLiteral("Rig/Ptt"), QStringLiteral("Cat"));
-    // Not "localhost", which may reach another daemon on ::1.
-    s.setValue(QStringLiteral("Rig/Host"), QStringLiteral("127.0.0.1"));
-    const bool started = m_rigctld.state() == QProcess::Running || startRigctld();
-    s.setValue(QStringLiteral("Rig/Port"), port ? port : m_port);
-    return started;
-}
-
-void TestHamlib::dialModePttAndLoggedFrequency_data()
-{
-    QTest::addColumn<bool>("network");
-    QTest::newRow("in process") << false;
-    QTest::newRow("rigctld") << true;
-}
-
-void TestHamlib::dialModePttAndLoggedFrequency()
-{
-    QFETCH(bool, network);
-    if (network)
-        QVERIFY(useRigctld());
-    m_w = std::make_unique<MainWindow>();
-    QVERIFY(m_w->rigLabel()->isHidden() || network);
-    if (!network) {
-        // Chosen while the program runs, and kept for the next start.
-        chooseDummyRigInDialog();
-        QCOMPARE(Settings().value(QStringLiteral("Rig/Model")).toInt(), RigConfig::kDummy);
-        QCOMPARE(m_w->rig()->config().pttWaitMs, 1500);
-    }
-    QTRY_COMPARE_WITH_TIMEOUT(m_w->rig()->status().link, RigStatus::Link::Up, kWaitMs);
-    m_w->modem()->SetFrequencies(1234.4, 1234.4);
-
-    setDial(14070000, QStringLiteral("USB"));
-    QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("14.070.000 USB"), kWaitMs);
-    QCOMPARE(m_w->logBar()->band(), QStringLiteral("20m"));
-    QCOMPARE(savedFrequency(), 14071234u);
-    setDial(7070000, QStringLiteral("LSB"));
-    QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("7.070.000 LSB"), kWaitMs);
-    QCOMPARE(m_w->logBar()->band(), QStringLiteral("40m"));
-    QCOMPARE(savedFrequency(), 7068766u);
-
-    // Keyed before the transmission starts, released when it has ended.
-    const auto keyed = [&] {
-        return network ? rigctld(QStringLiteral("t")) == QLatin1String("1") : m_w->rig()->status().ptt;
-    };
-    QVERIFY(!keyed());
-    m_w->startAudioOut();
-    QTRY_VERIFY_WITH_TIMEOUT(StationState::isTransmitting(), kWaitMs);
-    QTRY_VERIFY_WITH_TIMEOUT(keyed(), kWaitMs);
-    m_w->stopAudioOut();
-    QTRY_VERIFY_WITH_TIMEOUT(!keyed(), kWaitMs);
-}
-
-void TestHamlib::lostRigctldIsReportedAndRetried()
-{
-    QVERIFY(useRigctld());
-    m_w = std::make_unique<MainWindow>();
-    QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("145.000.000 FM"), kWaitMs);
-
-    m_rigctld.kill();
-    m_rigctld.waitForFinished();
-    const QString where = QStringLiteral("rigctld at 127.0.0.1:%1").arg(m_port);
-    QTRY_VERIFY_WITH_TIMEOUT(m_w->rigLabel()->text().contains(where), kWaitMs);
-    QVERIFY(m_w->rigLabel()->text().contains(QStringLiteral("retrying")));
-
-    // Receiving goes on.
-    const int ring = m_w->modem()->ringWriteIndex();
-    std::vector<qint16> block(AudioIn::kFramesPerBuffer, 100);
-    m_w->audioIn()->captureBlock(block.data(), int(block.size()));
-    m_w->slotAudioInputReady(int(block.size() * 2));
-    QVERIFY(m_w->modem()->ringWriteIndex() != ring);
-    // Sending unkeyed is refused, in words.
-    m_w->startAudioOut();
-    QVERIFY(!StationState::isTransmitting());
-    QVERIFY(m_w->statusBar()->currentMessage().startsWith(QStringLiteral("Not transmitting: the rig is not connected")));
-
-    QVERIFY(startRigctld());
-    QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("145.000.000 FM"), kWaitMs);
-    m_w->startAudioOut();
-    QTRY_VERIFY_WITH_TIMEOUT(StationState::isTransmitting(), kWaitMs);
-    m_w->stopAudioOut();
-}
-
-void TestHamlib::slowOrLostKeyingAnswer_data()
-{
-    QTest::addColumn<RigProxy::Fault>("fault");
-    QTest::newRow("answer slower than 80 ms") << RigProxy::Fault::SlowKeying;
-    QTest::newRow("answer lost") << RigProxy::Fault::KeyingAnswerLost;
-    QTest::newRow("link drops after keying") << RigProxy::Fault::LinkDropsAfterKeying;
-}
-
-void TestHamlib::slowOrLostKeyingAnswer()
-{
-    QFETCH(RigProxy::Fault, fault);
-    QVERIFY(startRigctld());
-    RigProxy proxy(quint16(m_port), fault);
-    QVERIFY(useRigctld(proxy.port()));
-    // Room for a busy machine on top of the rig's 300 ms.
-    Settings().setValue(QStringLiteral("Rig/PttWaitMs"), 3000);
-    m_w = std::make_unique<MainWindow>();
-    QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("145.000.000 FM"), kWaitMs);
-    QSignalSpy statuses(m_w->rig(), &RigControl::statusChanged);
-
-    m_w->startAudioOut();
-    QVERIFY(!StationState::isTransmitting()); // the window does not wait for the rig
-    if (fault == RigProxy::Fault::SlowKeying) {
-        QTRY_VERIFY_WITH_TIMEOUT(StationState::isTransmitting(), kWaitMs);
-        QCOMPARE(rigctld(QStringLiteral("t")), QStringLiteral("1"));
-        m_w->stopAudioOut();
-        QTRY_COMPARE_WITH_TIMEOUT(rigctld(QStringLiteral("t")), QStringLiteral("0"), kWaitMs);
-        return;
-    }
-    QTRY_VERIFY_WITH_TIMEOUT(m_w->statusBar()->currentMessage().startsWith(QStringLiteral("Not transmitting")), kWaitMs);
-    QVERIFY(!StationState::isTransmitting());
-    QVERIFY(proxy.keyed() >= 1);
-    // The rig carried the keying out: it is released once it answers again,
-    // and the status bar says so meanwhile.
-    QTRY_COMPARE_WITH_TIMEOUT(rigctld(QStringLiteral("t")), QStringLiteral("0"), kWaitMs);
-    QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("145.000.000 FM"), kWaitMs);
-    QVERIFY(std::any_of(statuses.cbegin(), statuses.cend(),
-                        [](const QList<QVariant>& s) { return s.at(0).value<RigStatus>().pttUnsure; }));
-    QCOMPARE(m_w->statusBar()->currentMessage(), QStringLiteral("The rig confirmed push-to-talk off"));
-}
-
-void TestHamlib::pttLineOnAMissingDeviceRefusesTransmission()
-{
+    void chooseDummyRigInDialog()
     {
-        Settings s;
-        s.setValue(QStringLiteral("Rig/Ptt"), QStringLiteral("HamlibLine"));
-        s.setValue(QStringLiteral("Rig/PttDevice"), m_dir->filePath(QStringLiteral("ttyGone")));
+        QTimer::singleShot(0, this, [] {
+            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            d->findChild<QLineEdit*>(QStringLiteral("lineEditSearch"))->setText(QStringLiteral("hamlib dummy"));
+            auto* list = d->findChild<QListWidget*>(QStringLiteral("listRigs"));
+            QListWidgetItem* dummy = nullptr;
+            for (int i = 0; i < list->count() && !dummy; ++i)
+                dummy = list->item(i)->isHidden() ? nullptr : list->item(i);
+            QVERIFY(dummy && dummy->text().contains(QStringLiteral("(1)")));
+            list->setCurrentItem(dummy);
+            d->findChild<QComboBox*>(QStringLiteral("comboPtt"))->setCurrentText(QStringLiteral("CAT through Hamlib"));
+            d->findChild<QSpinBox*>(QStringLiteral("spinPttWait"))->setValue(1500);
+            d->accept();
+        });
+        m_w->slotRigControl();
     }
-    m_w = std::make_unique<MainWindow>();
-    QTRY_VERIFY_WITH_TIMEOUT(m_w->rigLabel()->text().startsWith(QStringLiteral("Rig: cannot open the PTT line on")), kWaitMs);
-    m_w->startAudioOut();
-    QVERIFY(!StationState::isTransmitting());
-    QVERIFY(m_w->statusBar()->currentMessage().startsWith(QStringLiteral("Not transmitting")));
-}
+
+    quint32 savedFrequency()
+    {
+        m_w->logBar()->findChild<QLineEdit*>(QStringLiteral("editCall"))->setText(QStringLiteral("DL1ABC"));
+        m_w->saveQSO();
+        const QList<CQsoData> saved = CHamLog(m_w->logFileName()).search(QString());
+        return saved.isEmpty() ? 0 : saved.last().frequencyB;
+    }
+
+private slots:
+    void initTestCase() { VIRTUAL_SOUND_CARD_OR_SKIP(m_card); } // a transmission needs a running output
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(!prepareWindowFolder(*m_dir).isEmpty());
+        Settings().setValue(QStringLiteral("Audio/Output/Name"), QStringLiteral("pulse"));
+        StationState::setTransmitting(false);
+    }
+    void cleanup()
+    {
+        m_w.reset();
+        stopRigctld();
+        m_port = 0;
+        m_dir.reset();
+    }
+
+    void dialModePttAndLoggedFrequency_data()
+    {
+        QTest::addColumn<bool>("network");
+        QTest::newRow("in process") << false;
+        QTest::newRow("rigctld") << true;
+    }
+
+    void dialModePttAndLoggedFrequency()
+    {
+        QFETCH(bool, network);
+        if (network)
+            QVERIFY(useRigctld());
+        m_w = std::make_unique<MainWindow>();
+        QVERIFY(m_w->rigLabel()->isHidden() || network);
+        if (!network) {
+            // Chosen while the program runs, and kept for the next start.
+            chooseDummyRigInDialog();
+            QCOMPARE(Settings().value(QStringLiteral("Rig/Model")).toInt(), RigConfig::kDummy);
+            QCOMPARE(m_w->rig()->config().pttWaitMs, 1500);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(m_w->rig()->status().link, RigStatus::Link::Up, kWaitMs);
+        m_w->modem()->SetFrequencies(1234.4, 1234.4);
+
+        setDial(14070000, QStringLiteral("USB"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("14.070.000 USB"), kWaitMs);
+        QCOMPARE(m_w->logBar()->band(), QStringLiteral("20m"));
+        QCOMPARE(savedFrequency(), 14071234u);
+        setDial(7070000, QStringLiteral("LSB"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("7.070.000 LSB"), kWaitMs);
+        QCOMPARE(m_w->logBar()->band(), QStringLiteral("40m"));
+        QCOMPARE(savedFrequency(), 7068766u);
+
+        // Keyed before the transmission starts, released when it has ended.
+        const auto keyed = [&] {
+            return network ? rigctld(QStringLiteral("t")) == QLatin1String("1") : m_w->rig()->status().ptt;
+        };
+        QVERIFY(!keyed());
+        m_w->startAudioOut();
+        QTRY_VERIFY_WITH_TIMEOUT(StationState::isTransmitting(), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(keyed(), kWaitMs);
+        m_w->stopAudioOut();
+        QTRY_VERIFY_WITH_TIMEOUT(!keyed(), kWaitMs);
+    }
+
+    void lostRigctldIsReportedAndRetried()
+    {
+        QVERIFY(useRigctld());
+        m_w = std::make_unique<MainWindow>();
+        QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("145.000.000 FM"), kWaitMs);
+
+        stopRigctld();
+        const QString where = QStringLiteral("rigctld at 127.0.0.1:%1").arg(m_port);
+        QTRY_VERIFY_WITH_TIMEOUT(m_w->rigLabel()->text().contains(where), kWaitMs);
+        QVERIFY(m_w->rigLabel()->text().contains(QStringLiteral("retrying")));
+
+        // Receiving goes on.
+        const int ring = m_w->modem()->ringWriteIndex();
+        std::vector<qint16> block(AudioIn::kFramesPerBuffer, 100);
+        m_w->audioIn()->captureBlock(block.data(), int(block.size()));
+        m_w->slotAudioInputReady(int(block.size() * 2));
+        QVERIFY(m_w->modem()->ringWriteIndex() != ring);
+        // Sending unkeyed is refused, in words.
+        m_w->startAudioOut();
+        QVERIFY(!StationState::isTransmitting());
+        QVERIFY(m_w->statusBar()->currentMessage().startsWith(QStringLiteral("Not transmitting: the rig is not connected")));
+
+        QVERIFY(startRigctld());
+        QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("145.000.000 FM"), kWaitMs);
+        m_w->startAudioOut();
+        QTRY_VERIFY_WITH_TIMEOUT(StationState::isTransmitting(), kWaitMs);
+        m_w->stopAudioOut();
+    }
+
+    void slowOrLostKeyingAnswer_data()
+    {
+        QTest::addColumn<RigProxy::Fault>("fault");
+        QTest::newRow("answer slower than 80 ms") << RigProxy::Fault::SlowKeying;
+        QTest::newRow("answer lost") << RigProxy::Fault::KeyingAnswerLost;
+        QTest::newRow("link drops after keying") << RigProxy::Fault::LinkDropsAfterKeying;
+    }
+
+    void slowOrLostKeyingAnswer()
+    {
+        QFETCH(RigProxy::Fault, fault);
+        QVERIFY(startRigctld());
+        RigProxy proxy(quint16(m_port), fault);
+        QVERIFY(useRigctld(proxy.port()));
+        // Room for a busy machine on top of the rig's 300 ms.
+        Settings().setValue(QStringLiteral("Rig/PttWaitMs"), 3000);
+        m_w = std::make_unique<MainWindow>();
+        QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("145.000.000 FM"), kWaitMs);
+        QSignalSpy statuses(m_w->rig(), &RigControl::statusChanged);
+
+        m_w->startAudioOut();
+        QVERIFY(!StationState::isTransmitting()); // the window does not wait for the rig
+        if (fault == RigProxy::Fault::SlowKeying) {
+            QTRY_VERIFY_WITH_TIMEOUT(StationState::isTransmitting(), kWaitMs);
+            QCOMPARE(rigctld(QStringLiteral("t")), QStringLiteral("1"));
+            m_w->stopAudioOut();
+            QTRY_COMPARE_WITH_TIMEOUT(rigctld(QStringLiteral("t")), QStringLiteral("0"), kWaitMs);
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(m_w->statusBar()->currentMessage().startsWith(QStringLiteral("Not transmitting")), kWaitMs);
+        QVERIFY(!StationState::isTransmitting());
+        QVERIFY(proxy.keyed() >= 1);
+        // The rig carried the keying out: it is released once it answers again,
+        // and the status bar says so meanwhile.
+        QTRY_COMPARE_WITH_TIMEOUT(rigctld(QStringLiteral("t")), QStringLiteral("0"), kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("145.000.000 FM"), kWaitMs);
+        QVERIFY(std::any_of(statuses.cbegin(), statuses.cend(),
+                            [](const QList<QVariant>& s) { return s.at(0).value<RigStatus>().pttUnsure; }));
+        QCOMPARE(m_w->statusBar()->currentMessage(), QStringLiteral("The rig confirmed push-to-talk off"));
+    }
+
+    void pttLineOnAMissingDeviceRefusesTransmission()
+    {
+        Settings().setValue(QStringLiteral("Rig/Ptt"), QStringLiteral("HamlibLine"));
+        Settings().setValue(QStringLiteral("Rig/PttDevice"), m_dir->filePath(QStringLiteral("ttyGone")));
+        m_w = std::make_unique<MainWindow>();
+        QTRY_VERIFY_WITH_TIMEOUT(m_w->rigLabel()->text().startsWith(QStringLiteral("Rig: cannot open the PTT line on")), kWaitMs);
+        m_w->startAudioOut();
+        QVERIFY(!StationState::isTransmitting());
+        QVERIFY(m_w->statusBar()->currentMessage().startsWith(QStringLiteral("Not transmitting")));
+    }
+};
 
 QTEST_MAIN(TestHamlib)
 #include "tst_hamlib.moc"

@@ -50,35 +50,30 @@ private slots:
         Settings::setPath(m_dir.filePath(QStringLiteral("velkora.ini")));
     }
 
+    // Baud, stop bit and parity codes as stored; parity none, odd, even, mark,
+    // space, of which a terminal keeps only mark and space.
     void lineSettingsReachTheDevice_data()
     {
-        QTest::addColumn<int>("baudCode");
-        QTest::addColumn<int>("stopCode");
+        QTest::addColumn<QVariantMap>("stored");
         QTest::addColumn<int>("speed");
         QTest::addColumn<bool>("twoStopBits");
-        QTest::addColumn<int>("parityCode"); // none, odd, even, mark, space; a terminal keeps only mark/space
-        QTest::newRow("9600, one stop bit") << 12 << 0 << int(B9600) << false << 0;
-        QTest::newRow("38400, two stop bits, space parity") << 15 << 2 << int(B38400) << true << 4;
-        QTest::newRow("115200, one and a half taken as two, mark") << 19 << 1 << int(B115200) << true << 3;
+        QTest::newRow("9600, one stop bit") << QVariantMap{{"BaudRate", 12}, {"StopBits", 0}, {"Parity", 0}} << int(B9600) << false;
+        QTest::newRow("38400, two stop bits, space parity") << QVariantMap{{"BaudRate", 15}, {"StopBits", 2}, {"Parity", 4}} << int(B38400) << true;
+        QTest::newRow("115200, one and a half taken as two, mark") << QVariantMap{{"BaudRate", 19}, {"StopBits", 1}, {"Parity", 3}} << int(B115200) << true;
     }
-
     void lineSettingsReachTheDevice()
     {
-        QFETCH(int, baudCode);
-        QFETCH(int, stopCode);
-        QFETCH(int, speed);
-        QFETCH(bool, twoStopBits);
-        QFETCH(int, parityCode);
+        QFETCH(QVariantMap, stored);
         PseudoTerminal pty;
         QVERIFY(pty.slave >= 0);
-        store({{"Device", pty.slavePath}, {"BaudRate", baudCode}, {"StopBits", stopCode}, {"Parity", parityCode}});
+        store(stored), store({{"Device", pty.slavePath}});
         Comport comport;
         QVERIFY(comport.isOpen());
         termios t{};
         tcgetattr(pty.slave, &t);
-        QCOMPARE(int(cfgetospeed(&t)), speed);
-        QCOMPARE(bool(t.c_cflag & CSTOPB), twoStopBits);
-        QCOMPARE(bool(t.c_cflag & CMSPAR), parityCode >= 3);
+        QTEST(int(cfgetospeed(&t)), "speed");
+        QTEST(bool(t.c_cflag & CSTOPB), "twoStopBits");
+        QCOMPARE(bool(t.c_cflag & CMSPAR), stored.value("Parity").toInt() >= 3);
         QCOMPARE(t.c_cflag & CRTSCTS, tcflag_t(0));
         QCOMPARE(t.c_iflag & (IXON | IXOFF), tcflag_t(0));
     }
@@ -114,21 +109,19 @@ private slots:
 
     void missingDeviceGivesOneWarningLine_data()
     {
-        QTest::addColumn<int>("number");
-        QTest::addColumn<bool>("named"); // a device named rather than numbered
+        QTest::addColumn<int>("number"); // 1: a device named rather than numbered
         QTest::addColumn<QString>("message");
-        QTest::newRow("named device") << 1 << true << QStringLiteral("^Comport: cannot open port 1 \\(.*no-such-tty\\): .+");
+        QTest::newRow("named device") << 1 << QStringLiteral("^Comport: cannot open port 1 \\(.*no-such-tty\\): .+");
         // Nothing was tried, so no error of the serial library belongs here.
-        QTest::newRow("port 0") << 0 << false << QStringLiteral("^Comport: cannot open port 0: no serial device has this number$");
+        QTest::newRow("port 0") << 0 << QStringLiteral("^Comport: cannot open port 0: no serial device has this number$");
     }
 
     void missingDeviceGivesOneWarningLine()
     {
         QFETCH(int, number);
-        QFETCH(bool, named);
         QFETCH(QString, message);
         store({{"ComNumber", number}});
-        if (named)
+        if (number)
             store({{"Device", m_dir.filePath(QStringLiteral("no-such-tty"))}});
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(message));
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
@@ -145,34 +138,26 @@ private slots:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("stored");
-        QTest::addColumn<int>("port");
-        QTest::addColumn<int>("model");
-        QTest::addColumn<int>("pttWaitMs");
-        QTest::newRow("port") << "Port" << "4533" << 4533 << 0 << 1000;
-        QTest::newRow("port 2^32 + 1") << "Port" << "4294967297" << 4532 << 0 << 1000;
-        QTest::newRow("port 0") << "Port" << "0" << 4532 << 0 << 1000;
-        QTest::newRow("model 2^32 + 2") << "Model" << "4294967298" << 4532 << 0 << 1000;
-        QTest::newRow("model text") << "Model" << "IC-7300" << 4532 << 0 << 1000;
-        QTest::newRow("PTT wait") << "PttWaitMs" << " 2500 " << 4532 << 0 << 2500;
-        QTest::newRow("PTT wait too long") << "PttWaitMs" << "600000" << 4532 << 0 << 1000;
+        QTest::addColumn<int>("used");
+        QTest::newRow("port") << "Port" << "4533" << 4533;
+        QTest::newRow("port 2^32 + 1") << "Port" << "4294967297" << 4532;
+        QTest::newRow("port 0") << "Port" << "0" << 4532;
+        QTest::newRow("model 2^32 + 2") << "Model" << "4294967298" << 0;
+        QTest::newRow("model text") << "Model" << "IC-7300" << 0;
+        QTest::newRow("PTT wait") << "PttWaitMs" << " 2500 " << 2500;
+        QTest::newRow("PTT wait too long") << "PttWaitMs" << "600000" << 1000;
     }
-
     void rigSettingsOutOfRangeFallBack()
     {
         QFETCH(QString, key);
         QFETCH(QString, stored);
-        QFETCH(int, port);
-        QFETCH(int, model);
-        QFETCH(int, pttWaitMs);
+        QFETCH(int, used);
         Settings().setValue(QStringLiteral("Rig/") + key, stored);
-        const bool valid = QString::number(key == "Port" ? port : key == "Model" ? model : pttWaitMs) == stored.trimmed();
-        if (!valid)
+        if (QString::number(used) != stored.trimmed())
             QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Rig: \"%1\" = \"%2\" is not valid; the default is used").arg(key, stored)));
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
         const RigConfig c = RigConfig::load();
-        QCOMPARE(c.port, port);
-        QCOMPARE(c.model, model);
-        QCOMPARE(c.pttWaitMs, pttWaitMs);
+        QCOMPARE(key == "Port" ? c.port : key == "Model" ? c.model : c.pttWaitMs, used);
     }
 };
 
