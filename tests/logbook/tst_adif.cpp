@@ -20,14 +20,15 @@ using namespace LogFixtures;
 
 static const QByteArray kRest = "<QSO_DATE:8>20240101<TIME_ON:6>120000<FREQ:6>14.070";
 
-// "CALL|start|Hz|mode|name|qth|info" for every record of the log.
-static QStringList summary(const QString& logPath)
+// "CALL|start|Hz|mode|name|qth|info" for every record of the log, or "CALL|name|qth|info".
+static QStringList summary(const QString& logPath, bool brief = false)
 {
     QStringList out;
-    for (const CQsoData& q : CHamLog(logPath).search(QString()))
-        out << QStringList{q.call, q.start.toString("yyyyMMddhhmmss"), QString::number(q.frequencyB), q.mode, q.name,
-                           q.qth, q.info}
-                   .join(u'|');
+    for (const CQsoData& q : CHamLog(logPath).search(QString())) {
+        const QStringList head = brief ? QStringList{q.call}
+                                       : QStringList{q.call, q.start.toString("yyyyMMddhhmmss"), QString::number(q.frequencyB), q.mode};
+        out << (head + QStringList{q.name, q.qth, q.info}).join(u'|');
+    }
     return out;
 }
 
@@ -50,12 +51,7 @@ class TestAdif : public QObject
     QString m_adif;
 
 private slots:
-    void init()
-    {
-        m_dir.reset(new QTemporaryDir);
-        m_log = m_dir->filePath("Velkora32.log");
-        m_adif = m_dir->filePath("in.adi");
-    }
+    void init() { m_dir.reset(new QTemporaryDir), m_log = m_dir->filePath("Velkora32.log"), m_adif = m_dir->filePath("in.adi"); }
 
     void records_data()
     {
@@ -132,10 +128,7 @@ private slots:
         writeAll(m_adif, adif);
         CHamLog log(m_log);
         QVERIFY2(log.importAdif(m_adif), qPrintable(log.errorString()));
-        QStringList got;
-        for (const CQsoData& q : CHamLog(m_log).search(QString()))
-            got << QStringList{q.call, q.name, q.qth, q.info}.join(u'|');
-        QTEST(got, "expected");
+        QTEST(summary(m_log, true), "expected");
         QCOMPARE(log.importNotes().contains(QStringLiteral("%1 record(s) with a damaged field length repaired").arg(repaired)),
                  repaired > 0);
     }
@@ -196,17 +189,6 @@ private slots:
         QVERIFY(!log.exportAdif("/dev/full"));
         QVERIFY2(log.errorString().contains(QString::fromLocal8Bit(std::strerror(ENOSPC))), qPrintable(log.errorString()));
         QVERIFY(!QFileInfo("/dev/full").isFile());
-    }
-
-    void largeFile() // several read-ahead chunks; sanitizer builds see any stale view into them
-    {
-        QByteArray adif = "header\n<EOH>\n";
-        for (int i = 0; i < 2000; ++i)
-            adif += "<CALL:6>G" + QByteArray::number(10000 + i) + kRest + "<COMMENT:200>" + QByteArray(200, 'x') + "<EOR>\n";
-        writeAll(m_adif, adif);
-        CHamLog log(m_log);
-        QVERIFY(log.importAdif(m_adif) && log.changedLines() == 2000);
-        QCOMPARE(summary(m_log).value(1999), "G11999|20240101120000|14070000||||" + QString(200, u'x'));
     }
 
     void importMergesInTimeOrderOnce()

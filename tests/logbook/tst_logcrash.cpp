@@ -22,13 +22,11 @@ static QByteArray markerLine(qint64 n)
 // Waits until the helper has printed count lines in all.
 static bool waitForLines(QProcess& child, int count)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 120000 && child.peek(1 << 20).count('\n') < count) {
-        if (!child.waitForReadyRead(1000) && child.state() != QProcess::Running)
+    QDeadlineTimer deadline(120000);
+    while (child.peek(1 << 20).count('\n') < count)
+        if (deadline.hasExpired() || (!child.waitForReadyRead(1000) && child.state() != QProcess::Running))
             return false;
-    }
-    return child.peek(1 << 20).count('\n') >= count;
+    return true;
 }
 
 // The generation number if content is exactly one generation, else -1.

@@ -88,7 +88,7 @@ private slots:
         for (int round = 0; round < kRounds; ++round) {
             QTest::keyClicks(&tx, typed(round));
             if (withMacro(round)) {
-                QTest::keyClick(&tx, Qt::Key_Return);
+                QTest::keyClick(&tx, Qt::Key_Return, round % 2 ? Qt::ShiftModifier : Qt::NoModifier);
                 tx.slotAddTxText(QStringLiteral("name Hans\r\n"));
             }
             QCoreApplication::processEvents();
