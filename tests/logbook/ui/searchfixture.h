@@ -14,17 +14,9 @@ namespace SearchFixture {
 
 inline CQsoData qso(const QString& call, const QString& start, quint32 hz, const QString& info = QString())
 {
-    CQsoData q;
-    q.clear();
-    q.call = call;
-    const QDateTime read = QDateTime::fromString(start, QStringLiteral("yyyyMMddhhmmss"));
-    q.start = QDateTime(read.date(), read.time(), Qt::UTC);
+    CQsoData q = LogFixtures::qso(call, start, hz);
     q.end = q.start.addSecs(5 * 60);
-    q.frequencyB = hz;
-    q.mode = QStringLiteral("BPSK31");
-    q.sent = QStringLiteral("599");
-    q.received = QStringLiteral("579");
-    q.info = info;
+    q.sent = QStringLiteral("599"), q.received = QStringLiteral("579"), q.info = info;
     return q;
 }
 

@@ -34,10 +34,7 @@ class TestSearchDialog : public QObject
     void answerPrompt(SearchResultsDlg& d, const QString& name)
     {
         d.setReportDirectory(m_dir.path());
-        d.setNameChooser([name](QWidget*, const QString&, const QString&, const QString&, QString& answer) {
-            answer = name;
-            return !name.isEmpty();
-        });
+        d.setNameChooser([name](QWidget*, const QString&, const QString&, const QString&, QString& answer) { return answer = name, !name.isEmpty(); });
     }
     QStringList reportedCalls(const QString& name) const
     {
