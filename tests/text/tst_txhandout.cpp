@@ -169,7 +169,6 @@ private slots:
         QTest::addColumn<bool>("echo");
         QTest::addColumn<Words>("expected");
         QTest::newRow("empty pane") << "" << true << Words{0};
-        QTest::newRow("two letters") << "AB" << true << Words{ch(u'A'), ch(u'B'), 0};
         QTest::newRow("echo off") << "AB" << false << Words{ch(u'A'), ch(u'B'), 0};
         QTest::newRow("macro ending in <RX>")
             << "73\u00AE\r\n" << true << Words{ch(u'7'), ch(u'3'), TxWord::make(TxWord::Kind(3), 0xAE), ch(10), 0};
@@ -274,20 +273,16 @@ private slots:
     {
         StationState::setTransmitting(false);
         CRxView rx;
-        const auto feed = [&rx](const QString& text, bool echo) {
-            StationState::setTransmitting(echo);
-            for (QChar c : text)
-                echo ? rx.slotTxEcho(c) : rx.slotCharReceived(c);
-        };
-        feed(QStringLiteral("cq"), false);
-        feed(QStringLiteral("de k1abc \u00AE"), true);
-        rx.slotOverStarted();
-        feed(QStringLiteral("sk \u00A9"), true);
-        rx.slotOverStarted();
-        feed(QStringLiteral("k\n"), true);
-        rx.slotOverStarted();
-        feed(QStringLiteral("x"), true);
-        feed(QStringLiteral("r"), false);
+        // "<" received, ">" echoed, "|" a transmission starts.
+        for (const char16_t* part : {u"<cq", u">de k1abc \u00AE", u"|", u">sk \u00A9", u"|", u">k\n", u"|", u">x", u"<r"}) {
+            const QString text = QString::fromUtf16(part);
+            if (text == u"|")
+                rx.slotOverStarted();
+            else
+                StationState::setTransmitting(text.startsWith(u'>'));
+            for (QChar c : text.mid(1))
+                StationState::isTransmitting() ? rx.slotTxEcho(c) : rx.slotCharReceived(c);
+        }
         StationState::setTransmitting(false);
         QCOMPARE(rx.toPlainText(), QStringLiteral("cq\nde k1abc [end]\nsk [Morse ID]\nk\nx\nr"));
     }
