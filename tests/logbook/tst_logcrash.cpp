@@ -56,18 +56,16 @@ private slots:
         }
         writeAll(log, s_head + markerLine(0) + s_tail);
 
-        qint64 rewriteMs = 0; // the kills are spread over about three rewrites
-        {
-            QProcess child;
-            child.start(QStringLiteral(LOG_REWRITE_LOOP), {log});
-            QVERIFY(waitForLines(child, 1));
-            QElapsedTimer timer;
-            timer.start();
-            QVERIFY(waitForLines(child, 4));
-            rewriteMs = qMax<qint64>(timer.elapsed() / 3, 1);
-            child.kill();
-            child.waitForFinished();
-        }
+        // The kills are spread over about three rewrites.
+        QProcess timing;
+        timing.start(QStringLiteral(LOG_REWRITE_LOOP), {log});
+        QVERIFY(waitForLines(timing, 1));
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(waitForLines(timing, 4));
+        const qint64 rewriteMs = qMax<qint64>(timer.elapsed() / 3, 1);
+        timing.kill();
+        timing.waitForFinished();
         qint64 last = generationOf(readAll(log));
         QVERIFY(last >= 3);
         const quint32 seed = QRandomGenerator::global()->generate();
