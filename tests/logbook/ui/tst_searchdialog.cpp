@@ -38,11 +38,9 @@ class TestSearchDialog : public QObject
     }
     QStringList reportedCalls(const QString& name) const
     {
-        QFile f(m_dir.filePath(name));
         QStringList calls;
-        if (f.open(QIODevice::ReadOnly | QIODevice::Text))
-            for (const QString& line : QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts))
-                calls << line.simplified().section(' ', 4, 4); // day, time, kHz, mode, call
+        for (const QString& line : QString::fromUtf8(LogFixtures::readAll(m_dir.filePath(name))).split('\n', Qt::SkipEmptyParts))
+            calls << line.simplified().section(' ', 4, 4); // day, time, kHz, mode, call
         return calls;
     }
 
