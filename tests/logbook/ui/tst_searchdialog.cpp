@@ -22,10 +22,6 @@ class TestSearchDialog : public QObject
     QString m_log;
     const QString m_question = QStringLiteral("Some entries have been edited.\nWould you like to save changes?");
 
-    static QString cell(const SearchResultsDlg& d, int row, int column)
-    {
-        return d.table()->model()->index(row, column).data().toString();
-    }
     static void edit(SearchResultsDlg& d, int row, int column, const QString& text)
     {
         d.table()->model()->setData(d.table()->model()->index(row, column), text);
@@ -58,7 +54,8 @@ private slots:
         SearchResultsDlg dialog(m_log);
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Search results: 5 QSO(s)"));
-        QCOMPARE(cell(dialog, 0, 0) + '|' + cell(dialog, 0, 1), QStringLiteral("01.03.2026 10:00:00|14070.000"));
+        const QAbstractItemModel* model = dialog.table()->model();
+        QCOMPARE(model->index(0, 0).data().toString() + '|' + model->index(0, 1).data().toString(), QStringLiteral("01.03.2026 10:00:00|14070.000"));
         dialog.searchEdit()->setText(QStringLiteral("FRIEDRICHSHAFEN"));
         selectRows(dialog.table(), {0});
         QTest::keyClick(dialog.searchEdit(), Qt::Key_Return); // searches, and must not reach Delete
