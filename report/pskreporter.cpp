@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QHostInfo>
+#include <QNetworkProxy>
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QUdpSocket>
@@ -139,6 +140,7 @@ PskReporter::PskReporter(QObject* parent, Clock clock)
       m_timer(new QTimer(this)),
       m_domain(QRandomGenerator::system()->generate())
 {
+    m_socket->setProxy(QNetworkProxy::NoProxy); // UDP goes straight out, as the logger's does
     if (!m_clock) {
         auto timer = std::make_shared<QElapsedTimer>();
         timer->start();

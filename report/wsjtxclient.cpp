@@ -7,11 +7,15 @@
 
 #include <QNetworkDatagram>
 #include <QTimer>
+#include <QNetworkProxy>
 #include <QUdpSocket>
 
 WsjtxClient::WsjtxClient(QObject* parent)
     : QObject(parent), m_socket(new QUdpSocket(this)), m_heartbeat(new QTimer(this))
 {
+    // Datagrams go straight out: asking the desktop's proxy settings would
+    // start a lookup thread for every send, and no proxy carries UDP here.
+    m_socket->setProxy(QNetworkProxy::NoProxy);
     m_heartbeat->setInterval(kHeartbeatMs);
     connect(m_heartbeat, &QTimer::timeout, this, &WsjtxClient::heartbeat);
 }
