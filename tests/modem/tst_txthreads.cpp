@@ -3,10 +3,8 @@
 
 // The transmitter driven by an audio thread while the GUI thread changes everything:
 // no race under ThreadSanitizer, and a sane signal in any build.
-#include "core/settings.h"
-#include "modem/psktxrx.h"
+#include "modemtesthelpers.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
@@ -52,8 +50,7 @@ public:
 private:
     static constexpr unsigned kSize = 64;
     std::atomic<quint32> m_words[kSize] = {};
-    std::atomic<unsigned> m_head{0};
-    std::atomic<unsigned> m_tail{0};
+    std::atomic<unsigned> m_head{0}, m_tail{0};
 };
 
 } // namespace
@@ -61,14 +58,9 @@ private:
 class TestTxThreads : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_dir;
+    ModemTest::SettingsSandbox m_settings;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-        Settings::setPath(m_dir.filePath(QStringLiteral("txthreads.ini")));
-    }
 
     void guiChangesWhileTheCallbackRuns_data()
     {
