@@ -52,23 +52,14 @@ struct Transmission
 
 Transmission transmit(CPskTxRx& modem, ScriptSource& source, int hundredths = 3125, RecordingOwner* owner = nullptr)
 {
-    Transmission tx;
     modem.SetSampleRates(kRate, kRate);
     modem.Command(65, 4000, 0, 0);
     modem.Command(90, hundredths, 0, 0);
-    modem.setTxCharSource(&source);
     if (owner)
         owner->listenTo(modem);
-    tx.period = int(kRate * 100 / hundredths);
-    std::vector<qint16> block(kBlock);
-    modem.SetTransmit(1);
-    // One block more than it takes, to see the silence after the end.
-    for (int n = 0; n < 2000 && (tx.endBlock < 0 || n == tx.endBlock + 1); ++n) {
-        if (modem.GenerateTxSamples(block.data(), kBlock) == 0 && tx.endBlock < 0)
-            tx.endBlock = n;
-        tx.samples.insert(tx.samples.end(), block.begin(), block.end());
-    }
-    modem.SetTransmit(0);
+    Transmission tx{ModemTest::transmitFrom(modem, source, kRate), -1, int(kRate * 100 / hundredths)};
+    if (tx.samples.size() < size_t(kRate) * 3600) // it ended
+        tx.endBlock = int(tx.samples.size()) / kBlock - 1;
     modem.Command(90, 3125, 0, 0);
     return tx;
 }

@@ -59,8 +59,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QStringList, calls);
         // All at once and one character at a time give the same.
-        CallExtractor whole;
-        CallExtractor single;
+        CallExtractor whole, single;
         whole.setOwnCall(QStringLiteral("w1own"));
         single.setOwnCall(QStringLiteral("w1own"));
         QStringList bySingle;

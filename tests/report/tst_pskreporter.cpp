@@ -132,10 +132,7 @@ private slots:
         QSignalSpy built(&r, &PskReporter::messageBuilt);
         int added = 0;
         for (int i = 0; built.isEmpty() && i < 500; ++i)
-            added += r.addSpot(spot(QStringLiteral("DL%1ABC").arg(i % 10) + QChar(u'A' + i / 10 % 26)
-                                    + QChar(u'A' + i / 260)))
-                ? 1
-                : 0;
+            added += r.addSpot(spot(QStringLiteral("DL%1ABC%2%3").arg(i % 10).arg(QChar(u'A' + i / 10 % 26)).arg(QChar(u'A' + i / 260))));
         QCOMPARE(built.size(), 1);  // full before five minutes
         const QByteArray m = built.at(0).at(0).toByteArray();
         QVERIFY(m.size() <= PskIpfix::kMaxMessage);

@@ -62,12 +62,8 @@ bool writeWav(const QString& path, const std::vector<qint16>& samples, int rate,
     d.writeRawData("data", 4);
     d << bytes;
     d.setFloatingPointPrecision(floatBytes == 4 ? QDataStream::SinglePrecision : QDataStream::DoublePrecision);
-    for (qint16 s : samples) {
-        if (floatBytes)
-            d << s / 32768.0;
-        else
-            d << s;
-    }
+    for (qint16 s : samples)
+        floatBytes ? d << s / 32768.0 : d << s;
     return d.status() == QDataStream::Ok;
 }
 
