@@ -25,14 +25,8 @@ fail() {
     exit 1
 }
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "SKIP: needs root to run the installed program as the unprivileged user '$user'"
-    exit 77
-fi
-if ! id "$user" >/dev/null 2>&1; then
-    echo "SKIP: there is no user '$user' to run the installed program as"
-    exit 77
-fi
+[ "$(id -u)" -eq 0 ] || { echo "SKIP: needs root to run the installed program as the unprivileged user '$user'"; exit 77; }
+id "$user" >/dev/null 2>&1 || { echo "SKIP: there is no user '$user' to run the installed program as"; exit 77; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -40,10 +34,8 @@ trap 'rm -rf "$work"' EXIT
 chmod 755 "$work"
 
 prefix=$work/prefix
-if ! "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
-    cat "$work/install.log" >&2
-    fail "cmake --install $build failed"
-fi
+"$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 \
+    || { cat "$work/install.log" >&2; fail "cmake --install $build failed"; }
 
 for f in bin/velkora32 bin/velkora32-cli; do
     [ -x "$prefix/$f" ] || fail "$f is not installed as an executable"
@@ -65,32 +57,22 @@ chown -R "$user" "$home"
 chmod 700 "$home/runtime"
 
 as_user() {
-    runuser -u "$user" -- env -i \
-        PATH=/usr/bin:/bin \
-        HOME="$home" \
-        XDG_DATA_HOME="$home/data" \
-        XDG_CONFIG_HOME="$home/config" \
-        XDG_CACHE_HOME="$home/cache" \
-        XDG_RUNTIME_DIR="$home/runtime" \
-        QT_QPA_PLATFORM=offscreen \
+    runuser -u "$user" -- env -i PATH=/usr/bin:/bin HOME="$home" QT_QPA_PLATFORM=offscreen \
+        XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" \
+        XDG_CACHE_HOME="$home/cache" XDG_RUNTIME_DIR="$home/runtime" \
         ${ASAN_OPTIONS:+ASAN_OPTIONS="$ASAN_OPTIONS"} \
         ${LSAN_OPTIONS:+LSAN_OPTIONS="$LSAN_OPTIONS"} \
         "$@"
 }
 
-if as_user test -w "$prefix/bin"; then
-    fail "the test user can write the installation; the test would prove nothing"
-fi
+! as_user test -w "$prefix/bin" || fail "the test user can write the installation; the test would prove nothing"
 
 # The command-line tool: a round trip through a sound file.
 as_user "$prefix/bin/velkora32-cli" encode --text "CQ CQ DE VK2TST" "$home/cq.wav" \
     || fail "velkora32-cli encode failed"
 decoded=$(as_user "$prefix/bin/velkora32-cli" decode "$home/cq.wav") \
     || fail "velkora32-cli decode failed"
-case $decoded in
-    *"CQ CQ DE VK2TST"*) ;;
-    *) fail "velkora32-cli decoded '$decoded'" ;;
-esac
+[[ $decoded == *"CQ CQ DE VK2TST"* ]] || fail "velkora32-cli decoded '$decoded'"
 
 # The program. timeout runs as the user too, so the signal reaches the
 # program itself; -k ends a program that ignores it.
@@ -109,12 +91,8 @@ if [ ! -f "$ini" ] || ! grep -q '^\[Panels\]' "$ini"; then
 fi
 grep -q '^\[Audio\]' "$ini" || fail "the sound settings were not saved at close: $(cat "$ini")"
 [ -f "$home/data/Brux Software/Velkora32/Velkora32.log" ] || fail "no log file beside the settings in $home/data"
-if [ "$status" -ne 0 ]; then
-    cat "$work/run.log" >&2
-    fail "velkora32 did not end cleanly after SIGTERM (status $status)"
-fi
-if find "$prefix" -newer "$work/install.log" -type f | grep -q .; then
-    fail "the program wrote into the installation: $(find "$prefix" -newer "$work/install.log" -type f)"
-fi
+[ "$status" -eq 0 ] || { cat "$work/run.log" >&2; fail "velkora32 did not end cleanly after SIGTERM (status $status)"; }
+written=$(find "$prefix" -newer "$work/install.log" -type f)
+[ -z "$written" ] || fail "the program wrote into the installation: $written"
 
 echo "PASS: installed into $prefix, started as $user, settings and log in $(dirname "$ini")"

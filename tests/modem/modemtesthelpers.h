@@ -18,6 +18,8 @@
 
 #include <algorithm>
 #include <array>
+#include <deque>
+#include <functional>
 #include <vector>
 
 namespace ModemTest {
@@ -77,27 +79,48 @@ public:
     std::vector<std::array<intptr_t, 3>> reports;
 };
 
-// The text, then the end marker.
-class TextSource : public CTxCharSource
+// Hands out a list of words, then nothing. In a script "\u00A9" and
+// "\u00AE" stand for the Morse identification and the end marker.
+class WordSource : public CTxCharSource
 {
 public:
-    explicit TextSource(const QString& text) : m_text(text) {}
+    WordSource& text(const QString& s, bool script = false)
+    {
+        for (QChar c : s)
+            m_words.push_back(TxWord::make(!script ? TxWord::kChar : c == u'\u00A9' ? TxWord::kCwId
+                                                   : c == u'\u00AE' ? TxWord::kEnd : TxWord::kChar, c.unicode()));
+        return *this;
+    }
+    WordSource& word(TxWord::Kind kind, int count = 1)
+    {
+        m_words.insert(m_words.end(), count, TxWord::make(kind));
+        return *this;
+    }
     quint32 nextTxWord() override
     {
-        return m_next < m_text.size() ? TxWord::make(TxWord::kChar, m_text.at(m_next++).unicode()) : TxWord::make(TxWord::kEnd);
+        const quint32 w = peekTxWord();
+        if (!m_words.empty())
+            m_words.pop_front();
+        return w;
+    }
+    quint32 peekTxWord() override { return m_words.empty() ? 0 : m_words.front(); }
+    QString left() const
+    {
+        QString s;
+        for (quint32 w : m_words)
+            s += QChar(TxWord::ch(w));
+        return s;
     }
 
 private:
-    QString m_text;
-    int m_next = 0;
+    std::deque<quint32> m_words;
 };
 
-// Everything a set-up modem sends of text, from key-up to tail (an hour at
-// most); with a drift, the carrier moves from carrier on between blocks.
-inline std::vector<qint16> transmitFrom(CPskTxRx& tx, const QString& text, double outputRate = 11025.0,
+// Everything a set-up modem sends of its source, from key-up to tail (an
+// hour at most); with a drift, the carrier moves from carrier on between blocks.
+inline std::vector<qint16> transmitFrom(CPskTxRx& tx, CTxCharSource& source, double outputRate = 11025.0,
                                         double carrier = 0.0, double driftHzPerS = 0.0)
 {
-    TextSource source(text);
     tx.setTxCharSource(&source);
     tx.SetTransmit(1);
     std::vector<qint16> out;
@@ -113,36 +136,58 @@ inline std::vector<qint16> transmitFrom(CPskTxRx& tx, const QString& text, doubl
     return out;
 }
 
+// The text, then the end marker.
+inline std::vector<qint16> transmitFrom(CPskTxRx& tx, const QString& text, double outputRate = 11025.0,
+                                        double carrier = 0.0, double driftHzPerS = 0.0)
+{
+    WordSource source;
+    source.text(text).word(TxWord::kEnd);
+    return transmitFrom(tx, source, outputRate, carrier, driftHzPerS);
+}
+
+// A modem in mode m at carrier and rate, both ways.
+inline CPskTxRx& setUp(CPskTxRx& modem, const Mode& m, double carrier, double rate = 11025.0)
+{
+    modem.Command(90, m.baudHundredths, 0, 0);
+    modem.SetSampleRates(rate, rate);
+    modem.SetFrequencies(carrier, carrier);
+    return modem;
+}
+
 // One whole transmission of text. A different outputRate models a sound
 // card whose clock is off: the samples are meant to be read at 11025.
 inline std::vector<qint16> transmit(const Mode& m, const QString& text, double carrier, double outputRate = 11025.0,
                                     double driftHzPerS = 0.0)
 {
     CPskTxRx tx(m.modemName);
-    tx.Command(90, m.baudHundredths, 0, 0);
-    tx.SetSampleRates(outputRate, outputRate);
-    tx.SetFrequencies(carrier, carrier);
-    return transmitFrom(tx, text, outputRate, carrier, driftHzPerS);
+    return transmitFrom(setUp(tx, m, carrier, outputRate), text, outputRate, carrier, driftHzPerS);
 }
 
-// The text decoded in blocks of 1024 as the main window hands them over,
-// then silence to empty the filters.
+// What the receiver prints of the audio, handed over in blocks of 1024 as
+// the main window does; afterBlock runs after each.
+inline QString hear(CPskTxRx& rx, const std::vector<qint16>& audio, const std::function<void()>& afterBlock = {})
+{
+    QString text;
+    auto c = QObject::connect(&rx, &CPskTxRx::signalCharReceived, &rx, [&text](QChar ch) { text += ch; });
+    for (size_t at = 0; at < audio.size(); at += 1024) {
+        rx.ReceiveSamples(audio.data() + at, int(std::min<size_t>(1024, audio.size() - at)));
+        if (afterBlock)
+            afterBlock();
+    }
+    QObject::disconnect(c);
+    return text;
+}
+
+// The text decoded, then silence to empty the filters.
 inline QString receive(const Mode& m, const std::vector<qint16>& samples, double frequency, double sampleRate = 11025.0,
                        bool afc = false, bool sensitive = false)
 {
     CPskTxRx rx(m.modemName);
     rx.setSensitiveReceiver(sensitive);
-    rx.Command(90, m.baudHundredths, 0, 0);
-    rx.SetSampleRates(sampleRate, sampleRate);
-    rx.SetFrequencies(frequency, frequency);
-    rx.Command(51, afc, 0, 0);
-    QString text;
-    QObject::connect(&rx, &CPskTxRx::signalCharReceived, &rx, [&text](QChar c) { text += c; });
+    setUp(rx, m, frequency, sampleRate).Command(51, afc, 0, 0);
     std::vector<qint16> all = samples;
     all.resize(all.size() + size_t(8 * sampleRate / m.baud()), 0);
-    for (size_t at = 0; at < all.size(); at += 1024)
-        rx.ReceiveSamples(all.data() + at, int(std::min<size_t>(1024, all.size() - at)));
-    return text;
+    return hear(rx, all);
 }
 
 // The samples of a mono 16-bit WAV file at 11025/s such as the peer recordings; empty otherwise.

@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 #include <random>
 
 using namespace ModemTest;
@@ -109,9 +108,7 @@ private slots:
         const QString text = Bench::qsoText(150, 5);
         const std::vector<qint16> wanted = transmit(m, text, 1000.0);
         const std::vector<qint16> other = transmit(m, Bench::qsoText(300, 6), 1100.0);
-        const double pw = std::inner_product(wanted.begin(), wanted.end(), wanted.begin(), 0.0) / wanted.size();
-        const double po = std::inner_product(other.begin(), other.end(), other.begin(), 0.0) / other.size();
-        const double gain = std::sqrt(100.0 * pw / po);
+        const double pw = Bench::signalPower(wanted), gain = std::sqrt(100.0 * pw / Bench::signalPower(other));
         // -6 dB in 2500 Hz: the noise over 0 to 5512 Hz is 2.2 times as strong.
         std::normal_distribution<double> gauss(0.0, std::sqrt(pw * std::pow(10.0, 0.6) * 5512.5 / 2500.0));
         std::mt19937 rng(3);

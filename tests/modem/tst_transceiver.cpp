@@ -21,17 +21,6 @@ class TestTransceiver : public QObject
     Q_OBJECT
     SettingsSandbox m_settings;
 
-    // What the receiver prints of the audio.
-    static QString hear(CPskTxRx& rx, const std::vector<qint16>& audio)
-    {
-        QString text;
-        auto c = QObject::connect(&rx, &CPskTxRx::signalCharReceived, &rx, [&text](QChar ch) { text += ch; });
-        for (size_t at = 0; at < audio.size(); at += 1024)
-            rx.ReceiveSamples(audio.data() + at, int(std::min<size_t>(1024, audio.size() - at)));
-        QObject::disconnect(c);
-        return text;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -171,10 +160,7 @@ private slots:
         const std::vector<qint16> steady = transmit(m, text, 1800.0);
         rx.slotFqChanged(1800.0, 1800.0);
         double worst = 0.0;
-        for (size_t at = 0; at < steady.size(); at += 1024) {
-            rx.ReceiveSamples(steady.data() + at, int(std::min<size_t>(1024, steady.size() - at)));
-            worst = std::max(worst, std::abs(rx.rxDsp()->frequency() - 1800.0));
-        }
+        hear(rx, steady, [&] { worst = std::max(worst, std::abs(rx.rxDsp()->frequency() - 1800.0)); });
         QVERIFY2(worst < 1.0, qPrintable(QString::number(worst)));
     }
 
@@ -182,11 +168,6 @@ private slots:
     // text: 32 E, 32 dots of one symbol each.
     void longestCallSignIsKeyedWhole()
     {
-        struct Words : CTxCharSource
-        {
-            QList<quint32> words;
-            quint32 nextTxWord() override { return words.isEmpty() ? TxWord::make(TxWord::kEnd) : words.takeFirst(); }
-        };
         CPskTxRx modem(QStringLiteral("BPSK31"));
         const QByteArray call(CPskTxRx::kMaxCallSign, 'E');
         modem.Command(43, reinterpret_cast<intptr_t>(call.constData()), 0, 0);
@@ -194,17 +175,9 @@ private slots:
         modem.SetSampleRates(8000.0, 8000.0);
         modem.Command(65, 2000, 0, 0); // four samples a cycle, 256 a symbol
         QList<qsizetype> silences; // the word space after the call
-        for (const bool afterText : {false, true}) {
-            Words source;
-            source.words = {TxWord::make(TxWord::kCwId)};
-            if (afterText)
-                source.words.prepend(TxWord::make(TxWord::kChar, 'e'));
-            std::vector<qint16> out(512);
-            modem.setTxCharSource(&source);
-            modem.SetTransmit(1);
-            for (int n = 0; n < 4000 && modem.GenerateTxSamples(out.data() + out.size() - 512, 512); ++n)
-                out.resize(out.size() + 512);
-            modem.SetTransmit(0);
+        for (const char16_t* words : {u"\u00A9", u"e\u00A9"}) {
+            WordSource source;
+            const std::vector<qint16> out = transmitFrom(modem, source.text(QString::fromUtf16(words), true), 8000.0);
             QString keying; // the carrier on (1) or off (0) at each symbol's end
             for (size_t end = 512; end <= out.size(); end += 256)
                 keying += QLatin1Char(std::abs(out[end - 1]) + std::abs(out[end - 2]) > 6000 ? '1' : '0');

@@ -9,53 +9,15 @@
 #include <QTest>
 
 #include <complex>
-#include <deque>
 
 using ModemTest::RecordingOwner;
+using ScriptSource = ModemTest::WordSource;
 
 namespace {
 
 constexpr double kRate = 32000.0;
 constexpr int kBlock = 512;
 constexpr int kSilent = 4;
-
-// Hands out a fixed list of words, then nothing.
-class ScriptSource : public CTxCharSource
-{
-public:
-    // "©" and "®" stand for the Morse identification and the end marker.
-    ScriptSource& text(const QString& s)
-    {
-        for (QChar c : s)
-            m_words.push_back(TxWord::make(c == u'\u00A9' ? TxWord::kCwId : c == u'\u00AE' ? TxWord::kEnd : TxWord::kChar,
-                                           c.unicode()));
-        return *this;
-    }
-    ScriptSource& word(TxWord::Kind kind, int count = 1)
-    {
-        m_words.insert(m_words.end(), count, TxWord::make(kind));
-        return *this;
-    }
-    quint32 nextTxWord() override
-    {
-        if (m_words.empty())
-            return 0;
-        const quint32 w = m_words.front();
-        m_words.pop_front();
-        return w;
-    }
-    quint32 peekTxWord() override { return m_words.empty() ? 0 : m_words.front(); }
-    QString left() const
-    {
-        QString s;
-        for (quint32 w : m_words)
-            s += QChar(TxWord::ch(w));
-        return s;
-    }
-
-private:
-    std::deque<quint32> m_words;
-};
 
 // The output of one transmission at 4000 Hz and 32000 samples a second:
 // 8 samples a carrier cycle, starting at phase 0.
@@ -90,23 +52,14 @@ struct Transmission
 
 Transmission transmit(CPskTxRx& modem, ScriptSource& source, int hundredths = 3125, RecordingOwner* owner = nullptr)
 {
-    Transmission tx;
     modem.SetSampleRates(kRate, kRate);
     modem.Command(65, 4000, 0, 0);
     modem.Command(90, hundredths, 0, 0);
-    modem.setTxCharSource(&source);
     if (owner)
         owner->listenTo(modem);
-    tx.period = int(kRate * 100 / hundredths);
-    std::vector<qint16> block(kBlock);
-    modem.SetTransmit(1);
-    // One block more than it takes, to see the silence after the end.
-    for (int n = 0; n < 2000 && (tx.endBlock < 0 || n == tx.endBlock + 1); ++n) {
-        if (modem.GenerateTxSamples(block.data(), kBlock) == 0 && tx.endBlock < 0)
-            tx.endBlock = n;
-        tx.samples.insert(tx.samples.end(), block.begin(), block.end());
-    }
-    modem.SetTransmit(0);
+    Transmission tx{ModemTest::transmitFrom(modem, source, kRate), -1, int(kRate * 100 / hundredths)};
+    if (tx.samples.size() < size_t(kRate) * 3600) // it ended
+        tx.endBlock = int(tx.samples.size()) / kBlock - 1;
     modem.Command(90, 3125, 0, 0);
     return tx;
 }
@@ -227,7 +180,7 @@ private slots:
         RecordingOwner owner;
         modem.Command(43, reinterpret_cast<intptr_t>("K1ABC"), 0, 0);
         ScriptSource source;
-        source.text(words);
+        source.text(words, true);
         const Transmission tx = transmit(modem, source, 3125, &owner);
         QVERIFY(tx.endBlock >= 0);
         if (symbols)
@@ -254,19 +207,10 @@ private slots:
         QFETCH(QString, heard);
         const ModemTest::Mode m = ModemTest::mode(mode);
         CPskTxRx modem(m.modemName);
-        modem.Command(90, m.baudHundredths, 0, 0);
-        modem.SetSampleRates(11025.0, 11025.0);
-        modem.SetFrequencies(1000.0, 1000.0);
         modem.Command(43, reinterpret_cast<intptr_t>("K1ABC"), 0, 0);
         ScriptSource source;
-        source.text(text);
-        modem.setTxCharSource(&source);
-        modem.SetTransmit(1);
-        std::vector<qint16> samples(kBlock);
-        for (int n = 0; n < 2000 && modem.GenerateTxSamples(samples.data() + samples.size() - kBlock, kBlock); ++n)
-            samples.resize(samples.size() + kBlock);
-        modem.SetTransmit(0);
-        const QString received = ModemTest::receive(m, samples, 1000.0);
+        const QString received =
+            ModemTest::receive(m, ModemTest::transmitFrom(ModemTest::setUp(modem, m, 1000.0), source.text(text, true)), 1000.0);
         QVERIFY2(received.startsWith(heard), qPrintable(received));
     }
 

@@ -3,13 +3,12 @@
 
 // The transmitter driven by an audio thread while the GUI thread changes everything:
 // no race under ThreadSanitizer, and a sane signal in any build.
-#include "core/settings.h"
-#include "modem/psktxrx.h"
+#include "modemtesthelpers.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -24,36 +23,22 @@ extern "C" const char* __tsan_default_suppressions()
 
 namespace {
 
-// A lock-free ring of words from the GUI thread to the audio thread.
-class RingSource : public CTxCharSource
+// Words from the GUI thread to the audio thread, under a lock.
+struct LockedSource : CTxCharSource
 {
-public:
-    bool push(quint32 word)
-    {
-        const unsigned head = m_head.load(std::memory_order_relaxed);
-        if (head - m_tail.load(std::memory_order_acquire) >= kSize)
-            return false;
-        m_words[head % kSize].store(word, std::memory_order_relaxed);
-        m_head.store(head + 1, std::memory_order_release);
-        return true;
-    }
+    std::mutex mutex;
+    std::deque<quint32> words;
+    int taken = 0;
+    void push(quint32 word) { const std::lock_guard<std::mutex> lock(mutex); words.push_back(word); }
     quint32 nextTxWord() override
     {
-        const unsigned tail = m_tail.load(std::memory_order_relaxed);
-        if (tail == m_head.load(std::memory_order_acquire))
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (words.empty())
             return 0;
-        const quint32 word = m_words[tail % kSize].load(std::memory_order_relaxed);
-        m_tail.store(tail + 1, std::memory_order_release);
-        taken.fetch_add(1, std::memory_order_relaxed);
-        return word;
+        const quint32 word = words.front();
+        words.pop_front();
+        return ++taken, word;
     }
-    std::atomic<int> taken{0};
-
-private:
-    static constexpr unsigned kSize = 64;
-    std::atomic<quint32> m_words[kSize] = {};
-    std::atomic<unsigned> m_head{0};
-    std::atomic<unsigned> m_tail{0};
 };
 
 } // namespace
@@ -61,14 +46,9 @@ private:
 class TestTxThreads : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_dir;
+    ModemTest::SettingsSandbox m_settings;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-        Settings::setPath(m_dir.filePath(QStringLiteral("txthreads.ini")));
-    }
 
     void guiChangesWhileTheCallbackRuns_data()
     {
@@ -80,7 +60,7 @@ private slots:
     {
         QFETCH(QString, mode);
         CPskTxRx modem(mode);
-        RingSource source;
+        LockedSource source;
         modem.setTxCharSource(&source);
         modem.Command(43, reinterpret_cast<intptr_t>("DL0XYZ"), 0, 0);
         modem.SetTransmit(1);
@@ -135,7 +115,7 @@ private slots:
 
         QVERIFY(blocks.load() > 20);
         QVERIFY(worst.load() <= 32767 && worst.load() > 0); // troughs round down to -32767
-        QVERIFY(source.taken.load() > 0);
+        QVERIFY(source.taken > 0);
     }
 };
 

@@ -10,20 +10,9 @@
 
 namespace {
 
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
-
-quint32 be32(const QByteArray& b, int at)
-{
-    return qFromBigEndian<quint32>(b.constData() + at);
-}
-
-quint16 be16(const QByteArray& b, int at)
-{
-    return qFromBigEndian<quint16>(b.constData() + at);
-}
+QByteArray hex(const char* text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
+quint32 be32(const QByteArray& b, int at) { return qFromBigEndian<quint32>(b.constData() + at); }
+quint16 be16(const QByteArray& b, int at) { return qFromBigEndian<quint16>(b.constData() + at); }
 
 // The set ids of a message, in order, after checking that the lengths add up.
 QList<quint16> setIds(const QByteArray& m)
@@ -41,16 +30,7 @@ QList<quint16> setIds(const QByteArray& m)
     return ids;
 }
 
-PskSpot spot(const QString& call, quint32 hz = 14070150)
-{
-    PskSpot s;
-    s.call = call;
-    s.frequency = hz;
-    s.snr = -5;
-    s.mode = QStringLiteral("PSK31");
-    s.time = 0x65000000;
-    return s;
-}
+PskSpot spot(const QString& call, quint32 hz = 14070150) { return {call, hz, -5, QStringLiteral("PSK31"), 1, 0x65000000}; }
 
 } // namespace
 
@@ -58,151 +38,142 @@ class TestPskReporter : public QObject
 {
     Q_OBJECT
 private slots:
-    void layout();
-    void modeNames();
-    void timing();
-    void fullMessage();
-    void loopbackAndNoNetwork();
-};
+    void layout()
+    {
+        QCOMPARE(PskIpfix::templateSets(),
+                 hex("0003 002c 9992 0004 0001 8002 ffff 0000768f 8004 ffff 0000768f 8008 ffff 0000768f"
+                     "          8009 ffff 0000768f 0000"
+                     "0002 0034 9993 0006 8001 ffff 0000768f 8005 0004 0000768f 8006 0001 0000768f"
+                     "          800a ffff 0000768f 800b 0001 0000768f 0096 0004"));
+        const PskReceiver rx{QStringLiteral("dl1abc"), QStringLiteral("JO62QM"), QStringLiteral("Velkora32 4.0"),
+                             QString()};
+        QCOMPARE(PskIpfix::receiverSet(rx),
+                 hex("9992 0024 06 444c31414243 06 4a4f3632514d 0d 56656c6b6f7261333220342e30 00 000000"));
+        const QByteArray record = PskIpfix::senderRecord(spot(QStringLiteral("w1aw")));
+        QCOMPARE(record, hex("04 57314157 00d6b186 fb 05 50534b3331 01 65000000"));
+        QCOMPARE(PskIpfix::senderSet(record + record).toHex(), (hex("9993 0030") + record + record + hex("0000")).toHex());
+        QCOMPARE(PskIpfix::message(hex("9993 0004"), 0x01020304, 7, 0xa1b2c3d4),
+                 hex("000a 0014 01020304 00000007 a1b2c3d4 9993 0004"));
+        // A text longer than a short string can hold is cut, never mis-framed.
+        PskSpot longName = spot(QString(300, u'A'));
+        QCOMPARE(quint8(PskIpfix::senderRecord(longName).at(0)), quint8(254));
+    }
 
-void TestPskReporter::layout()
-{
-    QCOMPARE(PskIpfix::templateSets(),
-             hex("0003 002c 9992 0004 0001 8002 ffff 0000768f 8004 ffff 0000768f 8008 ffff 0000768f"
-                 "          8009 ffff 0000768f 0000"
-                 "0002 0034 9993 0006 8001 ffff 0000768f 8005 0004 0000768f 8006 0001 0000768f"
-                 "          800a ffff 0000768f 800b 0001 0000768f 0096 0004"));
-    const PskReceiver rx{QStringLiteral("dl1abc"), QStringLiteral("JO62QM"), QStringLiteral("Velkora32 4.0"),
-                         QString()};
-    QCOMPARE(PskIpfix::receiverSet(rx),
-             hex("9992 0024 06 444c31414243 06 4a4f3632514d 0d 56656c6b6f7261333220342e30 00 000000"));
-    const QByteArray record = PskIpfix::senderRecord(spot(QStringLiteral("w1aw")));
-    QCOMPARE(record, hex("04 57314157 00d6b186 fb 05 50534b3331 01 65000000"));
-    QCOMPARE(PskIpfix::senderSet(record + record).toHex(), (hex("9993 0030") + record + record + hex("0000")).toHex());
-    QCOMPARE(PskIpfix::message(hex("9993 0004"), 0x01020304, 7, 0xa1b2c3d4),
-             hex("000a 0014 01020304 00000007 a1b2c3d4 9993 0004"));
-    // A text longer than a short string can hold is cut, never mis-framed.
-    PskSpot longName = spot(QString(300, u'A'));
-    QCOMPARE(quint8(PskIpfix::senderRecord(longName).at(0)), quint8(254));
-}
+    void modeNames()
+    {
+        QCOMPARE(PskIpfix::modeName(QStringLiteral("BPSK31")), QStringLiteral("PSK31"));
+        QCOMPARE(PskIpfix::modeName(QStringLiteral("BPSK250")), QStringLiteral("PSK250"));
+        QCOMPARE(PskIpfix::modeName(QStringLiteral("QPSK63")), QStringLiteral("QPSK63"));
+    }
 
-void TestPskReporter::modeNames()
-{
-    QCOMPARE(PskIpfix::modeName(QStringLiteral("BPSK31")), QStringLiteral("PSK31"));
-    QCOMPARE(PskIpfix::modeName(QStringLiteral("BPSK250")), QStringLiteral("PSK250"));
-    QCOMPARE(PskIpfix::modeName(QStringLiteral("QPSK63")), QStringLiteral("QPSK63"));
-}
+    void timing()
+    {
+        qint64 now = 1000;
+        QUdpSocket collector;
+        QVERIFY(collector.bind(QHostAddress::LocalHost, 0));
+        PskReporter r(nullptr, [&now] { return now; });
+        r.setCollector(QStringLiteral("127.0.0.1"), collector.localPort());
+        r.setWallClock([] { return 0x65000000u; });
+        QSignalSpy built(&r, &PskReporter::messageBuilt);
+        const qint64 minute = 60 * 1000;
 
-void TestPskReporter::timing()
-{
-    qint64 now = 1000;
-    QUdpSocket collector;
-    QVERIFY(collector.bind(QHostAddress::LocalHost, 0));
-    PskReporter r(nullptr, [&now] { return now; });
-    r.setCollector(QStringLiteral("127.0.0.1"), collector.localPort());
-    r.setWallClock([] { return 0x65000000u; });
-    QSignalSpy built(&r, &PskReporter::messageBuilt);
-    const qint64 minute = 60 * 1000;
-
-    QVERIFY(r.addSpot(spot(QStringLiteral("W1AW"))));
-    now += 4 * minute;
-    QVERIFY(!r.addSpot(spot(QStringLiteral("w1aw"), 7040000)));  // once in five minutes
-    QVERIFY(r.addSpot(spot(QStringLiteral("DL1ABC"))));
-    r.poll();
-    QCOMPARE(built.size(), 0);                                    // not yet five minutes
-    now = 1000 + 5 * minute;
-    QVERIFY(r.addSpot(spot(QStringLiteral("W1AW"))));             // five minutes since the first
-    r.poll();
-    QCOMPARE(built.size(), 1);
-    QByteArray m = built.at(0).at(0).toByteArray();
-    QCOMPARE(setIds(m), (QList<quint16>{3, 2, 0x9992, 0x9993}));
-    QCOMPARE(be32(m, 8), 0u);                                     // no data records before
-    const quint32 domain = be32(m, 12);
-    QCOMPARE(domain, r.observationDomain());
-    r.poll();
-    QCOMPARE(built.size(), 1);                                    // nothing more until next time
-
-    // Templates ride along in the first three messages, then once an hour.
-    QList<bool> templates;
-    QList<quint32> sequence;
-    for (int i = 0; i < 15; ++i) {
-        now += 5 * minute;
-        r.addSpot(spot(QStringLiteral("K%1AA").arg(i % 10) + QChar(u'A' + i)));
+        QVERIFY(r.addSpot(spot(QStringLiteral("W1AW"))));
+        now += 4 * minute;
+        QVERIFY(!r.addSpot(spot(QStringLiteral("w1aw"), 7040000)));  // once in five minutes
+        QVERIFY(r.addSpot(spot(QStringLiteral("DL1ABC"))));
         r.poll();
-        m = built.last().at(0).toByteArray();
-        templates.append(setIds(m).first() == 3);
-        sequence.append(be32(m, 8));
-        QCOMPARE(be32(m, 12), domain);
+        QCOMPARE(built.size(), 0);                                    // not yet five minutes
+        now = 1000 + 5 * minute;
+        QVERIFY(r.addSpot(spot(QStringLiteral("W1AW"))));             // five minutes since the first
+        r.poll();
+        QCOMPARE(built.size(), 1);
+        QByteArray m = built.at(0).at(0).toByteArray();
+        QCOMPARE(setIds(m), (QList<quint16>{3, 2, 0x9992, 0x9993}));
+        QCOMPARE(be32(m, 8), 0u);                                     // no data records before
+        const quint32 domain = be32(m, 12);
+        QCOMPARE(domain, r.observationDomain());
+        r.poll();
+        QCOMPARE(built.size(), 1);                                    // nothing more until next time
+
+        // Templates ride along in the first three messages, then once an hour.
+        QList<bool> templates;
+        QList<quint32> sequence;
+        for (int i = 0; i < 15; ++i) {
+            now += 5 * minute;
+            r.addSpot(spot(QStringLiteral("K%1AA").arg(i % 10) + QChar(u'A' + i)));
+            r.poll();
+            m = built.last().at(0).toByteArray();
+            templates.append(setIds(m).first() == 3);
+            sequence.append(be32(m, 8));
+            QCOMPARE(be32(m, 12), domain);
+        }
+        QCOMPARE(built.size(), 16);
+        // The third went out at 15 minutes, so the next is due at 75.
+        QList<bool> expected(15, false);
+        expected[0] = expected[1] = expected[13] = true;
+        QCOMPARE(templates, expected);
+        // The sequence number counts the data records sent before: 1 + 3 in the
+        // first message, then 1 + 1 in each.
+        QCOMPARE(sequence.first(), 4u);
+        QCOMPARE(sequence.last(), 4u + 14 * 2);
+        // An empty queue sends nothing.
+        now += 5 * minute;
+        r.poll();
+        QCOMPARE(built.size(), 16);
     }
-    QCOMPARE(built.size(), 16);
-    // The third went out at 15 minutes, so the next is due at 75.
-    QList<bool> expected(15, false);
-    expected[0] = expected[1] = expected[13] = true;
-    QCOMPARE(templates, expected);
-    // The sequence number counts the data records sent before: 1 + 3 in the
-    // first message, then 1 + 1 in each.
-    QCOMPARE(sequence.first(), 4u);
-    QCOMPARE(sequence.last(), 4u + 14 * 2);
-    // An empty queue sends nothing.
-    now += 5 * minute;
-    r.poll();
-    QCOMPARE(built.size(), 16);
-}
 
-void TestPskReporter::fullMessage()
-{
-    qint64 now = 0;
-    QUdpSocket collector;
-    QVERIFY(collector.bind(QHostAddress::LocalHost, 0));
-    PskReporter r(nullptr, [&now] { return now; });
-    r.setCollector(QStringLiteral("127.0.0.1"), collector.localPort());
-    QSignalSpy built(&r, &PskReporter::messageBuilt);
-    int added = 0;
-    for (int i = 0; built.isEmpty() && i < 500; ++i)
-        added += r.addSpot(spot(QStringLiteral("DL%1ABC").arg(i % 10) + QChar(u'A' + i / 10 % 26)
-                                + QChar(u'A' + i / 260)))
-            ? 1
-            : 0;
-    QCOMPARE(built.size(), 1);  // full before five minutes
-    const QByteArray m = built.at(0).at(0).toByteArray();
-    QVERIFY(m.size() <= PskIpfix::kMaxMessage);
-    QVERIFY(m.size() > PskIpfix::kMaxMessage - 30);
-    QCOMPARE(r.queuedSpots(), 1);  // the spot that did not fit waits
-    QCOMPARE(setIds(m).size(), 4);
-    QVERIFY(added > 40);
-}
-
-void TestPskReporter::loopbackAndNoNetwork()
-{
-    QUdpSocket collector;
-    QVERIFY(collector.bind(QHostAddress::LocalHost, 0));
-    PskReporter r;
-    r.setCollector(QStringLiteral("127.0.0.1"), collector.localPort());
-    r.setReceiver({QStringLiteral("DL1ABC"), QStringLiteral("JO62"), QStringLiteral("Velkora32 4.0"),
-                   QStringLiteral("dipole")});
-    QList<QNetworkDatagram> got;
-    for (const char* call : {"W1AW", "K1ABC"}) {
-        r.addSpot(spot(QString::fromLatin1(call)));
-        r.flush();
-        QTRY_VERIFY_WITH_TIMEOUT(collector.hasPendingDatagrams(), 10000);
-        got.append(collector.receiveDatagram());
+    void fullMessage()
+    {
+        qint64 now = 0;
+        QUdpSocket collector;
+        QVERIFY(collector.bind(QHostAddress::LocalHost, 0));
+        PskReporter r(nullptr, [&now] { return now; });
+        r.setCollector(QStringLiteral("127.0.0.1"), collector.localPort());
+        QSignalSpy built(&r, &PskReporter::messageBuilt);
+        int added = 0;
+        for (int i = 0; built.isEmpty() && i < 500; ++i)
+            added += r.addSpot(spot(QStringLiteral("DL%1ABC%2%3").arg(i % 10).arg(QChar(u'A' + i / 10 % 26)).arg(QChar(u'A' + i / 260))));
+        QCOMPARE(built.size(), 1);  // full before five minutes
+        const QByteArray m = built.at(0).at(0).toByteArray();
+        QVERIFY(m.size() <= PskIpfix::kMaxMessage);
+        QVERIFY(m.size() > PskIpfix::kMaxMessage - 30);
+        QCOMPARE(r.queuedSpots(), 1);  // the spot that did not fit waits
+        QCOMPARE(setIds(m).size(), 4);
+        QVERIFY(added > 40);
     }
-    QCOMPARE(got.at(0).senderPort(), got.at(1).senderPort());  // one source port
-    QVERIFY(got.at(1).data().contains("K1ABC"));
-    QVERIFY(got.at(0).data().contains("dipole"));
-    QCOMPARE(r.messagesSent(), 2);
 
-    // A host that does not resolve: the spots go, the program stays.
-    PskReporter off;
-    off.setCollector(QStringLiteral("collector.invalid"), 4739);
-    QSignalSpy built(&off, &PskReporter::messageBuilt);
-    QVERIFY(off.addSpot(spot(QStringLiteral("W1AW"))));
-    off.flush();
-    QCOMPARE(built.size(), 1);
-    QCOMPARE(built.at(0).at(1).toBool(), false);
-    QCOMPARE(off.spotsDropped(), 1);
-    QCOMPARE(off.queuedSpots(), 0);
-}
+    void loopbackAndNoNetwork()
+    {
+        QUdpSocket collector;
+        QVERIFY(collector.bind(QHostAddress::LocalHost, 0));
+        PskReporter r;
+        r.setCollector(QStringLiteral("127.0.0.1"), collector.localPort());
+        r.setReceiver({QStringLiteral("DL1ABC"), QStringLiteral("JO62"), QStringLiteral("Velkora32 4.0"),
+                       QStringLiteral("dipole")});
+        QList<QNetworkDatagram> got;
+        for (const char* call : {"W1AW", "K1ABC"}) {
+            r.addSpot(spot(QString::fromLatin1(call)));
+            r.flush();
+            QTRY_VERIFY_WITH_TIMEOUT(collector.hasPendingDatagrams(), 10000);
+            got.append(collector.receiveDatagram());
+        }
+        QCOMPARE(got.at(0).senderPort(), got.at(1).senderPort());  // one source port
+        QVERIFY(got.at(1).data().contains("K1ABC"));
+        QVERIFY(got.at(0).data().contains("dipole"));
+        QCOMPARE(r.messagesSent(), 2);
+
+        // A host that does not resolve: the spots go, the program stays.
+        PskReporter off;
+        off.setCollector(QStringLiteral("collector.invalid"), 4739);
+        QSignalSpy built(&off, &PskReporter::messageBuilt);
+        QVERIFY(off.addSpot(spot(QStringLiteral("W1AW"))));
+        off.flush();
+        QCOMPARE(built.size(), 1);
+        QCOMPARE(built.at(0).at(1).toBool(), false);
+        QCOMPARE(off.spotsDropped(), 1);
+        QCOMPARE(off.queuedSpots(), 0);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestPskReporter)
 #include "tst_pskreporter.moc"

@@ -26,8 +26,7 @@ class TestListen : public QObject
     bool encode(const QString& name, const QString& freq, const QString& text)
     {
         QProcess p;
-        p.start(cli(), {QStringLiteral("encode"), QStringLiteral("--freq"), freq, QStringLiteral("--text"), text,
-                        m_dir.filePath(name)});
+        p.start(cli(), {QStringLiteral("encode"), QStringLiteral("--freq"), freq, QStringLiteral("--text"), text, m_dir.filePath(name)});
         return p.waitForFinished(60000) && p.exitCode() == 0;
     }
 
@@ -46,11 +45,8 @@ private slots:
         QUdpSocket collector;
         QVERIFY(collector.bind(QHostAddress::LocalHost, 0));
         QProcess listen;
-        listen.start(cli(), {QStringLiteral("listen"), QStringLiteral("--device"), QStringLiteral("pulse"),
-                             QStringLiteral("--report"), QStringLiteral("--call"), QStringLiteral("DL9SWL"),
-                             QStringLiteral("--locator"), QStringLiteral("JO62qm"), QStringLiteral("--dial"),
-                             QStringLiteral("14070000"), QStringLiteral("--collector"),
-                             QStringLiteral("127.0.0.1:%1").arg(collector.localPort())});
+        listen.start(cli(), QStringLiteral("listen --device pulse --report --call DL9SWL --locator JO62qm --dial 14070000 "
+                                            "--collector 127.0.0.1:%1").arg(collector.localPort()).split(u' '));
         QVERIFY(listen.waitForStarted(10000));
         for (const char* name : {"cq.wav", "once.wav"}) {
             QProcess play;
