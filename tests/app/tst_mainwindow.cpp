@@ -382,7 +382,7 @@ private slots:
         QVERIFY(browser->header()->text().contains(QStringLiteral("S/N")));
         // Six seconds of quiet go by with the dock hidden (as while sending).
         dock->hide();
-        const std::vector<qint16> quiet(11025 * 6, 0);
+        const std::vector<qint16> quiet(1024 * 65, 0);
         for (size_t at = 0; at < quiet.size(); at += 1024) {
             w->modem()->ReceiveSamples(quiet.data() + at, 1024);
             w->feedSignalBank(quiet.data() + at, 1024);
