@@ -5,45 +5,29 @@
 // settings file of its own and no sound card (PortAudio finds none, warns,
 // and the program goes on).
 
-#include "app/mainwindow.h"
 #include "app/statuspanetime.h"
 #include "audio/audioin.h"
-#include "core/settings.h"
-#include "core/stationstate.h"
 #include "display/spectrumtitlebar.h"
 #include "display/spectrumwidget.h"
-#include "logbook/hamlog.h"
-#include "logbook/logbar.h"
-#include "modem/psktxrx.h"
 #include "tests/app/windowfolder.h"
 #include "tests/core/fulldisk.h"
 #include "tests/modem/modemtesthelpers.h"
 #include "text/signalbrowser.h"
-#include "text/controlbarex.h"
-#include "text/rxview.h"
-#include "text/txview.h"
 #include "widgets/filenamedlg.h"
 
 #include <QDockWidget>
-#include <QHelpEvent>
-#include <QMenu>
-#include <QMenuBar>
-#include <QTextBrowser>
 #include <QDoubleSpinBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QStatusBar>
+#include <QHelpEvent>
+#include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QTextBlock>
-#include <QTest>
+#include <QTextBrowser>
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
-#include <memory>
+
+using namespace WindowTest;
 
 class TestMainWindow : public QObject
 {
@@ -57,25 +41,12 @@ class TestMainWindow : public QObject
     {
         auto w = std::make_unique<MainWindow>();
         w->setNameChooser([this](QWidget*, const QString&, const QString&, const QString&, QString& name) {
-            if (m_names.isEmpty())
-                return false;
-            name = m_names.takeFirst();
-            return true;
+            return !m_names.isEmpty() && !(name = m_names.takeFirst()).isNull();
         });
         w->show();
         return w;
     }
-    static void closeWindow(std::unique_ptr<MainWindow>& w)
-    {
-        w->close();
-        w.reset();
-    }
-    // Answers the next modal dialog once it is up.
-    void onNextModal(std::function<void(QDialog*)> answer)
-    {
-        QTimer::singleShot(0, this, [answer] { answer(qobject_cast<QDialog*>(QApplication::activeModalWidget())); });
-    }
-    static QLineEdit* field(MainWindow& w, const char* name) { return w.logBar()->findChild<QLineEdit*>(name); }
+    static void closeWindow(std::unique_ptr<MainWindow>& w) { w->close(), w.reset(); }
 
 private slots:
     void init()
@@ -139,13 +110,11 @@ private slots:
         QFETCH(bool, afc);
         Settings().setValue(QStringLiteral("AFC"), afc ? 2 : 0);
         auto w = makeWindow();
-        double rx = 0, tx = 0;
-        w->modem()->GetFrequencies(&rx, &tx);
-        onNextModal([](QDialog* d) {
+        withDialog([&] { QTest::mouseClick(w->txLabel(), Qt::RightButton); }, [](QDialog* d) {
             d->findChild<QDoubleSpinBox*>()->setValue(1500.0);
             d->accept();
         });
-        QTest::mouseClick(w->txLabel(), Qt::RightButton);
+        double rx = 0, tx = 0;
         w->modem()->GetFrequencies(&rx, &tx);
         QCOMPARE(tx, 1500.0);
         QVERIFY(w->txLabel()->text().contains(QStringLiteral("Tx: 1500.00")));
@@ -162,7 +131,6 @@ private slots:
         w->saveQSO();
         w->statusBar()->showMessage(QStringLiteral("Log exported"));
         QVERIFY(w->titleBar()->isVisible());
-        closeWindow(w);
     }
 
     void waterfallShowsASignalOnEveryStart()
@@ -176,7 +144,6 @@ private slots:
             w->slotAudioInputReady(4096);
             QVERIFY(w->spectrum()->currentLines());
             QVERIFY(*std::max_element(w->spectrum()->currentLines(), w->spectrum()->currentLines() + 1024) > 100);
-            closeWindow(w);
         }
     }
 
@@ -190,13 +157,12 @@ private slots:
         auto w = makeWindow();
         QVERIFY(w->statusBar()->currentMessage().contains(missing));
         QString shown;
-        onNextModal([&](QDialog* d) {
+        withDialog([&] { w->slotSelectPort(); }, [&](QDialog* d) {
             auto* device = d->findChild<QLineEdit*>(QStringLiteral("lineEditDevice"));
             shown = device->text();
             device->clear();
             d->accept();
         });
-        w->slotSelectPort();
         QCOMPARE(shown, missing);
         QCOMPARE(w->comport().deviceOverride(), QString());
         closeWindow(w);
@@ -226,11 +192,7 @@ private slots:
 
     void macroTagsFillTheReportAndSwitch()
     {
-        {
-            Settings s;
-            s.setValue(QStringLiteral("Macros/Macros 0/text"), QStringLiteral("ur <RST> <RST> <BPSK125>"));
-            s.setValue(QStringLiteral("Macros/Macros 1/text"), QStringLiteral("pse k<TX>"));
-        }
+        store({{"Macros/Macros 0/text", "ur <RST> <RST> <BPSK125>"}, {"Macros/Macros 1/text", "pse k<TX>"}});
         auto w = makeWindow();
         m_names << QStringLiteral("449");
         w->slotControlBar(0);
@@ -241,7 +203,6 @@ private slots:
         w->slotControlBar(1); // <TX> without a sound card: the text waits, nothing is keyed
         QCOMPARE(w->txView()->toPlainText(), QStringLiteral("ur 449 449 ur 449 449 pse k"));
         QVERIFY(!StationState::isTransmitting());
-        closeWindow(w);
     }
 
     void fileCommands()
@@ -262,11 +223,12 @@ private slots:
         FileNameDlg::setChooser([&](QWidget*, const QString&, const QString&, FileNameDlg::Purpose purpose) {
             return purpose == FileNameDlg::Save ? adif : QString();
         });
-        onNextModal([](QDialog* d) {
+        bool exported = false;
+        withDialog([&] { exported = w->exportADIF(); }, [](QDialog* d) {
             d->findChild<QPushButton*>(QStringLiteral("browseButton"))->click();
             d->accept();
         });
-        QVERIFY(w->exportADIF());
+        QVERIFY(exported);
         FileNameDlg::setChooser({});
         QVERIFY(QFile::exists(adif));
 
@@ -275,13 +237,11 @@ private slots:
         QVERIFY(QDir().mkpath(w->logFileName())); // a folder where the log should be
         field(*w, "editCall")->setText(QStringLiteral("G4XYZ"));
         QString reported;
-        onNextModal([&](QDialog* d) {
+        withDialog([&] { w->saveQSO(); }, [&](QDialog* d) {
             reported = static_cast<QMessageBox*>(d)->text();
             d->reject();
         });
-        w->saveQSO();
         QVERIFY(reported.contains(w->logFileName()));
-        closeWindow(w);
     }
 
     // QPSK chosen in the mode box sends a text and decodes it back; back on
@@ -304,7 +264,6 @@ private slots:
         }
         w->slotModeChanged(QStringLiteral("RTTY"));
         QCOMPARE(w->currentMode(), QStringLiteral("BPSK31"));
-        closeWindow(w);
     }
 
     // The modem's own name "QPSK" as the stored mode: QPSK31 in the mode box,
@@ -371,22 +330,21 @@ private slots:
             for (size_t i = 0; i < audio.size() && 11025 + i < mix.size(); ++i)
                 mix[11025 + i] += audio[i] / 3;
         }
+        const auto hear = [&w](std::vector<qint16> audio) {
+            for (size_t at = 0; at < audio.size(); at += 1024) {
+                const int n = int(std::min<size_t>(1024, audio.size() - at));
+                w->modem()->ReceiveSamples(audio.data() + at, n);
+                w->feedSignalBank(audio.data() + at, n);
+            }
+        };
         w->modem()->SetFrequencies(2500.0, 2500.0);
-        for (size_t at = 0; at < mix.size(); at += 1024) {
-            const int n = int(std::min<size_t>(1024, mix.size() - at));
-            w->modem()->ReceiveSamples(mix.data() + at, n);
-            w->feedSignalBank(mix.data() + at, n);
-        }
+        hear(mix);
         QTRY_COMPARE(browser->lineCount(), 2);
         QVERIFY(browser->alerted().contains(browser->line(0).id) && browser->alerted().size() == 1);
         QVERIFY(browser->header()->text().contains(QStringLiteral("S/N")));
         // Six seconds of quiet go by with the dock hidden (as while sending).
         dock->hide();
-        const std::vector<qint16> quiet(11025 * 6, 0);
-        for (size_t at = 0; at < quiet.size(); at += 1024) {
-            w->modem()->ReceiveSamples(quiet.data() + at, 1024);
-            w->feedSignalBank(quiet.data() + at, 1024);
-        }
+        hear(std::vector<qint16>(11025 * 6, 0));
         dock->show();
         // Shown a moment ago: the receivers have followed their signals since.
         QList<SignalBrowser::Line> shown;
@@ -412,7 +370,6 @@ private slots:
         call.setPosition(call.position() + view->document()->findBlockByNumber(0).text().indexOf(u"vk2abc") + 2);
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->cursorRect(call).center());
         QCOMPARE(field(*w, "editCall")->text(), QStringLiteral("VK2ABC"));
-        closeWindow(w);
     }
 
     // The aids to operating: the first start's macros (none once one is
@@ -472,19 +429,18 @@ private slots:
         w = makeWindow();
         QCOMPARE(w->macros().at(0).label, QString());
         QCOMPARE(w->controlBar()->findChild<QPushButton*>(QStringLiteral("pushButton_1"))->text(), QStringLiteral("F1"));
-        closeWindow(w);
     }
 
     void missingMorseTableStopsTheStart()
     {
         QFile::remove(m_dataDir + QStringLiteral("/ENG.cwt"));
         QString text;
-        onNextModal([&](QDialog* box) {
+        std::unique_ptr<MainWindow> w;
+        withDialog([&] { w = std::make_unique<MainWindow>(); }, [&](QDialog* box) {
             text = static_cast<QMessageBox*>(box)->text();
             box->close();
         });
-        MainWindow w;
-        QVERIFY(!w.startedOk());
+        QVERIFY(!w->startedOk());
         QCOMPARE(text, QStringLiteral("Cannot load ENG.cwt! Velkora32 will now exit."));
     }
 };

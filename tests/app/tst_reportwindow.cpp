@@ -4,22 +4,14 @@
 // The window's reports: the Configure entries, the personal data they need,
 // and what a logger on this computer hears from the window.
 
-#include "app/mainwindow.h"
-#include "logbook/logbar.h"
 #include "report/pskreporter.h"
 #include "report/wsjtxmessage.h"
 #include "tests/app/windowfolder.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
 #include <QNetworkDatagram>
-#include <QTest>
-#include <QTimer>
 #include <QUdpSocket>
+
+using namespace WindowTest;
 
 class TestReportWindow : public QObject
 {
@@ -45,8 +37,7 @@ private slots:
         QVERIFY(!prepareWindowFolder(*m_dir).isEmpty());
         m_logger.close();
         QVERIFY(m_logger.bind(QHostAddress::LocalHost, 0));
-        Settings settings;
-        settings.setValue(QStringLiteral("Report/LoggerPort"), m_logger.localPort());
+        store({{"Report/LoggerPort", m_logger.localPort()}});
     }
 
     void pskReporterNeedsCallAndLocator()
@@ -57,20 +48,11 @@ private slots:
         QVERIFY(!psk->isChecked());  // off until turned on
         QVERIFY(!w->reportLabel()->isVisibleTo(w.get()));
         // Without a locator it stays off and says why.
-        bool told = false;
-        QTimer::singleShot(0, this, [&told] {
-            if (QWidget* box = QApplication::activeModalWidget()) {
-                told = true;
-                box->close();
-            }
-        });
-        psk->setChecked(true);
-        QVERIFY(told);
+        withDialog([psk] { psk->setChecked(true); }, [](QDialog* box) { box->close(); });
         QVERIFY(!psk->isChecked());
 
         // The personal data dialog takes a valid locator only.
-        QTimer::singleShot(0, this, [] {
-            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        withDialog([&w] { w->slotPersonalData(); }, [](QDialog* d) {
             d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->setText(QStringLiteral("dl1abc"));
             auto* locator = d->findChild<QLineEdit*>(QStringLiteral("lineEditLocator"));
             locator->setText(QStringLiteral("JZ62"));
@@ -80,7 +62,6 @@ private slots:
             d->findChild<QLineEdit*>(QStringLiteral("lineEditAntenna"))->setText(QStringLiteral("dipole"));
             d->accept();
         });
-        w->slotPersonalData();
         QCOMPARE(w->personalData().locator, QStringLiteral("JO62qm"));
         psk->setChecked(true);
         QVERIFY(psk->isChecked());
@@ -92,17 +73,15 @@ private slots:
         w->reportText(7, 1500.0, u"CQ de W1AW W1AW k\ncq de DL1ABC DL1ABC k\n");
         QCOMPARE(w->pskReporter()->queuedSpots(), 1);
         w->close();
-        w.reset();
-        Settings settings;
-        QCOMPARE(settings.value(QStringLiteral("Report/PskReporter")).toBool(), true);
-        QCOMPARE(settings.value(QStringLiteral("Personal data/locator")).toString(), QStringLiteral("JO62qm"));
+        QCOMPARE(Settings().value(QStringLiteral("Report/PskReporter")).toBool(), true);
+        QCOMPARE(Settings().value(QStringLiteral("Personal data/locator")).toString(), QStringLiteral("JO62qm"));
     }
 
     void loggerHearsSavedQsoAndClose()
     {
         auto w = std::make_unique<MainWindow>();
         QTRY_VERIFY_WITH_TIMEOUT(m_logger.hasPendingDatagrams(), 10000);  // the first heartbeat
-        w->logBar()->findChild<QLineEdit*>(QStringLiteral("editCall"))->setText(QStringLiteral("w1aw"));
+        field(*w, "editCall")->setText(QStringLiteral("w1aw"));
         w->saveQSO();
         QList<quint32> heard;
         QTRY_VERIFY_WITH_TIMEOUT((heard += typesHeard()).size() >= 2, 10000);
@@ -120,7 +99,7 @@ private slots:
         heard.clear();
         QTRY_VERIFY_WITH_TIMEOUT((heard += typesHeard()).size() >= 1, 10000);
         QCOMPARE(heard, QList<quint32>{Wsjtx::Close});
-        again->logBar()->findChild<QLineEdit*>(QStringLiteral("editCall"))->setText(QStringLiteral("k1abc"));
+        field(*again, "editCall")->setText(QStringLiteral("k1abc"));
         again->saveQSO();
         again->close();
         again.reset();

@@ -5,24 +5,13 @@
 // and the macro buttons, the status bar and its clock, the rig dialog, and
 // the rig's dial and keying.
 
-#include "app/mainwindow.h"
 #include "app/statuspanetime.h"
-#include "core/settings.h"
 #include "display/spectrumtitlebar.h"
-#include "logbook/logbar.h"
 #include "rig/hamlibrig.h"
 #include "rig/rigcontrol.h"
 #include "rig/rigcontroldlg.h"
 #include "tests/app/windowfolder.h"
-#include "text/controlbarex.h"
-#include "text/txview.h"
 
-#include <QLabel>
-#include <QPushButton>
-#include <QStatusBar>
-#include <QTest>
-
-#include <memory>
 #include <tuple>
 
 class TestUserView : public QObject
@@ -44,13 +33,12 @@ private slots:
     // controls, and the clock runs.
     void functionKeysButtonsAndStatusBar()
     {
-        {
-            Settings s;
-            for (int i = 0; i < 24; ++i) {
-                s.setValue(QStringLiteral("Macros/Macros %1/label").arg(i), QStringLiteral("L%1").arg(i));
-                s.setValue(QStringLiteral("Macros/Macros %1/text").arg(i), QStringLiteral("macro %1 ").arg(i));
-            }
+        QVariantMap macros;
+        for (int i = 0; i < 24; ++i) {
+            macros[QStringLiteral("Macros/Macros %1/label").arg(i)] = QStringLiteral("L%1").arg(i);
+            macros[QStringLiteral("Macros/Macros %1/text").arg(i)] = QStringLiteral("macro %1 ").arg(i);
         }
+        WindowTest::store(macros);
         auto w = std::make_unique<MainWindow>();
         w->show();
         QApplication::setActiveWindow(w.get());
@@ -101,11 +89,7 @@ private slots:
     // not there refuses keying, with the reason.
     void rigInTheWindow()
     {
-        {
-            Settings s;
-            s.setValue(QStringLiteral("Rig/Model"), RigConfig::kDummy);
-            s.setValue(QStringLiteral("Rig/Ptt"), QStringLiteral("Cat"));
-        }
+        WindowTest::store({{"Rig/Model", RigConfig::kDummy}, {"Rig/Ptt", "Cat"}});
         auto w = std::make_unique<MainWindow>();
         QTRY_COMPARE_WITH_TIMEOUT(w->rig()->status().link, RigStatus::Link::Up, 15000);
         for (const auto& [hz, mode, text, band] : {std::tuple{14070000, "USB", "14.070.000 USB", "20m"},
@@ -122,11 +106,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!w->rig()->status().ptt, 15000);
         w.reset();
 
-        RigConfig c;
-        c.model = RigConfig::kNetwork;
-        c.port = 1; // tcpmux, a privileged port nobody serves
-        c.ptt = RigConfig::Ptt::Cat;
-        c.save();
+        WindowTest::store({{"Rig/Model", RigConfig::kNetwork}, {"Rig/Port", 1}}); // tcpmux, a privileged port nobody serves
         RigControl rig([](bool) {});
         QTRY_COMPARE_WITH_TIMEOUT(rig.status().link, RigStatus::Link::Down, 15000);
         QVERIFY(rig.pttUp(&why) == RigControl::PttStart::Refused && !why.isEmpty());

@@ -1,13 +1,36 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Shared by the window tests: a folder of the test's own, stored settings,
+// the log bar's fields and the dialogs a command opens.
 #pragma once
 
+#include "app/mainwindow.h"
 #include "core/apppaths.h"
 #include "core/settings.h"
+#include "core/stationstate.h"
+#include "logbook/hamlog.h"
+#include "logbook/logbar.h"
+#include "modem/psktxrx.h"
+#include "text/controlbarex.h"
+#include "text/rxview.h"
+#include "text/txview.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
 
 // A folder of a test's own for a whole main window: the settings file and
 // the written files in it, the Morse table in its "data" subfolder. Returns
@@ -26,3 +49,40 @@ inline QString prepareWindowFolder(const QTemporaryDir& dir)
     AppPaths::setWritableDirectory(dir.path());
     return data;
 }
+
+namespace WindowTest {
+
+inline void store(const QVariantMap& values)
+{
+    Settings s;
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        s.setValue(it.key(), it.value());
+}
+
+inline QLineEdit* field(MainWindow& w, const char* name) { return w.logBar()->findChild<QLineEdit*>(QLatin1String(name)); }
+
+// Runs open(), hands the modal dialog it brings up to answer(), waits until
+// the dialog is gone and makes the window that was active active again (the
+// offscreen platform gives the focus back to no one).
+inline void withDialog(const std::function<void()>& open, const std::function<void(QDialog*)>& answer)
+{
+    QWidget* active = QApplication::activeWindow();
+    bool answered = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()); d && !answered) {
+            answered = true;
+            answer(d);
+        }
+    });
+    poll.start(20);
+    open();
+    QTRY_VERIFY_WITH_TIMEOUT(answered, 5000);
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    if (active) {
+        QApplication::setActiveWindow(active);
+        QTRY_VERIFY(active->isActiveWindow());
+    }
+}
+
+} // namespace WindowTest
