@@ -9,23 +9,33 @@
 #include "audio/audioin.h"
 #include "display/spectrumtitlebar.h"
 #include "display/spectrumwidget.h"
+#include "report/pskreporter.h"
+#include "report/wsjtxmessage.h"
+#include "rig/hamlibrig.h"
+#include "rig/rigcontrol.h"
+#include "rig/rigcontroldlg.h"
 #include "tests/app/windowfolder.h"
 #include "tests/core/fulldisk.h"
 #include "tests/modem/modemtesthelpers.h"
 #include "text/signalbrowser.h"
 #include "widgets/filenamedlg.h"
 
+#include <QComboBox>
 #include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QHelpEvent>
-#include <QMenuBar>
+#include <QNetworkDatagram>
 #include <QPlainTextEdit>
+#include <QSettings>
 #include <QSpinBox>
+#include <QTableView>
 #include <QTextBlock>
 #include <QTextBrowser>
+#include <QUdpSocket>
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 using namespace WindowTest;
 
@@ -47,6 +57,34 @@ class TestMainWindow : public QObject
         return w;
     }
     static void closeWindow(std::unique_ptr<MainWindow>& w) { w->close(), w.reset(); }
+    static void withCommand(QAction* action, const std::function<void(QDialog*)>& answer)
+    {
+        QVERIFY(action);
+        withDialog([action] { action->trigger(); }, answer);
+    }
+    static void typeName(QDialog* d, const QString& name)
+    {
+        d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(name);
+        d->accept();
+    }
+
+    // A logger on this computer, as the window's reports reach it.
+    QUdpSocket m_logger;
+    void listenAsLogger()
+    {
+        QVERIFY(m_logger.bind(QHostAddress::LocalHost, 0));
+        store({{"Report/LoggerPort", m_logger.localPort()}});
+    }
+    QList<quint32> typesHeard()
+    {
+        QList<quint32> types;
+        while (m_logger.hasPendingDatagrams()) {
+            const Wsjtx::Reader m(m_logger.receiveDatagram().data());
+            if (m.ok() && m.type() != Wsjtx::Heartbeat && m.type() != Wsjtx::Status)
+                types.append(m.type());
+        }
+        return types;
+    }
 
 private slots:
     void init()
@@ -57,6 +95,7 @@ private slots:
         StationState::setTransmitting(false);
         StationState::setTxEchoEnabled(true);
         m_names.clear();
+        m_logger.close();
     }
 
     void layoutAndSettingsSurviveRestart()
@@ -396,11 +435,8 @@ private slots:
         for (QDockWidget* d : w->findChildren<QDockWidget*>())
             QVERIFY(!d->features().testFlag(QDockWidget::DockWidgetVerticalTitleBar));
 
-        QAction* manual = nullptr;
-        for (QAction* m : w->menuBar()->actions())
-            if (m->text() == QStringLiteral("&Help"))
-                manual = m->menu()->actions().value(0);
-        QVERIFY(manual && manual->text() == QStringLiteral("&Manual"));
+        QAction* manual = command(*w, QStringLiteral("&Help"), QStringLiteral("&Manual"));
+        QVERIFY(manual);
         manual->trigger();
         auto* browser = w->findChild<QDialog*>(QStringLiteral("manual"))->findChild<QTextBrowser*>();
         for (const char* topic : {"Set-up", "A first QSO", "Macros and tags", "The logbook", "Rig control", "command-line tool"})
@@ -442,6 +478,312 @@ private slots:
         });
         QVERIFY(!w->startedOk());
         QCOMPARE(text, QStringLiteral("Cannot load ENG.cwt! Velkora32 will now exit."));
+    }
+
+    void firstHour()
+    {
+        QVERIFY(!QFile::exists(Settings::path())); // from an empty settings folder
+        auto w = std::make_unique<MainWindow>();
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        QTRY_VERIFY(w->isActiveWindow());
+        const QString adif = m_dir->filePath(QStringLiteral("contacts.adi"));
+        const QString macros = m_dir->filePath(QStringLiteral("Velkora32.mac"));
+
+        // Personal data: the call goes in upper case.
+        withCommand(command(*w, "Configure", "Personal data..."), [](QDialog* d) {
+            d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->setText(QStringLiteral("vk2xyz"));
+            d->findChild<QLineEdit*>(QStringLiteral("lineEditName"))->setText(QStringLiteral("Sam"));
+            d->accept();
+        });
+        withCommand(command(*w, "Configure", "Personal data..."), [](QDialog* d) {
+            QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->text(), QStringLiteral("VK2XYZ"));
+            d->reject();
+        });
+        // Sound card and port: cancelled, which the status bar reports. Then
+        // the sound card confirmed with another rate and corrections; opened
+        // again, it shows them (at first 11025 Hz and none).
+        withCommand(command(*w, "Configure", "Sound card..."), [](QDialog* d) { d->reject(); });
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Rejected"));
+        withCommand(command(*w, "Configure", "Select port..."), [](QDialog* d) { d->reject(); });
+        for (const char* shown : {"11025 0 0", "12000 -20 7"}) {
+            withCommand(command(*w, "Configure", "Sound card..."), [shown](QDialog* d) {
+                auto* rate = d->findChild<QLineEdit*>(QStringLiteral("lineEdit"));
+                auto* rx = d->findChild<QDoubleSpinBox*>(QStringLiteral("doubleSpinBoxRX"));
+                auto* tx = d->findChild<QDoubleSpinBox*>(QStringLiteral("doubleSpinBoxTX"));
+                QCOMPARE(QStringLiteral("%1 %2 %3").arg(rate->text()).arg(rx->value()).arg(tx->value()), QString::fromLatin1(shown));
+                rate->setText(QStringLiteral("12000"));
+                rx->setValue(-20);
+                tx->setValue(7);
+                d->accept();
+            });
+        }
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Accepted"));
+        QCOMPARE(w->modem()->inputRate(), 12000.0 * (1e6 - 20) / 1e6);
+        QCOMPARE(w->modem()->outputRate(), 12000.0 * (1e6 + 7) / 1e6);
+
+        // A macro is written (a right click on its button), saved to a file
+        // and sent with F1.
+        WindowTest::withDialog([&] { QTest::mouseClick(w->controlBar()->findChild<QPushButton*>("pushButton_1"), Qt::RightButton); }, [](QDialog* d) {
+            d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(QStringLiteral("CQ"));
+            d->findChild<QPlainTextEdit*>(QStringLiteral("plainTextEdit"))
+                ->setPlainText(QStringLiteral("CQ CQ de <MYCALL> k"));
+            d->accept();
+        });
+        w->txView()->clear();
+        withCommand(command(*w, "Configure", "Save macros"), [&](QDialog* d) { typeName(d, macros); });
+        QVERIFY(QFile::exists(macros));
+        withCommand(command(*w, "Configure", "Load macros"), [&](QDialog* d) { typeName(d, macros); });
+
+        // Macros are never saved over the logbook.
+        QString refusal;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                refusal = box->text();
+                box->reject();
+            } else if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()); d && refusal.isNull()) {
+                typeName(d, w->logFileName());
+            }
+        });
+        poll.start(20);
+        command(*w, "Configure", "Save macros")->trigger();
+        poll.stop();
+        QVERIFY2(refusal.contains("belongs to the logbook"), qPrintable(refusal));
+        QCOMPARE(QFileInfo(w->logFileName()).size(), 0);
+        command(*w, "Configure", "Sensitive receiver")->trigger();
+        QVERIFY(w->modem()->sensitiveReceiver());
+        // MMVari chosen, and the only character set ticked.
+        QMenu* varicode = command(*w, "Configure", "Varicode")->menu();
+        varicode->actions().at(1)->trigger();
+        emit varicode->aboutToShow();
+        for (QAction* a : varicode->actions())
+            QCOMPARE(a->isChecked(), a->data().toInt() == 1 && w->modem()->charSet() == 1);
+
+        // Printing: each dialog comes up and is cancelled.
+        withCommand(command(*w, "&File", "Print previe&w..."), [](QDialog* d) { d->reject(); });
+        withCommand(command(*w, "&File", "&Print"), [](QDialog* d) { d->reject(); });
+        // About names where this installation keeps its files.
+        withCommand(command(*w, "&Help", "&About Velkora32"), [&](QDialog* d) {
+            QVERIFY(static_cast<QMessageBox*>(d)->text().contains(w->logFileName()));
+            d->accept();
+        });
+
+        // A contact, saved from the entry bar with Alt+A; the bar and the
+        // status line say what happened.
+        QCOMPARE(w->logBar()->findChild<QLabel*>(QStringLiteral("label_QHT"))->text(), QStringLiteral("&QTH"));
+        QApplication::setActiveWindow(w.get()); // the refusal above left no window active
+        QTRY_VERIFY(w->isActiveWindow());
+        const auto altA = [&w] { QTest::keyClick(w.get(), Qt::Key_A, Qt::AltModifier); };
+        altA();
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("QSO not saved: the Call field is empty"));
+        field(*w, "editCall")->setText(QStringLiteral("JA1QRP"));
+        field(*w, "editName")->setText(QStringLiteral("Taro"));
+        field(*w, "editRecv")->setText(QStringLiteral("579"));
+        w->logBar()->bandBox()->setCurrentText(QStringLiteral("40m"));
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "UTC-3"); // three hours east of UTC: the log still holds UTC
+        const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+        altA();
+        zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("QSO saved: JA1QRP"));
+        const QDateTime start = CHamLog(w->logFileName()).search(QString()).value(0).start;
+        QVERIFY2(start >= before.addMSecs(-before.time().msec()) && start <= QDateTime::currentDateTimeUtc(),
+                 qPrintable(start.toString()));
+        const auto logged = [&w] {
+            QFile log(w->logFileName());
+            return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+        };
+        QCOMPARE(logged().count('\n'), 1);
+        QVERIFY(logged().contains("JA1QRP"));
+
+        // The log goes out as ADIF and comes back without doubling.
+        withCommand(command(*w, "&File", "Export ADIF"), [&](QDialog* d) { typeName(d, adif); });
+        QVERIFY(QFile::exists(adif));
+        withCommand(command(*w, "&File", "Import ADIF"), [&](QDialog* d) { typeName(d, adif); });
+        withCommand(command(*w, "&File", "Merge"), [](QDialog* d) { d->reject(); });
+        QCOMPARE(logged().count('\n'), 1);
+
+        // The search shows the contact.
+        QString qthColumn;
+        withCommand(command(*w, "&File", "&Search in logfile..."), [&](QDialog* d) {
+            qthColumn = d->findChild<QTableView*>()->model()->headerData(7, Qt::Horizontal).toString();
+            d->reject();
+        });
+        QCOMPARE(qthColumn, QStringLiteral("QTH"));
+
+        // Macro 0, read back from the file, fires from F1 into the transmit
+        // pane with the operator's call filled in.
+        QTest::keyClick(w.get(), Qt::Key_F1);
+        QCOMPARE(w->txView()->toPlainText(), QStringLiteral("CQ CQ de VK2XYZ k"));
+
+        QVERIFY(w->close());
+        w.reset();
+
+        // What the user did is in the settings file.
+        QSettings ini(Settings::path(), QSettings::IniFormat);
+        QCOMPARE(ini.value(QStringLiteral("Personal data/call")).toString(), QStringLiteral("VK2XYZ"));
+        QCOMPARE(ini.value(QStringLiteral("Personal data/name")).toString(), QStringLiteral("Sam"));
+        QCOMPARE(ini.value(QStringLiteral("Audio/Input/SampleRate")).toInt(), 12000);
+        QCOMPARE(ini.value(QStringLiteral("Audio/Input/ppm")).toInt(), -20);
+        QCOMPARE(ini.value(QStringLiteral("Macros/Macros 0/text")).toString(), QStringLiteral("CQ CQ de <MYCALL> k"));
+        QCOMPARE(ini.value(QStringLiteral("RxFq")).toDouble(), 1000.0);
+        QCOMPARE(ini.value(QStringLiteral("Receiver")).toString(), QStringLiteral("sensitive"));
+        QCOMPARE(ini.value(QStringLiteral("LogBar/band")).toString(), QStringLiteral("40m"));
+    }
+
+    // F1 to F12 send macros 0 to 11, Ctrl+F1 to Ctrl+F12 macros 12 to 23,
+    // each its own, and every button shows its macro's label. The status bar
+    // holds the Tx and Rx fields, the date, the clock and the display
+    // controls, and the clock runs.
+    void functionKeysButtonsAndStatusBar()
+    {
+        QVariantMap macros;
+        for (int i = 0; i < 24; ++i) {
+            macros[QStringLiteral("Macros/Macros %1/label").arg(i)] = QStringLiteral("L%1").arg(i);
+            macros[QStringLiteral("Macros/Macros %1/text").arg(i)] = QStringLiteral("macro %1 ").arg(i);
+        }
+        WindowTest::store(macros);
+        auto w = std::make_unique<MainWindow>();
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        QTRY_VERIFY(w->isActiveWindow());
+        for (int i = 0; i < 24; ++i) {
+            auto* button = w->controlBar()->findChild<QPushButton*>(QStringLiteral("pushButton_%1").arg(i + 1));
+            QCOMPARE(button ? button->text() : QString(),
+                     QStringLiteral("%1F%2 L%3").arg(i < 12 ? "" : "^").arg(i % 12 + 1).arg(i));
+            w->txView()->clear();
+            QTest::keyClick(w.get(), Qt::Key(Qt::Key_F1 + i % 12), i < 12 ? Qt::NoModifier : Qt::ControlModifier);
+            QCOMPARE(w->txView()->toPlainText(), QStringLiteral("macro %1 ").arg(i));
+        }
+        const QList<QWidget*> fields{w->txLabel(), w->rxLabel(), w->dateLabel(), w->clock(), w->titleBar()};
+        for (QWidget* field : fields)
+            QVERIFY(field && w->statusBar()->isAncestorOf(field) && field->isVisible());
+        QVERIFY(w->txLabel()->text().contains(QStringLiteral("Tx: 1000.00")));
+        QVERIFY(w->rxLabel()->text().contains(QStringLiteral("Rx: 1000.00")));
+        const QString first = w->clock()->text();
+        QTRY_VERIFY_WITH_TIMEOUT(w->clock()->text() != first, 3000);
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        const int off = std::abs(QTime::fromString(w->clock()->text(), QStringLiteral("hh:mm:ss")).secsTo(now.time()));
+        QVERIFY2(off <= 2 || off >= 86398, qPrintable(w->clock()->text()));
+        QVERIFY(w->dateLabel()->text() == now.toString(QStringLiteral("dd.MM.yyyy")) || off > 2);
+    }
+
+    // What the rig dialog shows is what was stored, and Ok keeps it.
+    void rigDialogShowsWhatItStored()
+    {
+        RigConfig cat, line;
+        cat.model = RigConfig::kNetwork;
+        cat.port = 4600;
+        cat.ptt = RigConfig::Ptt::Cat;
+        line.model = 3073; // IC-7300
+        line.device = QStringLiteral("/dev/ttyUSB0");
+        line.baudRate = 19200;
+        line.ptt = RigConfig::Ptt::HamlibLine;
+        line.pttDtr = true;
+        line.pttDevice = QStringLiteral("/dev/ttyS1");
+        for (const RigConfig& c : {RigConfig(), cat, line}) {
+            c.save();
+            QVERIFY(RigConfig::load() == c);
+            QVERIFY(RigControlDlg(RigConfig::load(), HamlibRig::models()).config() == c);
+        }
+    }
+
+    // Hamlib's dummy rig in this process: its dial and mode reach the status
+    // bar and the band box, and keying it is confirmed. A rigctld that is
+    // not there refuses keying, with the reason.
+    void rigInTheWindow()
+    {
+        WindowTest::store({{"Rig/Model", RigConfig::kDummy}, {"Rig/Ptt", "Cat"}});
+        auto w = std::make_unique<MainWindow>();
+        QTRY_COMPARE_WITH_TIMEOUT(w->rig()->status().link, RigStatus::Link::Up, 15000);
+        for (const auto& [hz, mode, text, band] : {std::tuple{14070000, "USB", "14.070.000 USB", "20m"},
+                                                   std::tuple{7040000, "LSB", "7.040.000 LSB", "40m"}}) {
+            w->rig()->tune(hz, QLatin1String(mode));
+            QTRY_COMPARE_WITH_TIMEOUT(w->rigLabel()->text(), QLatin1String(text), 15000);
+            QVERIFY(!w->rigLabel()->isHidden());
+            QCOMPARE(w->logBar()->band(), QLatin1String(band));
+        }
+        QString why;
+        QVERIFY(w->rig()->pttUp(&why) != RigControl::PttStart::Refused);
+        QTRY_VERIFY_WITH_TIMEOUT(w->rig()->status().ptt, 15000);
+        w->rig()->pttDown();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->rig()->status().ptt, 15000);
+        w.reset();
+
+        WindowTest::store({{"Rig/Model", RigConfig::kNetwork}, {"Rig/Port", 1}}); // tcpmux, a privileged port nobody serves
+        RigControl rig([](bool) {});
+        QTRY_COMPARE_WITH_TIMEOUT(rig.status().link, RigStatus::Link::Down, 15000);
+        QVERIFY(rig.pttUp(&why) == RigControl::PttStart::Refused && !why.isEmpty());
+    }
+
+    void pskReporterNeedsCallAndLocator()
+    {
+        listenAsLogger();
+        auto w = std::make_unique<MainWindow>();
+        auto* psk = w->findChild<QAction*>(QStringLiteral("reportToPskReporter"));
+        QVERIFY(psk);
+        QVERIFY(!psk->isChecked());  // off until turned on
+        QVERIFY(!w->reportLabel()->isVisibleTo(w.get()));
+        // Without a locator it stays off and says why.
+        withDialog([psk] { psk->setChecked(true); }, [](QDialog* box) { box->close(); });
+        QVERIFY(!psk->isChecked());
+
+        // The personal data dialog takes a valid locator only.
+        withDialog([&w] { w->slotPersonalData(); }, [](QDialog* d) {
+            d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->setText(QStringLiteral("dl1abc"));
+            auto* locator = d->findChild<QLineEdit*>(QStringLiteral("lineEditLocator"));
+            locator->setText(QStringLiteral("JZ62"));
+            d->accept();
+            QVERIFY(d->isVisible());  // refused
+            locator->setText(QStringLiteral("jo62QM"));
+            d->findChild<QLineEdit*>(QStringLiteral("lineEditAntenna"))->setText(QStringLiteral("dipole"));
+            d->accept();
+        });
+        QCOMPARE(w->personalData().locator, QStringLiteral("JO62qm"));
+        psk->setChecked(true);
+        QVERIFY(psk->isChecked());
+        QVERIFY(w->reportLabel()->isVisibleTo(w.get()));
+        QCOMPARE(w->pskReporter()->receiver().antenna, QStringLiteral("dipole"));
+
+        // Calls copied by any channel are queued once; the own call never.
+        w->reportText(-1, 1000.0, u"cq cq de W1AW W1AW pse k\n");
+        w->reportText(7, 1500.0, u"CQ de W1AW W1AW k\ncq de DL1ABC DL1ABC k\n");
+        QCOMPARE(w->pskReporter()->queuedSpots(), 1);
+        w->close();
+        QCOMPARE(Settings().value(QStringLiteral("Report/PskReporter")).toBool(), true);
+        QCOMPARE(Settings().value(QStringLiteral("Personal data/locator")).toString(), QStringLiteral("JO62qm"));
+    }
+
+    void loggerHearsSavedQsoAndClose()
+    {
+        listenAsLogger();
+        auto w = std::make_unique<MainWindow>();
+        QTRY_VERIFY_WITH_TIMEOUT(m_logger.hasPendingDatagrams(), 10000);  // the first heartbeat
+        field(*w, "editCall")->setText(QStringLiteral("w1aw"));
+        w->saveQSO();
+        QList<quint32> heard;
+        QTRY_VERIFY_WITH_TIMEOUT((heard += typesHeard()).size() >= 2, 10000);
+        QCOMPARE(heard, (QList<quint32>{Wsjtx::QsoLogged, Wsjtx::LoggedAdif}));
+        w->close();
+        heard.clear();
+        QTRY_VERIFY_WITH_TIMEOUT((heard += typesHeard()).size() >= 1, 10000);
+        QCOMPARE(heard, QList<quint32>{Wsjtx::Close});
+
+        // Turned off, the logger hears Close and then nothing.
+        auto again = std::make_unique<MainWindow>();
+        auto* logger = again->findChild<QAction*>(QStringLiteral("sendToLogger"));
+        QVERIFY(logger->isChecked());
+        logger->setChecked(false);
+        heard.clear();
+        QTRY_VERIFY_WITH_TIMEOUT((heard += typesHeard()).size() >= 1, 10000);
+        QCOMPARE(heard, QList<quint32>{Wsjtx::Close});
+        field(*again, "editCall")->setText(QStringLiteral("k1abc"));
+        again->saveQSO();
+        again->close();
+        again.reset();
+        QCoreApplication::processEvents();
+        QCOMPARE(typesHeard(), QList<quint32>());
     }
 };
 

@@ -7,11 +7,14 @@
 #include "tests/app/windowfolder.h"
 #include "tests/audio/virtualsoundcard.h"
 
+#include <QAbstractSpinBox>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QThread>
 
 #include <algorithm>
+
+using namespace WindowTest;
 
 // A serial port that notes, at each change of RTS, whether the output
 // stream was playing, and with which line settings it was opened.
@@ -76,7 +79,7 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(!prepareWindowFolder(*m_dir).isEmpty());
-        WindowTest::store({{"Audio/Input/Name", "pulse"}, {"Audio/Output/Name", "pulse"}, {"RxTx/mode", "BPSK125"},
+        store({{"Audio/Input/Name", "pulse"}, {"Audio/Output/Name", "pulse"}, {"RxTx/mode", "BPSK125"},
                            {"echo", false}, // the receive pane shows what the receiver hears
                            {"Comport/ByteSize", 2}}); // 7 bits, until another port is chosen
         StationState::setTransmitting(false);
@@ -124,7 +127,7 @@ private slots:
         // Choosing another port reopens it at 9600 baud, 8 bits, no parity, one
         // stop bit.
         m_port.events.clear();
-        WindowTest::withDialog([&] { w->slotSelectPort(); }, [](QDialog* d) {
+        withDialog([&] { w->slotSelectPort(); }, [](QDialog* d) {
             d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(QStringLiteral("101"));
             d->accept();
         });
@@ -215,6 +218,110 @@ private slots:
         QVERIFY(StationState::isTransmitting());
         QTRY_VERIFY_WITH_TIMEOUT(!StationState::isTransmitting(), 30000);
         QCOMPARE(m_port.events.filter(QStringLiteral("rts")).size(), 4);
+    }
+
+    // A whole contact from the keyboard alone: the receiver is tuned by
+    // typing, CQ goes out with F1 and is stopped with Esc, the other
+    // station's call, name and QTH are typed into the log bar (which says it
+    // was worked before), the report goes out with F3, free text with Ctrl+T,
+    // the QSO is logged with Alt+A and the contact ends with 73 on F5.
+    void wholeQsoFromTheKeyboard()
+    {
+        store({{"RxTx/mode", "BPSK250"} /* short overs */, {"echo", true}, {"Personal data/call", "VK2XYZ"},
+                           {"Personal data/name", "Sam"}, {"Personal data/qth", "Sydney"}});
+        auto w = makeWindow();
+        QVERIFY(w->startedOk());
+        // A contact from last year: the log bar will say so.
+        CQsoData old;
+        old.clear();
+        old.call = QStringLiteral("JA1QRP");
+        old.start = QDateTime(QDate(2025, 3, 1), QTime(14, 5), Qt::UTC);
+        old.mode = QStringLiteral("BPSK31");
+        QVERIFY(CHamLog(w->logFileName()).append(old));
+        QApplication::setActiveWindow(w.get());
+        QTRY_VERIFY(w->isActiveWindow());
+        w->txView()->setFocus();
+        const auto key = [&w](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : w.get(), k, m);
+        };
+
+        // Tune: Ctrl+F, type the frequency, Enter.
+        withDialog([&] { key(Qt::Key_F, Qt::ControlModifier); }, [](QDialog* d) {
+            auto* spin = d->findChild<QAbstractSpinBox*>();
+            QTest::keyClick(spin, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(spin, QStringLiteral("1200"));
+            QTest::keyClick(spin, Qt::Key_Return);
+        });
+        double rx = 0.0, tx = 0.0;
+        w->modem()->GetFrequencies(&rx, &tx);
+        QCOMPARE(rx, 1200.0);
+        QCOMPARE(tx, 1200.0);
+
+        // CQ with F1 (the first start's macros); Esc stops it at once and drops the rest.
+        QPushButton* txButton = w->txButton();
+        key(Qt::Key_F1);
+        QVERIFY(StationState::isTransmitting() && w->isOutputActive());
+        QVERIFY(txButton->isChecked());
+        QCOMPARE(txButton->text(), QStringLiteral("TX"));
+        key(Qt::Key_Escape);
+        QVERIFY(!w->isOutputActive() && !StationState::isTransmitting());
+        QVERIFY(!txButton->isChecked());
+        QCOMPARE(w->txView()->toPlainText().trimmed(), QString()); // the rest of the CQ is dropped
+
+        // JA1QRP answers: call (Alt+C), name and QTH typed into the log bar.
+        key(Qt::Key_C, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), field(*w, "editCall"));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ja1qrp"));
+        QVERIFY2(w->workedLabel()->text().contains(QStringLiteral("1")), qPrintable(w->workedLabel()->text()));
+        QVERIFY(w->workedLabel()->toolTip().contains(QStringLiteral("2025-03-01 14:05 UTC")));
+        key(Qt::Key_Tab);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Taro"));
+        key(Qt::Key_Tab);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Tokyo"));
+        QCOMPARE(field(*w, "editName")->text(), QStringLiteral("Taro"));
+        QCOMPARE(field(*w, "editQHT")->text(), QStringLiteral("Tokyo"));
+
+        // Logging before any report asks first; Esc answers "not now".
+        withDialog([&] { key(Qt::Key_A, Qt::AltModifier); }, [](QDialog* d) {
+            QVERIFY(qobject_cast<QMessageBox*>(d)->informativeText().contains(QStringLiteral("anyway")));
+            QTest::keyClick(d, Qt::Key_Escape);
+        });
+        QCOMPARE(CHamLog(w->logFileName()).search(QStringLiteral("JA1QRP")).size(), 1);
+
+        // F3: the report (asked for, Enter takes 599) and the name go out.
+        withDialog([&] { key(Qt::Key_F3); }, [](QDialog* d) { QTest::keyClick(d, Qt::Key_Return); });
+        QCOMPARE(field(*w, "editSent")->text(), QStringLiteral("599"));
+        QVERIFY(StationState::isTransmitting());
+        QTRY_VERIFY_WITH_TIMEOUT(!StationState::isTransmitting(), 90000); // real time, on a busy machine slower
+        QVERIFY(w->rxView()->toPlainText().contains(QStringLiteral("Your RST is 599 599.")));
+        QVERIFY(!txButton->isChecked());
+
+        // Free text: typed, Ctrl+T sends it, Ctrl+T again returns to receive
+        // once it is out.
+        w->txView()->setFocus();
+        QTest::keyClicks(w->txView(), QStringLiteral("fb Taro, tnx"));
+        key(Qt::Key_T, Qt::ControlModifier);
+        QVERIFY(txButton->isChecked());
+        key(Qt::Key_T, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(!StationState::isTransmitting(), 90000); // real time, on a busy machine slower
+        QVERIFY(w->rxView()->toPlainText().contains(QStringLiteral("fb Taro, tnx")));
+
+        // Alt+A logs it now that a report is there; the bar counts it.
+        key(Qt::Key_A, Qt::AltModifier);
+        const QList<CQsoData> logged = CHamLog(w->logFileName()).search(QStringLiteral("JA1QRP"));
+        QCOMPARE(logged.size(), 2);
+        QCOMPARE(logged.last().name, QStringLiteral("Taro"));
+        QCOMPARE(logged.last().sent, QStringLiteral("599"));
+        QCOMPARE(logged.last().mode, QStringLiteral("BPSK250"));
+        QVERIFY(w->workedLabel()->text().contains(QStringLiteral("2")));
+
+        // 73 on F5, back to receive at its end.
+        key(Qt::Key_F5);
+        QVERIFY(txButton->isChecked());
+        QTRY_VERIFY_WITH_TIMEOUT(!StationState::isTransmitting(), 90000); // real time, on a busy machine slower
+        QVERIFY(w->rxView()->toPlainText().contains(QStringLiteral("Thanks for the QSO Taro, 73")));
+        QVERIFY(!txButton->isChecked());
+        w->close();
     }
 };
 

@@ -21,6 +21,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
@@ -57,6 +59,16 @@ inline void store(const QVariantMap& values)
     Settings s;
     for (auto it = values.cbegin(); it != values.cend(); ++it)
         s.setValue(it.key(), it.value());
+}
+
+// The command named text in the window's menu titled menuTitle.
+inline QAction* command(MainWindow& w, const QString& menuTitle, const QString& text)
+{
+    for (QAction* m : w.menuBar()->actions())
+        for (QAction* a : m->menu() && m->text() == menuTitle ? m->menu()->actions() : QList<QAction*>())
+            if (a->text() == text)
+                return a;
+    return nullptr;
 }
 
 inline QLineEdit* field(MainWindow& w, const char* name) { return w.logBar()->findChild<QLineEdit*>(QLatin1String(name)); }
