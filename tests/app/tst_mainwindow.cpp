@@ -98,10 +98,25 @@ private slots:
         m_logger.close();
     }
 
+    // The transmit level: a peak 3 dB below full scale at first, set in the
+    // status bar, and the same at the next start, as are the layout and
+    // the other settings.
     void layoutAndSettingsSurviveRestart()
     {
         Settings().setValue(QStringLiteral("Personal data/call"), QStringLiteral("DL1ABC"));
+        const auto peakDb = [](MainWindow& w) {
+            int peak = 0;
+            for (const qint16 s : ModemTest::transmitFrom(*w.modem(), QStringLiteral("level test")))
+                peak = std::max(peak, std::abs(int(s)));
+            return 20.0 * std::log10(peak / 32767.0);
+        };
         auto w = makeWindow();
+        double db = peakDb(*w);
+        QVERIFY2(db > -3.2 && db < -2.9, qPrintable(QString::number(db)));
+        QTest::keyClick(w->txLevelBox(), Qt::Key_PageDown); // ten steps down
+        QCOMPARE(w->txLevelBox()->value(), -13);
+        db = peakDb(*w);
+        QVERIFY2(db > -13.2 && db < -12.9, qPrintable(QString::number(db)));
         const auto dock = [&w](const char* name) { return w->findChild<QDockWidget*>(name)->geometry(); };
         // First start: receive pane above transmit pane above the waterfall,
         // the phase scope right of it.
@@ -135,7 +150,9 @@ private slots:
         QCOMPARE(w->personalData().call, QStringLiteral("DL1ABC"));
         QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("PhaseScope"))->isFloating());
         QCOMPARE(w->geometry(), placed);
-        closeWindow(w);
+        QCOMPARE(w->txLevelBox()->value(), -13);
+        db = peakDb(*w);
+        QVERIFY2(db > -13.2 && db < -12.9, qPrintable(QString::number(db)));
     }
 
     void typedTransmitFrequencyIsLockedAndMarked_data()
@@ -283,11 +300,23 @@ private slots:
         QVERIFY(reported.contains(w->logFileName()));
     }
 
-    // QPSK chosen in the mode box sends a text and decodes it back; back on
-    // BPSK it still does. A name that is not a mode changes nothing.
-    void modeBoxRunsQpsk()
+    // The modem's own name "QPSK" as the stored mode: QPSK31 in the mode box,
+    // the modem and the log; the name stays as stored until another mode is
+    // chosen. QPSK chosen in the mode box sends a text and decodes it back;
+    // back on BPSK it still does. A name that is not a mode changes nothing.
+    void modeBoxAndStoredModemName()
     {
+        Settings().setValue(QStringLiteral("RxTx/mode"), QStringLiteral("QPSK"));
         auto w = makeWindow();
+        QCOMPARE(w->titleBar()->comboBox->currentText(), QStringLiteral("QPSK31"));
+        QCOMPARE(w->modem()->mode(), 1);
+        QCOMPARE(w->modem()->baud(), 31.25);
+        field(*w, "editCall")->setText(QStringLiteral("G4XYZ"));
+        w->saveQSO();
+        QCOMPARE(CHamLog(w->logFileName()).search(QString()).value(0).mode, QStringLiteral("QPSK31"));
+        closeWindow(w);
+        QCOMPARE(Settings().value(QStringLiteral("RxTx/mode")).toString(), QStringLiteral("QPSK"));
+        w = makeWindow();
         for (const QString& mode : {QStringLiteral("QPSK63"), QStringLiteral("BPSK31")}) {
             w->titleBar()->comboBox->setCurrentText(mode);
             QCOMPARE(w->currentMode(), mode);
@@ -303,51 +332,8 @@ private slots:
         }
         w->slotModeChanged(QStringLiteral("RTTY"));
         QCOMPARE(w->currentMode(), QStringLiteral("BPSK31"));
-    }
-
-    // The modem's own name "QPSK" as the stored mode: QPSK31 in the mode box,
-    // the modem and the log; the name stays as stored until another mode is
-    // chosen.
-    void storedModemNameIsItsMode()
-    {
-        Settings().setValue(QStringLiteral("RxTx/mode"), QStringLiteral("QPSK"));
-        auto w = makeWindow();
-        QCOMPARE(w->titleBar()->comboBox->currentText(), QStringLiteral("QPSK31"));
-        QCOMPARE(w->modem()->mode(), 1);
-        QCOMPARE(w->modem()->baud(), 31.25);
-        field(*w, "editCall")->setText(QStringLiteral("G4XYZ"));
-        w->saveQSO();
-        QCOMPARE(CHamLog(w->logFileName()).search(QString()).value(0).mode, QStringLiteral("QPSK31"));
         closeWindow(w);
-        QCOMPARE(Settings().value(QStringLiteral("RxTx/mode")).toString(), QStringLiteral("QPSK"));
-        w = makeWindow();
-        w->titleBar()->comboBox->setCurrentText(QStringLiteral("BPSK63"));
-        closeWindow(w);
-        QCOMPARE(Settings().value(QStringLiteral("RxTx/mode")).toString(), QStringLiteral("BPSK63"));
-    }
-
-    // The transmit level: a peak 3 dB below full scale at first, set in the
-    // status bar, and the same at the next start.
-    void transmitLevelControl()
-    {
-        const auto peakDb = [](MainWindow& w) {
-            int peak = 0;
-            for (const qint16 s : ModemTest::transmitFrom(*w.modem(), QStringLiteral("level test")))
-                peak = std::max(peak, std::abs(int(s)));
-            return 20.0 * std::log10(peak / 32767.0);
-        };
-        auto w = makeWindow();
-        double db = peakDb(*w);
-        QVERIFY2(db > -3.2 && db < -2.9, qPrintable(QString::number(db)));
-        QTest::keyClick(w->txLevelBox(), Qt::Key_PageDown); // ten steps down
-        QCOMPARE(w->txLevelBox()->value(), -13);
-        db = peakDb(*w);
-        QVERIFY2(db > -13.2 && db < -12.9, qPrintable(QString::number(db)));
-        closeWindow(w);
-        w = makeWindow();
-        QCOMPARE(w->txLevelBox()->value(), -13);
-        QCOMPARE(peakDb(*w), db);
-        closeWindow(w);
+        QCOMPARE(Settings().value(QStringLiteral("RxTx/mode")).toString(), QStringLiteral("BPSK31"));
     }
 
     // The "Signals" dock: off at a first start; two stations get a line each;
