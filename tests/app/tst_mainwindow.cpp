@@ -75,14 +75,19 @@ class TestMainWindow : public QObject
         QVERIFY(m_logger.bind(QHostAddress::LocalHost, 0));
         store({{"Report/LoggerPort", m_logger.localPort()}});
     }
-    QList<quint32> typesHeard()
+    // What the logger has heard besides heartbeats and status, once that is
+    // at least n messages (or ten seconds have passed).
+    QList<quint32> typesHeard(qsizetype n = 0)
     {
         QList<quint32> types;
-        while (m_logger.hasPendingDatagrams()) {
-            const Wsjtx::Reader m(m_logger.receiveDatagram().data());
-            if (m.ok() && m.type() != Wsjtx::Heartbeat && m.type() != Wsjtx::Status)
-                types.append(m.type());
-        }
+        QTest::qWaitFor([&] {
+            while (m_logger.hasPendingDatagrams()) {
+                const Wsjtx::Reader m(m_logger.receiveDatagram().data());
+                if (m.ok() && m.type() != Wsjtx::Heartbeat && m.type() != Wsjtx::Status)
+                    types.append(m.type());
+            }
+            return types.size() >= n;
+        }, 10000);
         return types;
     }
 
@@ -523,18 +528,9 @@ private slots:
 
         // Macros are never saved over the logbook.
         QString refusal;
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, this, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                refusal = box->text();
-                box->reject();
-            } else if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()); d && refusal.isNull()) {
-                typeName(d, w->logFileName());
-            }
-        });
-        poll.start(20);
-        command(*w, "Configure", "Save macros")->trigger();
-        poll.stop();
+        withDialogs([&] { command(*w, "Configure", "Save macros")->trigger(); },
+                    {[&](QDialog* d) { typeName(d, w->logFileName()); },
+                     [&](QDialog* box) { refusal = static_cast<QMessageBox*>(box)->text(); box->reject(); }});
         QVERIFY2(refusal.contains("belongs to the logbook"), qPrintable(refusal));
         QCOMPARE(QFileInfo(w->logFileName()).size(), 0);
         command(*w, "Configure", "Sensitive receiver")->trigger();
@@ -558,8 +554,6 @@ private slots:
         // A contact, saved from the entry bar with Alt+A; the bar and the
         // status line say what happened.
         QCOMPARE(w->logBar()->findChild<QLabel*>(QStringLiteral("label_QHT"))->text(), QStringLiteral("&QTH"));
-        QApplication::setActiveWindow(w.get()); // the refusal above left no window active
-        QTRY_VERIFY(w->isActiveWindow());
         const auto altA = [&w] { QTest::keyClick(w.get(), Qt::Key_A, Qt::AltModifier); };
         altA();
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("QSO not saved: the Call field is empty"));
@@ -742,22 +736,16 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_logger.hasPendingDatagrams(), 10000);  // the first heartbeat
         field(*w, "editCall")->setText(QStringLiteral("w1aw"));
         w->saveQSO();
-        QList<quint32> heard;
-        QTRY_VERIFY_WITH_TIMEOUT((heard += typesHeard()).size() >= 2, 10000);
-        QCOMPARE(heard, (QList<quint32>{Wsjtx::QsoLogged, Wsjtx::LoggedAdif}));
+        QCOMPARE(typesHeard(2), (QList<quint32>{Wsjtx::QsoLogged, Wsjtx::LoggedAdif}));
         w->close();
-        heard.clear();
-        QTRY_VERIFY_WITH_TIMEOUT((heard += typesHeard()).size() >= 1, 10000);
-        QCOMPARE(heard, QList<quint32>{Wsjtx::Close});
+        QCOMPARE(typesHeard(1), QList<quint32>{Wsjtx::Close});
 
         // Turned off, the logger hears Close and then nothing.
         auto again = std::make_unique<MainWindow>();
         auto* logger = again->findChild<QAction*>(QStringLiteral("sendToLogger"));
         QVERIFY(logger->isChecked());
         logger->setChecked(false);
-        heard.clear();
-        QTRY_VERIFY_WITH_TIMEOUT((heard += typesHeard()).size() >= 1, 10000);
-        QCOMPARE(heard, QList<quint32>{Wsjtx::Close});
+        QCOMPARE(typesHeard(1), QList<quint32>{Wsjtx::Close});
         field(*again, "editCall")->setText(QStringLiteral("k1abc"));
         again->saveQSO();
         again->close();
