@@ -471,6 +471,10 @@ private slots:
         QCOMPARE(text, QStringLiteral("Cannot load ENG.cwt! Velkora32 will now exit."));
     }
 
+    // A user's first hour, from an empty settings folder: every dialog the
+    // menus open is confirmed or cancelled, a macro is sent, a contact is
+    // saved, the log goes out as ADIF and comes back, and the program closes.
+    // Afterwards the settings file and the log hold what the user did.
     void firstHour()
     {
         QVERIFY(!QFile::exists(Settings::path())); // from an empty settings folder
@@ -691,6 +695,8 @@ private slots:
         QVERIFY(rig.pttUp(&why) == RigControl::PttStart::Refused && !why.isEmpty());
     }
 
+    // The window's reports: the Configure entries, the personal data they
+    // need, and what a logger on this computer hears from the window.
     void pskReporterNeedsCallAndLocator()
     {
         listenAsLogger();
