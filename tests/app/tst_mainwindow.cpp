@@ -5,45 +5,39 @@
 // settings file of its own and no sound card (PortAudio finds none, warns,
 // and the program goes on).
 
-#include "app/mainwindow.h"
 #include "app/statuspanetime.h"
 #include "audio/audioin.h"
-#include "core/settings.h"
-#include "core/stationstate.h"
 #include "display/spectrumtitlebar.h"
 #include "display/spectrumwidget.h"
-#include "logbook/hamlog.h"
-#include "logbook/logbar.h"
-#include "modem/psktxrx.h"
+#include "report/pskreporter.h"
+#include "report/wsjtxmessage.h"
+#include "rig/hamlibrig.h"
+#include "rig/rigcontrol.h"
+#include "rig/rigcontroldlg.h"
 #include "tests/app/windowfolder.h"
 #include "tests/core/fulldisk.h"
 #include "tests/modem/modemtesthelpers.h"
 #include "text/signalbrowser.h"
-#include "text/controlbarex.h"
-#include "text/rxview.h"
-#include "text/txview.h"
 #include "widgets/filenamedlg.h"
 
+#include <QComboBox>
 #include <QDockWidget>
-#include <QHelpEvent>
-#include <QMenu>
-#include <QMenuBar>
-#include <QTextBrowser>
 #include <QDoubleSpinBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QStatusBar>
+#include <QHelpEvent>
+#include <QNetworkDatagram>
 #include <QPlainTextEdit>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTableView>
 #include <QTextBlock>
-#include <QTest>
+#include <QTextBrowser>
+#include <QUdpSocket>
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
-#include <memory>
+#include <tuple>
+
+using namespace WindowTest;
 
 class TestMainWindow : public QObject
 {
@@ -57,25 +51,45 @@ class TestMainWindow : public QObject
     {
         auto w = std::make_unique<MainWindow>();
         w->setNameChooser([this](QWidget*, const QString&, const QString&, const QString&, QString& name) {
-            if (m_names.isEmpty())
-                return false;
-            name = m_names.takeFirst();
-            return true;
+            return !m_names.isEmpty() && !(name = m_names.takeFirst()).isNull();
         });
         w->show();
         return w;
     }
-    static void closeWindow(std::unique_ptr<MainWindow>& w)
+    static void closeWindow(std::unique_ptr<MainWindow>& w) { w->close(), w.reset(); }
+    static void withCommand(QAction* action, const std::function<void(QDialog*)>& answer)
     {
-        w->close();
-        w.reset();
+        QVERIFY(action);
+        withDialog([action] { action->trigger(); }, answer);
     }
-    // Answers the next modal dialog once it is up.
-    void onNextModal(std::function<void(QDialog*)> answer)
+    static void typeName(QDialog* d, const QString& name)
     {
-        QTimer::singleShot(0, this, [answer] { answer(qobject_cast<QDialog*>(QApplication::activeModalWidget())); });
+        d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(name);
+        d->accept();
     }
-    static QLineEdit* field(MainWindow& w, const char* name) { return w.logBar()->findChild<QLineEdit*>(name); }
+
+    // A logger on this computer, as the window's reports reach it.
+    QUdpSocket m_logger;
+    void listenAsLogger()
+    {
+        QVERIFY(m_logger.bind(QHostAddress::LocalHost, 0));
+        store({{"Report/LoggerPort", m_logger.localPort()}});
+    }
+    // What the logger has heard besides heartbeats and status, once that is
+    // at least n messages (or ten seconds have passed).
+    QList<quint32> typesHeard(qsizetype n = 0)
+    {
+        QList<quint32> types;
+        QTest::qWaitFor([&] {
+            while (m_logger.hasPendingDatagrams()) {
+                const Wsjtx::Reader m(m_logger.receiveDatagram().data());
+                if (m.ok() && m.type() != Wsjtx::Heartbeat && m.type() != Wsjtx::Status)
+                    types.append(m.type());
+            }
+            return types.size() >= n;
+        }, 10000);
+        return types;
+    }
 
 private slots:
     void init()
@@ -86,12 +100,28 @@ private slots:
         StationState::setTransmitting(false);
         StationState::setTxEchoEnabled(true);
         m_names.clear();
+        m_logger.close();
     }
 
+    // The transmit level: a peak 3 dB below full scale at first, set in the
+    // status bar, and the same at the next start, as are the layout and
+    // the other settings.
     void layoutAndSettingsSurviveRestart()
     {
         Settings().setValue(QStringLiteral("Personal data/call"), QStringLiteral("DL1ABC"));
+        const auto peakDb = [](MainWindow& w) {
+            int peak = 0;
+            for (const qint16 s : ModemTest::transmitFrom(*w.modem(), QStringLiteral("level test")))
+                peak = std::max(peak, std::abs(int(s)));
+            return 20.0 * std::log10(peak / 32767.0);
+        };
         auto w = makeWindow();
+        double db = peakDb(*w);
+        QVERIFY2(db > -3.2 && db < -2.9, qPrintable(QString::number(db)));
+        QTest::keyClick(w->txLevelBox(), Qt::Key_PageDown); // ten steps down
+        QCOMPARE(w->txLevelBox()->value(), -13);
+        db = peakDb(*w);
+        QVERIFY2(db > -13.2 && db < -12.9, qPrintable(QString::number(db)));
         const auto dock = [&w](const char* name) { return w->findChild<QDockWidget*>(name)->geometry(); };
         // First start: receive pane above transmit pane above the waterfall,
         // the phase scope right of it.
@@ -125,7 +155,9 @@ private slots:
         QCOMPARE(w->personalData().call, QStringLiteral("DL1ABC"));
         QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("PhaseScope"))->isFloating());
         QCOMPARE(w->geometry(), placed);
-        closeWindow(w);
+        QCOMPARE(w->txLevelBox()->value(), -13);
+        db = peakDb(*w);
+        QVERIFY2(db > -13.2 && db < -12.9, qPrintable(QString::number(db)));
     }
 
     void typedTransmitFrequencyIsLockedAndMarked_data()
@@ -139,13 +171,11 @@ private slots:
         QFETCH(bool, afc);
         Settings().setValue(QStringLiteral("AFC"), afc ? 2 : 0);
         auto w = makeWindow();
-        double rx = 0, tx = 0;
-        w->modem()->GetFrequencies(&rx, &tx);
-        onNextModal([](QDialog* d) {
+        withDialog([&] { QTest::mouseClick(w->txLabel(), Qt::RightButton); }, [](QDialog* d) {
             d->findChild<QDoubleSpinBox*>()->setValue(1500.0);
             d->accept();
         });
-        QTest::mouseClick(w->txLabel(), Qt::RightButton);
+        double rx = 0, tx = 0;
         w->modem()->GetFrequencies(&rx, &tx);
         QCOMPARE(tx, 1500.0);
         QVERIFY(w->txLabel()->text().contains(QStringLiteral("Tx: 1500.00")));
@@ -162,7 +192,6 @@ private slots:
         w->saveQSO();
         w->statusBar()->showMessage(QStringLiteral("Log exported"));
         QVERIFY(w->titleBar()->isVisible());
-        closeWindow(w);
     }
 
     void waterfallShowsASignalOnEveryStart()
@@ -176,7 +205,6 @@ private slots:
             w->slotAudioInputReady(4096);
             QVERIFY(w->spectrum()->currentLines());
             QVERIFY(*std::max_element(w->spectrum()->currentLines(), w->spectrum()->currentLines() + 1024) > 100);
-            closeWindow(w);
         }
     }
 
@@ -190,13 +218,12 @@ private slots:
         auto w = makeWindow();
         QVERIFY(w->statusBar()->currentMessage().contains(missing));
         QString shown;
-        onNextModal([&](QDialog* d) {
+        withDialog([&] { w->slotSelectPort(); }, [&](QDialog* d) {
             auto* device = d->findChild<QLineEdit*>(QStringLiteral("lineEditDevice"));
             shown = device->text();
             device->clear();
             d->accept();
         });
-        w->slotSelectPort();
         QCOMPARE(shown, missing);
         QCOMPARE(w->comport().deviceOverride(), QString());
         closeWindow(w);
@@ -226,11 +253,7 @@ private slots:
 
     void macroTagsFillTheReportAndSwitch()
     {
-        {
-            Settings s;
-            s.setValue(QStringLiteral("Macros/Macros 0/text"), QStringLiteral("ur <RST> <RST> <BPSK125>"));
-            s.setValue(QStringLiteral("Macros/Macros 1/text"), QStringLiteral("pse k<TX>"));
-        }
+        store({{"Macros/Macros 0/text", "ur <RST> <RST> <BPSK125>"}, {"Macros/Macros 1/text", "pse k<TX>"}});
         auto w = makeWindow();
         m_names << QStringLiteral("449");
         w->slotControlBar(0);
@@ -241,7 +264,6 @@ private slots:
         w->slotControlBar(1); // <TX> without a sound card: the text waits, nothing is keyed
         QCOMPARE(w->txView()->toPlainText(), QStringLiteral("ur 449 449 ur 449 449 pse k"));
         QVERIFY(!StationState::isTransmitting());
-        closeWindow(w);
     }
 
     void fileCommands()
@@ -262,11 +284,12 @@ private slots:
         FileNameDlg::setChooser([&](QWidget*, const QString&, const QString&, FileNameDlg::Purpose purpose) {
             return purpose == FileNameDlg::Save ? adif : QString();
         });
-        onNextModal([](QDialog* d) {
+        bool exported = false;
+        withDialog([&] { exported = w->exportADIF(); }, [](QDialog* d) {
             d->findChild<QPushButton*>(QStringLiteral("browseButton"))->click();
             d->accept();
         });
-        QVERIFY(w->exportADIF());
+        QVERIFY(exported);
         FileNameDlg::setChooser({});
         QVERIFY(QFile::exists(adif));
 
@@ -275,20 +298,30 @@ private slots:
         QVERIFY(QDir().mkpath(w->logFileName())); // a folder where the log should be
         field(*w, "editCall")->setText(QStringLiteral("G4XYZ"));
         QString reported;
-        onNextModal([&](QDialog* d) {
+        withDialog([&] { w->saveQSO(); }, [&](QDialog* d) {
             reported = static_cast<QMessageBox*>(d)->text();
             d->reject();
         });
-        w->saveQSO();
         QVERIFY(reported.contains(w->logFileName()));
-        closeWindow(w);
     }
 
-    // QPSK chosen in the mode box sends a text and decodes it back; back on
-    // BPSK it still does. A name that is not a mode changes nothing.
-    void modeBoxRunsQpsk()
+    // The modem's own name "QPSK" as the stored mode: QPSK31 in the mode box,
+    // the modem and the log; the name stays as stored until another mode is
+    // chosen. QPSK chosen in the mode box sends a text and decodes it back;
+    // back on BPSK it still does. A name that is not a mode changes nothing.
+    void modeBoxAndStoredModemName()
     {
+        Settings().setValue(QStringLiteral("RxTx/mode"), QStringLiteral("QPSK"));
         auto w = makeWindow();
+        QCOMPARE(w->titleBar()->comboBox->currentText(), QStringLiteral("QPSK31"));
+        QCOMPARE(w->modem()->mode(), 1);
+        QCOMPARE(w->modem()->baud(), 31.25);
+        field(*w, "editCall")->setText(QStringLiteral("G4XYZ"));
+        w->saveQSO();
+        QCOMPARE(CHamLog(w->logFileName()).search(QString()).value(0).mode, QStringLiteral("QPSK31"));
+        closeWindow(w);
+        QCOMPARE(Settings().value(QStringLiteral("RxTx/mode")).toString(), QStringLiteral("QPSK"));
+        w = makeWindow();
         for (const QString& mode : {QStringLiteral("QPSK63"), QStringLiteral("BPSK31")}) {
             w->titleBar()->comboBox->setCurrentText(mode);
             QCOMPARE(w->currentMode(), mode);
@@ -305,51 +338,7 @@ private slots:
         w->slotModeChanged(QStringLiteral("RTTY"));
         QCOMPARE(w->currentMode(), QStringLiteral("BPSK31"));
         closeWindow(w);
-    }
-
-    // The modem's own name "QPSK" as the stored mode: QPSK31 in the mode box,
-    // the modem and the log; the name stays as stored until another mode is
-    // chosen.
-    void storedModemNameIsItsMode()
-    {
-        Settings().setValue(QStringLiteral("RxTx/mode"), QStringLiteral("QPSK"));
-        auto w = makeWindow();
-        QCOMPARE(w->titleBar()->comboBox->currentText(), QStringLiteral("QPSK31"));
-        QCOMPARE(w->modem()->mode(), 1);
-        QCOMPARE(w->modem()->baud(), 31.25);
-        field(*w, "editCall")->setText(QStringLiteral("G4XYZ"));
-        w->saveQSO();
-        QCOMPARE(CHamLog(w->logFileName()).search(QString()).value(0).mode, QStringLiteral("QPSK31"));
-        closeWindow(w);
-        QCOMPARE(Settings().value(QStringLiteral("RxTx/mode")).toString(), QStringLiteral("QPSK"));
-        w = makeWindow();
-        w->titleBar()->comboBox->setCurrentText(QStringLiteral("BPSK63"));
-        closeWindow(w);
-        QCOMPARE(Settings().value(QStringLiteral("RxTx/mode")).toString(), QStringLiteral("BPSK63"));
-    }
-
-    // The transmit level: a peak 3 dB below full scale at first, set in the
-    // status bar, and the same at the next start.
-    void transmitLevelControl()
-    {
-        const auto peakDb = [](MainWindow& w) {
-            int peak = 0;
-            for (const qint16 s : ModemTest::transmitFrom(*w.modem(), QStringLiteral("level test")))
-                peak = std::max(peak, std::abs(int(s)));
-            return 20.0 * std::log10(peak / 32767.0);
-        };
-        auto w = makeWindow();
-        double db = peakDb(*w);
-        QVERIFY2(db > -3.2 && db < -2.9, qPrintable(QString::number(db)));
-        QTest::keyClick(w->txLevelBox(), Qt::Key_PageDown); // ten steps down
-        QCOMPARE(w->txLevelBox()->value(), -13);
-        db = peakDb(*w);
-        QVERIFY2(db > -13.2 && db < -12.9, qPrintable(QString::number(db)));
-        closeWindow(w);
-        w = makeWindow();
-        QCOMPARE(w->txLevelBox()->value(), -13);
-        QCOMPARE(peakDb(*w), db);
-        closeWindow(w);
+        QCOMPARE(Settings().value(QStringLiteral("RxTx/mode")).toString(), QStringLiteral("BPSK31"));
     }
 
     // The "Signals" dock: off at a first start; two stations get a line each;
@@ -371,22 +360,21 @@ private slots:
             for (size_t i = 0; i < audio.size() && 11025 + i < mix.size(); ++i)
                 mix[11025 + i] += audio[i] / 3;
         }
+        const auto hear = [&w](std::vector<qint16> audio) {
+            for (size_t at = 0; at < audio.size(); at += 1024) {
+                const int n = int(std::min<size_t>(1024, audio.size() - at));
+                w->modem()->ReceiveSamples(audio.data() + at, n);
+                w->feedSignalBank(audio.data() + at, n);
+            }
+        };
         w->modem()->SetFrequencies(2500.0, 2500.0);
-        for (size_t at = 0; at < mix.size(); at += 1024) {
-            const int n = int(std::min<size_t>(1024, mix.size() - at));
-            w->modem()->ReceiveSamples(mix.data() + at, n);
-            w->feedSignalBank(mix.data() + at, n);
-        }
+        hear(mix);
         QTRY_COMPARE(browser->lineCount(), 2);
         QVERIFY(browser->alerted().contains(browser->line(0).id) && browser->alerted().size() == 1);
         QVERIFY(browser->header()->text().contains(QStringLiteral("S/N")));
         // Six seconds of quiet go by with the dock hidden (as while sending).
         dock->hide();
-        const std::vector<qint16> quiet(1024 * 65, 0);
-        for (size_t at = 0; at < quiet.size(); at += 1024) {
-            w->modem()->ReceiveSamples(quiet.data() + at, 1024);
-            w->feedSignalBank(quiet.data() + at, 1024);
-        }
+        hear(std::vector<qint16>(11025 * 6, 0));
         dock->show();
         // Shown a moment ago: the receivers have followed their signals since.
         QList<SignalBrowser::Line> shown;
@@ -412,7 +400,6 @@ private slots:
         call.setPosition(call.position() + view->document()->findBlockByNumber(0).text().indexOf(u"vk2abc") + 2);
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->cursorRect(call).center());
         QCOMPARE(field(*w, "editCall")->text(), QStringLiteral("VK2ABC"));
-        closeWindow(w);
     }
 
     // The aids to operating: the first start's macros (none once one is
@@ -439,11 +426,8 @@ private slots:
         for (QDockWidget* d : w->findChildren<QDockWidget*>())
             QVERIFY(!d->features().testFlag(QDockWidget::DockWidgetVerticalTitleBar));
 
-        QAction* manual = nullptr;
-        for (QAction* m : w->menuBar()->actions())
-            if (m->text() == QStringLiteral("&Help"))
-                manual = m->menu()->actions().value(0);
-        QVERIFY(manual && manual->text() == QStringLiteral("&Manual"));
+        QAction* manual = command(*w, QStringLiteral("&Help"), QStringLiteral("&Manual"));
+        QVERIFY(manual);
         manual->trigger();
         auto* browser = w->findChild<QDialog*>(QStringLiteral("manual"))->findChild<QTextBrowser*>();
         for (const char* topic : {"Set-up", "A first QSO", "Macros and tags", "The logbook", "Rig control", "command-line tool"})
@@ -472,20 +456,308 @@ private slots:
         w = makeWindow();
         QCOMPARE(w->macros().at(0).label, QString());
         QCOMPARE(w->controlBar()->findChild<QPushButton*>(QStringLiteral("pushButton_1"))->text(), QStringLiteral("F1"));
-        closeWindow(w);
     }
 
     void missingMorseTableStopsTheStart()
     {
         QFile::remove(m_dataDir + QStringLiteral("/ENG.cwt"));
         QString text;
-        onNextModal([&](QDialog* box) {
+        std::unique_ptr<MainWindow> w;
+        withDialog([&] { w = std::make_unique<MainWindow>(); }, [&](QDialog* box) {
             text = static_cast<QMessageBox*>(box)->text();
             box->close();
         });
-        MainWindow w;
-        QVERIFY(!w.startedOk());
+        QVERIFY(!w->startedOk());
         QCOMPARE(text, QStringLiteral("Cannot load ENG.cwt! Velkora32 will now exit."));
+    }
+
+    // A user's first hour, from an empty settings folder: every dialog the
+    // menus open is confirmed or cancelled, a macro is sent, a contact is
+    // saved, the log goes out as ADIF and comes back, and the program closes.
+    // Afterwards the settings file and the log hold what the user did.
+    void firstHour()
+    {
+        QVERIFY(!QFile::exists(Settings::path())); // from an empty settings folder
+        auto w = std::make_unique<MainWindow>();
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        QTRY_VERIFY(w->isActiveWindow());
+        const QString adif = m_dir->filePath(QStringLiteral("contacts.adi"));
+        const QString macros = m_dir->filePath(QStringLiteral("Velkora32.mac"));
+
+        // Personal data: the call goes in upper case.
+        withCommand(command(*w, "Configure", "Personal data..."), [](QDialog* d) {
+            d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->setText(QStringLiteral("vk2xyz"));
+            d->findChild<QLineEdit*>(QStringLiteral("lineEditName"))->setText(QStringLiteral("Sam"));
+            d->accept();
+        });
+        withCommand(command(*w, "Configure", "Personal data..."), [](QDialog* d) {
+            QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->text(), QStringLiteral("VK2XYZ"));
+            d->reject();
+        });
+        // Sound card and port: cancelled, which the status bar reports. Then
+        // the sound card confirmed with another rate and corrections; opened
+        // again, it shows them (at first 11025 Hz and none).
+        withCommand(command(*w, "Configure", "Sound card..."), [](QDialog* d) { d->reject(); });
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Rejected"));
+        withCommand(command(*w, "Configure", "Select port..."), [](QDialog* d) { d->reject(); });
+        for (const char* shown : {"11025 0 0", "12000 -20 7"}) {
+            withCommand(command(*w, "Configure", "Sound card..."), [shown](QDialog* d) {
+                auto* rate = d->findChild<QLineEdit*>(QStringLiteral("lineEdit"));
+                auto* rx = d->findChild<QDoubleSpinBox*>(QStringLiteral("doubleSpinBoxRX"));
+                auto* tx = d->findChild<QDoubleSpinBox*>(QStringLiteral("doubleSpinBoxTX"));
+                QCOMPARE(QStringLiteral("%1 %2 %3").arg(rate->text()).arg(rx->value()).arg(tx->value()), QString::fromLatin1(shown));
+                rate->setText(QStringLiteral("12000"));
+                rx->setValue(-20);
+                tx->setValue(7);
+                d->accept();
+            });
+        }
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Accepted"));
+        QCOMPARE(w->modem()->inputRate(), 12000.0 * (1e6 - 20) / 1e6);
+        QCOMPARE(w->modem()->outputRate(), 12000.0 * (1e6 + 7) / 1e6);
+
+        // A macro is written (a right click on its button), saved to a file
+        // and sent with F1.
+        withDialog([&] { QTest::mouseClick(w->controlBar()->findChild<QPushButton*>("pushButton_1"), Qt::RightButton); }, [](QDialog* d) {
+            d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(QStringLiteral("CQ"));
+            d->findChild<QPlainTextEdit*>(QStringLiteral("plainTextEdit"))
+                ->setPlainText(QStringLiteral("CQ CQ de <MYCALL> k"));
+            d->accept();
+        });
+        w->txView()->clear();
+        withCommand(command(*w, "Configure", "Save macros"), [&](QDialog* d) { typeName(d, macros); });
+        QVERIFY(QFile::exists(macros));
+        withCommand(command(*w, "Configure", "Load macros"), [&](QDialog* d) { typeName(d, macros); });
+
+        // Macros are never saved over the logbook.
+        QString refusal;
+        withDialogs([&] { command(*w, "Configure", "Save macros")->trigger(); },
+                    {[&](QDialog* d) { typeName(d, w->logFileName()); },
+                     [&](QDialog* box) { refusal = static_cast<QMessageBox*>(box)->text(); box->reject(); }});
+        QVERIFY2(refusal.contains("belongs to the logbook"), qPrintable(refusal));
+        QCOMPARE(QFileInfo(w->logFileName()).size(), 0);
+        command(*w, "Configure", "Sensitive receiver")->trigger();
+        QVERIFY(w->modem()->sensitiveReceiver());
+        // MMVari chosen, and the only character set ticked.
+        QMenu* varicode = command(*w, "Configure", "Varicode")->menu();
+        varicode->actions().at(1)->trigger();
+        emit varicode->aboutToShow();
+        for (QAction* a : varicode->actions())
+            QCOMPARE(a->isChecked(), a->data().toInt() == 1 && w->modem()->charSet() == 1);
+
+        // Printing: each dialog comes up and is cancelled.
+        withCommand(command(*w, "&File", "Print previe&w..."), [](QDialog* d) { d->reject(); });
+        withCommand(command(*w, "&File", "&Print"), [](QDialog* d) { d->reject(); });
+        // About names where this installation keeps its files.
+        withCommand(command(*w, "&Help", "&About Velkora32"), [&](QDialog* d) {
+            QVERIFY(static_cast<QMessageBox*>(d)->text().contains(w->logFileName()));
+            d->accept();
+        });
+
+        // A contact, saved from the entry bar with Alt+A; the bar and the
+        // status line say what happened.
+        QCOMPARE(w->logBar()->findChild<QLabel*>(QStringLiteral("label_QHT"))->text(), QStringLiteral("&QTH"));
+        const auto altA = [&w] { QTest::keyClick(w.get(), Qt::Key_A, Qt::AltModifier); };
+        altA();
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("QSO not saved: the Call field is empty"));
+        field(*w, "editCall")->setText(QStringLiteral("JA1QRP"));
+        field(*w, "editName")->setText(QStringLiteral("Taro"));
+        field(*w, "editRecv")->setText(QStringLiteral("579"));
+        w->logBar()->bandBox()->setCurrentText(QStringLiteral("40m"));
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "UTC-3"); // three hours east of UTC: the log still holds UTC
+        const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+        altA();
+        zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("QSO saved: JA1QRP"));
+        const QDateTime start = CHamLog(w->logFileName()).search(QString()).value(0).start;
+        QVERIFY2(start >= before.addMSecs(-before.time().msec()) && start <= QDateTime::currentDateTimeUtc(),
+                 qPrintable(start.toString()));
+        const auto logged = [&w] {
+            QFile log(w->logFileName());
+            return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+        };
+        QCOMPARE(logged().count('\n'), 1);
+        QVERIFY(logged().contains("JA1QRP"));
+
+        // The log goes out as ADIF and comes back without doubling.
+        withCommand(command(*w, "&File", "Export ADIF"), [&](QDialog* d) { typeName(d, adif); });
+        QVERIFY(QFile::exists(adif));
+        withCommand(command(*w, "&File", "Import ADIF"), [&](QDialog* d) { typeName(d, adif); });
+        withCommand(command(*w, "&File", "Merge"), [](QDialog* d) { d->reject(); });
+        QCOMPARE(logged().count('\n'), 1);
+
+        // The search shows the contact.
+        QString qthColumn;
+        withCommand(command(*w, "&File", "&Search in logfile..."), [&](QDialog* d) {
+            qthColumn = d->findChild<QTableView*>()->model()->headerData(7, Qt::Horizontal).toString();
+            d->reject();
+        });
+        QCOMPARE(qthColumn, QStringLiteral("QTH"));
+
+        // Macro 0, read back from the file, fires from F1 into the transmit
+        // pane with the operator's call filled in.
+        QTest::keyClick(w.get(), Qt::Key_F1);
+        QCOMPARE(w->txView()->toPlainText(), QStringLiteral("CQ CQ de VK2XYZ k"));
+
+        QVERIFY(w->close());
+        w.reset();
+
+        // What the user did is in the settings file.
+        QSettings ini(Settings::path(), QSettings::IniFormat);
+        for (const auto& [key, value] : {std::pair{"Personal data/call", "VK2XYZ"}, {"Personal data/name", "Sam"},
+                                         {"Audio/Input/SampleRate", "12000"}, {"Audio/Input/ppm", "-20"}, {"RxFq", "1000"},
+                                         {"Macros/Macros 0/text", "CQ CQ de <MYCALL> k"}, {"Receiver", "sensitive"}, {"LogBar/band", "40m"}})
+            QCOMPARE(ini.value(QLatin1String(key)).toString(), QLatin1String(value));
+    }
+
+    // F1 to F12 send macros 0 to 11, Ctrl+F1 to Ctrl+F12 macros 12 to 23,
+    // each its own, and every button shows its macro's label. The status bar
+    // holds the Tx and Rx fields, the date, the clock and the display
+    // controls, and the clock runs.
+    void functionKeysButtonsAndStatusBar()
+    {
+        QVariantMap macros;
+        for (int i = 0; i < 24; ++i) {
+            macros[QStringLiteral("Macros/Macros %1/label").arg(i)] = QStringLiteral("L%1").arg(i);
+            macros[QStringLiteral("Macros/Macros %1/text").arg(i)] = QStringLiteral("macro %1 ").arg(i);
+        }
+        store(macros);
+        auto w = makeWindow();
+        QApplication::setActiveWindow(w.get());
+        QTRY_VERIFY(w->isActiveWindow());
+        for (int i = 0; i < 24; ++i) {
+            auto* button = w->controlBar()->findChild<QPushButton*>(QStringLiteral("pushButton_%1").arg(i + 1));
+            QCOMPARE(button ? button->text() : QString(),
+                     QStringLiteral("%1F%2 L%3").arg(i < 12 ? "" : "^").arg(i % 12 + 1).arg(i));
+            w->txView()->clear();
+            QTest::keyClick(w.get(), Qt::Key(Qt::Key_F1 + i % 12), i < 12 ? Qt::NoModifier : Qt::ControlModifier);
+            QCOMPARE(w->txView()->toPlainText(), QStringLiteral("macro %1 ").arg(i));
+        }
+        const QList<QWidget*> fields{w->txLabel(), w->rxLabel(), w->dateLabel(), w->clock(), w->titleBar()};
+        for (QWidget* field : fields)
+            QVERIFY(field && w->statusBar()->isAncestorOf(field) && field->isVisible());
+        QVERIFY(w->rxLabel()->text().contains(QStringLiteral("Rx: 1000.00")));
+        const QString first = w->clock()->text();
+        QTRY_VERIFY_WITH_TIMEOUT(w->clock()->text() != first, 3000);
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        const int off = std::abs(QTime::fromString(w->clock()->text(), QStringLiteral("hh:mm:ss")).secsTo(now.time()));
+        QVERIFY2(off <= 2 || off >= 86398, qPrintable(w->clock()->text()));
+        QVERIFY(w->dateLabel()->text() == now.toString(QStringLiteral("dd.MM.yyyy")) || off > 2);
+    }
+
+    // What the rig dialog shows is what was stored, and Ok keeps it.
+    void rigDialogShowsWhatItStored()
+    {
+        RigConfig cat, line;
+        cat.model = RigConfig::kNetwork;
+        cat.port = 4600;
+        cat.ptt = RigConfig::Ptt::Cat;
+        line.model = 3073; // IC-7300
+        line.device = QStringLiteral("/dev/ttyUSB0");
+        line.baudRate = 19200;
+        line.ptt = RigConfig::Ptt::HamlibLine;
+        line.pttDtr = true;
+        line.pttDevice = QStringLiteral("/dev/ttyS1");
+        for (const RigConfig& c : {RigConfig(), cat, line}) {
+            c.save();
+            QVERIFY(RigConfig::load() == c);
+            QVERIFY(RigControlDlg(RigConfig::load(), HamlibRig::models()).config() == c);
+        }
+    }
+
+    // Hamlib's dummy rig in this process: its dial and mode reach the status
+    // bar and the band box, and keying it is confirmed. A rigctld that is
+    // not there refuses keying, with the reason.
+    void rigInTheWindow()
+    {
+        store({{"Rig/Model", RigConfig::kDummy}, {"Rig/Ptt", "Cat"}});
+        auto w = std::make_unique<MainWindow>();
+        QTRY_COMPARE_WITH_TIMEOUT(w->rig()->status().link, RigStatus::Link::Up, 15000);
+        for (const auto& [hz, mode, text, band] : {std::tuple{14070000, "USB", "14.070.000 USB", "20m"},
+                                                   std::tuple{7040000, "LSB", "7.040.000 LSB", "40m"}}) {
+            w->rig()->tune(hz, QLatin1String(mode));
+            QTRY_COMPARE_WITH_TIMEOUT(w->rigLabel()->text(), QLatin1String(text), 15000);
+            QVERIFY(!w->rigLabel()->isHidden());
+            QCOMPARE(w->logBar()->band(), QLatin1String(band));
+        }
+        QString why;
+        QVERIFY(w->rig()->pttUp(&why) != RigControl::PttStart::Refused);
+        QTRY_VERIFY_WITH_TIMEOUT(w->rig()->status().ptt, 15000);
+        w->rig()->pttDown();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->rig()->status().ptt, 15000);
+        w.reset();
+
+        store({{"Rig/Model", RigConfig::kNetwork}, {"Rig/Port", 1}}); // tcpmux, a privileged port nobody serves
+        RigControl rig([](bool) {});
+        QTRY_COMPARE_WITH_TIMEOUT(rig.status().link, RigStatus::Link::Down, 15000);
+        QVERIFY(rig.pttUp(&why) == RigControl::PttStart::Refused && !why.isEmpty());
+    }
+
+    // The window's reports: the Configure entries, the personal data they
+    // need, and what a logger on this computer hears from the window.
+    void pskReporterNeedsCallAndLocator()
+    {
+        listenAsLogger();
+        auto w = std::make_unique<MainWindow>();
+        auto* psk = w->findChild<QAction*>(QStringLiteral("reportToPskReporter"));
+        QVERIFY(psk);
+        QVERIFY(!psk->isChecked());  // off until turned on
+        QVERIFY(!w->reportLabel()->isVisibleTo(w.get()));
+        // Without a locator it stays off and says why.
+        withDialog([psk] { psk->setChecked(true); }, [](QDialog* box) { box->close(); });
+        QVERIFY(!psk->isChecked());
+
+        // The personal data dialog takes a valid locator only.
+        withDialog([&w] { w->slotPersonalData(); }, [](QDialog* d) {
+            d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->setText(QStringLiteral("dl1abc"));
+            auto* locator = d->findChild<QLineEdit*>(QStringLiteral("lineEditLocator"));
+            locator->setText(QStringLiteral("JZ62"));
+            d->accept();
+            QVERIFY(d->isVisible());  // refused
+            locator->setText(QStringLiteral("jo62QM"));
+            d->findChild<QLineEdit*>(QStringLiteral("lineEditAntenna"))->setText(QStringLiteral("dipole"));
+            d->accept();
+        });
+        QCOMPARE(w->personalData().locator, QStringLiteral("JO62qm"));
+        psk->setChecked(true);
+        QVERIFY(psk->isChecked());
+        QVERIFY(w->reportLabel()->isVisibleTo(w.get()));
+        QCOMPARE(w->pskReporter()->receiver().antenna, QStringLiteral("dipole"));
+
+        // Calls copied by any channel are queued once; the own call never.
+        w->reportText(-1, 1000.0, u"cq cq de W1AW W1AW pse k\n");
+        w->reportText(7, 1500.0, u"CQ de W1AW W1AW k\ncq de DL1ABC DL1ABC k\n");
+        QCOMPARE(w->pskReporter()->queuedSpots(), 1);
+        w->close();
+        QCOMPARE(Settings().value(QStringLiteral("Report/PskReporter")).toBool(), true);
+        QCOMPARE(Settings().value(QStringLiteral("Personal data/locator")).toString(), QStringLiteral("JO62qm"));
+    }
+
+    void loggerHearsSavedQsoAndClose()
+    {
+        listenAsLogger();
+        auto w = std::make_unique<MainWindow>();
+        QTRY_VERIFY_WITH_TIMEOUT(m_logger.hasPendingDatagrams(), 10000);  // the first heartbeat
+        field(*w, "editCall")->setText(QStringLiteral("w1aw"));
+        w->saveQSO();
+        QCOMPARE(typesHeard(2), (QList<quint32>{Wsjtx::QsoLogged, Wsjtx::LoggedAdif}));
+        w->close();
+        QCOMPARE(typesHeard(1), QList<quint32>{Wsjtx::Close});
+
+        // Turned off, the logger hears Close and then nothing.
+        auto again = std::make_unique<MainWindow>();
+        auto* logger = again->findChild<QAction*>(QStringLiteral("sendToLogger"));
+        QVERIFY(logger->isChecked());
+        logger->setChecked(false);
+        QCOMPARE(typesHeard(1), QList<quint32>{Wsjtx::Close});
+        field(*again, "editCall")->setText(QStringLiteral("k1abc"));
+        again->saveQSO();
+        again->close();
+        again.reset();
+        QCoreApplication::processEvents();
+        QCOMPARE(typesHeard(), QList<quint32>());
     }
 };
 

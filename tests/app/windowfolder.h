@@ -1,13 +1,39 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Shared by the window tests: a folder of the test's own, stored settings,
+// the log bar's fields and the dialogs a command opens.
 #pragma once
 
+#include "app/mainwindow.h"
 #include "core/apppaths.h"
 #include "core/settings.h"
+#include "core/stationstate.h"
+#include "logbook/hamlog.h"
+#include "logbook/logbar.h"
+#include "modem/psktxrx.h"
+#include "text/controlbarex.h"
+#include "text/rxview.h"
+#include "text/txview.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
 
 // A folder of a test's own for a whole main window: the settings file and
 // the written files in it, the Morse table in its "data" subfolder. Returns
@@ -26,3 +52,53 @@ inline QString prepareWindowFolder(const QTemporaryDir& dir)
     AppPaths::setWritableDirectory(dir.path());
     return data;
 }
+
+namespace WindowTest {
+
+inline void store(const QVariantMap& values)
+{
+    Settings s;
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        s.setValue(it.key(), it.value());
+}
+
+// The command named text in the window's menu titled menuTitle.
+inline QAction* command(MainWindow& w, const QString& menuTitle, const QString& text)
+{
+    for (QAction* m : w.menuBar()->actions())
+        for (QAction* a : m->menu() && m->text() == menuTitle ? m->menu()->actions() : QList<QAction*>())
+            if (a->text() == text)
+                return a;
+    return nullptr;
+}
+
+inline QLineEdit* field(MainWindow& w, const char* name) { return w.logBar()->findChild<QLineEdit*>(QLatin1String(name)); }
+
+// Runs open(), hands each modal dialog it brings up in turn to the next of
+// answers, waits until the last is gone and makes the window that was
+// active active again (the offscreen platform gives the focus back to no one).
+inline void withDialogs(const std::function<void()>& open, const QList<std::function<void(QDialog*)>>& answers)
+{
+    QWidget* active = QApplication::activeWindow();
+    qsizetype answered = 0;
+    QPointer<QDialog> last;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()); d && d != last && answered < answers.size())
+            answers.at(answered++)(last = d);
+    });
+    poll.start(20);
+    open();
+    QTRY_VERIFY_WITH_TIMEOUT(answered == answers.size(), 5000);
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    if (active) {
+        QApplication::setActiveWindow(active);
+        QTRY_VERIFY(active->isActiveWindow());
+    }
+}
+inline void withDialog(const std::function<void()>& open, const std::function<void(QDialog*)>& answer)
+{
+    withDialogs(open, {answer});
+}
+
+} // namespace WindowTest
