@@ -44,7 +44,7 @@ Writer& Writer::utf8(const QString& text)
 Writer& Writer::dateTime(const QDateTime& t)
 {
     if (!t.isValid()) {
-        // A null date-time: invalid Julian day, invalid time, local spec.
+        // A null date-time: invalid Julian day, invalid time, local time (Qt::LocalTime).
         u64(quint64(qint64(0))).u32(0xffffffff).u8(0);
         return *this;
     }
@@ -152,14 +152,14 @@ QDateTime Reader::dateTime()
 {
     const qint64 day = qint64(u64());
     const quint32 ms = u32();
-    const quint8 spec = u8();
-    if (spec == 2)
+    const quint8 timeSpec = u8();
+    if (timeSpec == 2)
         u32();  // offset from UTC, never written here
     if (!m_ok || ms == 0xffffffff)
         return QDateTime();
     const QDate date = QDate::fromJulianDay(day);
     const QTime time = QTime::fromMSecsSinceStartOfDay(int(ms));
-    return spec == 1 ? QDateTime(date, time, Qt::UTC) : QDateTime(date, time);
+    return timeSpec == 1 ? QDateTime(date, time, Qt::UTC) : QDateTime(date, time);
 }
 
 } // namespace Wsjtx

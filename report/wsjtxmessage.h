@@ -11,7 +11,7 @@
 // number 0xadbccbda, the schema number and the message type, then the
 // sender's id and the fields in the QDataStream encoding of schema 2: text as
 // UTF-8 with a 32-bit length, a date-time as Julian day (64 bits),
-// milliseconds since midnight (32 bits) and the time spec (8 bits, 1 = UTC).
+// milliseconds since midnight (32 bits) and the Qt::TimeSpec (8 bits, 1 = UTC).
 namespace Wsjtx {
 
 constexpr quint32 kMagic = 0xadbccbda;
