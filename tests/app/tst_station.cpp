@@ -233,10 +233,8 @@ private slots:
         QVERIFY(w->startedOk());
         // A contact from last year: the log bar will say so.
         CQsoData old;
-        old.clear();
-        old.call = QStringLiteral("JA1QRP");
+        old.clear(), old.call = QStringLiteral("JA1QRP"), old.mode = QStringLiteral("BPSK31");
         old.start = QDateTime(QDate(2025, 3, 1), QTime(14, 5), Qt::UTC);
-        old.mode = QStringLiteral("BPSK31");
         QVERIFY(CHamLog(w->logFileName()).append(old));
         QApplication::setActiveWindow(w.get());
         QTRY_VERIFY(w->isActiveWindow());

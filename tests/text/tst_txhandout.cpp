@@ -251,22 +251,6 @@ private slots:
         QCOMPARE(station.pane.toPlainText(), QString());
     }
 
-    // Characters handed out but not yet removed are sent; the rest of the
-    // transmission after them goes, and so does its end marker and line break.
-    void cutWhileRemovalsAreQueued()
-    {
-        CTxView pane;
-        pane.slotAddTxText(QStringLiteral("abc\u00AE\r\nnext"));
-        QCOMPARE(pane.nextTxWord(), ch(u'a'));
-        QCOMPARE(pane.nextTxWord(), ch(u'b'));
-        QCOMPARE(pane.discardUnsentOver(), 3);
-        QCOMPARE(pane.toPlainText(), QStringLiteral("abnext"));
-        QCOMPARE(pane.nextTxWord(), ch(u'n'));
-        QCoreApplication::processEvents();
-        QCOMPARE(pane.toPlainText(), QStringLiteral("ext"));
-        QCOMPARE(drain(pane), (Words{ch(u'e'), ch(u'x'), ch(u't'), 0}));
-    }
-
     // Each transmission's echo starts a line, and so does what is received
     // after it; the markers read as words.
     void echoShowsEachTransmissionOnItsOwnLines()
