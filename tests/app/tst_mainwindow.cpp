@@ -325,11 +325,7 @@ private slots:
             QCOMPARE(w->modem()->mode(), mode.startsWith(u'Q') ? 1 : 0);
             std::vector<qint16> audio = ModemTest::transmitFrom(*w->modem(), QStringLiteral("qpsk de vk2xyz"));
             audio.resize(audio.size() + 11025, 0);
-            QString heard;
-            auto c = connect(w->modem(), &CPskTxRx::signalCharReceived, this, [&heard](QChar ch) { heard += ch; });
-            for (size_t at = 0; at < audio.size(); at += 512)
-                w->modem()->ReceiveSamples(audio.data() + at, int(std::min<size_t>(512, audio.size() - at)));
-            disconnect(c);
+            const QString heard = ModemTest::hear(*w->modem(), audio);
             QVERIFY2(heard.contains(QStringLiteral("qpsk de vk2xyz")), qPrintable(heard));
         }
         w->slotModeChanged(QStringLiteral("RTTY"));
