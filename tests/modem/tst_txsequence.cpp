@@ -59,7 +59,6 @@ Transmission transmit(CPskTxRx& modem, ScriptSource& source, int hundredths = 31
     Transmission tx{ModemTest::transmitFrom(modem, source, kRate), -1, int(kRate * 100 / hundredths)};
     if (tx.samples.size() < size_t(kRate) * 3600) // it ended
         tx.endBlock = int(tx.samples.size()) / kBlock - 1;
-    modem.Command(90, 3125, 0, 0);
     return tx;
 }
 

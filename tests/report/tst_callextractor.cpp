@@ -81,9 +81,7 @@ private slots:
         QVERIFY(x.feed(900, u"W1AW ").isEmpty());
         QCOMPARE(x.channelCount(), 2);
         // A very long over is cut, so one over never grows without end.
-        QString talk;
-        for (int i = 0; i < CallExtractor::kMaxWords; ++i)
-            talk += QStringLiteral("bla ");
+        const QString talk = QStringLiteral("bla ").repeated(CallExtractor::kMaxWords);
         QVERIFY(x.feed(700, QStringLiteral("de DL2XYZ ") + talk + QStringLiteral("DL2XYZ ")).isEmpty());
         x.clear();
         QCOMPARE(x.channelCount(), 0);
