@@ -33,7 +33,6 @@ public:
         if (m_dir.isValid())
             Settings::setPath(m_dir.filePath(QStringLiteral("modemtest.ini")));
     }
-    bool isValid() const { return m_dir.isValid(); }
     void setCharSet(int set) { Settings().setValue(QStringLiteral("Audio/varicode"), set); }
 
 private:

@@ -22,8 +22,6 @@ class TestLoopback : public QObject
     SettingsSandbox m_settings;
 
 private slots:
-    void initTestCase() { QVERIFY(m_settings.isValid()); }
-
     void text_data()
     {
         QTest::addColumn<QString>("modeName");
