@@ -140,9 +140,8 @@ private slots:
         writeAll(m_adif, "<CALL:5>G4ABC" + kRest + "<MODE:5>PSK31<EOR>");
         CHamLog log(m_log);
         QVERIFY(log.importAdif(m_adif) && log.changedLines() == 0);
-        const QString other = m_dir->filePath("other.log");
-        writeAll(other, line(qso("G4ABC", "20240101120000")));
-        CHamLog second(other);
+        writeAll(m_dir->filePath("other.log"), line(qso("G4ABC", "20240101120000")));
+        CHamLog second(m_dir->filePath("other.log"));
         QVERIFY(log.merge(second) && log.changedLines() == 0);
         QCOMPARE(readAll(m_log), line(old));
     }
@@ -216,9 +215,7 @@ private slots:
     void exportFollowsAdif31AndReadsBack()
     {
         CQsoData a = qso("dl1abc", "20240315123456");
-        a.sent = "599";
-        a.received = "579";
-        a.qth = QString::fromUtf8("Tōkyō");
+        a.sent = "599", a.received = "579", a.qth = QString::fromUtf8("Tōkyō");
         writeAll(m_log, line(a) + "0;SHORT\n" + line(qso("G4XYZ", "20240316000001", 7070001, "QPSK63"))
                             + line(qso("F5AAA", "20240316000002", 123, "RTTY")));
         const QByteArray before = readAll(m_log);
@@ -246,8 +243,7 @@ private slots:
         const QString other = m_dir->filePath("other.log");
         writeAll(m_log, makeLog({"A@1000", "C@1200", "junk", "E@1400"}));
         writeAll(other, makeLog({"junk", "B@1100", "C@1200", "D@1300", "D@1300", "F@1500"}));
-        CHamLog log(m_log);
-        CHamLog second(other);
+        CHamLog log(m_log), second(other);
         QVERIFY2(log.merge(second) && log.changedLines() == 3, qPrintable(log.errorString()));
         QCOMPARE(readAll(m_log), makeLog({"A@1000", "B@1100", "C@1200", "junk", "D@1300", "E@1400", "F@1500"}));
         CHamLog missing(m_dir->filePath("missing.log"));

@@ -64,8 +64,7 @@ private slots:
         timer.start();
         QVERIFY(waitForLines(timing, 4));
         const qint64 rewriteMs = qMax<qint64>(timer.elapsed() / 3, 1);
-        timing.kill();
-        timing.waitForFinished();
+        timing.kill(), timing.waitForFinished();
         qint64 last = generationOf(readAll(log));
         QVERIFY(last >= 3);
         const quint32 seed = QRandomGenerator::global()->generate();

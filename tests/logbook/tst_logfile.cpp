@@ -15,8 +15,7 @@ static const CQsoData kF5aaa = qso("F5AAA", "20240103100000", 3580000, "BPSK63")
 // A record twice, a short line, notes to find and an 8-bit line from an older program.
 static QByteArray sampleLog()
 {
-    CQsoData a = qso("DL1ABC", "20240101100000");
-    CQsoData b = qso("G4XYZ", "20240102100000", 7070000);
+    CQsoData a = qso("DL1ABC", "20240101100000"), b = qso("G4XYZ", "20240102100000", 7070000);
     b.info = "Contest exchange 001";
     return line(a) + kShort + line(b) + line(a)
            + "0;OE1LAT;20240104100000;;;;0;14070000;;BPSK31;599;599;;;J\xF6rg;Wien;;;;\n" + line(kF5aaa);

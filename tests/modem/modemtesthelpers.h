@@ -33,7 +33,6 @@ public:
         if (m_dir.isValid())
             Settings::setPath(m_dir.filePath(QStringLiteral("modemtest.ini")));
     }
-    bool isValid() const { return m_dir.isValid(); }
     void setCharSet(int set) { Settings().setValue(QStringLiteral("Audio/varicode"), set); }
 
 private:
@@ -44,7 +43,6 @@ struct Mode
 {
     QString modemName;
     int baudHundredths = 3125;
-    double baud() const { return baudHundredths / 100.0; }
 };
 
 // "BPSK31" ... "QPSK250".
@@ -186,7 +184,7 @@ inline QString receive(const Mode& m, const std::vector<qint16>& samples, double
     rx.setSensitiveReceiver(sensitive);
     setUp(rx, m, frequency, sampleRate).Command(51, afc, 0, 0);
     std::vector<qint16> all = samples;
-    all.resize(all.size() + size_t(8 * sampleRate / m.baud()), 0);
+    all.resize(all.size() + size_t(800 * sampleRate / m.baudHundredths), 0);
     return hear(rx, all);
 }
 

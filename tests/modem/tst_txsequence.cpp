@@ -46,7 +46,6 @@ struct Transmission
             s += QLatin1Char(keying ? (code(n) == kSilent ? '0' : '1') : (code(n) == code(n - 1) ? '1' : '0'));
         return s;
     }
-    QString keying(int from, int to) const { return bits(from, to, true); }
     int endBlockAfter(int symbols) const { return symbols * period / kBlock; }
 };
 
@@ -60,7 +59,6 @@ Transmission transmit(CPskTxRx& modem, ScriptSource& source, int hundredths = 31
     Transmission tx{ModemTest::transmitFrom(modem, source, kRate), -1, int(kRate * 100 / hundredths)};
     if (tx.samples.size() < size_t(kRate) * 3600) // it ended
         tx.endBlock = int(tx.samples.size()) / kBlock - 1;
-    modem.Command(90, 3125, 0, 0);
     return tx;
 }
 
@@ -144,7 +142,7 @@ private slots:
         source.word(TxWord::kCwId).word(TxWord::kEnd);
         const Transmission tx = transmit(modem, source, 3125, &owner);
         const QString expected = QStringLiteral("0000" "10111000" "111010101000" "00");
-        QCOMPARE(tx.keying(1, int(expected.size())), expected);
+        QCOMPARE(tx.bits(1, int(expected.size()), true), expected);
         QCOMPARE(tx.endBlock, tx.endBlockAfter(int(expected.size())));
         QCOMPARE(owner.chars(32), QStringLiteral("\n\rCWID: AB\r"));
     }
@@ -230,7 +228,7 @@ private slots:
         modem.SetTransmit(0);
         source.text(QStringLiteral("e")).word(TxWord::kEnd);
         const Transmission tx = transmit(modem, source, 3125);
-        QCOMPARE(tx.keying(1, 4), QStringLiteral("1111"));
+        QCOMPARE(tx.bits(1, 4, true), QStringLiteral("1111"));
         QCOMPARE(tx.bits(41, 44), QStringLiteral("0011"));
         QCOMPARE(tx.endBlock, tx.endBlockAfter(44 + 47));
     }

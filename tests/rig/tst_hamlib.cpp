@@ -161,11 +161,8 @@ class TestHamlib : public QObject
             m_rigctld.start(QStringLiteral("rigctld"), QStringLiteral("-m 1 -P RIG -T 127.0.0.1 -t %1").arg(m_port).split(' '));
             if (!m_rigctld.waitForStarted(5000))
                 return false;
-            QDeadlineTimer deadline(10000);
-            while (!listensOn(m_rigctld.processId(), quint16(m_port)) && m_rigctld.state() == QProcess::Running
-                   && !deadline.hasExpired())
-                QTest::qWait(20);
-            if (listensOn(m_rigctld.processId(), quint16(m_port)))
+            const auto listening = [this] { return listensOn(m_rigctld.processId(), quint16(m_port)); };
+            if (QTest::qWaitFor([&] { return listening() || m_rigctld.state() != QProcess::Running; }, 10000) && listening())
                 return true;
             stopRigctld();
             if (again)
@@ -212,11 +209,9 @@ class TestHamlib : public QObject
         return QString();
     }
 
+    // Another program sharing the rig turns the dial.
     void setDial(double hz, const QString& mode)
     {
-        if (m_rigctld.state() != QProcess::Running)
-            return m_w->rig()->tune(hz, mode);
-        // Another program sharing the rig turns the dial.
         QCOMPARE(rigctld(QStringLiteral("F %1").arg(qint64(hz))), QStringLiteral("RPRT 0"));
         QCOMPARE(rigctld(QStringLiteral("M %1 0").arg(mode)), QStringLiteral("RPRT 0"));
     }
@@ -265,26 +260,21 @@ private slots:
         m_dir.reset();
     }
 
-    void dialModePttAndLoggedFrequency_data()
+    // Chosen while the program runs, and kept for the next start.
+    void rigChosenInTheDialog()
     {
-        QTest::addColumn<bool>("network");
-        QTest::newRow("in process") << false;
-        QTest::newRow("rigctld") << true;
+        m_w = std::make_unique<MainWindow>();
+        QVERIFY(m_w->rigLabel()->isHidden());
+        chooseDummyRigInDialog();
+        QCOMPARE(Settings().value(QStringLiteral("Rig/Model")).toInt(), RigConfig::kDummy);
+        QCOMPARE(m_w->rig()->config().pttWaitMs, 1500);
+        QTRY_COMPARE_WITH_TIMEOUT(m_w->rig()->status().link, RigStatus::Link::Up, kWaitMs);
     }
 
     void dialModePttAndLoggedFrequency()
     {
-        QFETCH(bool, network);
-        if (network)
-            QVERIFY(useRigctld());
+        QVERIFY(useRigctld());
         m_w = std::make_unique<MainWindow>();
-        QVERIFY(m_w->rigLabel()->isHidden() || network);
-        if (!network) {
-            // Chosen while the program runs, and kept for the next start.
-            chooseDummyRigInDialog();
-            QCOMPARE(Settings().value(QStringLiteral("Rig/Model")).toInt(), RigConfig::kDummy);
-            QCOMPARE(m_w->rig()->config().pttWaitMs, 1500);
-        }
         QTRY_COMPARE_WITH_TIMEOUT(m_w->rig()->status().link, RigStatus::Link::Up, kWaitMs);
         m_w->modem()->SetFrequencies(1234.4, 1234.4);
 
@@ -298,15 +288,12 @@ private slots:
         QCOMPARE(savedFrequency(), 7068766u);
 
         // Keyed before the transmission starts, released when it has ended.
-        const auto keyed = [&] {
-            return network ? rigctld(QStringLiteral("t")) == QLatin1String("1") : m_w->rig()->status().ptt;
-        };
-        QVERIFY(!keyed());
+        QCOMPARE(rigctld(QStringLiteral("t")), QStringLiteral("0"));
         m_w->startAudioOut();
         QTRY_VERIFY_WITH_TIMEOUT(StationState::isTransmitting(), kWaitMs);
-        QTRY_VERIFY_WITH_TIMEOUT(keyed(), kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(rigctld(QStringLiteral("t")), QStringLiteral("1"), kWaitMs);
         m_w->stopAudioOut();
-        QTRY_VERIFY_WITH_TIMEOUT(!keyed(), kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(rigctld(QStringLiteral("t")), QStringLiteral("0"), kWaitMs);
     }
 
     void lostRigctldIsReportedAndRetried()

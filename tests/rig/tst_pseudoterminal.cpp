@@ -97,8 +97,7 @@ private slots:
         QTRY_COMPARE(dropped, qint64(burst.size()));
         QCOMPARE(comport.port()->bytesAvailable(), qint64(0));
 
-        comport.ptt(true);
-        comport.ptt(false);
+        comport.ptt(true), comport.ptt(false);
         QVERIFY(comport.isOpen());
         // Reopening as the port dialog does: no lock or exclusive mode stands in the way.
         comport.close();
@@ -126,10 +125,8 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(message));
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
         Comport comport;
-        QVERIFY(!comport.isOpen());
-        comport.ptt(true);
-        comport.ptt(false);
-        QCOMPARE(comport.discardIncoming(), qint64(0));
+        comport.ptt(true), comport.ptt(false);
+        QVERIFY(!comport.isOpen() && comport.discardIncoming() == 0);
     }
 
     // The rig settings, each number read in full: QVariant takes 4294967297

@@ -107,13 +107,10 @@ private slots:
         QTest::newRow("defaults") << QStringList{} << "CQ CQ de VK2XYZ pse K" << false;
         QTest::newRow("BPSK250 at 48000 samples/s") << QStringList{"--mode", "BPSK250", "--rate", "48000", "--freq", "2200"}
                                                     << "73 es tnx fer QSO, 100% ok!" << false;
-        QTest::newRow("QPSK63 at 1850.5 Hz") << QStringList{"--mode", "qpsk63", "--freq", "1850.5"}
-                                             << "QPSK test: <1234567890> = [OK]" << false;
+        QTest::newRow("QPSK63 at 1850.5 Hz") << QStringList{"--mode", "qpsk63", "--freq", "1850.5"} << "QPSK: <123> = [OK]" << false;
         QTest::newRow("QPSK250 quiet at 8000 samples/s") << QStringList{"--mode", "QPSK250", "--level", "300", "--rate", "8000"}
                                                          << "weak sig" << false;
-        QTest::newRow("ASCII8 accents") << QStringList{"--mode", "BPSK63"} << QStringLiteral("Grüße, Ærø, café") << false;
-        QTest::newRow("MMVari") << QStringList{"--mode", "BPSK125", "--charset", "MMVari"} << QStringLiteral("Grüße aus Köln")
-                                << false;
+        QTest::newRow("MMVari") << QStringList{"--mode", "BPSK63", "--charset", "MMVari"} << QStringLiteral("Grüße aus Köln") << false;
         QTest::newRow("Alternate") << QStringList{"--mode", "BPSK125", "--charset", "alternate"}
                                    << QStringLiteral("Ça va? ±5 Hz") << false;
         QTest::newRow("standard input") << QStringList{"--mode", "BPSK125"}
@@ -159,8 +156,7 @@ private slots:
         const QString wav = file(QStringLiteral("noise.wav"));
         QVERIFY(writeWav(wav, noise(11025 * 10, 3000.0, 3), 11025, 1));
         const Run open = runCli({"decode", wav}), closed = runCli({"decode", "--squelch", "10", wav});
-        QVERIFY(open.exitCode == 0 && !open.out.isEmpty());
-        QVERIFY2(closed.exitCode == 0 && closed.out.isEmpty(), closed.out.constData());
+        QVERIFY2(open.exitCode == 0 && !open.out.isEmpty() && closed.exitCode == 0 && closed.out.isEmpty(), closed.out.constData());
     }
 
     // decode --all: five stations up to 20 dB apart, in noise, each found
