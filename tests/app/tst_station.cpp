@@ -8,6 +8,7 @@
 #include "tests/audio/virtualsoundcard.h"
 
 #include <QAbstractSpinBox>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QThread>
@@ -116,8 +117,10 @@ private slots:
         // silence of an ended transmission is not lost to that end's stop.
         w->txView()->slotAddTxText(QStringLiteral("e") + QChar(0x00AE));
         QTest::mouseClick(w->txLabel(), Qt::LeftButton);
-        while (!w->transmissionEnded())
+        // Polled without turning the event loop, which would deliver the stop.
+        for (QDeadlineTimer deadline(30000); !w->transmissionEnded() && !deadline.hasExpired();)
             QThread::msleep(1);
+        QVERIFY(w->transmissionEnded());
         w->onTxStart();
         QTRY_COMPARE_WITH_TIMEOUT(stopped.count(), 2, 15000);
         QTRY_VERIFY(!w->transmissionEnded()); // the end has reached the window
