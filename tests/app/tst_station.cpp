@@ -119,7 +119,7 @@ private slots:
         QTest::mouseClick(w->txLabel(), Qt::LeftButton);
         // Polled without turning the event loop, which would deliver the stop.
         for (QDeadlineTimer deadline(30000); !w->transmissionEnded() && !deadline.hasExpired();)
-            QThread::msleep(1);
+            QThread::yieldCurrentThread();
         QVERIFY(w->transmissionEnded());
         w->onTxStart();
         QTRY_COMPARE_WITH_TIMEOUT(stopped.count(), 2, 15000);

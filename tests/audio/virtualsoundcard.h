@@ -2,12 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTest>
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -37,8 +36,7 @@ public:
         m_server.setProcessChannelMode(QProcess::ForwardedChannels);
         m_server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         m_server.start(QStringLiteral("bash"), {script(), QStringLiteral("run"), m_dir.path()});
-        for (QDeadlineTimer deadline(10000); !QFileInfo::exists(socket) && !deadline.hasExpired();)
-            QThread::msleep(20);
+        QTest::qWaitFor([&socket] { return QFileInfo::exists(socket); }, 10000);
         *why = QStringLiteral("the PulseAudio server did not come up");
         qputenv("PULSE_SERVER", "unix:" + socket.toLocal8Bit());
         qputenv("PULSE_COOKIE", m_dir.filePath(QStringLiteral("cookie")).toLocal8Bit());

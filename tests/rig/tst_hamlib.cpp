@@ -194,19 +194,21 @@ class TestHamlib : public QObject
     QString rigctld(const QString& command)
     {
         QDeadlineTimer deadline(kWaitMs);
-        do {
+        QString reply;
+        bool answered = false;
+        QTest::qWaitFor([&] {
             QTcpSocket s;
             s.connectToHost(QHostAddress::LocalHost, quint16(m_port));
             if (s.waitForConnected(int(deadline.remainingTime()))) {
                 s.write(command.toLatin1() + '\n');
                 while (!s.canReadLine() && s.waitForReadyRead(int(deadline.remainingTime()))) {
                 }
-                if (s.canReadLine())
-                    return QString::fromLatin1(s.readLine()).trimmed();
+                if ((answered = s.canReadLine()))
+                    reply = QString::fromLatin1(s.readLine()).trimmed();
             }
-            QTest::qWait(20);
-        } while (!deadline.hasExpired());
-        return QString();
+            return answered;
+        }, kWaitMs);
+        return reply;
     }
 
     // Another program sharing the rig turns the dial.
