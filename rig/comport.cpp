@@ -163,7 +163,7 @@ QString Comport::deviceFor(int portNumber, const QString& device)
 int Comport::portNumberFor(const QString& device)
 {
 #ifdef Q_OS_WIN
-    static const QRegularExpression kName(QStringLiteral("^(?:\\\\\\.\\\\)?COM([1-9]\\d{0,2})$"),
+    static const QRegularExpression kName(QStringLiteral("^(?:\\\\\\\\\\.\\\\)?COM([1-9]\\d{0,2})$"),
                                           QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = kName.match(device);
     return m.hasMatch() ? m.captured(1).toInt() : 0;
