@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/mainwindow.h"
+#include "app/messagestatusbar.h"
 
 #include "core/apppaths.h"
 #include "app/dockstyle.h"
@@ -116,7 +117,7 @@ MainWindow::MainWindow(QWidget* parent)
     setAnimated(true);
     setWindowIcon(QIcon(QStringLiteral(":/icon.bmp")));
 
-    setStatusBar(new QStatusBar(this));
+    setStatusBar(new MessageStatusBar(this));
     m_txLabel = new QLabel(QStringLiteral("Tx: "), this);
     m_txLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     m_txLabel->setFixedWidth(80);
@@ -565,6 +566,7 @@ void MainWindow::slotModeChanged(const QString& mode)
         const QSignalBlocker blocker(box);
         box->setCurrentIndex(box->findText(m_currentMode, Qt::MatchExactly | Qt::MatchCaseSensitive));
     }
+    slotUpdateModeMenu();
 }
 
 void MainWindow::slotAFC(int state)

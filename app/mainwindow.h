@@ -103,8 +103,8 @@ public:
     const BandTable::Table& bandTable() const { return m_bandTable; }
     // "<application name>.log" in the writable application directory.
     QString logFileName() const;
-    // How the commands ask for file names and the report (the prompts with
-    // a Browse button, and SelectNameDlg for the report, unless replaced, as
+    // How the commands ask for file names and the report (the desktop's
+    // file dialog, and SelectNameDlg for the report, unless replaced, as
     // tests do; an empty chooser restores them).
     void setNameChooser(NameChooser chooser);
     QLabel* txLabel() const { return m_txLabel; }
@@ -263,10 +263,11 @@ private:
                         const QKeySequence& shortcut = QKeySequence());
     // F1 to F12 and Ctrl+F1 to Ctrl+F12, bound once for the whole program.
     void createMacroShortcuts();
-    // A file name through the prompt with a Browse button; a relative name
-    // is taken from the writable folder. False when cancelled.
+    // A file name through the desktop's file dialog for that kind of file
+    // (FileNameDlg), or the chooser set for tests; a relative name is taken
+    // from the writable folder. False when cancelled.
     bool askFile(const QString& title, const QString& label, const QString& preset, bool forSaving,
-                 QString& path);
+                 QString& path, const QString& kind, const QString& filter);
     void logCommandFailed(const QString& text, const QString& reason);
     // The modem keys this call as its Morse identification.
     void sendCallSignToModem();

@@ -40,6 +40,11 @@ quint32 bandHz(double kHz)
     return quint32(std::llround(hz));
 }
 
+QString adifFilter()
+{
+    return MainWindow::tr("ADIF files (*.adi *.adif);;All files (*)");
+}
+
 } // namespace
 
 QString MainWindow::logFileName() const
@@ -54,12 +59,12 @@ void MainWindow::setNameChooser(NameChooser chooser)
 }
 
 bool MainWindow::askFile(const QString& title, const QString& label, const QString& preset, bool forSaving,
-                         QString& path)
+                         QString& path, const QString& kind, const QString& filter)
 {
-    const NameChooser choose = m_chooseName ? m_chooseName
-                                            : NameChooser(forSaving ? &FileNameDlg::askSave : &FileNameDlg::askOpen);
     QString name;
-    if (!choose(this, title, label, preset, name))
+    if (m_chooseName ? !m_chooseName(this, title, label, preset, name)
+                     : !FileNameDlg::ask(this, title, kind, filter, preset,
+                                         forSaving ? FileNameDlg::Save : FileNameDlg::Open, name))
         return false;
     // Relative names land beside the log rather than wherever the program
     // happened to be started from; an empty name stays empty and fails.
@@ -86,9 +91,23 @@ void MainWindow::saveQSO()
         return;
     }
 
+    // A half-typed locator or power is not logged as if it were one.
+    const QString locator = QsoFields::locator(m_logBar->locator());
+    const QString power = QsoFields::power(m_logBar->power());
+    if (locator.isEmpty() != m_logBar->locator().isEmpty() || power.isEmpty() != m_logBar->power().isEmpty()) {
+        statusBar()->showMessage(locator.isEmpty() != m_logBar->locator().isEmpty()
+                                     ? tr("QSO not saved: %1 is not a locator (4 or 6 characters, JO62 or JO62qm)")
+                                           .arg(m_logBar->locator())
+                                     : tr("QSO not saved: %1 is not a power in watts").arg(m_logBar->power()),
+                                 10000);
+        return;
+    }
+
     CQsoData qso;
     qso.clear();
     qso.call = m_logBar->call();
+    qso.locator = locator;
+    qso.power = power;
     qso.name = m_logBar->name();
     qso.qth = m_logBar->qth();
     qso.received = m_logBar->received();
@@ -138,7 +157,8 @@ void MainWindow::searchLog()
 bool MainWindow::importADIF()
 {
     QString adif;
-    if (!askFile(tr("Select ADIF file"), tr("Enter file name"), QString(), false, adif))
+    if (!askFile(tr("Select ADIF file"), tr("Enter file name"), QString(), false, adif, QStringLiteral("adif"),
+                 adifFilter()))
         return false;
     CHamLog log(logFileName());
     const bool ok = log.importAdif(adif);
@@ -160,7 +180,8 @@ bool MainWindow::importADIF()
 bool MainWindow::exportADIF()
 {
     QString adif;
-    if (!askFile(tr("Select ADIF file"), tr("Enter file name"), QString(), true, adif)
+    if (!askFile(tr("Select ADIF file"), tr("Enter file name"), QString(), true, adif, QStringLiteral("adif"),
+                 adifFilter())
         || (!adif.isEmpty() && !mayWriteFile(this, adif, logFileName())))
         return false;
     CHamLog log(logFileName());
@@ -175,7 +196,8 @@ bool MainWindow::exportADIF()
 bool MainWindow::mergeLog()
 {
     QString other;
-    if (!askFile(tr("Select log file"), tr("Enter file name"), QString(), false, other))
+    if (!askFile(tr("Select log file"), tr("Enter file name"), QString(), false, other, QStringLiteral("log"),
+                 tr("Log files (*.log);;All files (*)")))
         return false;
     CHamLog log(logFileName());
     CHamLog second(other);

@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeySequence>
 #include <QShortcut>
 #include <QSignalMapper>
@@ -125,7 +126,8 @@ void MainWindow::slotEditMacro(int i)
 void MainWindow::slotLoadMacros()
 {
     QString path;
-    if (!askFile(tr("Select macros file name"), tr("Enter name"), macroFileName(), false, path))
+    if (!askFile(tr("Select macros file name"), tr("Enter name"), QFileInfo(macroFileName()).fileName(), false, path,
+                 QStringLiteral("macros"), tr("Macro files (*.mac);;All files (*)")))
         return;
     QString message;
     if (!Macros::readFile(path, m_macros, &message)) {
@@ -138,7 +140,8 @@ void MainWindow::slotLoadMacros()
 void MainWindow::slotSaveMacros()
 {
     QString path;
-    if (!askFile(tr("Select macros file name"), tr("Enter name"), macroFileName(), true, path)
+    if (!askFile(tr("Select macros file name"), tr("Enter name"), QFileInfo(macroFileName()).fileName(), true, path,
+                 QStringLiteral("macros"), tr("Macro files (*.mac);;All files (*)"))
         || (!path.isEmpty() && !mayWriteFile(this, path, logFileName())))
         return;
     QString message;

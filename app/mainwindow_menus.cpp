@@ -3,10 +3,12 @@
 //
 // The menu bar and the command slots behind it.
 #include "app/mainwindow.h"
+#include "app/messagestatusbar.h"
 
 #include "core/apppaths.h"
 #include "core/settings.h"
 #include "core/stationstate.h"
+#include "display/spectrumtitlebar.h"
 #include "modem/psktxrx.h"
 #include "logbook/logbar.h"
 #include "text/rxview.h"
@@ -84,11 +86,18 @@ void MainWindow::createMenus()
         m_searchAction->installEventFilter(this);
     }
 
+    // One choice, shown both here (radio items) and in the status bar's mode
+    // box; slotModeChanged() keeps the two alike.
     m_modeMenu = menuBar()->addMenu(tr("Mode"));
+    auto* modes = new QActionGroup(m_modeMenu);
+    modes->setExclusive(true);
     for (const QString& mode : m_modeList) {
         QAction* a = addCommand(m_modeMenu, mode, tr("Select ") + mode);
         a->setCheckable(true);
+        modes->addAction(a);
     }
+    if (m_titleBar && m_titleBar->comboBox->toolTip().isEmpty())
+        m_titleBar->comboBox->setToolTip(tr("The mode to receive and send in; the Mode menu chooses it too"));
     m_modeMenu->addSeparator();
     QAction* inversion = addCommand(m_modeMenu, tr("QPSK inversion"), tr("Invert the QPSK phase rotation"));
     inversion->setCheckable(true);
@@ -111,6 +120,9 @@ void MainWindow::createMenus()
         a->setCheckable(true);
         m_viewMenu->addAction(a);
     }
+    m_viewMenu->addSeparator();
+    connect(addCommand(m_viewMenu, tr("Messages..."), tr("Show the last status bar messages")), &QAction::triggered,
+            this, [this] { static_cast<MessageStatusBar*>(statusBar())->showHistory(); });
     connect(m_viewMenu, &QMenu::aboutToShow, this, &MainWindow::slotUpdateViewMenu);
     connect(m_viewMenu, &QMenu::triggered, this, &MainWindow::slotViewMenu);
 
@@ -159,6 +171,8 @@ void MainWindow::createMenus()
 
 void MainWindow::slotUpdateModeMenu()
 {
+    if (!m_modeMenu)
+        return;
     for (QAction* a : m_modeMenu->actions()) {
         if (m_modeList.contains(a->text()))
             a->setChecked(a->text() == m_currentMode);
@@ -169,6 +183,8 @@ void MainWindow::slotModeMenu(QAction* action)
 {
     if (m_modeList.contains(action->text()) && action->text() != m_currentMode)
         slotModeChanged(action->text());
+    // A change refused (BPSK and QPSK while sending) takes the mark back.
+    slotUpdateModeMenu();
 }
 
 void MainWindow::slotUpdateViewMenu()
@@ -228,7 +244,8 @@ void MainWindow::sendFile()
     // Ten hours of BPSK31; anything longer is not a text to send by hand.
     constexpr qint64 kMaxBytes = 64 * 1024;
     QString path;
-    if (!askFile(tr("Select text file to send"), tr("Enter file name"), QString(), false, path))
+    if (!askFile(tr("Select text file to send"), tr("Enter file name"), QString(), false, path, QStringLiteral("text"),
+                 tr("Text files (*.txt);;All files (*)")))
         return;
     QFile file(path);
     QString problem;

@@ -38,6 +38,7 @@ const QSet<QString>& keptFields()
         QStringLiteral("SUBMODE"),  QStringLiteral("RST_SENT"), QStringLiteral("RST_RCVD"),
         QStringLiteral("NAME"),     QStringLiteral("QTH"),      QStringLiteral("COMMENT"),
         QStringLiteral("NOTES"),    QStringLiteral("TIME_OFF"), QStringLiteral("QSO_DATE_OFF"),
+        QStringLiteral("GRIDSQUARE"), QStringLiteral("TX_PWR"),
     };
     return kKept;
 }
@@ -454,6 +455,13 @@ QStringList Adif::notKeptFields(const Fields& fields)
     if (!fields.value(QStringLiteral("COMMENT")).isEmpty() && !fields.value(QStringLiteral("NOTES")).trimmed().isEmpty()
         && fields.value(QStringLiteral("NOTES")) != fields.value(QStringLiteral("COMMENT")))
         names << QStringLiteral("NOTES");
+    // A locator or power that does not check is not kept either.
+    for (const auto& [name, check] : {std::pair{QStringLiteral("GRIDSQUARE"), &QsoFields::locator},
+                                      std::pair{QStringLiteral("TX_PWR"), &QsoFields::power}}) {
+        const QString value = fields.value(name);
+        if (!value.trimmed().isEmpty() && check(value).isEmpty())
+            names << name;
+    }
     return names;
 }
 
@@ -527,6 +535,8 @@ bool Adif::decodeRecord(const Fields& fields, CQsoData& qso)
     if (qso.info.isEmpty())
         qso.info = fields.value(QStringLiteral("NOTES"));
     qso.mode = modeName(fields.value(QStringLiteral("MODE")), fields.value(QStringLiteral("SUBMODE")));
+    qso.locator = QsoFields::locator(fields.value(QStringLiteral("GRIDSQUARE")));
+    qso.power = QsoFields::power(fields.value(QStringLiteral("TX_PWR")));
     qso.valid = true;
     return true;
 }
@@ -887,6 +897,9 @@ QString Adif::recordText(const CQsoData& qso)
     Adif::writeField(record, u"NAME", qso.name);
     Adif::writeField(record, u"QTH", qso.qth);
     Adif::writeField(record, u"COMMENT", qso.info);
+    // Other text that an older program left in these fields is not exported.
+    Adif::writeField(record, u"GRIDSQUARE", QsoFields::locator(qso.locator));
+    Adif::writeField(record, u"TX_PWR", QsoFields::power(qso.power));
     record += QLatin1String("<EOR>\n");
     return record;
 }

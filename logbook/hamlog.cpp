@@ -543,8 +543,8 @@ QString CHamLog::logLine(const CQsoData& qso)
     appendField(line, qso.name);
     appendField(line, qso.qth);
     appendField(line, qso.info);
-    appendField(line, qso.text18);
-    appendField(line, qso.text19);
+    appendField(line, qso.locator);
+    appendField(line, qso.power);
     return line;
 }
 
@@ -590,8 +590,8 @@ bool CHamLog::parse(const QString& line, CQsoData& qso, int mask)
         qso.name = field[14].toString();
         qso.qth = field[15].toString();
         qso.info = field[16].toString();
-        qso.text18 = field[17].toString();
-        qso.text19 = field[18].toString();
+        qso.locator = field[17].toString();
+        qso.power = field[18].toString();
     }
     qso.valid = true;
     return true;

@@ -3,12 +3,14 @@
 #include "logbook/logbar.h"
 
 #include "core/settings.h"
+#include "logbook/qsodata.h"
 
 #include "ui_logbar.h"
 
 #include <QBitmap>
 #include <QIcon>
 #include <QPixmap>
+#include <QRegularExpressionValidator>
 
 namespace {
 
@@ -41,6 +43,20 @@ LogBar::LogBar(const BandTable::Table& bands, QWidget* parent)
     m_ui->comboBox->setCurrentIndex(qMax(0, m_ui->comboBox->findText(last, Qt::MatchExactly | Qt::MatchCaseSensitive)));
 
     connect(m_ui->toolButtonClear, &QToolButton::clicked, this, &LogBar::clear);
+
+    // The validators only keep out what can never become a locator or a
+    // power; a half-typed one is refused when the contact is saved.
+    m_ui->editLocator->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("\\s*[A-Ra-r]{2}[0-9]{2}(?:[A-Xa-x]{2})?\\s*")), this));
+    m_ui->editPower->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("\\s*\\d{1,5}(?:[.,]\\d{1,3})?\\s*[wW]?\\s*")), this));
+    m_ui->editPower->setText(settings.value(QStringLiteral("LogBar/power"), QString()).toString());
+    // Stored as soon as it reads as a power (or is emptied), so the next
+    // start has it whichever way the program ends.
+    connect(m_ui->editPower, &QLineEdit::textEdited, this, [this] {
+        if (power().isEmpty() || !QsoFields::power(power()).isEmpty())
+            Settings().setValue(QStringLiteral("LogBar/power"), power());
+    });
 }
 
 LogBar::~LogBar()
@@ -86,6 +102,16 @@ QString LogBar::band() const
     return m_ui->comboBox->currentText();
 }
 
+QString LogBar::locator() const
+{
+    return m_ui->editLocator->text().trimmed();
+}
+
+QString LogBar::power() const
+{
+    return m_ui->editPower->text().trimmed();
+}
+
 void LogBar::setSent(const QString& report)
 {
     m_ui->editSent->setText(report);
@@ -119,4 +145,5 @@ void LogBar::clear()
     m_ui->editRecv->clear();
     m_ui->editSent->clear();
     m_ui->editNotes->clear();
+    m_ui->editLocator->clear();
 }

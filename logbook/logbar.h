@@ -17,11 +17,12 @@ class LogBar;
 }
 
 // The QSO entry bar: the other station's call, name, QTH, the two reports,
-// the band and notes of the contact in progress, with save, clear and search
-// buttons. The bar only holds what is typed; the main window turns it into a
-// log record and opens the search, through the save and search buttons. The
-// fields are not stored between runs; the band is (group "LogBar", key
-// "band"). GUI thread.
+// the band and notes of the contact in progress, its locator and the power
+// sent, with save, clear and search buttons. The bar only holds what is
+// typed; the main window turns it into a log record and opens the search,
+// through the save and search buttons. The fields are not stored between
+// runs; the band is (group "LogBar", key "band"), and so is the power ("power",
+// written when it is changed). GUI thread.
 class LogBar : public QWidget
 {
     Q_OBJECT
@@ -39,6 +40,9 @@ public:
     QString sent() const;
     QString notes() const;
     QString band() const;
+    // As typed, trimmed; QsoFields checks them.
+    QString locator() const;
+    QString power() const;
 
     // Macros fill in the report sent when they ask for it.
     void setSent(const QString& report);
@@ -49,7 +53,8 @@ public:
     QComboBox* bandBox() const;
 
 public slots:
-    // Empties the six text fields; the band stays selected.
+    // Empties the six text fields and the locator; the band and the power
+    // stay, as they do from one contact to the next.
     void clear();
 
 private:

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logbook/qsodata.h"
 
+#include <QRegularExpression>
+
 CQsoData::CQsoData()
 {
     clear();
@@ -29,8 +31,28 @@ void CQsoData::clear()
     name.clear();
     qth.clear();
     info.clear();
-    text18.clear();
-    text19.clear();
+    locator.clear();
+    power.clear();
     valid = false;
     edited = false;
+}
+
+QString QsoFields::locator(const QString& text)
+{
+    static const QRegularExpression kLocator(QStringLiteral("^[A-R]{2}[0-9]{2}(?:[A-X]{2})?$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    const QString t = text.trimmed();
+    return kLocator.match(t).hasMatch() ? t.left(4).toUpper() + t.mid(4).toLower() : QString();
+}
+
+QString QsoFields::power(const QString& text)
+{
+    static const QRegularExpression kWatts(QStringLiteral("^(\\d{1,5}(?:[.,]\\d{1,3})?)\\s*[wW]?$"));
+    const QRegularExpressionMatch m = kWatts.match(text.trimmed());
+    if (!m.hasMatch())
+        return QString();
+    const double watts = m.captured(1).replace(u',', u'.').toDouble();
+    if (watts <= 0.0 || watts > 10000.0)
+        return QString();
+    return QString::number(watts, 'g', 8);
 }

@@ -34,8 +34,24 @@ struct CQsoData
     QString name;
     QString qth;
     QString info;              // notes; the ADIF comment
-    QString text18;            // carried unchanged from the line read
-    QString text19;            // carried unchanged from the line read
+    // Field 18: the other station's Maidenhead locator; field 19: the power
+    // sent, in watts. Lines of older programs leave both empty or hold other
+    // text there, which is carried unchanged (QsoFields tells them apart).
+    QString locator;
+    QString power;
     bool valid = false;        // filled from a log line or an ADIF record; not stored
     bool edited = false;       // changed in the search table; not stored
 };
+
+// The checked forms of the fields that a log line's older readers carry as
+// plain text.
+namespace QsoFields {
+
+// A Maidenhead locator of 4 or 6 characters in any letter case, spelled
+// "JO62" or "JO62qm"; empty for any other text.
+QString locator(const QString& text);
+// A power in watts, as "100", "100 W", "2,5 w" or "0.5": the number alone
+// ("100", "2.5"); empty for any other text, for 0 and for more than 10 kW.
+QString power(const QString& text);
+
+} // namespace QsoFields

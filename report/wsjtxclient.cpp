@@ -90,10 +90,12 @@ Wsjtx::QsoData WsjtxClient::qsoData(const CQsoData& record, const QString& myCal
     q.timeOn = record.start;
     q.timeOff = record.end.isValid() && record.end > record.start ? record.end : record.start;
     q.dxCall = record.call.toUpper();
+    q.dxGrid = QsoFields::locator(record.locator);
     q.frequency = record.frequencyB ? record.frequencyB : record.frequencyA;
     q.mode = modeName(record.mode);
     q.reportSent = record.sent;
     q.reportReceived = record.received;
+    q.txPower = QsoFields::power(record.power);
     q.comments = record.info;
     q.name = record.name;
     q.myCall = myCall.toUpper();

@@ -4,6 +4,7 @@
 
 #include "core/settings.h"
 
+#include <QRegularExpression>
 #include <QtDebug>
 
 namespace {
@@ -145,12 +146,35 @@ qint64 Comport::discardIncoming()
 
 QString Comport::deviceName() const
 {
-    if (!m_device.isEmpty())
-        return m_device;
+    return deviceFor(m_portNumber, m_device);
+}
+
+QString Comport::deviceFor(int portNumber, const QString& device)
+{
+    if (!device.isEmpty())
+        return device;
 #ifdef Q_OS_WIN
-    return windowsPortName(m_portNumber);
+    return windowsPortName(portNumber);
 #else
-    return linuxDeviceName(m_portNumber);
+    return linuxDeviceName(portNumber);
+#endif
+}
+
+int Comport::portNumberFor(const QString& device)
+{
+#ifdef Q_OS_WIN
+    static const QRegularExpression kName(QStringLiteral("^(?:\\\\\\\\\\.\\\\)?COM([1-9]\\d{0,2})$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = kName.match(device);
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
+#else
+    static const QRegularExpression kName(QStringLiteral("^/dev/tty(S|USB|ACM)(\\d{1,2})$"));
+    const QRegularExpressionMatch m = kName.match(device);
+    if (!m.hasMatch())
+        return 0;
+    const int first = m.captured(1) == u"S" ? 1 : m.captured(1) == u"USB" ? 100 : 200;
+    const int number = first + m.captured(2).toInt();
+    return linuxDeviceName(number) == device ? number : 0;
 #endif
 }
 

@@ -71,6 +71,12 @@ public:
     static QString windowsPortName(int portNumber);
     // Empty for a number outside the mapped ranges.
     static QString linuxDeviceName(int portNumber);
+    // The device a number and an overriding device name stand for, as
+    // deviceName() gives it for the stored ones.
+    static QString deviceFor(int portNumber, const QString& device);
+    // The other way: the number that names a device on this platform
+    // ("/dev/ttyUSB0" is 100, "COM3" is 3); 0 for a device without one.
+    static int portNumberFor(const QString& device);
 
 private:
     AdapterFactory m_factory;

@@ -15,8 +15,12 @@ constexpr int kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 11520
 
 void fillDevices(QComboBox* box, const QString& current)
 {
-    for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts())
+    // The device is the item's text, so that one typed in reads the same;
+    // the adapter's name is its tool tip.
+    for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts()) {
         box->addItem(port.systemLocation());
+        box->setItemData(box->count() - 1, port.description(), Qt::ToolTipRole);
+    }
     box->setCurrentText(current);
 }
 

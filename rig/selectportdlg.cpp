@@ -2,7 +2,34 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rig/selectportdlg.h"
 
+#include "rig/comport.h"
+
 #include "ui_selectport.h"
+
+#include <QSerialPortInfo>
+
+namespace {
+
+SelectPortDlg::PortLister& replacedLister()
+{
+    static SelectPortDlg::PortLister lister;
+    return lister;
+}
+
+QList<SelectPortDlg::PortInfo> systemPorts()
+{
+    QList<SelectPortDlg::PortInfo> ports;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        ports.append({info.systemLocation(), info.description()});
+    return ports;
+}
+
+} // namespace
+
+void SelectPortDlg::setPortLister(PortLister lister)
+{
+    replacedLister() = std::move(lister);
+}
 
 SelectPortDlg::SelectPortDlg(int port, const QString& device, QWidget* parent)
     : QDialog(parent)
@@ -12,6 +39,21 @@ SelectPortDlg::SelectPortDlg(int port, const QString& device, QWidget* parent)
     m_ui->setupUi(this);
     m_ui->lineEdit->setText(QString::number(port));
     m_ui->lineEditDevice->setText(device);
+
+    const QString stored = Comport::deviceFor(port, device.trimmed());
+    bool storedListed = stored.isEmpty();
+    for (const PortInfo& info : replacedLister() ? replacedLister()() : systemPorts()) {
+        m_ui->comboPort->addItem(info.description.isEmpty() ? info.device
+                                                            : QStringLiteral("%1 \u2013 %2").arg(info.device, info.description),
+                                 info.device);
+        storedListed = storedListed || info.device == stored;
+    }
+    if (!storedListed)
+        m_ui->comboPort->addItem(tr("%1 (not present)").arg(stored), stored);
+    showChosenPort();
+    connect(m_ui->comboPort, &QComboBox::activated, this, &SelectPortDlg::takeChosenPort);
+    connect(m_ui->lineEdit, &QLineEdit::textEdited, this, &SelectPortDlg::showChosenPort);
+    connect(m_ui->lineEditDevice, &QLineEdit::textEdited, this, &SelectPortDlg::showChosenPort);
     connect(m_ui->lineEdit, &QLineEdit::editingFinished, this, &SelectPortDlg::setPort);
     connect(m_ui->buttonBox, &QDialogButtonBox::accepted, this, &SelectPortDlg::accept);
     connect(m_ui->buttonBox, &QDialogButtonBox::rejected, this, &SelectPortDlg::reject);
@@ -35,4 +77,23 @@ void SelectPortDlg::accept()
 {
     setPort();
     QDialog::accept();
+}
+
+void SelectPortDlg::takeChosenPort(int index)
+{
+    const QString chosen = m_ui->comboPort->itemData(index).toString();
+    const int number = Comport::portNumberFor(chosen);
+    if (number > 0) {
+        m_ui->lineEdit->setText(QString::number(number));
+        m_ui->lineEditDevice->clear();
+    } else {
+        m_ui->lineEditDevice->setText(chosen);
+    }
+    setPort();
+}
+
+void SelectPortDlg::showChosenPort()
+{
+    const QString device = Comport::deviceFor(m_ui->lineEdit->text().toInt(), this->device());
+    m_ui->comboPort->setCurrentIndex(m_ui->comboPort->findData(device));
 }

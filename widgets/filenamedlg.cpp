@@ -3,14 +3,13 @@
 #include "widgets/filenamedlg.h"
 
 #include "core/apppaths.h"
+#include "core/settings.h"
 
-#include <QDialogButtonBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QGridLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
@@ -20,6 +19,40 @@ FileNameDlg::Chooser& replacedChooser()
     return chooser;
 }
 
+QString textFilter()
+{
+    return QCoreApplication::translate("FileNameDlg", "Text files (*.txt);;All files (*)");
+}
+
+QString folderKey(const QString& kind)
+{
+    return QStringLiteral("Folders/") + (kind.isEmpty() ? QStringLiteral("other") : kind);
+}
+
+// "adi" from "ADIF files (*.adi *.adif);;All files (*)".
+QString firstSuffix(const QString& filter)
+{
+    static const QRegularExpression kPattern(QStringLiteral("\\*\\.(\\w+)"));
+    return kPattern.match(filter).captured(1);
+}
+
+QString askDesktop(QWidget* parent, const QString& title, const QString& start, const QString& filter,
+                   FileNameDlg::Purpose purpose)
+{
+    QFileDialog dialog(parent, title, start, filter);
+    dialog.setAcceptMode(purpose == FileNameDlg::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(purpose == FileNameDlg::Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // The commands ask themselves, and refuse the log's own files.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (purpose == FileNameDlg::Save)
+        dialog.setDefaultSuffix(firstSuffix(filter));
+    if (!QFileInfo(start).isDir())
+        dialog.selectFile(start);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
 } // namespace
 
 void FileNameDlg::setChooser(Chooser chooser)
@@ -27,64 +60,30 @@ void FileNameDlg::setChooser(Chooser chooser)
     replacedChooser() = std::move(chooser);
 }
 
-FileNameDlg::FileNameDlg(const QString& title, const QString& label, const QString& text, Purpose purpose,
-                         QWidget* parent)
-    : QDialog(parent)
-    , m_edit(new QLineEdit(text, this))
-    , m_purpose(purpose)
+bool FileNameDlg::ask(QWidget* parent, const QString& title, const QString& kind, const QString& filter,
+                      const QString& preset, Purpose purpose, QString& name)
 {
-    setObjectName(QStringLiteral("FileName"));
-    setWindowTitle(title);
-    m_edit->setObjectName(QStringLiteral("lineEdit"));
-    m_edit->setMinimumWidth(260);
-    auto* caption = new QLabel(label, this);
-    caption->setBuddy(m_edit);
-    auto* browseButton = new QPushButton(tr("&Browse..."), this);
-    browseButton->setObjectName(QStringLiteral("browseButton"));
-    browseButton->setAutoDefault(false);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    auto* layout = new QGridLayout(this);
-    layout->addWidget(caption, 0, 0);
-    layout->addWidget(m_edit, 0, 1);
-    layout->addWidget(browseButton, 0, 2);
-    layout->addWidget(buttons, 1, 0, 1, 3);
-    connect(browseButton, &QPushButton::clicked, this, &FileNameDlg::browse);
-    connect(buttons, &QDialogButtonBox::accepted, this, &FileNameDlg::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &FileNameDlg::reject);
-}
-
-void FileNameDlg::accept()
-{
-    m_name = m_edit->text();
-    QDialog::accept();
-}
-
-void FileNameDlg::browse()
-{
-    const QString start = QDir(AppPaths::writableDirectory()).absoluteFilePath(m_edit->text());
-    const QString chosen = replacedChooser() ? replacedChooser()(this, windowTitle(), start, m_purpose)
-                           : m_purpose == Save ? QFileDialog::getSaveFileName(this, windowTitle(), start)
-                                               : QFileDialog::getOpenFileName(this, windowTitle(), start);
-    if (!chosen.isEmpty())
-        m_edit->setText(QDir::toNativeSeparators(chosen));
-}
-
-bool FileNameDlg::askOpen(QWidget* parent, const QString& title, const QString& label, const QString& text,
-                          QString& name)
-{
-    FileNameDlg dialog(title, label, text, Open, parent);
-    if (dialog.exec() != QDialog::Accepted)
+    QString folder = Settings().value(folderKey(kind)).toString();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = AppPaths::writableDirectory();
+    const QString start = QDir(folder).absoluteFilePath(preset);
+    const QString chosen = replacedChooser() ? replacedChooser()(parent, title, start, purpose)
+                                             : askDesktop(parent, title, start, filter, purpose);
+    if (chosen.isEmpty())
         return false;
-    name = dialog.name();
+    name = QDir::toNativeSeparators(chosen);
+    Settings().setValue(folderKey(kind), QFileInfo(chosen).absolutePath());
     return true;
 }
 
-bool FileNameDlg::askSave(QWidget* parent, const QString& title, const QString& label, const QString& text,
+bool FileNameDlg::askOpen(QWidget* parent, const QString& title, const QString&, const QString& text,
                           QString& name)
 {
-    FileNameDlg dialog(title, label, text, Save, parent);
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
-    name = dialog.name();
-    return true;
+    return ask(parent, title, QStringLiteral("text"), textFilter(), text, Open, name);
+}
+
+bool FileNameDlg::askSave(QWidget* parent, const QString& title, const QString&, const QString& text,
+                          QString& name)
+{
+    return ask(parent, title, QStringLiteral("text"), textFilter(), text, Save, name);
 }

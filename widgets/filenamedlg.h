@@ -2,52 +2,43 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QDialog>
 #include <QString>
 
 #include <functional>
 
-class QLineEdit;
+class QWidget;
 
-// A one-line prompt for a file name with a Browse button beside it that
-// opens the desktop's file chooser on the folder of the name typed so far.
-// A relative name is taken from the program's writable folder. The caller
-// reads name() after the dialog was accepted. GUI thread.
-class FileNameDlg : public QDialog
+// How the program asks for the name of a file to read or write: the
+// desktop's file dialog (its native one where the desktop has one), with
+// filters for the kind of file, opened in the folder last used for that kind
+// (settings group "Folders", written when a file is chosen). A relative
+// preset is taken from that folder, or else from the program's writable
+// folder. GUI thread.
+class FileNameDlg
 {
-    Q_OBJECT
 public:
     enum Purpose
     {
         Open, // an existing file to read
-        Save, // a file to write
+        Save, // a file to write; the caller asks before replacing one
     };
 
-    FileNameDlg(const QString& title, const QString& label, const QString& text, Purpose purpose,
-                QWidget* parent = nullptr);
-
-    // The text confirmed with OK; empty until then.
-    QString name() const { return m_name; }
-
-    // How Browse asks the desktop for a file: the path chosen, or empty when
-    // cancelled. The file dialog unless replaced (tests); empty restores it.
+    // How the desktop is asked: the path chosen, or empty when cancelled.
+    // The file dialog unless replaced (tests); empty restores it.
     using Chooser = std::function<QString(QWidget* parent, const QString& title, const QString& start, Purpose)>;
     static void setChooser(Chooser chooser);
 
-    // Run the prompt modally; false when it was cancelled. Same shape as a
-    // NameChooser, so the commands can use them where they ask for names.
+    // kind names the remembered folder ("adif", "macros"); filter is a
+    // QFileDialog filter ("ADIF files (*.adi *.adif)"), whose first pattern
+    // gives a saved name without an extension its extension. False when
+    // cancelled; name is then unchanged.
+    static bool ask(QWidget* parent, const QString& title, const QString& kind, const QString& filter,
+                    const QString& preset, Purpose purpose, QString& name);
+
+    // Text files, in the shape of a NameChooser, for the commands that take
+    // one (the label is not shown).
     static bool askOpen(QWidget* parent, const QString& title, const QString& label, const QString& text,
                         QString& name);
     static bool askSave(QWidget* parent, const QString& title, const QString& label, const QString& text,
                         QString& name);
-
-public slots:
-    void accept() override;
-    // Opens the file chooser; a file chosen there replaces the typed name.
-    void browse();
-
-private:
-    QLineEdit* m_edit;
-    Purpose m_purpose;
-    QString m_name;
 };

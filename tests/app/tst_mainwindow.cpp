@@ -5,6 +5,7 @@
 // settings file of its own and no sound card (PortAudio finds none, warns,
 // and the program goes on).
 
+#include "app/messagestatusbar.h"
 #include "app/statuspanetime.h"
 #include "audio/audioin.h"
 #include "display/spectrumtitlebar.h"
@@ -14,12 +15,14 @@
 #include "rig/hamlibrig.h"
 #include "rig/rigcontrol.h"
 #include "rig/rigcontroldlg.h"
+#include "rig/selectportdlg.h"
 #include "tests/app/windowfolder.h"
 #include "tests/core/fulldisk.h"
 #include "tests/modem/modemtesthelpers.h"
 #include "text/signalbrowser.h"
 #include "widgets/filenamedlg.h"
 
+#include <QActionGroup>
 #include <QComboBox>
 #include <QDockWidget>
 #include <QDoubleSpinBox>
@@ -28,6 +31,7 @@
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QSpinBox>
+#include <QStatusTipEvent>
 #include <QTableView>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -46,6 +50,8 @@ class TestMainWindow : public QObject
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_dataDir;
     QStringList m_names; // what the name prompts answer, in turn; none left: cancelled
+    QStringList m_files; // the same for the desktop's file dialog, which never opens here
+    QString m_fileStart; // where the file dialog was last asked to start
 
     std::unique_ptr<MainWindow> makeWindow()
     {
@@ -61,11 +67,6 @@ class TestMainWindow : public QObject
     {
         QVERIFY(action);
         withDialog([action] { action->trigger(); }, answer);
-    }
-    static void typeName(QDialog* d, const QString& name)
-    {
-        d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(name);
-        d->accept();
     }
 
     // A logger on this computer, as the window's reports reach it.
@@ -100,6 +101,11 @@ private slots:
         StationState::setTransmitting(false);
         StationState::setTxEchoEnabled(true);
         m_names.clear();
+        m_files.clear();
+        FileNameDlg::setChooser([this](QWidget*, const QString&, const QString& start, FileNameDlg::Purpose) {
+            m_fileStart = start;
+            return m_files.isEmpty() ? QString() : m_files.takeFirst();
+        });
         m_logger.close();
     }
 
@@ -214,17 +220,29 @@ private slots:
         Settings().setValue(QStringLiteral("Comport/Device"), missing);
         auto w = makeWindow();
         QVERIFY(w->statusBar()->currentMessage().contains(missing));
-        QString shown;
+        // Ports are listed by name, the stored one too while it is missing;
+        // one chosen by name is stored as its number where it has one.
+        SelectPortDlg::setPortLister([] {
+            return QList<SelectPortDlg::PortInfo>{{"/dev/ttyUSB0", "CP2102 USB to UART"}, {"/dev/pts/3", {}}};
+        });
+        QStringList shown;
         withDialog([&] { w->slotSelectPort(); }, [&](QDialog* d) {
             auto* device = d->findChild<QLineEdit*>(QStringLiteral("lineEditDevice"));
-            shown = device->text();
-            device->clear();
+            auto* ports = d->findChild<QComboBox*>(QStringLiteral("comboPort"));
+            shown << device->text() << ports->currentText();
+            for (int i : {1, 0}) {
+                ports->setCurrentIndex(i);
+                emit ports->activated(i);
+                shown << device->text() + u'|' + d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->text();
+            }
             d->accept();
         });
-        QCOMPARE(shown, missing);
-        QCOMPARE(w->comport().deviceOverride(), QString());
+        SelectPortDlg::setPortLister({});
+        QCOMPARE(shown, QStringList({missing, missing + " (not present)", "/dev/pts/3|1", "|100"}));
+        QCOMPARE(w->comport().deviceName(), QStringLiteral("/dev/ttyUSB0"));
         closeWindow(w);
         QVERIFY(!Settings().contains(QStringLiteral("Comport/Device")));
+        QCOMPARE(Settings().value(QStringLiteral("Comport/ComNumber")).toInt(), 100);
     }
 
     void settingsThatCannotBeWrittenAreSaid()
@@ -275,20 +293,20 @@ private slots:
         w->sendFile();
         QCOMPARE(w->txView()->toPlainText(), QStringLiteral("CQ de VK2XYZ \u00e4\nk\n"));
 
-        // The real prompt's Browse button fills the name from the file chooser.
+        // The desktop's file dialog: the next one of a kind opens in the
+        // folder last chosen for it, across a restart; cancelled, it does nothing.
         w->setNameChooser({});
-        const QString adif = m_dir->filePath(QStringLiteral("picked.adi"));
-        FileNameDlg::setChooser([&](QWidget*, const QString&, const QString&, FileNameDlg::Purpose purpose) {
-            return purpose == FileNameDlg::Save ? adif : QString();
-        });
-        bool exported = false;
-        withDialog([&] { exported = w->exportADIF(); }, [](QDialog* d) {
-            d->findChild<QPushButton*>(QStringLiteral("browseButton"))->click();
-            d->accept();
-        });
-        QVERIFY(exported);
-        FileNameDlg::setChooser({});
-        QVERIFY(QFile::exists(adif));
+        QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("adif"))));
+        const QString adif = m_dir->filePath(QStringLiteral("adif/picked.adi"));
+        m_files << adif;
+        QVERIFY(w->exportADIF() && QFile::exists(adif));
+        closeWindow(w);
+        w = makeWindow();
+        w->setNameChooser({});
+        QVERIFY(!w->importADIF());
+        QCOMPARE(QDir(m_fileStart), QFileInfo(adif).dir());
+        w->slotLoadMacros();
+        QCOMPARE(m_fileStart, w->macroFileName()); // another kind: the writable folder
 
         // A contact that cannot be saved is reported, not lost in silence.
         QVERIFY(QFile::remove(w->logFileName()));
@@ -322,16 +340,71 @@ private slots:
         for (const QString& mode : {QStringLiteral("QPSK63"), QStringLiteral("BPSK31")}) {
             w->titleBar()->comboBox->setCurrentText(mode);
             QCOMPARE(w->currentMode(), mode);
+            QCOMPARE(w->modeMenu()->actions().constFirst()->actionGroup()->checkedAction()->text(), mode);
             QCOMPARE(w->modem()->mode(), mode.startsWith(u'Q') ? 1 : 0);
             std::vector<qint16> audio = ModemTest::transmitFrom(*w->modem(), QStringLiteral("qpsk de vk2xyz"));
             audio.resize(audio.size() + 11025, 0);
             const QString heard = ModemTest::hear(*w->modem(), audio);
             QVERIFY2(heard.contains(QStringLiteral("qpsk de vk2xyz")), qPrintable(heard));
         }
+        command(*w, QStringLiteral("Mode"), QStringLiteral("BPSK63"))->trigger(); // the menu turns the box
+        QCOMPARE(w->titleBar()->comboBox->currentText(), QStringLiteral("BPSK63"));
         w->slotModeChanged(QStringLiteral("RTTY"));
-        QCOMPARE(w->currentMode(), QStringLiteral("BPSK31"));
+        QCOMPARE(w->currentMode(), QStringLiteral("BPSK63"));
         closeWindow(w);
-        QCOMPARE(Settings().value(QStringLiteral("RxTx/mode")).toString(), QStringLiteral("BPSK31"));
+        QCOMPARE(Settings().value(QStringLiteral("RxTx/mode")).toString(), QStringLiteral("BPSK63"));
+    }
+
+    // The locator and the power go into the log line's last two fields; a
+    // half-typed locator is refused with a message; the power stays.
+    void locatorAndPowerAreLogged()
+    {
+        auto w = makeWindow();
+        field(*w, "editCall")->setText(QStringLiteral("G4XYZ"));
+        field(*w, "editLocator")->setText(QStringLiteral("io9"));
+        QTest::keyClicks(field(*w, "editPower"), QStringLiteral("2,5 w"));
+        w->saveQSO();
+        QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("io9 is not a locator")));
+        QVERIFY(CHamLog(w->logFileName()).search(QString()).isEmpty());
+        field(*w, "editLocator")->setText(QStringLiteral("io91wm"));
+        w->saveQSO();
+        QCOMPARE(CHamLog::logLine(CHamLog(w->logFileName()).search(QString()).value(0)).section(u';', 17),
+                 QStringLiteral("IO91wm;2.5;"));
+        w->clearQSO();
+        QVERIFY(field(*w, "editLocator")->text().isEmpty());
+        closeWindow(w);
+        w = makeWindow();
+        QCOMPARE(field(*w, "editPower")->text(), QStringLiteral("2,5 w"));
+    }
+
+    // A message too long for the bar ends in "…" with all of it in the tool
+    // tip; the last 100 are kept with their time, status tips are not.
+    void statusMessagesAreKept()
+    {
+        auto w = makeWindow();
+        auto* bar = qobject_cast<MessageStatusBar*>(w->statusBar());
+        QVERIFY(bar);
+        const QString longText = QStringLiteral("a long message ").repeated(40);
+        bar->showMessage(longText);
+        QVERIFY(bar->shownMessage().endsWith(u'\u2026') && bar->shownMessage().size() < longText.size());
+        QCOMPARE(bar->toolTip(), longText);
+        bar->showMessage(QStringLiteral("short"));
+        QCOMPARE(bar->toolTip(), QString());
+        QStatusTipEvent tip(QStringLiteral("a menu entry"));
+        QCoreApplication::sendEvent(w.get(), &tip);
+        QCOMPARE(bar->currentMessage(), QStringLiteral("a menu entry"));
+        bar->showMessage(QStringLiteral("short"));
+        QString listed;
+        withCommand(command(*w, QStringLiteral("View"), QStringLiteral("Messages...")), [&](QDialog* d) {
+            listed = d->findChild<QPlainTextEdit*>()->toPlainText();
+            d->reject();
+        });
+        QVERIFY2(listed.contains(longText + QStringLiteral("\n")) && listed.endsWith(QStringLiteral("  short (\u00d72)"))
+                     && !listed.contains(QStringLiteral("a menu entry")), qPrintable(listed));
+        for (int i = 0; i < 120; ++i)
+            bar->showMessage(QString::number(i));
+        QCOMPARE(bar->history().size(), MessageStatusBar::kHistorySize);
+        QCOMPARE(bar->history().constFirst().text, QStringLiteral("20"));
     }
 
     // The "Signals" dock: off at a first start; two stations get a line each;
@@ -519,15 +592,16 @@ private slots:
             d->accept();
         });
         w->txView()->clear();
-        withCommand(command(*w, "Configure", "Save macros"), [&](QDialog* d) { typeName(d, macros); });
+        m_files << macros << macros;
+        command(*w, "Configure", "Save macros")->trigger();
         QVERIFY(QFile::exists(macros));
-        withCommand(command(*w, "Configure", "Load macros"), [&](QDialog* d) { typeName(d, macros); });
+        command(*w, "Configure", "Load macros")->trigger();
 
         // Macros are never saved over the logbook.
         QString refusal;
-        withDialogs([&] { command(*w, "Configure", "Save macros")->trigger(); },
-                    {[&](QDialog* d) { typeName(d, w->logFileName()); },
-                     [&](QDialog* box) { refusal = static_cast<QMessageBox*>(box)->text(); box->reject(); }});
+        m_files << w->logFileName();
+        withCommand(command(*w, "Configure", "Save macros"),
+                    [&](QDialog* box) { refusal = static_cast<QMessageBox*>(box)->text(); box->reject(); });
         QVERIFY2(refusal.contains("belongs to the logbook"), qPrintable(refusal));
         QCOMPARE(QFileInfo(w->logFileName()).size(), 0);
         command(*w, "Configure", "Sensitive receiver")->trigger();
@@ -575,10 +649,11 @@ private slots:
         QVERIFY(logged().contains("JA1QRP"));
 
         // The log goes out as ADIF and comes back without doubling.
-        withCommand(command(*w, "&File", "Export ADIF"), [&](QDialog* d) { typeName(d, adif); });
+        m_files << adif << adif;
+        command(*w, "&File", "Export ADIF")->trigger();
         QVERIFY(QFile::exists(adif));
-        withCommand(command(*w, "&File", "Import ADIF"), [&](QDialog* d) { typeName(d, adif); });
-        withCommand(command(*w, "&File", "Merge"), [](QDialog* d) { d->reject(); });
+        command(*w, "&File", "Import ADIF")->trigger();
+        command(*w, "&File", "Merge")->trigger(); // cancelled
         QCOMPARE(logged().count('\n'), 1);
 
         // The search shows the contact.

@@ -151,22 +151,24 @@ private slots:
         writeAll(m_log, makeLog({"A@1000"}));
         writeAll(m_adif, "<CALL:1>C<QSO_DATE:8>20240101<TIME_ON:4>1300<TIME_OFF:4>1312<FREQ:6>14.070"
                          "<GRIDSQUARE:4>JO62<TX_PWR:2>50<QSL_SENT:1>Y<NOTES:5>notes<COMMENT:2>hi<EOR>\n"
-                         "<CALL:1>B<QSO_DATE:8>20240101<TIME_ON:4>1100<BAND:3>40M<NOTES:4>kept<GRIDSQUARE:4>JO62<EOR>\n"
+                         "<CALL:1>B<QSO_DATE:8>20240101<TIME_ON:4>1100<BAND:3>40M<NOTES:4>kept<GRIDSQUARE:3>JO6<TX_PWR:1>0<EOR>\n"
                          "<CALL:1>X<QSO_DATE:8>20240101<EOR>\n");
         CHamLog log(m_log);
         QVERIFY(log.importAdif(m_adif) && log.changedLines() == 2);
         QCOMPARE(calls(CHamLog(m_log).search(QString())), QStringList({"A", "B", "C"}));
         QCOMPARE(log.importNotes(), "1 record(s) left out: no call, date, time or usable frequency or band. Fields not "
-                                    "kept (in how many records): GRIDSQUARE (2), NOTES (1), QSL_SENT (1), TX_PWR (1).");
+                                    "kept (in how many records): GRIDSQUARE (1), NOTES (1), QSL_SENT (1), TX_PWR (1).");
         QCOMPARE(CHamLog(m_log).search("kept").value(0).frequencyB, 7070000u);
         // The band alone gives no FREQ on export; the end of the contact goes out again.
         QVERIFY(CHamLog(m_log).exportAdif(m_adif));
         const QByteArray adif = readAll(m_adif);
         QVERIFY2(adif.contains("<CALL:1>B<QSO_DATE:8>20240101<TIME_ON:6>110000<BAND:3>40m<COMMENT:4>kept<EOR>")
-                     && adif.contains("<TIME_ON:6>130000<TIME_OFF:6>131200<BAND:3>20m<FREQ:9>14.070000"),
+                     && adif.contains("<TIME_ON:6>130000<TIME_OFF:6>131200<BAND:3>20m<FREQ:9>14.070000")
+                     && adif.contains("<COMMENT:2>hi<GRIDSQUARE:4>JO62<TX_PWR:2>50<EOR>"),
                  adif.constData());
         writeAll(m_log, QByteArray());
         QVERIFY(log.importAdif(m_adif) && log.changedLines() == 3 && log.importNotes().isEmpty());
+        QCOMPARE(CHamLog::logLine(CHamLog(m_log).search("hi").value(0)).section(u';', 17), "JO62;50;");
         QCOMPARE(CHamLog(m_log).exportAdif(m_adif), true);
         QCOMPARE(readAll(m_adif).mid(readAll(m_adif).indexOf("<EOH>")), adif.mid(adif.indexOf("<EOH>")));
     }
@@ -214,9 +216,10 @@ private slots:
 
     void exportFollowsAdif31AndReadsBack()
     {
-        CQsoData a = qso("dl1abc", "20240315123456");
-        a.sent = "599", a.received = "579", a.qth = QString::fromUtf8("Tōkyō");
-        writeAll(m_log, line(a) + "0;SHORT\n" + line(qso("G4XYZ", "20240316000001", 7070001, "QPSK63"))
+        CQsoData a = qso("dl1abc", "20240315123456"), b = qso("G4XYZ", "20240316000001", 7070001, "QPSK63");
+        a.sent = "599", a.received = "579", a.qth = QString::fromUtf8("Tōkyō"), a.locator = "JO62qm", a.power = "2.5";
+        b.locator = "QSL via", b.power = "bureau"; // an older program's texts: kept in the log, not exported
+        writeAll(m_log, line(a) + "0;SHORT\n" + line(b)
                             + line(qso("F5AAA", "20240316000002", 123, "RTTY")));
         const QByteArray before = readAll(m_log);
         QVERIFY(CHamLog(m_log).exportAdif(m_adif));
@@ -227,7 +230,7 @@ private slots:
                      .match(QString::fromUtf8(header)).hasMatch(), header.constData());
         QCOMPARE(adif.mid(header.size()),
                  QByteArray("<CALL:6>DL1ABC<QSO_DATE:8>20240315<TIME_ON:6>123456<BAND:3>20m<FREQ:9>14.070000"
-                            "<MODE:3>PSK<SUBMODE:5>PSK31<RST_RCVD:3>579<RST_SENT:3>599<QTH:7>T\xC5\x8Dky\xC5\x8D<EOR>\n"
+                            "<MODE:3>PSK<SUBMODE:5>PSK31<RST_RCVD:3>579<RST_SENT:3>599<QTH:7>T\xC5\x8Dky\xC5\x8D<GRIDSQUARE:6>JO62qm<TX_PWR:3>2.5<EOR>\n"
                             "<CALL:5>G4XYZ<QSO_DATE:8>20240316<TIME_ON:6>000001<BAND:3>40m<FREQ:8>7.070001"
                             "<MODE:3>PSK<SUBMODE:6>QPSK63<EOR>\n"
                             "<CALL:5>F5AAA<QSO_DATE:8>20240316<TIME_ON:6>000002<FREQ:8>0.000123<MODE:4>RTTY<EOR>\n"));

@@ -50,6 +50,15 @@ private slots:
         Settings::setPath(m_dir.filePath(QStringLiteral("velkora.ini")));
     }
 
+    // A port chosen by its device is stored as the number that names it.
+    void portNumbersNameDevices()
+    {
+        for (int n : {1, 99, 100, 199, 200, 299})
+            QCOMPARE(Comport::portNumberFor(Comport::linuxDeviceName(n)), n);
+        for (const char* device : {"/dev/ttyS99", "/dev/ttyS05", "/dev/ttyUSB100", "/dev/pts/3", "ttyS0", ""})
+            QCOMPARE(Comport::portNumberFor(QLatin1String(device)), 0);
+    }
+
     // Baud, stop bit and parity codes as stored; parity none, odd, even, mark,
     // space, of which a terminal keeps only mark and space.
     void lineSettingsReachTheDevice_data()

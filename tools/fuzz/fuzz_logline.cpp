@@ -49,7 +49,7 @@ void typeIntoTexts(const QByteArray& bytes)
     q.start = QDateTime(QDate(2024, 1, 1), QTime(12, 0), Qt::UTC);
     q.end = q.start.addSecs(pieces.size() * 61);
     QString* texts[] = {&q.call, &q.mode, &q.sent, &q.received, &q.name, &q.qth,
-                        &q.info, &q.text9, &q.text13, &q.text14, &q.text18, &q.text19};
+                        &q.info, &q.text9, &q.text13, &q.text14, &q.locator, &q.power};
     for (int i = 0; i < pieces.size() && i < int(std::size(texts)); ++i)
         *texts[i] = CHamLog::lineText(pieces.at(i));
     const QString written = CHamLog::logLine(q);
@@ -59,7 +59,7 @@ void typeIntoTexts(const QByteArray& bytes)
     CQsoData back;
     check(CHamLog::parse(written, back));
     check(back.name.size() == q.name.size() && back.info.size() == q.info.size());
-    check(back.text19.size() == q.text19.size() && back.mode.size() == q.mode.size());
+    check(back.power.size() == q.power.size() && back.mode.size() == q.mode.size());
     check(back.start.secsTo(back.end) == (q.start.secsTo(q.end) / 60) * 60);
 }
 
