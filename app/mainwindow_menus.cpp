@@ -7,6 +7,7 @@
 #include "core/apppaths.h"
 #include "core/settings.h"
 #include "core/stationstate.h"
+#include "display/spectrumwidget.h"
 #include "modem/psktxrx.h"
 #include "logbook/logbar.h"
 #include "text/rxview.h"
@@ -111,6 +112,8 @@ void MainWindow::createMenus()
         a->setCheckable(true);
         m_viewMenu->addAction(a);
     }
+    m_viewMenu->addSeparator();
+    m_viewMenu->addMenu(m_spectrum->viewMenu());
     connect(m_viewMenu, &QMenu::aboutToShow, this, &MainWindow::slotUpdateViewMenu);
     connect(m_viewMenu, &QMenu::triggered, this, &MainWindow::slotViewMenu);
 
