@@ -677,5 +677,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             askTxFrequency();
         return true;
     }
+    if (watched == m_rxLabel && event->type() == QEvent::MouseButtonPress
+        && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        askRxFrequency();
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -258,6 +258,7 @@ private:
     QWidget* createTxLevelBox();
     void applyTxLevel();
     void askTxFrequency();
+    void askRxFrequency();
     void createMenus();
     QAction* addCommand(QMenu* menu, const QString& text, const QString& tip,
                         const QKeySequence& shortcut = QKeySequence());

@@ -9,6 +9,7 @@
 #include "core/settings.h"
 #include "core/stationstate.h"
 #include "display/spectrumtitlebar.h"
+#include "display/spectrumwidget.h"
 #include "modem/psktxrx.h"
 #include "logbook/logbar.h"
 #include "text/rxview.h"
@@ -123,6 +124,7 @@ void MainWindow::createMenus()
     m_viewMenu->addSeparator();
     connect(addCommand(m_viewMenu, tr("Messages..."), tr("Show the last status bar messages")), &QAction::triggered,
             this, [this] { static_cast<MessageStatusBar*>(statusBar())->showHistory(); });
+    m_viewMenu->addMenu(m_spectrum->viewMenu());
     connect(m_viewMenu, &QMenu::aboutToShow, this, &MainWindow::slotUpdateViewMenu);
     connect(m_viewMenu, &QMenu::triggered, this, &MainWindow::slotViewMenu);
 

@@ -56,6 +56,21 @@ QAction* menuNamed(QMenuBar* bar, const QString& title)
 
 } // namespace
 
+void MainWindow::askRxFrequency()
+{
+    double rx = 0.0;
+    double tx = 0.0;
+    m_modem->GetFrequencies(&rx, &tx);
+    EnterDouble dialog(this);
+    dialog.spinBox()->setMaximum(m_spectrum->halfRate()); // the top of the band the waterfall shows
+    dialog.spinBox()->setSingleStep(1.0);
+    dialog.label()->setText(tr("RX fq: "));
+    dialog.spinBox()->setValue(rx);
+    dialog.setWindowTitle(tr("Enter RX frequency"));
+    if (dialog.exec() == QDialog::Accepted)
+        m_spectrum->tuneFrequency(dialog.spinBox()->value(), 0); // as a click on the waterfall
+}
+
 void MainWindow::createOperatingControls()
 {
     // Between Mode and View, so the Help menu stays last.
@@ -75,18 +90,7 @@ void MainWindow::createOperatingControls()
     transmit->addSeparator();
     connect(addCommand(transmit, tr("R&eceive frequency..."), tr("Type the receive frequency"),
                        QKeySequence(Qt::CTRL | Qt::Key_F)),
-            &QAction::triggered, this, [this] {
-                double rx = 0.0;
-                double tx = 0.0;
-                m_modem->GetFrequencies(&rx, &tx);
-                EnterDouble dialog(this);
-                dialog.spinBox()->setSingleStep(1.0);
-                dialog.label()->setText(tr("RX fq: "));
-                dialog.spinBox()->setValue(rx);
-                dialog.setWindowTitle(tr("Enter RX frequency"));
-                if (dialog.exec() == QDialog::Accepted)
-                    m_spectrum->tuneFrequency(dialog.spinBox()->value(), 0); // as a click on the waterfall
-            });
+            &QAction::triggered, this, &MainWindow::askRxFrequency);
     connect(addCommand(transmit, tr("Transmit &frequency..."), tr("Type the transmit frequency"),
                        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)),
             &QAction::triggered, this, &MainWindow::askTxFrequency);
@@ -114,7 +118,9 @@ void MainWindow::createOperatingControls()
         statusBar()->addPermanentWidget(m_txButton);
     m_txLabel->setToolTip(tr("Transmit frequency. Click to transmit or stop, right-click to type the frequency."));
     m_clock->setToolTip(tr("UTC, or local time: right-click to choose"));
-    m_rxLabel->setToolTip(tr("Receive frequency: click a signal in the waterfall to tune."));
+    m_rxLabel->setToolTip(tr("Receive frequency: click a signal in the waterfall to tune, or right-click here "
+                             "(Ctrl+F) to type the frequency."));
+    m_rxLabel->installEventFilter(this);
     updateTxButton();
 
     // Help -> Manual, before About.

@@ -1,9 +1,9 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// What the waterfall costs on the GUI thread: one new line (scroll of the
-// 1 MiB image, Hann window, 2048-point transform, palette mapping) and one
-// paint of the widget at a few dock heights, rendered offscreen. Both happen
+// What the waterfall costs on the GUI thread: one new line (Hann window,
+// 2048-point transform, palette mapping into the history ring) and one paint
+// of the widget at a few dock sizes and history depths, rendered offscreen. Both happen
 // once per 2048 input samples, every 186 ms at 11025 Hz. Prints microseconds
 // per operation (best of several runs, so other processes on a shared machine
 // count as little as possible) and the share of that 186 ms budget.
@@ -20,7 +20,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
@@ -84,18 +83,12 @@ int main(int argc, char* argv[])
     const auto source = bandBlock(1);
     std::array<float, kBlock> block = source;
     std::array<float, Cfft::kBinCount> levels{};
-    std::vector<quint8> from(1024 * 1024, 7);
-    std::vector<quint8> to(1024 * 1024);
 
     std::printf("Waterfall cost per 2048-sample block (budget %.0f us at 11025 Hz)\n\n", kBlockMicroseconds);
     std::printf("| %-44s | %9s | %8s |\n", "operation", "us", "budget");
     std::printf("|%s|%s|%s|\n", std::string(46, '-').c_str(), std::string(11, '-').c_str(),
                 std::string(10, '-').c_str());
 
-    row("scroll (copy 1023 x 1024 bytes)", microsecondsPerCall(200, [&] {
-            std::memcpy(to.data() + 1024, from.data(), 1023 * 1024);
-            std::swap(from, to);
-        }));
     row("Hann window", microsecondsPerCall(2000, [&] {
             block = source;
             SpectrumWidget::applyWindow(block.data());
@@ -125,11 +118,19 @@ int main(int argc, char* argv[])
         QImage target(empty.size(), QImage::Format_ARGB32_Premultiplied);
         row("paint before the first line, 1024 x 87", microsecondsPerCall(50, [&] { empty.render(&target); }));
     }
-    for (int height : {87, 400, 1050}) {
-        widget.resize(1024, height);
-        QImage target(widget.size(), QImage::Format_ARGB32_Premultiplied);
-        const QByteArray what = QByteArray("paint, 1024 x ") + QByteArray::number(height);
-        row(what.constData(), microsecondsPerCall(50, [&] { widget.render(&target); }));
+    for (const QSize size : {QSize(1024, 87), QSize(1024, 400), QSize(1920, 400), QSize(1920, 1050)}) {
+        for (int seconds : {60, 300}) {
+            widget.setHistorySeconds(seconds);
+            for (int i = 0; i < widget.historyRows(); ++i) { // a full history
+                block = source;
+                widget.updateWaterfall(block.data());
+            }
+            widget.resize(size);
+            QImage target(widget.size(), QImage::Format_ARGB32_Premultiplied);
+            const QByteArray what = QByteArray("paint, ") + QByteArray::number(size.width()) + " x "
+                                    + QByteArray::number(size.height()) + ", " + QByteArray::number(seconds) + " s";
+            row(what.constData(), microsecondsPerCall(50, [&] { widget.render(&target); }));
+        }
     }
     return 0;
 }

@@ -197,6 +197,28 @@ private slots:
         QVERIFY(w->titleBar()->isVisible());
     }
 
+    // The receive frequency typed (right-click on Rx:, or Ctrl+F) tunes as a
+    // click on the waterfall does, anywhere in the band shown.
+    void typedReceiveFrequencyTunes()
+    {
+        auto w = makeWindow();
+        const auto typeRx = [&w](const std::function<void()>& open, double hz) {
+            withDialog(open, [hz](QDialog* d) {
+                d->findChild<QDoubleSpinBox*>()->setValue(hz);
+                d->accept();
+            });
+            double rx = 0, tx = 0;
+            w->modem()->GetFrequencies(&rx, &tx);
+            QCOMPARE(rx, hz);
+            QVERIFY(std::abs(tx - hz) <= 0.5); // no LOCK: the transmitter follows (to the Hz), as after a click
+            QCOMPARE(w->spectrum()->rx(), hz);
+            QVERIFY(w->rxLabel()->text().contains(QString::number(hz, 'f', 2)));
+        };
+        typeRx([&w] { QTest::mouseClick(w->rxLabel(), Qt::RightButton); }, 5300.0);
+        typeRx([&w] { command(*w, QStringLiteral("&Transmit"), QStringLiteral("R&eceive frequency..."))->trigger(); }, 1234.5);
+        QVERIFY(command(*w, QStringLiteral("View"), QStringLiteral("&Waterfall"))); // span, zoom and history
+    }
+
     void waterfallShowsASignalOnEveryStart()
     {
         std::vector<qint16> tone(2048);

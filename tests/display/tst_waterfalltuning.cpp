@@ -70,19 +70,32 @@ private slots:
     {
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("rate");
-        for (int width : {480, 1024, 1400})
-            for (int rate : {8000, 11025, 48000})
-                QTest::addRow("%d px, %d Hz", width, rate) << width << rate;
+        QTest::addColumn<int>("span");
+        QTest::addColumn<int>("zoom");
+        QTest::addColumn<double>("firstHz"); // the first long tick, then one every stepHz
+        QTest::addColumn<double>("stepHz");
+        QTest::addColumn<int>("count");
+        QTest::newRow("480 px, 0-3 kHz") << 480 << 11025 << 3000 << 1 << 500.0 << 500.0 << 5;
+        QTest::newRow("1400 px, whole band") << 1400 << 11025 << 0 << 1 << 500.0 << 500.0 << 11;
+        QTest::newRow("1400 px, 8000 Hz, whole band") << 1400 << 8000 << 0 << 1 << 500.0 << 500.0 << 7;
+        QTest::newRow("1024 px, 48000 Hz, 0-4 kHz") << 1024 << 48000 << 4000 << 1 << 500.0 << 500.0 << 7;
+        QTest::newRow("1024 px, 0-3 kHz, 4x at 1000 Hz") << 1024 << 11025 << 3000 << 4 << 700.0 << 100.0 << 7;
     }
 
-    // A click on a long ruler tick (every 500 Hz) over a waterfall without a
-    // trace tunes to the tick's frequency within half a column, and the red
-    // marker then stands on the clicked column.
+    // The span chosen fills the width. A click on a long ruler tick over a
+    // waterfall without a trace tunes to the tick's frequency within half a
+    // pixel, and the red marker then stands on a long tick; zoomed, the
+    // view then centres on it.
     void ticksClicksAndMarkersAgree()
     {
         QFETCH(int, width);
         QFETCH(int, rate);
-        ScopedSettings settings({{"Audio/Input/SampleRate", rate}});
+        QFETCH(int, span);
+        QFETCH(int, zoom);
+        QFETCH(double, firstHz);
+        QFETCH(double, stepHz);
+        QFETCH(int, count);
+        ScopedSettings settings({{"Audio/Input/SampleRate", rate}, {"Waterfall/Span", span}, {"Waterfall/Zoom", zoom}});
         SpectrumWidget widget;
         widget.resize(width, 200);
         quint32 seed = 1;
@@ -94,34 +107,41 @@ private slots:
             }
             widget.updateWaterfall(block.data());
         }
-        const QImage ruler = widget.grab().toImage();
-        QList<int> longTicks;
-        for (int x = 0; x < std::min(width, 1024); ++x)
-            if (QColor(ruler.pixel(x, 21)) == QColor(Qt::white))
-                longTicks << x;
-        const double hzPerColumn = rate / 2048.0;
-        int expected = 0;
-        while (500.0 * (expected + 1) < rate / 2 / 100 * 100 && qRound(500.0 * (expected + 1) / hzPerColumn) < std::min(width, 1024))
-            ++expected;
-        QCOMPARE(longTicks.size(), expected);
-        for (int k = 0; k < longTicks.size(); ++k) {
-            const int x = longTicks.at(k);
-            QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(x, kTop + 40));
-            QVERIFY2(std::abs(widget.rx() - 500.0 * (k + 1)) <= hzPerColumn / 2,
-                     qPrintable(QStringLiteral("tick at %1: %2 Hz").arg(x).arg(widget.rx())));
+        const auto longTicks = [&] {
+            const QImage ruler = widget.grab().toImage();
+            QList<int> ticks;
+            for (int x = 0; x < width; ++x)
+                if (QColor(ruler.pixel(x, 21)) == QColor(Qt::white))
+                    ticks << x;
+            return ticks;
+        };
+        const QList<int> ticks = longTicks();
+        QCOMPARE(ticks.size(), count);
+        const double hzPerPixel = (span ? span : rate / 2.0) / zoom / width;
+        for (int k = 0; k < ticks.size(); ++k) {
+            QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(ticks.at(k), kTop + 40));
+            QVERIFY2(std::abs(widget.rx() - (firstHz + k * stepHz)) <= hzPerPixel / 2,
+                     qPrintable(QStringLiteral("tick at %1: %2 Hz").arg(ticks.at(k)).arg(widget.rx())));
             const QImage marked = widget.grab().toImage();
-            const auto red = [&marked](int column) { return QColor(marked.pixel(column, 29)) == QColor(Qt::red); };
-            int half = 1; // the marker is red as far to the left of the tick as to its right
-            while (red(x - half) && red(x + half))
-                ++half;
-            QVERIFY2(red(x) && !red(x - half) && !red(x + half), qPrintable(QStringLiteral("marker at the tick at %1").arg(x)));
+            QList<int> red;
+            for (int x = 0; x < width; ++x)
+                if (QColor(marked.pixel(x, 29)) == QColor(Qt::red))
+                    red << x;
+            const int centre = red.isEmpty() ? -1 : (red.first() + red.last()) / 2;
+            QVERIFY2(!red.isEmpty() && red.first() + red.last() == 2 * centre && longTicks().contains(centre),
+                     qPrintable(QStringLiteral("marker for the tick at %1 at %2").arg(ticks.at(k)).arg(centre)));
+            if (zoom > 1) {
+                QVERIFY(std::abs(centre - width / 2) <= 1);
+                widget.tuneFrequency(1000.0, 0); // back to the first view
+            }
         }
     }
 
     void snapsToTheTraceCentre()
     {
-        ScopedSettings settings({{"TxFq", 1500.0}});
+        ScopedSettings settings({{"TxFq", 1500.0}, {"Waterfall/Span", 0}}); // a column a bin wide
         SpectrumWidget widget;
+        widget.resize(1024, 300);
         feedIdle(widget, 400.5 * kBinHz, 40);
         std::vector<std::pair<double, double>> seen;
         connect(&widget, &SpectrumWidget::signalFqChanged, this, [&](double rx, double tx) { seen.emplace_back(rx, tx); });
@@ -165,7 +185,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, modeName);
         QFETCH(double, carrier);
-        ScopedSettings settings;
+        ScopedSettings settings({{"Waterfall/Span", 0}});
         const QString text = ModemTest::peerText();
         std::vector<qint16> audio = ModemTest::readWav16(ModemTest::peerDir().filePath(file));
         QVERIFY2(!audio.empty() && !text.isEmpty(), qPrintable(file));
