@@ -3,18 +3,23 @@
 
 // The signal browser: every signal of the current mode in the band, each
 // decoded by its own receiver, in a dock; a click on a line tunes the main
-// receiver there as a click on the waterfall does.
+// receiver there as a click on the waterfall does. And what the window says
+// of the tuned signal: its S/N and IMD, and the report they suggest.
 
 #include "app/mainwindow.h"
+#include "display/spectrumtitlebar.h"
 #include "display/spectrumwidget.h"
 #include "logbook/logbar.h"
+#include "logbook/rstsuggestion.h"
 #include "modem/psktxrx.h"
 #include "modem/signalbank.h"
 #include "text/rxview.h"
 #include "text/signalbrowser.h"
 
 #include <QDockWidget>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QSlider>
 #include <QTimer>
 
 #include <algorithm>
@@ -103,4 +108,30 @@ void MainWindow::updateSignalBrowser()
     double rx = 0.0, tx = 0.0;
     m_modem->GetFrequencies(&rx, &tx);
     m_signalBrowser->setTuned(rx, std::max(3.0, 0.3 * m_modem->baud()));
+}
+
+void MainWindow::setUpSignalReport()
+{
+    if (!m_titleBar || !m_modem)
+        return;
+    QSlider* level = m_titleBar->squelchLevelSlider();
+    QComboBox* range = m_titleBar->afcRangeBox();
+    connect(level, &QSlider::valueChanged, this, [this](int db) { m_modem->setSquelchLevel(db); });
+    connect(range, &QComboBox::currentIndexChanged, this, [this] { m_modem->setAfcRange(m_titleBar->afcRange()); });
+    m_modem->setSquelchLevel(level->value());
+    m_modem->setAfcRange(m_titleBar->afcRange());
+    updateSignalReport();
+}
+
+void MainWindow::updateSignalReport()
+{
+    if (!m_titleBar || !m_modem)
+        return;
+    // Our own signal heard back says nothing of the other station's.
+    if (m_modem->isTransmitting())
+        return;
+    const CPskTxRx::SignalReport r = m_modem->signalReport();
+    m_titleBar->showSignalReport(r.snrDb, r.imdDb);
+    if (m_logBar)
+        m_logBar->setSuggestedReport(RstSuggestion::fromSnr(r.snrDb));
 }
