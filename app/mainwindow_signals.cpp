@@ -7,6 +7,7 @@
 // of the tuned signal: its S/N and IMD, and the report they suggest.
 
 #include "app/mainwindow.h"
+#include "display/phasescope.h"
 #include "display/spectrumtitlebar.h"
 #include "display/spectrumwidget.h"
 #include "logbook/logbar.h"
@@ -17,7 +18,7 @@
 #include "text/signalbrowser.h"
 
 #include <QDockWidget>
-#include <QComboBox>
+#include <QMenu>
 #include <QLineEdit>
 #include <QSlider>
 #include <QTimer>
@@ -115,23 +116,24 @@ void MainWindow::setUpSignalReport()
     if (!m_titleBar || !m_modem)
         return;
     QSlider* level = m_titleBar->squelchLevelSlider();
-    QComboBox* range = m_titleBar->afcRangeBox();
     connect(level, &QSlider::valueChanged, this, [this](int db) { m_modem->setSquelchLevel(db); });
-    connect(range, &QComboBox::currentIndexChanged, this, [this] { m_modem->setAfcRange(m_titleBar->afcRange()); });
+    connect(m_titleBar, &SpectrumTitleBar::afcRangeChanged, this, [this](int hz) { m_modem->setAfcRange(hz); });
     m_modem->setSquelchLevel(level->value());
     m_modem->setAfcRange(m_titleBar->afcRange());
+    if (m_configureMenu)
+        m_configureMenu->addMenu(m_titleBar->afcRangeMenu());
     updateSignalReport();
 }
 
 void MainWindow::updateSignalReport()
 {
-    if (!m_titleBar || !m_modem)
+    if (!m_phaseScope || !m_modem)
         return;
     // Our own signal heard back says nothing of the other station's.
     if (m_modem->isTransmitting())
         return;
     const CPskTxRx::SignalReport r = m_modem->signalReport();
-    m_titleBar->showSignalReport(r.snrDb, r.imdDb);
+    m_phaseScope->setSignalReport(r.snrDb, r.imdDb);
     if (m_logBar)
         m_logBar->setSuggestedReport(RstSuggestion::fromSnr(r.snrDb));
 }

@@ -6,7 +6,8 @@
 #include "display/spectrumwidget.h"
 #include "modem/squelchgate.h"
 
-#include <QComboBox>
+#include <QActionGroup>
+#include <QMenu>
 #include <QSlider>
 
 #include <algorithm>
@@ -20,8 +21,6 @@ const QString kLock = QStringLiteral("Lock");
 const QString kSquelch = QStringLiteral("SQ");
 const QString kSquelchLevel = QStringLiteral("SQLevel");
 const QString kAfcRange = QStringLiteral("AFCRange");
-// The readouts say this when there is no figure.
-const QString kNoFigure = QStringLiteral("\u2014");
 
 // A hand-edited file may hold anything; keep the box in a state it knows.
 Qt::CheckState checkState(const QVariant& stored)
@@ -51,7 +50,7 @@ SpectrumTitleBar::SpectrumTitleBar(QWidget* parent)
     m_squelchLevel = new QSlider(Qt::Horizontal, this);
     m_squelchLevel->setObjectName(QStringLiteral("sliderSquelchLevel"));
     m_squelchLevel->setRange(SquelchGate::kMinLevel, SquelchGate::kMaxLevel);
-    m_squelchLevel->setFixedWidth(70);
+    m_squelchLevel->setMaximumWidth(80);
     m_squelchLevel->setValue(settings.value(kSquelchLevel, SquelchGate::kDefaultLevel).toInt());
     auto levelTip = [this] {
         m_squelchLevel->setToolTip(tr("Squelch level: with SQ ticked, text shows while the tuned signal's S/N is at "
@@ -66,39 +65,34 @@ SpectrumTitleBar::SpectrumTitleBar(QWidget* parent)
     });
     horizontalLayout_3->insertWidget(horizontalLayout_3->indexOf(checkBoxSQ) + 1, m_squelchLevel);
 
-    // Beside AFC: how far it may pull the receiver.
-    m_afcRange = new QComboBox(this);
-    m_afcRange->setObjectName(QStringLiteral("comboAfcRange"));
-    for (int hz : kAfcRanges)
-        m_afcRange->addItem(tr("\u00B1%1 Hz").arg(hz), hz);
-    const int stored = m_afcRange->findData(settings.value(kAfcRange, kDefaultAfcRange).toInt());
-    m_afcRange->setCurrentIndex(stored >= 0 ? stored : m_afcRange->findData(kDefaultAfcRange));
-    m_afcRange->setToolTip(tr("AFC range: how far the AFC may pull the receiver from where you tuned it"));
-    connect(m_afcRange, &QComboBox::currentIndexChanged, this, [this] { Settings().setValue(kAfcRange, afcRange()); });
-    horizontalLayout_3->insertWidget(horizontalLayout_3->indexOf(checkBoxAFC) + 1, m_afcRange);
-
-    // The readouts of the tuned signal, filled by the owner.
-    for (QLineEdit* field : {lineEditSN, lineEditIMD}) {
-        field->setReadOnly(true);
-        field->setFocusPolicy(Qt::NoFocus);
-        field->setFixedWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("IMD: -88 dB")) + 12);
+    // The AFC's range: a menu of its own, on a right click on AFC. A stored
+    // range that is not offered falls back to the first start's.
+    m_afcRangeMenu = new QMenu(tr("AFC range"), this);
+    m_afcRangeMenu->setObjectName(QStringLiteral("menuAfcRange"));
+    m_afcRangeMenu->setToolTipsVisible(true);
+    auto* group = new QActionGroup(m_afcRangeMenu);
+    const int stored = settings.value(kAfcRange, kDefaultAfcRange).toInt();
+    m_afcRangeHz = std::find(std::begin(kAfcRanges), std::end(kAfcRanges), stored) != std::end(kAfcRanges) ? stored : kDefaultAfcRange;
+    for (int hz : kAfcRanges) {
+        QAction* action = m_afcRangeMenu->addAction(tr("\u00B1%1 Hz").arg(hz));
+        action->setCheckable(true);
+        action->setChecked(hz == m_afcRangeHz);
+        action->setData(hz);
+        action->setToolTip(tr("The AFC pulls the receiver at most %1 Hz from where you tuned it").arg(hz));
+        group->addAction(action);
     }
-    lineEditSN->setToolTip(tr("Signal to noise ratio of the tuned signal, in dB in 2500 Hz"));
-    lineEditIMD->setToolTip(tr("Intermodulation of the tuned signal while it idles: its third-order products against "
-                               "its two tones, in dB (below -25 dB is clean); \u2014 while it sends text or is too weak "
-                               "to tell"));
-    showSignalReport(-99.0, std::nan(""));
-}
+    connect(group, &QActionGroup::triggered, this, [this](QAction* action) {
+        m_afcRangeHz = action->data().toInt();
+        Settings().setValue(kAfcRange, m_afcRangeHz);
+        emit afcRangeChanged(m_afcRangeHz);
+    });
+    checkBoxAFC->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(checkBoxAFC, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_afcRangeMenu->popup(checkBoxAFC->mapToGlobal(at)); });
 
-int SpectrumTitleBar::afcRange() const
-{
-    return m_afcRange->currentData().toInt();
-}
-
-void SpectrumTitleBar::showSignalReport(double snrDb, double imdDb)
-{
-    lineEditSN->setText(snrDb > -90.0 ? tr("S/N: %1 dB").arg(std::lround(snrDb)) : tr("S/N: %1").arg(kNoFigure));
-    lineEditIMD->setText(std::isnan(imdDb) ? tr("IMD: %1").arg(kNoFigure) : tr("IMD: %1 dB").arg(std::lround(imdDb)));
+    // The signal measurements are shown beside the phase scope.
+    lineEditIMD->hide();
+    lineEditSN->hide();
 }
 
 SpectrumTitleBar::~SpectrumTitleBar()

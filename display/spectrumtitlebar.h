@@ -7,16 +7,18 @@
 #include <QStringList>
 #include <QWidget>
 
-class QComboBox;
+class QActionGroup;
+class QMenu;
 class QSlider;
 
 // The strip of display controls: waterfall brightness and contrast, the AFC
-// box with the AFC's range, LOCK, the SQ box with the squelch level, the S/N
-// and IMD readouts of the tuned signal and the mode selector. It only
-// restores and saves the control states; the owner wires the controls (they
-// are public through the form) to the waterfall and the modem, and feeds the
-// readouts. The squelch level and the AFC range are stored as soon as they
-// change. GUI thread only.
+// box (its range in a menu the box opens on a right click, which the owner
+// may also put into its own menus), LOCK, the SQ box with the squelch level
+// slider and the mode selector. It only restores and saves the control
+// states; the owner wires the controls (they are public through the form) to
+// the waterfall and the modem. The squelch level and the AFC range are
+// stored as soon as they change. The IMD and S/N fields exist but are never
+// shown (the phase scope shows the figures). GUI thread only.
 class SpectrumTitleBar : public QWidget, public Ui::SpectrumTitle
 {
     Q_OBJECT
@@ -33,16 +35,16 @@ public:
     void setModeList(const QStringList& modes);
 
     // The squelch level in dB (S/N in 2500 Hz at BPSK31) and the AFC's
-    // range in Hz, as chosen.
+    // range in Hz, as chosen; afcRangeChanged() follows the range.
     QSlider* squelchLevelSlider() const { return m_squelchLevel; }
-    QComboBox* afcRangeBox() const { return m_afcRange; }
-    int afcRange() const;
+    QMenu* afcRangeMenu() const { return m_afcRangeMenu; }
+    int afcRange() const { return m_afcRangeHz; }
 
-    // Shows the tuned signal's S/N (dB in 2500 Hz; below -90: nothing above
-    // the noise) and IMD (dB; NaN when not measurable) as "—" or figures.
-    void showSignalReport(double snrDb, double imdDb);
+signals:
+    void afcRangeChanged(int hz);
 
 private:
     QSlider* m_squelchLevel = nullptr;
-    QComboBox* m_afcRange = nullptr;
+    QMenu* m_afcRangeMenu = nullptr;
+    int m_afcRangeHz = kDefaultAfcRange;
 };
