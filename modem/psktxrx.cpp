@@ -485,8 +485,9 @@ void CPskTxRx::AfcStep()
         rxDecoder()->setAfcAccumulator(a / 2);
         if (m_signalNear)
             learnDrift(kDriftGain * correction / seconds);
-        const double fq = withinAfcRange(before + correction + (m_signalNear ? m_driftHzPerS * seconds : 0.0));
-        if (fq != before + correction + (m_signalNear ? m_driftHzPerS * seconds : 0.0))
+        const double wanted = before + correction + (m_signalNear ? m_driftHzPerS * seconds : 0.0);
+        const double fq = withinAfcRange(wanted);
+        if (fq != wanted)
             m_driftHzPerS = 0.0; // at the edge: a drift learnt would only push on
         setRxFrequency(fq);
         if (!txLock())
