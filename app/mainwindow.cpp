@@ -211,6 +211,7 @@ MainWindow::MainWindow(QWidget* parent)
     connectPortReader();
     setUpRig();
     setUpReporting();
+    setUpSignalReport();
     // Said for as long as the window is open, since nothing will be kept;
     // and a save that fails later (a full disk, a file made read-only) is
     // said at once.
@@ -624,9 +625,10 @@ void MainWindow::updateClock()
 
 void MainWindow::timerEvent(QTimerEvent* event)
 {
-    if (event->timerId() == m_clockTimer)
+    if (event->timerId() == m_clockTimer) {
         updateClock();
-    else
+        updateSignalReport();
+    } else
         QMainWindow::timerEvent(event);
 }
 

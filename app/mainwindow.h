@@ -286,6 +286,11 @@ private:
     // decoded at once while the dock shows.
     QDockWidget* createSignalsDock();
     void updateSignalBrowser();
+    // The squelch level and AFC range from the title bar to the modem, now
+    // and when they change; the tuned signal's S/N and IMD to the title bar
+    // and the report it suggests to the log bar, once a second.
+    void setUpSignalReport();
+    void updateSignalReport();
     void createOperatingControls();
     void updateTxButton();
     void updateWorkedBefore();

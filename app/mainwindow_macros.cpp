@@ -34,6 +34,7 @@ MacroFields macroFields(const PersonalData& own, const LogBar* bar)
         fields.qth = bar->qth();
         fields.notes = bar->notes();
         fields.sent = bar->sent();
+        fields.suggestedRst = bar->suggestedReport();
     }
     return fields;
 }

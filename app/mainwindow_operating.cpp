@@ -177,9 +177,10 @@ void MainWindow::createOperatingControls()
         if (w)
             w->setToolTip(text);
     };
-    tip(m_titleBar->checkBoxAFC, tr("AFC: the receiver follows a signal that drifts"));
+    tip(m_titleBar->checkBoxAFC, tr("AFC: the receiver follows a signal that drifts, within its range (right-click here, or Configure, "
+                                            "AFC range)"));
     tip(m_titleBar->checkBoxLock, tr("LOCK: the transmit frequency stays put when you tune the receiver"));
-    tip(m_titleBar->checkBoxSQ, tr("Squelch: no text is printed while no signal is tuned"));
+    tip(m_titleBar->checkBoxSQ, tr("Squelch: no text is printed while the tuned signal's S/N is below the level set beside it"));
     tip(m_titleBar->comboBox, tr("Mode: BPSK or QPSK at 31 to 250 baud"));
     tip(m_titleBar->sliderBrightness, tr("Waterfall brightness"));
     tip(m_titleBar->sliderContrast, tr("Waterfall contrast"));
@@ -195,7 +196,8 @@ void MainWindow::createOperatingControls()
         {"editName", QT_TR_NOOP("Name of the other operator")},
         {"editQHT", QT_TR_NOOP("QTH of the other station")},
         {"editRecv", QT_TR_NOOP("Report received (RST)")},
-        {"editSent", QT_TR_NOOP("Report sent (RST); the <RST> tag fills it in")},
+        {"editSent", QT_TR_NOOP("Report sent (RST); the <RST> tag fills it in. Shown greyed while empty: the report the "
+                               "tuned signal's S/N suggests, which the <RST> prompt offers")},
         {"comboBox", QT_TR_NOOP("Band, used for the log when no rig reports its dial")},
         {"editNotes", QT_TR_NOOP("Notes for the log")},
         {"toolButtonSave", QT_TR_NOOP("Save the QSO in the log (Alt+A)")},

@@ -3,18 +3,24 @@
 
 // The signal browser: every signal of the current mode in the band, each
 // decoded by its own receiver, in a dock; a click on a line tunes the main
-// receiver there as a click on the waterfall does.
+// receiver there as a click on the waterfall does. And what the window says
+// of the tuned signal: its S/N and IMD, and the report they suggest.
 
 #include "app/mainwindow.h"
+#include "display/phasescope.h"
+#include "display/spectrumtitlebar.h"
 #include "display/spectrumwidget.h"
 #include "logbook/logbar.h"
+#include "logbook/rstsuggestion.h"
 #include "modem/psktxrx.h"
 #include "modem/signalbank.h"
 #include "text/rxview.h"
 #include "text/signalbrowser.h"
 
 #include <QDockWidget>
+#include <QMenu>
 #include <QLineEdit>
+#include <QSlider>
 #include <QTimer>
 
 #include <algorithm>
@@ -103,4 +109,31 @@ void MainWindow::updateSignalBrowser()
     double rx = 0.0, tx = 0.0;
     m_modem->GetFrequencies(&rx, &tx);
     m_signalBrowser->setTuned(rx, std::max(3.0, 0.3 * m_modem->baud()));
+}
+
+void MainWindow::setUpSignalReport()
+{
+    if (!m_titleBar || !m_modem)
+        return;
+    QSlider* level = m_titleBar->squelchLevelSlider();
+    connect(level, &QSlider::valueChanged, this, [this](int db) { m_modem->setSquelchLevel(db); });
+    connect(m_titleBar, &SpectrumTitleBar::afcRangeChanged, this, [this](int hz) { m_modem->setAfcRange(hz); });
+    m_modem->setSquelchLevel(level->value());
+    m_modem->setAfcRange(m_titleBar->afcRange());
+    if (m_configureMenu)
+        m_configureMenu->addMenu(m_titleBar->afcRangeMenu());
+    updateSignalReport();
+}
+
+void MainWindow::updateSignalReport()
+{
+    if (!m_phaseScope || !m_modem)
+        return;
+    // Our own signal heard back says nothing of the other station's.
+    if (m_modem->isTransmitting())
+        return;
+    const CPskTxRx::SignalReport r = m_modem->signalReport();
+    m_phaseScope->setSignalReport(r.snrDb, r.imdDb);
+    if (m_logBar)
+        m_logBar->setSuggestedReport(RstSuggestion::fromSnr(r.snrDb));
 }

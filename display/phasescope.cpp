@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -59,4 +60,24 @@ void PhaseScope::paintEvent(QPaintEvent*)
         // QLineF angles run counter-clockwise from 3 o'clock; phase 0 points up.
         painter.drawLine(QLineF::fromPolar(length, degrees + 90).translated(centre));
     }
+
+    QFont small = font();
+    small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.85));
+    painter.setFont(small);
+    painter.setPen(palette().color(QPalette::WindowText));
+    // In the corners, clear of the disc in all but a square widget.
+    painter.drawText(area.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignTop, m_snrText);
+    painter.drawText(area.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignBottom, m_imdText);
+}
+
+void PhaseScope::setSignalReport(double snrDb, double imdDb)
+{
+    const QString none = QStringLiteral("\u2014");
+    m_snrText = snrDb > -90.0 ? tr("S/N %1 dB").arg(std::lround(snrDb)) : tr("S/N %1").arg(none);
+    m_imdText = std::isnan(imdDb) ? tr("IMD %1").arg(none) : tr("IMD %1 dB").arg(std::lround(imdDb));
+    setToolTip(tr("Phase of the last symbols.\n%1: signal to noise ratio of the tuned signal, in dB in 2500 Hz.\n"
+                  "%2: its intermodulation while it idles, third-order products against its two tones "
+                  "(below -25 dB is clean); a dash while it sends text or is too weak to tell.")
+                   .arg(m_snrText, m_imdText));
+    update();
 }

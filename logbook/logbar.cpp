@@ -117,6 +117,12 @@ void LogBar::setSent(const QString& report)
     m_ui->editSent->setText(report);
 }
 
+void LogBar::setSuggestedReport(const QString& report)
+{
+    m_suggested = report;
+    m_ui->editSent->setPlaceholderText(report);
+}
+
 QToolButton* LogBar::saveButton() const
 {
     return m_ui->toolButtonSave;

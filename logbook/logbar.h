@@ -46,6 +46,10 @@ public:
 
     // Macros fill in the report sent when they ask for it.
     void setSent(const QString& report);
+    // The report suggested from the tuned signal's S/N (empty: none): shown
+    // greyed in the empty Sent field, and offered first by the report prompt.
+    void setSuggestedReport(const QString& report);
+    QString suggestedReport() const { return m_suggested; }
 
     QToolButton* saveButton() const;
     QToolButton* clearButton() const;
@@ -59,4 +63,5 @@ public slots:
 
 private:
     std::unique_ptr<Ui::LogBar> m_ui;
+    QString m_suggested;
 };

@@ -12,6 +12,7 @@
 #include "modem/psksensitiverx.h"
 #include "modem/psktxalgorithms.h"
 #include "modem/replaydistance.h"
+#include "modem/signalquality.h"
 #include "modem/varicode.h"
 
 #include <QMetaMethod>
@@ -366,6 +367,7 @@ void CPskTxRx::replayTrace(int clickedBack)
         m_sensitive->Reset();
     rxDecoder()->setAfcAccumulator(0);
     m_acquisitionPending = kNoPendingCentre;
+    m_squelchGate.clear();
 }
 
 int CPskTxRx::traceStart(double fq, int clickedBack) const
@@ -457,6 +459,7 @@ void CPskTxRx::AfcStep()
     const double seconds = m_afcSamples / std::max(inputRate(), 1.0);
     m_afcSamples = 0;
     if (rxFrequency() != m_afcFrequency) { // tuned elsewhere since the last step
+        m_afcAnchor = rxFrequency();
         m_driftHzPerS = 0.0;
         m_secondsSinceStep = -1.0;
         m_signalLost = false;
@@ -482,12 +485,22 @@ void CPskTxRx::AfcStep()
         rxDecoder()->setAfcAccumulator(a / 2);
         if (m_signalNear)
             learnDrift(kDriftGain * correction / seconds);
-        const double fq = before + correction + (m_signalNear ? m_driftHzPerS * seconds : 0.0);
+        const double wanted = before + correction + (m_signalNear ? m_driftHzPerS * seconds : 0.0);
+        const double fq = withinAfcRange(wanted);
+        if (fq != wanted)
+            m_driftHzPerS = 0.0; // at the edge: a drift learnt would only push on
         setRxFrequency(fq);
         if (!txLock())
             setTxFrequency(m_txOffset + fq);
     }
     m_afcFrequency = rxFrequency();
+}
+
+double CPskTxRx::withinAfcRange(double fq) const
+{
+    if (m_afcRange <= 0.0)
+        return fq;
+    return std::clamp(fq, m_afcAnchor - m_afcRange, m_afcAnchor + m_afcRange);
 }
 
 void CPskTxRx::learnDrift(double hzPerS)
@@ -511,7 +524,8 @@ bool CPskTxRx::acquireSignal()
     m_signalNear = m_acquisition->findCentre(fq, b, &centre);
     m_judgementsWithout = m_signalNear ? 0 : m_judgementsWithout + 1;
     m_signalLost = m_signalLost || m_judgementsWithout >= kLostJudgements;
-    if (!m_signalNear || std::abs(centre - fq) <= threshold) {
+    // A signal beyond the AFC's range is not the one the operator tuned to.
+    if (!m_signalNear || std::abs(centre - fq) <= threshold || withinAfcRange(centre) != centre) {
         m_acquisitionPending = kNoPendingCentre;
         return false;
     }
@@ -546,10 +560,23 @@ void CPskTxRx::ReceiveSamples(const qint16* samples, int count)
     }
 
     const int n = takeFromRing(m_work.data(), kWorkSize);
+    // The spectrum shows the band as it is now: while the receiver catches
+    // up on older audio (a replay) the decoder's quality decides instead.
+    m_replaying = ringReadIndex() != ringWriteIndex();
+    if (m_squelchEnabled && m_squelchByLevel && !m_replaying) {
+        // Noise reads higher over a wider signal's band (its scatter grows
+        // with the root of the bins summed): the level holds for BPSK31 and
+        // rises by 1.5 dB with each doubling of the speed.
+        const double widerBand = 5.0 * std::log10(std::max(1.0, baud() / 31.25));
+        for (QChar ch : m_squelchGate.update(squelchSnr() - widerBand, m_rxSeconds))
+            emit signalCharReceived(ch);
+    }
     if (m_sensitive)
         m_sensitive->process(m_work.data(), n, *m_rxDsp);
     else
         m_rxDsp->ProcessSamples(m_work.data(), n);
+    if (inputRate() > 0.0)
+        m_rxSeconds += n / inputRate();
 
     if (m_afcOn && !isTransmitting()) {
         m_afcSamples += n;
@@ -582,21 +609,76 @@ void CPskTxRx::updateSquelch()
     }
 }
 
-void CPskTxRx::CharReceived(int, QChar ch)
+void CPskTxRx::emitChar(QChar ch)
 {
+    if (m_squelchEnabled && m_squelchByLevel && !m_replaying) {
+        if (m_squelchGate.pass(ch, m_rxSeconds))
+            emit signalCharReceived(ch);
+        return;
+    }
     if (m_squelchEnabled && !m_squelchOpen)
         return;
     emit signalCharReceived(ch);
 }
 
+void CPskTxRx::CharReceived(int, QChar ch)
+{
+    emitChar(ch);
+}
+
 void CPskTxRx::CodeReceived(int, quint16 value)
 {
-    if (m_squelchEnabled && !m_squelchOpen)
-        return;
     // Byte values are shown as Latin-1; a double-byte value goes through the
     // local code page, which mostly has no byte for it and shows '?'.
     const quint8 byte = value < 256 ? quint8(value) : CodePage::toByte(QChar(value));
-    emit signalCharReceived(QChar::fromLatin1(char(byte)));
+    emitChar(QChar::fromLatin1(char(byte)));
+}
+
+void CPskTxRx::setSquelchLevel(double db)
+{
+    m_squelchByLevel = !std::isnan(db);
+    if (m_squelchByLevel)
+        m_squelchGate.setLevel(db);
+    m_squelchGate.clear();
+}
+
+namespace {
+// The band whose median is the noise, as the signal browser reads it.
+constexpr double kNoiseLowHz = 200.0;
+constexpr double kNoiseHighHz = 3500.0;
+// Spectrum frames between two measurements of the band's noise (0.4 s).
+constexpr quint32 kNoiseEveryFrames = 2;
+// Frames averaged (about 1.5 s) before the squelch trusts the spectrum.
+constexpr quint32 kMinSquelchFrames = 16;
+// A signal idles, for the IMD, when its decoder has seen only reversals for
+// the time the spectrum averages over (and at least this many symbols).
+constexpr double kIdleSeconds = 1.0;
+constexpr int kMinIdleSymbols = 32;
+} // namespace
+
+double CPskTxRx::squelchSnr()
+{
+    const quint32 frames = m_acquisition->frameCount();
+    // A young average (it starts from nothing) grows faster than any noise
+    // measured on it a moment ago would say.
+    if (frames < kMinSquelchFrames)
+        return SignalQuality::kNoSignalDb;
+    if (frames < m_noiseFrames || frames - m_noiseFrames >= kNoiseEveryFrames || m_noisePerBin <= 0.0) {
+        m_noisePerBin = SignalQuality::noisePerBin(*m_acquisition, kNoiseLowHz, kNoiseHighHz);
+        m_noiseFrames = frames;
+    }
+    return SignalQuality::snrDb(*m_acquisition, rxFrequency(), baud(), m_noisePerBin);
+}
+
+CPskTxRx::SignalReport CPskTxRx::signalReport() const
+{
+    const double noise = SignalQuality::noisePerBin(*m_acquisition, kNoiseLowHz, kNoiseHighHz);
+    const double fq = rxFrequency();
+    const double b = baud();
+    SignalReport r{SignalQuality::snrDb(*m_acquisition, fq, b, noise), std::numeric_limits<double>::quiet_NaN()};
+    if (rxDecoder()->zeroRun() >= std::max(double(kMinIdleSymbols), kIdleSeconds * b))
+        r.imdDb = SignalQuality::imdDb(*m_acquisition, fq, b, noise);
+    return r;
 }
 
 void CPskTxRx::SymbolReceived(int, int angle, int amplitude)

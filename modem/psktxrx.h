@@ -4,6 +4,7 @@
 
 #include "modem/bruxmode.h"
 #include "modem/pskinterfaces.h"
+#include "modem/squelchgate.h"
 
 #include <QChar>
 #include <QString>
@@ -109,6 +110,28 @@ public:
     // then reads the encoder.
     bool setQpsk(bool on);
 
+    // The tuned signal as the averaged spectrum shows it: S/N in dB in
+    // 2500 Hz (SignalQuality::kNoSignalDb when nothing stands above the
+    // noise) and, while the signal idles, its IMD in dB (NaN otherwise, or
+    // when the signal is too weak to tell).
+    struct SignalReport
+    {
+        double snrDb;
+        double imdDb;
+    };
+    SignalReport signalReport() const;
+
+    // The squelch by level (SquelchGate): with the squelch enabled, text
+    // goes through while the tuned signal's S/N is at least db. NaN turns
+    // back to the decoder's quality against the threshold of Command 80.
+    void setSquelchLevel(double db);
+    double squelchLevel() const { return m_squelchByLevel ? m_squelchGate.level() : std::numeric_limits<double>::quiet_NaN(); }
+
+    // How far (Hz) the AFC may pull the receiver from where it was last
+    // tuned by anything else (a click, a typed frequency); 0: no limit.
+    void setAfcRange(double hz) { m_afcRange = hz > 0.0 ? hz : 0.0; }
+    double afcRange() const { return m_afcRange; }
+
     bool inputRateAccepted() const { return m_inputRateAccepted; }
     int mode() const { return m_mode; }
     double baud() const { return m_baud.load(std::memory_order_relaxed); }
@@ -181,6 +204,12 @@ private:
     double txFrequency() const;
     double rxFrequency() const;
     void updateSquelch();
+    // The S/N the squelch gate reads; the band's noise is measured again
+    // every few spectrum frames.
+    double squelchSnr();
+    // Where the AFC may take the receiver: fq, or the edge of its range.
+    double withinAfcRange(double fq) const;
+    void emitChar(QChar ch);
     // The AFC's coarse stage: retunes to a clear signal found in the
     // received spectrum away from the receive frequency. True if it did.
     bool acquireSignal();
@@ -246,6 +275,18 @@ private:
     double m_secondsSinceStep = -1.0;
     qint64 m_afcSamples = 0;
     double m_afcFrequency = 0.0;
+    // Squelch by level, the audio the receiver has decoded (seconds) and
+    // the band's noise per bin with the spectrum frame it was measured at.
+    SquelchGate m_squelchGate;
+    bool m_squelchByLevel = false;
+    bool m_replaying = false;
+    double m_rxSeconds = 0.0;
+    double m_noisePerBin = 0.0;
+    quint32 m_noiseFrames = 0;
+    // The AFC's range, and where the receiver was tuned when it began to
+    // follow (the frequency a retune left it at).
+    double m_afcRange = 0.0;
+    double m_afcAnchor = 0.0;
     std::atomic<qint32> m_cwUnit{0};
     bool m_inputRateAccepted = true;
 

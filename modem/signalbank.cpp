@@ -6,6 +6,7 @@
 #include "modem/carrierpower.h"
 #include "modem/pskrxalgorithms.h"
 #include "modem/psktxrx.h"
+#include "modem/signalquality.h"
 
 #include <algorithm>
 #include <array>
@@ -63,9 +64,6 @@ constexpr double kPresentRatio = 2.0;
 // variance v shows as 1.5 v / N in every bin.
 constexpr double kSpectrumFullScale = 32768.0 * 32768.0 / 4.0;
 constexpr double kHannNoiseGain = 1.5;
-// The signal-to-noise figure: the power within a symbol rate either side of
-// the carrier against the noise in this bandwidth.
-constexpr double kSnrBandwidthHz = 2500.0;
 } // namespace
 
 struct SignalBank::Entry
@@ -253,11 +251,7 @@ std::vector<double> SignalBank::findCarriers()
     std::nth_element(band.begin(), q, band.end());
     const double noise = std::max(*q, kMinNoise);
     m_noiseFloorPerBin = noise;
-    // The median, for the signal-to-noise figure: an averaged noise spectrum
-    // scatters little about its mean, so the median is close to it.
-    auto median = band.begin() + std::ptrdiff_t(band.size() / 2);
-    std::nth_element(q, median, band.end());
-    m_noisePerBin = std::max(*median, kMinNoise);
+    m_noisePerBin = std::max(SignalQuality::noisePerBin(*m_spectrum, kLowHz, kHighHz), kMinNoise);
     std::vector<double> s(p.size(), 0.0);
     for (int k = lo; k <= hi; ++k) {
         for (int j = k - half; j <= k + half; ++j)
@@ -299,15 +293,7 @@ std::vector<double> SignalBank::findCarriers()
 
 double SignalBank::signalToNoise(double frequency) const
 {
-    const double binHz = m_rate / m_spectrum->frameSize();
-    const double baud = m_baudHundredths / 100.0;
-    // Summed over the bins, the power above the noise is the signal's power
-    // in units of the noise in one bin's width.
-    double sum = 0.0;
-    for (int k = int(std::ceil((frequency - baud) / binHz)); k * binHz <= frequency + baud; ++k)
-        sum += std::max(0.0, std::pow(10.0, m_spectrum->levelAt(k * binHz) / 10.0) - m_noisePerBin);
-    const double ratio = sum / m_noisePerBin * binHz / kSnrBandwidthHz;
-    return ratio > 0.0 ? 10.0 * std::log10(ratio) : -99.0;
+    return SignalQuality::snrDb(*m_spectrum, frequency, m_baudHundredths / 100.0, m_noisePerBin);
 }
 
 bool SignalBank::carrierAt(double frequency, qint64 at) const

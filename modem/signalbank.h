@@ -44,7 +44,7 @@ public:
         int id = 0;
         double frequency = 0.0;
         int quality = 0;      // the decoder's, 0 (worst) to 31
-        double snrDb = 0.0;   // signal to noise in 2500 Hz, from the averaged spectrum
+        double snrDb = 0.0;   // signal to noise in 2500 Hz (SignalQuality), from the averaged spectrum
         QString text;         // everything decoded that the quality confirmed, at most kMaxText
         double lastSeen = 0.0; // seconds of audio when the detector last saw it
         double lastHeard = 0.0; // seconds of audio when its carrier was last there
@@ -129,6 +129,6 @@ private:
     std::vector<Candidate> m_candidates;
     std::vector<qint16> m_history; // ring of the last seconds of audio
     size_t m_historyHead = 0;
-    double m_noisePerBin = 0.0;      // median, linear, at the last judgement
+    double m_noisePerBin = 0.0;      // the band's median (SignalQuality), linear, at the last judgement
     double m_noiseFloorPerBin = 0.0; // the detector's noise floor, linear
 };

@@ -211,7 +211,7 @@ QString expand(const QString& text, const MacroFields& fields, MacroHost& host, 
     if (out.contains(QLatin1String("<RST>"))) {
         QString report = fields.sent;
         if (report.isEmpty()) {
-            QString entry = QStringLiteral("599");
+            QString entry = fields.suggestedRst.isEmpty() ? QStringLiteral("599") : fields.suggestedRst;
             if (host.askReport(entry)) {
                 report = entry;
                 host.setSentReport(entry);

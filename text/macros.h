@@ -39,6 +39,7 @@ struct MacroFields
     QString qth;
     QString notes;
     QString sent; // the "Sent" report, which "<RST>" sends
+    QString suggestedRst; // from the signal's S/N: what the report prompt offers first
 };
 
 // What sending a macro may ask of the program: the report prompt and the

@@ -8,6 +8,7 @@
 #include "app/messagestatusbar.h"
 #include "app/statuspanetime.h"
 #include "audio/audioin.h"
+#include "display/phasescope.h"
 #include "display/spectrumtitlebar.h"
 #include "display/spectrumwidget.h"
 #include "report/pskreporter.h"
@@ -29,7 +30,9 @@
 #include <QHelpEvent>
 #include <QNetworkDatagram>
 #include <QPlainTextEdit>
+#include <QMenu>
 #include <QSettings>
+#include <QSlider>
 #include <QSpinBox>
 #include <QStatusTipEvent>
 #include <QTableView>
@@ -488,6 +491,43 @@ private slots:
         call.setPosition(call.position() + view->document()->findBlockByNumber(0).text().indexOf(u"vk2abc") + 2);
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->cursorRect(call).center());
         QCOMPARE(field(*w, "editCall")->text(), QStringLiteral("VK2ABC"));
+    }
+
+    // Beside SQ and AFC: the squelch level and the AFC range reach the
+    // receiver, are stored as soon as they change and come back at the next
+    // start; the tuned signal's S/N shows within a second or two, and the
+    // Sent field suggests the report it is worth.
+    void tunedSignalReportAndItsControls()
+    {
+        auto w = makeWindow();
+        auto* level = w->titleBar()->findChild<QSlider*>(QStringLiteral("sliderSquelchLevel"));
+        QVERIFY(level && !level->toolTip().isEmpty());
+        QCOMPARE(w->modem()->squelchLevel(), double(level->value()));
+        level->setValue(-10);
+        QCOMPARE(w->modem()->squelchLevel(), -10.0);
+        QCOMPARE(Settings().value(QStringLiteral("SQLevel")).toInt(), -10);
+        // The AFC's range, from the Configure menu as from AFC's own.
+        QMenu* ranges = w->titleBar()->afcRangeMenu();
+        QVERIFY(w->findChildren<QMenu*>().contains(ranges) && ranges->actions().size() == 3);
+        QCOMPARE(w->modem()->afcRange(), 50.0);
+        ranges->actions().constFirst()->trigger();
+        QCOMPARE(w->modem()->afcRange(), 15.0);
+        QCOMPARE(Settings().value(QStringLiteral("AFCRange")).toInt(), 15);
+
+        PhaseScope* scope = w->phaseScope();
+        QCOMPARE(scope->snrText(), QStringLiteral("S/N \u2014"));
+        const ModemTest::Mode m = ModemTest::mode(QStringLiteral("BPSK31"));
+        std::vector<qint16> audio = ModemTest::transmit(m, QStringLiteral("cq cq de dl1abc dl1abc pse k"), 1200.0);
+        w->modem()->SetFrequencies(1200.0, 1200.0);
+        ModemTest::hear(*w->modem(), audio);
+        QTRY_VERIFY_WITH_TIMEOUT(scope->snrText().endsWith(QStringLiteral(" dB")), 5000);
+        QVERIFY(scope->toolTip().contains(scope->snrText()));
+        QCOMPARE(field(*w, "editSent")->placeholderText(), QStringLiteral("599")); // a clean, strong signal
+
+        closeWindow(w);
+        w = makeWindow();
+        QCOMPARE(w->modem()->squelchLevel(), -10.0);
+        QCOMPARE(w->modem()->afcRange(), 15.0);
     }
 
     // The aids to operating: the first start's macros (none once one is

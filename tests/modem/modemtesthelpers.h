@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -176,13 +177,16 @@ inline QString hear(CPskTxRx& rx, const std::vector<qint16>& audio, const std::f
     return text;
 }
 
-// The text decoded, then silence to empty the filters.
+// The text decoded, then silence to empty the filters; with a squelch level
+// (dB), through the squelch at that level.
 inline QString receive(const Mode& m, const std::vector<qint16>& samples, double frequency, double sampleRate = 11025.0,
-                       bool afc = false, bool sensitive = false)
+                       bool afc = false, bool sensitive = false, double squelchLevel = std::nan(""))
 {
     CPskTxRx rx(m.modemName);
     rx.setSensitiveReceiver(sensitive);
     setUp(rx, m, frequency, sampleRate).Command(51, afc, 0, 0);
+    rx.Command(77, !std::isnan(squelchLevel), 0, 0);
+    rx.setSquelchLevel(squelchLevel);
     std::vector<qint16> all = samples;
     all.resize(all.size() + size_t(800 * sampleRate / m.baudHundredths), 0);
     return hear(rx, all);

@@ -74,6 +74,16 @@ private slots:
         QTEST(host.events, "events");
     }
 
+    // The report prompt offers the report suggested from the signal's S/N.
+    void reportPromptOffersTheSuggestion()
+    {
+        MacroFields f;
+        f.suggestedRst = QStringLiteral("339");
+        RecordingHost host;
+        QCOMPARE(Macros::expand(QStringLiteral("ur <RST>"), f, host, QDateTime::currentDateTimeUtc()), QStringLiteral("ur 449"));
+        QCOMPARE(host.events, QStringList({"ask 339", "keep 449"}));
+    }
+
     // A macro file that cannot be read whole, or written whole, changes
     // nothing: neither the buttons nor the file that was there.
     void fileFailuresChangeNothing_data()
