@@ -6,19 +6,25 @@
 # and a private sound card, with a BPSK31 signal played into the card and
 # decoded into the receive pane.
 #
-#   tools/make-screenshot.sh [BUILD_DIR] [OUT.png]
+#   tools/make-screenshot.sh [BUILD_DIR] [OUT.png] [WIDTHxHEIGHT]
+#
+# With a size, the window fills a screen of that size and the whole screen
+# is taken (docs/main-1280x800.png, docs/main-1920x1080.png); without one,
+# the README's picture of the window at its first-start size.
 #
 # Needs the build (./test or ./run builds it), xvfb, pulseaudio,
-# pulseaudio-utils, libasound2-plugins and imagemagick (for `import`).
+# pulseaudio-utils, libasound2-plugins, imagemagick (for `import`) and,
+# with a size, xdotool.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 out=${2:-docs/screenshot.png}
+size=${3:-}
 work=$(mktemp -d)
 trap 'kill $app $xvfb 2>/dev/null || true; tools/virtual-soundcard.sh stop "$work/card"; rm -rf "$work"' EXIT
 
 display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1000x760x24 >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 "${size:-1000x760}x24" >/dev/null 2>&1 &
 xvfb=$!
 eval "$(tools/virtual-soundcard.sh start "$work/card")"
 
@@ -53,6 +59,9 @@ name=Sam
 qth=Sydney
 INI
 
+# The sized pictures show the macros of a first start.
+[ -z "$size" ] || sed -i '/^\[Macros\]/,/^$/d' "$work/Velkora32.ini"
+
 text="CQ CQ CQ de JA1QRP JA1QRP pse k
 JA1QRP de VK2XYZ: GM, ur RST 579 in Sydney. WX here: rain, 12 C. 73"
 "$build/bin/velkora32-cli" encode --mode BPSK31 --freq 1000 --text "$text" "$work/signal.wav"
@@ -61,6 +70,10 @@ JA1QRP de VK2XYZ: GM, ur RST 579 in Sydney. WX here: rain, 12 C. 73"
 DISPLAY=$display "$build/bin/velkora32" "-ini:$work/Velkora32.ini" >"$work/app.log" 2>&1 &
 app=$!
 sleep 3
+if [ -n "$size" ]; then
+    DISPLAY=$display xdotool search --sync --onlyvisible --pid "$app" --name Velkora32 \
+        windowmove 0 0 windowsize "${size%x*}" "${size#*x}"
+fi
 paplay "$work/signal.wav" &
 player=$!
 sleep 8
@@ -68,5 +81,9 @@ paplay "$work/other.wav"
 wait $player
 sleep 2
 mkdir -p "$(dirname "$out")"
-DISPLAY=$display import -window root -crop 896x588+31+93 +repage "$out"
+if [ -n "$size" ]; then
+    DISPLAY=$display import -window root "$out"
+else
+    DISPLAY=$display import -window root -crop 896x588+31+93 +repage "$out"
+fi
 echo "wrote $out"
