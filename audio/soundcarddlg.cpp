@@ -60,6 +60,10 @@ SoundCardDlg::SoundCardDlg(const AudioDevices::DeviceTable& inputs,
     m_ui->comboBoxType->addItem(translated("Brux Tarnquist device"), 1);
     m_ui->comboBoxType->setCurrentIndex(0);
     m_ui->comboBoxType->setEnabled(false);
+    // The computer's sound card is the only device there is: the type is
+    // still stored, but a greyed field offering no choice is not shown.
+    m_ui->comboBoxType->hide();
+    m_ui->label->hide();
 
     m_ui->lineEdit->setText(QString::number(sampleRate));
 

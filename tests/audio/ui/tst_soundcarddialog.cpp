@@ -38,6 +38,7 @@ private slots:
         SoundCardDlg dialog({{0, {"HDA Intel PCH", 2, 2}}, {7, {"pulse", 2, 2}}},
                             {{4, {"USB Audio CODEC: Lautsprecher \u00dc", 2, 2}}, {7, {"pulse", 2, 2}}}, 12, 1, 11025);
         dialog.show();
+        QVERIFY(!dialog.findChild<QComboBox*>(QStringLiteral("comboBoxType"))->isVisible()); // no choice to offer
         dialog.setRxPpm(rxPpm);
         dialog.setTxPpm(100); // the transmit correction does not count against the limit
         if (!typed.isNull())
