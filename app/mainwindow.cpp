@@ -167,7 +167,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_modem->setTxCharSource(m_txView);
     applyTxLevel();
     sendCallSignToModem();
-    m_modem->Command(44, 2, 0, 0); // CW identification at two symbols per Morse unit
+    m_modem->Command(ModemCommand::kSetCwUnit, 2, 0, 0); // CW identification at two symbols per Morse unit
 
     createMenus();
     createMacroShortcuts();
@@ -232,9 +232,9 @@ MainWindow::MainWindow(QWidget* parent)
     });
 
     const auto ticked = [](QCheckBox* box) { return box->checkState() != Qt::Unchecked ? 1 : 0; };
-    m_modem->Command(51, ticked(m_titleBar->checkBoxAFC), 0, 0);
-    m_modem->Command(77, ticked(m_titleBar->checkBoxSQ), 0, 0);
-    m_modem->Command(54, ticked(m_titleBar->checkBoxLock), 0, 0);
+    m_modem->Command(ModemCommand::kSetAfc, ticked(m_titleBar->checkBoxAFC), 0, 0);
+    m_modem->Command(ModemCommand::kSetSquelch, ticked(m_titleBar->checkBoxSQ), 0, 0);
+    m_modem->Command(ModemCommand::kSetTxLock, ticked(m_titleBar->checkBoxLock), 0, 0);
     m_spectrum->slotLock(m_titleBar->checkBoxLock->checkState());
     double rxFq = 0.0;
     double txFq = 0.0;
@@ -556,7 +556,7 @@ void MainWindow::slotModeChanged(const QString& mode)
     const int rate = speed == 31 ? 3125 : speed == 63 ? 6250 : speed * 100;
     if (rate && m_modem && (isOutputActive() ? m_modem->mode() == (qpsk ? 1 : 0) : m_modem->setQpsk(qpsk))) {
         m_currentMode = mode;
-        m_modem->Command(90, rate, 0, 0);
+        m_modem->Command(ModemCommand::kSetSymbolRate, rate, 0, 0);
     } else if (!m_modeList.contains(m_currentMode)) {
         m_currentMode = QStringLiteral("BPSK31"); // an unknown stored mode
     }
@@ -569,17 +569,17 @@ void MainWindow::slotModeChanged(const QString& mode)
 
 void MainWindow::slotAFC(int state)
 {
-    m_modem->Command(51, state != 0 ? 1 : 0, 0, 0);
+    m_modem->Command(ModemCommand::kSetAfc, state != 0 ? 1 : 0, 0, 0);
 }
 
 void MainWindow::slotLock(int state)
 {
-    m_modem->Command(54, state != 0 ? 1 : 0, 0, 0);
+    m_modem->Command(ModemCommand::kSetTxLock, state != 0 ? 1 : 0, 0, 0);
 }
 
 void MainWindow::slotSQ(int state)
 {
-    m_modem->Command(77, state != 0 ? 1 : 0, 0, 0);
+    m_modem->Command(ModemCommand::kSetSquelch, state != 0 ? 1 : 0, 0, 0);
 }
 
 void MainWindow::onComportRead()

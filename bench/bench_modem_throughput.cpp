@@ -70,10 +70,10 @@ double addTransmission(const Crowd& c, const ModemSession::Mode& mode, double ra
                        std::vector<double>* mix)
 {
     CPskTxRx modem(mode.modemName);
-    modem.Command(90, mode.baudHundredths, 0, 0);
+    modem.Command(ModemCommand::kSetSymbolRate, mode.baudHundredths, 0, 0);
     modem.SetSampleRates(rate, rate);
     modem.SetFrequencies(c.frequency, c.frequency);
-    modem.Command(11, int(std::lround(1000.0 * std::pow(10.0, c.levelDb / 20.0))), 0, 0);
+    modem.Command(ModemCommand::kSetTxLevel, int(std::lround(1000.0 * std::pow(10.0, c.levelDb / 20.0))), 0, 0);
     ModemSession::TextSource source(text);
     modem.setTxCharSource(&source);
     modem.SetTransmit(1);

@@ -267,7 +267,7 @@ bool CPskTxRx::setQpsk(bool on)
         m_sensitive.reset();
         setSensitiveReceiver(true);
     }
-    Command(90, qRound(g_symbolRates[m_mode] * 100.0), 0, 0);
+    Command(ModemCommand::kSetSymbolRate, qRound(g_symbolRates[m_mode] * 100.0), 0, 0);
     return true;
 }
 
@@ -674,7 +674,7 @@ const char* CPskTxRx::imdText(int p1)
         m_imdText[0] = '\0';
         return m_imdText;
     }
-    const int x = int(Command(85, 0, 0, 0));
+    const int x = int(Command(ModemCommand::kMeasureImd, 0, 0, 0));
     if (x < -7 || p1 != 0)
         std::snprintf(m_imdText, sizeof m_imdText, "IMD: %d dB", -std::abs(x));
     else
@@ -780,72 +780,72 @@ intptr_t CPskTxRx::Command(int code, intptr_t p1, intptr_t p2, intptr_t p3)
     const double fq = double(quint32(p1));
     const qint32 value = qint32(p1);
     switch (code) {
-    case 2: {
+    case ModemCommand::kMeasureSnr: {
         const int c = spectrumCentre();
         if (c < 0)
             return 0;
         const double m = baud() / 31.25;
-        CommandToOwner(73, intptr_t(spectrumPeak(c, m)), intptr_t(noiseLevel(c, m)), 0);
+        CommandToOwner(ModemCommand::kSnrResult, intptr_t(spectrumPeak(c, m)), intptr_t(noiseLevel(c, m)), 0);
         return 1;
     }
-    case 4:
+    case ModemCommand::kSetupReset:
         SetupReset();
         return 1;
-    case 5:
+    case ModemCommand::kSetupShow:
         SetupShow();
         return 1;
-    case 7:
+    case ModemCommand::kSetupClose:
         SetupClose();
         return 1;
-    case 6:
-    case 8:
-    case 25:
-    case 27:
-    case 46:
-    case 50:
-    case 53:
-    case 56:
-    case 72:
-    case 76:
-    case 86:
+    case ModemCommand::kReserved6:
+    case ModemCommand::kReserved8:
+    case ModemCommand::kReserved25:
+    case ModemCommand::kTxSwitched:
+    case ModemCommand::kReserved46:
+    case ModemCommand::kReserved50:
+    case ModemCommand::kReserved53:
+    case ModemCommand::kReserved56:
+    case ModemCommand::kReserved72:
+    case ModemCommand::kReserved76:
+    case ModemCommand::kReserved86:
         return 1;
-    case 23:
+    case ModemCommand::kModeText:
         return reinterpret_cast<intptr_t>(modeText("%s%i", 0.0001));
-    case 24:
+    case ModemCommand::kModeTextSpaced:
         return reinterpret_cast<intptr_t>(modeText("%s %i", 0.6));
-    case 43:
+    case ModemCommand::kSetCwCallSign:
         setCallSign(reinterpret_cast<const char*>(p1));
         return 1;
-    case 44:
+    case ModemCommand::kSetCwUnit:
         m_cwUnit.store(value, std::memory_order_relaxed);
         return 1;
-    case 47:
+    case ModemCommand::kSetUserD:
         m_userD = value;
         return 1;
-    case 48:
+    case ModemCommand::kUserD:
         return m_userD;
-    case 49:
+    case ModemCommand::kSnapFrequency:
         return snapFrequency(value);
-    case 51:
+    case ModemCommand::kSetAfc:
         m_afcOn = value;
         return 1;
-    case 52:
+    case ModemCommand::kAfc:
         return m_afcOn;
-    case 54:
+    case ModemCommand::kSetTxLock:
         m_txLock = value;
         if (value == 0)
             setTxFrequency(m_txOffset + rxFrequency());
         return 1;
-    case 55:
+    case ModemCommand::kTxLock:
         return m_txLock;
-    case 57:
+    case ModemCommand::kSetRxLock:
         m_rxLock = value;
         return 1;
-    case 58:
+    case ModemCommand::kRxLock:
         return m_rxLock;
-    case 59:
+    case ModemCommand::kIsQpsk:
         return m_mode == kModeQpsk ? 1 : 0;
-    case 60:
+    case ModemCommand::kSetQpskInversion:
         m_qpskInversion.store(value, std::memory_order_relaxed);
         if (m_mode == kModeQpsk) {
             static_cast<CQpskEncode*>(m_encoder.get())->setInversion(value != 0);
@@ -854,53 +854,56 @@ intptr_t CPskTxRx::Command(int code, intptr_t p1, intptr_t p2, intptr_t p3)
         if (m_sensitive)
             m_sensitive->setInversion(value != 0);
         return 1;
-    case 61:
+    case ModemCommand::kQpskInversion:
         return m_qpskInversion.load(std::memory_order_relaxed);
-    case 64:
+    case ModemCommand::kSetTxFrequency:
         if (!txLock())
             setTxFrequency(fq + m_txOffset);
         return 1;
-    case 65:
+    case ModemCommand::kForceTxFrequency:
         setTxFrequency(fq + m_txOffset);
         return 1;
-    case 66:
-    case 71:
+    case ModemCommand::kTxFrequency:
+    case ModemCommand::kTxFrequencyToo:
         return qint64(txFrequency() + 0.5) - m_txOffset;
-    case 67:
+    case ModemCommand::kSetRxFrequency:
+        // The receive lock refuses the retune and is the answer.
+        if (rxLock())
+            return m_rxLock;
         setRxFrequency(fq);
         return 1;
-    case 68:
+    case ModemCommand::kRxFrequency:
         return qint64(rxFrequency() + 0.5);
-    case 69:
+    case ModemCommand::kRxFrequencyTenths:
         return qint64(rxFrequency() * 10.0);
-    case 70:
+    case ModemCommand::kSetBothFrequencies:
         if (!txLock())
             setTxFrequency(fq + m_txOffset);
         setRxFrequency(fq);
         return 1;
-    case 77:
+    case ModemCommand::kSetSquelch:
         m_squelchEnabled = value;
         return 1;
-    case 78:
+    case ModemCommand::kSquelch:
         return m_squelchEnabled;
-    case 79:
+    case ModemCommand::kQuality:
         return (m_mode == kModeBpsk || m_mode == kModeQpsk) ? decoderQuality() : m_squelchOpen;
-    case 80:
+    case ModemCommand::kSetSquelchThreshold:
         m_squelchThreshold = value;
         return 1;
-    case 81:
+    case ModemCommand::kSquelchThreshold:
         return m_squelchThreshold;
-    case 82:
+    case ModemCommand::kSquelchOpen:
         return m_squelchOpen;
-    case 83:
+    case ModemCommand::kSetSquelchOpen:
         m_squelchOpen = value;
         m_squelchHold = value ? kSquelchHold : 0;
         return 1;
-    case 84:
+    case ModemCommand::kNotFsk:
         return m_mode != kModeFsk ? 1 : 0;
-    case 85:
+    case ModemCommand::kMeasureImd:
         return measureImd();
-    case 90: {
+    case ModemCommand::kSetSymbolRate: {
         // A rate of zero or below would stop the symbol clock for good.
         if (value <= 0)
             return 1;
@@ -911,14 +914,14 @@ intptr_t CPskTxRx::Command(int code, intptr_t p1, intptr_t p2, intptr_t p3)
         g_symbolRates[m_mode] = baud;
         return 1;
     }
-    case 132: {
+    case ModemCommand::kWidestImdText: {
         static const char kWidest[] = "IMD: -88 dB";
         static const char kEmpty[] = "";
         return reinterpret_cast<intptr_t>(m_mode == kModeFsk ? kEmpty : kWidest);
     }
-    case 133:
+    case ModemCommand::kImdText:
         return reinterpret_cast<intptr_t>(imdText(value));
-    case 149:
+    case ModemCommand::kBitsPerChar:
         return charSet() != kCharSetAscii8 ? 16 : 8;
     default:
         return 0;

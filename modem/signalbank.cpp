@@ -194,7 +194,7 @@ void SignalBank::receive(Entry& e, const qint16* samples, int count)
 {
     e.modem->ReceiveSamples(samples, count);
     e.fed += count;
-    if (e.modem->Command(79, 0, 0, 0) >= kGoodQuality) {
+    if (e.modem->Command(ModemCommand::kQuality, 0, 0, 0) >= kGoodQuality) {
         e.goodUntil = e.fed;
         confirm(e, e.fed - symbolsToSamples(kConfirmSymbols));
     } else if (!holding(e)) {
@@ -440,15 +440,15 @@ void SignalBank::startSignal(double frequency)
     CPskTxRx& m = *e->modem;
     m.setCharSet(m_charSet);
     m.setSensitiveReceiver(m_sensitive);
-    m.Command(90, m_baudHundredths, 0, 0);
+    m.Command(ModemCommand::kSetSymbolRate, m_baudHundredths, 0, 0);
     m.SetSampleRates(m_rate, m_rate);
     m.SetFrequencies(frequency, frequency);
-    m.Command(51, 1, 0, 0); // AFC: follows the drift
+    m.Command(ModemCommand::kSetAfc, 1, 0, 0); // AFC: follows the drift
     Entry* raw = e.get();
     connect(&m, &CPskTxRx::signalCharReceived, this, [this, raw](QChar c) {
         if (c.isNull())
             return;
-        if ((raw->modem->Command(79, 0, 0, 0) >= kGoodQuality || holding(*raw)) && raw->held.size() < kMaxText) {
+        if ((raw->modem->Command(ModemCommand::kQuality, 0, 0, 0) >= kGoodQuality || holding(*raw)) && raw->held.size() < kMaxText) {
             raw->held += c;
             raw->heldAt.push_back(raw->fed);
         }
@@ -479,7 +479,7 @@ SignalBank::Signal SignalBank::snapshot(const Entry& e) const
     s.id = e.id;
     double tx = 0.0;
     e.modem->GetFrequencies(&s.frequency, &tx);
-    s.quality = int(e.modem->Command(79, 0, 0, 0));
+    s.quality = int(e.modem->Command(ModemCommand::kQuality, 0, 0, 0));
     s.snrDb = e.snrDb;
     s.text = e.text;
     s.lastSeen = e.lastSeen;

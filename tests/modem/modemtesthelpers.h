@@ -64,7 +64,7 @@ public:
         reports.push_back({code, p1, p2});
         return 0;
     }
-    void listenTo(CPskTxRx& modem) { modem.Command(0, reinterpret_cast<intptr_t>(static_cast<CBruxCmdTarget*>(this)), 0, 0); }
+    void listenTo(CPskTxRx& modem) { modem.Command(ModemCommand::kSetOwner, reinterpret_cast<intptr_t>(static_cast<CBruxCmdTarget*>(this)), 0, 0); }
     // The first parameters of one report code, as characters.
     QString chars(int code) const
     {
@@ -146,7 +146,7 @@ inline std::vector<qint16> transmitFrom(CPskTxRx& tx, const QString& text, doubl
 // A modem in mode m at carrier and rate, both ways.
 inline CPskTxRx& setUp(CPskTxRx& modem, const Mode& m, double carrier, double rate = 11025.0)
 {
-    modem.Command(90, m.baudHundredths, 0, 0);
+    modem.Command(ModemCommand::kSetSymbolRate, m.baudHundredths, 0, 0);
     modem.SetSampleRates(rate, rate);
     modem.SetFrequencies(carrier, carrier);
     return modem;
@@ -182,7 +182,7 @@ inline QString receive(const Mode& m, const std::vector<qint16>& samples, double
 {
     CPskTxRx rx(m.modemName);
     rx.setSensitiveReceiver(sensitive);
-    setUp(rx, m, frequency, sampleRate).Command(51, afc, 0, 0);
+    setUp(rx, m, frequency, sampleRate).Command(ModemCommand::kSetAfc, afc, 0, 0);
     std::vector<qint16> all = samples;
     all.resize(all.size() + size_t(800 * sampleRate / m.baudHundredths), 0);
     return hear(rx, all);

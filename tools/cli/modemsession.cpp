@@ -110,10 +110,10 @@ bool transmit(const TxParams& params, const QString& text, const std::function<b
               bool* complete, double maxSeconds)
 {
     CPskTxRx modem(params.mode.modemName);
-    modem.Command(90, params.mode.baudHundredths, 0, 0);
+    modem.Command(ModemCommand::kSetSymbolRate, params.mode.baudHundredths, 0, 0);
     modem.SetSampleRates(params.sampleRate, params.sampleRate);
     modem.SetFrequencies(params.frequency, params.frequency);
-    modem.Command(11, params.level, 0, 0);
+    modem.Command(ModemCommand::kSetTxLevel, params.level, 0, 0);
 
     TextSource source(text);
     modem.setTxCharSource(&source);
@@ -170,15 +170,15 @@ Receiver::Receiver(const RxParams& params, std::function<void(QChar)> onChar)
     : m_params(params)
     , m_modem(new CPskTxRx(params.mode.modemName))
 {
-    m_modem->Command(90, params.mode.baudHundredths, 0, 0);
+    m_modem->Command(ModemCommand::kSetSymbolRate, params.mode.baudHundredths, 0, 0);
     m_modem->SetSampleRates(params.sampleRate, params.sampleRate);
     m_modem->SetFrequencies(params.frequency, params.frequency);
     m_modem->setSensitiveReceiver(params.sensitive);
     if (params.afc)
-        m_modem->Command(51, 1, 0, 0);
+        m_modem->Command(ModemCommand::kSetAfc, 1, 0, 0);
     if (params.squelch >= 0) {
-        m_modem->Command(77, 1, 0, 0);
-        m_modem->Command(80, params.squelch, 0, 0);
+        m_modem->Command(ModemCommand::kSetSquelch, 1, 0, 0);
+        m_modem->Command(ModemCommand::kSetSquelchThreshold, params.squelch, 0, 0);
     }
     QObject::connect(m_modem, &CPskTxRx::signalCharReceived, m_modem, std::move(onChar));
 }
