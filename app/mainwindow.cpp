@@ -260,11 +260,8 @@ MainWindow::~MainWindow()
     m_audioIn = nullptr;
     delete m_audioOut;
     m_audioOut = nullptr;
-    if (m_startedOk)
-        Macros::saveToSettings(m_macros);
-    // Comport writes "Comport" and closes the port as a member; the panes
-    // and displays save their keys as children. The modem's were saved with
-    // the layout when the window closed.
+    // Nothing is saved here: every part's settings were written when the
+    // window closed (saveLayout).
 }
 
 QDockWidget* MainWindow::makeDock(const QString& name, const QString& title, Qt::DockWidgetArea area,
@@ -360,6 +357,25 @@ void MainWindow::saveLayout()
     settings.endGroup();
     if (m_modem)
         m_modem->saveSettings();
+    // Every other part's keys, written here rather than when the part goes,
+    // so that what is stored is what the user left at the close.
+    Macros::saveToSettings(m_macros);
+    m_personalData.save();
+    m_comport.saveSettings();
+    if (m_rxView)
+        m_rxView->saveSettings();
+    if (m_txView)
+        m_txView->saveSettings();
+    if (m_clock)
+        m_clock->saveSettings();
+    if (m_titleBar)
+        m_titleBar->saveSettings();
+    if (m_logBar)
+        m_logBar->saveSettings();
+    if (m_audioIn)
+        m_audioIn->saveSettings();
+    if (m_audioOut)
+        m_audioOut->saveSettings();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -200,6 +200,7 @@ void MainWindow::slotPersonalData()
     if (dialog.exec() != QDialog::Accepted)
         return;
     m_personalData = dialog.data();
+    m_personalData.save();
     sendCallSignToModem();
     if (m_pskAction)
         applyReportSettings();

@@ -43,7 +43,9 @@ LogBar::LogBar(const BandTable::Table& bands, QWidget* parent)
     connect(m_ui->toolButtonClear, &QToolButton::clicked, this, &LogBar::clear);
 }
 
-LogBar::~LogBar()
+LogBar::~LogBar() = default;
+
+void LogBar::saveSettings() const
 {
     if (m_ui->comboBox->count() > 0) {
         Settings settings;

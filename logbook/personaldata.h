@@ -20,7 +20,7 @@ public:
     PersonalData();
     PersonalData(const PersonalData&) = default;
     PersonalData& operator=(const PersonalData&) = default;
-    ~PersonalData();
+    ~PersonalData() = default;
 
     void load();
     void save() const;

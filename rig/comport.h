@@ -33,6 +33,9 @@ public:
     // program put a recording port in place of the real one.
     static void setDefaultFactory(AdapterFactory factory);
     ~Comport();
+    // Stores the port and its line settings (the window calls it when it
+    // closes).
+    void saveSettings() const;
 
     Comport(const Comport&) = delete;
     Comport& operator=(const Comport&) = delete;
