@@ -15,6 +15,7 @@
 #include "display/spectrumwidget.h"
 #include "logbook/logbar.h"
 #include "modem/cwtables.h"
+#include "modem/pskmodes.h"
 #include "modem/psktxrx.h"
 #include "rig/rigcontrol.h"
 #include "rig/selectportdlg.h"
@@ -49,11 +50,11 @@ QString frequencyText(double fq)
 }
 
 // The mode box's name for a stored mode name: the modem's own names "BPSK"
-// and "QPSK" run at the first speed.
+// and "QPSK" run at the first speed; a name the table does not know stays.
 QString modeFromStored(const QString& stored)
 {
-    return stored == QLatin1String("QPSK") || stored == QLatin1String("BPSK") ? stored + QLatin1String("31")
-                                                                              : stored;
+    const PskMode* mode = PskModes::find(stored);
+    return mode ? mode->displayName() : stored;
 }
 
 void showCwTableMessages(QWidget* parent, const QList<CCwTableMessage>& messages)
@@ -106,9 +107,7 @@ MainWindow::MainWindow(QWidget* parent)
     if (!log.exists() && !log.open(QIODevice::Append))
         qWarning().noquote() << tr("Cannot create the log file %1: %2").arg(log.fileName(), log.errorString());
 
-    m_modeList << QStringLiteral("BPSK31") << QStringLiteral("BPSK63") << QStringLiteral("BPSK125")
-               << QStringLiteral("BPSK250") << QStringLiteral("QPSK31") << QStringLiteral("QPSK63")
-               << QStringLiteral("QPSK125") << QStringLiteral("QPSK250");
+    m_modeList = PskModes::names();
 
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("Velkora32"));
@@ -298,7 +297,7 @@ void MainWindow::restoreLayout()
     if (state.isEmpty() || !restoreState(state, 0))
         applyBuiltInLayout();
     settings.beginGroup(QStringLiteral("RxTx"));
-    m_storedMode = settings.value(QStringLiteral("mode"), QStringLiteral("BPSK31")).toString();
+    m_storedMode = settings.value(QStringLiteral("mode"), PskModes::standard().displayName()).toString();
     m_currentMode = modeFromStored(m_storedMode);
     settings.endGroup();
 }
@@ -565,16 +564,16 @@ void MainWindow::getTxChar(quint32& ch)
 
 void MainWindow::slotModeChanged(const QString& mode)
 {
-    // "BPSK31" ... "QPSK250"; the modem cannot change its encoder while it
-    // sends, so a switch between BPSK and QPSK waits for the receive side.
-    const bool qpsk = mode.startsWith(QLatin1String("QPSK"));
-    const int speed = m_modeList.contains(mode) ? mode.mid(4).toInt() : 0; // 31, 63, 125, 250
-    const int rate = speed == 31 ? 3125 : speed == 63 ? 6250 : speed * 100;
-    if (rate && m_modem && (isOutputActive() ? m_modem->mode() == (qpsk ? 1 : 0) : m_modem->setQpsk(qpsk))) {
+    // A mode of the modem's table by its exact name; the modem cannot change
+    // its encoder while it sends, so a switch between BPSK and QPSK waits
+    // for the receive side.
+    const PskMode* chosen = m_modeList.contains(mode) ? PskModes::find(mode) : nullptr;
+    if (chosen && m_modem
+        && (isOutputActive() ? (m_modem->mode() == CPskTxRx::kModeQpsk) == chosen->qpsk : m_modem->setQpsk(chosen->qpsk))) {
         m_currentMode = mode;
-        m_modem->Command(ModemCommand::kSetSymbolRate, rate, 0, 0);
+        m_modem->Command(ModemCommand::kSetSymbolRate, chosen->baudHundredths, 0, 0);
     } else if (!m_modeList.contains(m_currentMode)) {
-        m_currentMode = QStringLiteral("BPSK31"); // an unknown stored mode
+        m_currentMode = PskModes::standard().displayName(); // an unknown stored mode
     }
     if (m_titleBar) {
         QComboBox* box = m_titleBar->comboBox;

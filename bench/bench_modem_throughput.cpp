@@ -166,7 +166,7 @@ int main(int argc, char* argv[])
     std::vector<qint16> band(mix.begin(), mix.end());
     band = Bench::withNoise(band, 15.0, kRate, 11);
     SignalBank bank;
-    bank.setMode(bpsk31.modemName, bpsk31.baudHundredths);
+    bank.setMode(*bpsk31.table);
     const double t0 = Bench::cpuSeconds();
     for (size_t at = 0; at + 1024 <= band.size(); at += 1024)
         bank.feed(band.data() + at, 1024);
@@ -208,7 +208,7 @@ int main(int argc, char* argv[])
     }
     SignalBank crowdBank;
     crowdBank.setSampleRate(kRate);
-    crowdBank.setMode(bpsk31.modemName, bpsk31.baudHundredths);
+    crowdBank.setMode(*bpsk31.table);
     std::vector<SignalBank::Signal> reported;
     QObject::connect(&crowdBank, &SignalBank::dropped,
                      [&reported](const SignalBank::Signal& s) { reported.push_back(s); });

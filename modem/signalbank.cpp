@@ -96,10 +96,10 @@ SignalBank::SignalBank(QObject* parent)
 
 SignalBank::~SignalBank() = default;
 
-void SignalBank::setMode(const QString& modemName, int baudHundredths)
+void SignalBank::setMode(const PskMode& mode)
 {
-    m_modemName = modemName;
-    m_baudHundredths = std::max(baudHundredths, 1);
+    m_qpsk = mode.qpsk;
+    m_baudHundredths = std::max(mode.baudHundredths, 1);
     clear();
 }
 
@@ -436,7 +436,7 @@ void SignalBank::startSignal(double frequency)
     auto e = std::make_unique<Entry>();
     e->id = m_nextId++;
     e->lastSeen = e->lastHeard = now();
-    e->modem = std::make_unique<CPskTxRx>(m_modemName);
+    e->modem = std::make_unique<CPskTxRx>(m_qpsk ? QStringLiteral("QPSK") : QStringLiteral("BPSK"));
     CPskTxRx& m = *e->modem;
     m.setCharSet(m_charSet);
     m.setSensitiveReceiver(m_sensitive);

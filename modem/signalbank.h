@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "modem/pskmodes.h"
+
 #include <QObject>
 #include <QString>
 
@@ -55,9 +57,9 @@ public:
     explicit SignalBank(QObject* parent = nullptr);
     ~SignalBank() override;
 
-    // The transceivers' mode name ("BPSK" or "QPSK") and symbol rate in
-    // hundredths of a baud; the bank starts afresh.
-    void setMode(const QString& modemName, int baudHundredths);
+    // The mode of the signals looked for (one of PskModes); the bank starts
+    // afresh.
+    void setMode(const PskMode& mode);
     // Starts afresh at another rate: any clock the receivers take from
     // kMinRate on, so that a sound card's correction (8000 Hz at -100 ppm
     // is 7999.2 Hz) keeps the bank at the receiver's clock. Other rates
@@ -116,7 +118,7 @@ private:
     bool holding(const Entry& e) const;
     Signal snapshot(const Entry& e) const;
 
-    QString m_modemName = QStringLiteral("BPSK");
+    bool m_qpsk = false;
     int m_baudHundredths = 3125;
     double m_rate = 11025.0;
     bool m_sensitive = false;

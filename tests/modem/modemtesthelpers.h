@@ -7,6 +7,7 @@
 
 #include "core/settings.h"
 #include "modem/pskinterfaces.h"
+#include "modem/pskmodes.h"
 #include "modem/psktxrx.h"
 
 #include <QByteArray>
@@ -48,9 +49,9 @@ struct Mode
 // "BPSK31" ... "QPSK250".
 inline Mode mode(const QString& name)
 {
-    const QString rate = name.mid(4);
-    return {name.startsWith(QLatin1String("QPSK")) ? QStringLiteral("QPSK") : name,
-            rate == QLatin1String("31") ? 3125 : rate == QLatin1String("63") ? 6250 : rate == QLatin1String("125") ? 12500 : 25000};
+    const PskMode* m = PskModes::find(name);
+    Q_ASSERT(m);
+    return {m->modemName(), m->baudHundredths};
 }
 
 // An owner that records the modem's reports.
