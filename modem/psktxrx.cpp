@@ -9,7 +9,7 @@
 #include "modem/pskdecode.h"
 #include "modem/pskencode.h"
 #include "modem/pskrxalgorithms.h"
-#include "modem/psksensitiverx.h"
+#include "modem/pskreceiver.h"
 #include "modem/psktxalgorithms.h"
 #include "modem/replaydistance.h"
 #include "modem/varicode.h"
@@ -126,14 +126,10 @@ CPskTxRx::CPskTxRx(const QString& modeName, QObject* parent)
 
     m_rxDsp = std::make_unique<CPskRxAlgorithms>();
     m_acquisition = std::make_unique<AfcAcquisition>();
-    if (m_mode == kModeQpsk) {
+    if (m_mode == kModeQpsk)
         m_encoder = std::make_unique<CQpskEncode>();
-        m_decoder = std::make_unique<CQpskDecode>();
-    } else {
+    else
         m_encoder = std::make_unique<CBpskEncode>();
-        m_decoder = std::make_unique<CBpskDecode>();
-    }
-    m_decoder->setSymbolSink(this);
     connectToSlot(m_rxDsp.get(), QMetaMethod::fromSignal(&CPskRxAlgorithms::signalFqChanged), parent,
                   "slotRxFqNotified(double)");
 
@@ -142,11 +138,11 @@ CPskTxRx::CPskTxRx(const QString& modeName, QObject* parent)
     double inputRate = kNominalRate;
     double outputRate = kNominalRate;
     int set = kCharSetAscii8;
-    bool sensitive = false;
+    QString receiver;
     {
         Settings settings;
         rxFq = settings.value(QStringLiteral("RxFq"), 1000.0).toDouble();
-        sensitive = settings.value(QStringLiteral("Receiver")).toString() == QLatin1String("sensitive");
+        receiver = settings.value(QStringLiteral("Receiver")).toString();
         txFq = settings.value(QStringLiteral("TxFq"), 1000.0).toDouble();
         settings.beginGroup(QStringLiteral("Audio"));
         set = settings.value(QStringLiteral("varicode"), 0).toInt();
@@ -168,24 +164,23 @@ CPskTxRx::CPskTxRx(const QString& modeName, QObject* parent)
         set = kCharSetAscii8;
     m_charSet.store(set, std::memory_order_relaxed);
 
-    m_rxDsp->setSymbolSink(m_decoder.get());
+    // A receiver the table does not know (an older or a mistyped name) is
+    // the standard one.
+    m_rxCharSet = set;
+    if (!setReceiver(receiver))
+        setReceiver(PskReceivers::standardName());
     applySampleRates(inputRate, outputRate);
-    m_decoder->setCharSink(this);
-    m_decoder->setCharSet(set);
     m_encoder->setCharSet(set);
     Varicode::fillDecodeTable(m_encoder.get());
     m_txDsp->setFrequency(txFq);
     m_rxDsp->setFrequency(rxFq);
-    if (m_mode == kModeQpsk) {
+    if (m_mode == kModeQpsk)
         static_cast<CQpskEncode*>(m_encoder.get())->setInversion(false);
-        static_cast<CQpskDecode*>(m_decoder.get())->setInversion(false);
-    }
 
     const double baud = g_symbolRates[m_mode];
     m_baud.store(baud, std::memory_order_relaxed);
     m_txDsp->setShiftAndBaud(0.0, baud);
     m_rxDsp->SetBaud(baud);
-    setSensitiveReceiver(sensitive);
 
     // Tables the audio thread reads are built here, before any stream runs,
     // so the callback never pays for (or races on) their first use.
@@ -199,8 +194,8 @@ CPskTxRx::~CPskTxRx()
 {
     m_txDsp.reset();
     m_encoder.reset();
+    m_receiver.reset();
     m_rxDsp.reset();
-    m_decoder.reset();
 }
 
 void CPskTxRx::saveSettings() const
@@ -208,7 +203,7 @@ void CPskTxRx::saveSettings() const
     Settings settings;
     settings.setValue(QStringLiteral("RxFq"), rxFrequency());
     settings.setValue(QStringLiteral("TxFq"), txFrequency());
-    settings.setValue(QStringLiteral("Receiver"), sensitiveReceiver() ? QStringLiteral("sensitive") : QStringLiteral("standard"));
+    settings.setValue(QStringLiteral("Receiver"), m_receiverName);
     settings.beginGroup(QStringLiteral("Audio"));
     settings.setValue(QStringLiteral("varicode"), charSet());
     settings.endGroup();
@@ -222,19 +217,22 @@ void CPskTxRx::setCharSet(int set)
 
 void CPskTxRx::setSensitiveReceiver(bool on)
 {
-    if (on == sensitiveReceiver())
-        return;
-    if (!on) {
-        m_sensitive.reset();
-        return;
-    }
-    m_sensitive = std::make_unique<CSensitiveRx>(m_mode == kModeQpsk);
-    // Every decoder clears the shared 8-bit table when it is built.
-    Varicode::fillDecodeTable(m_encoder.get());
-    m_sensitive->setCharSink(this);
-    m_sensitive->setSymbolSink(this);
-    m_sensitive->setCharSet(m_decoder->charSet());
-    m_sensitive->setInversion(m_qpskInversion.load(std::memory_order_relaxed) != 0);
+    setReceiver(on ? QStringLiteral("sensitive") : PskReceivers::standardName());
+}
+
+bool CPskTxRx::setReceiver(const QString& name)
+{
+    if (m_receiver && name == m_receiverName)
+        return true;
+    std::unique_ptr<PskReceiver> receiver = PskReceivers::make(name, m_mode == kModeQpsk);
+    if (!receiver)
+        return false;
+    m_receiver = std::move(receiver);
+    m_receiverName = name;
+    m_receiver->setOutputs(this, this, m_rxCharSet);
+    m_receiver->attach(*m_rxDsp);
+    m_receiver->setInversion(m_qpskInversion.load(std::memory_order_relaxed) != 0);
+    return true;
 }
 
 bool CPskTxRx::setQpsk(bool on)
@@ -244,36 +242,26 @@ bool CPskTxRx::setQpsk(bool on)
     if (isTransmitting())
         return false;
     m_mode = on ? kModeQpsk : kModeBpsk;
-    const int set = m_decoder->charSet();
     const bool inverted = m_qpskInversion.load(std::memory_order_relaxed) != 0;
     if (on) {
         auto encoder = std::make_unique<CQpskEncode>();
-        auto decoder = std::make_unique<CQpskDecode>();
         encoder->setInversion(inverted);
-        decoder->setInversion(inverted);
         m_encoder = std::move(encoder);
-        m_decoder = std::move(decoder);
     } else {
         m_encoder = std::make_unique<CBpskEncode>();
-        m_decoder = std::make_unique<CBpskDecode>();
     }
-    m_decoder->setSymbolSink(this);
-    m_decoder->setCharSink(this);
-    m_decoder->setCharSet(set);
-    m_encoder->setCharSet(set);
+    m_encoder->setCharSet(m_rxCharSet);
+    // A receiver of the other mode, chosen by the same name.
+    m_receiver.reset();
+    setReceiver(m_receiverName);
     Varicode::fillDecodeTable(m_encoder.get());
-    m_rxDsp->setSymbolSink(m_decoder.get());
-    if (m_sensitive) {
-        m_sensitive.reset();
-        setSensitiveReceiver(true);
-    }
     Command(ModemCommand::kSetSymbolRate, qRound(g_symbolRates[m_mode] * 100.0), 0, 0);
     return true;
 }
 
 CPskBitDecode* CPskTxRx::rxDecoder() const
 {
-    return m_sensitive ? static_cast<CPskBitDecode*>(m_sensitive.get()) : m_decoder.get();
+    return &m_receiver->decoder();
 }
 
 QString CPskTxRx::cwCallSign() const
@@ -362,8 +350,7 @@ void CPskTxRx::replayTrace(int clickedBack)
     // to other audio: the replay starts from a clean receiver, which the
     // quiet before the trace lets settle before the first character.
     m_rxDsp->reset();
-    if (m_sensitive)
-        m_sensitive->Reset();
+    m_receiver->restart();
     rxDecoder()->setAfcAccumulator(0);
     m_acquisitionPending = kNoPendingCentre;
 }
@@ -546,10 +533,7 @@ void CPskTxRx::ReceiveSamples(const qint16* samples, int count)
     }
 
     const int n = takeFromRing(m_work.data(), kWorkSize);
-    if (m_sensitive)
-        m_sensitive->process(m_work.data(), n, *m_rxDsp);
-    else
-        m_rxDsp->ProcessSamples(m_work.data(), n);
+    m_receiver->process(m_work.data(), n, *m_rxDsp);
 
     if (m_afcOn && !isTransmitting()) {
         m_afcSamples += n;
@@ -847,12 +831,9 @@ intptr_t CPskTxRx::Command(int code, intptr_t p1, intptr_t p2, intptr_t p3)
         return m_mode == kModeQpsk ? 1 : 0;
     case ModemCommand::kSetQpskInversion:
         m_qpskInversion.store(value, std::memory_order_relaxed);
-        if (m_mode == kModeQpsk) {
+        if (m_mode == kModeQpsk)
             static_cast<CQpskEncode*>(m_encoder.get())->setInversion(value != 0);
-            static_cast<CQpskDecode*>(m_decoder.get())->setInversion(value != 0);
-        }
-        if (m_sensitive)
-            m_sensitive->setInversion(value != 0);
+        m_receiver->setInversion(value != 0);
         return 1;
     case ModemCommand::kQpskInversion:
         return m_qpskInversion.load(std::memory_order_relaxed);

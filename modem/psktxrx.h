@@ -20,7 +20,7 @@ class CPskBitDecode;
 class CPskBitEncode;
 class CPskRxAlgorithms;
 class CPskTxAlgorithms;
-class CSensitiveRx;
+class PskReceiver;
 
 // The PSK transceiver: the program's one modem. It owns the receive DSP, the
 // symbol decoder, the transmit DSP and the bit encoder (BPSK, or QPSK when
@@ -90,10 +90,13 @@ public:
     int charSet() const { return m_charSet.load(std::memory_order_relaxed); }
     void setCharSet(int set);
 
-    // The sensitive receiver instead of the standard one (settings key
-    // "Receiver", "sensitive" or "standard"); it starts afresh when chosen.
+    // The receiver, by its name in the receiver table (PskReceivers):
+    // "standard" or "sensitive" (settings key "Receiver"). A receiver chosen
+    // starts afresh at the present tuning; an unknown name is refused.
+    bool setReceiver(const QString& name);
+    QString receiverName() const { return m_receiverName; }
     void setSensitiveReceiver(bool on);
-    bool sensitiveReceiver() const { return m_sensitive != nullptr; }
+    bool sensitiveReceiver() const { return m_receiverName == QLatin1String("sensitive"); }
 
     // Stores the receive and transmit frequencies, the receiver and the
     // character set. Only the window's own transceiver is saved, and only
@@ -119,7 +122,8 @@ public:
     CPskTxAlgorithms* txDsp() const { return m_txDsp.get(); }
     CPskRxAlgorithms* rxDsp() const { return m_rxDsp.get(); }
     CPskBitEncode* encoder() const { return m_encoder.get(); }
-    CPskBitDecode* decoder() const { return m_decoder.get(); }
+    // The decoder of the receiver in use.
+    CPskBitDecode* decoder() const { return rxDecoder(); }
 
 signals:
     void signalCharReceived(QChar ch);
@@ -263,8 +267,11 @@ private:
     std::unique_ptr<CPskTxAlgorithms> m_txDsp;
     std::unique_ptr<CPskBitEncode> m_encoder;
     std::unique_ptr<CPskRxAlgorithms> m_rxDsp;
-    std::unique_ptr<CPskBitDecode> m_decoder;
-    std::unique_ptr<CSensitiveRx> m_sensitive; // null: the standard receiver
+    std::unique_ptr<PskReceiver> m_receiver;
+    QString m_receiverName;
+    // The character set the receivers decode in: the one in force when the
+    // transceiver was built (a new choice reaches them at the next start).
+    int m_rxCharSet = 0;
     std::unique_ptr<AfcAcquisition> m_acquisition;
     // Frames the acquisition had analysed at its last judgement.
     quint32 m_acquisitionFrames = 0;
