@@ -21,12 +21,25 @@
 #include "tools/cli/modemsession.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cmath>
 #include <cstdio>
 #include <random>
 
 namespace {
+
+// Resident memory of this process, in KiB.
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (QByteArray line; !(line = status.readLine()).isEmpty();)
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
 
 struct Case
 {
@@ -181,6 +194,20 @@ int main(int argc, char* argv[])
     std::printf("\nSignal bank: %d BPSK31 signals, %.0f s at %.0f Hz: %.1f %% of one core; "
                 "%d found, %d texts ok\n",
                 kSignals, band.size() / kRate, kRate, 100.0 * cpu / (band.size() / kRate), found, copied);
+
+    // What the bank's signals cost in memory: as many receiving modems as
+    // it holds at most, each as the bank builds it.
+    {
+        const long before = residentKiB();
+        std::vector<std::unique_ptr<CPskTxRx>> channels;
+        for (int k = 0; k < SignalBank::kMaxSignals; ++k) {
+            channels.push_back(std::make_unique<CPskTxRx>(bpsk31.modemName));
+            channels.back()->SetSampleRates(kRate, kRate);
+        }
+        const double added = (residentKiB() - before) / 1024.0;
+        std::printf("Signal bank memory: %d channels add %.1f MiB (%.2f MiB each)\n", SignalBank::kMaxSignals, added,
+                    added / SignalBank::kMaxSignals);
+    }
 
     // The crowded band, fed to the bank the way decode --all does.
     std::vector<double> crowd(size_t(45.0 * kRate), 0.0);

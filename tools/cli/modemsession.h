@@ -47,8 +47,7 @@ constexpr int kMaxReceiveRate = 64249;
 
 // Points the settings store at a file in a private temporary folder for as
 // long as it lives, so that the modem objects (which read their keys when
-// built and write them when destroyed) never touch the program's own
-// settings. Create it before any modem object and let it outlive them all.
+// built) never see the program's own settings. Create it before any modem object and let it outlive them all.
 class PrivateSettings
 {
 public:
