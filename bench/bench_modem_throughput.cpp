@@ -17,6 +17,7 @@
 
 #include "benchcommon.h"
 #include "modem/psktxrx.h"
+#include "modem/receivechannel.h"
 #include "modem/signalbank.h"
 #include "tools/cli/modemsession.h"
 
@@ -195,18 +196,41 @@ int main(int argc, char* argv[])
                 "%d found, %d texts ok\n",
                 kSignals, band.size() / kRate, kRate, 100.0 * cpu / (band.size() / kRate), found, copied);
 
-    // What the bank's signals cost in memory: as many receiving modems as
-    // it holds at most, each as the bank builds it.
+    // What the bank's signals cost in memory: as many channels as it holds
+    // at most, each built as the bank builds it and fed ten seconds of the
+    // band, so that every buffer it uses has been touched; and the same for
+    // whole transceivers, what each signal cost before it had a channel.
     {
-        const long before = residentKiB();
-        std::vector<std::unique_ptr<CPskTxRx>> channels;
+        struct Quiet : ChannelOutput
+        {
+            void channelChar(QChar) override {}
+        } quiet;
+        const std::vector<qint16> audio(band.begin(), band.begin() + std::ptrdiff_t(10 * kRate));
+        long before = residentKiB();
+        std::vector<std::unique_ptr<ReceiveChannel>> channels;
         for (int k = 0; k < SignalBank::kMaxSignals; ++k) {
-            channels.push_back(std::make_unique<CPskTxRx>(bpsk31.modemName));
-            channels.back()->SetSampleRates(kRate, kRate);
+            channels.push_back(std::make_unique<ReceiveChannel>(false, 0, &quiet));
+            ReceiveChannel& c = *channels.back();
+            c.setBaud(bpsk31.baud());
+            c.setSampleRate(kRate);
+            c.setFrequency(300.0 + 50.0 * k);
+            c.setAfc(true);
+            for (size_t at = 0; at + 1024 <= audio.size(); at += 1024) {
+                c.observe(audio.data() + at, 1024);
+                c.process(audio.data() + at, 1024, false);
+            }
         }
         const double added = (residentKiB() - before) / 1024.0;
-        std::printf("Signal bank memory: %d channels add %.1f MiB (%.2f MiB each)\n", SignalBank::kMaxSignals, added,
-                    added / SignalBank::kMaxSignals);
+        before = residentKiB();
+        std::vector<std::unique_ptr<CPskTxRx>> modems;
+        for (int k = 0; k < SignalBank::kMaxSignals; ++k) {
+            modems.push_back(std::make_unique<CPskTxRx>(bpsk31.modemName));
+            modems.back()->SetSampleRates(kRate, kRate);
+            modems.back()->ReceiveSamples(audio.data(), 1024);
+        }
+        const double transceivers = (residentKiB() - before) / 1024.0;
+        std::printf("Signal bank memory: %d channels add %.1f MiB (%.2f MiB each); as transceivers %.1f MiB\n",
+                    SignalBank::kMaxSignals, added, added / SignalBank::kMaxSignals, transceivers);
     }
 
     // The crowded band, fed to the bank the way decode --all does.

@@ -10,6 +10,7 @@
 #include "modem/pskencode.h"
 #include "modem/pskrxalgorithms.h"
 #include "modem/pskreceiver.h"
+#include "modem/receivechannel.h"
 #include "modem/psktxalgorithms.h"
 #include "modem/replaydistance.h"
 #include "modem/varicode.h"
@@ -33,48 +34,9 @@ constexpr int kModeCount = 4;
 // (there is one) so that a rebuilt modem comes back at the same speed.
 std::array<double, kModeCount> g_symbolRates = {31.25, 31.25, 31.25, 31.25};
 
-// AFC: the decoder's accumulator is in 2^32 per turn per symbol, scaled by
-// its averaging; this turns it into Hz at the reference rate.
-constexpr double kAfcScale = 47161840.0;
-
-// The fine AFC steers from the phase drift per symbol, which it reads
-// unambiguously within a quarter turn for BPSK (the decision removes the
-// reversals) and an eighth for QPSK (the quarter turns): a quarter or an
-// eighth of the symbol rate in Hz. The coarse stage retunes when a signal's
-// centre lies more than a sixteenth of the symbol rate away, so it hands
-// over well inside the range the fine stage holds; but never for less than
-// a few hertz, which the spectrum cannot place a weak signal more closely
-// than, so that it leaves centred signals alone.
-constexpr double kAcquireShare = 1.0 / 16.0;
-constexpr double kAcquireMinHz = 3.5;
-// Drift: the phase steering alone lags a signal whose frequency moves by a
-// few hertz a second, and the coarse stage then pulls the receiver back and
-// forth after it. So the AFC also learns the rate at which the signal moves,
-// from its own corrections and from the coarse stage's steps (a step's
-// length over the time since the last one), and moves the receiver at that
-// rate between them. It learns and moves only while the spectrum shows a
-// signal near the receiver, so noise cannot send the receiver wandering, and
-// the rate forgets itself within about a minute.
-constexpr double kDriftGain = 0.08;
-constexpr double kDriftStepGain = 1.0;
-constexpr double kDriftMinStepSeconds = 4.0;
-constexpr double kDriftMemorySeconds = 60.0;
-constexpr double kMaxDriftHzPerS = 3.0;
-// About 0.4 s of audio between judgements (frames come every 93 ms at
-// 11025 Hz).
-constexpr quint32 kAcquireEveryFrames = 4;
-// A signal that the judgements miss this many times in a row (over a
-// second) has gone; a weak one that only dips below for a moment has not.
-constexpr int kLostJudgements = 3;
-constexpr double kNoPendingCentre = std::numeric_limits<double>::quiet_NaN();
-
 // Spectrum geometry of the measurements: a 2048-point FFT at 11025 Hz.
 constexpr double kFftSize = 2048.0;
 constexpr double kFftRate = 11025.0;
-
-// Squelch: calls of ReceiveSamples the squelch stays open after the last
-// good quality figure.
-constexpr qint32 kSquelchHold = 20;
 
 // Replay: where a trace began is found in half-second segments, by the
 // carrier's power against the power kTraceSideSymbols symbol rates beside it
@@ -124,14 +86,10 @@ CPskTxRx::CPskTxRx(const QString& modeName, QObject* parent)
     connectToSlot(m_txDsp.get(), QMetaMethod::fromSignal(&CPskTxAlgorithms::signalFqChanged), parent,
                   "slotTxFqNotified(double)");
 
-    m_rxDsp = std::make_unique<CPskRxAlgorithms>();
-    m_acquisition = std::make_unique<AfcAcquisition>();
     if (m_mode == kModeQpsk)
         m_encoder = std::make_unique<CQpskEncode>();
     else
         m_encoder = std::make_unique<CBpskEncode>();
-    connectToSlot(m_rxDsp.get(), QMetaMethod::fromSignal(&CPskRxAlgorithms::signalFqChanged), parent,
-                  "slotRxFqNotified(double)");
 
     double rxFq = 1000.0;
     double txFq = 1000.0;
@@ -164,23 +122,24 @@ CPskTxRx::CPskTxRx(const QString& modeName, QObject* parent)
         set = kCharSetAscii8;
     m_charSet.store(set, std::memory_order_relaxed);
 
-    // A receiver the table does not know (an older or a mistyped name) is
-    // the standard one.
-    m_rxCharSet = set;
-    if (!setReceiver(receiver))
-        setReceiver(PskReceivers::standardName());
+    // The receive side decodes in the set in force now; a receiver the
+    // table does not know (an older or a mistyped name) is the standard one.
+    m_channel = std::make_unique<ReceiveChannel>(m_mode == kModeQpsk, set, static_cast<ChannelOutput*>(this));
+    connectToSlot(&m_channel->frontEnd(), QMetaMethod::fromSignal(&CPskRxAlgorithms::signalFqChanged), parent,
+                  "slotRxFqNotified(double)");
+    m_channel->setReceiver(receiver);
     applySampleRates(inputRate, outputRate);
     m_encoder->setCharSet(set);
     Varicode::fillDecodeTable(m_encoder.get());
     m_txDsp->setFrequency(txFq);
-    m_rxDsp->setFrequency(rxFq);
+    m_channel->setFrequency(rxFq);
     if (m_mode == kModeQpsk)
         static_cast<CQpskEncode*>(m_encoder.get())->setInversion(false);
 
     const double baud = g_symbolRates[m_mode];
     m_baud.store(baud, std::memory_order_relaxed);
     m_txDsp->setShiftAndBaud(0.0, baud);
-    m_rxDsp->SetBaud(baud);
+    m_channel->setBaud(baud);
 
     // Tables the audio thread reads are built here, before any stream runs,
     // so the callback never pays for (or races on) their first use.
@@ -194,8 +153,7 @@ CPskTxRx::~CPskTxRx()
 {
     m_txDsp.reset();
     m_encoder.reset();
-    m_receiver.reset();
-    m_rxDsp.reset();
+    m_channel.reset();
 }
 
 void CPskTxRx::saveSettings() const
@@ -203,7 +161,7 @@ void CPskTxRx::saveSettings() const
     Settings settings;
     settings.setValue(QStringLiteral("RxFq"), rxFrequency());
     settings.setValue(QStringLiteral("TxFq"), txFrequency());
-    settings.setValue(QStringLiteral("Receiver"), m_receiverName);
+    settings.setValue(QStringLiteral("Receiver"), m_channel->receiverName());
     settings.beginGroup(QStringLiteral("Audio"));
     settings.setValue(QStringLiteral("varicode"), charSet());
     settings.endGroup();
@@ -222,17 +180,17 @@ void CPskTxRx::setSensitiveReceiver(bool on)
 
 bool CPskTxRx::setReceiver(const QString& name)
 {
-    if (m_receiver && name == m_receiverName)
-        return true;
-    std::unique_ptr<PskReceiver> receiver = PskReceivers::make(name, m_mode == kModeQpsk);
-    if (!receiver)
-        return false;
-    m_receiver = std::move(receiver);
-    m_receiverName = name;
-    m_receiver->setOutputs(this, this, m_rxCharSet);
-    m_receiver->attach(*m_rxDsp);
-    m_receiver->setInversion(m_qpskInversion.load(std::memory_order_relaxed) != 0);
-    return true;
+    return m_channel->setReceiver(name);
+}
+
+QString CPskTxRx::receiverName() const
+{
+    return m_channel->receiverName();
+}
+
+bool CPskTxRx::sensitiveReceiver() const
+{
+    return receiverName() == QLatin1String("sensitive");
 }
 
 bool CPskTxRx::setQpsk(bool on)
@@ -250,10 +208,8 @@ bool CPskTxRx::setQpsk(bool on)
     } else {
         m_encoder = std::make_unique<CBpskEncode>();
     }
-    m_encoder->setCharSet(m_rxCharSet);
-    // A receiver of the other mode, chosen by the same name.
-    m_receiver.reset();
-    setReceiver(m_receiverName);
+    m_encoder->setCharSet(m_channel->charSet());
+    m_channel->setQpsk(on);
     Varicode::fillDecodeTable(m_encoder.get());
     Command(ModemCommand::kSetSymbolRate, qRound(g_symbolRates[m_mode] * 100.0), 0, 0);
     return true;
@@ -261,7 +217,12 @@ bool CPskTxRx::setQpsk(bool on)
 
 CPskBitDecode* CPskTxRx::rxDecoder() const
 {
-    return &m_receiver->decoder();
+    return &m_channel->decoder();
+}
+
+CPskRxAlgorithms* CPskTxRx::rxDsp() const
+{
+    return &m_channel->frontEnd();
 }
 
 QString CPskTxRx::cwCallSign() const
@@ -276,13 +237,9 @@ QString CPskTxRx::cwCallSign() const
 
 void CPskTxRx::applySampleRates(double inputRate, double outputRate)
 {
-    const bool usable = std::isfinite(inputRate) && inputRate >= 0.0;
-    m_inputRateAccepted = usable && m_rxDsp->setSampleRate(inputRate);
-    CSoundCardTxRx::SetSampleRates(m_inputRateAccepted ? inputRate : m_inputRate, outputRate);
+    m_inputRateAccepted = m_channel->setSampleRate(inputRate);
+    CSoundCardTxRx::SetSampleRates(m_channel->sampleRate(), outputRate);
     m_txDsp->setSampleRate(outputRate);
-    // A new rate starts the spectrum afresh; the same rate again keeps it.
-    if (m_acquisition->sampleRate() != m_inputRate)
-        m_acquisition->setSampleRate(m_inputRate);
 }
 
 void CPskTxRx::SetSampleRates(double inputRate, double outputRate)
@@ -297,7 +254,7 @@ double CPskTxRx::txFrequency() const
 
 double CPskTxRx::rxFrequency() const
 {
-    return m_rxDsp->frequency();
+    return m_channel->frequency();
 }
 
 void CPskTxRx::setTxFrequency(double fq)
@@ -307,7 +264,7 @@ void CPskTxRx::setTxFrequency(double fq)
 
 void CPskTxRx::setRxFrequency(double fq)
 {
-    m_rxDsp->setFrequency(fq);
+    m_channel->setFrequency(fq);
 }
 
 void CPskTxRx::SetupReset()
@@ -346,13 +303,9 @@ void CPskTxRx::replayTrace(int clickedBack)
     const int back = setRingReadBack(traceStart(rxFrequency(), clickedBack));
     if (back == 0)
         return;
-    // The filters, the symbol clock and the half-assembled character belong
-    // to other audio: the replay starts from a clean receiver, which the
-    // quiet before the trace lets settle before the first character.
-    m_rxDsp->reset();
-    m_receiver->restart();
-    rxDecoder()->setAfcAccumulator(0);
-    m_acquisitionPending = kNoPendingCentre;
+    // The replay starts from a clean receiver, which the quiet before the
+    // trace lets settle before the first character.
+    m_channel->restart();
 }
 
 int CPskTxRx::traceStart(double fq, int clickedBack) const
@@ -441,80 +394,23 @@ int CPskTxRx::traceStart(double fq, int clickedBack) const
 
 void CPskTxRx::AfcStep()
 {
-    const double seconds = m_afcSamples / std::max(inputRate(), 1.0);
-    m_afcSamples = 0;
-    if (rxFrequency() != m_afcFrequency) { // tuned elsewhere since the last step
-        m_driftHzPerS = 0.0;
-        m_secondsSinceStep = -1.0;
-        m_signalLost = false;
-        m_judgementsWithout = 0;
-    }
-    m_driftHzPerS *= 1.0 - std::min(1.0, seconds / kDriftMemorySeconds);
-    if (m_secondsSinceStep >= 0.0)
-        m_secondsSinceStep += seconds;
-    const double before = rxFrequency();
-    if (acquireSignal()) {
-        // A signal found after the one followed had gone (a strong carrier
-        // has ended, a weak station answers beside it) says nothing of a
-        // drift, and the drift learnt belonged to the one gone.
-        if (m_signalLost)
-            m_driftHzPerS = 0.0;
-        else if (m_secondsSinceStep >= kDriftMinStepSeconds)
-            learnDrift(kDriftStepGain * (rxFrequency() - before) / m_secondsSinceStep);
-        m_secondsSinceStep = 0.0;
-        m_signalLost = false;
-    } else if (seconds > 0.0) {
-        const qint32 a = rxDecoder()->afcAccumulator();
-        const double correction = -a / kAfcScale / 10.0;
-        rxDecoder()->setAfcAccumulator(a / 2);
-        if (m_signalNear)
-            learnDrift(kDriftGain * correction / seconds);
-        const double fq = before + correction + (m_signalNear ? m_driftHzPerS * seconds : 0.0);
-        setRxFrequency(fq);
-        if (!txLock())
-            setTxFrequency(m_txOffset + fq);
-    }
-    m_afcFrequency = rxFrequency();
+    m_channel->afcStep();
 }
 
-void CPskTxRx::learnDrift(double hzPerS)
+void CPskTxRx::channelFollowed(double fq)
 {
-    m_driftHzPerS = std::clamp(m_driftHzPerS + hzPerS, -kMaxDriftHzPerS, kMaxDriftHzPerS);
-}
-
-bool CPskTxRx::acquireSignal()
-{
-    // Judgements are spaced by audio, not by calls: however the input is cut
-    // into blocks, two in a row then rest on mostly different frames.
-    const quint32 frames = m_acquisition->frameCount();
-    if (frames - m_acquisitionFrames < kAcquireEveryFrames)
-        return false;
-    m_acquisitionFrames = frames;
-
-    const double fq = rxFrequency();
-    const double b = baud();
-    const double threshold = std::max(kAcquireMinHz, kAcquireShare * b);
-    double centre = 0.0;
-    m_signalNear = m_acquisition->findCentre(fq, b, &centre);
-    m_judgementsWithout = m_signalNear ? 0 : m_judgementsWithout + 1;
-    m_signalLost = m_signalLost || m_judgementsWithout >= kLostJudgements;
-    if (!m_signalNear || std::abs(centre - fq) <= threshold) {
-        m_acquisitionPending = kNoPendingCentre;
-        return false;
-    }
-    // A weak signal's spectrum can look lopsided for a moment; two judgements
-    // in a row that agree are a signal that really lies elsewhere.
-    if (!(std::abs(centre - m_acquisitionPending) <= threshold)) {
-        m_acquisitionPending = centre;
-        return false;
-    }
-    m_acquisitionPending = kNoPendingCentre;
-    // The drift the decoder has gathered belongs to the old frequency.
-    rxDecoder()->setAfcAccumulator(0);
-    setRxFrequency(centre);
     if (!txLock())
-        setTxFrequency(m_txOffset + centre);
-    return true;
+        setTxFrequency(m_txOffset + fq);
+}
+
+void CPskTxRx::channelChar(QChar ch)
+{
+    emit signalCharReceived(ch);
+}
+
+void CPskTxRx::channelSymbol(int angle, int amplitude)
+{
+    emit signalPskSymbol(long(angle), long(amplitude));
 }
 
 // ---------------------------------------------------------------------------
@@ -524,68 +420,33 @@ void CPskTxRx::ReceiveSamples(const qint16* samples, int count)
 {
     if (samples && count > 0) {
         CSoundCardTxRx::ReceiveSamples(samples, count);
-        // The spectrum takes the audio as it arrives, so it shows the band
-        // as it is now even while the receiver replays older audio. What
-        // comes in while we transmit is our own signal or a muted receiver,
-        // neither of which the AFC should find afterwards.
+        // What comes in while we transmit is our own signal or a muted
+        // receiver, neither of which the AFC should find afterwards.
         if (!isTransmitting())
-            m_acquisition->addSamples(samples, count);
+            m_channel->observe(samples, count);
     }
-
     const int n = takeFromRing(m_work.data(), kWorkSize);
-    m_receiver->process(m_work.data(), n, *m_rxDsp);
-
-    if (m_afcOn && !isTransmitting()) {
-        m_afcSamples += n;
-        ++m_rxBlockCounter;
-        if ((m_rxBlockCounter & 3) == 0)
-            AfcStep();
-    } else {
-        // A centre seen before the AFC was switched off or a transmission
-        // began is old news and confirms nothing afterwards.
-        m_acquisitionPending = kNoPendingCentre;
-    }
-    updateSquelch();
+    m_channel->process(m_work.data(), n, isTransmitting());
 }
 
 int CPskTxRx::decoderQuality() const
 {
-    return rxDecoder()->quality();
+    return m_channel->quality();
 }
 
-void CPskTxRx::updateSquelch()
+void CPskTxRx::CharReceived(int channel, QChar ch)
 {
-    const bool good = decoderQuality() >= 31 - m_squelchThreshold;
-    if (m_squelchHold == 0)
-        m_squelchOpen = 0;
-    else
-        --m_squelchHold;
-    if (good) {
-        m_squelchOpen = 1;
-        m_squelchHold = kSquelchHold;
-    }
+    m_channel->CharReceived(channel, ch);
 }
 
-void CPskTxRx::CharReceived(int, QChar ch)
+void CPskTxRx::CodeReceived(int channel, quint16 value)
 {
-    if (m_squelchEnabled && !m_squelchOpen)
-        return;
-    emit signalCharReceived(ch);
+    m_channel->CodeReceived(channel, value);
 }
 
-void CPskTxRx::CodeReceived(int, quint16 value)
+void CPskTxRx::SymbolReceived(int channel, int angle, int amplitude)
 {
-    if (m_squelchEnabled && !m_squelchOpen)
-        return;
-    // Byte values are shown as Latin-1; a double-byte value goes through the
-    // local code page, which mostly has no byte for it and shows '?'.
-    const quint8 byte = value < 256 ? quint8(value) : CodePage::toByte(QChar(value));
-    emit signalCharReceived(QChar::fromLatin1(char(byte)));
-}
-
-void CPskTxRx::SymbolReceived(int, int angle, int amplitude)
-{
-    emit signalPskSymbol(long(angle), long(amplitude));
+    m_channel->SymbolReceived(channel, angle, amplitude);
 }
 
 // ---------------------------------------------------------------------------
@@ -593,7 +454,7 @@ void CPskTxRx::SymbolReceived(int, int angle, int amplitude)
 
 double CPskTxRx::binMagnitude(int bin) const
 {
-    return m_acquisition->levelAt(bin * kFftRate / kFftSize);
+    return m_channel->levelAt(bin * kFftRate / kFftSize);
 }
 
 double CPskTxRx::bin(int index) const
@@ -712,7 +573,7 @@ int CPskTxRx::snapFrequency(int fq) const
 
 const char* CPskTxRx::modeText(const char* format, double add)
 {
-    int rate = int(m_rxDsp->symbolRate() + add);
+    int rate = int(m_channel->baud() + add);
     // 62.5 baud is known on air as "63".
     if (rate == 62)
         rate = 63;
@@ -811,10 +672,10 @@ intptr_t CPskTxRx::Command(int code, intptr_t p1, intptr_t p2, intptr_t p3)
     case ModemCommand::kSnapFrequency:
         return snapFrequency(value);
     case ModemCommand::kSetAfc:
-        m_afcOn = value;
+        m_channel->setAfcValue(value);
         return 1;
     case ModemCommand::kAfc:
-        return m_afcOn;
+        return m_channel->afcValue();
     case ModemCommand::kSetTxLock:
         m_txLock = value;
         if (value == 0)
@@ -833,7 +694,7 @@ intptr_t CPskTxRx::Command(int code, intptr_t p1, intptr_t p2, intptr_t p3)
         m_qpskInversion.store(value, std::memory_order_relaxed);
         if (m_mode == kModeQpsk)
             static_cast<CQpskEncode*>(m_encoder.get())->setInversion(value != 0);
-        m_receiver->setInversion(value != 0);
+        m_channel->setInversion(value != 0);
         return 1;
     case ModemCommand::kQpskInversion:
         return m_qpskInversion.load(std::memory_order_relaxed);
@@ -863,22 +724,21 @@ intptr_t CPskTxRx::Command(int code, intptr_t p1, intptr_t p2, intptr_t p3)
         setRxFrequency(fq);
         return 1;
     case ModemCommand::kSetSquelch:
-        m_squelchEnabled = value;
+        m_channel->setSquelchEnabled(value);
         return 1;
     case ModemCommand::kSquelch:
-        return m_squelchEnabled;
+        return m_channel->squelchEnabled();
     case ModemCommand::kQuality:
-        return (m_mode == kModeBpsk || m_mode == kModeQpsk) ? decoderQuality() : m_squelchOpen;
+        return (m_mode == kModeBpsk || m_mode == kModeQpsk) ? decoderQuality() : m_channel->squelchOpen();
     case ModemCommand::kSetSquelchThreshold:
-        m_squelchThreshold = value;
+        m_channel->setSquelchThreshold(value);
         return 1;
     case ModemCommand::kSquelchThreshold:
-        return m_squelchThreshold;
+        return m_channel->squelchThreshold();
     case ModemCommand::kSquelchOpen:
-        return m_squelchOpen;
+        return m_channel->squelchOpen();
     case ModemCommand::kSetSquelchOpen:
-        m_squelchOpen = value;
-        m_squelchHold = value ? kSquelchHold : 0;
+        m_channel->setSquelchOpen(value);
         return 1;
     case ModemCommand::kNotFsk:
         return m_mode != kModeFsk ? 1 : 0;
@@ -891,7 +751,7 @@ intptr_t CPskTxRx::Command(int code, intptr_t p1, intptr_t p2, intptr_t p3)
         const double baud = value * 0.01;
         m_baud.store(baud, std::memory_order_relaxed);
         m_txDsp->setShiftAndBaud(0.0, baud);
-        m_rxDsp->SetBaud(baud);
+        m_channel->setBaud(baud);
         g_symbolRates[m_mode] = baud;
         return 1;
     }

@@ -4,6 +4,7 @@
 
 #include "modem/bruxmode.h"
 #include "modem/pskinterfaces.h"
+#include "modem/receivechannel.h"
 
 #include <QChar>
 #include <QString>
@@ -39,7 +40,7 @@ class PskReceiver;
 // never touches the transmit state itself: it raises a restart request that
 // the callback applies at the start of its next block, so restarting while a
 // stream still runs cannot race. No locks, and nothing allocates per sample.
-class CPskTxRx : public CSoundCardTxRx, public CPskRecCharDone, public CSymbolReceiver
+class CPskTxRx : public CSoundCardTxRx, public CPskRecCharDone, public CSymbolReceiver, private ChannelOutput
 {
     Q_OBJECT
 public:
@@ -94,9 +95,9 @@ public:
     // "standard" or "sensitive" (settings key "Receiver"). A receiver chosen
     // starts afresh at the present tuning; an unknown name is refused.
     bool setReceiver(const QString& name);
-    QString receiverName() const { return m_receiverName; }
+    QString receiverName() const;
     void setSensitiveReceiver(bool on);
-    bool sensitiveReceiver() const { return m_receiverName == QLatin1String("sensitive"); }
+    bool sensitiveReceiver() const;
 
     // Stores the receive and transmit frequencies, the receiver and the
     // character set. Only the window's own transceiver is saved, and only
@@ -116,11 +117,11 @@ public:
     int mode() const { return m_mode; }
     double baud() const { return m_baud.load(std::memory_order_relaxed); }
     bool isTransmitting() const { return m_transmitting.load(std::memory_order_relaxed) != 0; }
-    bool squelchOpen() const { return m_squelchOpen != 0; }
+    bool squelchOpen() const { return m_channel->squelchOpen() != 0; }
     QString cwCallSign() const;
 
     CPskTxAlgorithms* txDsp() const { return m_txDsp.get(); }
-    CPskRxAlgorithms* rxDsp() const { return m_rxDsp.get(); }
+    CPskRxAlgorithms* rxDsp() const;
     CPskBitEncode* encoder() const { return m_encoder.get(); }
     // The decoder of the receiver in use.
     CPskBitDecode* decoder() const { return rxDecoder(); }
@@ -184,11 +185,10 @@ private:
     void setRxFrequency(double fq);
     double txFrequency() const;
     double rxFrequency() const;
-    void updateSquelch();
-    // The AFC's coarse stage: retunes to a clear signal found in the
-    // received spectrum away from the receive frequency. True if it did.
-    bool acquireSignal();
-    void learnDrift(double hzPerS);
+    // The receive channel's results.
+    void channelChar(QChar ch) override;
+    void channelSymbol(int angle, int amplitude) override;
+    void channelFollowed(double fq) override;
     // The decoder of the receiver in use.
     CPskBitDecode* rxDecoder() const;
 
@@ -232,24 +232,10 @@ private:
     QStringList m_charSetNames;
     std::atomic<int> m_transmitting{0};
     int m_mode = kModeBpsk;
-    qint32 m_afcOn = 0;
-    qint32 m_squelchEnabled = 0;
-    qint32 m_squelchThreshold = 15;
-    qint32 m_squelchHold = 0;
-    qint32 m_squelchOpen = 1;
     std::atomic<qint32> m_qpskInversion{0};
     qint32 m_userD = 0;
     std::atomic<double> m_baud{31.25};
     std::atomic<int> m_charSet{0};
-    quint32 m_rxBlockCounter = 0;
-    // The AFC's learnt drift, the audio since its last step, the time since
-    // the coarse stage last moved the receiver (negative: not since the last
-    // retune), and where the AFC left the receiver (anything else there is a
-    // retune, which ends the drift).
-    double m_driftHzPerS = 0.0;
-    double m_secondsSinceStep = -1.0;
-    qint64 m_afcSamples = 0;
-    double m_afcFrequency = 0.0;
     std::atomic<qint32> m_cwUnit{0};
     bool m_inputRateAccepted = true;
 
@@ -266,24 +252,8 @@ private:
 
     std::unique_ptr<CPskTxAlgorithms> m_txDsp;
     std::unique_ptr<CPskBitEncode> m_encoder;
-    std::unique_ptr<CPskRxAlgorithms> m_rxDsp;
-    std::unique_ptr<PskReceiver> m_receiver;
-    QString m_receiverName;
-    // The character set the receivers decode in: the one in force when the
-    // transceiver was built (a new choice reaches them at the next start).
-    int m_rxCharSet = 0;
-    std::unique_ptr<AfcAcquisition> m_acquisition;
-    // Frames the acquisition had analysed at its last judgement.
-    quint32 m_acquisitionFrames = 0;
-    // A centre found once, waiting for the next judgement to confirm it.
-    double m_acquisitionPending = std::numeric_limits<double>::quiet_NaN();
-    // Whether the last judgement found a signal near the receiver, how many
-    // in a row found none, and whether the signal was lost so since the
-    // coarse stage's last step (the step that follows then goes to another
-    // signal, not after a drifting one).
-    bool m_signalNear = false;
-    int m_judgementsWithout = 0;
-    bool m_signalLost = false;
+    // The receive side: front end, receiver, AFC and squelch.
+    std::unique_ptr<ReceiveChannel> m_channel;
     std::vector<qint16> m_work;
 
     // Texts handed out by Commands 23, 24 and 133; per object, GUI thread.
