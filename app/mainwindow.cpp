@@ -53,7 +53,9 @@ QString frequencyText(double fq)
 // and "QPSK" run at the first speed; a name the table does not know stays.
 QString modeFromStored(const QString& stored)
 {
-    const PskMode* mode = PskModes::find(stored);
+    const bool modemName = stored == QLatin1String("BPSK") || stored == QLatin1String("QPSK");
+    const PskMode* mode = modemName ? PskModes::find(stored == QLatin1String("QPSK"), PskModes::standard().baudHundredths)
+                                    : nullptr;
     return mode ? mode->displayName() : stored;
 }
 

@@ -26,8 +26,7 @@ const PskMode& standard()
 const PskMode* find(const QString& name, Qt::CaseSensitivity cs)
 {
     for (const PskMode& m : all()) {
-        if (name.compare(QLatin1String(m.name), cs) == 0
-            || (m.baudHundredths == standard().baudHundredths && name.compare(m.modemName(), cs) == 0))
+        if (name.compare(QLatin1String(m.name), cs) == 0)
             return &m;
     }
     return nullptr;

@@ -28,8 +28,7 @@ namespace PskModes {
 const std::vector<PskMode>& all();
 // The first mode, the program's default.
 const PskMode& standard();
-// The mode of that name; null when there is none. The modem's own names
-// "BPSK" and "QPSK" stand for their first speed.
+// The mode of that name; null when there is none.
 const PskMode* find(const QString& name, Qt::CaseSensitivity cs = Qt::CaseSensitive);
 // The mode a modem runs in: null when no mode of the table has that rate.
 const PskMode* find(bool qpsk, int baudHundredths);

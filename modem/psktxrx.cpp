@@ -4,7 +4,6 @@
 
 #include "core/codepage.h"
 #include "core/settings.h"
-#include "modem/afcacquisition.h"
 #include "modem/carrierpower.h"
 #include "modem/pskdecode.h"
 #include "modem/pskencode.h"

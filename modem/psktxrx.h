@@ -16,21 +16,22 @@
 #include <memory>
 #include <vector>
 
-class AfcAcquisition;
 class CPskBitDecode;
 class CPskBitEncode;
 class CPskRxAlgorithms;
 class CPskTxAlgorithms;
 class PskReceiver;
 
-// The PSK transceiver: the program's one modem. It owns the receive DSP, the
-// symbol decoder, the transmit DSP and the bit encoder (BPSK, or QPSK when
-// built with the mode name "QPSK"), feeds received audio through its ring to
-// the receiver, runs squelch and AFC (a coarse stage that finds the signal
-// in the received spectrum when the operator tuned beside it, and the fine
-// stage that follows the decoder's phase drift), answers the numeric
-// command table and sequences each transmission (key-up carrier, idle
-// reversals, characters, tail, Morse identification of the call sign).
+// The PSK transceiver: the program's one modem. It holds the ring of
+// received audio, one receive channel (ReceiveChannel: the receive DSP, a
+// receiver chosen by name, squelch and AFC; the AFC has a coarse stage that
+// finds the signal in the received spectrum when the operator tuned beside
+// it, and the fine stage that follows the decoder's phase drift) and the
+// transmitter (transmit DSP and bit encoder, BPSK, or QPSK when built with
+// the mode name "QPSK"). It feeds received audio through its ring to the
+// channel, answers the numeric command table (modem/modemcommands.h) and
+// sequences each transmission (key-up carrier, idle reversals, characters,
+// tail, Morse identification of the call sign).
 //
 // Threads: everything runs on the GUI thread except GenerateTxSamples, which
 // the audio output callback calls. What the callback reads is either its own
