@@ -16,6 +16,7 @@
 #include "display/spectrumwidget.h"
 #include "logbook/logbar.h"
 #include "modem/cwtables.h"
+#include "modem/pskmodes.h"
 #include "modem/psktxrx.h"
 #include "rig/rigcontrol.h"
 #include "rig/selectportdlg.h"
@@ -50,11 +51,13 @@ QString frequencyText(double fq)
 }
 
 // The mode box's name for a stored mode name: the modem's own names "BPSK"
-// and "QPSK" run at the first speed.
+// and "QPSK" run at the first speed; a name the table does not know stays.
 QString modeFromStored(const QString& stored)
 {
-    return stored == QLatin1String("QPSK") || stored == QLatin1String("BPSK") ? stored + QLatin1String("31")
-                                                                              : stored;
+    const bool modemName = stored == QLatin1String("BPSK") || stored == QLatin1String("QPSK");
+    const PskMode* mode = modemName ? PskModes::find(stored == QLatin1String("QPSK"), PskModes::standard().baudHundredths)
+                                    : nullptr;
+    return mode ? mode->displayName() : stored;
 }
 
 void showCwTableMessages(QWidget* parent, const QList<CCwTableMessage>& messages)
@@ -107,9 +110,7 @@ MainWindow::MainWindow(QWidget* parent)
     if (!log.exists() && !log.open(QIODevice::Append))
         qWarning().noquote() << tr("Cannot create the log file %1: %2").arg(log.fileName(), log.errorString());
 
-    m_modeList << QStringLiteral("BPSK31") << QStringLiteral("BPSK63") << QStringLiteral("BPSK125")
-               << QStringLiteral("BPSK250") << QStringLiteral("QPSK31") << QStringLiteral("QPSK63")
-               << QStringLiteral("QPSK125") << QStringLiteral("QPSK250");
+    m_modeList = PskModes::names();
 
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("Velkora32"));
@@ -168,7 +169,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_modem->setTxCharSource(m_txView);
     applyTxLevel();
     sendCallSignToModem();
-    m_modem->Command(44, 2, 0, 0); // CW identification at two symbols per Morse unit
+    m_modem->Command(ModemCommand::kSetCwUnit, 2, 0, 0); // CW identification at two symbols per Morse unit
 
     createMenus();
     createMacroShortcuts();
@@ -234,9 +235,9 @@ MainWindow::MainWindow(QWidget* parent)
     });
 
     const auto ticked = [](QCheckBox* box) { return box->checkState() != Qt::Unchecked ? 1 : 0; };
-    m_modem->Command(51, ticked(m_titleBar->checkBoxAFC), 0, 0);
-    m_modem->Command(77, ticked(m_titleBar->checkBoxSQ), 0, 0);
-    m_modem->Command(54, ticked(m_titleBar->checkBoxLock), 0, 0);
+    m_modem->Command(ModemCommand::kSetAfc, ticked(m_titleBar->checkBoxAFC), 0, 0);
+    m_modem->Command(ModemCommand::kSetSquelch, ticked(m_titleBar->checkBoxSQ), 0, 0);
+    m_modem->Command(ModemCommand::kSetTxLock, ticked(m_titleBar->checkBoxLock), 0, 0);
     m_spectrum->slotLock(m_titleBar->checkBoxLock->checkState());
     double rxFq = 0.0;
     double txFq = 0.0;
@@ -262,11 +263,8 @@ MainWindow::~MainWindow()
     m_audioIn = nullptr;
     delete m_audioOut;
     m_audioOut = nullptr;
-    if (m_startedOk)
-        Macros::saveToSettings(m_macros);
-    // Comport writes "Comport" and closes the port as a member; the panes
-    // and displays save their keys as children. The modem's were saved with
-    // the layout when the window closed.
+    // Nothing is saved here: every part's settings were written when the
+    // window closed (saveLayout).
 }
 
 QDockWidget* MainWindow::makeDock(const QString& name, const QString& title, Qt::DockWidgetArea area,
@@ -303,7 +301,7 @@ void MainWindow::restoreLayout()
     if (state.isEmpty() || !restoreState(state, 0))
         applyBuiltInLayout();
     settings.beginGroup(QStringLiteral("RxTx"));
-    m_storedMode = settings.value(QStringLiteral("mode"), QStringLiteral("BPSK31")).toString();
+    m_storedMode = settings.value(QStringLiteral("mode"), PskModes::standard().displayName()).toString();
     m_currentMode = modeFromStored(m_storedMode);
     settings.endGroup();
 }
@@ -362,6 +360,25 @@ void MainWindow::saveLayout()
     settings.endGroup();
     if (m_modem)
         m_modem->saveSettings();
+    // Every other part's keys, written here rather than when the part goes,
+    // so that what is stored is what the user left at the close.
+    Macros::saveToSettings(m_macros);
+    m_personalData.save();
+    m_comport.saveSettings();
+    if (m_rxView)
+        m_rxView->saveSettings();
+    if (m_txView)
+        m_txView->saveSettings();
+    if (m_clock)
+        m_clock->saveSettings();
+    if (m_titleBar)
+        m_titleBar->saveSettings();
+    if (m_logBar)
+        m_logBar->saveSettings();
+    if (m_audioIn)
+        m_audioIn->saveSettings();
+    if (m_audioOut)
+        m_audioOut->saveSettings();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -551,16 +568,16 @@ void MainWindow::getTxChar(quint32& ch)
 
 void MainWindow::slotModeChanged(const QString& mode)
 {
-    // "BPSK31" ... "QPSK250"; the modem cannot change its encoder while it
-    // sends, so a switch between BPSK and QPSK waits for the receive side.
-    const bool qpsk = mode.startsWith(QLatin1String("QPSK"));
-    const int speed = m_modeList.contains(mode) ? mode.mid(4).toInt() : 0; // 31, 63, 125, 250
-    const int rate = speed == 31 ? 3125 : speed == 63 ? 6250 : speed * 100;
-    if (rate && m_modem && (isOutputActive() ? m_modem->mode() == (qpsk ? 1 : 0) : m_modem->setQpsk(qpsk))) {
+    // A mode of the modem's table by its exact name; the modem cannot change
+    // its encoder while it sends, so a switch between BPSK and QPSK waits
+    // for the receive side.
+    const PskMode* chosen = m_modeList.contains(mode) ? PskModes::find(mode) : nullptr;
+    if (chosen && m_modem
+        && (isOutputActive() ? (m_modem->mode() == CPskTxRx::kModeQpsk) == chosen->qpsk : m_modem->setQpsk(chosen->qpsk))) {
         m_currentMode = mode;
-        m_modem->Command(90, rate, 0, 0);
+        m_modem->Command(ModemCommand::kSetSymbolRate, chosen->baudHundredths, 0, 0);
     } else if (!m_modeList.contains(m_currentMode)) {
-        m_currentMode = QStringLiteral("BPSK31"); // an unknown stored mode
+        m_currentMode = PskModes::standard().displayName(); // an unknown stored mode
     }
     if (m_titleBar) {
         QComboBox* box = m_titleBar->comboBox;
@@ -572,17 +589,17 @@ void MainWindow::slotModeChanged(const QString& mode)
 
 void MainWindow::slotAFC(int state)
 {
-    m_modem->Command(51, state != 0 ? 1 : 0, 0, 0);
+    m_modem->Command(ModemCommand::kSetAfc, state != 0 ? 1 : 0, 0, 0);
 }
 
 void MainWindow::slotLock(int state)
 {
-    m_modem->Command(54, state != 0 ? 1 : 0, 0, 0);
+    m_modem->Command(ModemCommand::kSetTxLock, state != 0 ? 1 : 0, 0, 0);
 }
 
 void MainWindow::slotSQ(int state)
 {
-    m_modem->Command(77, state != 0 ? 1 : 0, 0, 0);
+    m_modem->Command(ModemCommand::kSetSquelch, state != 0 ? 1 : 0, 0, 0);
 }
 
 void MainWindow::onComportRead()

@@ -81,7 +81,7 @@ void MainWindow::sendCallSignToModem()
     call.reserve(m_personalData.call.size());
     for (const QChar c : std::as_const(m_personalData.call))
         call.append(char(CodePage::toByte(c)));
-    m_modem->Command(43, reinterpret_cast<intptr_t>(call.constData()), 0, 0);
+    m_modem->Command(ModemCommand::kSetCwCallSign, reinterpret_cast<intptr_t>(call.constData()), 0, 0);
 }
 
 void MainWindow::saveQSO()
@@ -222,6 +222,7 @@ void MainWindow::slotPersonalData()
     if (dialog.exec() != QDialog::Accepted)
         return;
     m_personalData = dialog.data();
+    m_personalData.save();
     sendCallSignToModem();
     if (m_pskAction)
         applyReportSettings();

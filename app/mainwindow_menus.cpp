@@ -102,7 +102,7 @@ void MainWindow::createMenus()
     m_modeMenu->addSeparator();
     QAction* inversion = addCommand(m_modeMenu, tr("QPSK inversion"), tr("Invert the QPSK phase rotation"));
     inversion->setCheckable(true);
-    connect(inversion, &QAction::toggled, this, [this](bool on) { m_modem->Command(60, on ? 1 : 0, 0, 0); });
+    connect(inversion, &QAction::toggled, this, [this](bool on) { m_modem->Command(ModemCommand::kSetQpskInversion, on ? 1 : 0, 0, 0); });
     connect(m_modeMenu, &QMenu::aboutToShow, this, &MainWindow::slotUpdateModeMenu);
     connect(m_modeMenu, &QMenu::triggered, this, &MainWindow::slotModeMenu);
 

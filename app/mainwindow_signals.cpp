@@ -12,6 +12,7 @@
 #include "display/spectrumwidget.h"
 #include "logbook/logbar.h"
 #include "logbook/rstsuggestion.h"
+#include "modem/pskmodes.h"
 #include "modem/psktxrx.h"
 #include "modem/signalbank.h"
 #include "text/rxview.h"
@@ -84,14 +85,17 @@ void MainWindow::feedSignalBank(const qint16* samples, int count)
         return;
     }
     // The bank follows the mode, rate and receiver the main receiver has.
-    const QString modemName = m_modem->mode() == CPskTxRx::kModeQpsk ? QStringLiteral("QPSK") : QStringLiteral("BPSK");
-    const int baud = qRound(m_modem->baud() * 100.0);
-    const QString key = QStringLiteral("%1 %2 %3").arg(modemName).arg(baud).arg(m_modem->inputRate());
+    const PskMode* mode = PskModes::find(m_modem->mode() == CPskTxRx::kModeQpsk, qRound(m_modem->baud() * 100.0));
+    if (!mode) { // a rate no mode has: nothing to look for
+        m_signalBank->skip(count);
+        return;
+    }
+    const QString key = QStringLiteral("%1 %2").arg(QLatin1String(mode->name)).arg(m_modem->inputRate());
     if (m_signalBank->property("setup").toString() != key) {
         m_signalBank->setProperty("setup", key);
         m_signalBank->setSampleRate(m_modem->inputRate());
         m_signalBank->setCharSet(m_modem->charSet());
-        m_signalBank->setMode(modemName, baud);
+        m_signalBank->setMode(*mode);
     }
     m_signalBank->setSensitive(m_modem->sensitiveReceiver());
     m_signalBank->feed(samples, count);

@@ -153,5 +153,5 @@ void MainWindow::applyTxLevel()
     // The modem scales its samples by level / 10000; it takes effect from the
     // next block, also in the middle of a transmission.
     if (m_modem && m_txLevelBox)
-        m_modem->Command(11, std::lround(10000.0 * std::pow(10.0, m_txLevelBox->value() / 20.0)), 0, 0);
+        m_modem->Command(ModemCommand::kSetTxLevel, std::lround(10000.0 * std::pow(10.0, m_txLevelBox->value() / 20.0)), 0, 0);
 }

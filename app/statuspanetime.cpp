@@ -28,7 +28,9 @@ StatusPaneTime::StatusPaneTime(QWidget* parent)
     installEventFilter(this);
 }
 
-StatusPaneTime::~StatusPaneTime()
+StatusPaneTime::~StatusPaneTime() = default;
+
+void StatusPaneTime::saveSettings() const
 {
     Settings settings;
     settings.setValue(QStringLiteral("LocalTime"), m_local);

@@ -14,7 +14,8 @@ class StatusPaneTime : public QLabel
     Q_OBJECT
 public:
     explicit StatusPaneTime(QWidget* parent = nullptr); // reads "LocalTime"
-    ~StatusPaneTime() override;                         // writes "LocalTime"
+    ~StatusPaneTime() override;
+    void saveSettings() const; // writes "LocalTime"
 
     bool isLocal() const { return m_local; }
     QMenu* contextMenu() const { return m_menu; }

@@ -39,10 +39,13 @@ AudioIn::~AudioIn()
         return 0;
     });
 
-    AudioDevices::writeChoice(AudioDevices::Direction::Input, chosenName(), sampleRate());
-
     if (m_paInitialised)
         AudioDevices::terminate();
+}
+
+void AudioIn::saveSettings() const
+{
+    AudioDevices::writeChoice(AudioDevices::Direction::Input, chosenName(), sampleRate());
 }
 
 bool AudioIn::CreateAudio(int device, int sampleRate)
@@ -114,6 +117,7 @@ bool AudioIn::ChangeDevice(int device, int sampleRate)
             CreateAudio(device, sampleRate);
         if (!isLost()) {
             Start();
+            saveSettings();
             return true;
         }
     }
@@ -122,6 +126,7 @@ bool AudioIn::ChangeDevice(int device, int sampleRate)
     choose(device);
     setSampleRate(sampleRate);
     reopenSoon();
+    saveSettings();
     return true;
 }
 

@@ -36,6 +36,9 @@ public:
 
     explicit AudioIn(QObject* parent = nullptr);
     ~AudioIn() override;
+    // Stores the device chosen and its rate: when the user changes them
+    // (ChangeDevice) and when the window closes.
+    void saveSettings() const;
 
     // Opens the input stream on device (the default input device when it is
     // not an input device of the default host API) at sampleRate. The

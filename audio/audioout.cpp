@@ -37,10 +37,13 @@ AudioOut::~AudioOut()
         return 0;
     });
 
-    AudioDevices::writeChoice(AudioDevices::Direction::Output, chosenName(), sampleRate());
-
     if (m_paInitialised)
         AudioDevices::terminate();
+}
+
+void AudioOut::saveSettings() const
+{
+    AudioDevices::writeChoice(AudioDevices::Direction::Output, chosenName(), sampleRate());
 }
 
 bool AudioOut::CreateAudio(int device, int sampleRate)
@@ -140,6 +143,7 @@ bool AudioOut::ChangeDevice(int device, int sampleRate)
             CreateAudio(device, sampleRate);
             if (wasPlaying)
                 Start();
+            saveSettings();
             return true;
         }
     }
@@ -147,6 +151,7 @@ bool AudioOut::ChangeDevice(int device, int sampleRate)
     choose(device);
     setSampleRate(sampleRate);
     reopenSoon();
+    saveSettings();
     return true;
 }
 

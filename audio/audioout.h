@@ -41,6 +41,9 @@ public:
 
     explicit AudioOut(QObject* parent = nullptr);
     ~AudioOut() override;
+    // Stores the device chosen and its rate: when the user changes them
+    // (ChangeDevice) and when the window closes.
+    void saveSettings() const;
 
     // Opens the output stream on device (the default output device when it
     // is not an output device of the default host API) at sampleRate. The

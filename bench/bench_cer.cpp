@@ -239,7 +239,7 @@ QString decode(const ModemSession::Mode& mode, double carrier, bool sensitive, c
                 decoded += ch;
         });
         if (!std::isnan(squelchLevel)) {
-            receiver.modem().Command(77, 1, 0, 0);
+            receiver.modem().Command(ModemCommand::kSetSquelch, 1, 0, 0);
             receiver.modem().setSquelchLevel(squelchLevel);
         }
         receiver.feed(audio.data(), audio.size());

@@ -17,16 +17,31 @@
 
 #include "benchcommon.h"
 #include "modem/psktxrx.h"
+#include "modem/receivechannel.h"
 #include "modem/signalbank.h"
 #include "tools/cli/modemsession.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
 
 #include <cmath>
 #include <cstdio>
 #include <random>
 
 namespace {
+
+// Resident memory of this process, in KiB.
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (QByteArray line; !(line = status.readLine()).isEmpty();)
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
 
 struct Case
 {
@@ -70,10 +85,10 @@ double addTransmission(const Crowd& c, const ModemSession::Mode& mode, double ra
                        std::vector<double>* mix)
 {
     CPskTxRx modem(mode.modemName);
-    modem.Command(90, mode.baudHundredths, 0, 0);
+    modem.Command(ModemCommand::kSetSymbolRate, mode.baudHundredths, 0, 0);
     modem.SetSampleRates(rate, rate);
     modem.SetFrequencies(c.frequency, c.frequency);
-    modem.Command(11, int(std::lround(1000.0 * std::pow(10.0, c.levelDb / 20.0))), 0, 0);
+    modem.Command(ModemCommand::kSetTxLevel, int(std::lround(1000.0 * std::pow(10.0, c.levelDb / 20.0))), 0, 0);
     ModemSession::TextSource source(text);
     modem.setTxCharSource(&source);
     modem.SetTransmit(1);
@@ -166,7 +181,7 @@ int main(int argc, char* argv[])
     std::vector<qint16> band(mix.begin(), mix.end());
     band = Bench::withNoise(band, 15.0, kRate, 11);
     SignalBank bank;
-    bank.setMode(bpsk31.modemName, bpsk31.baudHundredths);
+    bank.setMode(*bpsk31.table);
     const double t0 = Bench::cpuSeconds();
     for (size_t at = 0; at + 1024 <= band.size(); at += 1024)
         bank.feed(band.data() + at, 1024);
@@ -181,6 +196,52 @@ int main(int argc, char* argv[])
     std::printf("\nSignal bank: %d BPSK31 signals, %.0f s at %.0f Hz: %.1f %% of one core; "
                 "%d found, %d texts ok\n",
                 kSignals, band.size() / kRate, kRate, 100.0 * cpu / (band.size() / kRate), found, copied);
+
+    // What the bank's signals cost in memory: as many channels as it holds
+    // at most, each built as the bank builds it and fed ten seconds of the
+    // band, so that every buffer it uses has been touched; and the same for
+    // whole transceivers, what each signal cost before it had a channel.
+    {
+        struct Quiet : ChannelOutput
+        {
+            void channelChar(QChar) override {}
+        } quiet;
+        const std::vector<qint16> audio(band.begin(), band.begin() + std::ptrdiff_t(10 * kRate));
+        long before = residentKiB();
+        std::vector<std::unique_ptr<ReceiveChannel>> channels;
+        for (int k = 0; k < SignalBank::kMaxSignals; ++k) {
+            channels.push_back(std::make_unique<ReceiveChannel>(false, 0, &quiet));
+            ReceiveChannel& c = *channels.back();
+            c.setBaud(bpsk31.baud());
+            c.setSampleRate(kRate);
+            c.setFrequency(300.0 + 50.0 * k);
+            c.setAfc(true);
+            for (size_t at = 0; at + 1024 <= audio.size(); at += 1024) {
+                c.observe(audio.data() + at, 1024);
+                c.process(audio.data() + at, 1024, false);
+            }
+        }
+        const double added = (residentKiB() - before) / 1024.0;
+        before = residentKiB();
+        std::vector<std::unique_ptr<CPskTxRx>> modems;
+        for (int k = 0; k < SignalBank::kMaxSignals; ++k) {
+            modems.push_back(std::make_unique<CPskTxRx>(bpsk31.modemName));
+            modems.back()->SetSampleRates(kRate, kRate);
+            modems.back()->ReceiveSamples(audio.data(), 1024);
+        }
+        const double transceivers = (residentKiB() - before) / 1024.0;
+        // Dropping them all, as clearing the bank does.
+        QElapsedTimer timer;
+        timer.start();
+        channels.clear();
+        const double channelsMs = timer.nsecsElapsed() / 1e6;
+        timer.start();
+        modems.clear();
+        const double modemsMs = timer.nsecsElapsed() / 1e6;
+        std::printf("Signal bank memory: %d channels add %.1f MiB (%.2f MiB each); as transceivers %.1f MiB\n"
+                    "Dropping them: channels %.1f ms, transceivers %.1f ms\n",
+                    SignalBank::kMaxSignals, added, added / SignalBank::kMaxSignals, transceivers, channelsMs, modemsMs);
+    }
 
     // The crowded band, fed to the bank the way decode --all does.
     std::vector<double> crowd(size_t(45.0 * kRate), 0.0);
@@ -208,7 +269,7 @@ int main(int argc, char* argv[])
     }
     SignalBank crowdBank;
     crowdBank.setSampleRate(kRate);
-    crowdBank.setMode(bpsk31.modemName, bpsk31.baudHundredths);
+    crowdBank.setMode(*bpsk31.table);
     std::vector<SignalBank::Signal> reported;
     QObject::connect(&crowdBank, &SignalBank::dropped,
                      [&reported](const SignalBank::Signal& s) { reported.push_back(s); });

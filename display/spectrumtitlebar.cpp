@@ -95,7 +95,9 @@ SpectrumTitleBar::SpectrumTitleBar(QWidget* parent)
     lineEditSN->hide();
 }
 
-SpectrumTitleBar::~SpectrumTitleBar()
+SpectrumTitleBar::~SpectrumTitleBar() = default;
+
+void SpectrumTitleBar::saveSettings() const
 {
     Settings settings;
     settings.setValue(kBrightness, sliderBrightness->value());

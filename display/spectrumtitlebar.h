@@ -30,6 +30,8 @@ public:
 
     explicit SpectrumTitleBar(QWidget* parent = nullptr);
     ~SpectrumTitleBar() override;
+    // Stores the sliders and the AFC, lock and squelch boxes.
+    void saveSettings() const;
 
     // Appends the mode names to the mode selector, in order.
     void setModeList(const QStringList& modes);

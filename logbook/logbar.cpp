@@ -59,7 +59,9 @@ LogBar::LogBar(const BandTable::Table& bands, QWidget* parent)
     });
 }
 
-LogBar::~LogBar()
+LogBar::~LogBar() = default;
+
+void LogBar::saveSettings() const
 {
     if (m_ui->comboBox->count() > 0) {
         Settings settings;

@@ -32,6 +32,8 @@ public:
     // the table). The band is stored when the bar is destroyed.
     explicit LogBar(const BandTable::Table& bands, QWidget* parent = nullptr);
     ~LogBar() override;
+    // Stores the band chosen.
+    void saveSettings() const;
 
     QString call() const;
     QString name() const;

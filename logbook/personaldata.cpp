@@ -11,10 +11,6 @@ PersonalData::PersonalData()
     load();
 }
 
-PersonalData::~PersonalData()
-{
-    save();
-}
 
 void PersonalData::load()
 {

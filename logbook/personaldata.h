@@ -8,9 +8,9 @@
 // the modem keys as its Morse identification: own call, name, QTH, default
 // report and a free text, and for the reports to PSK Reporter and loggers
 // the Maidenhead locator and the antenna. Kept in the settings group
-// "Personal data": every object reads the group when constructed and writes
-// its fields back when destroyed, so the last copy to go decides what is
-// stored. GUI thread.
+// "Personal data": every object reads the group when constructed; save()
+// writes its fields back (the window does when the user confirms the dialog
+// and when it closes). GUI thread.
 class PersonalData
 {
 public:
@@ -20,7 +20,7 @@ public:
     PersonalData();
     PersonalData(const PersonalData&) = default;
     PersonalData& operator=(const PersonalData&) = default;
-    ~PersonalData();
+    ~PersonalData() = default;
 
     void load();
     void save() const;

@@ -14,10 +14,10 @@ CBruxCmdTarget::~CBruxCmdTarget() = default;
 intptr_t CBruxCmdTarget::Command(int code, intptr_t p1, intptr_t, intptr_t)
 {
     switch (code) {
-    case 0:
+    case ModemCommand::kSetOwner:
         setOwner(reinterpret_cast<CBruxCmdTarget*>(p1));
         return 1;
-    case 1:
+    case ModemCommand::kOwner:
         return reinterpret_cast<intptr_t>(owner());
     default:
         return 0;
@@ -40,21 +40,21 @@ intptr_t CBruxMode::Command(int code, intptr_t p1, intptr_t p2, intptr_t p3)
     if (const intptr_t r = CBruxCmdTarget::Command(code, p1, p2, p3))
         return r;
     switch (code) {
-    case 89:
-        // Passing 89 on to an owner that is this object itself would come
+    case ModemCommand::kPassToOwner:
+        // Passing this on to an owner that is this object itself would come
         // straight back here; only a different owner hears it.
         if (owner() != this)
-            CommandToOwner(89, p1, p2, p3);
+            CommandToOwner(ModemCommand::kPassToOwner, p1, p2, p3);
         return 1;
-    case 104:
+    case ModemCommand::kSetUserA:
         m_userA = qint32(p1);
         return 1;
-    case 105:
+    case ModemCommand::kUserA:
         return m_userA;
-    case 108:
+    case ModemCommand::kSetUserB:
         m_userB = qint32(p1);
         return 1;
-    case 114:
+    case ModemCommand::kTextCommand:
         return reinterpret_cast<intptr_t>(TextCommand(reinterpret_cast<const char*>(p1)));
     default:
         return 0;
@@ -74,29 +74,29 @@ intptr_t CSoundCardTxRx::Command(int code, intptr_t p1, intptr_t p2, intptr_t p3
     if (const intptr_t r = CBruxMode::Command(code, p1, p2, p3))
         return r;
     switch (code) {
-    case 9:
+    case ModemCommand::kService:
         Service();
         return 1;
-    case 10:
+    case ModemCommand::kTxLevel:
         return txLevel();
-    case 11: {
+    case ModemCommand::kSetTxLevel: {
         const quint32 v = quint32(p1);
         const qint32 level = v == 0 ? 1 : (v >= 10000 ? 10000 : qint32(v));
         m_txLevel.store(level, std::memory_order_relaxed);
         return 1;
     }
-    case 26:
-    case 88:
-    case 151:
+    case ModemCommand::kReserved26:
+    case ModemCommand::kReserved88:
+    case ModemCommand::kReserved151:
         return 1;
-    case 62:
+    case ModemCommand::kNominalRate:
         return kNominalRate;
-    case 63:
+    case ModemCommand::kSetTxOffset:
         m_txOffset = qint32(p1);
         return 1;
-    case 67:
+    case ModemCommand::kRxLockState:
         return m_rxLock;
-    case 160:
+    case ModemCommand::kSetUserC:
         m_userC = qint32(p1);
         return 1;
     default:
@@ -111,9 +111,9 @@ const char* CSoundCardTxRx::TextCommand(const char* text)
     const QString upper = QString::fromLatin1(text).toUpper();
     int code = 0;
     if (upper.contains(QLatin1String("RXFQ:")))
-        code = 67;
+        code = ModemCommand::kSetRxFrequency;
     else if (upper.contains(QLatin1String("TXFQ:")))
-        code = 64;
+        code = ModemCommand::kSetTxFrequency;
     else
         return text;
 

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "modem/modemcommands.h"
+
 #include <QObject>
 
 #include <atomic>
@@ -10,7 +12,8 @@
 
 // The modem class chain every sound-card mode shares.
 //
-// CBruxCmdTarget: the numeric command interface, Command(code, p1, p2, p3).
+// CBruxCmdTarget: the numeric command interface, Command(code, p1, p2, p3),
+// with the codes named in modem/modemcommands.h.
 // A result of 0 means "not handled" (or a genuine 0). Each level of the chain
 // lets its base answer first and handles a code only when the base said 0.
 // Texts travel as const char* in p1 and come back as const char* cast to the

@@ -9,7 +9,8 @@
 #include "modem/pskdecode.h"
 #include "modem/pskencode.h"
 #include "modem/pskrxalgorithms.h"
-#include "modem/psksensitiverx.h"
+#include "modem/pskreceiver.h"
+#include "modem/receivechannel.h"
 #include "modem/psktxalgorithms.h"
 #include "modem/replaydistance.h"
 #include "modem/signalquality.h"
@@ -34,48 +35,9 @@ constexpr int kModeCount = 4;
 // (there is one) so that a rebuilt modem comes back at the same speed.
 std::array<double, kModeCount> g_symbolRates = {31.25, 31.25, 31.25, 31.25};
 
-// AFC: the decoder's accumulator is in 2^32 per turn per symbol, scaled by
-// its averaging; this turns it into Hz at the reference rate.
-constexpr double kAfcScale = 47161840.0;
-
-// The fine AFC steers from the phase drift per symbol, which it reads
-// unambiguously within a quarter turn for BPSK (the decision removes the
-// reversals) and an eighth for QPSK (the quarter turns): a quarter or an
-// eighth of the symbol rate in Hz. The coarse stage retunes when a signal's
-// centre lies more than a sixteenth of the symbol rate away, so it hands
-// over well inside the range the fine stage holds; but never for less than
-// a few hertz, which the spectrum cannot place a weak signal more closely
-// than, so that it leaves centred signals alone.
-constexpr double kAcquireShare = 1.0 / 16.0;
-constexpr double kAcquireMinHz = 3.5;
-// Drift: the phase steering alone lags a signal whose frequency moves by a
-// few hertz a second, and the coarse stage then pulls the receiver back and
-// forth after it. So the AFC also learns the rate at which the signal moves,
-// from its own corrections and from the coarse stage's steps (a step's
-// length over the time since the last one), and moves the receiver at that
-// rate between them. It learns and moves only while the spectrum shows a
-// signal near the receiver, so noise cannot send the receiver wandering, and
-// the rate forgets itself within about a minute.
-constexpr double kDriftGain = 0.08;
-constexpr double kDriftStepGain = 1.0;
-constexpr double kDriftMinStepSeconds = 4.0;
-constexpr double kDriftMemorySeconds = 60.0;
-constexpr double kMaxDriftHzPerS = 3.0;
-// About 0.4 s of audio between judgements (frames come every 93 ms at
-// 11025 Hz).
-constexpr quint32 kAcquireEveryFrames = 4;
-// A signal that the judgements miss this many times in a row (over a
-// second) has gone; a weak one that only dips below for a moment has not.
-constexpr int kLostJudgements = 3;
-constexpr double kNoPendingCentre = std::numeric_limits<double>::quiet_NaN();
-
 // Spectrum geometry of the measurements: a 2048-point FFT at 11025 Hz.
 constexpr double kFftSize = 2048.0;
 constexpr double kFftRate = 11025.0;
-
-// Squelch: calls of ReceiveSamples the squelch stays open after the last
-// good quality figure.
-constexpr qint32 kSquelchHold = 20;
 
 // Replay: where a trace began is found in half-second segments, by the
 // carrier's power against the power kTraceSideSymbols symbol rates beside it
@@ -125,29 +87,21 @@ CPskTxRx::CPskTxRx(const QString& modeName, QObject* parent)
     connectToSlot(m_txDsp.get(), QMetaMethod::fromSignal(&CPskTxAlgorithms::signalFqChanged), parent,
                   "slotTxFqNotified(double)");
 
-    m_rxDsp = std::make_unique<CPskRxAlgorithms>();
-    m_acquisition = std::make_unique<AfcAcquisition>();
-    if (m_mode == kModeQpsk) {
+    if (m_mode == kModeQpsk)
         m_encoder = std::make_unique<CQpskEncode>();
-        m_decoder = std::make_unique<CQpskDecode>();
-    } else {
+    else
         m_encoder = std::make_unique<CBpskEncode>();
-        m_decoder = std::make_unique<CBpskDecode>();
-    }
-    m_decoder->setSymbolSink(this);
-    connectToSlot(m_rxDsp.get(), QMetaMethod::fromSignal(&CPskRxAlgorithms::signalFqChanged), parent,
-                  "slotRxFqNotified(double)");
 
     double rxFq = 1000.0;
     double txFq = 1000.0;
     double inputRate = kNominalRate;
     double outputRate = kNominalRate;
     int set = kCharSetAscii8;
-    bool sensitive = false;
+    QString receiver;
     {
         Settings settings;
         rxFq = settings.value(QStringLiteral("RxFq"), 1000.0).toDouble();
-        sensitive = settings.value(QStringLiteral("Receiver")).toString() == QLatin1String("sensitive");
+        receiver = settings.value(QStringLiteral("Receiver")).toString();
         txFq = settings.value(QStringLiteral("TxFq"), 1000.0).toDouble();
         settings.beginGroup(QStringLiteral("Audio"));
         set = settings.value(QStringLiteral("varicode"), 0).toInt();
@@ -169,24 +123,24 @@ CPskTxRx::CPskTxRx(const QString& modeName, QObject* parent)
         set = kCharSetAscii8;
     m_charSet.store(set, std::memory_order_relaxed);
 
-    m_rxDsp->setSymbolSink(m_decoder.get());
+    // The receive side decodes in the set in force now; a receiver the
+    // table does not know (an older or a mistyped name) is the standard one.
+    m_channel = std::make_unique<ReceiveChannel>(m_mode == kModeQpsk, set, static_cast<ChannelOutput*>(this));
+    connectToSlot(&m_channel->frontEnd(), QMetaMethod::fromSignal(&CPskRxAlgorithms::signalFqChanged), parent,
+                  "slotRxFqNotified(double)");
+    m_channel->setReceiver(receiver);
     applySampleRates(inputRate, outputRate);
-    m_decoder->setCharSink(this);
-    m_decoder->setCharSet(set);
     m_encoder->setCharSet(set);
     Varicode::fillDecodeTable(m_encoder.get());
     m_txDsp->setFrequency(txFq);
-    m_rxDsp->setFrequency(rxFq);
-    if (m_mode == kModeQpsk) {
+    m_channel->setFrequency(rxFq);
+    if (m_mode == kModeQpsk)
         static_cast<CQpskEncode*>(m_encoder.get())->setInversion(false);
-        static_cast<CQpskDecode*>(m_decoder.get())->setInversion(false);
-    }
 
     const double baud = g_symbolRates[m_mode];
     m_baud.store(baud, std::memory_order_relaxed);
     m_txDsp->setShiftAndBaud(0.0, baud);
-    m_rxDsp->SetBaud(baud);
-    setSensitiveReceiver(sensitive);
+    m_channel->setBaud(baud);
 
     // Tables the audio thread reads are built here, before any stream runs,
     // so the callback never pays for (or races on) their first use.
@@ -200,8 +154,7 @@ CPskTxRx::~CPskTxRx()
 {
     m_txDsp.reset();
     m_encoder.reset();
-    m_rxDsp.reset();
-    m_decoder.reset();
+    m_channel.reset();
 }
 
 void CPskTxRx::saveSettings() const
@@ -209,7 +162,7 @@ void CPskTxRx::saveSettings() const
     Settings settings;
     settings.setValue(QStringLiteral("RxFq"), rxFrequency());
     settings.setValue(QStringLiteral("TxFq"), txFrequency());
-    settings.setValue(QStringLiteral("Receiver"), sensitiveReceiver() ? QStringLiteral("sensitive") : QStringLiteral("standard"));
+    settings.setValue(QStringLiteral("Receiver"), m_channel->receiverName());
     settings.beginGroup(QStringLiteral("Audio"));
     settings.setValue(QStringLiteral("varicode"), charSet());
     settings.endGroup();
@@ -223,19 +176,22 @@ void CPskTxRx::setCharSet(int set)
 
 void CPskTxRx::setSensitiveReceiver(bool on)
 {
-    if (on == sensitiveReceiver())
-        return;
-    if (!on) {
-        m_sensitive.reset();
-        return;
-    }
-    m_sensitive = std::make_unique<CSensitiveRx>(m_mode == kModeQpsk);
-    // Every decoder clears the shared 8-bit table when it is built.
-    Varicode::fillDecodeTable(m_encoder.get());
-    m_sensitive->setCharSink(this);
-    m_sensitive->setSymbolSink(this);
-    m_sensitive->setCharSet(m_decoder->charSet());
-    m_sensitive->setInversion(m_qpskInversion.load(std::memory_order_relaxed) != 0);
+    setReceiver(on ? QStringLiteral("sensitive") : PskReceivers::standardName());
+}
+
+bool CPskTxRx::setReceiver(const QString& name)
+{
+    return m_channel->setReceiver(name);
+}
+
+QString CPskTxRx::receiverName() const
+{
+    return m_channel->receiverName();
+}
+
+bool CPskTxRx::sensitiveReceiver() const
+{
+    return receiverName() == QLatin1String("sensitive");
 }
 
 bool CPskTxRx::setQpsk(bool on)
@@ -245,36 +201,29 @@ bool CPskTxRx::setQpsk(bool on)
     if (isTransmitting())
         return false;
     m_mode = on ? kModeQpsk : kModeBpsk;
-    const int set = m_decoder->charSet();
     const bool inverted = m_qpskInversion.load(std::memory_order_relaxed) != 0;
     if (on) {
         auto encoder = std::make_unique<CQpskEncode>();
-        auto decoder = std::make_unique<CQpskDecode>();
         encoder->setInversion(inverted);
-        decoder->setInversion(inverted);
         m_encoder = std::move(encoder);
-        m_decoder = std::move(decoder);
     } else {
         m_encoder = std::make_unique<CBpskEncode>();
-        m_decoder = std::make_unique<CBpskDecode>();
     }
-    m_decoder->setSymbolSink(this);
-    m_decoder->setCharSink(this);
-    m_decoder->setCharSet(set);
-    m_encoder->setCharSet(set);
+    m_encoder->setCharSet(m_channel->charSet());
+    m_channel->setQpsk(on);
     Varicode::fillDecodeTable(m_encoder.get());
-    m_rxDsp->setSymbolSink(m_decoder.get());
-    if (m_sensitive) {
-        m_sensitive.reset();
-        setSensitiveReceiver(true);
-    }
-    Command(90, qRound(g_symbolRates[m_mode] * 100.0), 0, 0);
+    Command(ModemCommand::kSetSymbolRate, qRound(g_symbolRates[m_mode] * 100.0), 0, 0);
     return true;
 }
 
 CPskBitDecode* CPskTxRx::rxDecoder() const
 {
-    return m_sensitive ? static_cast<CPskBitDecode*>(m_sensitive.get()) : m_decoder.get();
+    return &m_channel->decoder();
+}
+
+CPskRxAlgorithms* CPskTxRx::rxDsp() const
+{
+    return &m_channel->frontEnd();
 }
 
 QString CPskTxRx::cwCallSign() const
@@ -289,13 +238,9 @@ QString CPskTxRx::cwCallSign() const
 
 void CPskTxRx::applySampleRates(double inputRate, double outputRate)
 {
-    const bool usable = std::isfinite(inputRate) && inputRate >= 0.0;
-    m_inputRateAccepted = usable && m_rxDsp->setSampleRate(inputRate);
-    CSoundCardTxRx::SetSampleRates(m_inputRateAccepted ? inputRate : m_inputRate, outputRate);
+    m_inputRateAccepted = m_channel->setSampleRate(inputRate);
+    CSoundCardTxRx::SetSampleRates(m_channel->sampleRate(), outputRate);
     m_txDsp->setSampleRate(outputRate);
-    // A new rate starts the spectrum afresh; the same rate again keeps it.
-    if (m_acquisition->sampleRate() != m_inputRate)
-        m_acquisition->setSampleRate(m_inputRate);
 }
 
 void CPskTxRx::SetSampleRates(double inputRate, double outputRate)
@@ -310,7 +255,7 @@ double CPskTxRx::txFrequency() const
 
 double CPskTxRx::rxFrequency() const
 {
-    return m_rxDsp->frequency();
+    return m_channel->frequency();
 }
 
 void CPskTxRx::setTxFrequency(double fq)
@@ -320,7 +265,7 @@ void CPskTxRx::setTxFrequency(double fq)
 
 void CPskTxRx::setRxFrequency(double fq)
 {
-    m_rxDsp->setFrequency(fq);
+    m_channel->setFrequency(fq);
 }
 
 void CPskTxRx::SetupReset()
@@ -359,14 +304,9 @@ void CPskTxRx::replayTrace(int clickedBack)
     const int back = setRingReadBack(traceStart(rxFrequency(), clickedBack));
     if (back == 0)
         return;
-    // The filters, the symbol clock and the half-assembled character belong
-    // to other audio: the replay starts from a clean receiver, which the
-    // quiet before the trace lets settle before the first character.
-    m_rxDsp->reset();
-    if (m_sensitive)
-        m_sensitive->Reset();
-    rxDecoder()->setAfcAccumulator(0);
-    m_acquisitionPending = kNoPendingCentre;
+    // The replay starts from a clean receiver, which the quiet before the
+    // trace lets settle before the first character.
+    m_channel->restart();
     m_squelchGate.clear();
 }
 
@@ -456,182 +396,23 @@ int CPskTxRx::traceStart(double fq, int clickedBack) const
 
 void CPskTxRx::AfcStep()
 {
-    const double seconds = m_afcSamples / std::max(inputRate(), 1.0);
-    m_afcSamples = 0;
-    if (rxFrequency() != m_afcFrequency) { // tuned elsewhere since the last step
-        m_afcAnchor = rxFrequency();
-        m_driftHzPerS = 0.0;
-        m_secondsSinceStep = -1.0;
-        m_signalLost = false;
-        m_judgementsWithout = 0;
-    }
-    m_driftHzPerS *= 1.0 - std::min(1.0, seconds / kDriftMemorySeconds);
-    if (m_secondsSinceStep >= 0.0)
-        m_secondsSinceStep += seconds;
-    const double before = rxFrequency();
-    if (acquireSignal()) {
-        // A signal found after the one followed had gone (a strong carrier
-        // has ended, a weak station answers beside it) says nothing of a
-        // drift, and the drift learnt belonged to the one gone.
-        if (m_signalLost)
-            m_driftHzPerS = 0.0;
-        else if (m_secondsSinceStep >= kDriftMinStepSeconds)
-            learnDrift(kDriftStepGain * (rxFrequency() - before) / m_secondsSinceStep);
-        m_secondsSinceStep = 0.0;
-        m_signalLost = false;
-    } else if (seconds > 0.0) {
-        const qint32 a = rxDecoder()->afcAccumulator();
-        const double correction = -a / kAfcScale / 10.0;
-        rxDecoder()->setAfcAccumulator(a / 2);
-        if (m_signalNear)
-            learnDrift(kDriftGain * correction / seconds);
-        const double wanted = before + correction + (m_signalNear ? m_driftHzPerS * seconds : 0.0);
-        const double fq = withinAfcRange(wanted);
-        if (fq != wanted)
-            m_driftHzPerS = 0.0; // at the edge: a drift learnt would only push on
-        setRxFrequency(fq);
-        if (!txLock())
-            setTxFrequency(m_txOffset + fq);
-    }
-    m_afcFrequency = rxFrequency();
+    m_channel->afcStep();
 }
 
-double CPskTxRx::withinAfcRange(double fq) const
+void CPskTxRx::channelFollowed(double fq)
 {
-    if (m_afcRange <= 0.0)
-        return fq;
-    return std::clamp(fq, m_afcAnchor - m_afcRange, m_afcAnchor + m_afcRange);
-}
-
-void CPskTxRx::learnDrift(double hzPerS)
-{
-    m_driftHzPerS = std::clamp(m_driftHzPerS + hzPerS, -kMaxDriftHzPerS, kMaxDriftHzPerS);
-}
-
-bool CPskTxRx::acquireSignal()
-{
-    // Judgements are spaced by audio, not by calls: however the input is cut
-    // into blocks, two in a row then rest on mostly different frames.
-    const quint32 frames = m_acquisition->frameCount();
-    if (frames - m_acquisitionFrames < kAcquireEveryFrames)
-        return false;
-    m_acquisitionFrames = frames;
-
-    const double fq = rxFrequency();
-    const double b = baud();
-    const double threshold = std::max(kAcquireMinHz, kAcquireShare * b);
-    double centre = 0.0;
-    m_signalNear = m_acquisition->findCentre(fq, b, &centre);
-    m_judgementsWithout = m_signalNear ? 0 : m_judgementsWithout + 1;
-    m_signalLost = m_signalLost || m_judgementsWithout >= kLostJudgements;
-    // A signal beyond the AFC's range is not the one the operator tuned to.
-    if (!m_signalNear || std::abs(centre - fq) <= threshold || withinAfcRange(centre) != centre) {
-        m_acquisitionPending = kNoPendingCentre;
-        return false;
-    }
-    // A weak signal's spectrum can look lopsided for a moment; two judgements
-    // in a row that agree are a signal that really lies elsewhere.
-    if (!(std::abs(centre - m_acquisitionPending) <= threshold)) {
-        m_acquisitionPending = centre;
-        return false;
-    }
-    m_acquisitionPending = kNoPendingCentre;
-    // The drift the decoder has gathered belongs to the old frequency.
-    rxDecoder()->setAfcAccumulator(0);
-    setRxFrequency(centre);
     if (!txLock())
-        setTxFrequency(m_txOffset + centre);
-    return true;
+        setTxFrequency(m_txOffset + fq);
 }
 
-// ---------------------------------------------------------------------------
-// Receive
-
-void CPskTxRx::ReceiveSamples(const qint16* samples, int count)
+void CPskTxRx::channelChar(QChar ch)
 {
-    if (samples && count > 0) {
-        CSoundCardTxRx::ReceiveSamples(samples, count);
-        // The spectrum takes the audio as it arrives, so it shows the band
-        // as it is now even while the receiver replays older audio. What
-        // comes in while we transmit is our own signal or a muted receiver,
-        // neither of which the AFC should find afterwards.
-        if (!isTransmitting())
-            m_acquisition->addSamples(samples, count);
-    }
-
-    const int n = takeFromRing(m_work.data(), kWorkSize);
-    // The spectrum shows the band as it is now: while the receiver catches
-    // up on older audio (a replay) the decoder's quality decides instead.
-    m_replaying = ringReadIndex() != ringWriteIndex();
-    if (m_squelchEnabled && m_squelchByLevel && !m_replaying) {
-        // Noise reads higher over a wider signal's band (its scatter grows
-        // with the root of the bins summed): the level holds for BPSK31 and
-        // rises by 1.5 dB with each doubling of the speed.
-        const double widerBand = 5.0 * std::log10(std::max(1.0, baud() / 31.25));
-        for (QChar ch : m_squelchGate.update(squelchSnr() - widerBand, m_rxSeconds))
-            emit signalCharReceived(ch);
-    }
-    if (m_sensitive)
-        m_sensitive->process(m_work.data(), n, *m_rxDsp);
-    else
-        m_rxDsp->ProcessSamples(m_work.data(), n);
-    if (inputRate() > 0.0)
-        m_rxSeconds += n / inputRate();
-
-    if (m_afcOn && !isTransmitting()) {
-        m_afcSamples += n;
-        ++m_rxBlockCounter;
-        if ((m_rxBlockCounter & 3) == 0)
-            AfcStep();
-    } else {
-        // A centre seen before the AFC was switched off or a transmission
-        // began is old news and confirms nothing afterwards.
-        m_acquisitionPending = kNoPendingCentre;
-    }
-    updateSquelch();
-}
-
-int CPskTxRx::decoderQuality() const
-{
-    return rxDecoder()->quality();
-}
-
-void CPskTxRx::updateSquelch()
-{
-    const bool good = decoderQuality() >= 31 - m_squelchThreshold;
-    if (m_squelchHold == 0)
-        m_squelchOpen = 0;
-    else
-        --m_squelchHold;
-    if (good) {
-        m_squelchOpen = 1;
-        m_squelchHold = kSquelchHold;
-    }
-}
-
-void CPskTxRx::emitChar(QChar ch)
-{
-    if (m_squelchEnabled && m_squelchByLevel && !m_replaying) {
+    if (m_channel->squelchEnabled() && m_squelchByLevel && !m_replaying) {
         if (m_squelchGate.pass(ch, m_rxSeconds))
             emit signalCharReceived(ch);
         return;
     }
-    if (m_squelchEnabled && !m_squelchOpen)
-        return;
     emit signalCharReceived(ch);
-}
-
-void CPskTxRx::CharReceived(int, QChar ch)
-{
-    emitChar(ch);
-}
-
-void CPskTxRx::CodeReceived(int, quint16 value)
-{
-    // Byte values are shown as Latin-1; a double-byte value goes through the
-    // local code page, which mostly has no byte for it and shows '?'.
-    const quint8 byte = value < 256 ? quint8(value) : CodePage::toByte(QChar(value));
-    emitChar(QChar::fromLatin1(char(byte)));
 }
 
 void CPskTxRx::setSquelchLevel(double db)
@@ -658,32 +439,85 @@ constexpr int kMinIdleSymbols = 32;
 
 double CPskTxRx::squelchSnr()
 {
-    const quint32 frames = m_acquisition->frameCount();
+    const AfcAcquisition& spectrum = m_channel->spectrum();
+    const quint32 frames = spectrum.frameCount();
     // A young average (it starts from nothing) grows faster than any noise
     // measured on it a moment ago would say.
     if (frames < kMinSquelchFrames)
         return SignalQuality::kNoSignalDb;
     if (frames < m_noiseFrames || frames - m_noiseFrames >= kNoiseEveryFrames || m_noisePerBin <= 0.0) {
-        m_noisePerBin = SignalQuality::noisePerBin(*m_acquisition, kNoiseLowHz, kNoiseHighHz);
+        m_noisePerBin = SignalQuality::noisePerBin(spectrum, kNoiseLowHz, kNoiseHighHz);
         m_noiseFrames = frames;
     }
-    return SignalQuality::snrDb(*m_acquisition, rxFrequency(), baud(), m_noisePerBin);
+    return SignalQuality::snrDb(spectrum, rxFrequency(), baud(), m_noisePerBin);
 }
 
 CPskTxRx::SignalReport CPskTxRx::signalReport() const
 {
-    const double noise = SignalQuality::noisePerBin(*m_acquisition, kNoiseLowHz, kNoiseHighHz);
+    const AfcAcquisition& spectrum = m_channel->spectrum();
+    const double noise = SignalQuality::noisePerBin(spectrum, kNoiseLowHz, kNoiseHighHz);
     const double fq = rxFrequency();
     const double b = baud();
-    SignalReport r{SignalQuality::snrDb(*m_acquisition, fq, b, noise), std::numeric_limits<double>::quiet_NaN()};
+    SignalReport r{SignalQuality::snrDb(spectrum, fq, b, noise), std::numeric_limits<double>::quiet_NaN()};
     if (rxDecoder()->zeroRun() >= std::max(double(kMinIdleSymbols), kIdleSeconds * b))
-        r.imdDb = SignalQuality::imdDb(*m_acquisition, fq, b, noise);
+        r.imdDb = SignalQuality::imdDb(spectrum, fq, b, noise);
     return r;
 }
 
-void CPskTxRx::SymbolReceived(int, int angle, int amplitude)
+void CPskTxRx::channelSymbol(int angle, int amplitude)
 {
     emit signalPskSymbol(long(angle), long(amplitude));
+}
+
+// ---------------------------------------------------------------------------
+// Receive
+
+void CPskTxRx::ReceiveSamples(const qint16* samples, int count)
+{
+    if (samples && count > 0) {
+        CSoundCardTxRx::ReceiveSamples(samples, count);
+        // What comes in while we transmit is our own signal or a muted
+        // receiver, neither of which the AFC should find afterwards.
+        if (!isTransmitting())
+            m_channel->observe(samples, count);
+    }
+    const int n = takeFromRing(m_work.data(), kWorkSize);
+    // The spectrum shows the band as it is now: while the receiver catches
+    // up on older audio (a replay) the decoder's quality decides instead.
+    m_replaying = ringReadIndex() != ringWriteIndex();
+    const bool byLevel = m_channel->squelchEnabled() && m_squelchByLevel && !m_replaying;
+    m_channel->setSquelchByOwner(byLevel);
+    if (byLevel) {
+        // Noise reads higher over a wider signal's band (its scatter grows
+        // with the root of the bins summed): the level holds for BPSK31 and
+        // rises by 1.5 dB with each doubling of the speed.
+        const double widerBand = 5.0 * std::log10(std::max(1.0, baud() / 31.25));
+        for (QChar ch : m_squelchGate.update(squelchSnr() - widerBand, m_rxSeconds))
+            emit signalCharReceived(ch);
+    }
+    m_channel->process(m_work.data(), n, isTransmitting());
+    if (inputRate() > 0.0)
+        m_rxSeconds += n / inputRate();
+}
+
+int CPskTxRx::decoderQuality() const
+{
+    return m_channel->quality();
+}
+
+void CPskTxRx::CharReceived(int channel, QChar ch)
+{
+    m_channel->CharReceived(channel, ch);
+}
+
+void CPskTxRx::CodeReceived(int channel, quint16 value)
+{
+    m_channel->CodeReceived(channel, value);
+}
+
+void CPskTxRx::SymbolReceived(int channel, int angle, int amplitude)
+{
+    m_channel->SymbolReceived(channel, angle, amplitude);
 }
 
 // ---------------------------------------------------------------------------
@@ -691,7 +525,7 @@ void CPskTxRx::SymbolReceived(int, int angle, int amplitude)
 
 double CPskTxRx::binMagnitude(int bin) const
 {
-    return m_acquisition->levelAt(bin * kFftRate / kFftSize);
+    return m_channel->levelAt(bin * kFftRate / kFftSize);
 }
 
 double CPskTxRx::bin(int index) const
@@ -756,7 +590,7 @@ const char* CPskTxRx::imdText(int p1)
         m_imdText[0] = '\0';
         return m_imdText;
     }
-    const int x = int(Command(85, 0, 0, 0));
+    const int x = int(Command(ModemCommand::kMeasureImd, 0, 0, 0));
     if (x < -7 || p1 != 0)
         std::snprintf(m_imdText, sizeof m_imdText, "IMD: %d dB", -std::abs(x));
     else
@@ -810,7 +644,7 @@ int CPskTxRx::snapFrequency(int fq) const
 
 const char* CPskTxRx::modeText(const char* format, double add)
 {
-    int rate = int(m_rxDsp->symbolRate() + add);
+    int rate = int(m_channel->baud() + add);
     // 62.5 baud is known on air as "63".
     if (rate == 62)
         rate = 63;
@@ -862,145 +696,144 @@ intptr_t CPskTxRx::Command(int code, intptr_t p1, intptr_t p2, intptr_t p3)
     const double fq = double(quint32(p1));
     const qint32 value = qint32(p1);
     switch (code) {
-    case 2: {
+    case ModemCommand::kMeasureSnr: {
         const int c = spectrumCentre();
         if (c < 0)
             return 0;
         const double m = baud() / 31.25;
-        CommandToOwner(73, intptr_t(spectrumPeak(c, m)), intptr_t(noiseLevel(c, m)), 0);
+        CommandToOwner(ModemCommand::kSnrResult, intptr_t(spectrumPeak(c, m)), intptr_t(noiseLevel(c, m)), 0);
         return 1;
     }
-    case 4:
+    case ModemCommand::kSetupReset:
         SetupReset();
         return 1;
-    case 5:
+    case ModemCommand::kSetupShow:
         SetupShow();
         return 1;
-    case 7:
+    case ModemCommand::kSetupClose:
         SetupClose();
         return 1;
-    case 6:
-    case 8:
-    case 25:
-    case 27:
-    case 46:
-    case 50:
-    case 53:
-    case 56:
-    case 72:
-    case 76:
-    case 86:
+    case ModemCommand::kReserved6:
+    case ModemCommand::kReserved8:
+    case ModemCommand::kReserved25:
+    case ModemCommand::kTxSwitched:
+    case ModemCommand::kReserved46:
+    case ModemCommand::kReserved50:
+    case ModemCommand::kReserved53:
+    case ModemCommand::kReserved56:
+    case ModemCommand::kReserved72:
+    case ModemCommand::kReserved76:
+    case ModemCommand::kReserved86:
         return 1;
-    case 23:
+    case ModemCommand::kModeText:
         return reinterpret_cast<intptr_t>(modeText("%s%i", 0.0001));
-    case 24:
+    case ModemCommand::kModeTextSpaced:
         return reinterpret_cast<intptr_t>(modeText("%s %i", 0.6));
-    case 43:
+    case ModemCommand::kSetCwCallSign:
         setCallSign(reinterpret_cast<const char*>(p1));
         return 1;
-    case 44:
+    case ModemCommand::kSetCwUnit:
         m_cwUnit.store(value, std::memory_order_relaxed);
         return 1;
-    case 47:
+    case ModemCommand::kSetUserD:
         m_userD = value;
         return 1;
-    case 48:
+    case ModemCommand::kUserD:
         return m_userD;
-    case 49:
+    case ModemCommand::kSnapFrequency:
         return snapFrequency(value);
-    case 51:
-        m_afcOn = value;
+    case ModemCommand::kSetAfc:
+        m_channel->setAfcValue(value);
         return 1;
-    case 52:
-        return m_afcOn;
-    case 54:
+    case ModemCommand::kAfc:
+        return m_channel->afcValue();
+    case ModemCommand::kSetTxLock:
         m_txLock = value;
         if (value == 0)
             setTxFrequency(m_txOffset + rxFrequency());
         return 1;
-    case 55:
+    case ModemCommand::kTxLock:
         return m_txLock;
-    case 57:
+    case ModemCommand::kSetRxLock:
         m_rxLock = value;
         return 1;
-    case 58:
+    case ModemCommand::kRxLock:
         return m_rxLock;
-    case 59:
+    case ModemCommand::kIsQpsk:
         return m_mode == kModeQpsk ? 1 : 0;
-    case 60:
+    case ModemCommand::kSetQpskInversion:
         m_qpskInversion.store(value, std::memory_order_relaxed);
-        if (m_mode == kModeQpsk) {
+        if (m_mode == kModeQpsk)
             static_cast<CQpskEncode*>(m_encoder.get())->setInversion(value != 0);
-            static_cast<CQpskDecode*>(m_decoder.get())->setInversion(value != 0);
-        }
-        if (m_sensitive)
-            m_sensitive->setInversion(value != 0);
+        m_channel->setInversion(value != 0);
         return 1;
-    case 61:
+    case ModemCommand::kQpskInversion:
         return m_qpskInversion.load(std::memory_order_relaxed);
-    case 64:
+    case ModemCommand::kSetTxFrequency:
         if (!txLock())
             setTxFrequency(fq + m_txOffset);
         return 1;
-    case 65:
+    case ModemCommand::kForceTxFrequency:
         setTxFrequency(fq + m_txOffset);
         return 1;
-    case 66:
-    case 71:
+    case ModemCommand::kTxFrequency:
+    case ModemCommand::kTxFrequencyToo:
         return qint64(txFrequency() + 0.5) - m_txOffset;
-    case 67:
+    case ModemCommand::kSetRxFrequency:
+        // The receive lock refuses the retune and is the answer.
+        if (rxLock())
+            return m_rxLock;
         setRxFrequency(fq);
         return 1;
-    case 68:
+    case ModemCommand::kRxFrequency:
         return qint64(rxFrequency() + 0.5);
-    case 69:
+    case ModemCommand::kRxFrequencyTenths:
         return qint64(rxFrequency() * 10.0);
-    case 70:
+    case ModemCommand::kSetBothFrequencies:
         if (!txLock())
             setTxFrequency(fq + m_txOffset);
         setRxFrequency(fq);
         return 1;
-    case 77:
-        m_squelchEnabled = value;
+    case ModemCommand::kSetSquelch:
+        m_channel->setSquelchEnabled(value);
         return 1;
-    case 78:
-        return m_squelchEnabled;
-    case 79:
-        return (m_mode == kModeBpsk || m_mode == kModeQpsk) ? decoderQuality() : m_squelchOpen;
-    case 80:
-        m_squelchThreshold = value;
+    case ModemCommand::kSquelch:
+        return m_channel->squelchEnabled();
+    case ModemCommand::kQuality:
+        return (m_mode == kModeBpsk || m_mode == kModeQpsk) ? decoderQuality() : m_channel->squelchOpen();
+    case ModemCommand::kSetSquelchThreshold:
+        m_channel->setSquelchThreshold(value);
         return 1;
-    case 81:
-        return m_squelchThreshold;
-    case 82:
-        return m_squelchOpen;
-    case 83:
-        m_squelchOpen = value;
-        m_squelchHold = value ? kSquelchHold : 0;
+    case ModemCommand::kSquelchThreshold:
+        return m_channel->squelchThreshold();
+    case ModemCommand::kSquelchOpen:
+        return m_channel->squelchOpen();
+    case ModemCommand::kSetSquelchOpen:
+        m_channel->setSquelchOpen(value);
         return 1;
-    case 84:
+    case ModemCommand::kNotFsk:
         return m_mode != kModeFsk ? 1 : 0;
-    case 85:
+    case ModemCommand::kMeasureImd:
         return measureImd();
-    case 90: {
+    case ModemCommand::kSetSymbolRate: {
         // A rate of zero or below would stop the symbol clock for good.
         if (value <= 0)
             return 1;
         const double baud = value * 0.01;
         m_baud.store(baud, std::memory_order_relaxed);
         m_txDsp->setShiftAndBaud(0.0, baud);
-        m_rxDsp->SetBaud(baud);
+        m_channel->setBaud(baud);
         g_symbolRates[m_mode] = baud;
         return 1;
     }
-    case 132: {
+    case ModemCommand::kWidestImdText: {
         static const char kWidest[] = "IMD: -88 dB";
         static const char kEmpty[] = "";
         return reinterpret_cast<intptr_t>(m_mode == kModeFsk ? kEmpty : kWidest);
     }
-    case 133:
+    case ModemCommand::kImdText:
         return reinterpret_cast<intptr_t>(imdText(value));
-    case 149:
+    case ModemCommand::kBitsPerChar:
         return charSet() != kCharSetAscii8 ? 16 : 8;
     default:
         return 0;

@@ -4,6 +4,7 @@
 
 #include "modem/bruxmode.h"
 #include "modem/pskinterfaces.h"
+#include "modem/receivechannel.h"
 #include "modem/squelchgate.h"
 
 #include <QChar>
@@ -16,21 +17,22 @@
 #include <memory>
 #include <vector>
 
-class AfcAcquisition;
 class CPskBitDecode;
 class CPskBitEncode;
 class CPskRxAlgorithms;
 class CPskTxAlgorithms;
-class CSensitiveRx;
+class PskReceiver;
 
-// The PSK transceiver: the program's one modem. It owns the receive DSP, the
-// symbol decoder, the transmit DSP and the bit encoder (BPSK, or QPSK when
-// built with the mode name "QPSK"), feeds received audio through its ring to
-// the receiver, runs squelch and AFC (a coarse stage that finds the signal
-// in the received spectrum when the operator tuned beside it, and the fine
-// stage that follows the decoder's phase drift), answers the numeric
-// command table and sequences each transmission (key-up carrier, idle
-// reversals, characters, tail, Morse identification of the call sign).
+// The PSK transceiver: the program's one modem. It holds the ring of
+// received audio, one receive channel (ReceiveChannel: the receive DSP, a
+// receiver chosen by name, squelch and AFC; the AFC has a coarse stage that
+// finds the signal in the received spectrum when the operator tuned beside
+// it, and the fine stage that follows the decoder's phase drift) and the
+// transmitter (transmit DSP and bit encoder, BPSK, or QPSK when built with
+// the mode name "QPSK"). It feeds received audio through its ring to the
+// channel, answers the numeric command table (modem/modemcommands.h) and
+// sequences each transmission (key-up carrier, idle reversals, characters,
+// tail, Morse identification of the call sign).
 //
 // Threads: everything runs on the GUI thread except GenerateTxSamples, which
 // the audio output callback calls. What the callback reads is either its own
@@ -40,7 +42,7 @@ class CSensitiveRx;
 // never touches the transmit state itself: it raises a restart request that
 // the callback applies at the start of its next block, so restarting while a
 // stream still runs cannot race. No locks, and nothing allocates per sample.
-class CPskTxRx : public CSoundCardTxRx, public CPskRecCharDone, public CSymbolReceiver
+class CPskTxRx : public CSoundCardTxRx, public CPskRecCharDone, public CSymbolReceiver, private ChannelOutput
 {
     Q_OBJECT
 public:
@@ -91,10 +93,13 @@ public:
     int charSet() const { return m_charSet.load(std::memory_order_relaxed); }
     void setCharSet(int set);
 
-    // The sensitive receiver instead of the standard one (settings key
-    // "Receiver", "sensitive" or "standard"); it starts afresh when chosen.
+    // The receiver, by its name in the receiver table (PskReceivers):
+    // "standard" or "sensitive" (settings key "Receiver"). A receiver chosen
+    // starts afresh at the present tuning; an unknown name is refused.
+    bool setReceiver(const QString& name);
+    QString receiverName() const;
     void setSensitiveReceiver(bool on);
-    bool sensitiveReceiver() const { return m_sensitive != nullptr; }
+    bool sensitiveReceiver() const;
 
     // Stores the receive and transmit frequencies, the receiver and the
     // character set. Only the window's own transceiver is saved, and only
@@ -129,20 +134,21 @@ public:
 
     // How far (Hz) the AFC may pull the receiver from where it was last
     // tuned by anything else (a click, a typed frequency); 0: no limit.
-    void setAfcRange(double hz) { m_afcRange = hz > 0.0 ? hz : 0.0; }
-    double afcRange() const { return m_afcRange; }
+    void setAfcRange(double hz) { m_channel->setAfcRange(hz); }
+    double afcRange() const { return m_channel->afcRange(); }
 
     bool inputRateAccepted() const { return m_inputRateAccepted; }
     int mode() const { return m_mode; }
     double baud() const { return m_baud.load(std::memory_order_relaxed); }
     bool isTransmitting() const { return m_transmitting.load(std::memory_order_relaxed) != 0; }
-    bool squelchOpen() const { return m_squelchOpen != 0; }
+    bool squelchOpen() const { return m_channel->squelchOpen() != 0; }
     QString cwCallSign() const;
 
     CPskTxAlgorithms* txDsp() const { return m_txDsp.get(); }
-    CPskRxAlgorithms* rxDsp() const { return m_rxDsp.get(); }
+    CPskRxAlgorithms* rxDsp() const;
     CPskBitEncode* encoder() const { return m_encoder.get(); }
-    CPskBitDecode* decoder() const { return m_decoder.get(); }
+    // The decoder of the receiver in use.
+    CPskBitDecode* decoder() const { return rxDecoder(); }
 
 signals:
     void signalCharReceived(QChar ch);
@@ -203,17 +209,13 @@ private:
     void setRxFrequency(double fq);
     double txFrequency() const;
     double rxFrequency() const;
-    void updateSquelch();
+    // The receive channel's results.
+    void channelChar(QChar ch) override;
+    void channelSymbol(int angle, int amplitude) override;
+    void channelFollowed(double fq) override;
     // The S/N the squelch gate reads; the band's noise is measured again
     // every few spectrum frames.
     double squelchSnr();
-    // Where the AFC may take the receiver: fq, or the edge of its range.
-    double withinAfcRange(double fq) const;
-    void emitChar(QChar ch);
-    // The AFC's coarse stage: retunes to a clear signal found in the
-    // received spectrum away from the receive frequency. True if it did.
-    bool acquireSignal();
-    void learnDrift(double hzPerS);
     // The decoder of the receiver in use.
     CPskBitDecode* rxDecoder() const;
 
@@ -257,36 +259,10 @@ private:
     QStringList m_charSetNames;
     std::atomic<int> m_transmitting{0};
     int m_mode = kModeBpsk;
-    qint32 m_afcOn = 0;
-    qint32 m_squelchEnabled = 0;
-    qint32 m_squelchThreshold = 15;
-    qint32 m_squelchHold = 0;
-    qint32 m_squelchOpen = 1;
     std::atomic<qint32> m_qpskInversion{0};
     qint32 m_userD = 0;
     std::atomic<double> m_baud{31.25};
     std::atomic<int> m_charSet{0};
-    quint32 m_rxBlockCounter = 0;
-    // The AFC's learnt drift, the audio since its last step, the time since
-    // the coarse stage last moved the receiver (negative: not since the last
-    // retune), and where the AFC left the receiver (anything else there is a
-    // retune, which ends the drift).
-    double m_driftHzPerS = 0.0;
-    double m_secondsSinceStep = -1.0;
-    qint64 m_afcSamples = 0;
-    double m_afcFrequency = 0.0;
-    // Squelch by level, the audio the receiver has decoded (seconds) and
-    // the band's noise per bin with the spectrum frame it was measured at.
-    SquelchGate m_squelchGate;
-    bool m_squelchByLevel = false;
-    bool m_replaying = false;
-    double m_rxSeconds = 0.0;
-    double m_noisePerBin = 0.0;
-    quint32 m_noiseFrames = 0;
-    // The AFC's range, and where the receiver was tuned when it began to
-    // follow (the frequency a retune left it at).
-    double m_afcRange = 0.0;
-    double m_afcAnchor = 0.0;
     std::atomic<qint32> m_cwUnit{0};
     bool m_inputRateAccepted = true;
 
@@ -303,21 +279,17 @@ private:
 
     std::unique_ptr<CPskTxAlgorithms> m_txDsp;
     std::unique_ptr<CPskBitEncode> m_encoder;
-    std::unique_ptr<CPskRxAlgorithms> m_rxDsp;
-    std::unique_ptr<CPskBitDecode> m_decoder;
-    std::unique_ptr<CSensitiveRx> m_sensitive; // null: the standard receiver
-    std::unique_ptr<AfcAcquisition> m_acquisition;
-    // Frames the acquisition had analysed at its last judgement.
-    quint32 m_acquisitionFrames = 0;
-    // A centre found once, waiting for the next judgement to confirm it.
-    double m_acquisitionPending = std::numeric_limits<double>::quiet_NaN();
-    // Whether the last judgement found a signal near the receiver, how many
-    // in a row found none, and whether the signal was lost so since the
-    // coarse stage's last step (the step that follows then goes to another
-    // signal, not after a drifting one).
-    bool m_signalNear = false;
-    int m_judgementsWithout = 0;
-    bool m_signalLost = false;
+    // The receive side: front end, receiver, AFC and squelch.
+    std::unique_ptr<ReceiveChannel> m_channel;
+    // Squelch by level, whether the receiver catches up on older audio, the
+    // audio it has decoded (seconds) and the band's noise per bin with the
+    // spectrum frame it was measured at.
+    SquelchGate m_squelchGate;
+    bool m_squelchByLevel = false;
+    bool m_replaying = false;
+    double m_rxSeconds = 0.0;
+    double m_noisePerBin = 0.0;
+    quint32 m_noiseFrames = 0;
     std::vector<qint16> m_work;
 
     // Texts handed out by Commands 23, 24 and 133; per object, GUI thread.

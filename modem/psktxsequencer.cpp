@@ -61,7 +61,7 @@ void CPskTxRx::SetTransmit(int on)
     if (on && !isTransmitting())
         m_restartRequested.store(true, std::memory_order_release);
     m_transmitting.store(on, std::memory_order_relaxed);
-    CommandToOwner(27, on, 0, 0);
+    CommandToOwner(ModemCommand::kTxSwitched, on, 0, 0);
 }
 
 void CPskTxRx::restartTransmit()
@@ -155,13 +155,13 @@ void CPskTxRx::echoCwId()
     const int n = readCallSign(call);
     for (char16_t c : kCwIdEchoHead) {
         if (c)
-            CommandToOwner(32, c, 0, 0);
+            CommandToOwner(ModemCommand::kTxEchoByte, c, 0, 0);
     }
     for (int i = 0; i < n; ++i)
-        CommandToOwner(32, call[i], 0, 0);
+        CommandToOwner(ModemCommand::kTxEchoByte, call[i], 0, 0);
     for (char16_t c : kCwIdEchoTail) {
         if (c)
-            CommandToOwner(32, c, 0, 0);
+            CommandToOwner(ModemCommand::kTxEchoByte, c, 0, 0);
     }
 }
 
@@ -346,7 +346,7 @@ void CPskTxRx::loadChar(quint16 ch, quint32 kind)
         m_encoder->LoadChar(ch);
     else
         m_encoder->LoadCode16(ch);
-    CommandToOwner(set == kCharSetAscii8 ? 32 : 33, ch, 0, 0);
+    CommandToOwner(set == kCharSetAscii8 ? ModemCommand::kTxEchoByte : ModemCommand::kTxEchoWide, ch, 0, 0);
     t.cwIdAfterText = kind == TxWord::kCwId ? 1 : 0;
 }
 
@@ -385,7 +385,7 @@ bool CPskTxRx::tailSymbol(int k, int* result)
             t.cwIdEndTaken = 1;
             takeEndAfterCwId();
         }
-        const quint32 answer = quint32(CommandToOwner(42, 0, 0, 0));
+        const quint32 answer = quint32(CommandToOwner(ModemCommand::kTailEnded, 0, 0, 0));
         const quint32 verdict = answer >> 16;
         if (verdict == TxWord::kEndNotify) {
             t.endNotify = 1;
@@ -479,7 +479,7 @@ int CPskTxRx::GenerateTxSamples(qint16* out, int count)
     }
 
     if (t.endNotify)
-        CommandToOwner(45, 0, 0, 0);
+        CommandToOwner(ModemCommand::kEndNotified, 0, 0, 0);
     t.endNotify = 0;
     return result;
 }

@@ -5,7 +5,8 @@
 #include "modem/afcacquisition.h"
 #include "modem/carrierpower.h"
 #include "modem/pskrxalgorithms.h"
-#include "modem/psktxrx.h"
+#include "modem/pskreceiver.h"
+#include "modem/receivechannel.h"
 #include "modem/signalquality.h"
 
 #include <algorithm>
@@ -15,10 +16,10 @@
 #include <limits>
 
 namespace {
-// Audio between judgements, and kept for a new signal's transceiver.
+// Audio between judgements, and kept for a new signal's channel.
 constexpr double kJudgeSeconds = 0.5;
 constexpr double kHistorySeconds = 10.0;
-// A new signal's transceiver decodes the history at once; on a full band
+// A new signal's channel decodes the history at once; on a full band
 // the rest wait for the next judgements, so the window never stands still
 // long (four starts take about 20 ms).
 constexpr int kMaxStartsPerJudgement = 4;
@@ -66,14 +67,27 @@ constexpr double kSpectrumFullScale = 32768.0 * 32768.0 / 4.0;
 constexpr double kHannNoiseGain = 1.5;
 } // namespace
 
-struct SignalBank::Entry
+struct SignalBank::Entry : ChannelOutput
 {
+    // Keeps what the channel decodes while the quality or the detector
+    // vouches for the signal.
+    void channelChar(QChar c) override
+    {
+        if (c.isNull())
+            return;
+        if ((channel->quality() >= kGoodQuality || bank->holding(*this)) && held.size() < kMaxText) {
+            held += c;
+            heldAt.push_back(fed);
+        }
+    }
+
+    SignalBank* bank = nullptr;
     int id = 0;
-    std::unique_ptr<CPskTxRx> modem;
+    std::unique_ptr<ReceiveChannel> channel;
     QString text;
     QString held; // decoded but not yet confirmed by the quality
     std::vector<qint64> heldAt; // the samples fed before each held character
-    qint64 fed = 0; // samples given to the transceiver
+    qint64 fed = 0; // samples given to the channel
     qint64 goodUntil = kNever; // where the quality was last good
     qint64 start = 0; // samples of audio fed to the bank before its first one
     bool missed = false; // the last judgement found no carrier
@@ -94,10 +108,10 @@ SignalBank::SignalBank(QObject* parent)
 
 SignalBank::~SignalBank() = default;
 
-void SignalBank::setMode(const QString& modemName, int baudHundredths)
+void SignalBank::setMode(const PskMode& mode)
 {
-    m_modemName = modemName;
-    m_baudHundredths = std::max(baudHundredths, 1);
+    m_qpsk = mode.qpsk;
+    m_baudHundredths = std::max(mode.baudHundredths, 1);
     clear();
 }
 
@@ -115,20 +129,21 @@ void SignalBank::setSensitive(bool on)
         return;
     m_sensitive = on;
     for (auto& e : m_entries)
-        e->modem->setSensitiveReceiver(on);
+        e->channel->setReceiver(receiverName());
 }
 
 void SignalBank::setCharSet(int set)
 {
     m_charSet = set;
-    for (auto& e : m_entries)
-        e->modem->setCharSet(set);
+}
+
+QString SignalBank::receiverName() const
+{
+    return m_sensitive ? QStringLiteral("sensitive") : PskReceivers::standardName();
 }
 
 void SignalBank::clear()
 {
-    for (auto& e : m_entries)
-        e->modem->disconnect(this);
     m_entries.clear();
     m_candidates.clear();
     m_noisePerBin = m_noiseFloorPerBin = 0.0;
@@ -190,9 +205,10 @@ void SignalBank::finish()
 
 void SignalBank::receive(Entry& e, const qint16* samples, int count)
 {
-    e.modem->ReceiveSamples(samples, count);
+    e.channel->observe(samples, count);
+    e.channel->process(samples, count, false);
     e.fed += count;
-    if (e.modem->Command(79, 0, 0, 0) >= kGoodQuality) {
+    if (e.channel->quality() >= kGoodQuality) {
         e.goodUntil = e.fed;
         confirm(e, e.fed - symbolsToSamples(kConfirmSymbols));
     } else if (!holding(e)) {
@@ -363,8 +379,7 @@ void SignalBank::judge()
     const double same = 0.6 * baud; // a carrier this close is the same signal
     const std::vector<double> carriers = findCarriers();
     for (auto& e : m_entries) {
-        double rx = 0.0, tx = 0.0;
-        e->modem->GetFrequencies(&rx, &tx);
+        const double rx = e->channel->frequency();
         if (std::any_of(carriers.begin(), carriers.end(), [&](double f) { return std::abs(f - rx) <= same; }))
             e->lastSeen = t;
         applyJudgement(*e, carrierAt(rx, m_samples), m_samples);
@@ -372,11 +387,8 @@ void SignalBank::judge()
     }
     for (double f : carriers) {
         bool known = false;
-        for (auto& e : m_entries) {
-            double rx = 0.0, tx = 0.0;
-            e->modem->GetFrequencies(&rx, &tx);
-            known = known || std::abs(rx - f) <= same;
-        }
+        for (auto& e : m_entries)
+            known = known || std::abs(e->channel->frequency() - f) <= same;
         if (known)
             continue;
         int hits = 1;
@@ -396,17 +408,12 @@ void SignalBank::judge()
     // brought onto the same signal (the younger).
     std::sort(m_entries.begin(), m_entries.end(), [](const auto& a, const auto& b) { return a->id < b->id; });
     for (size_t i = 0; i < m_entries.size();) {
-        double fi = 0.0, tx = 0.0;
-        m_entries[i]->modem->GetFrequencies(&fi, &tx);
+        const double fi = m_entries[i]->channel->frequency();
         bool duplicate = false;
-        for (size_t j = 0; j < i && !duplicate; ++j) {
-            double fj = 0.0;
-            m_entries[j]->modem->GetFrequencies(&fj, &tx);
-            duplicate = std::abs(fi - fj) < 0.3 * baud;
-        }
+        for (size_t j = 0; j < i && !duplicate; ++j)
+            duplicate = std::abs(fi - m_entries[j]->channel->frequency()) < 0.3 * baud;
         if (duplicate || t - m_entries[i]->lastSeen > kDropSeconds) {
             const Signal gone = snapshot(*m_entries[i]);
-            m_entries[i]->modem->disconnect(this);
             m_entries.erase(m_entries.begin() + std::ptrdiff_t(i));
             if (!duplicate)
                 emit dropped(gone);
@@ -422,23 +429,17 @@ void SignalBank::startSignal(double frequency)
     auto e = std::make_unique<Entry>();
     e->id = m_nextId++;
     e->lastSeen = e->lastHeard = now();
-    e->modem = std::make_unique<CPskTxRx>(m_modemName);
-    CPskTxRx& m = *e->modem;
-    m.setCharSet(m_charSet);
-    m.setSensitiveReceiver(m_sensitive);
-    m.Command(90, m_baudHundredths, 0, 0);
-    m.SetSampleRates(m_rate, m_rate);
-    m.SetFrequencies(frequency, frequency);
-    m.Command(51, 1, 0, 0); // AFC: follows the drift
+    e->bank = this;
+    // A channel of its own: the receiver the bank uses, at the bank's rate,
+    // with the AFC on so that it follows the drift.
+    e->channel = std::make_unique<ReceiveChannel>(m_qpsk, m_charSet, e.get());
+    ReceiveChannel& c = *e->channel;
+    c.setReceiver(receiverName());
+    c.setBaud(m_baudHundredths * 0.01);
+    c.setSampleRate(m_rate);
+    c.setFrequency(frequency);
+    c.setAfc(true);
     Entry* raw = e.get();
-    connect(&m, &CPskTxRx::signalCharReceived, this, [this, raw](QChar c) {
-        if (c.isNull())
-            return;
-        if ((raw->modem->Command(79, 0, 0, 0) >= kGoodQuality || holding(*raw)) && raw->held.size() < kMaxText) {
-            raw->held += c;
-            raw->heldAt.push_back(raw->fed);
-        }
-    });
     // The audio from before the signal was found, oldest first, with what
     // the detector saw of it then.
     const size_t n = size_t(std::min<qint64>(m_samples, qint64(m_history.size())));
@@ -463,9 +464,8 @@ SignalBank::Signal SignalBank::snapshot(const Entry& e) const
 {
     Signal s;
     s.id = e.id;
-    double tx = 0.0;
-    e.modem->GetFrequencies(&s.frequency, &tx);
-    s.quality = int(e.modem->Command(79, 0, 0, 0));
+    s.frequency = e.channel->frequency();
+    s.quality = e.channel->quality();
     s.snrDb = e.snrDb;
     s.text = e.text;
     s.lastSeen = e.lastSeen;

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "modem/pskmodes.h"
+
 #include <QObject>
 #include <QString>
 
@@ -9,15 +11,15 @@
 #include <vector>
 
 class AfcAcquisition;
-class CPskTxRx;
 
 // Every PSK signal of one mode in the band at once: a detector that finds
 // the carriers in the averaged spectrum of the received audio, and one
-// receiving transceiver (with its AFC, so it follows a drifting signal) per
-// carrier found. A new carrier must show in two judgements in a row; its
-// transceiver then starts on the last few seconds of audio, so the text
-// from before it was found is not lost. A signal the detector has not seen
-// for a minute is dropped. What a transceiver decodes while the detector
+// receive channel (ReceiveChannel: a receiver with its AFC, so it follows a
+// drifting signal, and no transmitter, audio ring or settings) per carrier
+// found. A new carrier must show in two judgements in a row; its channel
+// then starts on the last few seconds of audio, so the text from before it
+// was found is not lost. A signal the detector has not seen for a minute
+// is dropped. What a channel decodes while the detector
 // does not see its carrier (between two overs, before the first) is noise
 // and never becomes text; each over that follows one that ended starts a
 // new line of the text.
@@ -36,7 +38,7 @@ public:
     static constexpr double kHighHz = 3500.0;
     // A signal unseen this long is dropped.
     static constexpr double kDropSeconds = 60.0;
-    // Transceivers at most; a crowded band beyond this is ignored.
+    // Channels at most; a crowded band beyond this is ignored.
     static constexpr int kMaxSignals = 48;
 
     struct Signal
@@ -55,16 +57,17 @@ public:
     explicit SignalBank(QObject* parent = nullptr);
     ~SignalBank() override;
 
-    // The transceivers' mode name ("BPSK" or "QPSK") and symbol rate in
-    // hundredths of a baud; the bank starts afresh.
-    void setMode(const QString& modemName, int baudHundredths);
+    // The mode of the signals looked for (one of PskModes); the bank starts
+    // afresh.
+    void setMode(const PskMode& mode);
     // Starts afresh at another rate: any clock the receivers take from
     // kMinRate on, so that a sound card's correction (8000 Hz at -100 ppm
     // is 7999.2 Hz) keeps the bank at the receiver's clock. Other rates
     // leave it as it was.
     static constexpr double kMinRate = 4000.0;
     void setSampleRate(double rate);
-    // The receiver the transceivers use, and their character set.
+    // The receiver the channels use, and the character set the channels
+    // found from now on decode in.
     void setSensitive(bool on);
     void setCharSet(int set);
 
@@ -115,8 +118,9 @@ private:
     qint64 symbolsToSamples(double symbols) const;
     bool holding(const Entry& e) const;
     Signal snapshot(const Entry& e) const;
+    QString receiverName() const;
 
-    QString m_modemName = QStringLiteral("BPSK");
+    bool m_qpsk = false;
     int m_baudHundredths = 3125;
     double m_rate = 11025.0;
     bool m_sensitive = false;

@@ -58,6 +58,10 @@ Comport::Comport(AdapterFactory factory)
 Comport::~Comport()
 {
     close();
+}
+
+void Comport::saveSettings() const
+{
     Settings settings;
     settings.beginGroup(kGroup);
     settings.setValue(kNumberKey, m_portNumber);

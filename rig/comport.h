@@ -10,8 +10,9 @@
 #include <memory>
 
 // Keys the transmitter through the RTS line of a serial port (push-to-talk).
-// Reads the "Comport" settings group and opens the port when constructed,
-// writes the group back when destroyed. A port that fails to open leaves PTT
+// Reads the "Comport" settings group and opens the port when constructed;
+// saveSettings() writes the group back (the window calls it when it closes).
+// A port that fails to open leaves PTT
 // without effect, so a transmission goes on unkeyed. GUI thread only.
 //
 // Port numbers map to devices as follows (on Windows: COMn):
@@ -33,6 +34,9 @@ public:
     // program put a recording port in place of the real one.
     static void setDefaultFactory(AdapterFactory factory);
     ~Comport();
+    // Stores the port and its line settings (the window calls it when it
+    // closes).
+    void saveSettings() const;
 
     Comport(const Comport&) = delete;
     Comport& operator=(const Comport&) = delete;

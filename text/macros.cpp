@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "modem/pskmodes.h"
 #include "text/macros.h"
 
 #include "core/settings.h"
@@ -245,9 +246,12 @@ QString expand(const QString& text, const MacroFields& fields, MacroHost& host, 
             host.startAudioOut();
     }
 
-    static const char* const kModes[] = {"BPSK31", "BPSK63", "BPSK125", "BPSK250"};
-    for (const char* mode : kModes) {
-        const QString name = QLatin1String(mode);
+    // The BPSK modes have tags of their own ("<BPSK63>"); QPSK is chosen in
+    // the window.
+    for (const PskMode& mode : PskModes::all()) {
+        if (mode.qpsk)
+            continue;
+        const QString name = mode.displayName();
         const QString tag = QLatin1Char('<') + name + QLatin1Char('>');
         if (out.contains(tag)) {
             out.remove(tag);

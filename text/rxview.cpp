@@ -62,7 +62,9 @@ CRxView::CRxView(QWidget* parent)
     TextPaneFont::restore(*this, kRxGroup);
 }
 
-CRxView::~CRxView()
+CRxView::~CRxView() = default;
+
+void CRxView::saveSettings() const
 {
     TextPaneFont::save(*this, kRxGroup);
 }

@@ -34,6 +34,8 @@ class CRxView : public QTextEdit
 public:
     explicit CRxView(QWidget* parent = nullptr);
     ~CRxView() override;
+    // Stores the pane's font (the window calls it when it closes).
+    void saveSettings() const;
 
     QPrinter& printer() { return m_printer; }
 

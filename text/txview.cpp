@@ -142,7 +142,9 @@ CTxView::CTxView(QWidget* parent)
     publishPending();
 }
 
-CTxView::~CTxView()
+CTxView::~CTxView() = default;
+
+void CTxView::saveSettings() const
 {
     TextPaneFont::save(*this, kTxGroup);
 }

@@ -84,6 +84,8 @@ class CTxView : public QTextEdit, public CTxCharSource
 public:
     explicit CTxView(QWidget* parent = nullptr);
     ~CTxView() override;
+    // Stores the pane's font (the window calls it when it closes).
+    void saveSettings() const;
 
     // The next transmit word: kind << 16 | UTF-16 code unit.
     quint32 nextTxWord() override;

@@ -157,7 +157,7 @@ private slots:
         w = makeWindow();
         QCOMPARE(StationState::txEchoEnabled(), false);
         QCOMPARE(w->modem()->baud(), 125.0);
-        QVERIFY(w->modem()->Command(55, 0, 0, 0) && w->spectrum()->isLocked()); // the lock reaches both
+        QVERIFY(w->modem()->Command(ModemCommand::kTxLock, 0, 0, 0) && w->spectrum()->isLocked()); // the lock reaches both
         QVERIFY(w->clock()->isLocal());
         QCOMPARE(w->personalData().call, QStringLiteral("DL1ABC"));
         QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("PhaseScope"))->isFloating());
@@ -189,7 +189,7 @@ private slots:
         // and says so; without AFC nothing would move it, and nothing is
         // locked. The blue marker follows the transmitter wherever it goes.
         QCOMPARE(w->titleBar()->checkBoxLock->isChecked(), afc);
-        QCOMPARE(bool(w->modem()->Command(55, 0, 0, 0)), afc);
+        QCOMPARE(bool(w->modem()->Command(ModemCommand::kTxLock, 0, 0, 0)), afc);
         QCOMPARE(w->statusBar()->currentMessage().contains(QStringLiteral("LOCK set")), afc);
         QCOMPARE(w->spectrum()->tx(), 1500.0);
         w->modem()->SetFrequencies(rx, 1700.0);

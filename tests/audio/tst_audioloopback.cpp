@@ -119,6 +119,7 @@ private slots:
             QCOMPARE(g_calls.load(), (kToneSamples + AudioOut::kFramesPerBuffer) / AudioOut::kFramesPerBuffer);
             QTRY_COMPARE_WITH_TIMEOUT(toneError(captured), QString(), 5000); // its end comes back later
             QCOMPARE(ends, 1); // once: a second end would stop the next transmission
+            out.saveSettings();
         }
         QCOMPARE(Settings().value(QStringLiteral("Audio/Output/Name")).toString(), QStringLiteral("default"));
     }
@@ -145,6 +146,7 @@ private slots:
             QCOMPARE(AudioDevices::deviceName(in.device()), QStringLiteral("pulse"));
             QVERIFY(out.Start(true) && out.isActive());
             out.Stop();
+            in.saveSettings(), out.saveSettings();
         }
         for (const char* key : {"Audio/Input/Name", "Audio/Output/Name"})
             QCOMPARE(Settings().value(QLatin1String(key)).toString(), QStringLiteral("pulse"));

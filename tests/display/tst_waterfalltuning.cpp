@@ -32,7 +32,7 @@ struct Station
     explicit Station(const ModemTest::Mode& mode = ModemTest::mode(QStringLiteral("BPSK31")), double listening = 800.0)
         : rx(mode.modemName)
     {
-        rx.Command(90, mode.baudHundredths, 0, 0);
+        rx.Command(ModemCommand::kSetSymbolRate, mode.baudHundredths, 0, 0);
         rx.SetSampleRates(kRate, kRate);
         rx.SetFrequencies(listening, listening);
         QObject::connect(&rx, &CPskTxRx::signalCharReceived, &rx, [this](QChar c) { decoded += c; });

@@ -7,6 +7,7 @@
 
 #include "core/settings.h"
 #include "modem/pskinterfaces.h"
+#include "modem/pskmodes.h"
 #include "modem/psktxrx.h"
 
 #include <QByteArray>
@@ -49,9 +50,9 @@ struct Mode
 // "BPSK31" ... "QPSK250".
 inline Mode mode(const QString& name)
 {
-    const QString rate = name.mid(4);
-    return {name.startsWith(QLatin1String("QPSK")) ? QStringLiteral("QPSK") : name,
-            rate == QLatin1String("31") ? 3125 : rate == QLatin1String("63") ? 6250 : rate == QLatin1String("125") ? 12500 : 25000};
+    const PskMode* m = PskModes::find(name);
+    Q_ASSERT(m);
+    return {m->modemName(), m->baudHundredths};
 }
 
 // An owner that records the modem's reports.
@@ -65,7 +66,7 @@ public:
         reports.push_back({code, p1, p2});
         return 0;
     }
-    void listenTo(CPskTxRx& modem) { modem.Command(0, reinterpret_cast<intptr_t>(static_cast<CBruxCmdTarget*>(this)), 0, 0); }
+    void listenTo(CPskTxRx& modem) { modem.Command(ModemCommand::kSetOwner, reinterpret_cast<intptr_t>(static_cast<CBruxCmdTarget*>(this)), 0, 0); }
     // The first parameters of one report code, as characters.
     QString chars(int code) const
     {
@@ -147,7 +148,7 @@ inline std::vector<qint16> transmitFrom(CPskTxRx& tx, const QString& text, doubl
 // A modem in mode m at carrier and rate, both ways.
 inline CPskTxRx& setUp(CPskTxRx& modem, const Mode& m, double carrier, double rate = 11025.0)
 {
-    modem.Command(90, m.baudHundredths, 0, 0);
+    modem.Command(ModemCommand::kSetSymbolRate, m.baudHundredths, 0, 0);
     modem.SetSampleRates(rate, rate);
     modem.SetFrequencies(carrier, carrier);
     return modem;
@@ -184,8 +185,8 @@ inline QString receive(const Mode& m, const std::vector<qint16>& samples, double
 {
     CPskTxRx rx(m.modemName);
     rx.setSensitiveReceiver(sensitive);
-    setUp(rx, m, frequency, sampleRate).Command(51, afc, 0, 0);
-    rx.Command(77, !std::isnan(squelchLevel), 0, 0);
+    setUp(rx, m, frequency, sampleRate).Command(ModemCommand::kSetAfc, afc, 0, 0);
+    rx.Command(ModemCommand::kSetSquelch, !std::isnan(squelchLevel), 0, 0);
     rx.setSquelchLevel(squelchLevel);
     std::vector<qint16> all = samples;
     all.resize(all.size() + size_t(800 * sampleRate / m.baudHundredths), 0);

@@ -102,7 +102,7 @@ private slots:
         const std::vector<qint16> audio = transmit(mode(QStringLiteral("BPSK31")), text, 1500.0, clock);
         SignalBank bank;
         bank.setSampleRate(clock);
-        bank.setMode(QStringLiteral("BPSK"), 3125);
+        bank.setMode(PskModes::standard());
         bank.feed(audio.data(), int(audio.size()));
         bank.finish();
         const auto list = bank.signalList();
@@ -127,7 +127,7 @@ private slots:
         QVERIFY(before.contains("1234.5"));
         {
             SignalBank bank; // ASCII8 and the standard receiver
-            bank.setMode(QStringLiteral("BPSK"), 3125);
+            bank.setMode(PskModes::standard());
             const std::vector<qint16> audio = transmit(mode(QStringLiteral("BPSK31")), QStringLiteral("cq de vk2xyz"), 1000.0);
             int dropped = 0;
             connect(&bank, &SignalBank::dropped, this, [&dropped] { ++dropped; });
@@ -177,7 +177,7 @@ private slots:
         std::transform(mix.begin(), mix.end(), audio.begin(), [](double x) { return qint16(std::clamp(0.3 * x, -32768.0, 32767.0)); });
 
         SignalBank bank;
-        bank.setMode(QStringLiteral("BPSK"), 3125);
+        bank.setMode(PskModes::standard());
         const size_t middle = gap + strong.size() / 2;
         bank.feed(audio.data(), int(middle));
         auto at = [&bank](double hz) {

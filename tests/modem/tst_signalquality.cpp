@@ -144,8 +144,8 @@ private slots:
         auto decode = [&](bool squelched) {
             CPskTxRx rx(m.modemName);
             rx.setSensitiveReceiver(sensitive);
-            setUp(rx, m, 1500.0).Command(51, 1, 0, 0);
-            rx.Command(77, squelched, 0, 0);
+            setUp(rx, m, 1500.0).Command(ModemCommand::kSetAfc, 1, 0, 0);
+            rx.Command(ModemCommand::kSetSquelch, squelched, 0, 0);
             rx.setSquelchLevel(SquelchGate::kDefaultLevel);
             return hear(rx, audio);
         };
@@ -179,7 +179,7 @@ private slots:
             transmit(m, QStringLiteral("CQ CQ de VK2XYZ VK2XYZ pse k ").repeated(8), 1000.0, kRate, 1.5);
         CPskTxRx rx(m.modemName);
         rx.setSensitiveReceiver(sensitive);
-        setUp(rx, m, 1000.0).Command(51, 1, 0, 0);
+        setUp(rx, m, 1000.0).Command(ModemCommand::kSetAfc, 1, 0, 0);
         rx.setAfcRange(range);
         double furthest = 0.0;
         hear(rx, drifting, [&] { furthest = std::max(furthest, rx.rxDsp()->frequency() - 1000.0); });

@@ -51,6 +51,7 @@ private slots:
         row("AFC on", "51=1", 52, 1);
         row("RX lock", "57=1", 58, 1);
         row("RX lock answers 67", "57=1", 67, 1);
+        row("RX lock state", "57=1", 161, 1);
         row("RX lock keeps the receiver", "57=1 67=1500", 68, 1000);
         row("receive frequency", "67=1234", 68, 1234, 1000);
         row("receive frequency in tenths", "67=1234", 69, 12340);
@@ -97,12 +98,12 @@ private slots:
                 modem.setCharSet(step.mid(3).toInt());
             } else if (step.startsWith(QLatin1String("114:"))) {
                 texts.push_back(step.mid(4).toLatin1());
-                modem.Command(114, reinterpret_cast<intptr_t>(texts.back().constData()), 0, 0);
+                modem.Command(ModemCommand::kTextCommand, reinterpret_cast<intptr_t>(texts.back().constData()), 0, 0);
             } else {
                 QCOMPARE(modem.Command(step.section(u'=', 0, 0).toInt(), step.section(u'=', 1).toInt(), 0, 0), intptr_t(1));
             }
         }
-        const intptr_t result = modem.Command(asked, asked == 67 ? 1500 : 0, 0, 0);
+        const intptr_t result = modem.Command(asked, asked == ModemCommand::kSetRxFrequency ? 1500 : 0, 0, 0);
         if (answer.typeId() == QMetaType::QString)
             QCOMPARE(QString::fromLatin1(reinterpret_cast<const char*>(result)), answer.toString());
         else
@@ -122,16 +123,16 @@ private slots:
         for (const auto& [sensitive, inverted, invertFirst] : {std::tuple{false, false, false}, {false, true, false},
                                                                {true, false, false}, {true, true, false}, {true, true, true}}) {
             CPskTxRx tx(QStringLiteral("QPSK"));
-            tx.Command(60, inverted, 0, 0);
+            tx.Command(ModemCommand::kSetQpskInversion, inverted, 0, 0);
             tx.SetFrequencies(1200.0, 1200.0);
             std::vector<qint16> audio = transmitFrom(tx, text);
             audio.resize(audio.size() + 11025, 0);
             for (const bool rxInverted : {inverted, !inverted}) {
                 CPskTxRx rx(QStringLiteral("QPSK"));
-                rx.Command(60, invertFirst && rxInverted, 0, 0);
+                rx.Command(ModemCommand::kSetQpskInversion, invertFirst && rxInverted, 0, 0);
                 rx.setSensitiveReceiver(sensitive);
                 if (!invertFirst)
-                    rx.Command(60, rxInverted, 0, 0);
+                    rx.Command(ModemCommand::kSetQpskInversion, rxInverted, 0, 0);
                 rx.SetFrequencies(1200.0, 1200.0);
                 const QString heard = hear(rx, audio);
                 QVERIFY2(rxInverted == inverted ? heard.contains(text) : !heard.contains(QStringLiteral("dl1abc")),
@@ -149,7 +150,7 @@ private slots:
         const std::vector<qint16> drifting = transmit(m, text, 1000.0, 11025.0, 1.5);
         CPskTxRx rx(m.modemName);
         rx.SetFrequencies(1000.0, 1000.0);
-        rx.Command(51, 1, 0, 0);
+        rx.Command(ModemCommand::kSetAfc, 1, 0, 0);
         QVERIFY(hear(rx, drifting).contains(text.left(60)));
         QVERIFY2(rx.rxDsp()->frequency() > 1050.0, qPrintable(QString::number(rx.rxDsp()->frequency()))); // it followed
 
@@ -166,10 +167,10 @@ private slots:
     {
         CPskTxRx modem(QStringLiteral("BPSK31"));
         const QByteArray call(CPskTxRx::kMaxCallSign, 'E');
-        modem.Command(43, reinterpret_cast<intptr_t>(call.constData()), 0, 0);
-        modem.Command(44, 1, 0, 0);
+        modem.Command(ModemCommand::kSetCwCallSign, reinterpret_cast<intptr_t>(call.constData()), 0, 0);
+        modem.Command(ModemCommand::kSetCwUnit, 1, 0, 0);
         modem.SetSampleRates(8000.0, 8000.0);
-        modem.Command(65, 2000, 0, 0); // four samples a cycle, 256 a symbol
+        modem.Command(ModemCommand::kForceTxFrequency, 2000, 0, 0); // four samples a cycle, 256 a symbol
         QList<qsizetype> silences; // the word space after the call
         for (const char16_t* words : {u"\u00A9", u"e\u00A9"}) {
             WordSource source;

@@ -52,8 +52,8 @@ struct Transmission
 Transmission transmit(CPskTxRx& modem, ScriptSource& source, int hundredths = 3125, RecordingOwner* owner = nullptr)
 {
     modem.SetSampleRates(kRate, kRate);
-    modem.Command(65, 4000, 0, 0);
-    modem.Command(90, hundredths, 0, 0);
+    modem.Command(ModemCommand::kForceTxFrequency, 4000, 0, 0);
+    modem.Command(ModemCommand::kSetSymbolRate, hundredths, 0, 0);
     if (owner)
         owner->listenTo(modem);
     Transmission tx{ModemTest::transmitFrom(modem, source, kRate), -1, int(kRate * 100 / hundredths)};
@@ -113,7 +113,7 @@ private slots:
             QCOMPARE(tx.code(n), 0);
         QCOMPARE(tx.code(tail + 46), kSilent);
         QCOMPARE(tx.endBlock, tx.endBlockAfter(tail + 46));
-        QCOMPARE(owner.chars(32), QStringLiteral("e"));
+        QCOMPARE(owner.chars(ModemCommand::kTxEchoByte), QStringLiteral("e"));
     }
 
     void qpskTailIsIdle()
@@ -136,15 +136,15 @@ private slots:
         // more after each letter.
         CPskTxRx modem(QStringLiteral("BPSK31"));
         RecordingOwner owner;
-        modem.Command(43, reinterpret_cast<intptr_t>("AB"), 0, 0);
-        modem.Command(44, 1, 0, 0);
+        modem.Command(ModemCommand::kSetCwCallSign, reinterpret_cast<intptr_t>("AB"), 0, 0);
+        modem.Command(ModemCommand::kSetCwUnit, 1, 0, 0);
         ScriptSource source;
         source.word(TxWord::kCwId).word(TxWord::kEnd);
         const Transmission tx = transmit(modem, source, 3125, &owner);
         const QString expected = QStringLiteral("0000" "10111000" "111010101000" "00");
         QCOMPARE(tx.bits(1, int(expected.size()), true), expected);
         QCOMPARE(tx.endBlock, tx.endBlockAfter(int(expected.size())));
-        QCOMPARE(owner.chars(32), QStringLiteral("\n\rCWID: AB\r"));
+        QCOMPARE(owner.chars(ModemCommand::kTxEchoByte), QStringLiteral("\n\rCWID: AB\r"));
     }
 
     // The Morse identification ends the transmission, taking an end marker
@@ -176,14 +176,14 @@ private slots:
         QFETCH(int, symbols);
         CPskTxRx modem(QStringLiteral("BPSK31"));
         RecordingOwner owner;
-        modem.Command(43, reinterpret_cast<intptr_t>("K1ABC"), 0, 0);
+        modem.Command(ModemCommand::kSetCwCallSign, reinterpret_cast<intptr_t>("K1ABC"), 0, 0);
         ScriptSource source;
         source.text(words, true);
         const Transmission tx = transmit(modem, source, 3125, &owner);
         QVERIFY(tx.endBlock >= 0);
         if (symbols)
             QCOMPARE(tx.endBlock, tx.endBlockAfter(symbols));
-        QCOMPARE(owner.chars(32), sent);
+        QCOMPARE(owner.chars(ModemCommand::kTxEchoByte), sent);
         QCOMPARE(source.left(), left);
     }
 
@@ -205,7 +205,7 @@ private slots:
         QFETCH(QString, heard);
         const ModemTest::Mode m = ModemTest::mode(mode);
         CPskTxRx modem(m.modemName);
-        modem.Command(43, reinterpret_cast<intptr_t>("K1ABC"), 0, 0);
+        modem.Command(ModemCommand::kSetCwCallSign, reinterpret_cast<intptr_t>("K1ABC"), 0, 0);
         ScriptSource source;
         const QString received =
             ModemTest::receive(m, ModemTest::transmitFrom(ModemTest::setUp(modem, m, 1000.0), source.text(text, true)), 1000.0);
@@ -217,7 +217,7 @@ private slots:
     void afterAStopInTheMorseTheNextTransmissionIsClean()
     {
         CPskTxRx modem(QStringLiteral("BPSK31"));
-        modem.Command(43, reinterpret_cast<intptr_t>("AB"), 0, 0);
+        modem.Command(ModemCommand::kSetCwCallSign, reinterpret_cast<intptr_t>("AB"), 0, 0);
         ScriptSource source;
         source.word(TxWord::kCwId);
         modem.setTxCharSource(&source);

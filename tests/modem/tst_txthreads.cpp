@@ -62,7 +62,7 @@ private slots:
         CPskTxRx modem(mode);
         LockedSource source;
         modem.setTxCharSource(&source);
-        modem.Command(43, reinterpret_cast<intptr_t>("DL0XYZ"), 0, 0);
+        modem.Command(ModemCommand::kSetCwCallSign, reinterpret_cast<intptr_t>("DL0XYZ"), 0, 0);
         modem.SetTransmit(1);
 
         std::atomic<bool> stop{false};
@@ -86,19 +86,19 @@ private slots:
             if (round % 131 == 130)
                 source.push(TxWord::make(TxWord::kEnd));
 
-            modem.Command(64, 800 + round % 700, 0, 0);
-            modem.Command(65, 900 + round % 500, 0, 0);
-            modem.Command(70, 1000 + round % 300, 0, 0);
-            modem.Command(54, round & 1, 0, 0);
+            modem.Command(ModemCommand::kSetTxFrequency, 800 + round % 700, 0, 0);
+            modem.Command(ModemCommand::kForceTxFrequency, 900 + round % 500, 0, 0);
+            modem.Command(ModemCommand::kSetBothFrequencies, 1000 + round % 300, 0, 0);
+            modem.Command(ModemCommand::kSetTxLock, round & 1, 0, 0);
             modem.slotFqChanged(1200.0 + round, 1300.0 + round);
-            modem.Command(51, 1, 0, 0);
+            modem.Command(ModemCommand::kSetAfc, 1, 0, 0);
             modem.AfcStep();
-            modem.Command(11, 1000 + (round * 37) % 9000, 0, 0);
+            modem.Command(ModemCommand::kSetTxLevel, 1000 + (round * 37) % 9000, 0, 0);
             modem.setCharSet(round % 3);
-            modem.Command(44, round % 3, 0, 0);
-            modem.Command(60, round & 2, 0, 0);
-            modem.Command(90, (round % 4 == 3) ? 6250 : 3125, 0, 0);
-            modem.Command(43, reinterpret_cast<intptr_t>(calls[round % 4].constData()), 0, 0);
+            modem.Command(ModemCommand::kSetCwUnit, round % 3, 0, 0);
+            modem.Command(ModemCommand::kSetQpskInversion, round & 2, 0, 0);
+            modem.Command(ModemCommand::kSetSymbolRate, (round % 4 == 3) ? 6250 : 3125, 0, 0);
+            modem.Command(ModemCommand::kSetCwCallSign, reinterpret_cast<intptr_t>(calls[round % 4].constData()), 0, 0);
             if (round % 50 == 49) {
                 modem.SetTransmit(0);
                 modem.SetTransmit(1);

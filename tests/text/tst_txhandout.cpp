@@ -54,10 +54,10 @@ class Station
 public:
     Station()
     {
-        modem.Command(90, 3125, 0, 0);
+        modem.Command(ModemCommand::kSetSymbolRate, 3125, 0, 0);
         modem.SetSampleRates(11025.0, 11025.0);
         modem.SetFrequencies(1000.0, 1000.0);
-        modem.Command(43, reinterpret_cast<intptr_t>("K1ABC"), 0, 0);
+        modem.Command(ModemCommand::kSetCwCallSign, reinterpret_cast<intptr_t>("K1ABC"), 0, 0);
         modem.setTxCharSource(&pane);
         owner.listenTo(modem);
     }

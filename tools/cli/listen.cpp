@@ -243,7 +243,7 @@ int runListen(const QStringList& arguments)
 
     SignalBank bank;
     bank.setSampleRate(sampleRate);
-    bank.setMode(m.modemName, m.baudHundredths);
+    bank.setMode(*m.table);
     bank.setSensitive(receiverName == QLatin1String("sensitive"));
     Listener listener(bank, m.name, reporter.get(), dialHz);
     listener.setOwnCall(parser.value(call));

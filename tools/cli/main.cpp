@@ -300,7 +300,7 @@ int decodeAll(WavIo::Reader& reader, const Common& common, bool sensitive)
 {
     SignalBank bank;
     bank.setSampleRate(reader.sampleRate());
-    bank.setMode(common.mode.modemName, common.mode.baudHundredths);
+    bank.setMode(*common.mode.table);
     bank.setCharSet(common.charSet);
     bank.setSensitive(sensitive);
     std::vector<SignalBank::Signal> found;

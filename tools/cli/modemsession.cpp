@@ -4,6 +4,7 @@
 
 #include "core/codepage.h"
 #include "core/settings.h"
+#include "modem/pskmodes.h"
 #include "modem/psktxrx.h"
 #include "modem/varicode.h"
 
@@ -17,21 +18,6 @@ namespace ModemSession {
 
 namespace {
 
-struct ModeEntry
-{
-    const char* name;
-    const char* modemName;
-    int baudHundredths;
-};
-
-// BPSK transceivers take the operator's mode name, which matches no entry of
-// the transceiver's own table and so builds BPSK; QPSK needs the exact name.
-constexpr ModeEntry kModes[] = {
-    {"BPSK31", "BPSK31", 3125},   {"BPSK63", "BPSK63", 6250},   {"BPSK125", "BPSK125", 12500},
-    {"BPSK250", "BPSK250", 25000}, {"QPSK31", "QPSK", 3125},     {"QPSK63", "QPSK", 6250},
-    {"QPSK125", "QPSK", 12500},   {"QPSK250", "QPSK", 25000},
-};
-
 const char* const kCharSets[] = {"ASCII8", "MMVari", "Alternate"};
 
 // Block size the sound card asks the transmitter for.
@@ -44,23 +30,16 @@ constexpr int kFlushSymbols = 8;
 
 QStringList modeNames()
 {
-    QStringList names;
-    for (const ModeEntry& m : kModes)
-        names << QString::fromLatin1(m.name);
-    return names;
+    return PskModes::names();
 }
 
 bool parseMode(const QString& text, Mode* mode)
 {
-    for (const ModeEntry& m : kModes) {
-        if (text.compare(QLatin1String(m.name), Qt::CaseInsensitive) == 0) {
-            mode->name = QString::fromLatin1(m.name);
-            mode->modemName = QString::fromLatin1(m.modemName);
-            mode->baudHundredths = m.baudHundredths;
-            return true;
-        }
-    }
-    return false;
+    const PskMode* m = PskModes::find(text, Qt::CaseInsensitive);
+    if (!m)
+        return false;
+    *mode = Mode(*m);
+    return true;
 }
 
 QStringList charSetNames()
@@ -110,10 +89,10 @@ bool transmit(const TxParams& params, const QString& text, const std::function<b
               bool* complete, double maxSeconds)
 {
     CPskTxRx modem(params.mode.modemName);
-    modem.Command(90, params.mode.baudHundredths, 0, 0);
+    modem.Command(ModemCommand::kSetSymbolRate, params.mode.baudHundredths, 0, 0);
     modem.SetSampleRates(params.sampleRate, params.sampleRate);
     modem.SetFrequencies(params.frequency, params.frequency);
-    modem.Command(11, params.level, 0, 0);
+    modem.Command(ModemCommand::kSetTxLevel, params.level, 0, 0);
 
     TextSource source(text);
     modem.setTxCharSource(&source);
@@ -170,15 +149,15 @@ Receiver::Receiver(const RxParams& params, std::function<void(QChar)> onChar)
     : m_params(params)
     , m_modem(new CPskTxRx(params.mode.modemName))
 {
-    m_modem->Command(90, params.mode.baudHundredths, 0, 0);
+    m_modem->Command(ModemCommand::kSetSymbolRate, params.mode.baudHundredths, 0, 0);
     m_modem->SetSampleRates(params.sampleRate, params.sampleRate);
     m_modem->SetFrequencies(params.frequency, params.frequency);
     m_modem->setSensitiveReceiver(params.sensitive);
     if (params.afc)
-        m_modem->Command(51, 1, 0, 0);
+        m_modem->Command(ModemCommand::kSetAfc, 1, 0, 0);
     if (params.squelch >= 0) {
-        m_modem->Command(77, 1, 0, 0);
-        m_modem->Command(80, params.squelch, 0, 0);
+        m_modem->Command(ModemCommand::kSetSquelch, 1, 0, 0);
+        m_modem->Command(ModemCommand::kSetSquelchThreshold, params.squelch, 0, 0);
     }
     QObject::connect(m_modem, &CPskTxRx::signalCharReceived, m_modem, std::move(onChar));
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "modem/pskinterfaces.h"
+#include "modem/pskmodes.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,17 +19,19 @@ class CPskTxRx;
 // characters. Used by velkora32-cli and the benchmarks; single-threaded.
 namespace ModemSession {
 
-// A mode as the operator names it.
+// A mode of the modem's table (PskModes) as the operator names it.
 struct Mode
 {
+    Mode() = default;
+    explicit Mode(const PskMode& m) : name(m.displayName()), modemName(m.modemName()), baudHundredths(m.baudHundredths), table(&m) {}
     QString name;          // "BPSK31" ... "QPSK250"
     QString modemName;     // what the transceiver is built with
     int baudHundredths = 0; // Command 90's argument: 3125, 6250, 12500, 25000
+    const PskMode* table = nullptr;
     double baud() const { return baudHundredths / 100.0; }
 };
 
-// "BPSK31", "BPSK63", "BPSK125", "BPSK250" and the same four for QPSK, in
-// that order.
+// The names of the modem's mode table, in its order.
 QStringList modeNames();
 // Case-insensitive; false for an unknown name.
 bool parseMode(const QString& text, Mode* mode);
@@ -44,8 +47,7 @@ constexpr int kMaxReceiveRate = 64249;
 
 // Points the settings store at a file in a private temporary folder for as
 // long as it lives, so that the modem objects (which read their keys when
-// built and write them when destroyed) never touch the program's own
-// settings. Create it before any modem object and let it outlive them all.
+// built) never see the program's own settings. Create it before any modem object and let it outlive them all.
 class PrivateSettings
 {
 public:
