@@ -178,12 +178,9 @@ class TestHamlib : public QObject
     // daemon on ::1.
     bool useRigctld(quint16 port = 0)
     {
-        Settings s;
-        s.setValue(QStringLiteral("Rig/Model"), RigConfig::kNetwork);
-        s.setValue(QStringLiteral("Rig/Ptt"), QStringLiteral("Cat"));
-        s.setValue(QStringLiteral("Rig/Host"), QStringLiteral("127.0.0.1"));
         const bool started = m_rigctld.state() == QProcess::Running || startRigctld();
-        s.setValue(QStringLiteral("Rig/Port"), port ? port : m_port);
+        WindowTest::store({{"Rig/Model", RigConfig::kNetwork}, {"Rig/Ptt", "Cat"}, {"Rig/Host", "127.0.0.1"},
+                           {"Rig/Port", port ? port : m_port}});
         return started;
     }
 
@@ -220,9 +217,7 @@ class TestHamlib : public QObject
 
     void chooseDummyRigInDialog()
     {
-        QTimer::singleShot(0, this, [] {
-            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            QVERIFY(d);
+        WindowTest::withDialog([this] { m_w->slotRigControl(); }, [](QDialog* d) {
             d->findChild<QLineEdit*>(QStringLiteral("lineEditSearch"))->setText(QStringLiteral("hamlib dummy"));
             auto* list = d->findChild<QListWidget*>(QStringLiteral("listRigs"));
             QListWidgetItem* dummy = nullptr;
@@ -234,7 +229,6 @@ class TestHamlib : public QObject
             d->findChild<QSpinBox*>(QStringLiteral("spinPttWait"))->setValue(1500);
             d->accept();
         });
-        m_w->slotRigControl();
     }
 
     quint32 savedFrequency()
@@ -376,8 +370,7 @@ private slots:
 
     void pttLineOnAMissingDeviceRefusesTransmission()
     {
-        Settings().setValue(QStringLiteral("Rig/Ptt"), QStringLiteral("HamlibLine"));
-        Settings().setValue(QStringLiteral("Rig/PttDevice"), m_dir->filePath(QStringLiteral("ttyGone")));
+        WindowTest::store({{"Rig/Ptt", "HamlibLine"}, {"Rig/PttDevice", m_dir->filePath(QStringLiteral("ttyGone"))}});
         m_w = std::make_unique<MainWindow>();
         QTRY_VERIFY_WITH_TIMEOUT(m_w->rigLabel()->text().startsWith(QStringLiteral("Rig: cannot open the PTT line on")), kWaitMs);
         m_w->startAudioOut();
