@@ -1,36 +1,21 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/mainwindow.h"
 #include "audio/audioin.h"
-#include "core/settings.h"
-#include "core/stationstate.h"
-#include "logbook/hamlog.h"
-#include "logbook/logbar.h"
-#include "modem/psktxrx.h"
 #include "rig/rigcontrol.h"
 #include "tests/app/windowfolder.h"
 #include "tests/audio/virtualsoundcard.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
-#include <QDialog>
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
-#include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTest>
-#include <QTimer>
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 #include <unistd.h>
