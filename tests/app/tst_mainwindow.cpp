@@ -782,26 +782,6 @@ private slots:
         }
     }
 
-    // Hamlib's dummy rig in this process: its dial and mode reach the status
-    // bar and the band box, and keying it is confirmed.
-    void rigInTheWindow()
-    {
-        store({{"Rig/Model", RigConfig::kDummy}, {"Rig/Ptt", "Cat"}});
-        auto w = std::make_unique<MainWindow>();
-        QTRY_COMPARE_WITH_TIMEOUT(w->rig()->status().link, RigStatus::Link::Up, 15000);
-        for (const auto& [hz, mode, text, band] : {std::tuple{14070000, "USB", "14.070.000 USB", "20m"},
-                                                   std::tuple{7040000, "LSB", "7.040.000 LSB", "40m"}}) {
-            w->rig()->tune(hz, QLatin1String(mode));
-            QTRY_COMPARE_WITH_TIMEOUT(w->rigLabel()->text(), QLatin1String(text), 15000);
-            QVERIFY(!w->rigLabel()->isHidden());
-            QCOMPARE(w->logBar()->band(), QLatin1String(band));
-        }
-        QVERIFY(w->rig()->pttUp(nullptr) != RigControl::PttStart::Refused);
-        QTRY_VERIFY_WITH_TIMEOUT(w->rig()->status().ptt, 15000);
-        w->rig()->pttDown();
-        QTRY_VERIFY_WITH_TIMEOUT(!w->rig()->status().ptt, 15000);
-    }
-
     // The window's reports: the Configure entries, the personal data they
     // need, and what a logger on this computer hears from the window.
     void pskReporterNeedsCallAndLocator()

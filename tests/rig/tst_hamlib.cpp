@@ -261,6 +261,7 @@ private slots:
 
         setDial(14070000, QStringLiteral("USB"));
         QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("14.070.000 USB"), kWaitMs);
+        QVERIFY(!m_w->rigLabel()->isHidden());
         QCOMPARE(m_w->logBar()->band(), QStringLiteral("20m"));
         QCOMPARE(savedFrequency(), 14071234u);
         setDial(7070000, QStringLiteral("LSB"));
