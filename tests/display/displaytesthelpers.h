@@ -16,7 +16,6 @@ namespace DisplayTest {
 constexpr int kBlock = 2048;
 constexpr double kRate = 11025.0;
 constexpr double kBinHz = kRate / kBlock;
-constexpr double kFullScale = 32767.0;
 using Block = std::array<float, kBlock>;
 
 // Points the settings store at a fresh file holding `values` while it lives.
@@ -32,12 +31,12 @@ struct ScopedSettings
     QTemporaryDir dir;
 };
 
-// A cosine at a (possibly fractional) bin of the 2048-point frame.
-inline Block tone(double bin, double amplitude, double phase = 0.0)
+// A cosine at a (possibly fractional) bin of the 2048-point frame, at 1/300 of full scale.
+inline Block tone(double bin)
 {
     Block block{};
     for (int n = 0; n < kBlock; ++n)
-        block[n] = float(amplitude * std::cos(2.0 * M_PI * bin * n / kBlock + phase));
+        block[n] = float(32767.0 / 300 * std::cos(2.0 * M_PI * bin * n / kBlock));
     return block;
 }
 

@@ -101,20 +101,20 @@ private slots:
         quint32 seed = 1;
         for (int line = 0; line < 30; ++line) { // white noise
             Block block{};
-            for (float& v : block) {
-                seed = seed * 1664525u + 1013904223u;
-                v = float(int(seed >> 20) - 2048);
-            }
+            for (float& v : block)
+                v = float(int((seed = seed * 1664525u + 1013904223u) >> 20) - 2048);
             widget.updateWaterfall(block.data());
         }
-        const auto longTicks = [&] {
-            const QImage ruler = widget.grab().toImage();
-            QList<int> ticks;
+        // The columns of the row y in colour, as drawn now.
+        const auto columns = [&](int y, Qt::GlobalColor colour) {
+            const QImage image = widget.grab().toImage();
+            QList<int> found;
             for (int x = 0; x < width; ++x)
-                if (QColor(ruler.pixel(x, 21)) == QColor(Qt::white))
-                    ticks << x;
-            return ticks;
+                if (QColor(image.pixel(x, y)) == QColor(colour))
+                    found << x;
+            return found;
         };
+        const auto longTicks = [&] { return columns(21, Qt::white); };
         const QList<int> ticks = longTicks();
         QCOMPARE(ticks.size(), count);
         const double hzPerPixel = (span ? span : rate / 2.0) / zoom / width;
@@ -122,11 +122,7 @@ private slots:
             QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(ticks.at(k), kTop + 40));
             QVERIFY2(std::abs(widget.rx() - (firstHz + k * stepHz)) <= hzPerPixel / 2,
                      qPrintable(QStringLiteral("tick at %1: %2 Hz").arg(ticks.at(k)).arg(widget.rx())));
-            const QImage marked = widget.grab().toImage();
-            QList<int> red;
-            for (int x = 0; x < width; ++x)
-                if (QColor(marked.pixel(x, 29)) == QColor(Qt::red))
-                    red << x;
+            const QList<int> red = columns(29, Qt::red);
             const int centre = red.isEmpty() ? -1 : (red.first() + red.last()) / 2;
             QVERIFY2(!red.isEmpty() && red.first() + red.last() == 2 * centre && longTicks().contains(centre),
                      qPrintable(QStringLiteral("marker for the tick at %1 at %2").arg(ticks.at(k)).arg(centre)));
@@ -191,10 +187,8 @@ private slots:
         QVERIFY2(!audio.empty() && !text.isEmpty(), qPrintable(file));
         audio.insert(audio.begin(), 40 * 1024, 0);
         quint32 seed = 7;
-        for (qint16& v : audio) { // a noise floor 40 dB below the peaks
-            seed = seed * 1664525u + 1013904223u;
-            v = qint16(v + int(seed >> 24) - 128);
-        }
+        for (qint16& v : audio) // a noise floor 40 dB below the peaks
+            v = qint16(v + int((seed = seed * 1664525u + 1013904223u) >> 24) - 128);
 
         Station station(ModemTest::mode(modeName), carrier + 400.0);
         const size_t split = audio.size() * 3 / 4 / 1024 * 1024;

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <atomic>
 #include <memory>
 #include <sys/stat.h>
 #include <thread>
@@ -118,15 +120,28 @@ private slots:
         QVERIFY(!run("append", error));
         QVERIFY2(error.contains("another instance"), qPrintable(error));
         QCOMPARE(readAll(m_log), before);
+        // The holder lets go once the writer has the lock file open too, i.e. is waiting for it.
+        const auto lockOpenings = [lock = QFile::encodeName(target + ".lock")] {
+            const QStringList fds = QDir("/proc/self/fd").entryList(QDir::Files | QDir::System);
+            return std::count_if(fds.cbegin(), fds.cend(), [&lock](const QString& fd) {
+                char to[PATH_MAX] = {};
+                return ::readlink(qPrintable("/proc/self/fd/" + fd), to, sizeof to - 1) > 0 && lock == to;
+            });
+        };
         for (const QString& operation : kOperations) {
             held = std::make_unique<LogLock>(m_log);
             QVERIFY(held->acquire());
-            std::thread other([&held] { QThread::msleep(300); held.reset(); });
-            QElapsedTimer timer;
-            timer.start();
-            QVERIFY2(run(operation, error), qPrintable(operation + ": " + error));
-            QVERIFY(timer.elapsed() >= 250);
+            std::atomic<bool> released{false};
+            std::thread other([&] {
+                for (QDeadlineTimer bound(1500); lockOpenings() < 2 && !bound.hasExpired();)
+                    std::this_thread::yield();
+                released = true;
+                held.reset();
+            });
+            const bool ok = run(operation, error);
             other.join();
+            QVERIFY2(ok, qPrintable(operation + ": " + error));
+            QVERIFY2(released, qPrintable(operation)); // it did not write under another's lock
         }
         QCOMPARE(CHamLog(m_log).search("G4APP").size(), 2);
     }

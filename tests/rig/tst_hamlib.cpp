@@ -1,36 +1,21 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/mainwindow.h"
 #include "audio/audioin.h"
-#include "core/settings.h"
-#include "core/stationstate.h"
-#include "logbook/hamlog.h"
-#include "logbook/logbar.h"
-#include "modem/psktxrx.h"
 #include "rig/rigcontrol.h"
 #include "tests/app/windowfolder.h"
 #include "tests/audio/virtualsoundcard.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
-#include <QDialog>
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
-#include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTest>
-#include <QTimer>
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 #include <unistd.h>
@@ -178,12 +163,9 @@ class TestHamlib : public QObject
     // daemon on ::1.
     bool useRigctld(quint16 port = 0)
     {
-        Settings s;
-        s.setValue(QStringLiteral("Rig/Model"), RigConfig::kNetwork);
-        s.setValue(QStringLiteral("Rig/Ptt"), QStringLiteral("Cat"));
-        s.setValue(QStringLiteral("Rig/Host"), QStringLiteral("127.0.0.1"));
         const bool started = m_rigctld.state() == QProcess::Running || startRigctld();
-        s.setValue(QStringLiteral("Rig/Port"), port ? port : m_port);
+        WindowTest::store({{"Rig/Model", RigConfig::kNetwork}, {"Rig/Ptt", "Cat"}, {"Rig/Host", "127.0.0.1"},
+                           {"Rig/Port", port ? port : m_port}});
         return started;
     }
 
@@ -220,9 +202,7 @@ class TestHamlib : public QObject
 
     void chooseDummyRigInDialog()
     {
-        QTimer::singleShot(0, this, [] {
-            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            QVERIFY(d);
+        WindowTest::withDialog([this] { m_w->slotRigControl(); }, [](QDialog* d) {
             d->findChild<QLineEdit*>(QStringLiteral("lineEditSearch"))->setText(QStringLiteral("hamlib dummy"));
             auto* list = d->findChild<QListWidget*>(QStringLiteral("listRigs"));
             QListWidgetItem* dummy = nullptr;
@@ -234,7 +214,6 @@ class TestHamlib : public QObject
             d->findChild<QSpinBox*>(QStringLiteral("spinPttWait"))->setValue(1500);
             d->accept();
         });
-        m_w->slotRigControl();
     }
 
     quint32 savedFrequency()
@@ -282,6 +261,7 @@ private slots:
 
         setDial(14070000, QStringLiteral("USB"));
         QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("14.070.000 USB"), kWaitMs);
+        QVERIFY(!m_w->rigLabel()->isHidden());
         QCOMPARE(m_w->logBar()->band(), QStringLiteral("20m"));
         QCOMPARE(savedFrequency(), 14071234u);
         setDial(7070000, QStringLiteral("LSB"));
@@ -376,8 +356,7 @@ private slots:
 
     void pttLineOnAMissingDeviceRefusesTransmission()
     {
-        Settings().setValue(QStringLiteral("Rig/Ptt"), QStringLiteral("HamlibLine"));
-        Settings().setValue(QStringLiteral("Rig/PttDevice"), m_dir->filePath(QStringLiteral("ttyGone")));
+        WindowTest::store({{"Rig/Ptt", "HamlibLine"}, {"Rig/PttDevice", m_dir->filePath(QStringLiteral("ttyGone"))}});
         m_w = std::make_unique<MainWindow>();
         QTRY_VERIFY_WITH_TIMEOUT(m_w->rigLabel()->text().startsWith(QStringLiteral("Rig: cannot open the PTT line on")), kWaitMs);
         m_w->startAudioOut();

@@ -3,16 +3,73 @@
 // The search dialog: listing, searching, editing with the unsaved-edits question, deleting, the report.
 #include "core/settings.h"
 #include "logbook/searchresultsdlg.h"
-#include "tests/logbook/ui/modalanswers.h"
-#include "tests/logbook/ui/searchfixture.h"
+#include "tests/logbook/logfixtures.h"
 
+#include <QAbstractButton>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
-using namespace SearchFixture;
+using LogFixtures::calls;
+
+namespace {
+
+// Five contacts in time order, each five minutes long.
+QList<CQsoData> fiveContacts()
+{
+    QList<CQsoData> records;
+    for (const auto& [call, start, hz] : {std::tuple{"DL1ABC", "20260301100000", 14070000}, {"G4XYZ", "20260301110000", 7070000},
+                                          {"OE3ABC", "20260302090000", 3580000}, {"F5AAA", "20260303120000", 21070000},
+                                          {"I2BBB", "20260304130000", 28120000}}) {
+        CQsoData q = LogFixtures::qso(call, start, quint32(hz));
+        q.end = q.start.addSecs(5 * 60);
+        q.sent = QStringLiteral("599"), q.received = QStringLiteral("579");
+        records << q;
+    }
+    records[1].info = QStringLiteral("Met at Friedrichshafen");
+    return records;
+}
+
+QStringList loggedCalls(const QString& path) { return calls(CHamLog(path).search(QString())); }
+
+// Adds whole rows to the table's selection, each as a range of its own.
+void selectRows(QAbstractItemView* table, const QList<int>& rows)
+{
+    for (int row : rows)
+        table->selectionModel()->select(table->model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+// Answers the message boxes the code under test opens, in order, from inside their own event loops.
+class ModalAnswers : public QObject
+{
+public:
+    ModalAnswers()
+    {
+        connect(&m_poll, &QTimer::timeout, this, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (m_queue.isEmpty())
+                m_poll.stop();
+            else if (box && box != m_answered) // not one still open below
+                texts << (m_answered = box)->text(), box->button(m_queue.takeFirst())->click();
+        });
+    }
+    // The next message box is answered with button; its text is kept.
+    void press(QMessageBox::StandardButton button) { m_queue.append(button), m_poll.start(0); }
+    qsizetype pending() const { return m_queue.size(); }
+    QStringList texts;
+
+private:
+    QTimer m_poll;
+    QList<QMessageBox::StandardButton> m_queue;
+    QPointer<QMessageBox> m_answered;
+};
+
+} // namespace
 
 class TestSearchDialog : public QObject
 {
@@ -46,7 +103,9 @@ private slots:
         Settings::setPath(m_dir.filePath(QStringLiteral("Velkora32.ini")));
         m_log = m_dir.filePath(QStringLiteral("%1.log").arg(QTest::currentTestFunction()));
         QFile::remove(m_log);
-        QVERIFY(writeLog(m_log, fiveContacts()));
+        CHamLog log(m_log);
+        for (const CQsoData& q : fiveContacts())
+            QVERIFY(log.append(q));
     }
 
     void listsAndSearches()
