@@ -299,6 +299,8 @@ std::vector<double> SignalBank::findCarriers()
 
 double SignalBank::signalToNoise(double frequency) const
 {
+    if (m_noisePerBin <= 0.0 || !m_spectrum)
+        return -99.0;
     const double binHz = m_rate / m_spectrum->frameSize();
     const double baud = m_baudHundredths / 100.0;
     // Summed over the bins, the power above the noise is the signal's power
