@@ -22,6 +22,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDockWidget>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -75,7 +76,10 @@ void MainWindow::setUpReporting()
         double rx = 0.0;
         double tx = 0.0;
         m_modem->GetFrequencies(&rx, &tx);
-        reportText(-1, rx, QStringView(&c, 1), m_signalBank->signalToNoise(rx));
+        // The bank's estimate at the receiver's frequency, while the bank
+        // hears the band (its dock is open); none else.
+        const bool banking = m_signalsDock && m_signalsDock->isVisible();
+        reportText(-1, rx, QStringView(&c, 1), banking ? m_signalBank->signalToNoise(rx) : qQNaN());
     });
     connect(m_signalBank, &SignalBank::changed, this, [this] {
         if (!m_pskAction->isChecked())
