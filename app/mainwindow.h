@@ -32,6 +32,7 @@ class PhaseScope;
 class PskReporter;
 class WsjtxClient;
 struct CQsoData;
+struct ReportTargets;
 class RigControl;
 struct RigStatus;
 class SignalBank;
@@ -144,8 +145,9 @@ public:
     WsjtxClient* loggerClient() const { return m_wsjtx; }
     QLabel* reportLabel() const { return m_reportLabel; }
     // Decoded text of one channel, searched for the call signs of calling
-    // stations; audioHz is where the channel is tuned.
-    void reportText(qint64 channel, double audioHz, QStringView text);
+    // stations; audioHz is where the channel is tuned, snrDb its signal to
+    // noise.
+    void reportText(qint64 channel, double audioHz, QStringView text, double snrDb = 0.0);
     // A contact was logged or changed in the log: the logger hears of it.
     void reportLoggedQso(const CQsoData& qso);
 
@@ -239,6 +241,8 @@ public slots:
     void slotManual();
     void slotPskReporter(bool on);
     void slotLogger(bool on);
+    // Configure, "Logger and PSK Reporter...".
+    void slotReportTargets();
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -296,6 +300,7 @@ private:
     void updateWorkedBefore();
     void setUpReporting();
     void applyReportSettings();
+    void useReportTargets(const ReportTargets& targets);
     void sendLoggerStatus();
     // At the end: the last spots go out, and the logger hears Close.
     void finishReporting();

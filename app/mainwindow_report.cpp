@@ -7,6 +7,8 @@
 
 #include "app/mainwindow.h"
 
+#include "app/reportdialog.h"
+
 #include "core/settings.h"
 #include "logbook/adif.h"
 #include "logbook/logbar.h"
@@ -20,6 +22,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDockWidget>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -37,17 +40,8 @@ constexpr const char* kGroup = "Report";
 void MainWindow::setUpReporting()
 {
     Settings settings;
-    settings.beginGroup(QLatin1String(kGroup));
-    const bool psk = settings.value(QStringLiteral("PskReporter"), false).toBool();
-    const QString host = settings.value(QStringLiteral("PskHost"), PskReporter::defaultHost()).toString();
-    const int pskPort = settings.value(QStringLiteral("PskPort"), int(PskReporter::kDefaultPort)).toInt();
-    const QString loggerAddress = settings.value(QStringLiteral("LoggerAddress"), QStringLiteral("127.0.0.1")).toString();
-    const int loggerPort = settings.value(QStringLiteral("LoggerPort"), int(Wsjtx::kDefaultPort)).toInt();
-    // Sending to this computer costs nothing, so it is on unless turned off;
-    // another address is only used when asked for.
-    const bool loggerDefault = QHostAddress(loggerAddress).isLoopback();
-    const bool logger = settings.value(QStringLiteral("Logger"), loggerDefault).toBool();
-    settings.endGroup();
+    const bool psk = settings.value(QStringLiteral("Report/PskReporter"), false).toBool();
+    const ReportTargets targets = ReportTargets::load();
 
     m_reportLabel = new QLabel(tr("PSK Reporter"), this);
     m_reportLabel->setObjectName(QStringLiteral("reportLabel"));
@@ -56,12 +50,9 @@ void MainWindow::setUpReporting()
     statusBar()->addPermanentWidget(m_reportLabel);
 
     m_pskReporter = new PskReporter(this);
-    m_pskReporter->setCollector(host, quint16(pskPort > 0 && pskPort < 65536 ? pskPort : PskReporter::kDefaultPort));
     m_wsjtx = new WsjtxClient(this);
     m_wsjtx->setVersion(QCoreApplication::applicationVersion());
-    if (!m_wsjtx->setServer(loggerAddress, quint16(loggerPort > 0 && loggerPort < 65536 ? loggerPort : 0)))
-        qWarning("Logger address %s:%d is not an IP address and port; using 127.0.0.1:%d",
-                 qPrintable(loggerAddress), loggerPort, int(Wsjtx::kDefaultPort));
+    useReportTargets(targets);
 
     m_configureMenu->addSeparator();
     m_pskAction = addCommand(m_configureMenu, tr("Report to PSK Reporter"),
@@ -72,6 +63,10 @@ void MainWindow::setUpReporting()
                                 tr("Send each logged QSO to a logging program (WSJT-X UDP messages)"));
     m_loggerAction->setObjectName(QStringLiteral("sendToLogger"));
     m_loggerAction->setCheckable(true);
+    QAction* where = addCommand(m_configureMenu, tr("Logger and PSK Reporter..."),
+                                tr("Where the logged QSOs and the reports go"));
+    where->setObjectName(QStringLiteral("reportTargets"));
+    connect(where, &QAction::triggered, this, &MainWindow::slotReportTargets);
 
     // Text of the main receiver, on the channel of its frequency; text of
     // the signals the bank decodes, on the channel of their number.
@@ -81,7 +76,10 @@ void MainWindow::setUpReporting()
         double rx = 0.0;
         double tx = 0.0;
         m_modem->GetFrequencies(&rx, &tx);
-        reportText(-1, rx, QStringView(&c, 1));
+        // The bank's estimate at the receiver's frequency, while the bank
+        // hears the band (its dock is open); none else.
+        const bool banking = m_signalsDock && m_signalsDock->isVisible();
+        reportText(-1, rx, QStringView(&c, 1), banking ? m_signalBank->signalToNoise(rx) : qQNaN());
     });
     connect(m_signalBank, &SignalBank::changed, this, [this] {
         if (!m_pskAction->isChecked())
@@ -89,7 +87,7 @@ void MainWindow::setUpReporting()
         for (const SignalBank::Signal& s : m_signalBank->signalList()) {
             const QString gained = m_bankTextSeen[s.id].advance(s.text);
             if (!gained.isEmpty())
-                reportText(s.id, s.frequency, gained);
+                reportText(s.id, s.frequency, gained, s.snrDb);
         }
     });
     connect(m_signalBank, &SignalBank::dropped, this, [this](const SignalBank::Signal& s) {
@@ -108,8 +106,34 @@ void MainWindow::setUpReporting()
     m_pskAction->blockSignals(true);
     m_loggerAction->blockSignals(true);
     m_pskAction->setChecked(psk && !m_personalData.call.isEmpty() && !m_personalData.locator.isEmpty());
-    m_loggerAction->setChecked(logger);
+    m_loggerAction->setChecked(targets.logger);
     m_pskAction->blockSignals(false);
+    m_loggerAction->blockSignals(false);
+    applyReportSettings();
+}
+
+void MainWindow::useReportTargets(const ReportTargets& targets)
+{
+    m_pskReporter->setCollector(targets.pskHost, quint16(targets.pskPort));
+    m_wsjtx->setServer(targets.loggerAddress, quint16(targets.loggerPort));
+    m_wsjtx->setMulticastGroup(targets.multicastGroup);
+}
+
+void MainWindow::slotReportTargets()
+{
+    ReportTargets targets = ReportTargets::load();
+    targets.logger = m_loggerAction->isChecked();
+    ReportDialog dialog(targets, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    targets = dialog.targets();
+    targets.store();
+    const bool wasRunning = m_wsjtx->isRunning();
+    if (wasRunning)
+        m_wsjtx->stop();  // Close goes to the logger that was set
+    useReportTargets(targets);
+    m_loggerAction->blockSignals(true);
+    m_loggerAction->setChecked(targets.logger);
     m_loggerAction->blockSignals(false);
     applyReportSettings();
 }
@@ -162,7 +186,7 @@ void MainWindow::slotLogger(bool on)
     applyReportSettings();
 }
 
-void MainWindow::reportText(qint64 channel, double audioHz, QStringView text)
+void MainWindow::reportText(qint64 channel, double audioHz, QStringView text, double snrDb)
 {
     if (!m_pskReporter)
         return;
@@ -179,6 +203,7 @@ void MainWindow::reportText(qint64 channel, double audioHz, QStringView text)
         PskSpot spot;
         spot.call = call;
         spot.frequency = hz;
+        spot.snr = PskIpfix::snrField(snrDb);
         spot.mode = PskIpfix::modeName(m_currentMode);
         spot.time = quint32(QDateTime::currentSecsSinceEpoch());
         m_pskReporter->addSpot(spot);

@@ -309,6 +309,8 @@ std::vector<double> SignalBank::findCarriers()
 
 double SignalBank::signalToNoise(double frequency) const
 {
+    if (m_noisePerBin <= 0.0 || !m_spectrum)
+        return SignalQuality::kNoSignalDb; // nothing judged yet
     return SignalQuality::snrDb(*m_spectrum, frequency, m_baudHundredths / 100.0, m_noisePerBin);
 }
 

@@ -87,6 +87,11 @@ public:
     bool find(int id, Signal* signal) const;
     // Seconds of audio fed since the last start.
     double now() const { return m_samples / m_rate; }
+    // Signal to noise in dB (noise in 2500 Hz) of a signal at an audio
+    // frequency, from the spectrum of the last judgement: the estimate each
+    // signal carries, for any frequency (the main receiver's). -99 when
+    // nothing stands above the noise or nothing was judged yet.
+    double signalToNoise(double frequency) const;
 
 signals:
     // After each judgement of the spectrum, and when text arrives.
@@ -103,7 +108,6 @@ private:
     void judge();
     // Also sets the noise floor per bin, for signalToNoise().
     std::vector<double> findCarriers();
-    double signalToNoise(double frequency) const;
     // Whether a carrier stood at frequency in the half second of audio
     // before `at` (samples fed); true when the history cannot tell.
     bool carrierAt(double frequency, qint64 at) const;

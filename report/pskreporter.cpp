@@ -11,6 +11,9 @@
 #include <QUdpSocket>
 #include <QtEndian>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 void put16(QByteArray& out, quint16 v)
@@ -62,15 +65,22 @@ constexpr quint16 kVariable = 0xffff;
 
 QByteArray PskIpfix::templateSets()
 {
-    // Options template: receiver call (the scope), locator, software, antenna.
+    // Options template: receiver call (the scope), locator, software,
+    // antenna, and the IANA element observationDomainId (149). A template of
+    // variable-length fields only describes records with no fixed part, and
+    // collectors that size records by their fixed part (Wireshark's, for
+    // one) drop such a template and cannot read the receiver's record; the
+    // domain, the same as in the message header, gives it four fixed bytes.
     QByteArray receiver;
     put16(receiver, kReceiverTemplate);
-    put16(receiver, 4);  // fields
+    put16(receiver, 5);  // fields
     put16(receiver, 1);  // scope fields
     putField(receiver, 2, kVariable);  // receiverCallsign
     putField(receiver, 4, kVariable);  // receiverLocator
     putField(receiver, 8, kVariable);  // decoderSoftware
     putField(receiver, 9, kVariable);  // antennaInformation
+    put16(receiver, 149);
+    put16(receiver, 4);
     // Template: sender call, frequency, SNR, mode, information source, and
     // the IANA element flowStartSeconds (150).
     QByteArray sender;
@@ -86,13 +96,14 @@ QByteArray PskIpfix::templateSets()
     return set(3, receiver) + set(2, sender);
 }
 
-QByteArray PskIpfix::receiverSet(const PskReceiver& receiver)
+QByteArray PskIpfix::receiverSet(const PskReceiver& receiver, quint32 domain)
 {
     QByteArray record;
     putString(record, receiver.call.toUpper());
     putString(record, receiver.locator);
     putString(record, receiver.software);
     putString(record, receiver.antenna);
+    put32(record, domain);
     return set(kReceiverTemplate, record);
 }
 
@@ -123,6 +134,11 @@ QByteArray PskIpfix::message(const QByteArray& sets, quint32 exportTime, quint32
     put32(out, domain);
     out.append(sets);
     return out;
+}
+
+qint8 PskIpfix::snrField(double db)
+{
+    return std::isnan(db) ? 0 : qint8(std::clamp(std::lround(db), -128L, 127L));
 }
 
 QString PskIpfix::modeName(const QString& mode)
@@ -240,7 +256,7 @@ QByteArray PskReporter::buildMessage(const QList<QByteArray>& records, bool with
     QByteArray sets;
     if (withTemplates)
         sets += PskIpfix::templateSets();
-    sets += PskIpfix::receiverSet(m_receiver);
+    sets += PskIpfix::receiverSet(m_receiver, m_domain);
     QByteArray senders;
     for (const QByteArray& r : records)
         senders += r;

@@ -47,14 +47,19 @@ constexpr int kMaxMessage = 1400;
 
 // Both template sets, padded to whole 32-bit words.
 QByteArray templateSets();
-// The data set of the receiver record.
-QByteArray receiverSet(const PskReceiver& receiver);
+// The data set of the receiver record; the observation domain is the
+// message header's.
+QByteArray receiverSet(const PskReceiver& receiver, quint32 domain);
 // One sender record, without a set header.
 QByteArray senderRecord(const PskSpot& spot);
 // A data set of sender records: header, records, padding.
 QByteArray senderSet(const QByteArray& records);
 // A whole message: header, then the sets as given.
 QByteArray message(const QByteArray& sets, quint32 exportTime, quint32 sequence, quint32 domain);
+
+// An SNR estimate in dB as the one byte the record holds: rounded, kept
+// within -128 to 127; 0 when there is none (not a number).
+qint8 snrField(double db);
 
 // The report mode of one of this program's mode names: "BPSK31" is
 // "PSK31", "QPSK63" stays "QPSK63".
@@ -90,6 +95,8 @@ public:
     // Where the messages go; a host name is looked up (in the background)
     // when the first spot comes.
     void setCollector(const QString& host, quint16 port);
+    QString collectorHost() const { return m_host; }
+    quint16 collectorPort() const { return m_port; }
     void setObservationDomain(quint32 domain) { m_domain = domain; }
     quint32 observationDomain() const { return m_domain; }
     // The wall clock (seconds since 1970) for the message header.

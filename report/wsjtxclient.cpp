@@ -34,6 +34,20 @@ bool WsjtxClient::setServer(const QString& address, quint16 port)
     return true;
 }
 
+bool WsjtxClient::setMulticastGroup(const QString& group)
+{
+    m_group.clear();
+    if (group.trimmed().isEmpty())
+        return true;
+    QHostAddress a;
+    if (!a.setAddress(group.trimmed()) || !a.isMulticast())
+        return false;
+    m_group = a;
+    // Multicast stays on the local network.
+    m_socket->setSocketOption(QAbstractSocket::MulticastTtlOption, 1);
+    return true;
+}
+
 void WsjtxClient::start()
 {
     if (m_heartbeat->isActive())
@@ -115,5 +129,7 @@ QString WsjtxClient::modeName(const QString& mode)
 void WsjtxClient::send(const QByteArray& message)
 {
     m_socket->writeDatagram(message, m_address, m_port);
+    if (!m_group.isNull() && m_group != m_address)
+        m_socket->writeDatagram(message, m_group, m_port);
     emit datagramSent(message);
 }

@@ -15,7 +15,8 @@ struct CQsoData;
 // listens for the WSJT-X network messages: a heartbeat every 15 s, a status
 // when it changes, each logged contact as "QSO Logged" and "Logged ADIF",
 // and "Close" at the end. The address is a literal one (127.0.0.1 by
-// default, or a multicast group); the messages go out without waiting.
+// default, or a multicast group, and optionally a multicast group besides);
+// the messages go out without waiting.
 class WsjtxClient : public QObject
 {
     Q_OBJECT
@@ -30,6 +31,11 @@ public:
     bool setServer(const QString& address, quint16 port);
     QHostAddress server() const { return m_address; }
     quint16 port() const { return m_port; }
+    // A multicast group that hears every message too, on the same port, so
+    // that several programs on the network can listen; an empty text for
+    // none. False (and no group) for text that is not a multicast address.
+    bool setMulticastGroup(const QString& group);
+    QHostAddress multicastGroup() const { return m_group; }
     void setId(const QString& id) { m_id = id; }
     void setVersion(const QString& version) { m_version = version; }
 
@@ -60,6 +66,7 @@ private:
     QTimer* m_heartbeat;
     QHostAddress m_address = QHostAddress(QHostAddress::LocalHost);
     quint16 m_port = Wsjtx::kDefaultPort;
+    QHostAddress m_group;
     QString m_id = defaultId();
     QString m_version;
     QByteArray m_lastStatus;

@@ -6,12 +6,14 @@
 // and the program goes on).
 
 #include "app/messagestatusbar.h"
+#include "app/reportdialog.h"
 #include "app/statuspanetime.h"
 #include "audio/audioin.h"
 #include "display/phasescope.h"
 #include "display/spectrumtitlebar.h"
 #include "display/spectrumwidget.h"
 #include "report/pskreporter.h"
+#include "report/wsjtxclient.h"
 #include "report/wsjtxmessage.h"
 #include "rig/hamlibrig.h"
 #include "rig/rigcontrol.h"
@@ -81,7 +83,7 @@ class TestMainWindow : public QObject
     void listenAsLogger()
     {
         QVERIFY(m_logger.bind(QHostAddress::LocalHost, 0));
-        store({{"Report/LoggerPort", m_logger.localPort()}});
+        store({{"Report/LoggerPort", m_logger.localPort()}, {"Report/Logger", true}});
     }
     // What the logger has heard besides heartbeats and status, once that is
     // at least n messages (or ten seconds have passed).
@@ -845,6 +847,47 @@ private slots:
         again.reset();
         QCoreApplication::processEvents();
         QCOMPARE(typesHeard(), QList<quint32>());
+    }
+
+    void reportTargetsStoredAndRestored()
+    {
+        auto w = std::make_unique<MainWindow>();
+        QVERIFY(w->findChild<QAction*>(QStringLiteral("sendToLogger"))->isChecked());  // 127.0.0.1:2237
+        withCommand(w->findChild<QAction*>(QStringLiteral("reportTargets")), [](QDialog* d) {
+            auto edit = [d](const char* name) { return d->findChild<QLineEdit*>(QLatin1String(name)); };
+            auto* problem = d->findChild<QLabel*>(QStringLiteral("labelProblem"));
+            const std::pair<const char*, const char*> entries[] = {
+                {"lineEditLoggerAddress", "logger.example"}, {"lineEditMulticastGroup", "192.0.2.1"},
+                {"lineEditPskHost", "report pskreporter"}, {"lineEditPskHost", ""}};
+            for (const auto& [name, bad] : entries) {
+                const QString good = edit(name)->text();
+                edit(name)->setText(QLatin1String(bad));
+                d->accept();
+                QVERIFY2(d->isVisible() && problem->isVisibleTo(d) && !problem->text().isEmpty(), bad);
+                edit(name)->setText(good);
+            }
+            edit("lineEditLoggerAddress")->setText(QStringLiteral("192.0.2.7"));
+            d->findChild<QSpinBox*>(QStringLiteral("spinLoggerPort"))->setValue(52001);
+            edit("lineEditMulticastGroup")->setText(QStringLiteral("239.255.0.1"));
+            edit("lineEditPskHost")->setText(QStringLiteral("127.0.0.1"));
+            d->findChild<QSpinBox*>(QStringLiteral("spinPskPort"))->setValue(14739);
+            d->accept();
+        });
+        for (int run = 0; run < 2; ++run) {
+            if (run == 1) {
+                w->close();
+                w = std::make_unique<MainWindow>();
+            }
+            QCOMPARE(w->loggerClient()->server(), QHostAddress(QStringLiteral("192.0.2.7")));
+            QCOMPARE(w->loggerClient()->port(), quint16(52001));
+            QCOMPARE(w->loggerClient()->multicastGroup(), QHostAddress(QStringLiteral("239.255.0.1")));
+            QCOMPARE(w->pskReporter()->collectorHost(), QStringLiteral("127.0.0.1"));
+            QCOMPARE(w->pskReporter()->collectorPort(), quint16(14739));
+            QVERIFY(w->findChild<QAction*>(QStringLiteral("sendToLogger"))->isChecked());
+        }
+        // Unless turned on, another address stays off.
+        Settings().remove(QStringLiteral("Report/Logger"));
+        QVERIFY(!ReportTargets::load().logger);
     }
 };
 

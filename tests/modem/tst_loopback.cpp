@@ -178,6 +178,7 @@ private slots:
 
         SignalBank bank;
         bank.setMode(PskModes::standard());
+        QCOMPARE(bank.signalToNoise(1000.0), -99.0);  // nothing judged yet
         const size_t middle = gap + strong.size() / 2;
         bank.feed(audio.data(), int(middle));
         auto at = [&bank](double hz) {

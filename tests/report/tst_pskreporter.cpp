@@ -41,14 +41,24 @@ private slots:
     void layout()
     {
         QCOMPARE(PskIpfix::templateSets(),
-                 hex("0003 002c 9992 0004 0001 8002 ffff 0000768f 8004 ffff 0000768f 8008 ffff 0000768f"
-                     "          8009 ffff 0000768f 0000"
+                 hex("0003 0030 9992 0005 0001 8002 ffff 0000768f 8004 ffff 0000768f 8008 ffff 0000768f"
+                     "          8009 ffff 0000768f 0095 0004 0000"
                      "0002 0034 9993 0006 8001 ffff 0000768f 8005 0004 0000768f 8006 0001 0000768f"
                      "          800a ffff 0000768f 800b 0001 0000768f 0096 0004"));
         const PskReceiver rx{QStringLiteral("dl1abc"), QStringLiteral("JO62QM"), QStringLiteral("Velkora32 4.0"),
                              QString()};
-        QCOMPARE(PskIpfix::receiverSet(rx),
-                 hex("9992 0024 06 444c31414243 06 4a4f3632514d 0d 56656c6b6f7261333220342e30 00 000000"));
+        QCOMPARE(PskIpfix::receiverSet(rx, 0xa1b2c3d4),
+                 hex("9992 0028 06 444c31414243 06 4a4f3632514d 0d 56656c6b6f7261333220342e30 00 a1b2c3d4 000000"));
+        // Every template has a fixed part, or a collector that sizes records
+        // by it cannot read the records.
+        const QByteArray t = PskIpfix::templateSets();
+        for (int at : {4, 52}) {
+            const int fields = be16(t, at + 2);
+            int fixed = 0;
+            for (int i = 0, f = at + (be16(t, at - 4) == 3 ? 6 : 4); i < fields; ++i, f += be16(t, f) & 0x8000 ? 8 : 4)
+                fixed += be16(t, f + 2) == 0xffff ? 0 : be16(t, f + 2);
+            QVERIFY2(fixed > 0, qPrintable(QString::number(be16(t, at), 16)));
+        }
         const QByteArray record = PskIpfix::senderRecord(spot(QStringLiteral("w1aw")));
         QCOMPARE(record, hex("04 57314157 00d6b186 fb 05 50534b3331 01 65000000"));
         QCOMPARE(PskIpfix::senderSet(record + record).toHex(), (hex("9993 0030") + record + record + hex("0000")).toHex());
@@ -56,6 +66,10 @@ private slots:
                  hex("000a 0014 01020304 00000007 a1b2c3d4 9993 0004"));
         // A text longer than a short string can hold is cut, never mis-framed.
         QCOMPARE(quint8(PskIpfix::senderRecord(spot(QString(300, u'A'))).at(0)), quint8(254));
+        // The SNR byte: rounded and held within its range; none is 0.
+        QCOMPARE(PskIpfix::snrField(-12.6), qint8(-13));
+        QCOMPARE(PskIpfix::snrField(400.0), qint8(127));
+        QCOMPARE(PskIpfix::snrField(qQNaN()), qint8(0));
         QCOMPARE(PskIpfix::modeName(QStringLiteral("BPSK31")), QStringLiteral("PSK31"));
         QCOMPARE(PskIpfix::modeName(QStringLiteral("BPSK250")), QStringLiteral("PSK250"));
         QCOMPARE(PskIpfix::modeName(QStringLiteral("QPSK63")), QStringLiteral("QPSK63"));

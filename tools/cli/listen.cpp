@@ -45,6 +45,7 @@ struct Channel {
     TextTail tail;
     QString line;
     double frequency = 0.0;
+    double snrDb = 0.0;
     double lastText = 0.0;
 };
 
@@ -63,6 +64,7 @@ public:
         for (const SignalBank::Signal& s : m_bank.signalList()) {
             Channel& c = m_channels[s.id];
             c.frequency = s.frequency;
+            c.snrDb = s.snrDb;
             const QString gained = c.tail.advance(s.text);
             if (!gained.isEmpty()) {
                 c.lastText = now;
@@ -99,6 +101,7 @@ private:
             PskSpot spot;
             spot.call = call;
             spot.frequency = m_dialHz + quint32(c.frequency + 0.5);
+            spot.snr = PskIpfix::snrField(c.snrDb);
             spot.mode = PskIpfix::modeName(m_mode);
             spot.time = quint32(QDateTime::currentSecsSinceEpoch());
             m_reporter->addSpot(spot);
