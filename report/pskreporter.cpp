@@ -199,17 +199,20 @@ void PskReporter::lookUp()
         return;
     if (m_address.setAddress(m_host))
         return;
-    m_lookupId = QHostInfo::lookupHost(m_host, this, [this](const QHostInfo& info) {
-        m_lookupId = -1;
-        for (const QHostAddress& a : info.addresses()) {
-            if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-                m_address = a;
-                return;
-            }
+    m_lookupId = QHostInfo::lookupHost(m_host, this, SLOT(hostFound(QHostInfo)));
+}
+
+void PskReporter::hostFound(const QHostInfo& info)
+{
+    m_lookupId = -1;
+    for (const QHostAddress& a : info.addresses()) {
+        if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+            m_address = a;
+            return;
         }
-        if (!info.addresses().isEmpty())
-            m_address = info.addresses().constFirst();
-    });
+    }
+    if (!info.addresses().isEmpty())
+        m_address = info.addresses().constFirst();
 }
 
 bool PskReporter::addSpot(const PskSpot& spot)

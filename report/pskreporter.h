@@ -11,6 +11,8 @@
 
 #include <functional>
 
+class QHostInfo;
+
 class QTimer;
 class QUdpSocket;
 
@@ -120,6 +122,11 @@ signals:
     // Each message as it leaves (also when no address is known and it is
     // dropped: then sent is false).
     void messageBuilt(const QByteArray& message, bool sent);
+
+private slots:
+    // The collector's address, looked up by name. A slot by name rather than
+    // a functor: Qt 6.4 loses a functor's copy when a lookup is aborted.
+    void hostFound(const QHostInfo& info);
 
 private:
     void lookUp();
