@@ -16,7 +16,7 @@ class CSymbolReceiver;
 class CPskBitDecode
 {
 public:
-    CPskBitDecode(); // clears the program-wide 8-bit decode table
+    CPskBitDecode();
     virtual ~CPskBitDecode();
 
     // Varicode word assembly; decided characters go to the character sink.
