@@ -12,7 +12,7 @@
 #include "logbook/logbar.h"
 #include "logbook/qsodata.h"
 #include "modem/psktxrx.h"
-#include "modem/signalbank.h"
+#include "modem/signalbankworker.h"
 #include "report/pskreporter.h"
 #include "report/wsjtxclient.h"
 #include "rig/rigcontrol.h"
@@ -83,7 +83,7 @@ void MainWindow::setUpReporting()
         m_modem->GetFrequencies(&rx, &tx);
         reportText(-1, rx, QStringView(&c, 1));
     });
-    connect(m_signalBank, &SignalBank::changed, this, [this] {
+    connect(m_signalBank, &SignalBankWorker::changed, this, [this] {
         if (!m_pskAction->isChecked())
             return;
         for (const SignalBank::Signal& s : m_signalBank->signalList()) {
@@ -92,7 +92,7 @@ void MainWindow::setUpReporting()
                 reportText(s.id, s.frequency, gained);
         }
     });
-    connect(m_signalBank, &SignalBank::dropped, this, [this](const SignalBank::Signal& s) {
+    connect(m_signalBank, &SignalBankWorker::dropped, this, [this](const SignalBank::Signal& s) {
         m_bankTextSeen.remove(s.id);
         m_callExtractor.endOver(s.id);
     });
