@@ -21,7 +21,7 @@ public:
     // of them, so rates from this one up are refused.
     static constexpr double kMaxSampleRate = 64250.0;
 
-    explicit CPskRxAlgorithms(QObject* parent = nullptr); // reads "RxFq"
+    explicit CPskRxAlgorithms(QObject* parent = nullptr); // at 1000 Hz; reads no settings
     ~CPskRxAlgorithms() override;
 
     virtual void SetBaud(double baud);

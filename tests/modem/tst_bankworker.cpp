@@ -2,7 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The signal bank on its worker thread, as the window drives it.
 #include "modemtesthelpers.h"
+#include "core/settings.h"
 #include "modem/pskmodes.h"
+#include "modem/receivechannel.h"
 #include "modem/signalbankworker.h"
 
 #include <QTest>
@@ -34,6 +36,15 @@ class TestBankWorker : public QObject
     }
 
 private slots:
+    // The worker makes a channel for each signal it finds: a channel takes
+    // nothing from the settings, not even the stored receive frequency.
+    void channelsReadNoSettings()
+    {
+        Settings().setValue(QStringLiteral("RxFq"), 2345.0);
+        ReceiveChannel channel(false, 0, nullptr);
+        QCOMPARE(channel.frequency(), 1000.0);
+    }
+
     // Clearing while the worker has seconds of audio of two known stations
     // in hand empties the list at once, and nothing of that audio comes back:
     // after it only the new station shows, with its text.
