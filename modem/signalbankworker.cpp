@@ -5,7 +5,6 @@
 #include "modem/pskrxalgorithms.h"
 
 #include <QElapsedTimer>
-#include <QThread>
 
 #include <algorithm>
 
@@ -16,10 +15,8 @@ constexpr qint64 kPublishMs = 100;
 
 SignalBankWorker::SignalBankWorker(QObject* parent)
     : QObject(parent)
-    , m_thread(QThread::create([this] { run(); }))
 {
-    m_thread->setObjectName(QStringLiteral("signal bank"));
-    m_thread->start();
+    m_thread = std::thread([this] { run(); });
 }
 
 SignalBankWorker::~SignalBankWorker()
@@ -30,7 +27,7 @@ SignalBankWorker::~SignalBankWorker()
         m_queue.clear();
     }
     m_wake.notify_one();
-    m_thread->wait();
+    m_thread.join();
 }
 
 void SignalBankWorker::post(Message message)

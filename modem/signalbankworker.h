@@ -10,11 +10,9 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
-#include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
-
-class QThread;
 
 // A signal bank on a thread of its own, for the window: the GUI thread hands
 // audio blocks and setup over as messages (a short lock on a queue, never a
@@ -96,5 +94,5 @@ private:
     mutable std::mutex m_snapshotLock;
     std::vector<SignalBank::Signal> m_snapshot;
 
-    std::unique_ptr<QThread> m_thread;
+    std::thread m_thread;
 };
