@@ -35,7 +35,7 @@ struct CQsoData;
 struct ReportTargets;
 class RigControl;
 struct RigStatus;
-class SignalBank;
+class SignalBankWorker;
 class SignalBrowser;
 class QDockWidget;
 class QLabel;
@@ -83,7 +83,7 @@ public:
     CRxView* rxView() const { return m_rxView; }
     CTxView* txView() const { return m_txView; }
     SignalBrowser* signalBrowser() const { return m_signalBrowser; }
-    SignalBank* signalBank() const { return m_signalBank; }
+    SignalBankWorker* signalBank() const { return m_signalBank; }
     // The input path hands each batch of received audio here after the
     // modem; the signal bank decodes it while the "Signals" dock shows.
     void feedSignalBank(const qint16* samples, int count);
@@ -351,7 +351,7 @@ private:
     QDockWidget* m_macroDock = nullptr;
     QDockWidget* m_phaseDock = nullptr;
     QDockWidget* m_signalsDock = nullptr;
-    SignalBank* m_signalBank = nullptr;
+    SignalBankWorker* m_signalBank = nullptr;
     SignalBrowser* m_signalBrowser = nullptr;
 
     QByteArray m_inputAccumulator;

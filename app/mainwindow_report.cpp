@@ -14,7 +14,7 @@
 #include "logbook/logbar.h"
 #include "logbook/qsodata.h"
 #include "modem/psktxrx.h"
-#include "modem/signalbank.h"
+#include "modem/signalbankworker.h"
 #include "report/pskreporter.h"
 #include "report/wsjtxclient.h"
 #include "rig/rigcontrol.h"
@@ -81,7 +81,7 @@ void MainWindow::setUpReporting()
         const bool banking = m_signalsDock && m_signalsDock->isVisible();
         reportText(-1, rx, QStringView(&c, 1), banking ? m_signalBank->signalToNoise(rx) : qQNaN());
     });
-    connect(m_signalBank, &SignalBank::changed, this, [this] {
+    connect(m_signalBank, &SignalBankWorker::changed, this, [this] {
         if (!m_pskAction->isChecked())
             return;
         for (const SignalBank::Signal& s : m_signalBank->signalList()) {
@@ -90,7 +90,7 @@ void MainWindow::setUpReporting()
                 reportText(s.id, s.frequency, gained, s.snrDb);
         }
     });
-    connect(m_signalBank, &SignalBank::dropped, this, [this](const SignalBank::Signal& s) {
+    connect(m_signalBank, &SignalBankWorker::dropped, this, [this](const SignalBank::Signal& s) {
         m_bankTextSeen.remove(s.id);
         m_callExtractor.endOver(s.id);
     });

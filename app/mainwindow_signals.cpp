@@ -14,7 +14,7 @@
 #include "logbook/rstsuggestion.h"
 #include "modem/pskmodes.h"
 #include "modem/psktxrx.h"
-#include "modem/signalbank.h"
+#include "modem/signalbankworker.h"
 #include "text/rxview.h"
 #include "text/signalbrowser.h"
 
@@ -34,7 +34,7 @@ constexpr int kRefreshMs = 250;
 
 QDockWidget* MainWindow::createSignalsDock()
 {
-    m_signalBank = new SignalBank(this);
+    m_signalBank = new SignalBankWorker(this);
     m_signalBrowser = new SignalBrowser;
     QDockWidget* dock = makeDock(QStringLiteral("Signals"), tr("Signals"), Qt::RightDockWidgetArea, m_signalBrowser);
     dock->hide(); // off at a first start; a saved layout shows it again
@@ -93,9 +93,7 @@ void MainWindow::feedSignalBank(const qint16* samples, int count)
     const QString key = QStringLiteral("%1 %2").arg(QLatin1String(mode->name)).arg(m_modem->inputRate());
     if (m_signalBank->property("setup").toString() != key) {
         m_signalBank->setProperty("setup", key);
-        m_signalBank->setSampleRate(m_modem->inputRate());
-        m_signalBank->setCharSet(m_modem->charSet());
-        m_signalBank->setMode(*mode);
+        m_signalBank->restart(*mode, m_modem->inputRate(), m_modem->charSet());
     }
     m_signalBank->setSensitive(m_modem->sensitiveReceiver());
     m_signalBank->feed(samples, count);

@@ -18,7 +18,7 @@
 #include "core/apppaths.h"
 #include "core/settings.h"
 #include "modem/psktxrx.h"
-#include "modem/signalbank.h"
+#include "modem/signalbankworker.h"
 #include "tools/cli/modemsession.h"
 
 #include <QApplication>

@@ -24,7 +24,8 @@
 // whether it idles (two lines half the symbol rate out) or carries text.
 //
 // Everything is allocated at construction for the largest frame; no
-// allocation follows. GUI thread, like the transceiver that owns it.
+// allocation follows. On the thread of its owner (a receive channel, or the
+// signal bank's detector).
 class AfcAcquisition
 {
 public:

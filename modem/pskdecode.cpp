@@ -65,10 +65,7 @@ qint32 wrapSub(qint32 a, qint32 b)
 
 } // namespace
 
-CPskBitDecode::CPskBitDecode()
-{
-    Varicode::clearDecodeTable();
-}
+CPskBitDecode::CPskBitDecode() = default;
 
 CPskBitDecode::~CPskBitDecode() = default;
 

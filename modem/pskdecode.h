@@ -12,11 +12,12 @@ class CSymbolReceiver;
 // Symbol decoders: one filtered I/Q value per symbol in, decided bits through
 // the Varicode word assembly out as characters. They also keep the signal
 // quality (0-31) for the squelch, the AFC accumulator and the run of zero
-// bits for the transceiver. GUI thread.
+// bits for the transceiver. On the thread of the channel that owns them;
+// the 8-bit table they share is a constant.
 class CPskBitDecode
 {
 public:
-    CPskBitDecode(); // clears the program-wide 8-bit decode table
+    CPskBitDecode();
     virtual ~CPskBitDecode();
 
     // Varicode word assembly; decided characters go to the character sink.

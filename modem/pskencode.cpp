@@ -18,8 +18,6 @@ int parity(int x)
 
 CPskBitEncode::~CPskBitEncode() = default;
 
-void CPskBitEncode::SetCode(quint32, int) {}
-
 void CPskBitEncode::LoadChar(int ch)
 {
     if (ch < 0 || ch >= 256)

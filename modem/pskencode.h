@@ -21,7 +21,6 @@ class CPskBitEncode
 {
 public:
     virtual ~CPskBitEncode();
-    virtual void SetCode(quint32 word, int ch);
     // 8-bit path ("ASCII8"): a value of 256 or more loads nothing.
     virtual void LoadChar(int ch);
     virtual void Reset() = 0;

@@ -3,7 +3,6 @@
 #include "modem/pskreceiver.h"
 
 #include "modem/pskdecode.h"
-#include "modem/varicode.h"
 
 #include <iterator>
 
@@ -53,11 +52,8 @@ QString standardName()
 std::unique_ptr<PskReceiver> make(const QString& name, bool qpsk)
 {
     for (const Entry& e : kReceivers) {
-        if (name == QLatin1String(e.name)) {
-            std::unique_ptr<PskReceiver> receiver = e.make(qpsk);
-            Varicode::fillDecodeTable(nullptr);
-            return receiver;
-        }
+        if (name == QLatin1String(e.name))
+            return e.make(qpsk);
     }
     return nullptr;
 }

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "modem/pskrxalgorithms.h"
 
-#include "core/settings.h"
 #include "modem/pskdecode.h"
 #include "modem/sinetable.h"
 
@@ -50,10 +49,7 @@ CPskRxAlgorithms::CPskRxAlgorithms(QObject* parent)
 {
     m_symbolRate = kNominalBaud;
     m_decimatedRate = 500;
-    {
-        Settings settings;
-        m_frequency = settings.value(QStringLiteral("RxFq"), kDefaultFrequency).toDouble();
-    }
+    m_frequency = kDefaultFrequency;
     setSampleRate(kDefaultSampleRate);
     setFrequency(m_frequency);
     reset();

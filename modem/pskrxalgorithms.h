@@ -12,7 +12,8 @@ class CPskBitDecode;
 // NCO, low-passes with two cascaded moving sums, decimates to 16 samples per
 // symbol, runs a fixed 64-tap FIR and recovers the symbol clock from the phase
 // transitions; each symbol's filtered I/Q and a coarse level go to the symbol
-// decoder. Integer arithmetic after the mixer. Lives on the GUI thread.
+// decoder. Integer arithmetic after the mixer. Lives on the thread of the
+// channel that owns it (the GUI thread, or the signal bank's worker).
 class CPskRxAlgorithms : public QObject
 {
     Q_OBJECT
@@ -21,7 +22,7 @@ public:
     // of them, so rates from this one up are refused.
     static constexpr double kMaxSampleRate = 64250.0;
 
-    explicit CPskRxAlgorithms(QObject* parent = nullptr); // reads "RxFq"
+    explicit CPskRxAlgorithms(QObject* parent = nullptr); // at 1000 Hz; reads no settings
     ~CPskRxAlgorithms() override;
 
     virtual void SetBaud(double baud);

@@ -131,7 +131,6 @@ CPskTxRx::CPskTxRx(const QString& modeName, QObject* parent)
     m_channel->setReceiver(receiver);
     applySampleRates(inputRate, outputRate);
     m_encoder->setCharSet(set);
-    Varicode::fillDecodeTable(m_encoder.get());
     m_txDsp->setFrequency(txFq);
     m_channel->setFrequency(rxFq);
     if (m_mode == kModeQpsk)
@@ -211,7 +210,6 @@ bool CPskTxRx::setQpsk(bool on)
     }
     m_encoder->setCharSet(m_channel->charSet());
     m_channel->setQpsk(on);
-    Varicode::fillDecodeTable(m_encoder.get());
     Command(ModemCommand::kSetSymbolRate, qRound(g_symbolRates[m_mode] * 100.0), 0, 0);
     return true;
 }

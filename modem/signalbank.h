@@ -28,7 +28,8 @@ class AfcAcquisition;
 // mode (its idle lines lie half the symbol rate either side of the carrier,
 // its main lobe one symbol rate) and takes each local maximum standing
 // clearly above the band's noise floor, unless a single line holds nearly
-// all of its power (an unmodulated carrier). GUI thread, QtCore only.
+// all of its power (an unmodulated carrier). QtCore only; lives on the thread
+// that feeds it (the command line's, or the window's SignalBankWorker).
 class SignalBank : public QObject
 {
     Q_OBJECT

@@ -2,7 +2,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "modem/varicode.h"
 
-#include "modem/pskencode.h"
 
 #include <QtAlgorithms>
 
@@ -90,9 +89,19 @@ constexpr std::array<quint16, 256> buildAscii8Words()
 }
 constexpr std::array<quint16, 256> kAscii8Words = buildAscii8Words();
 
-// Written only while the transceiver is being created, before any audio
-// runs; the decoders read it on the GUI thread.
-std::array<quint16, Varicode::kDecodeTableSize> g_decodeTable{};
+// Word (its final 1 dropped) to byte of the "ASCII8" set, worked out at
+// compile time: read-only, so decoders on any thread share it.
+constexpr std::array<quint16, Varicode::kDecodeTableSize> buildDecodeTable()
+{
+    std::array<quint16, Varicode::kDecodeTableSize> table{};
+    for (int ch = 0; ch < 256; ++ch) {
+        const quint32 index = kAscii8Words[ch] >> 1;
+        if (index < quint32(Varicode::kDecodeTableSize))
+            table[index] = quint16(ch);
+    }
+    return table;
+}
+constexpr std::array<quint16, Varicode::kDecodeTableSize> kDecodeTable = buildDecodeTable();
 
 } // namespace
 
@@ -238,24 +247,7 @@ quint32 ascii8Word(int ch)
 
 quint16 decodeTable8(int index)
 {
-    return index >= 0 && index < kDecodeTableSize ? g_decodeTable[index] : 0;
-}
-
-void fillDecodeTable(CPskBitEncode* encoder)
-{
-    for (int ch = 0; ch < 256; ++ch) {
-        const quint32 word = kAscii8Words[ch];
-        const quint32 index = word >> 1;
-        if (index < quint32(kDecodeTableSize))
-            g_decodeTable[index] = quint16(ch);
-        if (encoder)
-            encoder->SetCode(word, ch);
-    }
-}
-
-void clearDecodeTable()
-{
-    g_decodeTable.fill(0);
+    return index >= 0 && index < kDecodeTableSize ? kDecodeTable[index] : 0;
 }
 
 } // namespace Varicode

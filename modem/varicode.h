@@ -6,8 +6,6 @@
 
 #include <vector>
 
-class CPskBitEncode;
-
 // Character sets, as stored under "Audio"/"varicode".
 enum VaricodeCharSet { kCharSetAscii8 = 0, kCharSetMMVari = 1, kCharSetAlternate = 2 };
 
@@ -68,18 +66,10 @@ namespace Varicode {
 // The words of the "ASCII8" set, characters 0 to 255, without the kana swap.
 quint32 ascii8Word(int ch);
 
-// The program-wide 8-bit decode table: 2047 entries indexed by a received
-// word shifted right by one (its final 1 dropped). Filled once when the
-// transceiver is created; 0 for words no byte owns.
+// The 8-bit decode table: 2047 entries indexed by a received word shifted
+// right by one (its final 1 dropped); 0 for words no byte owns. A constant
+// built at compile time, so any thread may read it.
 constexpr int kDecodeTableSize = 2047;
 quint16 decodeTable8(int index);
-
-// Writes every byte 0-255 into the decode table and offers each (word, byte)
-// pair to the encoder's SetCode (which may be null).
-void fillDecodeTable(CPskBitEncode* encoder);
-
-// Sets every entry of the decode table back to 0 (the decoder's constructor
-// does this before the transceiver fills it).
-void clearDecodeTable();
 
 } // namespace Varicode

@@ -457,7 +457,8 @@ private slots:
         };
         w->modem()->SetFrequencies(2500.0, 2500.0);
         hear(mix);
-        QTRY_COMPARE(browser->lineCount(), 2);
+        // The bank decodes on its own thread: wait until it has the whole text.
+        QTRY_VERIFY_WITH_TIMEOUT(browser->lineCount() == 2 && browser->line(0).text.contains(stations[0].second), 30000);
         QVERIFY(browser->alerted().contains(browser->line(0).id) && browser->alerted().size() == 1);
         QVERIFY(browser->header()->text().contains(QStringLiteral("S/N")));
         // Six seconds of quiet go by with the dock hidden (as while sending).

@@ -1,15 +1,20 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The QPSK decoder's Viterbi decoder against symbol errors.
+// The QPSK decoder's Viterbi decoder against symbol errors; decoders built
+// on other threads while one decodes.
 #include "modemtesthelpers.h"
 #include "modem/pskdecode.h"
 #include "modem/pskinterfaces.h"
+#include "modem/pskreceiver.h"
+#include "modem/varicode.h"
 
 #include <QTest>
 
 #include <algorithm>
 #include <cmath>
+#include <atomic>
 #include <random>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -27,6 +32,14 @@ public:
         bits.push_back(bit);
         CQpskDecode::ReceiveBit(bit);
     }
+};
+
+class TextSink : public CPskRecCharDone
+{
+public:
+    QString text;
+    void CharReceived(int, QChar ch) override { text += ch; }
+    void CodeReceived(int, quint16) override {}
 };
 
 } // namespace
@@ -56,6 +69,43 @@ private slots:
         QCOMPARE(decoder.bits.size(), bits.size());
         // 20 symbols of decoding delay.
         QVERIFY(std::equal(bits.begin(), bits.end() - 20, decoder.bits.begin() + 20));
+    }
+
+    // Receivers and decoders built on two threads (as the signal bank's
+    // worker does) while a third decodes: every character still comes out.
+    void decodersBuiltWhileAnotherDecodes()
+    {
+        std::atomic<bool> stop{false};
+        std::atomic<int> built{0};
+        auto build = [&] {
+            while (!stop) {
+                CBpskDecode bpsk;
+                CQpskDecode qpsk;
+                PskReceivers::make(PskReceivers::standardName(), built % 2);
+                ++built;
+            }
+        };
+        std::thread first(build), second(build);
+        const QString text = QStringLiteral("cq de dl1abc k ");
+        TextSink sink;
+        CBpskDecode decoder;
+        decoder.setCharSink(&sink);
+        int rounds = 0;
+        // Until both builders have run a while, or a generous bound.
+        for (; rounds < 200000 && (rounds < 50 || built < 400); ++rounds) {
+            for (QChar c : text) {
+                const quint32 word = Varicode::ascii8Word(c.unicode());
+                for (int bit = 31 - qCountLeadingZeroBits(word); bit >= 0; --bit)
+                    decoder.ReceiveBit(int((word >> bit) & 1u));
+                decoder.ReceiveBit(0);
+                decoder.ReceiveBit(0);
+            }
+        }
+        stop = true;
+        first.join();
+        second.join();
+        QVERIFY(built >= 400);
+        QCOMPARE(sink.text, text.repeated(rounds));
     }
 };
 
