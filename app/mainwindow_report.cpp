@@ -76,10 +76,8 @@ void MainWindow::setUpReporting()
         double rx = 0.0;
         double tx = 0.0;
         m_modem->GetFrequencies(&rx, &tx);
-        // The bank's estimate at the receiver's frequency, while the bank
-        // hears the band (its dock is open); none else.
-        const bool banking = m_signalsDock && m_signalsDock->isVisible();
-        reportText(-1, rx, QStringView(&c, 1), banking ? m_signalBank->signalToNoise(rx) : qQNaN());
+        // The same estimate as the bank's, from the receiver's own spectrum.
+        reportText(-1, rx, QStringView(&c, 1), m_modem->signalReport().snrDb);
     });
     connect(m_signalBank, &SignalBankWorker::changed, this, [this] {
         if (!m_pskAction->isChecked())
