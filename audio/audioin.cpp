@@ -67,17 +67,19 @@ bool AudioIn::CreateAudio(int device, int sampleRate)
     return err == paNoError;
 }
 
-int AudioIn::openStream(PaStream*& stream, int device, int rate, void* userData)
+SoundStream::Opener AudioIn::opener(int rate)
 {
-    const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
-    PaStreamParameters input{};
-    input.device = device;
-    input.channelCount = 1;
-    input.sampleFormat = paInt16;
-    input.suggestedLatency = info ? info->defaultLowInputLatency : 0.0;
-    input.hostApiSpecificStreamInfo = nullptr;
-    return Pa_OpenStream(&stream, &input, nullptr, rate, kFramesPerBuffer, paClipOff,
-                         &AudioIn::captureCallback, userData);
+    return [rate](PaStream*& stream, int device, void* userData) {
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
+        PaStreamParameters input{};
+        input.device = device;
+        input.channelCount = 1;
+        input.sampleFormat = paInt16;
+        input.suggestedLatency = info ? info->defaultLowInputLatency : 0.0;
+        input.hostApiSpecificStreamInfo = nullptr;
+        return int(Pa_OpenStream(&stream, &input, nullptr, rate, kFramesPerBuffer, paClipOff,
+                                 &AudioIn::captureCallback, userData));
+    };
 }
 
 bool AudioIn::Start()

@@ -88,7 +88,7 @@ private:
                                const PaStreamCallbackTimeInfo* timeInfo,
                                unsigned long statusFlags, void* userData);
     bool runsWhenOpened() const override { return true; }
-    int openStream(PaStream*& stream, int device, int rate, void* userData) override;
+    Opener opener(int rate) override;
     static int ringSizeFor(int sampleRate);
 
     bool m_paInitialised = false;

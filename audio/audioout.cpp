@@ -57,29 +57,32 @@ bool AudioOut::CreateAudio(int device, int sampleRate)
     return err == paNoError;
 }
 
-int AudioOut::openStream(PaStream*& stream, int device, int rate, void* userData)
+SoundStream::Opener AudioOut::opener(int rate)
 {
-    const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
-    PaStreamParameters output{};
-    output.device = device;
-    output.channelCount = 1;
-    output.sampleFormat = paInt16;
-    output.suggestedLatency = info ? info->defaultLowOutputLatency : 0.0;
-    output.hostApiSpecificStreamInfo = nullptr;
+    const std::shared_ptr<std::atomic<int>> tailBlocks = m_tailBlocks;
+    return [rate, tailBlocks](PaStream*& stream, int device, void* userData) {
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
+        PaStreamParameters output{};
+        output.device = device;
+        output.channelCount = 1;
+        output.sampleFormat = paInt16;
+        output.suggestedLatency = info ? info->defaultLowOutputLatency : 0.0;
+        output.hostApiSpecificStreamInfo = nullptr;
 
-    // Priming through the callback means the first buffers are already
-    // the transmit signal, not silence, when playback starts.
-    const PaError opened = Pa_OpenStream(&stream, nullptr, &output, rate, kFramesPerBuffer,
-                                         paClipOff | paPrimeOutputBuffersUsingStreamCallback,
-                                         &AudioOut::playbackCallback, userData);
-    if (opened != paNoError)
-        return opened;
-    // Enough silence to push the last real block through the whole
-    // output buffer, and one block more for the host's own rounding.
-    const PaStreamInfo* streamInfo = Pa_GetStreamInfo(stream);
-    const double latencyFrames = streamInfo ? streamInfo->outputLatency * streamInfo->sampleRate : 0.0;
-    m_tailBlocks = int(std::ceil(latencyFrames / kFramesPerBuffer)) + 1;
-    return int(paNoError);
+        // Priming through the callback means the first buffers are already
+        // the transmit signal, not silence, when playback starts.
+        const PaError opened = Pa_OpenStream(&stream, nullptr, &output, rate, kFramesPerBuffer,
+                                             paClipOff | paPrimeOutputBuffersUsingStreamCallback,
+                                             &AudioOut::playbackCallback, userData);
+        if (opened != paNoError)
+            return int(opened);
+        // Enough silence to push the last real block through the whole
+        // output buffer, and one block more for the host's own rounding.
+        const PaStreamInfo* streamInfo = Pa_GetStreamInfo(stream);
+        const double latencyFrames = streamInfo ? streamInfo->outputLatency * streamInfo->sampleRate : 0.0;
+        tailBlocks->store(int(std::ceil(latencyFrames / kFramesPerBuffer)) + 1);
+        return int(paNoError);
+    };
 }
 
 bool AudioOut::Start(bool held)
@@ -183,7 +186,7 @@ bool AudioOut::render(qint16* samples, int frames)
             return true;
         if (!provider)
             std::fill_n(samples, frames, qint16(0));
-        m_tailLeft = m_tailBlocks;
+        m_tailLeft = m_tailBlocks->load();
         return true;
     }
     std::fill_n(samples, frames, qint16(0));

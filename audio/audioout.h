@@ -6,6 +6,7 @@
 #include "audio/soundstream.h"
 
 #include <atomic>
+#include <memory>
 
 struct PaStreamCallbackTimeInfo;
 
@@ -88,7 +89,7 @@ private:
     bool render(qint16* samples, int frames);
     bool endedAsPlanned() const override { return m_ended.load(); }
     bool runsWhenOpened() const override { return false; }
-    int openStream(PaStream*& stream, int device, int rate, void* userData) override;
+    Opener opener(int rate) override;
     // An output that stops moving leaves the transmitter keyed with nothing
     // to send: it is lost after this long without a callback.
     int stallMs() const override { return kOutputStallMs; }
@@ -97,8 +98,9 @@ private:
     bool m_paInitialised = false;
     std::atomic<SampleProvider> m_provider{nullptr};
     // Blocks of silence after the provider's last block; set when the stream
-    // is opened, read by the callback only while the stream runs.
-    int m_tailBlocks = 0;
+    // is opened (on the sound thread, through the opener, which shares it),
+    // read by the callback only while the stream runs.
+    std::shared_ptr<std::atomic<int>> m_tailBlocks = std::make_shared<std::atomic<int>>(0);
     // Audio-thread state of one transmission, reset by Start() while the
     // stream is stopped: blocks of silence still to play after the end
     // (-1 before the end), and whether the end has been signalled (read by

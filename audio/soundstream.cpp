@@ -116,16 +116,16 @@ int SoundStream::onStream(std::function<int(PaStream*&)> job)
     return kNoAnswer;
 }
 
-int SoundStream::openOnSoundThread(PaStream*& stream, const QString& name, int* device, const Opener& open,
-                                   bool report)
+int SoundStream::openOnSoundThread(const std::shared_ptr<Shared>& shared, SoundStream* self, const char* owner,
+                                   AudioDevices::Direction direction, PaStream*& stream, const QString& name,
+                                   int* device, const Opener& open, bool report)
 {
-    const std::shared_ptr<Shared> shared = m_shared;
-    closeStream(shared->tickets, stream, m_owner, report);
+    closeStream(shared->tickets, stream, owner, report);
     stream = nullptr;
-    *device = AudioDevices::current().resolve(m_direction, name);
+    *device = AudioDevices::current().resolve(direction, name);
     if (*device == paNoDevice)
         return paInvalidDevice;
-    auto* ticket = new Ticket{shared, shared->epoch.load(), this};
+    auto* ticket = new Ticket{shared, shared->epoch.load(), self};
     const PaError err = open(stream, *device, ticket);
     if (!SoundThread::onCurrentThread())
         return paTimedOut; // left behind while opening: the stream is forgotten
@@ -167,10 +167,14 @@ int SoundStream::openChosen(bool start, bool* opened, const std::function<void()
     const QString name = m_choice;
     const bool report = reporting();
     const int rate = m_sampleRate;
-    const PaError err = onStream([this, name, rate, device, wasOpened, start, beforeStart, report](PaStream*& stream) {
-        PaError e = openOnSoundThread(
-            stream, name, device.get(),
-            [this, rate](PaStream*& s, int d, void* user) { return openStream(s, d, rate, user); }, report);
+    const std::shared_ptr<Shared> shared = m_shared;
+    SoundStream* self = this;
+    const char* owner = m_owner;
+    const AudioDevices::Direction direction = m_direction;
+    const Opener open = opener(rate);
+    const PaError err = onStream([shared, self, owner, direction, open, name, device, wasOpened, start, beforeStart,
+                                  report](PaStream*& stream) {
+        PaError e = openOnSoundThread(shared, self, owner, direction, stream, name, device.get(), open, report);
         *wasOpened = e == paNoError;
         if (e == paNoError && start) {
             if (beforeStart)
@@ -297,19 +301,24 @@ void SoundStream::retry()
     const int rate = m_sampleRate;
     const bool start = runsWhenOpened();
     const char* owner = m_owner;
-    SoundThread::post([this, shared, mine, name, rate, start, owner] {
+    SoundStream* self = this;
+    const AudioDevices::Direction direction = m_direction;
+    const Opener open = opener(rate);
+    // The job may run after this object is gone: it holds nothing of it but
+    // its address for the callbacks' ticket, and reaches the object only
+    // through the owner the shared state keeps under its lock.
+    SoundThread::post([self, shared, mine, name, open, direction, start, owner] {
         if (shared->epoch.load() != mine)
             return;
         PaStream* stream = shared->stream.exchange(nullptr);
-        const auto open = [this, rate](PaStream*& s, int d, void* user) { return openStream(s, d, rate, user); };
         int device = paNoDevice;
-        PaError err = openOnSoundThread(stream, name, &device, open, false);
+        PaError err = openOnSoundThread(shared, self, owner, direction, stream, name, &device, open, false);
         // No device at all: PortAudio may not know a sound server that
         // came up after it started.
         bool restarted = false;
         if (device == paNoDevice && AudioDevices::restartIfIdle()) {
             restarted = true;
-            err = openOnSoundThread(stream, name, &device, open, false);
+            err = openOnSoundThread(shared, self, owner, direction, stream, name, &device, open, false);
         }
         if (err == paNoError && start)
             err = Pa_StartStream(stream);
@@ -321,9 +330,9 @@ void SoundStream::retry()
         shared->stream.store(stream);
         const AudioDevices::Snapshot devices = AudioDevices::current();
         std::lock_guard<std::mutex> lock(shared->ownerLock);
-        if (SoundStream* self = shared->owner) {
+        if (SoundStream* alive = shared->owner) {
             QMetaObject::invokeMethod(
-                self, [self, err, device, restarted, devices] { self->reopened(err, device, restarted, devices); },
+                alive, [alive, err, device, restarted, devices] { alive->reopened(err, device, restarted, devices); },
                 Qt::QueuedConnection);
         }
     });

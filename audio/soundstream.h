@@ -72,13 +72,7 @@ protected:
     // finish later it closes what it opened; the handle is forgotten here,
     // the answer is kNoAnswer and the stream is lost.
     int onStream(std::function<int(PaStream*& stream)> job);
-    // Sound thread: opens a stream (after closing the current one) on the
-    // device called name, or the default device, and makes it report its
-    // callbacks and its end to the watch. The device opened goes to
-    // *device. Closes it again when the caller has stopped waiting.
     using Opener = std::function<int(PaStream*& stream, int device, void* userData)>;
-    int openOnSoundThread(PaStream*& stream, const QString& name, int* device, const Opener& open,
-                          bool report);
     // Sound thread: closes the stream.
     void closeOnSoundThread(PaStream*& stream);
 
@@ -100,8 +94,10 @@ protected:
     bool playing() const;
     // Whether the stream is opened running (input) or stopped (output).
     virtual bool runsWhenOpened() const = 0;
-    // Sound thread: PortAudio's open call with this side's parameters.
-    virtual int openStream(PaStream*& stream, int device, int rate, void* userData) = 0;
+    // PortAudio's open call with this side's parameters, made on the GUI
+    // thread and run on the sound thread, perhaps after this object is gone
+    // (a call left behind): it holds nothing of the object.
+    virtual Opener opener(int rate) = 0;
     // Whether the finished stream counts as lost; a stream that ended as
     // planned does not. GUI thread, after the stream finished.
     virtual bool endedAsPlanned() const { return false; }
@@ -128,6 +124,15 @@ private:
     struct Shared;
     struct Ticket;
     static void finishedCallback(void* userData);
+    // Sound thread: opens a stream (after closing the current one) on the
+    // device called name, or the default device, and makes it report its
+    // callbacks and its end to the watch. The device opened goes to
+    // *device. Closes it again when the caller has stopped waiting. Uses
+    // nothing of the stream object but its address, for the callbacks'
+    // ticket, which they only follow while the object is there.
+    static int openOnSoundThread(const std::shared_ptr<Shared>& shared, SoundStream* self, const char* owner,
+                                 AudioDevices::Direction direction, PaStream*& stream, const QString& name,
+                                 int* device, const Opener& open, bool report);
     void watch();
     void retry();
     void reopened(int err, int device, bool restarted, const AudioDevices::Snapshot& devices);
