@@ -48,6 +48,9 @@ private slots:
         listen.start(cli(), QStringLiteral("listen --device pulse --report --call DL9SWL --locator JO62qm --dial 14070000 "
                                             "--collector 127.0.0.1:%1").arg(collector.localPort()).split(u' '));
         QVERIFY(listen.waitForStarted(10000));
+        // Played only once it hears, or the start of the first over is lost.
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += listen.readAllStandardError()).contains("listening on pulse"), 30000);
         for (const char* name : {"cq.wav", "once.wav"}) {
             QProcess play;
             play.start(QStringLiteral("paplay"), {m_dir.filePath(QString::fromLatin1(name))});

@@ -276,6 +276,12 @@ int runListen(const QStringList& arguments)
     QObject::connect(&stop, &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
+    // Said once the input runs, so that whoever started it knows from when
+    // on it hears the band.
+    err(QStringLiteral("listening on %1 at %2 Hz for %3; Ctrl+C ends")
+            .arg(parser.isSet(device) ? parser.value(device) : QStringLiteral("the default input"))
+            .arg(sampleRate)
+            .arg(m.name));
     QCoreApplication::exec();
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
