@@ -69,15 +69,17 @@ bool AudioIn::CreateAudio(int device, int sampleRate)
 
 SoundStream::Opener AudioIn::opener(int rate)
 {
-    return [rate](PaStream*& stream, int device, void* userData) {
+    const double seconds = m_blockSeconds;
+    const unsigned long frames = std::max<unsigned long>(kFramesPerBuffer, static_cast<unsigned long>(seconds * rate));
+    return [rate, seconds, frames](PaStream*& stream, int device, void* userData) {
         const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
         PaStreamParameters input{};
         input.device = device;
         input.channelCount = 1;
         input.sampleFormat = paInt16;
-        input.suggestedLatency = info ? info->defaultLowInputLatency : 0.0;
+        input.suggestedLatency = std::max(seconds, info ? info->defaultLowInputLatency : 0.0);
         input.hostApiSpecificStreamInfo = nullptr;
-        return int(Pa_OpenStream(&stream, &input, nullptr, rate, kFramesPerBuffer, paClipOff,
+        return int(Pa_OpenStream(&stream, &input, nullptr, rate, frames, paClipOff,
                                  &AudioIn::captureCallback, userData));
     };
 }

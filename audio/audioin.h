@@ -8,12 +8,13 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <atomic>
 
 struct PaStreamCallbackTimeInfo;
 
 // Captures the receive audio: one PortAudio input stream of 16-bit mono
-// samples in blocks of 1024 frames, the choice of input device and sample
+// samples in blocks of 1024 frames (or longer, see setBlockSeconds), the choice of input device and sample
 // rate, and their settings under "Audio"/"Input".
 //
 // Lives on the GUI thread; the stream is driven through the sound thread,
@@ -39,6 +40,14 @@ public:
     // Stores the device chosen and its rate: when the user changes them
     // (ChangeDevice) and when the window closes.
     void saveSettings() const;
+
+    // Blocks of at least this length, and as much input latency, from the
+    // next open on. Receiving alone (a skimmer) takes long blocks: the
+    // program and the sound server then wake a few times a second instead
+    // of a hundred. 0 (the default): blocks of kFramesPerBuffer at the
+    // device's low latency, as the window needs. At most half a second, so
+    // that the ring holds two blocks.
+    void setBlockSeconds(double seconds) { m_blockSeconds = std::clamp(seconds, 0.0, 0.5); }
 
     // Opens the input stream on device (the default input device when it is
     // not an input device of the default host API) at sampleRate. The
@@ -92,6 +101,7 @@ private:
     static int ringSizeFor(int sampleRate);
 
     bool m_paInitialised = false;
+    double m_blockSeconds = 0.0;
     SampleRing m_ring;
     quint64 m_droppedSamples = 0;
     bool m_dropWarned = false;

@@ -21,6 +21,10 @@
 set -euo pipefail
 
 rate=${VELKORA_VIRTUAL_RATE:-48000}
+# The latency the card is held at (see below); tests want stops and drains
+# to be quick, a long run of a receive-only client a card that, like a
+# station's card with nothing else on it, is not held at a short latency.
+latency=${VELKORA_VIRTUAL_LATENCY_MS:-20}
 
 usage() {
     sed -n '/^#   virtual/,/^# A client/p' "$0" | sed 's/^# \{0,1\}//' >&2
@@ -48,8 +52,8 @@ prepare() {
 load-module module-null-sink sink_name=velkora rate=$rate channels=1 sink_properties=device.description=Velkora32-virtual
 load-module module-null-sink sink_name=velkora_discard rate=$rate channels=1
 load-module module-null-source source_name=velkora_silence rate=$rate channels=1
-load-module module-loopback source=velkora_silence sink=velkora latency_msec=20 source_dont_move=true sink_dont_move=true
-load-module module-loopback source=velkora.monitor sink=velkora_discard latency_msec=20 source_dont_move=true sink_dont_move=true
+load-module module-loopback source=velkora_silence sink=velkora latency_msec=$latency source_dont_move=true sink_dont_move=true
+load-module module-loopback source=velkora.monitor sink=velkora_discard latency_msec=$latency source_dont_move=true sink_dont_move=true
 set-default-sink velkora
 set-default-source velkora.monitor
 load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/native

@@ -27,6 +27,9 @@ namespace {
 constexpr double kOverGap = 4.0;
 // A line is printed at the latest at this length.
 constexpr int kMaxLine = 400;
+// The input's blocks: nobody waits on a skimmer's text, and long blocks
+// wake the program and the sound server a few times a second.
+constexpr double kBlockSeconds = 0.4;
 
 int g_signalPipe[2] = {-1, -1};
 
@@ -250,10 +253,10 @@ int runListen(const QStringList& arguments)
     bank.setSensitive(receiverName == QLatin1String("sensitive"));
     Listener listener(bank, m.name, reporter.get(), dialHz);
     listener.setOwnCall(parser.value(call));
-    QObject::connect(&bank, &SignalBank::changed, [&listener] { listener.update(); });
     QObject::connect(&bank, &SignalBank::dropped, [&listener](const SignalBank::Signal& s) { listener.dropped(s); });
 
     AudioIn in;
+    in.setBlockSeconds(kBlockSeconds);
     const int dev = parser.isSet(device) ? AudioIn::DeviceByName(parser.value(device)) : AudioIn::DeviceByName(QString());
     if (!in.CreateAudio(dev, sampleRate) || !in.Start()) {
         err(QStringLiteral("cannot open the sound input"));
@@ -265,6 +268,9 @@ int runListen(const QStringList& arguments)
         const int n = int(buffer.size() / 2);
         bank.feed(reinterpret_cast<const qint16*>(buffer.constData()), n);
         buffer.remove(0, 2 * n);
+        // Once per block of audio, not at each character of each signal;
+        // also when nothing changed, so that an over ends after its gap.
+        listener.update();
     }, Qt::QueuedConnection);
 
     // Ctrl+C and SIGTERM end the run through the event loop.
