@@ -45,7 +45,7 @@ private slots:
                      "          8009 ffff 0000768f 0095 0004 0000"
                      "0002 0034 9993 0006 8001 ffff 0000768f 8005 0004 0000768f 8006 0001 0000768f"
                      "          800a ffff 0000768f 800b 0001 0000768f 0096 0004"));
-        const PskReceiver rx{QStringLiteral("dl1abc"), QStringLiteral("JO62QM"), QStringLiteral("Velkora32 4.0"),
+        const ReceivingStation rx{QStringLiteral("dl1abc"), QStringLiteral("JO62QM"), QStringLiteral("Velkora32 4.0"),
                              QString()};
         QCOMPARE(PskIpfix::receiverSet(rx, 0xa1b2c3d4),
                  hex("9992 0028 06 444c31414243 06 4a4f3632514d 0d 56656c6b6f7261333220342e30 00 a1b2c3d4 000000"));
