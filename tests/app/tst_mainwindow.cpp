@@ -29,6 +29,7 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QDoubleSpinBox>
+#include <QFontDialog>
 #include <QHelpEvent>
 #include <QNetworkDatagram>
 #include <QPlainTextEdit>
@@ -141,12 +142,38 @@ private slots:
         QVERIFY(dock("DockInputWidget").bottom() <= dock("Spectrum").top());
         QVERIFY(dock("Spectrum").right() <= dock("PhaseScope").left());
 
-        w->findChild<QDockWidget*>(QStringLiteral("PhaseScope"))->setFloating(true);
+        // Through the menus as the user goes: the phase scope floats, the
+        // Signals dock shows, TX echo goes off, the clock shows local time;
+        // the panes get fonts of their own.
+        const auto viewCommand = [&w](const char* dock, const QString& kind) {
+            for (QAction* a : w->findChild<QDockWidget*>(dock)->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly))
+                if (a->text().startsWith(kind))
+                    return a;
+            return static_cast<QAction*>(nullptr);
+        };
+        const auto opened = [&w](const char* title) { // as the user opens it, its marks set
+            for (QAction* m : w->menuBar()->actions())
+                if (m->text() == QLatin1String(title))
+                    emit m->menu()->aboutToShow();
+        };
+        viewCommand("PhaseScope", "Dock ")->trigger();
+        viewCommand("Signals", "Show ")->trigger();
+        opened("View");
+        opened("Configure");
+        command(*w, "Configure", "TX echo")->trigger();
+        QTest::mouseClick(w->clock(), Qt::RightButton);
+        w->clock()->localAction()->trigger();
+        emit w->clock()->contextMenu()->aboutToShow();
+        QVERIFY(!viewCommand("PhaseScope", "Dock ")->isChecked() && viewCommand("Signals", "Show ")->isChecked()
+                && !w->clock()->utcAction()->isChecked());
+        const QFont rxFont(QStringLiteral("Monospace"), 15), txFont(QStringLiteral("Serif"), 17);
+        for (const auto& [pane, font] : {std::pair<QTextEdit*, QFont>{w->rxView(), rxFont}, {w->txView(), txFont}})
+            withDialog([pane = pane] { QMetaObject::invokeMethod(pane, "slotSelectFont"); },
+                       [font = font](QDialog* d) { static_cast<QFontDialog*>(d)->setCurrentFont(font), d->accept(); });
+        QCOMPARE(w->rxView()->font().pointSize(), 15);
         w->slotModeChanged(QStringLiteral("BPSK125"));
         w->titleBar()->checkBoxLock->setChecked(true);
-        StationState::setTxEchoEnabled(false);
-        w->clock()->slotLocal(true);
-        const QRect placed(57, 81, 801, 503);
+        const QRect placed(57, 81, 1001, 703);
         w->setGeometry(placed);
         // Closing is quiet: no layout dump on the terminal.
         static QStringList dumped;
@@ -165,6 +192,9 @@ private slots:
         QVERIFY(w->modem()->Command(ModemCommand::kTxLock, 0, 0, 0) && w->spectrum()->isLocked()); // the lock reaches both
         QVERIFY(w->clock()->isLocal());
         QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("PhaseScope"))->isFloating());
+        QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("Signals"))->isVisible());
+        QCOMPARE(w->rxView()->font(), rxFont);
+        QCOMPARE(w->txView()->font(), txFont);
         QCOMPARE(w->geometry(), placed);
         QCOMPARE(w->txLevelBox()->value(), -13);
         QVERIFY(levelIs(*w, -13.05));
