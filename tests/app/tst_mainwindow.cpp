@@ -741,6 +741,20 @@ private slots:
         command(*w, "&File", "Import ADIF")->trigger();
         command(*w, "&File", "Merge")->trigger(); // cancelled
         QCOMPARE(logged().count('\n'), 1);
+        // Another station's log merged in adds its contact; an import that
+        // fails says so, naming the file.
+        const QString other = m_dir->filePath(QStringLiteral("other.log"));
+        QFile otherLog(other);
+        QVERIFY(otherLog.open(QIODevice::WriteOnly) && otherLog.write(logged().replace("JA1QRP", "W1AW")) > 0);
+        otherLog.close();
+        m_files << other << m_dir->filePath(QStringLiteral("none.adi"));
+        command(*w, "&File", "Merge")->trigger();
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("1 QSO(s) merged from %1").arg(other));
+        QCOMPARE(logged().count('\n'), 2);
+        withCommand(command(*w, "&File", "Import ADIF"), [](QDialog* box) {
+            QVERIFY(static_cast<QMessageBox*>(box)->text().endsWith(QStringLiteral("none.adi failed.")));
+            box->reject();
+        });
 
         // The search shows the contact.
         QString qthColumn;
