@@ -171,6 +171,20 @@ private slots:
             withDialog([pane = pane] { QMetaObject::invokeMethod(pane, "slotSelectFont"); },
                        [font = font](QDialog* d) { static_cast<QFontDialog*>(d)->setCurrentFont(font), d->accept(); });
         QCOMPARE(w->rxView()->font().pointSize(), 15);
+        // The waterfall's span, zoom and history, from its own menu.
+        const auto waterfallMarks = [&w](const QStringList& choose) {
+            QStringList marked;
+            const QList<QAction*> all = w->spectrum()->viewMenu()->findChildren<QAction*>();
+            for (QAction* a : all)
+                if (choose.contains(a->text()))
+                    a->trigger();
+            for (QAction* a : all)
+                if (a->isChecked())
+                    marked << a->text();
+            return marked;
+        };
+        const QStringList chosen{QStringLiteral("0–4 kHz"), QStringLiteral("2× around the receive marker"), QStringLiteral("1 min")};
+        QCOMPARE(waterfallMarks(chosen), chosen);
         w->slotModeChanged(QStringLiteral("BPSK125"));
         w->titleBar()->checkBoxLock->setChecked(true);
         const QRect placed(57, 81, 1001, 703);
@@ -195,6 +209,8 @@ private slots:
         QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("Signals"))->isVisible());
         QCOMPARE(w->rxView()->font(), rxFont);
         QCOMPARE(w->txView()->font(), txFont);
+        QCOMPARE(waterfallMarks({}), chosen);
+        QVERIFY(w->spectrum()->span() == 4000 && w->spectrum()->zoom() == 2);
         QCOMPARE(w->geometry(), placed);
         QCOMPARE(w->txLevelBox()->value(), -13);
         QVERIFY(levelIs(*w, -13.05));
