@@ -1,18 +1,34 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The transmit DSP: the raised-cosine shaping of a symbol.
+// The receive DSP refuses the rates its moving sums cannot hold; the
+// transmit DSP shapes a symbol as a raised cosine.
 #include "modemtesthelpers.h"
+#include "modem/pskrxalgorithms.h"
 #include "modem/psktxalgorithms.h"
 
 #include <QTest>
 
-class TestTxDsp : public QObject
+#include <cmath>
+
+class TestDsp : public QObject
 {
     Q_OBJECT
     ModemTest::SettingsSandbox m_settings;
 
 private slots:
+    void ratesBeyondTheSumBuffersAreRefused()
+    {
+        CPskRxAlgorithms rx;
+        rx.setFrequency(1500);
+        for (double bad : {64250.0, -8000.0, std::nan("")}) {
+            QVERIFY(!rx.setSampleRate(bad));
+            QCOMPARE(rx.movingSumLength(), 22);
+        }
+        QVERIFY(rx.setSampleRate(64249.0));
+        QCOMPARE(rx.movingSumLength(), 128);
+    }
+
     void riseFromSilenceIsRaisedCosine()
     {
         // One symbol (256 samples) of 1000 Hz at 8000 samples a second, from no carrier to code 0.
@@ -43,5 +59,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestTxDsp)
-#include "tst_txdsp.moc"
+QTEST_GUILESS_MAIN(TestDsp)
+#include "tst_dsp.moc"

@@ -1,6 +1,11 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
+
+// What the log bar suggests: the report from a measured S/N (readability and
+// strength rise with it, the edges land on the right side, no signal
+// suggests nothing) and what the log holds of a call.
 #include "logbook/hamlog.h"
+#include "logbook/rstsuggestion.h"
 #include "logbook/workedbefore.h"
 #include "tests/logbook/logfixtures.h"
 
@@ -9,11 +14,34 @@
 
 using namespace LogFixtures;
 
-class TestWorkedBefore : public QObject
+class TestLogHints : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void fromSnr_data()
+    {
+        QTest::addColumn<double>("snr");
+        QTest::addColumn<QString>("rst");
+        QTest::newRow("no signal") << -99.0 << QString();
+        QTest::newRow("far below the noise") << -40.0 << "119";
+        QTest::newRow("barely there") << -12.0 << "229";
+        QTest::newRow("readability 3 from -10 dB") << -10.0 << "339";
+        QTest::newRow("just under readability 4") << -7.01 << "339";
+        QTest::newRow("readability 4") << -5.0 << "449";
+        QTest::newRow("fully readable") << -3.0 << "549";
+        QTest::newRow("S5 at 0 dB") << 0.0 << "559";
+        QTest::newRow("S8") << 15.0 << "589";
+        QTest::newRow("S9 at +20 dB") << 20.0 << "599";
+        QTest::newRow("S9 is the top") << 45.0 << "599";
+    }
+    void fromSnr()
+    {
+        QFETCH(double, snr);
+        QFETCH(QString, rst);
+        QCOMPARE(RstSuggestion::fromSnr(snr), rst);
+    }
+
     // Counted in any letter case, the latest contact whatever the file order;
     // the program's own saves are added without reading, a file changed
     // behind its back is read again, a missing log is an empty one.
@@ -46,5 +74,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestWorkedBefore)
-#include "tst_workedbefore.moc"
+QTEST_GUILESS_MAIN(TestLogHints)
+#include "tst_loghints.moc"
