@@ -99,6 +99,39 @@ private slots:
             QVERIFY2(r.imdDb >= imdLow && r.imdDb <= imdHigh, qPrintable(QStringLiteral("IMD %1 dB").arg(r.imdDb)));
     }
 
+    // The same through the command interface: IMD (its sign turned while
+    // text goes, when no long run of zeros shows an idle), its text, S/N
+    // to the owner, the quality, and the frequency snapped onto the signal
+    // from 12 Hz off (but not away from it, nor below the band).
+    void commandInterfaceReadout()
+    {
+        struct Owner : CBruxCmdTarget {
+            intptr_t peak = 0, noise = 0;
+            intptr_t Command(int code, intptr_t p1, intptr_t p2, intptr_t) override
+            {
+                return code == ModemCommand::kSnrResult ? (peak = p1, noise = p2, 1) : 0;
+            }
+        } owner;
+        CPskTxRx rx(QStringLiteral("BPSK31"));
+        rx.Command(ModemCommand::kSetOwner, reinterpret_cast<intptr_t>(&owner), 0, 0);
+        rx.SetFrequencies(1000.0, 1000.0);
+        hear(rx, idle(1000.0, 31.25, 5.0, -26.0, 40.0, 5u));
+        const auto text = [&rx](int p1) { return QString::fromLatin1(reinterpret_cast<const char*>(rx.Command(ModemCommand::kImdText, p1, 0, 0))); };
+        const intptr_t imd = rx.Command(ModemCommand::kMeasureImd, 0, 0, 0);
+        QVERIFY2(imd >= -29 && imd <= -23 && text(0) == QStringLiteral("IMD: %1 dB").arg(imd), qPrintable(text(0)));
+        QVERIFY(rx.Command(ModemCommand::kMeasureSnr, 0, 0, 0) == 1 && owner.peak - owner.noise > 40);
+        QVERIFY(rx.Command(ModemCommand::kQuality, 0, 0, 0) >= 25);
+        for (const auto& [from, to] : {std::pair{1012, 1000}, {988, 1000}, {2500, 2500}, {100, 100}})
+            QVERIFY2(std::abs(rx.Command(ModemCommand::kSnapFrequency, from, 0, 0) - to) <= 2, qPrintable(QString::number(from)));
+        std::vector<qint16> sending = transmit(mode(QStringLiteral("BPSK31")), QString(40, u'e'), 1000.0);
+        sending.resize(size_t(kRate * 4));
+        hear(rx, sending);
+        const intptr_t turned = rx.Command(ModemCommand::kMeasureImd, 0, 0, 0);
+        QVERIFY2(turned > 7 && text(0) == QStringLiteral("IMD:") && text(1) == QStringLiteral("IMD: %1 dB").arg(-turned), qPrintable(text(1)));
+        rx.SetFrequencies(5600.0, 5600.0); // tuned off the top: nothing
+        QCOMPARE(rx.Command(ModemCommand::kMeasureImd, 0, 0, 0) + rx.Command(ModemCommand::kMeasureSnr, 0, 0, 0), intptr_t(0));
+    }
+
     // Text, not an idle: no IMD figure, whatever the S/N.
     void noImdWhileSendingText()
     {

@@ -12,7 +12,6 @@
 #include <QTest>
 
 #include <cmath>
-#include <random>
 #include <tuple>
 
 using namespace ModemTest;
@@ -114,53 +113,6 @@ private slots:
         modem.GetFrequencies(&rx, &txNow);
         if (tx >= 0)
             QCOMPARE(txNow, tx);
-    }
-
-    // The measurements of the tuned signal, on an idling BPSK31 signal (two
-    // tones half the symbol rate either side of 1000 Hz) whose third-order
-    // products stand 26 dB below them, in a little noise.
-    void measurementsOfTheTunedSignal()
-    {
-        struct Owner : CBruxCmdTarget {
-            intptr_t peak = 0, noise = 0;
-            intptr_t Command(int code, intptr_t p1, intptr_t p2, intptr_t) override
-            {
-                return code == ModemCommand::kSnrResult ? (peak = p1, noise = p2, 1) : 0;
-            }
-        } owner;
-        std::mt19937 rng(5);
-        std::normal_distribution<double> noise(0.0, 30.0);
-        std::vector<qint16> idle(11025 * 5);
-        for (size_t i = 0; i < idle.size(); ++i) {
-            const double t = double(i) / 11025;
-            const auto tone = [t](double hz) { return std::cos(2 * M_PI * hz * t); };
-            idle[i] = qint16(8000 * (tone(984.375) + tone(1015.625)) + 400 * (tone(953.125) + tone(1046.875)) + noise(rng));
-        }
-        CPskTxRx modem(QStringLiteral("BPSK31"));
-        modem.Command(ModemCommand::kSetOwner, reinterpret_cast<intptr_t>(&owner), 0, 0);
-        modem.SetFrequencies(1000.0, 1000.0);
-        hear(modem, idle);
-        QVERIFY(modem.Command(ModemCommand::kQuality, 0, 0, 0) >= 25);
-        const intptr_t imd = modem.Command(ModemCommand::kMeasureImd, 0, 0, 0);
-        QVERIFY2(imd >= -29 && imd <= -23, qPrintable(QString::number(imd)));
-        QCOMPARE(reinterpret_cast<const char*>(modem.Command(ModemCommand::kImdText, 0, 0, 0)), QStringLiteral("IMD: %1 dB").arg(imd));
-        QCOMPARE(modem.Command(ModemCommand::kMeasureSnr, 0, 0, 0), intptr_t(1));
-        QVERIFY2(owner.peak - owner.noise > 40, qPrintable(QStringLiteral("%1 %2").arg(owner.peak).arg(owner.noise)));
-        // Snapped onto the signal from 12 Hz off; away from it, or below the
-        // band, the frequency stays.
-        for (const auto& [from, to] : {std::pair{1012, 1000}, {988, 1000}, {2500, 2500}, {100, 100}})
-            QVERIFY2(std::abs(modem.Command(ModemCommand::kSnapFrequency, from, 0, 0) - to) <= 2, qPrintable(QString::number(from)));
-        // While it sends text (no long run of zeros) the sign turns and the
-        // text says nothing, unless asked; tuned off the top, nothing.
-        std::vector<qint16> text = transmit(mode(QStringLiteral("BPSK31")), QString(40, u'e'), 1000.0);
-        text.resize(11025 * 4);
-        hear(modem, text);
-        const intptr_t turned = modem.Command(ModemCommand::kMeasureImd, 0, 0, 0);
-        QVERIFY2(turned > 7, qPrintable(QString::number(turned)));
-        QCOMPARE(reinterpret_cast<const char*>(modem.Command(ModemCommand::kImdText, 0, 0, 0)), QStringLiteral("IMD:"));
-        QCOMPARE(reinterpret_cast<const char*>(modem.Command(ModemCommand::kImdText, 1, 0, 0)), QStringLiteral("IMD: %1 dB").arg(-turned));
-        modem.SetFrequencies(5600.0, 5600.0);
-        QCOMPARE(modem.Command(ModemCommand::kMeasureImd, 0, 0, 0) + modem.Command(ModemCommand::kMeasureSnr, 0, 0, 0), intptr_t(0));
     }
 
     // QPSK31 through each receiver, with the inversion on both sides or on
