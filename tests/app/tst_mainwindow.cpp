@@ -145,27 +145,16 @@ private slots:
         // Through the menus as the user goes: the phase scope floats, the
         // Signals dock shows, TX echo goes off, the clock shows local time;
         // the panes get fonts of their own.
-        const auto viewCommand = [&w](const char* dock, const QString& kind) {
-            for (QAction* a : w->findChild<QDockWidget*>(dock)->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly))
-                if (a->text().startsWith(kind))
-                    return a;
-            return static_cast<QAction*>(nullptr);
-        };
-        const auto opened = [&w](const char* title) { // as the user opens it, its marks set
-            for (QAction* m : w->menuBar()->actions())
-                if (m->text() == QLatin1String(title))
-                    emit m->menu()->aboutToShow();
-        };
-        viewCommand("PhaseScope", "Dock ")->trigger();
-        viewCommand("Signals", "Show ")->trigger();
-        opened("View");
-        opened("Configure");
+        QAction* const floatPhase = command(*w, "View", "Dock Phase");
+        QAction* const showSignals = command(*w, "View", "Show Signals");
+        floatPhase->trigger(), showSignals->trigger();
+        for (QAction* m : w->menuBar()->actions()) // opened as the user opens them, the menus set their marks
+            emit m->menu()->aboutToShow();
         command(*w, "Configure", "TX echo")->trigger();
         QTest::mouseClick(w->clock(), Qt::RightButton);
         w->clock()->localAction()->trigger();
         emit w->clock()->contextMenu()->aboutToShow();
-        QVERIFY(!viewCommand("PhaseScope", "Dock ")->isChecked() && viewCommand("Signals", "Show ")->isChecked()
-                && !w->clock()->utcAction()->isChecked());
+        QVERIFY(!floatPhase->isChecked() && showSignals->isChecked() && !w->clock()->utcAction()->isChecked());
         const QFont rxFont(QStringLiteral("Monospace"), 15), txFont(QStringLiteral("Serif"), 17);
         for (const auto& [pane, font] : {std::pair<QTextEdit*, QFont>{w->rxView(), rxFont}, {w->txView(), txFont}})
             withDialog([pane = pane] { QMetaObject::invokeMethod(pane, "slotSelectFont"); },
