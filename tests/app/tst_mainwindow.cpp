@@ -175,7 +175,11 @@ private slots:
         const QStringList chosen{QStringLiteral("0–4 kHz"), QStringLiteral("2× around the receive marker"), QStringLiteral("1 min")};
         QCOMPARE(waterfallMarks(chosen), chosen);
         w->slotModeChanged(QStringLiteral("BPSK125"));
-        w->titleBar()->checkBoxLock->setChecked(true);
+        SpectrumTitleBar* bar = w->titleBar();
+        bar->checkBoxLock->setChecked(true), bar->checkBoxAFC->setChecked(true), bar->checkBoxSQ->setChecked(true);
+        bar->sliderBrightness->setValue(35), bar->sliderContrast->setValue(70);
+        command(*w, "Configure", "Varicode")->menu()->actions().at(2)->trigger();
+        w->modem()->SetFrequencies(1300.0, 1700.0);
         const QRect placed(57, 81, 1001, 703);
         w->setGeometry(placed);
         // Closing is quiet: no layout dump on the terminal.
@@ -203,6 +207,14 @@ private slots:
         QCOMPARE(w->geometry(), placed);
         QCOMPARE(w->txLevelBox()->value(), -13);
         QVERIFY(levelIs(*w, -13.05));
+        // The title bar's controls, and what they reach: the waterfall and the modem.
+        bar = w->titleBar();
+        QVERIFY(bar->checkBoxAFC->isChecked() && w->modem()->Command(ModemCommand::kAfc, 0, 0, 0));
+        QVERIFY(bar->checkBoxSQ->isChecked() && w->modem()->Command(ModemCommand::kSquelch, 0, 0, 0));
+        QVERIFY(bar->sliderBrightness->value() == 35 && w->spectrum()->brightness() == 35 && w->spectrum()->contrast() == 70);
+        double rx = 0, tx = 0;
+        w->modem()->GetFrequencies(&rx, &tx);
+        QVERIFY(rx == 1300.0 && tx == 1700.0 && w->modem()->charSet() == 2);
     }
 
     void typedTransmitFrequencyIsLockedAndMarked_data()
@@ -646,10 +658,12 @@ private slots:
         withCommand(command(*w, "Configure", "Personal data..."), [](QDialog* d) {
             d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->setText(QStringLiteral("vk2xyz"));
             d->findChild<QLineEdit*>(QStringLiteral("lineEditName"))->setText(QStringLiteral("Sam"));
+            d->findChild<QLineEdit*>(QStringLiteral("lineEditQTH"))->setText(QStringLiteral("Sydney"));
             d->accept();
         });
         withCommand(command(*w, "Configure", "Personal data..."), [](QDialog* d) {
             QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->text(), QStringLiteral("VK2XYZ"));
+            QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("lineEditQTH"))->text(), QStringLiteral("Sydney"));
             d->reject();
         });
         // Sound card and port: cancelled, which the status bar reports. Then
@@ -779,7 +793,7 @@ private slots:
 
         // What the user did is in the settings file.
         QSettings ini(Settings::path(), QSettings::IniFormat);
-        for (const auto& [key, value] : {std::pair{"Personal data/call", "VK2XYZ"}, {"Personal data/name", "Sam"},
+        for (const auto& [key, value] : {std::pair{"Personal data/call", "VK2XYZ"}, {"Personal data/name", "Sam"}, {"Personal data/qth", "Sydney"},
                                          {"Audio/Input/SampleRate", "12000"}, {"Audio/Input/ppm", "-20"}, {"RxFq", "1000"},
                                          {"Macros/Macros 0/text", "CQ CQ de <MYCALL> k"}, {"Receiver", "sensitive"}, {"LogBar/band", "40m"}})
             QCOMPARE(ini.value(QLatin1String(key)).toString(), QLatin1String(value));
