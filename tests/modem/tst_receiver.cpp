@@ -484,21 +484,16 @@ private slots:
     // from 12 Hz off (but not away from it, nor below the band).
     void commandInterfaceReadout()
     {
-        struct Owner : CBruxCmdTarget {
-            intptr_t peak = 0, noise = 0;
-            intptr_t Command(int code, intptr_t p1, intptr_t p2, intptr_t) override
-            {
-                return code == ModemCommand::kSnrResult ? (peak = p1, noise = p2, 1) : 0;
-            }
-        } owner;
+        RecordingOwner owner;
         CPskTxRx rx(QStringLiteral("BPSK31"));
-        rx.Command(ModemCommand::kSetOwner, reinterpret_cast<intptr_t>(&owner), 0, 0);
+        owner.listenTo(rx);
         rx.SetFrequencies(1000.0, 1000.0);
         hear(rx, idle(1000.0, 31.25, 5.0, -26.0, 40.0, 5u));
         const auto text = [&rx](int p1) { return QString::fromLatin1(reinterpret_cast<const char*>(rx.Command(ModemCommand::kImdText, p1, 0, 0))); };
         const intptr_t imd = rx.Command(ModemCommand::kMeasureImd, 0, 0, 0);
         QVERIFY2(imd >= -29 && imd <= -23 && text(0) == QStringLiteral("IMD: %1 dB").arg(imd), qPrintable(text(0)));
-        QVERIFY(rx.Command(ModemCommand::kMeasureSnr, 0, 0, 0) == 1 && owner.peak - owner.noise > 40);
+        QVERIFY(rx.Command(ModemCommand::kMeasureSnr, 0, 0, 0) == 1 && owner.reports.back()[0] == ModemCommand::kSnrResult
+                && owner.reports.back()[1] - owner.reports.back()[2] > 40); // peak and noise, dB
         QVERIFY(rx.Command(ModemCommand::kQuality, 0, 0, 0) >= 25);
         for (const auto& [from, to] : {std::pair{1012, 1000}, {988, 1000}, {2500, 2500}, {100, 100}})
             QVERIFY2(std::abs(rx.Command(ModemCommand::kSnapFrequency, from, 0, 0) - to) <= 2, qPrintable(QString::number(from)));
