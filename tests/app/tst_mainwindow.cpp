@@ -29,6 +29,7 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QDoubleSpinBox>
+#include <QFileDialog>
 #include <QFontDialog>
 #include <QHelpEvent>
 #include <QNetworkDatagram>
@@ -376,6 +377,19 @@ private slots:
         QCOMPARE(QDir(m_fileStart), QFileInfo(adif).dir());
         w->slotLoadMacros();
         QCOMPARE(m_fileStart, w->macroFileName()); // another kind: the writable folder
+        // The desktop's own dialog opens there too; a name typed without an
+        // extension gets the kind's.
+        FileNameDlg::setChooser({});
+        QDir opened;
+        withDialog([&] { w->exportADIF(); }, [&](QDialog* d) {
+            opened = static_cast<QFileDialog*>(d)->directory();
+            static_cast<QFileDialog*>(d)->selectFile(QStringLiteral("second"));
+            d->accept();
+            if (d->isVisible()) // refused: never left open
+                d->reject();
+        });
+        QCOMPARE(opened, QFileInfo(adif).dir());
+        QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("adif/second.adi"))));
 
         // A contact that cannot be saved is reported, not lost in silence.
         QVERIFY(QFile::remove(w->logFileName()));
