@@ -160,7 +160,6 @@ private slots:
         for (const auto& [pane, font] : {std::pair<QTextEdit*, QFont>{w->rxView(), rxFont}, {w->txView(), txFont}})
             withDialog([pane = pane] { QMetaObject::invokeMethod(pane, "slotSelectFont"); },
                        [font = font](QDialog* d) { static_cast<QFontDialog*>(d)->setCurrentFont(font), d->accept(); });
-        QCOMPARE(w->rxView()->font().pointSize(), 15);
         // The waterfall's span, zoom and history, from its own menu.
         const auto waterfallMarks = [&w](const QStringList& choose) {
             QStringList marked;
@@ -204,7 +203,6 @@ private slots:
         QCOMPARE(w->rxView()->font(), rxFont);
         QCOMPARE(w->txView()->font(), txFont);
         QCOMPARE(waterfallMarks({}), chosen);
-        QVERIFY(w->spectrum()->span() == 4000 && w->spectrum()->zoom() == 2);
         QCOMPARE(w->geometry(), placed);
         QCOMPARE(w->txLevelBox()->value(), -13);
         QVERIFY(levelIs(*w, -13.05));

@@ -2,19 +2,48 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The waterfall: scrolling lines, the history kept, standing still and dimmed while sending, the markers as drawn;
 // click-to-tune: snapping, the lock, ignored clicks, and decoding again from an older line (with the modem).
+#include "core/settings.h"
 #include "core/stationstate.h"
 #include "display/spectrumwidget.h"
-#include "displaytesthelpers.h"
 #include "modem/psktxrx.h"
 #include "tests/modem/modemtesthelpers.h"
 
+#include <QTemporaryDir>
 #include <QTest>
+#include <QVariantMap>
 
 #include <algorithm>
-
-using namespace DisplayTest;
+#include <array>
+#include <cmath>
 
 namespace {
+
+constexpr int kBlock = 2048;
+constexpr double kRate = 11025.0;
+constexpr double kBinHz = kRate / kBlock;
+using Block = std::array<float, kBlock>;
+
+// Points the settings store at a fresh file holding `values` while it lives.
+struct ScopedSettings
+{
+    explicit ScopedSettings(const QVariantMap& values = {})
+    {
+        Settings::setPath(dir.filePath(QStringLiteral("display.ini")));
+        Settings settings;
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            settings.setValue(it.key(), it.value());
+    }
+    QTemporaryDir dir;
+};
+
+// A cosine at a (possibly fractional) bin of the 2048-point frame, at 1/300 of full scale.
+Block tone(double bin)
+{
+    Block block{};
+    for (int n = 0; n < kBlock; ++n)
+        block[n] = float(32767.0 / 300 * std::cos(2.0 * M_PI * bin * n / kBlock));
+    return block;
+}
 
 constexpr int kTop = SpectrumWidget::kImageTop;
 
