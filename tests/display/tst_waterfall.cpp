@@ -4,6 +4,7 @@
 // click-to-tune: snapping, the lock, ignored clicks, and decoding again from an older line (with the modem).
 #include "core/settings.h"
 #include "core/stationstate.h"
+#include "display/phasescope.h"
 #include "display/spectrumwidget.h"
 #include "modem/psktxrx.h"
 #include "tests/modem/modemtesthelpers.h"
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -106,6 +108,23 @@ class TestWaterfall : public QObject
     }
 
 private slots:
+    // The phase scope: a reversal (a clean BPSK symbol) is a green vector
+    // straight down, a quarter turn a red one to the left, each as long as
+    // the symbol is strong; a symbol without strength is not drawn.
+    void phaseScopeDrawsTheSymbols()
+    {
+        PhaseScope scope;
+        scope.resize(201, 201);
+        const auto colourAt = [&scope](int dx, int dy) { return scope.grab().toImage().pixelColor(100 + dx, 100 + dy); };
+        scope.onPskSymbol(long(1) << 31, 1000);
+        scope.onPskSymbol(long(1) << 30, 400);
+        scope.onPskSymbol(-(long(1) << 30), 0);
+        for (const auto& [dx, dy, hue] : {std::tuple{0, 60, 120}, {-30, 0, 0}, {0, 85, 120}})
+            QVERIFY2(colourAt(dx, dy).hsvHue() == hue && colourAt(dx, dy).value() == 255, qPrintable(QStringLiteral("%1,%2").arg(dx).arg(dy)));
+        for (const auto& [dx, dy] : {std::pair{-60, 0}, {30, 0}, {0, -60}})
+            QCOMPARE(colourAt(dx, dy), QColor(Qt::black));
+    }
+
     void linesScrollDownStandStillWhileSendingAndShowTheMarkers()
     {
         ScopedSettings settings({{"Waterfall/Span", 0}}); // the whole band; receive marker at 1000 Hz
