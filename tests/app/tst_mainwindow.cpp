@@ -381,7 +381,7 @@ private slots:
         QDir opened;
         withDialog([&] { w->exportADIF(); }, [&](QDialog* d) {
             opened = static_cast<QFileDialog*>(d)->directory();
-            static_cast<QFileDialog*>(d)->selectFile(QStringLiteral("second"));
+            d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("second")); // typed
             d->accept();
             if (d->isVisible()) // refused: never left open
                 d->reject();
