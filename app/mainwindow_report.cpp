@@ -140,7 +140,7 @@ void MainWindow::applyReportSettings()
 {
     const bool psk = m_pskAction->isChecked();
     m_reportLabel->setVisible(psk);
-    PskReceiver rx;
+    ReceivingStation rx;
     rx.call = m_personalData.call;
     rx.locator = m_personalData.locator;
     rx.antenna = m_personalData.antenna;

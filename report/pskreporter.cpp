@@ -96,7 +96,7 @@ QByteArray PskIpfix::templateSets()
     return set(3, receiver) + set(2, sender);
 }
 
-QByteArray PskIpfix::receiverSet(const PskReceiver& receiver, quint32 domain)
+QByteArray PskIpfix::receiverSet(const ReceivingStation& receiver, quint32 domain)
 {
     QByteArray record;
     putString(record, receiver.call.toUpper());
@@ -175,7 +175,7 @@ PskReporter::~PskReporter()
         QHostInfo::abortHostLookup(m_lookupId);
 }
 
-void PskReporter::setReceiver(const PskReceiver& receiver)
+void PskReporter::setReceiver(const ReceivingStation& receiver)
 {
     m_receiver = receiver;
 }

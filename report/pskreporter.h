@@ -27,7 +27,7 @@ struct PskSpot {
 };
 
 // The receiving station as the reports name it.
-struct PskReceiver {
+struct ReceivingStation {
     QString call;
     QString locator;         // Maidenhead, 4 or 6 characters
     QString software;        // "Velkora32 4.0"
@@ -51,7 +51,7 @@ constexpr int kMaxMessage = 1400;
 QByteArray templateSets();
 // The data set of the receiver record; the observation domain is the
 // message header's.
-QByteArray receiverSet(const PskReceiver& receiver, quint32 domain);
+QByteArray receiverSet(const ReceivingStation& receiver, quint32 domain);
 // One sender record, without a set header.
 QByteArray senderRecord(const PskSpot& spot);
 // A data set of sender records: header, records, padding.
@@ -92,8 +92,8 @@ public:
     explicit PskReporter(QObject* parent = nullptr, Clock clock = {});
     ~PskReporter() override;
 
-    void setReceiver(const PskReceiver& receiver);
-    const PskReceiver& receiver() const { return m_receiver; }
+    void setReceiver(const ReceivingStation& receiver);
+    const ReceivingStation& receiver() const { return m_receiver; }
     // Where the messages go; a host name is looked up (in the background)
     // when the first spot comes.
     void setCollector(const QString& host, quint16 port);
@@ -135,7 +135,7 @@ private:
 
     Clock m_clock;
     std::function<quint32()> m_wallClock;
-    PskReceiver m_receiver;
+    ReceivingStation m_receiver;
     QString m_host;
     quint16 m_port = kDefaultPort;
     QHostAddress m_address;

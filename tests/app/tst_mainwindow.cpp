@@ -29,6 +29,8 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFontDialog>
 #include <QHelpEvent>
 #include <QNetworkDatagram>
 #include <QPlainTextEdit>
@@ -141,12 +143,44 @@ private slots:
         QVERIFY(dock("DockInputWidget").bottom() <= dock("Spectrum").top());
         QVERIFY(dock("Spectrum").right() <= dock("PhaseScope").left());
 
-        w->findChild<QDockWidget*>(QStringLiteral("PhaseScope"))->setFloating(true);
+        // Through the menus as the user goes: the phase scope floats, the
+        // Signals dock shows, TX echo goes off, the clock shows local time;
+        // the panes get fonts of their own.
+        QAction* const floatPhase = command(*w, "View", "Dock Phase");
+        QAction* const showSignals = command(*w, "View", "Show Signals");
+        floatPhase->trigger(), showSignals->trigger();
+        for (QAction* m : w->menuBar()->actions()) // opened as the user opens them, the menus set their marks
+            emit m->menu()->aboutToShow();
+        command(*w, "Configure", "TX echo")->trigger();
+        QTest::mouseClick(w->clock(), Qt::RightButton);
+        w->clock()->localAction()->trigger();
+        emit w->clock()->contextMenu()->aboutToShow();
+        QVERIFY(!floatPhase->isChecked() && showSignals->isChecked() && !w->clock()->utcAction()->isChecked());
+        const QFont rxFont(QStringLiteral("Monospace"), 15), txFont(QStringLiteral("Serif"), 17);
+        for (const auto& [pane, font] : {std::pair<QTextEdit*, QFont>{w->rxView(), rxFont}, {w->txView(), txFont}})
+            withDialog([pane = pane] { QMetaObject::invokeMethod(pane, "slotSelectFont"); },
+                       [font = font](QDialog* d) { static_cast<QFontDialog*>(d)->setCurrentFont(font), d->accept(); });
+        // The waterfall's span, zoom and history, from its own menu.
+        const auto waterfallMarks = [&w](const QStringList& choose) {
+            QStringList marked;
+            const QList<QAction*> all = w->spectrum()->viewMenu()->findChildren<QAction*>();
+            for (QAction* a : all)
+                if (choose.contains(a->text()))
+                    a->trigger();
+            for (QAction* a : all)
+                if (a->isChecked())
+                    marked << a->text();
+            return marked;
+        };
+        const QStringList chosen{QStringLiteral("0–4 kHz"), QStringLiteral("2× around the receive marker"), QStringLiteral("1 min")};
+        QCOMPARE(waterfallMarks(chosen), chosen);
         w->slotModeChanged(QStringLiteral("BPSK125"));
-        w->titleBar()->checkBoxLock->setChecked(true);
-        StationState::setTxEchoEnabled(false);
-        w->clock()->slotLocal(true);
-        const QRect placed(57, 81, 801, 503);
+        SpectrumTitleBar* bar = w->titleBar();
+        bar->checkBoxLock->setChecked(true), bar->checkBoxAFC->setChecked(true), bar->checkBoxSQ->setChecked(true);
+        bar->sliderBrightness->setValue(35), bar->sliderContrast->setValue(70);
+        command(*w, "Configure", "Varicode")->menu()->actions().at(2)->trigger();
+        w->modem()->SetFrequencies(1300.0, 1700.0);
+        const QRect placed(57, 81, 1001, 703);
         w->setGeometry(placed);
         // Closing is quiet: no layout dump on the terminal.
         static QStringList dumped;
@@ -165,9 +199,21 @@ private slots:
         QVERIFY(w->modem()->Command(ModemCommand::kTxLock, 0, 0, 0) && w->spectrum()->isLocked()); // the lock reaches both
         QVERIFY(w->clock()->isLocal());
         QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("PhaseScope"))->isFloating());
+        QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("Signals"))->isVisible());
+        QCOMPARE(w->rxView()->font(), rxFont);
+        QCOMPARE(w->txView()->font(), txFont);
+        QCOMPARE(waterfallMarks({}), chosen);
         QCOMPARE(w->geometry(), placed);
         QCOMPARE(w->txLevelBox()->value(), -13);
         QVERIFY(levelIs(*w, -13.05));
+        // The title bar's controls, and what they reach: the waterfall and the modem.
+        bar = w->titleBar();
+        QVERIFY(bar->checkBoxAFC->isChecked() && w->modem()->Command(ModemCommand::kAfc, 0, 0, 0));
+        QVERIFY(bar->checkBoxSQ->isChecked() && w->modem()->Command(ModemCommand::kSquelch, 0, 0, 0));
+        QVERIFY(bar->sliderBrightness->value() == 35 && w->spectrum()->brightness() == 35 && w->spectrum()->contrast() == 70);
+        double rx = 0, tx = 0;
+        w->modem()->GetFrequencies(&rx, &tx);
+        QVERIFY(rx == 1300.0 && tx == 1700.0 && w->modem()->charSet() == 2);
     }
 
     void typedTransmitFrequencyIsLockedAndMarked_data()
@@ -329,6 +375,19 @@ private slots:
         QCOMPARE(QDir(m_fileStart), QFileInfo(adif).dir());
         w->slotLoadMacros();
         QCOMPARE(m_fileStart, w->macroFileName()); // another kind: the writable folder
+        // The desktop's own dialog opens there too; a name typed without an
+        // extension gets the kind's.
+        FileNameDlg::setChooser({});
+        QDir opened;
+        withDialog([&] { w->exportADIF(); }, [&](QDialog* d) {
+            opened = static_cast<QFileDialog*>(d)->directory();
+            d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("second")); // typed
+            d->accept();
+            if (d->isVisible()) // refused: never left open
+                d->reject();
+        });
+        QCOMPARE(opened, QFileInfo(adif).dir());
+        QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("adif/second.adi"))));
 
         // A contact that cannot be saved is reported, not lost in silence.
         QVERIFY(QFile::remove(w->logFileName()));
@@ -611,10 +670,12 @@ private slots:
         withCommand(command(*w, "Configure", "Personal data..."), [](QDialog* d) {
             d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->setText(QStringLiteral("vk2xyz"));
             d->findChild<QLineEdit*>(QStringLiteral("lineEditName"))->setText(QStringLiteral("Sam"));
+            d->findChild<QLineEdit*>(QStringLiteral("lineEditQTH"))->setText(QStringLiteral("Sydney"));
             d->accept();
         });
         withCommand(command(*w, "Configure", "Personal data..."), [](QDialog* d) {
             QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->text(), QStringLiteral("VK2XYZ"));
+            QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("lineEditQTH"))->text(), QStringLiteral("Sydney"));
             d->reject();
         });
         // Sound card and port: cancelled, which the status bar reports. Then
@@ -711,6 +772,20 @@ private slots:
         command(*w, "&File", "Import ADIF")->trigger();
         command(*w, "&File", "Merge")->trigger(); // cancelled
         QCOMPARE(logged().count('\n'), 1);
+        // Another station's log merged in adds its contact; an import that
+        // fails says so, naming the file.
+        const QString other = m_dir->filePath(QStringLiteral("other.log"));
+        QFile otherLog(other);
+        QVERIFY(otherLog.open(QIODevice::WriteOnly) && otherLog.write(logged().replace("JA1QRP", "W1AW")) > 0);
+        otherLog.close();
+        m_files << other << m_dir->filePath(QStringLiteral("none.adi"));
+        command(*w, "&File", "Merge")->trigger();
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("1 QSO(s) merged from %1").arg(other));
+        QCOMPARE(logged().count('\n'), 2);
+        withCommand(command(*w, "&File", "Import ADIF"), [](QDialog* box) {
+            QVERIFY(static_cast<QMessageBox*>(box)->text().endsWith(QStringLiteral("none.adi failed.")));
+            box->reject();
+        });
 
         // The search shows the contact.
         QString qthColumn;
@@ -730,7 +805,7 @@ private slots:
 
         // What the user did is in the settings file.
         QSettings ini(Settings::path(), QSettings::IniFormat);
-        for (const auto& [key, value] : {std::pair{"Personal data/call", "VK2XYZ"}, {"Personal data/name", "Sam"},
+        for (const auto& [key, value] : {std::pair{"Personal data/call", "VK2XYZ"}, {"Personal data/name", "Sam"}, {"Personal data/qth", "Sydney"},
                                          {"Audio/Input/SampleRate", "12000"}, {"Audio/Input/ppm", "-20"}, {"RxFq", "1000"},
                                          {"Macros/Macros 0/text", "CQ CQ de <MYCALL> k"}, {"Receiver", "sensitive"}, {"LogBar/band", "40m"}})
             QCOMPARE(ini.value(QLatin1String(key)).toString(), QLatin1String(value));

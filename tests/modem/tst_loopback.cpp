@@ -110,6 +110,35 @@ private slots:
                  qPrintable(list.empty() ? QString() : list.front().text));
     }
 
+    // Two stations closer than two symbol rates are two signals, each with
+    // its own text; a hump of noise 400 Hz wide, as a neighbouring data mode
+    // or a filter's edge makes, is none.
+    void signalBankSeparatesClosePeaksFromHumps()
+    {
+        const Mode m = mode(QStringLiteral("BPSK31"));
+        const QString texts[] = {QStringLiteral("cq cq de vk2abc vk2abc pse k"), QStringLiteral("qrz qrz de dl2zz dl2zz k")};
+        const std::vector<qint16> a = transmit(m, texts[0], 1000.0), b = transmit(m, texts[1], 1055.0);
+        // The hump: tones 2.5 Hz apart at random phases, rising and falling
+        // as a raised cosine from 2200 to 2800 Hz.
+        std::mt19937 rng(7);
+        std::vector<double> mix(std::max(a.size(), b.size()));
+        for (double hz = 2202.5, p = 0.0; hz < 2800.0; hz += 2.5, p = std::uniform_real_distribution<double>(0.0, 2 * M_PI)(rng))
+            for (size_t i = 0; i < mix.size(); ++i)
+                mix[i] += 600.0 * std::pow(std::sin(M_PI * (hz - 2200.0) / 600.0), 2) * std::cos(2 * M_PI * hz * double(i) / 11025 + p);
+        std::vector<qint16> audio(mix.size());
+        for (size_t i = 0; i < audio.size(); ++i)
+            audio[i] = qint16(std::clamp(mix[i] + (i < a.size() ? 0.3 * a[i] : 0.0) + (i < b.size() ? 0.3 * b[i] : 0.0), -32768.0, 32767.0));
+        SignalBank bank;
+        bank.setMode(PskModes::standard());
+        bank.feed(audio.data(), int(audio.size()));
+        bank.finish();
+        QStringList heard;
+        for (const SignalBank::Signal& s : bank.signalList())
+            heard << QStringLiteral("%1 Hz: %2").arg(std::lround(s.frequency)).arg(s.text.trimmed());
+        heard.sort();
+        QCOMPARE(heard, QStringList({"1000 Hz: " + texts[0], "1055 Hz: " + texts[1]}));
+    }
+
     // The signal browser's decoders come and go (found, dropped when quiet,
     // cleared) without writing anything: the user's tuning, receiver and
     // character set stay as stored.

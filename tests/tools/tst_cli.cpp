@@ -188,44 +188,64 @@ private slots:
     void exits_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<QString>("message"); // in the standard output when ok, else in the error output
+        QTest::addColumn<int>("code"); // 0 done, 1 failed, 2 a bad command line
+        QTest::addColumn<QString>("message"); // in the standard output when 0, else in the error output
         const QString good = file(QStringLiteral("rate96000.wav")), missing = file(QStringLiteral("does-not-exist.wav"));
-        const auto row = [](const char* name, const QStringList& arguments, bool ok, const QString& message) {
-            QTest::newRow(name) << arguments << ok << message;
+        const auto row = [](const char* name, const QStringList& arguments, int code, const QString& message) {
+            QTest::newRow(name) << arguments << code << message;
         };
-        row("help", {"--help"}, true, "encode");
-        row("no command", {}, false, "no command");
-        row("unknown command", {"transmit", good}, false, "unknown command");
-        row("missing file", {"decode", missing}, false, missing);
-        row("not a sound file", {"decode", file(QStringLiteral("notsound.wav"))}, false, "notsound.wav");
-        row("96000 samples/s", {"decode", good}, false, "unsupported sample rate 96000");
-        row("truncated", {"decode", file(QStringLiteral("truncated.wav"))}, false, "truncated: its last 10000 bytes");
-        row("truncated, all", {"decode", "--all", file(QStringLiteral("truncated.wav"))}, false, "truncated");
-        row("64249 samples/s, squelch 31", {"decode", "--squelch", "31", file(QStringLiteral("rate64249.wav"))}, true, "");
-        row("unknown mode", {"decode", "--mode", "BPSK99", good}, false, "unknown mode \"BPSK99\"");
-        row("squelch too high", {"decode", "--squelch", "32", good}, false, "squelch");
+        row("help", {"--help"}, 0, "encode");
+        row("no command", {}, 2, "no command");
+        row("unknown command", {"transmit", good}, 2, "unknown command");
+        row("unknown option", {"decode", "--bogus", good}, 2, "bogus");
+        row("no file", {"decode"}, 2, "no sound file given");
+        row("two files", {"decode", good, good}, 2, "one sound file expected, 2 given");
+        row("missing file", {"decode", missing}, 1, missing);
+        row("not a sound file", {"decode", file(QStringLiteral("notsound.wav"))}, 1, "notsound.wav");
+        row("96000 samples/s", {"decode", good}, 1, "unsupported sample rate 96000");
+        row("truncated", {"decode", file(QStringLiteral("truncated.wav"))}, 1, "truncated: its last 10000 bytes");
+        row("truncated, all", {"decode", "--all", file(QStringLiteral("truncated.wav"))}, 1, "truncated");
+        row("64249 samples/s, squelch 31", {"decode", "--squelch", "31", file(QStringLiteral("rate64249.wav"))}, 0, "");
+        row("unknown mode", {"decode", "--mode", "BPSK99", good}, 2, "unknown mode \"BPSK99\"");
+        row("squelch too high", {"decode", "--squelch", "32", good}, 2, "squelch");
+        row("frequency below 0", {"decode", "--freq", "-3", good}, 2, "bad frequency \"-3\"");
+        row("unknown character set", {"decode", "--charset", "Klingon", good}, 2, "unknown character set \"Klingon\"");
+        row("unknown receiver", {"decode", "--receiver", "best", good}, 2, "unknown receiver \"best\"");
         // Refused encodes; the text comes from the standard input, which is no UTF-8.
-        row("level 0", {"encode", "--level", "0"}, false, "level");
-        row("rate too low", {"encode", "--rate", "7999"}, false, "sample rate");
-        row("carrier above half the rate", {"encode", "--rate", "8000", "--freq", "4000"}, false, "half the sample rate");
-        row("not UTF-8", {"encode"}, false, "UTF-8");
-        row("too long for a WAV file", {"encode", "--rate", "192000", "--text", QString(90000, u'e')}, false, "too long");
+        row("level 0", {"encode", "--level", "0"}, 2, "level");
+        row("rate too low", {"encode", "--rate", "7999"}, 2, "sample rate");
+        row("carrier above half the rate", {"encode", "--rate", "8000", "--freq", "4000"}, 2, "half the sample rate");
+        row("not UTF-8", {"encode"}, 1, "UTF-8");
+        row("too long for a WAV file", {"encode", "--rate", "192000", "--text", QString(90000, u'e')}, 1, "too long");
+        // listen refuses a bad command line before it opens the sound card.
+        const QStringList report{"listen", "--report", "--call", "dl9swl", "--locator"};
+        row("listen help", {"listen", "--help"}, 0, "SIGTERM");
+        row("listen, unknown option", {"listen", "--bogus"}, 2, "bogus");
+        row("listen, unknown mode", {"listen", "--mode", "X"}, 2, "unknown mode \"X\"");
+        row("listen, rate", {"listen", "--rate", "5"}, 2, "bad sample rate \"5\"");
+        row("listen, receiver", {"listen", "--receiver", "best"}, 2, "unknown receiver \"best\"");
+        row("listen, dial", {"listen", "--dial", "14.07"}, 2, "bad dial frequency \"14.07\"");
+        row("report without call", {"listen", "--report", "--call", "k1"}, 2, "--report needs --call");
+        row("report, short locator", report + QStringList{"JO6"}, 2, "--report needs --locator");
+        row("report without dial", report + QStringList{"JO62"}, 2, "--report needs --dial");
+        row("report, collector", report + QStringList{"JO62", "--dial", "14070000", "--collector", "nohost"}, 2,
+            "bad collector \"nohost\"");
+        row("listen, no such device", {"listen", "--device", "no-such-device"}, 1, "cannot open the sound input");
     }
     void exits()
     {
         QFETCH(QStringList, arguments);
-        QFETCH(bool, ok);
+        QFETCH(int, code);
         QFETCH(QString, message);
         // An encode must leave no half-written file.
         const QString wav = file(QStringLiteral("refused.wav"));
         QFile::remove(wav);
-        const bool encode = arguments.value(0) == QLatin1String("encode") && !ok;
+        const bool encode = arguments.value(0) == QLatin1String("encode") && code;
         const Run r = runCli(encode ? arguments + QStringList{wav} : arguments, QByteArray("abc\xff\xfe", 5));
         QVERIFY(!r.crashed);
-        QCOMPARE(r.exitCode == 0, ok);
-        QVERIFY2((ok ? r.out : r.err).contains(message.toUtf8()), (ok ? r.out : r.err).constData());
-        QVERIFY2(ok || encode || r.out.isEmpty(), r.out.constData());
+        QCOMPARE(r.exitCode, code);
+        QVERIFY2((code ? r.err : r.out).contains(message.toUtf8()), (code ? r.err : r.out).constData());
+        QVERIFY2(!code || encode || r.out.isEmpty(), r.out.constData());
         QVERIFY(!QFile::exists(wav));
     }
 };

@@ -158,6 +158,27 @@ private slots:
         QCOMPARE(saved.at(3).frequencyB, 7070003u);
     }
 
+    // Every column typed into, saved, and shown as typed when the log is
+    // listed again.
+    void everyColumnIsSavedAsTyped()
+    {
+        const QStringList typed{"01.03.2026 10:30:00", "14070.250", "QPSK63", "DL1XYZ", "449", "559", "Hans", "Bonn", "via bureau"};
+        ModalAnswers answers;
+        {
+            SearchResultsDlg dialog(m_log);
+            dialog.show();
+            for (int column = 0; column < typed.size(); ++column)
+                edit(dialog, 0, column, typed[column]);
+            answers.press(QMessageBox::Save);
+            dialog.slotClose();
+        }
+        QStringList shown;
+        SearchResultsDlg again(m_log);
+        for (int column = 0; column < typed.size(); ++column)
+            shown << again.table()->model()->index(0, column).data().toString();
+        QCOMPARE(shown, typed);
+    }
+
     void deletesExactlyTheSelectedRows()
     {
         SearchResultsDlg dialog(m_log);

@@ -1,0 +1,313 @@
+// SPDX-FileCopyrightText: 2026 The Velkora32 developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The modem's parts on their own and on other threads: the receive DSP refuses the rates its
+// moving sums cannot hold and the transmit DSP shapes a symbol as a raised cosine; the Varicode
+// words against the published table and every character's word back; reading ".cwt" Morse
+// tables; the signal bank on its worker thread, as the window drives it; the transmitter driven by
+// an audio thread while the GUI thread changes everything (no race under ThreadSanitizer, and a
+// sane signal in any build).
+#include "modem/cwtables.h"
+#include "modem/pskrxalgorithms.h"
+#include "modem/psktxalgorithms.h"
+#include "modem/varicode.h"
+#include "modemtesthelpers.h"
+#include "core/settings.h"
+#include "modem/pskmodes.h"
+#include "modem/receivechannel.h"
+#include "modem/signalbankworker.h"
+
+#include <QTest>
+
+#include <atomic>
+#include <cmath>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// A minimal complete table; tests append their own lines.
+const QString kHeader = QStringLiteral("[Name]\r\nTEST\r\n[CharSet]\r\nlatin\r\n[TX]\r\n");
+
+// UTF-16 little-endian behind its byte order mark.
+QByteArray utf16Le(const QString& text)
+{
+    return QByteArray("\xFF\xFE", 2) + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
+} // namespace
+
+using namespace ModemTest;
+
+#if defined(__SANITIZE_THREAD__)
+// Qt Test's watchdog ends through Qt's uninstrumented wait conditions.
+extern "C" const char* __tsan_default_suppressions()
+{
+    return "race:QWaitCondition::~QWaitCondition\n"
+           "race:QTest::qRun\n";
+}
+#endif
+
+namespace {
+
+// Words from the GUI thread to the audio thread, under a lock.
+struct LockedSource : CTxCharSource
+{
+    std::mutex mutex;
+    std::deque<quint32> words;
+    int taken = 0;
+    void push(quint32 word) { const std::lock_guard<std::mutex> lock(mutex); words.push_back(word); }
+    quint32 nextTxWord() override
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (words.empty())
+            return 0;
+        const quint32 word = words.front();
+        words.pop_front();
+        return ++taken, word;
+    }
+};
+
+} // namespace
+
+class TestModemParts : public QObject
+{
+    Q_OBJECT
+
+    ModemTest::SettingsSandbox m_settings;
+    QTemporaryDir m_dir;
+    QList<CCwTableMessage> m_messages;
+
+    QString write(const QString& name, const QByteArray& bytes)
+    {
+        QFile f(m_dir.filePath(name));
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(f.fileName()));
+        return f.fileName();
+    }
+
+    static std::vector<qint16> band(const QString& text, std::initializer_list<double> carriers)
+    {
+        std::vector<qint16> mix;
+        for (double hz : carriers) {
+            const std::vector<qint16> audio = transmit(mode(QStringLiteral("BPSK31")), text, hz);
+            mix.resize(std::max(mix.size(), audio.size()), 0);
+            for (size_t i = 0; i < audio.size(); ++i)
+                mix[i] += audio[i] / 3;
+        }
+        return mix;
+    }
+    static void hand(SignalBankWorker& worker, const std::vector<qint16>& audio)
+    {
+        for (size_t at = 0; at < audio.size(); at += 1024)
+            worker.feed(audio.data() + at, int(std::min<size_t>(1024, audio.size() - at)));
+    }
+
+private slots:
+    void ratesBeyondTheSumBuffersAreRefused()
+    {
+        CPskRxAlgorithms rx;
+        rx.setFrequency(1500);
+        for (double bad : {64250.0, -8000.0, std::nan("")}) {
+            QVERIFY(!rx.setSampleRate(bad));
+            QCOMPARE(rx.movingSumLength(), 22);
+        }
+        QVERIFY(rx.setSampleRate(64249.0));
+        QCOMPARE(rx.movingSumLength(), 128);
+    }
+
+    void riseFromSilenceIsRaisedCosine()
+    {
+        // One symbol (256 samples) of 1000 Hz at 8000 samples a second, from no carrier to code 0.
+        CPskTxAlgorithms dsp;
+        dsp.setSampleRate(8000.0);
+        dsp.setShiftAndBaud(0.0, 31.25);
+        dsp.setFrequency(1000.0);
+        dsp.reset();
+        dsp.setCurrentCode(0);
+        std::vector<int> x;
+        int needAt = -1;
+        for (int n = 0, need = 0; n < 256; ++n) {
+            x.push_back(dsp.NextSample(&need));
+            if (need && needAt < 0)
+                needAt = n;
+        }
+        QCOMPARE(needAt, 255); // the next symbol is due after the last sample
+        QCOMPARE(x[0], 0);
+        for (int first = 0; first + 8 <= 256; first += 8) {
+            double i = 0, q = 0;
+            for (int n = first; n < first + 8; ++n) {
+                i += x[n] * std::cos(M_PI * n / 4.0);
+                q += x[n] * std::sin(M_PI * n / 4.0);
+            }
+            const double expected = 32766.0 * (1.0 - std::cos(M_PI * (first + 3.5) / 256.0)) / 2.0;
+            QVERIFY2(std::abs(std::hypot(i, q) / 4.0 - expected) < 330.0, qPrintable(QString::number(first)));
+        }
+    }
+
+    void publishedWords_data()
+    {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("word");
+        QTest::newRow("space") << 0x20 << "1";
+        QTest::newRow("e") << int('e') << "11";
+        QTest::newRow("NUL") << 0 << "1010101011";
+        QTest::newRow("DEL") << 0x7F << "1110110101";
+        QTest::newRow("128") << 128 << "1110111101";
+        QTest::newRow("143") << 143 << "10101010101";
+        QTest::newRow("255") << 255 << "101101011011";
+    }
+
+    void publishedWords()
+    {
+        QFETCH(int, value);
+        QFETCH(QString, word);
+        QCOMPARE(QString::number(Varicode::ascii8Word(value), 2), word);
+        QCOMPARE(Varicode::ascii8Word(value), CMMVari::instance().codeWord(quint16(value), false));
+    }
+
+    void everyCharacterRoundTrips()
+    {
+        const CMMVari& v = CMMVari::instance();
+        for (bool swap : {false, true}) {
+            for (int value = 0; value < 256; ++value)
+                QCOMPARE(v.charOfWord(v.codeWord(quint16(value), swap), swap), quint16(value));
+            for (int lead = 0x81; lead <= 0xFE; ++lead) {
+                for (int trail = 0x40; trail <= 0xFF; ++trail) {
+                    const quint32 w = v.codeWord(quint16(lead << 8 | trail), swap);
+                    // Received double bytes keep sending order: lead byte low.
+                    QCOMPARE(v.charOfWord(w, swap), quint16(trail << 8 | lead));
+                }
+            }
+            // Values whose rank lies beyond the list have no word.
+            for (int value : {CMMVari::kWordCount, 0x80FF, 0xFF40, 0xFFFF})
+                QCOMPARE(v.codeWord(quint16(value), swap), 0u);
+        }
+    }
+
+    void badFilesAreSkippedWithAWarning()
+    {
+        const QString ansi = write(QStringLiteral("ansi.cwt"), kHeader.toLatin1() + "A  .-\r\n");
+        QVERIFY(!CwTables::loadTable(ansi, &m_messages));
+        QCOMPARE(m_messages.value(0).text, ansi + QStringLiteral(" is not a Unicode file!"));
+        const QString bad = write(QStringLiteral("t.cwt"), utf16Le(QStringLiteral("[Name]\nX\n[CharSet]\nLATIN\n[TX]\nA  .-")));
+        m_messages.clear();
+        QVERIFY(!CwTables::loadTable(bad, &m_messages));
+        QCOMPARE(m_messages.value(0).text, QStringLiteral("Error loading %1!").arg(bad));
+        QVERIFY(CwTables::tables().empty());
+        // Without an "ENG" table the program cannot start.
+        write(QStringLiteral("ENG.cwt"), utf16Le(QStringLiteral("[Name]\nENG\n[TX]\nA  .-\n")));
+        QVERIFY(!CwTables::loadAll(m_dir.path(), &m_messages));
+        QCOMPARE(m_messages.back().severity, CCwTableMessage::Critical);
+    }
+
+    // The worker makes a channel for each signal it finds: a channel takes
+    // nothing from the settings, not even the stored receive frequency.
+    void channelsReadNoSettings()
+    {
+        Settings().setValue(QStringLiteral("RxFq"), 2345.0);
+        ReceiveChannel channel(false, 0, nullptr);
+        QCOMPARE(channel.frequency(), 1000.0);
+    }
+
+    // Clearing while the worker has seconds of audio of two known stations
+    // in hand empties the list at once, and nothing of that audio comes back:
+    // after it only the new station shows, with its text.
+    void clearingWhileBusyLeavesNoStaleLine()
+    {
+        const QString older = QStringLiteral("cq cq de vk2abc vk2abc vk2abc pse k"), newer = QStringLiteral("qrz de dl2zz k");
+        const std::vector<qint16> first = band(older, {700.0, 1600.0}), second = band(newer, {1100.0});
+        SignalBankWorker worker;
+        worker.restart(PskModes::standard(), 11025.0, 0);
+        hand(worker, first);
+        QTRY_VERIFY_WITH_TIMEOUT(worker.idle() && worker.signalList().size() == 2, 60000);
+
+        int stale = 0;
+        connect(&worker, &SignalBankWorker::changed, this, [&] {
+            for (const SignalBank::Signal& s : worker.signalList())
+                stale += std::abs(s.frequency - 1100.0) > 5.0;
+        });
+        hand(worker, first);
+        const bool busy = !worker.idle();
+        worker.clear();
+        QVERIFY(busy);
+        QVERIFY(worker.signalList().empty());
+        QCOMPARE(worker.now(), 0.0);
+        hand(worker, second);
+        hand(worker, std::vector<qint16>(11025, 0)); // the last characters come out
+        QTRY_VERIFY_WITH_TIMEOUT(worker.idle(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(worker.signalList().size() == 1 && worker.signalList().front().text.contains(newer),
+                                 60000);
+        QCOMPARE(stale, 0);
+        SignalBank::Signal found;
+        QVERIFY(worker.find(worker.signalList().front().id, &found) && std::abs(found.frequency - 1100.0) < 3.0);
+    }
+
+    void guiChangesWhileTheCallbackRuns_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("BPSK") << QStringLiteral("BPSK31");
+        QTest::newRow("QPSK") << QStringLiteral("QPSK");
+    }
+    void guiChangesWhileTheCallbackRuns()
+    {
+        QFETCH(QString, mode);
+        CPskTxRx modem(mode);
+        LockedSource source;
+        modem.setTxCharSource(&source);
+        modem.Command(ModemCommand::kSetCwCallSign, reinterpret_cast<intptr_t>("DL0XYZ"), 0, 0);
+        modem.SetTransmit(1);
+
+        std::atomic<bool> stop{false};
+        std::atomic<int> blocks{0}, worst{0};
+        std::thread audio([&] {
+            std::vector<qint16> block(512);
+            while (!stop.load(std::memory_order_relaxed)) {
+                modem.GenerateTxSamples(block.data(), int(block.size()));
+                for (qint16 s : block)
+                    worst.store(qMax(worst.load(std::memory_order_relaxed), std::abs(int(s))), std::memory_order_relaxed);
+                blocks.fetch_add(1, std::memory_order_relaxed);
+            }
+        });
+
+        const QString text = QStringLiteral("cq cq de dl0xyz pse k ");
+        const QByteArray calls[] = {"DL0XYZ", "G4ABC/P", "", "JA1ZZZ"};
+        for (int round = 0; round < 400; ++round) {
+            source.push(TxWord::make(TxWord::kChar, text.at(round % text.size()).unicode()));
+            if (round % 97 == 50)
+                source.push(TxWord::make(TxWord::kCwId));
+            if (round % 131 == 130)
+                source.push(TxWord::make(TxWord::kEnd));
+
+            modem.Command(ModemCommand::kSetTxFrequency, 800 + round % 700, 0, 0);
+            modem.Command(ModemCommand::kForceTxFrequency, 900 + round % 500, 0, 0);
+            modem.Command(ModemCommand::kSetBothFrequencies, 1000 + round % 300, 0, 0);
+            modem.Command(ModemCommand::kSetTxLock, round & 1, 0, 0);
+            modem.slotFqChanged(1200.0 + round, 1300.0 + round);
+            modem.Command(ModemCommand::kSetAfc, 1, 0, 0);
+            modem.AfcStep();
+            modem.Command(ModemCommand::kSetTxLevel, 1000 + (round * 37) % 9000, 0, 0);
+            modem.setCharSet(round % 3);
+            modem.Command(ModemCommand::kSetCwUnit, round % 3, 0, 0);
+            modem.Command(ModemCommand::kSetQpskInversion, round & 2, 0, 0);
+            modem.Command(ModemCommand::kSetSymbolRate, (round % 4 == 3) ? 6250 : 3125, 0, 0);
+            modem.Command(ModemCommand::kSetCwCallSign, reinterpret_cast<intptr_t>(calls[round % 4].constData()), 0, 0);
+            if (round % 50 == 49) {
+                modem.SetTransmit(0);
+                modem.SetTransmit(1);
+            }
+            std::this_thread::yield();
+        }
+        const int seen = blocks.load();
+        while (blocks.load() < seen + 20)
+            std::this_thread::yield();
+        stop.store(true);
+        audio.join();
+        modem.SetTransmit(0);
+        // Troughs round down to -32767.
+        QVERIFY(blocks.load() > 20 && worst.load() <= 32767 && worst.load() > 0 && source.taken > 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestModemParts)
+#include "tst_modemparts.moc"
