@@ -13,6 +13,7 @@
 #include <array>
 #include <numeric>
 #include <cmath>
+#include <complex>
 #include <limits>
 
 namespace {
@@ -65,6 +66,16 @@ constexpr double kPresentRatio = 2.0;
 // variance v shows as 1.5 v / N in every bin.
 constexpr double kSpectrumFullScale = 32768.0 * 32768.0 / 4.0;
 constexpr double kHannNoiseGain = 1.5;
+// A carrier may be a signal of another speed, which a channel would only
+// make garbage of. Its speed shows in the audio kept: mixed down and
+// averaged over one symbol of a rate, a PSK signal of that rate has its
+// power dip at every phase reversal, a line at the symbol rate in the
+// power's spectrum. The carrier is taken for the mode's when that line is
+// stronger at the mode's rate than at any other rate of the mode table
+// (BPSK31's at 31.25 Hz is some ten times its line at 62.5 Hz, BPSK63's
+// at 62.5 Hz four times its line at 31.25 Hz). One that is not is looked
+// at again only after kHistorySeconds.
+constexpr double kOtherSpeedRecheckSeconds = kHistorySeconds;
 } // namespace
 
 struct SignalBank::Entry : ChannelOutput
@@ -146,6 +157,7 @@ void SignalBank::clear()
 {
     m_entries.clear();
     m_candidates.clear();
+    m_otherSpeed.clear();
     m_noisePerBin = m_noiseFloorPerBin = 0.0;
     m_spectrum->setSampleRate(m_rate);
     m_history.assign(size_t(kHistorySeconds * m_rate), 0);
@@ -387,21 +399,28 @@ void SignalBank::judge()
         applyJudgement(*e, carrierAt(rx, m_samples), m_samples);
         e->snrDb = signalToNoise(rx);
     }
+    m_otherSpeed.erase(std::remove_if(m_otherSpeed.begin(), m_otherSpeed.end(),
+                                      [t](const Candidate& c) { return c.until <= t; }),
+                       m_otherSpeed.end());
     for (double f : carriers) {
         bool known = false;
         for (auto& e : m_entries)
             known = known || std::abs(e->channel->frequency() - f) <= same;
+        for (const Candidate& c : m_otherSpeed)
+            known = known || std::abs(c.frequency - f) <= same;
         if (known)
             continue;
         int hits = 1;
         for (const Candidate& c : m_candidates)
             if (std::abs(c.frequency - f) <= 0.25 * baud + 2.0)
                 hits = c.hits + 1;
-        if (hits >= 2 && int(m_entries.size()) < kMaxSignals && started < kMaxStartsPerJudgement) {
+        if (hits >= 2 && !ownSpeed(f)) {
+            m_otherSpeed.push_back({f, hits, t + kOtherSpeedRecheckSeconds});
+        } else if (hits >= 2 && int(m_entries.size()) < kMaxSignals && started < kMaxStartsPerJudgement) {
             startSignal(f);
             ++started;
         } else {
-            next.push_back({f, hits});
+            next.push_back({f, hits, 0.0});
         }
     }
     m_candidates = std::move(next);
@@ -424,6 +443,50 @@ void SignalBank::judge()
         }
     }
     emit changed();
+}
+
+double SignalBank::symbolLine(double frequency, double rate) const
+{
+    const size_t n = size_t(std::min<qint64>(m_samples, qint64(m_history.size())));
+    const size_t symbol = size_t(std::max(2L, std::lround(m_rate / rate)));
+    if (n < 6 * symbol)
+        return 0.0;
+    const size_t from = (m_historyHead + m_history.size() - n) % m_history.size();
+    const std::complex<double> turn = std::polar(1.0, -2.0 * M_PI * frequency / m_rate);
+    const std::complex<double> lineTurn = std::polar(1.0, -2.0 * M_PI * rate / m_rate);
+    std::vector<std::complex<double>> mixed(symbol), once(symbol);
+    std::complex<double> oscillator(1.0, 0.0), lineOscillator(1.0, 0.0), first(0.0, 0.0), sum(0.0, 0.0), line(0.0, 0.0);
+    double total = 0.0;
+    for (size_t i = 0; i < n; ++i) {
+        const std::complex<double> x = double(m_history[(from + i) % m_history.size()]) * oscillator;
+        first += x - mixed[i % symbol];
+        mixed[i % symbol] = x;
+        sum += first - once[i % symbol];
+        once[i % symbol] = first;
+        oscillator *= turn;
+        lineOscillator *= lineTurn;
+        if (i % 1024 == 0) { // keep the oscillators on the unit circle
+            oscillator /= std::abs(oscillator);
+            lineOscillator /= std::abs(lineOscillator);
+        }
+        if (i + 1 < 2 * symbol)
+            continue;
+        const double power = std::norm(sum);
+        total += power;
+        line += power * lineOscillator;
+    }
+    return total > 0.0 ? std::abs(line) / total : 0.0;
+}
+
+bool SignalBank::ownSpeed(double frequency) const
+{
+    const double own = symbolLine(frequency, m_baudHundredths / 100.0);
+    for (const PskMode& mode : PskModes::all()) {
+        if (mode.qpsk == m_qpsk && mode.baudHundredths != m_baudHundredths
+            && symbolLine(frequency, mode.baud()) > own)
+            return false;
+    }
+    return true;
 }
 
 void SignalBank::startSignal(double frequency)

@@ -105,6 +105,7 @@ private:
     {
         double frequency;
         int hits;
+        double until; // one of another speed: looked at again from then
     };
     void judge();
     // Also sets the noise floor per bin, for signalToNoise().
@@ -115,6 +116,13 @@ private:
     // Whether the carrier of e was there at `at` samples of audio.
     void applyJudgement(Entry& e, bool present, qint64 at);
     void startSignal(double frequency);
+    // How strongly the audio kept shows a PSK signal of this symbol rate at
+    // frequency: the symbol-rate line of the power mixed down and averaged
+    // over one symbol, relative to the mean power.
+    double symbolLine(double frequency, double rate) const;
+    // Whether the carrier at frequency shows the mode's own symbol rate
+    // more than any other rate of the mode table.
+    bool ownSpeed(double frequency) const;
     // Gives audio to one transceiver, and keeps or drops the text it held
     // back by the quality that follows.
     void receive(Entry& e, const qint16* samples, int count);
@@ -136,6 +144,7 @@ private:
     std::unique_ptr<AfcAcquisition> m_spectrum;
     std::vector<std::unique_ptr<Entry>> m_entries;
     std::vector<Candidate> m_candidates;
+    std::vector<Candidate> m_otherSpeed;
     std::vector<qint16> m_history; // ring of the last seconds of audio
     size_t m_historyHead = 0;
     double m_noisePerBin = 0.0;      // the band's median (SignalQuality), linear, at the last judgement
