@@ -70,12 +70,27 @@ constexpr double kHannNoiseGain = 1.5;
 // make garbage of. Its speed shows in the audio kept: mixed down and
 // averaged over one symbol of a rate, a PSK signal of that rate has its
 // power dip at every phase reversal, a line at the symbol rate in the
-// power's spectrum. The carrier is taken for the mode's when that line is
-// stronger at the mode's rate than at any other rate of the mode table
-// (BPSK31's at 31.25 Hz is some ten times its line at 62.5 Hz, BPSK63's
-// at 62.5 Hz four times its line at 31.25 Hz). One that is not is looked
-// at again only after kHistorySeconds.
+// power's spectrum, over the last kSpeedSeconds. The carrier is taken for
+// the mode's when that line is
+// stronger at the mode's rate by kSpeedMargin than at any other rate of the mode table (BPSK31's line
+// at 31.25 Hz is some four to ten times its line at 62.5 Hz, BPSK63's at
+// 62.5 Hz five times its line at 31.25 Hz; a hump of several neighbours
+// shows lines at many rates). One that is not is looked at again only
+// after kHistorySeconds.
+constexpr double kSpeedMargin = 2.0;
+constexpr double kSpeedSeconds = 4.0;
 constexpr double kOtherSpeedRecheckSeconds = kHistorySeconds;
+// BPSK and QPSK of one speed are told apart by their phase changes: QPSK
+// text turns the phase by a quarter in about half its symbols, BPSK never
+// (its idle and its text alike). A channel has seen quarter turns when this
+// share of the last kTurnWindow symbols of its signal were (BPSK's share at
+// -15 dB is about a tenth). A BPSK channel that sees them is following a QPSK
+// signal and is left out; a QPSK channel's text counts only once it has seen
+// them, so a BPSK signal (or a QPSK one that only idles) never shows in QPSK.
+constexpr int kTurnWindow = 64;
+constexpr int kQuarterTurns = 20;
+constexpr double kStrongSymbol = 60.0;     // 6 dB, in hundredths of a decade
+constexpr double kPeakFallPerSecond = 20.0; // 2 dB a second
 } // namespace
 
 struct SignalBank::Entry : ChannelOutput
@@ -91,6 +106,7 @@ struct SignalBank::Entry : ChannelOutput
             heldAt.push_back(fed);
         }
     }
+    void channelSymbol(int angle, int level) override { bank->countTurn(*this, angle, level); }
 
     SignalBank* bank = nullptr;
     int id = 0;
@@ -103,11 +119,17 @@ struct SignalBank::Entry : ChannelOutput
     qint64 start = 0; // samples of audio fed to the bank before its first one
     bool missed = false; // the last judgement found no carrier
     bool quiet = false;  // nor did the one before: the signal has gone
+    bool present = false; // the last judgement found its carrier
     qint64 lineBreakAt = -1; // where an over ended (in `fed`), if text may follow
     double lastSeen = 0.0;
     double lastHeard = 0.0;
     double heardFrom = 0.0;
     double snrDb = 0.0;
+    std::array<bool, kTurnWindow> turns{}; // whether each of the last symbols turned a quarter
+    int turnsSeen = 0;
+    int quarters = 0;
+    bool quarterTurns = false;
+    double peakLevel = -1e9; // of its symbols, falling slowly
 };
 
 SignalBank::SignalBank(QObject* parent)
@@ -229,8 +251,36 @@ void SignalBank::receive(Entry& e, const qint16* samples, int count)
     }
 }
 
+void SignalBank::countTurn(Entry& e, int angle, int level)
+{
+    // Only the signal's symbols: in QPSK while the quality is good; in BPSK
+    // (whose quality a QPSK signal spoils) once the detector has seen it and
+    // while they are strong (within 6 dB of its strongest of late; level in
+    // hundredths of a decade), not the noise after the end of an over.
+    if (e.quarterTurns)
+        return;
+    if (m_qpsk ? e.channel->quality() < kGoodQuality : !e.present)
+        return;
+    if (!m_qpsk) {
+        e.peakLevel = std::max(double(level), e.peakLevel - kPeakFallPerSecond * 100.0 / m_baudHundredths);
+        if (level < e.peakLevel - kStrongSymbol)
+            return;
+    }
+    // 2^32 a turn: the quarter nearest the change is odd for a quarter turn.
+    const bool quarter = ((quint32(angle) + 0x20000000u) >> 30 & 1u) != 0;
+    bool& slot = e.turns[size_t(e.turnsSeen % kTurnWindow)];
+    e.quarters += int(quarter) - int(e.turnsSeen >= kTurnWindow && slot);
+    slot = quarter;
+    ++e.turnsSeen;
+    e.quarterTurns = e.turnsSeen >= kTurnWindow && e.quarters >= kQuarterTurns;
+    if (e.quarterTurns && m_qpsk)
+        confirm(e, e.fed - symbolsToSamples(kConfirmSymbols));
+}
+
 void SignalBank::confirm(Entry& e, qint64 upTo)
 {
+    if (m_qpsk && !e.quarterTurns)
+        return;
     const auto n = std::upper_bound(e.heldAt.begin(), e.heldAt.end(), upTo) - e.heldAt.begin();
     if (n == 0)
         return;
@@ -362,6 +412,7 @@ void SignalBank::applyJudgement(Entry& e, bool present, qint64 at)
         e.held.remove(0, int(n));
         e.heldAt.erase(e.heldAt.begin(), e.heldAt.begin() + n);
     };
+    e.present = present;
     if (present)
         e.lastHeard = double(at) / m_rate;
     if (present && e.quiet)
@@ -433,10 +484,14 @@ void SignalBank::judge()
         bool duplicate = false;
         for (size_t j = 0; j < i && !duplicate; ++j)
             duplicate = std::abs(fi - m_entries[j]->channel->frequency()) < 0.3 * baud;
-        if (duplicate || t - m_entries[i]->lastSeen > kDropSeconds) {
+        // Never one that has text: the turns may be the noise at its end.
+        const bool qpskSignal = !m_qpsk && m_entries[i]->quarterTurns && m_entries[i]->text.isEmpty();
+        if (qpskSignal)
+            m_otherSpeed.push_back({fi, 0, t + kOtherSpeedRecheckSeconds});
+        if (duplicate || qpskSignal || t - m_entries[i]->lastSeen > kDropSeconds) {
             const Signal gone = snapshot(*m_entries[i]);
             m_entries.erase(m_entries.begin() + std::ptrdiff_t(i));
-            if (!duplicate)
+            if (!duplicate && !qpskSignal)
                 emit dropped(gone);
         } else {
             ++i;
@@ -447,7 +502,8 @@ void SignalBank::judge()
 
 double SignalBank::symbolLine(double frequency, double rate) const
 {
-    const size_t n = size_t(std::min<qint64>(m_samples, qint64(m_history.size())));
+    // The latest seconds only: a short signal in a longer quiet still shows.
+    const size_t n = size_t(std::min<qint64>({m_samples, qint64(m_history.size()), qint64(kSpeedSeconds * m_rate)}));
     const size_t symbol = size_t(std::max(2L, std::lround(m_rate / rate)));
     if (n < 6 * symbol)
         return 0.0;
@@ -483,7 +539,7 @@ bool SignalBank::ownSpeed(double frequency) const
     const double own = symbolLine(frequency, m_baudHundredths / 100.0);
     for (const PskMode& mode : PskModes::all()) {
         if (mode.qpsk == m_qpsk && mode.baudHundredths != m_baudHundredths
-            && symbolLine(frequency, mode.baud()) > own)
+            && kSpeedMargin * symbolLine(frequency, mode.baud()) > own)
             return false;
     }
     return true;

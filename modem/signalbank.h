@@ -28,7 +28,9 @@ class AfcAcquisition;
 // mode (its idle lines lie half the symbol rate either side of the carrier,
 // its main lobe one symbol rate) and takes each local maximum standing
 // clearly above the band's noise floor, unless a single line holds nearly
-// all of its power (an unmodulated carrier). QtCore only; lives on the thread
+// all of its power (an unmodulated carrier). A carrier of another mode's
+// speed, and in BPSK a QPSK signal (in QPSK a BPSK one), is left out rather
+// than decoded into garbage: a bank per mode lists every PSK signal once. QtCore only; lives on the thread
 // that feeds it (the command line's, or the window's SignalBankWorker).
 class SignalBank : public QObject
 {
@@ -126,6 +128,8 @@ private:
     // Gives audio to one transceiver, and keeps or drops the text it held
     // back by the quality that follows.
     void receive(Entry& e, const qint16* samples, int count);
+    // Counts a symbol's phase change (2^32 a turn) towards e's quarter turns.
+    void countTurn(Entry& e, int angle, int level);
     // Moves the held characters decoded up to upTo (samples fed) to the text.
     void confirm(Entry& e, qint64 upTo);
     qint64 symbolsToSamples(double symbols) const;
