@@ -29,6 +29,7 @@
 #include <QSet>
 
 #include <cstdio>
+#include <algorithm>
 #include <map>
 
 namespace {
@@ -310,6 +311,24 @@ int main(int argc, char* argv[])
                     qPrintable(f.mode));
     }
     std::printf("Spots for calls nobody sent: %d\n", wrong);
+    // A line of text where no station of the pass's mode is (within 20 Hz
+    // of its path): noise, or another mode's signal made into garbage.
+    int stray = 0;
+    for (const auto& [mode, found] : passes) {
+        for (const Found& f : found) {
+            const bool own = std::any_of(stations.begin(), stations.end(), [&](const Station& s) {
+                const double end = s.frequency + s.driftHzPerSecond * double(s.audio.size()) / kRate;
+                return s.mode == mode && f.frequency >= std::min(s.frequency, end) - 20.0
+                       && f.frequency <= std::max(s.frequency, end) + 20.0;
+            });
+            if (own || f.text.trimmed().isEmpty())
+                continue;
+            ++stray;
+            std::printf("Line where no %s station is: %.1f Hz \"%s\"\n", qPrintable(mode), f.frequency,
+                        qPrintable(f.text.left(40).simplified()));
+        }
+    }
+    std::printf("Lines where no station of the mode is: %d\n", stray);
     std::printf("CPU: %.1f s for the bank's two passes over %.0f s of audio (%.1f s to build the band)\n", bankCpu,
                 double(band.size()) / kRate, cpu1 - cpu0);
     if (reporter) {

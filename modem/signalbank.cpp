@@ -13,6 +13,7 @@
 #include <array>
 #include <numeric>
 #include <cmath>
+#include <complex>
 #include <limits>
 
 namespace {
@@ -65,6 +66,31 @@ constexpr double kPresentRatio = 2.0;
 // variance v shows as 1.5 v / N in every bin.
 constexpr double kSpectrumFullScale = 32768.0 * 32768.0 / 4.0;
 constexpr double kHannNoiseGain = 1.5;
+// A carrier may be a signal of another speed, which a channel would only
+// make garbage of. Its speed shows in the audio kept: mixed down and
+// averaged over one symbol of a rate, a PSK signal of that rate has its
+// power dip at every phase reversal, a line at the symbol rate in the
+// power's spectrum, over the last kSpeedSeconds. The carrier is taken for
+// the mode's when that line is
+// stronger at the mode's rate by kSpeedMargin than at any other rate of the mode table (BPSK31's line
+// at 31.25 Hz is some four to ten times its line at 62.5 Hz, BPSK63's at
+// 62.5 Hz five times its line at 31.25 Hz; a hump of several neighbours
+// shows lines at many rates). One that is not is looked at again only
+// after kHistorySeconds.
+constexpr double kSpeedMargin = 2.0;
+constexpr double kSpeedSeconds = 4.0;
+constexpr double kOtherSpeedRecheckSeconds = kHistorySeconds;
+// BPSK and QPSK of one speed are told apart by their phase changes: QPSK
+// text turns the phase by a quarter in about half its symbols, BPSK never
+// (its idle and its text alike). A channel has seen quarter turns when this
+// share of the last kTurnWindow symbols of its signal were (BPSK's share at
+// -15 dB is about a tenth). A BPSK channel that sees them is following a QPSK
+// signal and is left out; a QPSK channel's text counts only once it has seen
+// them, so a BPSK signal (or a QPSK one that only idles) never shows in QPSK.
+constexpr int kTurnWindow = 64;
+constexpr int kQuarterTurns = 20;
+constexpr double kStrongSymbol = 60.0;     // 6 dB, in hundredths of a decade
+constexpr double kPeakFallPerSecond = 20.0; // 2 dB a second
 } // namespace
 
 struct SignalBank::Entry : ChannelOutput
@@ -80,6 +106,7 @@ struct SignalBank::Entry : ChannelOutput
             heldAt.push_back(fed);
         }
     }
+    void channelSymbol(int angle, int level) override { bank->countTurn(*this, angle, level); }
 
     SignalBank* bank = nullptr;
     int id = 0;
@@ -92,11 +119,17 @@ struct SignalBank::Entry : ChannelOutput
     qint64 start = 0; // samples of audio fed to the bank before its first one
     bool missed = false; // the last judgement found no carrier
     bool quiet = false;  // nor did the one before: the signal has gone
+    bool present = false; // the last judgement found its carrier
     qint64 lineBreakAt = -1; // where an over ended (in `fed`), if text may follow
     double lastSeen = 0.0;
     double lastHeard = 0.0;
     double heardFrom = 0.0;
     double snrDb = 0.0;
+    std::array<bool, kTurnWindow> turns{}; // whether each of the last symbols turned a quarter
+    int turnsSeen = 0;
+    int quarters = 0;
+    bool quarterTurns = false;
+    double peakLevel = -1e9; // of its symbols, falling slowly
 };
 
 SignalBank::SignalBank(QObject* parent)
@@ -146,6 +179,7 @@ void SignalBank::clear()
 {
     m_entries.clear();
     m_candidates.clear();
+    m_otherSpeed.clear();
     m_noisePerBin = m_noiseFloorPerBin = 0.0;
     m_spectrum->setSampleRate(m_rate);
     m_history.assign(size_t(kHistorySeconds * m_rate), 0);
@@ -217,8 +251,36 @@ void SignalBank::receive(Entry& e, const qint16* samples, int count)
     }
 }
 
+void SignalBank::countTurn(Entry& e, int angle, int level)
+{
+    // Only the signal's symbols: in QPSK while the quality is good; in BPSK
+    // (whose quality a QPSK signal spoils) once the detector has seen it and
+    // while they are strong (within 6 dB of its strongest of late; level in
+    // hundredths of a decade), not the noise after the end of an over.
+    if (e.quarterTurns)
+        return;
+    if (m_qpsk ? e.channel->quality() < kGoodQuality : !e.present)
+        return;
+    if (!m_qpsk) {
+        e.peakLevel = std::max(double(level), e.peakLevel - kPeakFallPerSecond * 100.0 / m_baudHundredths);
+        if (level < e.peakLevel - kStrongSymbol)
+            return;
+    }
+    // 2^32 a turn: the quarter nearest the change is odd for a quarter turn.
+    const bool quarter = ((quint32(angle) + 0x20000000u) >> 30 & 1u) != 0;
+    bool& slot = e.turns[size_t(e.turnsSeen % kTurnWindow)];
+    e.quarters += int(quarter) - int(e.turnsSeen >= kTurnWindow && slot);
+    slot = quarter;
+    ++e.turnsSeen;
+    e.quarterTurns = e.turnsSeen >= kTurnWindow && e.quarters >= kQuarterTurns;
+    if (e.quarterTurns && m_qpsk)
+        confirm(e, e.fed - symbolsToSamples(kConfirmSymbols));
+}
+
 void SignalBank::confirm(Entry& e, qint64 upTo)
 {
+    if (m_qpsk && !e.quarterTurns)
+        return;
     const auto n = std::upper_bound(e.heldAt.begin(), e.heldAt.end(), upTo) - e.heldAt.begin();
     if (n == 0)
         return;
@@ -350,6 +412,7 @@ void SignalBank::applyJudgement(Entry& e, bool present, qint64 at)
         e.held.remove(0, int(n));
         e.heldAt.erase(e.heldAt.begin(), e.heldAt.begin() + n);
     };
+    e.present = present;
     if (present)
         e.lastHeard = double(at) / m_rate;
     if (present && e.quiet)
@@ -387,21 +450,28 @@ void SignalBank::judge()
         applyJudgement(*e, carrierAt(rx, m_samples), m_samples);
         e->snrDb = signalToNoise(rx);
     }
+    m_otherSpeed.erase(std::remove_if(m_otherSpeed.begin(), m_otherSpeed.end(),
+                                      [t](const Candidate& c) { return c.until <= t; }),
+                       m_otherSpeed.end());
     for (double f : carriers) {
         bool known = false;
         for (auto& e : m_entries)
             known = known || std::abs(e->channel->frequency() - f) <= same;
+        for (const Candidate& c : m_otherSpeed)
+            known = known || std::abs(c.frequency - f) <= same;
         if (known)
             continue;
         int hits = 1;
         for (const Candidate& c : m_candidates)
             if (std::abs(c.frequency - f) <= 0.25 * baud + 2.0)
                 hits = c.hits + 1;
-        if (hits >= 2 && int(m_entries.size()) < kMaxSignals && started < kMaxStartsPerJudgement) {
+        if (hits >= 2 && !ownSpeed(f)) {
+            m_otherSpeed.push_back({f, hits, t + kOtherSpeedRecheckSeconds});
+        } else if (hits >= 2 && int(m_entries.size()) < kMaxSignals && started < kMaxStartsPerJudgement) {
             startSignal(f);
             ++started;
         } else {
-            next.push_back({f, hits});
+            next.push_back({f, hits, 0.0});
         }
     }
     m_candidates = std::move(next);
@@ -414,16 +484,65 @@ void SignalBank::judge()
         bool duplicate = false;
         for (size_t j = 0; j < i && !duplicate; ++j)
             duplicate = std::abs(fi - m_entries[j]->channel->frequency()) < 0.3 * baud;
-        if (duplicate || t - m_entries[i]->lastSeen > kDropSeconds) {
+        // Never one that has text: the turns may be the noise at its end.
+        const bool qpskSignal = !m_qpsk && m_entries[i]->quarterTurns && m_entries[i]->text.isEmpty();
+        if (qpskSignal)
+            m_otherSpeed.push_back({fi, 0, t + kOtherSpeedRecheckSeconds});
+        if (duplicate || qpskSignal || t - m_entries[i]->lastSeen > kDropSeconds) {
             const Signal gone = snapshot(*m_entries[i]);
             m_entries.erase(m_entries.begin() + std::ptrdiff_t(i));
-            if (!duplicate)
+            if (!duplicate && !qpskSignal)
                 emit dropped(gone);
         } else {
             ++i;
         }
     }
     emit changed();
+}
+
+double SignalBank::symbolLine(double frequency, double rate) const
+{
+    // The latest seconds only: a short signal in a longer quiet still shows.
+    const size_t n = size_t(std::min<qint64>({m_samples, qint64(m_history.size()), qint64(kSpeedSeconds * m_rate)}));
+    const size_t symbol = size_t(std::max(2L, std::lround(m_rate / rate)));
+    if (n < 6 * symbol)
+        return 0.0;
+    const size_t from = (m_historyHead + m_history.size() - n) % m_history.size();
+    const std::complex<double> turn = std::polar(1.0, -2.0 * M_PI * frequency / m_rate);
+    const std::complex<double> lineTurn = std::polar(1.0, -2.0 * M_PI * rate / m_rate);
+    std::vector<std::complex<double>> mixed(symbol), once(symbol);
+    std::complex<double> oscillator(1.0, 0.0), lineOscillator(1.0, 0.0), first(0.0, 0.0), sum(0.0, 0.0), line(0.0, 0.0);
+    double total = 0.0;
+    for (size_t i = 0; i < n; ++i) {
+        const std::complex<double> x = double(m_history[(from + i) % m_history.size()]) * oscillator;
+        first += x - mixed[i % symbol];
+        mixed[i % symbol] = x;
+        sum += first - once[i % symbol];
+        once[i % symbol] = first;
+        oscillator *= turn;
+        lineOscillator *= lineTurn;
+        if (i % 1024 == 0) { // keep the oscillators on the unit circle
+            oscillator /= std::abs(oscillator);
+            lineOscillator /= std::abs(lineOscillator);
+        }
+        if (i + 1 < 2 * symbol)
+            continue;
+        const double power = std::norm(sum);
+        total += power;
+        line += power * lineOscillator;
+    }
+    return total > 0.0 ? std::abs(line) / total : 0.0;
+}
+
+bool SignalBank::ownSpeed(double frequency) const
+{
+    const double own = symbolLine(frequency, m_baudHundredths / 100.0);
+    for (const PskMode& mode : PskModes::all()) {
+        if (mode.qpsk == m_qpsk && mode.baudHundredths != m_baudHundredths
+            && kSpeedMargin * symbolLine(frequency, mode.baud()) > own)
+            return false;
+    }
+    return true;
 }
 
 void SignalBank::startSignal(double frequency)

@@ -28,7 +28,9 @@ class AfcAcquisition;
 // mode (its idle lines lie half the symbol rate either side of the carrier,
 // its main lobe one symbol rate) and takes each local maximum standing
 // clearly above the band's noise floor, unless a single line holds nearly
-// all of its power (an unmodulated carrier). QtCore only; lives on the thread
+// all of its power (an unmodulated carrier). A carrier of another mode's
+// speed, and in BPSK a QPSK signal (in QPSK a BPSK one), is left out rather
+// than decoded into garbage: a bank per mode lists every PSK signal once. QtCore only; lives on the thread
 // that feeds it (the command line's, or the window's SignalBankWorker).
 class SignalBank : public QObject
 {
@@ -105,6 +107,7 @@ private:
     {
         double frequency;
         int hits;
+        double until; // one of another speed: looked at again from then
     };
     void judge();
     // Also sets the noise floor per bin, for signalToNoise().
@@ -115,9 +118,18 @@ private:
     // Whether the carrier of e was there at `at` samples of audio.
     void applyJudgement(Entry& e, bool present, qint64 at);
     void startSignal(double frequency);
+    // How strongly the audio kept shows a PSK signal of this symbol rate at
+    // frequency: the symbol-rate line of the power mixed down and averaged
+    // over one symbol, relative to the mean power.
+    double symbolLine(double frequency, double rate) const;
+    // Whether the carrier at frequency shows the mode's own symbol rate
+    // more than any other rate of the mode table.
+    bool ownSpeed(double frequency) const;
     // Gives audio to one transceiver, and keeps or drops the text it held
     // back by the quality that follows.
     void receive(Entry& e, const qint16* samples, int count);
+    // Counts a symbol's phase change (2^32 a turn) towards e's quarter turns.
+    void countTurn(Entry& e, int angle, int level);
     // Moves the held characters decoded up to upTo (samples fed) to the text.
     void confirm(Entry& e, qint64 upTo);
     qint64 symbolsToSamples(double symbols) const;
@@ -136,6 +148,7 @@ private:
     std::unique_ptr<AfcAcquisition> m_spectrum;
     std::vector<std::unique_ptr<Entry>> m_entries;
     std::vector<Candidate> m_candidates;
+    std::vector<Candidate> m_otherSpeed;
     std::vector<qint16> m_history; // ring of the last seconds of audio
     size_t m_historyHead = 0;
     double m_noisePerBin = 0.0;      // the band's median (SignalQuality), linear, at the last judgement

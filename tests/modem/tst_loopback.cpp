@@ -139,6 +139,30 @@ private slots:
         QCOMPARE(heard, QStringList({"1000 Hz: " + texts[0], "1055 Hz: " + texts[1]}));
     }
 
+    // A BPSK31 and a BPSK63 station 100 Hz apart: each mode's bank copies its
+    // own station and makes nothing of the other.
+    void signalBankLeavesOtherSpeedsOut()
+    {
+        const QString slow = QStringLiteral("cq cq de vk2xyz vk2xyz k"), fast = QStringLiteral("qrz de dl2zz dl2zz k ");
+        const std::vector<qint16> a = transmit(mode(QStringLiteral("BPSK31")), slow, 1000.0);
+        std::vector<qint16> mix = transmit(mode(QStringLiteral("BPSK63")), fast + fast + fast, 1100.0);
+        mix.resize(std::max(mix.size(), a.size()), 0);
+        for (size_t i = 0; i < a.size(); ++i)
+            mix[i] = qint16((mix[i] + a[i]) / 2);
+        for (const char* name : {"BPSK31", "BPSK63"}) {
+            SignalBank bank;
+            bank.setMode(*PskModes::find(QString::fromLatin1(name)));
+            bank.feed(mix.data(), int(mix.size()));
+            bank.finish();
+            const auto list = bank.signalList();
+            const bool slowOne = name == QLatin1String("BPSK31");
+            QVERIFY2(list.size() == 1 && std::abs(list.front().frequency - (slowOne ? 1000.0 : 1100.0)) < 3.0
+                         && list.front().text.contains(slowOne ? slow : fast + fast),
+                     qPrintable(QStringLiteral("%1: %2 signals, first %3").arg(QLatin1String(name)).arg(list.size())
+                                    .arg(list.empty() ? QString() : list.front().text)));
+        }
+    }
+
     // The signal browser's decoders come and go (found, dropped when quiet,
     // cleared) without writing anything: the user's tuning, receiver and
     // character set stay as stored.

@@ -161,26 +161,39 @@ private slots:
 
     // decode --all: five stations up to 20 dB apart, in noise, each found
     // at its frequency with its text and nothing of the noise around it.
+    // Five stations in noise, each of the mode of its row; with --mode any
+    // each line also names the mode found.
+    void decodeAllFindsEverySignal_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QStringList>("modes");
+        QTest::newRow("BPSK31") << "BPSK31" << QStringList(5, QStringLiteral("BPSK31"));
+        QTest::newRow("any") << "any" << QStringList{"BPSK125", "QPSK31", "BPSK63", "BPSK31", "QPSK63"};
+    }
+
     void decodeAllFindsEverySignal()
     {
+        QFETCH(QString, mode);
+        QFETCH(QStringList, modes);
         struct Station { double hz, gain; const char* text; };
         const Station stations[] = {{420, 0.3, "cq de vk2abc"}, {900, 0.03, "vk3xy de w1aw"},
                                     {1500, 0.1, "test de dl2zz"}, {2100, 0.2, "qrz de ja1ab"},
                                     {3200, 0.06, "73 de g4xyz"}};
         std::vector<qint16> mix = noise(11025 * 16, 1000.0, 4);
         for (size_t k = 0; k < std::size(stations); ++k) {
-            const std::vector<qint16> x = ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK31")), stations[k].text, stations[k].hz);
+            const std::vector<qint16> x = ModemTest::transmit(ModemTest::mode(modes[int(k)]), stations[k].text, stations[k].hz);
             for (size_t i = 0, start = 11025 * (1 + k % 3); i < x.size() && start + i < mix.size(); ++i)
                 mix[start + i] = qint16(std::clamp(std::round(mix[start + i] + stations[k].gain * x[i]), -32768.0, 32767.0));
         }
         const QString all = file(QStringLiteral("all.wav"));
         QVERIFY(writeWav(all, mix, 11025, 1));
-        const Run r = runCli({"decode", "--all", "--mode", "BPSK31", all});
+        const Run r = runCli({"decode", "--all", "--mode", mode, all});
         const QStringList lines = QString::fromUtf8(r.out).split(u'\n', Qt::SkipEmptyParts);
-        QVERIFY2(r.exitCode == 0 && lines.size() == int(std::size(stations)), r.out.constData());
+        QVERIFY2(r.exitCode == 0 && lines.size() == int(std::size(stations)), r.out.constData() + r.err);
         for (size_t k = 0; k < std::size(stations); ++k) {
             const double hz = lines[int(k)].section(u' ', 0, 0).toDouble();
-            QVERIFY2(std::abs(hz - stations[k].hz) < 8.0 && lines[int(k)].section(QStringLiteral(" Hz: "), 1) == stations[k].text,
+            const QString label = mode == QLatin1String("any") ? QStringLiteral(" Hz %1: ").arg(modes[int(k)]) : QStringLiteral(" Hz: ");
+            QVERIFY2(std::abs(hz - stations[k].hz) < 8.0 && lines[int(k)].section(label, 1) == stations[k].text,
                      r.out.constData());
         }
     }
@@ -207,6 +220,8 @@ private slots:
         row("truncated, all", {"decode", "--all", file(QStringLiteral("truncated.wav"))}, 1, "truncated");
         row("64249 samples/s, squelch 31", {"decode", "--squelch", "31", file(QStringLiteral("rate64249.wav"))}, 0, "");
         row("unknown mode", {"decode", "--mode", "BPSK99", good}, 2, "unknown mode \"BPSK99\"");
+        row("any mode, one receiver", {"decode", "--mode", "any", good}, 2, "--mode any goes with decode --all");
+        row("any mode, encode", {"encode", "--mode", "any"}, 2, "--mode any goes with decode --all");
         row("squelch too high", {"decode", "--squelch", "32", good}, 2, "squelch");
         row("frequency below 0", {"decode", "--freq", "-3", good}, 2, "bad frequency \"-3\"");
         row("unknown character set", {"decode", "--charset", "Klingon", good}, 2, "unknown character set \"Klingon\"");

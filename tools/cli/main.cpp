@@ -17,7 +17,10 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -86,6 +89,7 @@ QCommandLineOption charSetOption()
 struct Common
 {
     ModemSession::Mode mode;
+    bool anyMode = false; // decode --all --mode any: every mode at once
     double frequency = 0.0;
     int charSet = 0;
     QString file;
@@ -95,7 +99,8 @@ struct Common
 bool readCommon(const QCommandLineParser& parser, Common* common, QString* error)
 {
     const QString modeText = parser.value(modeOption());
-    if (!ModemSession::parseMode(modeText, &common->mode)) {
+    common->anyMode = modeText.compare(QLatin1String("any"), Qt::CaseInsensitive) == 0;
+    if (!common->anyMode && !ModemSession::parseMode(modeText, &common->mode)) {
         *error = QStringLiteral("unknown mode \"%1\" (one of %2)").arg(modeText, choices(ModemSession::modeNames()));
         return false;
     }
@@ -201,6 +206,10 @@ int runEncode(const QStringList& arguments)
     Common common;
     if (const int done = parseArguments(parser, arguments, &common); done >= 0)
         return done;
+    if (common.anyMode) {
+        printErr(QStringLiteral("--mode any goes with decode --all"));
+        return kUsage;
+    }
     QString error;
     int rate = 0;
     if (!readInt(parser.value(rateOption), kMinEncodeRate, kMaxEncodeRate, &rate)) {
@@ -296,28 +305,67 @@ bool feedWholeFile(WavIo::Reader& reader, Feed feed)
     }
 }
 
+// Every signal of the mode (with --mode any: of every mode, a bank each, as
+// each leaves the other modes' signals out), one line each by frequency:
+// "FREQUENCY Hz: TEXT", or "FREQUENCY Hz MODE: TEXT" with --mode any.
 int decodeAll(WavIo::Reader& reader, const Common& common, bool sensitive)
 {
-    SignalBank bank;
-    bank.setSampleRate(reader.sampleRate());
-    bank.setMode(*common.mode.table);
-    bank.setCharSet(common.charSet);
-    bank.setSensitive(sensitive);
-    std::vector<SignalBank::Signal> found;
-    QObject::connect(&bank, &SignalBank::dropped, [&found](const SignalBank::Signal& s) { found.push_back(s); });
-    if (!feedWholeFile(reader, [&bank](const qint16* block, int got) { bank.feed(block, got); }))
+    std::vector<const PskMode*> modes;
+    if (common.anyMode) {
+        for (const PskMode& m : PskModes::all())
+            modes.push_back(&m);
+    } else {
+        modes.push_back(common.mode.table);
+    }
+    struct Found
+    {
+        SignalBank::Signal signal;
+        const PskMode* mode;
+    };
+    std::vector<Found> found;
+    std::vector<std::unique_ptr<SignalBank>> banks;
+    for (const PskMode* m : modes) {
+        banks.push_back(std::make_unique<SignalBank>());
+        SignalBank& bank = *banks.back();
+        bank.setSampleRate(reader.sampleRate());
+        bank.setMode(*m);
+        bank.setCharSet(common.charSet);
+        bank.setSensitive(sensitive);
+        QObject::connect(&bank, &SignalBank::dropped, [&found, m](const SignalBank::Signal& s) { found.push_back({s, m}); });
+    }
+    if (!feedWholeFile(reader, [&banks](const qint16* block, int got) {
+            for (auto& bank : banks)
+                bank->feed(block, got);
+        }))
         return kFailed;
-    bank.finish();
-    for (const SignalBank::Signal& s : bank.signalList())
-        found.push_back(s);
+    for (size_t i = 0; i < banks.size(); ++i) {
+        banks[i]->finish();
+        for (const SignalBank::Signal& s : banks[i]->signalList())
+            found.push_back({s, modes[i]});
+    }
+    // A signal that made no text is no line; where a BPSK and a QPSK bank
+    // of one speed both made text of one signal, the BPSK bank had it: the
+    // BPSK bank leaves a QPSK signal out at its first quarter turns, while a
+    // QPSK receiver may find some in the noise of a BPSK signal.
+    auto bpskHas = [&found](const Found& f) {
+        return std::any_of(found.begin(), found.end(), [&f](const Found& b) {
+            return !b.mode->qpsk && b.mode->baudHundredths == f.mode->baudHundredths && !b.signal.text.trimmed().isEmpty()
+                   && std::abs(b.signal.frequency - f.signal.frequency) < 0.5 * f.mode->baud();
+        });
+    };
+    found.erase(std::remove_if(found.begin(), found.end(),
+                               [&](const Found& f) { return f.signal.text.trimmed().isEmpty() || (f.mode->qpsk && bpskHas(f)); }),
+                found.end());
     std::stable_sort(found.begin(), found.end(),
-                     [](const SignalBank::Signal& a, const SignalBank::Signal& b) { return a.frequency < b.frequency; });
-    for (const SignalBank::Signal& s : found) {
-        QString text = s.text;
+                     [](const Found& a, const Found& b) { return a.signal.frequency < b.signal.frequency; });
+    for (const Found& f : found) {
+        QString text = f.signal.text;
         for (QChar& c : text)
             if (!c.isPrint())
                 c = u' ';
-        printOut(QStringLiteral("%1 Hz: %2\n").arg(s.frequency, 0, 'f', 1).arg(text).toUtf8());
+        const QString where = common.anyMode ? QStringLiteral("%1 Hz %2").arg(f.signal.frequency, 0, 'f', 1).arg(f.mode->displayName())
+                                             : QStringLiteral("%1 Hz").arg(f.signal.frequency, 0, 'f', 1);
+        printOut(QStringLiteral("%1: %2\n").arg(where, text).toUtf8());
     }
     return kOk;
 }
@@ -346,13 +394,18 @@ int runDecode(const QStringList& arguments)
     const QCommandLineOption allOption(
         QStringLiteral("all"),
         QStringLiteral("Find every signal of the mode between 200 and 3500 Hz and decode each (with AFC);\n"
-                       "prints one line per signal: its frequency in Hz and its text."));
+                       "prints one line per signal: its frequency in Hz and its text. With --mode any,\n"
+                       "every PSK signal whatever its mode, each line with the mode found."));
     parser.addOptions({modeOption(), freqOption(), afcOption, squelchOption, charSetOption(), receiverOption, allOption});
     parser.addPositionalArgument(QStringLiteral("IN.wav"), QStringLiteral("The sound file to read."));
 
     Common common;
     if (const int done = parseArguments(parser, arguments, &common); done >= 0)
         return done;
+    if (common.anyMode && !parser.isSet(allOption)) {
+        printErr(QStringLiteral("--mode any goes with decode --all"));
+        return kUsage;
+    }
     QString error;
     int squelch = -1;
     if (parser.isSet(squelchOption) && !readInt(parser.value(squelchOption), 0, 31, &squelch)) {
