@@ -90,6 +90,7 @@ constexpr double kOtherSpeedRecheckSeconds = kHistorySeconds;
 constexpr int kTurnWindow = 64;
 constexpr int kQuarterTurns = 20;
 constexpr double kStrongSymbol = 60.0;     // 6 dB, in hundredths of a decade
+constexpr double kTurnSnrDb = -15.0;
 constexpr double kPeakFallPerSecond = 20.0; // 2 dB a second
 } // namespace
 
@@ -130,6 +131,7 @@ struct SignalBank::Entry : ChannelOutput
     int quarters = 0;
     bool quarterTurns = false;
     double peakLevel = -1e9; // of its symbols, falling slowly
+    bool replaying = false;  // decoding the audio from before it was found
 };
 
 SignalBank::SignalBank(QObject* parent)
@@ -254,12 +256,13 @@ void SignalBank::receive(Entry& e, const qint16* samples, int count)
 void SignalBank::countTurn(Entry& e, int angle, int level)
 {
     // Only the signal's symbols: in QPSK while the quality is good; in BPSK
-    // (whose quality a QPSK signal spoils) once the detector has seen it and
-    // while they are strong (within 6 dB of its strongest of late; level in
-    // hundredths of a decade), not the noise after the end of an over.
+    // (whose quality a QPSK signal spoils) as they come, not the audio from
+    // before it was found, while the detector sees it at a copyable level,
+    // and while they are strong (within 6 dB of its strongest of late; level
+    // in hundredths of a decade), not the noise after the end of an over.
     if (e.quarterTurns)
         return;
-    if (m_qpsk ? e.channel->quality() < kGoodQuality : !e.present)
+    if (m_qpsk ? e.channel->quality() < kGoodQuality : (e.replaying || !e.present || e.snrDb < kTurnSnrDb))
         return;
     if (!m_qpsk) {
         e.peakLevel = std::max(double(level), e.peakLevel - kPeakFallPerSecond * 100.0 / m_baudHundredths);
@@ -570,6 +573,7 @@ void SignalBank::startSignal(double frequency)
     const qint64 step = qint64(kJudgeSeconds * m_rate);
     qint64 judgement = (e->start / step + 1) * step;
     size_t from = (m_historyHead + m_history.size() - n) % m_history.size();
+    raw->replaying = true;
     for (size_t done = 0; done < n;) {
         const size_t run = std::min({size_t(kBlock), n - done, m_history.size() - from});
         receive(*raw, m_history.data() + from, int(run));
@@ -578,6 +582,7 @@ void SignalBank::startSignal(double frequency)
         for (; judgement <= raw->start + raw->fed; judgement += step)
             applyJudgement(*raw, carrierAt(frequency, judgement), judgement);
     }
+    raw->replaying = false;
     m_entries.push_back(std::move(e));
 }
 
