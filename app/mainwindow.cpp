@@ -414,10 +414,10 @@ void MainWindow::slotAudioInputReady(int numBytes)
     feedSignalBank(samples, n);
     m_inputAccumulator.remove(0, 2 * n);
 
-    if (blockFull && m_spectrum) {
+    // The line is painted with the window's other changes (updateWaterfall
+    // asks for it), not at once with whatever else is waiting.
+    if (blockFull && m_spectrum)
         m_spectrum->updateWaterfall(m_displayBlock.data());
-        m_spectrum->repaint();
-    }
 }
 
 void MainWindow::slotRxFqNotified(double fq)

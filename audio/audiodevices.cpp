@@ -12,6 +12,8 @@
 
 #include <portaudio.h>
 
+#include <algorithm>
+
 namespace AudioDevices {
 
 namespace {
@@ -25,7 +27,13 @@ int g_initialised = 0; // successful Pa_Initialize calls not yet terminated
 int g_openStreams = 0;
 QElapsedTimer g_sinceRestart;
 
+// A restart loads and unloads the sound system's plug-ins, a burst of work
+// (and of mapping and unmapping memory) that holds up the program's other
+// threads. While restarts find no device at all, the wait between them
+// doubles, up to kRestartAtMostMs.
 constexpr int kRestartEveryMs = 2000;
+constexpr int kRestartAtMostMs = 16000;
+int g_restartWaitMs = kRestartEveryMs;
 
 // Lists one direction into table; answers false, with the error in *code,
 // when PortAudio cannot tell its devices.
@@ -190,7 +198,7 @@ void noteStreamClosed()
 bool restartIfIdle()
 {
     if (g_openStreams > 0 || SoundThread::anyHung()
-        || (g_sinceRestart.isValid() && g_sinceRestart.elapsed() < kRestartEveryMs))
+        || (g_sinceRestart.isValid() && g_sinceRestart.elapsed() < g_restartWaitMs))
         return false;
     g_sinceRestart.start();
     const int sessions = std::max(g_initialised, 1);
@@ -205,7 +213,15 @@ bool restartIfIdle()
     if (!scan(g_sound.outputs, Direction::Output, &code))
         g_sound.outputs.clear();
     scanDefaults(g_sound);
+    const bool found = !g_sound.inputs.isEmpty() || !g_sound.outputs.isEmpty();
+    g_restartWaitMs = found ? kRestartEveryMs : std::min(2 * g_restartWaitMs, kRestartAtMostMs);
     return true;
+}
+
+void restartSoon()
+{
+    g_sinceRestart.invalidate();
+    g_restartWaitMs = kRestartEveryMs;
 }
 
 QString errorMessage(const char* owner, const char* label, int code)

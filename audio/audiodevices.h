@@ -86,9 +86,13 @@ void noteStreamClosed();
 // Sound thread: shuts PortAudio down and starts it again, which lists the
 // devices afresh (a sound server that was not running when PortAudio
 // started stays unseen until then). Only when no stream is open, no call
-// has hung and the last restart is two seconds old; answers whether it
-// restarted.
+// has hung and the last restart is two seconds old (while restarts find no
+// device at all, the wait doubles each time, up to 16 seconds); answers
+// whether it restarted.
 bool restartIfIdle();
+// Sound thread: the next restartIfIdle() may restart at once, and the wait
+// is two seconds again (the user asked for the device).
+void restartSoon();
 
 // "<owner> ERROR: <label> returned <code> <<PortAudio's text>>", the code in
 // hexadecimal right-aligned in 8 characters.

@@ -228,6 +228,9 @@ void SoundStream::reopenSoon()
 {
     if (!m_lost)
         return;
+    // Asked for by the user: the sound system is looked at afresh now,
+    // however long it has found nothing.
+    SoundThread::post([] { AudioDevices::restartSoon(); });
     if (m_reopening) {
         // One on its way has the old device or rate: it closes what it
         // opens, and a new one starts.

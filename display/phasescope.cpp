@@ -29,8 +29,10 @@ void PhaseScope::onPskSymbol(long dangle, long amp)
 {
     m_history[m_next] = {std::int32_t(dangle), std::int32_t(amp)};
     m_next = (m_next + 1) % kHistory;
-    // At 250 baud a queued update could merge symbols; every one is drawn.
-    repaint();
+    // The next paint draws the whole history, so the symbols of one audio
+    // block share one paint, merged with the window's others, instead of
+    // each forcing a paint of everything the window has waiting.
+    update();
 }
 
 void PhaseScope::paintEvent(QPaintEvent*)
@@ -61,9 +63,13 @@ void PhaseScope::paintEvent(QPaintEvent*)
         painter.drawLine(QLineF::fromPolar(length, degrees + 90).translated(centre));
     }
 
-    QFont small = font();
-    small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.85));
-    painter.setFont(small);
+    // Kept from paint to paint: the font is looked up once, not per symbol.
+    if (m_smallFor != font()) {
+        m_smallFor = font();
+        m_small = font();
+        m_small.setPointSizeF(std::max(6.0, m_small.pointSizeF() * 0.85));
+    }
+    painter.setFont(m_small);
     painter.setPen(palette().color(QPalette::WindowText));
     // In the corners, clear of the disc in all but a square widget.
     painter.drawText(area.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignTop, m_snrText);

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QFont>
 #include <QString>
 #include <QWidget>
 
@@ -45,4 +46,6 @@ private:
     int m_next = 0;
     QString m_snrText;
     QString m_imdText;
+    QFont m_small;    // the corners' text
+    QFont m_smallFor; // the widget's font it was made from
 };

@@ -59,6 +59,9 @@ SignalBrowser::SignalBrowser(QWidget* parent)
 {
     setObjectName(QStringLiteral("SignalBrowser"));
     m_view->setReadOnly(true);
+    // Lines are replaced in place on every refresh: nothing to undo, and no
+    // history to grow.
+    m_view->document()->setUndoRedoEnabled(false);
     m_view->setLineWrapMode(QPlainTextEdit::NoWrap);
     QFont mono(QStringLiteral("Monospace"));
     mono.setStyleHint(QFont::TypeWriter);
@@ -86,6 +89,7 @@ void SignalBrowser::setLines(const QList<Line>& lines)
     const QString alert = m_alert->text().trimmed();
     bool beep = false;
     QStringList text;
+    text.reserve(m_lines.size());
     for (const Line& l : m_lines) {
         if (!alert.isEmpty() && !m_alerted.contains(l.id) && l.text.contains(alert, Qt::CaseInsensitive)) {
             m_alerted.insert(l.id);
@@ -95,9 +99,32 @@ void SignalBrowser::setLines(const QList<Line>& lines)
     }
     if (beep)
         QApplication::beep();
-    const int scroll = m_view->verticalScrollBar()->value();
-    m_view->setPlainText(text.join(u'\n'));
-    m_view->verticalScrollBar()->setValue(scroll);
+    if (text.size() != m_shown.size()) {
+        const int scroll = m_view->verticalScrollBar()->value();
+        m_view->setPlainText(text.join(u'\n'));
+        m_view->verticalScrollBar()->setValue(scroll);
+        m_marks = {-1}; // the marks' cursors went with the old text: set them anew
+    } else {
+        // Only the lines that changed are replaced: the others keep their
+        // layout, and the view repaints what changed.
+        QTextCursor cursor(m_view->document());
+        QTextBlock block = m_view->document()->begin();
+        bool editing = false;
+        for (qsizetype row = 0; row < text.size() && block.isValid(); ++row, block = block.next()) {
+            if (text.at(row) == m_shown.at(row))
+                continue;
+            if (!editing) {
+                cursor.beginEditBlock();
+                editing = true;
+            }
+            cursor.setPosition(block.position());
+            cursor.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
+            cursor.insertText(text.at(row));
+        }
+        if (editing)
+            cursor.endEditBlock();
+    }
+    m_shown = text;
     highlight();
 }
 
@@ -120,23 +147,32 @@ void SignalBrowser::setTuned(double frequency, double tolerance)
 
 void SignalBrowser::highlight()
 {
-    QList<QTextEdit::ExtraSelection> marks;
+    // Per line: 0 plain, 1 tuned, 2 alerted, 3 quiet.
+    QList<int> marks(m_lines.size(), 0);
     for (int row = 0; row < m_lines.size(); ++row) {
         const Line& l = m_lines.at(row);
+        marks[row] = std::abs(l.frequency - m_tuned) <= m_tolerance ? 1 : m_alerted.contains(l.id) ? 2 : l.quiet ? 3 : 0;
+    }
+    // The same marks again would repaint the whole view for nothing.
+    if (marks == m_marks)
+        return;
+    m_marks = marks;
+    QList<QTextEdit::ExtraSelection> selections;
+    for (int row = 0; row < marks.size(); ++row) {
         QTextEdit::ExtraSelection mark;
-        if (std::abs(l.frequency - m_tuned) <= m_tolerance)
+        if (marks.at(row) == 1)
             mark.format.setBackground(QColor(170, 200, 255));
-        else if (m_alerted.contains(l.id))
+        else if (marks.at(row) == 2)
             mark.format.setBackground(QColor(255, 240, 120));
-        else if (l.quiet)
+        else if (marks.at(row) == 3)
             mark.format.setForeground(Qt::gray);
         else
             continue;
         mark.format.setProperty(QTextFormat::FullWidthSelection, true);
         mark.cursor = QTextCursor(m_view->document()->findBlockByNumber(row));
-        marks << mark;
+        selections << mark;
     }
-    m_view->setExtraSelections(marks);
+    m_view->setExtraSelections(selections);
 }
 
 bool SignalBrowser::eventFilter(QObject* watched, QEvent* event)

@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class QLabel;
@@ -84,6 +85,8 @@ private:
     QPlainTextEdit* m_view = nullptr;
     QLineEdit* m_alert = nullptr;
     QList<Line> m_lines;
+    QStringList m_shown;  // the view's lines as last set
+    QList<int> m_marks;   // each line's highlight as last set
     QSet<int> m_alerted;
     double m_tuned = -1.0;
     double m_tolerance = 0.0;

@@ -534,6 +534,9 @@ private slots:
         QString heard;
         connect(w->modem(), &CPskTxRx::signalCharReceived, this, [&heard](QChar c) { heard += c; });
         QPlainTextEdit* view = browser->view();
+        // The lines changed in place: what the view shows, and no history of edits.
+        QCOMPARE(view->toPlainText(), SignalBrowser::lineText(shown[0]) + u'\n' + SignalBrowser::lineText(shown[1]));
+        QVERIFY(!view->document()->isUndoAvailable());
         const QTextBlock second = view->document()->findBlockByNumber(1);
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cursorRect(QTextCursor(second)).center());
         double rx = 0.0, tx = 0.0;
