@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <QVariantMap>
@@ -42,6 +43,8 @@ inline QString prepareWindowFolder(const QTemporaryDir& dir)
     if (!dir.isValid())
         return QString();
     Settings::setPath(dir.filePath(QStringLiteral("Velkora32.ini")));
+    // Qt's own settings (the file dialog's history) stay out of the home folder.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     const QString data = dir.filePath(QStringLiteral("data"));
     if (!QDir().mkpath(data)
         || !QFile::copy(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/resources/ENG.cwt"),
