@@ -1,12 +1,13 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// The signal browser: every signal of the current mode in the band, each
-// decoded by its own receiver, in a dock; a click on a line tunes the main
-// receiver there as a click on the waterfall does. And what the window says
+// The signal browser: every signal of the current mode (or of every mode)
+// in the band, each decoded by its own receiver, in a dock; a click on a
+// line tunes the main receiver there as a click on the waterfall does. And what the window says
 // of the tuned signal: its S/N and IMD, and the report they suggest.
 
 #include "app/mainwindow.h"
+#include "core/settings.h"
 #include "display/phasescope.h"
 #include "display/spectrumtitlebar.h"
 #include "display/spectrumwidget.h"
@@ -18,6 +19,7 @@
 #include "text/rxview.h"
 #include "text/signalbrowser.h"
 
+#include <QCheckBox>
 #include <QDockWidget>
 #include <QMenu>
 #include <QLineEdit>
@@ -49,6 +51,14 @@ QDockWidget* MainWindow::createSignalsDock()
             refresh->stop();
     });
 
+    // "All modes" is kept as the user sets it.
+    QCheckBox* all = m_signalBrowser->allModesBox();
+    all->setChecked(Settings().value(QStringLiteral("SignalsAllModes"), false).toBool());
+    connect(all, &QCheckBox::toggled, this, [this](bool on) {
+        Settings().setValue(QStringLiteral("SignalsAllModes"), on);
+        m_signalBank->setProperty("setup", QString()); // the banks start afresh with the next audio
+    });
+
     connect(m_signalBrowser, &SignalBrowser::lineClicked, this, [this](int id, double frequency) {
         if (!m_spectrum || !m_modem)
             return;
@@ -59,6 +69,9 @@ QDockWidget* MainWindow::createSignalsDock()
         SignalBank::Signal s;
         int replay = 0;
         if (m_signalBank->find(id, &s)) {
+            // Listing every mode, a signal of another is tuned in its own.
+            if (m_signalBrowser->allModesBox()->isChecked() && s.mode != m_currentMode)
+                slotModeChanged(s.mode);
             frequency = s.frequency;
             replay = int(std::min(double(CPskTxRx::kRingSize), (m_signalBank->now() - s.lastHeard) * m_modem->inputRate()))
                      + kDisplayBlockSize;
@@ -84,16 +97,21 @@ void MainWindow::feedSignalBank(const qint16* samples, int count)
         m_signalBank->skip(count);
         return;
     }
-    // The bank follows the mode, rate and receiver the main receiver has.
+    // The bank follows the mode (or, with "All modes", looks for every
+    // one), rate and receiver the main receiver has.
+    const bool all = m_signalBrowser->allModesBox()->isChecked();
     const PskMode* mode = PskModes::find(m_modem->mode() == CPskTxRx::kModeQpsk, qRound(m_modem->baud() * 100.0));
-    if (!mode) { // a rate no mode has: nothing to look for
+    if (!mode && !all) { // a rate no mode has: nothing to look for
         m_signalBank->skip(count);
         return;
     }
-    const QString key = QStringLiteral("%1 %2").arg(QLatin1String(mode->name)).arg(m_modem->inputRate());
+    const QString key = QStringLiteral("%1 %2").arg(all ? QStringLiteral("all") : QLatin1String(mode->name)).arg(m_modem->inputRate());
     if (m_signalBank->property("setup").toString() != key) {
         m_signalBank->setProperty("setup", key);
-        m_signalBank->restart(*mode, m_modem->inputRate(), m_modem->charSet());
+        if (all)
+            m_signalBank->restart(PskModes::all(), m_modem->inputRate(), m_modem->charSet());
+        else
+            m_signalBank->restart(*mode, m_modem->inputRate(), m_modem->charSet());
     }
     m_signalBank->setSensitive(m_modem->sensitiveReceiver());
     m_signalBank->feed(samples, count);
@@ -105,8 +123,9 @@ void MainWindow::updateSignalBrowser()
         return;
     QList<SignalBrowser::Line> lines;
     const double now = m_signalBank->now();
+    const bool all = m_signalBrowser->allModesBox()->isChecked();
     for (const SignalBank::Signal& s : m_signalBank->signalList())
-        lines.append({s.id, s.frequency, s.snrDb, s.text, now - s.lastSeen > kQuietSeconds});
+        lines.append({s.id, s.frequency, s.snrDb, s.text, now - s.lastSeen > kQuietSeconds, all ? s.mode : QString()});
     m_signalBrowser->setLines(lines);
     double rx = 0.0, tx = 0.0;
     m_modem->GetFrequencies(&rx, &tx);

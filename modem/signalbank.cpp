@@ -136,6 +136,7 @@ struct SignalBank::Entry : ChannelOutput
 
 SignalBank::SignalBank(QObject* parent)
     : QObject(parent)
+    , m_modeName(PskModes::standard().displayName())
     , m_spectrum(std::make_unique<AfcAcquisition>())
 {
     clear();
@@ -147,6 +148,7 @@ void SignalBank::setMode(const PskMode& mode)
 {
     m_qpsk = mode.qpsk;
     m_baudHundredths = std::max(mode.baudHundredths, 1);
+    m_modeName = mode.displayName();
     clear();
 }
 
@@ -597,6 +599,7 @@ SignalBank::Signal SignalBank::snapshot(const Entry& e) const
     s.lastSeen = e.lastSeen;
     s.lastHeard = e.lastHeard;
     s.heardFrom = e.heardFrom;
+    s.mode = m_modeName;
     return s;
 }
 
@@ -609,6 +612,25 @@ bool SignalBank::find(int id, Signal* signal) const
         }
     }
     return false;
+}
+
+std::vector<SignalBank::Signal> SignalBank::acrossModes(std::vector<Signal> list)
+{
+    auto speakers = [](const Signal& s) { return !s.text.trimmed().isEmpty(); };
+    auto heldByBpsk = [&](const Signal& q) {
+        const PskMode* qm = PskModes::find(q.mode);
+        return qm && qm->qpsk && std::any_of(list.begin(), list.end(), [&](const Signal& b) {
+                   const PskMode* bm = PskModes::find(b.mode);
+                   return bm && !bm->qpsk && bm->baudHundredths == qm->baudHundredths && speakers(b)
+                          && std::abs(b.frequency - q.frequency) < 0.5 * qm->baud();
+               });
+    };
+    std::vector<Signal> kept;
+    for (const Signal& s : list)
+        if (speakers(s) && !heldByBpsk(s))
+            kept.push_back(s);
+    std::stable_sort(kept.begin(), kept.end(), [](const Signal& a, const Signal& b) { return a.frequency < b.frequency; });
+    return kept;
 }
 
 std::vector<SignalBank::Signal> SignalBank::signalList() const

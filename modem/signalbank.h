@@ -54,6 +54,7 @@ public:
         double lastSeen = 0.0; // seconds of audio when the detector last saw it
         double lastHeard = 0.0; // seconds of audio when its carrier was last there
         double heardFrom = 0.0; // seconds of audio where its decoder's audio began
+        QString mode;           // the bank's mode ("BPSK31" ...)
     };
     static constexpr int kMaxText = 65536;
 
@@ -86,6 +87,12 @@ public:
 
     // Sorted by frequency.
     std::vector<Signal> signalList() const;
+    // The signals of banks of several modes, as one list by frequency: those
+    // that made text; where a BPSK and a QPSK bank of one speed both hold a
+    // signal, the BPSK bank's (it leaves a QPSK signal out at its first
+    // quarter turns, while a QPSK receiver may find some in the noise of a
+    // BPSK signal).
+    static std::vector<Signal> acrossModes(std::vector<Signal> list);
     // The signal with this id; false when there is none (any more).
     bool find(int id, Signal* signal) const;
     // Seconds of audio fed since the last start.
@@ -139,6 +146,7 @@ private:
 
     bool m_qpsk = false;
     int m_baudHundredths = 3125;
+    QString m_modeName;
     double m_rate = 11025.0;
     bool m_sensitive = false;
     int m_charSet = 0;

@@ -11,6 +11,9 @@
 namespace {
 // While audio keeps coming, a snapshot at most this often.
 constexpr qint64 kPublishMs = 100;
+// With several banks, a signal's id is its bank's id for it times this,
+// plus the bank's place: unique over the banks.
+constexpr int kIdStride = 16;
 } // namespace
 
 SignalBankWorker::SignalBankWorker(QObject* parent)
@@ -65,13 +68,20 @@ void SignalBankWorker::startAfresh()
 
 void SignalBankWorker::restart(const PskMode& mode, double rate, int charSet)
 {
+    restart(std::vector<PskMode>{mode}, rate, charSet);
+}
+
+void SignalBankWorker::restart(const std::vector<PskMode>& modes, double rate, int charSet)
+{
+    if (modes.empty() || modes.size() > size_t(kIdStride))
+        return;
     startAfresh();
     // The bank keeps its rate when it takes no other.
     if (rate >= SignalBank::kMinRate && rate < CPskRxAlgorithms::kMaxSampleRate)
         m_rate = rate;
     Message m;
     m.kind = Message::Restart;
-    m.mode = mode;
+    m.modes = modes;
     m.rate = rate;
     m.charSet = charSet;
     post(std::move(m));
@@ -143,12 +153,20 @@ bool SignalBankWorker::idle() const
     return m_queue.empty() && !m_busy;
 }
 
-void SignalBankWorker::publish(const SignalBank& bank, quint64 generation)
+void SignalBankWorker::publish(const std::vector<std::unique_ptr<SignalBank>>& banks, quint64 generation)
 {
-    std::vector<SignalBank::Signal> list = bank.signalList();
+    std::vector<SignalBank::Signal> list;
+    for (size_t i = 0; i < banks.size(); ++i) {
+        for (SignalBank::Signal& s : banks[i]->signalList()) {
+            s.id = s.id * kIdStride + int(i);
+            list.push_back(std::move(s));
+        }
+    }
+    if (banks.size() > 1)
+        list = SignalBank::acrossModes(std::move(list));
     {
         std::lock_guard<std::mutex> lock(m_snapshotLock);
-        // Started afresh since: what the bank found before is stale.
+        // Started afresh since: what the banks found before is stale.
         if (generation != m_generation.load())
             return;
         m_snapshot.swap(list);
@@ -164,27 +182,43 @@ void SignalBankWorker::publish(const SignalBank& bank, quint64 generation)
     }
 }
 
-// The worker thread: the bank is made here, so it and its channels belong
-// to this thread.
+// The worker thread: the banks are made here, so they and their channels
+// belong to this thread.
 void SignalBankWorker::run()
 {
-    SignalBank bank;
+    std::vector<std::unique_ptr<SignalBank>> banks;
     bool dirty = false;
     quint64 generation = 0;
-    connect(&bank, &SignalBank::changed, &bank, [&dirty] { dirty = true; }, Qt::DirectConnection);
-    connect(
-        &bank, &SignalBank::dropped, &bank,
-        [this, &generation](const SignalBank::Signal& s) {
-            const quint64 from = generation;
-            QMetaObject::invokeMethod(
-                this,
-                [this, s, from] {
-                    if (from == m_generation.load())
-                        emit dropped(s);
+    bool sensitive = false;
+    double rate = 11025.0; // kept when a restart brings a rate the banks do not take
+    auto makeBanks = [&](const std::vector<PskMode>& modes, int charSet) {
+        banks.clear();
+        for (size_t i = 0; i < modes.size(); ++i) {
+            auto bank = std::make_unique<SignalBank>();
+            bank->setSampleRate(rate);
+            bank->setCharSet(charSet);
+            bank->setMode(modes[i]);
+            bank->setSensitive(sensitive);
+            SignalBank* raw = bank.get();
+            connect(raw, &SignalBank::changed, raw, [&dirty] { dirty = true; }, Qt::DirectConnection);
+            connect(
+                raw, &SignalBank::dropped, raw,
+                [this, &generation, i](SignalBank::Signal s) {
+                    const quint64 from = generation;
+                    s.id = s.id * kIdStride + int(i);
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, s, from] {
+                            if (from == m_generation.load())
+                                emit dropped(s);
+                        },
+                        Qt::QueuedConnection);
                 },
-                Qt::QueuedConnection);
-        },
-        Qt::DirectConnection);
+                Qt::DirectConnection);
+            banks.push_back(std::move(bank));
+        }
+    };
+    makeBanks({PskModes::standard()}, 0);
     QElapsedTimer sincePublished;
     sincePublished.start();
     for (;;) {
@@ -204,21 +238,26 @@ void SignalBankWorker::run()
         generation = m.generation;
         switch (m.kind) {
         case Message::Audio:
-            bank.feed(m.samples.data(), m.count);
+            for (auto& bank : banks)
+                bank->feed(m.samples.data(), m.count);
             break;
         case Message::Skip:
-            bank.skip(m.count);
+            for (auto& bank : banks)
+                bank->skip(m.count);
             break;
         case Message::Restart:
-            bank.setSampleRate(m.rate);
-            bank.setCharSet(m.charSet);
-            bank.setMode(m.mode);
+            if (m.rate >= SignalBank::kMinRate && m.rate < CPskRxAlgorithms::kMaxSampleRate)
+                rate = m.rate;
+            makeBanks(m.modes, m.charSet);
             break;
         case Message::Sensitive:
-            bank.setSensitive(m.on);
+            sensitive = m.on;
+            for (auto& bank : banks)
+                bank->setSensitive(m.on);
             break;
         case Message::Clear:
-            bank.clear();
+            for (auto& bank : banks)
+                bank->clear();
             break;
         }
         bool more = false;
@@ -228,7 +267,7 @@ void SignalBankWorker::run()
         }
         if (dirty && (!more || sincePublished.elapsed() >= kPublishMs)) {
             dirty = false;
-            publish(bank, generation);
+            publish(banks, generation);
             sincePublished.restart();
         }
     }

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -36,8 +37,11 @@ public:
     ~SignalBankWorker() override;
 
     // Starts afresh looking for signals of mode in audio at rate (see
-    // SignalBank::setSampleRate), decoding in the character set.
+    // SignalBank::setSampleRate), decoding in the character set; with
+    // several modes, a bank for each (each leaves the others' signals out),
+    // and the snapshot holds the signals of all, each with its mode.
     void restart(const PskMode& mode, double rate, int charSet);
+    void restart(const std::vector<PskMode>& modes, double rate, int charSet);
     void setSensitive(bool on);
     void feed(const qint16* samples, int count);
     void skip(int count);
@@ -65,7 +69,7 @@ private:
         enum Kind { Audio, Skip, Restart, Sensitive, Clear } kind = Audio;
         std::vector<qint16> samples;
         int count = 0;
-        PskMode mode{};
+        std::vector<PskMode> modes;
         double rate = 0.0;
         int charSet = 0;
         bool on = false;
@@ -75,7 +79,7 @@ private:
     // Drops the waiting messages and the snapshot; a new generation.
     void startAfresh();
     void run();
-    void publish(const SignalBank& bank, quint64 generation);
+    void publish(const std::vector<std::unique_ptr<SignalBank>>& banks, quint64 generation);
 
     // GUI thread only.
     double m_rate = 11025.0;

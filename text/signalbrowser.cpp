@@ -3,6 +3,8 @@
 #include "text/signalbrowser.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -76,9 +78,16 @@ SignalBrowser::SignalBrowser(QWidget* parent)
     m_alert->setToolTip(tr("A line whose text shows this is marked, with one beep"));
     connect(CallSignPicker::watch(m_view), &CallSignPicker::callSignChosen, this, &SignalBrowser::callSignChosen);
     connect(m_alert, &QLineEdit::textChanged, this, [this] { m_alerted.clear(); });
+    m_allModes = new QCheckBox(tr("All modes"), this);
+    m_allModes->setObjectName(QStringLiteral("allModes"));
+    m_allModes->setToolTip(tr("List every PSK signal whatever its mode, not only the current mode's; "
+                              "a click on a line also switches to its mode"));
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_alert, 1);
+    top->addWidget(m_allModes);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_alert);
+    layout->addLayout(top);
     layout->addWidget(m_header);
     layout->addWidget(m_view);
 }
@@ -135,7 +144,8 @@ QString SignalBrowser::lineText(const Line& line)
         if (c.isSpace() || !c.isPrint())
             c = u' ';
     const int snr = qBound(-99, int(std::lround(line.snrDb)), 99);
-    return QStringLiteral("%1 Hz %2 dB  %3").arg(line.frequency, 7, 'f', 1).arg(snr, 3).arg(tail);
+    const QString mode = line.mode.isEmpty() ? QString() : QStringLiteral(" %1").arg(line.mode, -7);
+    return QStringLiteral("%1 Hz%2 %3 dB  %4").arg(line.frequency, 7, 'f', 1).arg(mode).arg(snr, 3).arg(tail);
 }
 
 void SignalBrowser::setTuned(double frequency, double tolerance)

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QWidget>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 
@@ -34,8 +35,8 @@ private:
 };
 
 // The signal browser: one line per signal of the band, by frequency, with
-// its audio frequency, its signal-to-noise ratio in 2500 Hz and the last
-// characters decoded, under a header naming the columns. A click on a line asks to tune there; the line the receiver sits
+// its audio frequency (and its mode, when every mode is listed), its
+// signal-to-noise ratio in 2500 Hz and the last characters decoded, under a header naming the columns. A click on a line asks to tune there; the line the receiver sits
 // on is highlighted. A line whose text has shown the alert text is marked,
 // and the first time it does the browser beeps.
 class SignalBrowser : public QWidget
@@ -51,6 +52,7 @@ public:
         double snrDb = 0.0;
         QString text;
         bool quiet = false; // fading out: not seen for a while
+        QString mode;       // shown when the browser lists every mode
     };
 
     explicit SignalBrowser(QWidget* parent = nullptr);
@@ -65,6 +67,8 @@ public:
     // One line as the view shows it.
     static QString lineText(const Line& line);
     QLineEdit* alertField() const { return m_alert; }
+    // "All modes": every PSK signal whatever its mode, each line naming it.
+    QCheckBox* allModesBox() const { return m_allModes; }
     // Ids of the lines whose text held the alert text.
     const QSet<int>& alerted() const { return m_alerted; }
     int lineCount() const { return int(m_lines.size()); }
@@ -84,6 +88,7 @@ private:
     QLabel* m_header = nullptr;
     QPlainTextEdit* m_view = nullptr;
     QLineEdit* m_alert = nullptr;
+    QCheckBox* m_allModes = nullptr;
     QList<Line> m_lines;
     QStringList m_shown;  // the view's lines as last set
     QList<int> m_marks;   // each line's highlight as last set

@@ -551,6 +551,26 @@ private slots:
         call.setPosition(call.position() + view->document()->findBlockByNumber(0).text().indexOf(u"vk2abc") + 2);
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->cursorRect(call).center());
         QCOMPARE(field(*w, "editCall")->text(), QStringLiteral("VK2ABC"));
+
+        // "All modes": a BPSK63 station beside the BPSK31 one is listed with
+        // its mode, and a click on it switches the receiver to BPSK63; the
+        // choice comes back at the next start.
+        browser->allModesBox()->setChecked(true);
+        const std::vector<qint16> fast = ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK63")), stations[1].second + stations[1].second, 1600.0);
+        std::vector<qint16> other(mix.size(), 0);
+        const std::vector<qint16> slow = ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK31")), stations[0].second, 700.0);
+        for (size_t i = 0; i < slow.size() && 11025 + i < other.size(); ++i)
+            other[11025 + i] = qint16(slow[i] / 3 + (i < fast.size() ? fast[i] / 3 : 0));
+        hear(other);
+        QTRY_VERIFY2_WITH_TIMEOUT(browser->lineCount() == 2 && browser->line(1).text.contains(stations[1].second)
+                                      && browser->line(0).mode + u' ' + browser->line(1).mode == QStringLiteral("BPSK31 BPSK63"),
+                                  qPrintable(view->toPlainText()), 30000);
+        QVERIFY(view->toPlainText().contains(QStringLiteral(" Hz BPSK63 ")));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cursorRect(QTextCursor(view->document()->findBlockByNumber(1))).center());
+        QCOMPARE(w->titleBar()->comboBox->currentText(), QStringLiteral("BPSK63"));
+        closeWindow(w);
+        w = makeWindow();
+        QVERIFY(w->signalBrowser()->allModesBox()->isChecked());
     }
 
     // Beside SQ and AFC: the squelch level and the AFC range reach the

@@ -305,66 +305,42 @@ bool feedWholeFile(WavIo::Reader& reader, Feed feed)
     }
 }
 
-// Every signal of the mode (with --mode any: of every mode, a bank each, as
-// each leaves the other modes' signals out), one line each by frequency:
-// "FREQUENCY Hz: TEXT", or "FREQUENCY Hz MODE: TEXT" with --mode any.
+// Every signal of the mode that made text (with --mode any: of every mode,
+// a bank each, as each leaves the other modes' signals out), one line each
+// by frequency: "FREQUENCY Hz: TEXT", or "FREQUENCY Hz MODE: TEXT".
 int decodeAll(WavIo::Reader& reader, const Common& common, bool sensitive)
 {
-    std::vector<const PskMode*> modes;
-    if (common.anyMode) {
-        for (const PskMode& m : PskModes::all())
-            modes.push_back(&m);
-    } else {
-        modes.push_back(common.mode.table);
-    }
-    struct Found
-    {
-        SignalBank::Signal signal;
-        const PskMode* mode;
-    };
-    std::vector<Found> found;
+    std::vector<PskMode> modes = common.anyMode ? PskModes::all() : std::vector<PskMode>{*common.mode.table};
+    std::vector<SignalBank::Signal> found;
     std::vector<std::unique_ptr<SignalBank>> banks;
-    for (const PskMode* m : modes) {
+    for (const PskMode& m : modes) {
         banks.push_back(std::make_unique<SignalBank>());
         SignalBank& bank = *banks.back();
         bank.setSampleRate(reader.sampleRate());
-        bank.setMode(*m);
+        bank.setMode(m);
         bank.setCharSet(common.charSet);
         bank.setSensitive(sensitive);
-        QObject::connect(&bank, &SignalBank::dropped, [&found, m](const SignalBank::Signal& s) { found.push_back({s, m}); });
+        QObject::connect(&bank, &SignalBank::dropped, [&found](const SignalBank::Signal& s) { found.push_back(s); });
     }
     if (!feedWholeFile(reader, [&banks](const qint16* block, int got) {
             for (auto& bank : banks)
                 bank->feed(block, got);
         }))
         return kFailed;
-    for (size_t i = 0; i < banks.size(); ++i) {
-        banks[i]->finish();
-        for (const SignalBank::Signal& s : banks[i]->signalList())
-            found.push_back({s, modes[i]});
+    for (auto& bank : banks) {
+        bank->finish();
+        for (const SignalBank::Signal& s : bank->signalList())
+            found.push_back(s);
     }
-    // A signal that made no text is no line; where a BPSK and a QPSK bank
-    // of one speed both made text of one signal, the BPSK bank had it: the
-    // BPSK bank leaves a QPSK signal out at its first quarter turns, while a
-    // QPSK receiver may find some in the noise of a BPSK signal.
-    auto bpskHas = [&found](const Found& f) {
-        return std::any_of(found.begin(), found.end(), [&f](const Found& b) {
-            return !b.mode->qpsk && b.mode->baudHundredths == f.mode->baudHundredths && !b.signal.text.trimmed().isEmpty()
-                   && std::abs(b.signal.frequency - f.signal.frequency) < 0.5 * f.mode->baud();
-        });
-    };
-    found.erase(std::remove_if(found.begin(), found.end(),
-                               [&](const Found& f) { return f.signal.text.trimmed().isEmpty() || (f.mode->qpsk && bpskHas(f)); }),
-                found.end());
-    std::stable_sort(found.begin(), found.end(),
-                     [](const Found& a, const Found& b) { return a.signal.frequency < b.signal.frequency; });
-    for (const Found& f : found) {
-        QString text = f.signal.text;
+    // A signal that made no text is no line.
+    found = SignalBank::acrossModes(std::move(found));
+    for (const SignalBank::Signal& s : found) {
+        QString text = s.text;
         for (QChar& c : text)
             if (!c.isPrint())
                 c = u' ';
-        const QString where = common.anyMode ? QStringLiteral("%1 Hz %2").arg(f.signal.frequency, 0, 'f', 1).arg(f.mode->displayName())
-                                             : QStringLiteral("%1 Hz").arg(f.signal.frequency, 0, 'f', 1);
+        const QString where = common.anyMode ? QStringLiteral("%1 Hz %2").arg(s.frequency, 0, 'f', 1).arg(s.mode)
+                                             : QStringLiteral("%1 Hz").arg(s.frequency, 0, 'f', 1);
         printOut(QStringLiteral("%1: %2\n").arg(where, text).toUtf8());
     }
     return kOk;
