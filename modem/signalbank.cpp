@@ -89,6 +89,9 @@ constexpr double kOtherSpeedRecheckSeconds = kHistorySeconds;
 // them, so a BPSK signal (or a QPSK one that only idles) never shows in QPSK.
 constexpr int kTurnWindow = 64;
 constexpr int kQuarterTurns = 20;
+// QPSK text turns a quarter in about half its symbols; a QPSK receiver on a
+// BPSK signal in noise reaches the threshold above at most.
+constexpr double kQpskShare = 0.4;
 constexpr double kStrongSymbol = 60.0;     // 6 dB, in hundredths of a decade
 constexpr double kTurnSnrDb = -15.0;
 constexpr double kPeakFallPerSecond = 20.0; // 2 dB a second
@@ -130,6 +133,7 @@ struct SignalBank::Entry : ChannelOutput
     int turnsSeen = 0;
     int quarters = 0;
     bool quarterTurns = false;
+    int mostQuarters = 0; // the most quarter turns in a window of kTurnWindow
     double peakLevel = -1e9; // of its symbols, falling slowly
     bool replaying = false;  // decoding the audio from before it was found
 };
@@ -262,7 +266,7 @@ void SignalBank::countTurn(Entry& e, int angle, int level)
     // before it was found, while the detector sees it at a copyable level,
     // and while they are strong (within 6 dB of its strongest of late; level
     // in hundredths of a decade), not the noise after the end of an over.
-    if (e.quarterTurns)
+    if (e.quarterTurns && !m_qpsk)
         return;
     if (m_qpsk ? e.channel->quality() < kGoodQuality : (e.replaying || !e.present || e.snrDb < kTurnSnrDb))
         return;
@@ -277,9 +281,13 @@ void SignalBank::countTurn(Entry& e, int angle, int level)
     e.quarters += int(quarter) - int(e.turnsSeen >= kTurnWindow && slot);
     slot = quarter;
     ++e.turnsSeen;
-    e.quarterTurns = e.turnsSeen >= kTurnWindow && e.quarters >= kQuarterTurns;
-    if (e.quarterTurns && m_qpsk)
-        confirm(e, e.fed - symbolsToSamples(kConfirmSymbols));
+    if (e.turnsSeen >= kTurnWindow)
+        e.mostQuarters = std::max(e.mostQuarters, e.quarters);
+    if (!e.quarterTurns && e.turnsSeen >= kTurnWindow && e.quarters >= kQuarterTurns) {
+        e.quarterTurns = true;
+        if (m_qpsk)
+            confirm(e, e.fed - symbolsToSamples(kConfirmSymbols));
+    }
 }
 
 void SignalBank::confirm(Entry& e, qint64 upTo)
@@ -600,6 +608,8 @@ SignalBank::Signal SignalBank::snapshot(const Entry& e) const
     s.lastHeard = e.lastHeard;
     s.heardFrom = e.heardFrom;
     s.mode = m_modeName;
+    s.kindKnown = e.quarterTurns || e.turnsSeen >= kTurnWindow;
+    s.quarterShare = double(e.mostQuarters) / kTurnWindow;
     return s;
 }
 
@@ -617,18 +627,27 @@ bool SignalBank::find(int id, Signal* signal) const
 std::vector<SignalBank::Signal> SignalBank::acrossModes(std::vector<Signal> list)
 {
     auto speakers = [](const Signal& s) { return !s.text.trimmed().isEmpty(); };
-    auto heldByBpsk = [&](const Signal& q) {
-        const PskMode* qm = PskModes::find(q.mode);
-        return qm && qm->qpsk && std::any_of(list.begin(), list.end(), [&](const Signal& b) {
-                   const PskMode* bm = PskModes::find(b.mode);
-                   return bm && !bm->qpsk && bm->baudHundredths == qm->baudHundredths && speakers(b)
-                          && std::abs(b.frequency - q.frequency) < 0.5 * qm->baud();
-               });
+    // The same signal in the other kind's bank of the same speed, with text.
+    auto twin = [&](const Signal& a) -> const Signal* {
+        const PskMode* am = PskModes::find(a.mode);
+        for (const Signal& b : list) {
+            const PskMode* bm = PskModes::find(b.mode);
+            if (am && bm && bm->qpsk != am->qpsk && bm->baudHundredths == am->baudHundredths && speakers(b)
+                && std::abs(b.frequency - a.frequency) < 0.5 * am->baud())
+                return &b;
+        }
+        return nullptr;
     };
     std::vector<Signal> kept;
-    for (const Signal& s : list)
-        if (speakers(s) && !heldByBpsk(s))
+    for (const Signal& s : list) {
+        const PskMode* m = PskModes::find(s.mode);
+        const Signal* other = speakers(s) && m ? twin(s) : nullptr;
+        const Signal* qpsk = m && m->qpsk ? &s : other;
+        const bool qpskWins = other && (qpsk->quarterShare >= kQpskShare || !(m->qpsk ? other : &s)->kindKnown);
+        const bool yields = other && (m->qpsk ? !qpskWins : qpskWins);
+        if (speakers(s) && !yields)
             kept.push_back(s);
+    }
     std::stable_sort(kept.begin(), kept.end(), [](const Signal& a, const Signal& b) { return a.frequency < b.frequency; });
     return kept;
 }

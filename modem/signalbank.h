@@ -55,6 +55,8 @@ public:
         double lastHeard = 0.0; // seconds of audio when its carrier was last there
         double heardFrom = 0.0; // seconds of audio where its decoder's audio began
         QString mode;           // the bank's mode ("BPSK31" ...)
+        bool kindKnown = false; // its channel has seen enough of it to tell BPSK from QPSK
+        double quarterShare = 0.0; // the most of its symbols that turned a quarter, in a stretch
     };
     static constexpr int kMaxText = 65536;
 
@@ -88,10 +90,11 @@ public:
     // Sorted by frequency.
     std::vector<Signal> signalList() const;
     // The signals of banks of several modes, as one list by frequency: those
-    // that made text; where a BPSK and a QPSK bank of one speed both hold a
-    // signal, the BPSK bank's (it leaves a QPSK signal out at its first
-    // quarter turns, while a QPSK receiver may find some in the noise of a
-    // BPSK signal).
+    // that made text; where a BPSK and a QPSK bank of one speed both made
+    // text of one signal, the QPSK bank's when its channel saw QPSK's share
+    // of quarter turns or the BPSK channel could not tell the kind (an over
+    // too short), else the BPSK bank's (a QPSK receiver may find a few
+    // quarter turns in the noise of a BPSK signal).
     static std::vector<Signal> acrossModes(std::vector<Signal> list);
     // The signal with this id; false when there is none (any more).
     bool find(int id, Signal* signal) const;

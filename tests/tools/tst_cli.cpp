@@ -168,7 +168,7 @@ private slots:
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QStringList>("modes");
         QTest::newRow("BPSK31") << "BPSK31" << QStringList(5, QStringLiteral("BPSK31"));
-        QTest::newRow("any") << "any" << QStringList{"BPSK125", "QPSK31", "BPSK63", "BPSK31", "QPSK63"};
+        QTest::newRow("any") << "any" << QStringList{"BPSK125", "QPSK31", "BPSK63", "QPSK63", "BPSK31"};
     }
 
     void decodeAllFindsEverySignal()
