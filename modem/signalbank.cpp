@@ -68,15 +68,15 @@ constexpr double kSpectrumFullScale = 32768.0 * 32768.0 / 4.0;
 constexpr double kHannNoiseGain = 1.5;
 // A carrier may be a signal of another speed, which a channel would only
 // make garbage of. Its speed shows in the audio kept: mixed down and
-// averaged over one symbol of a rate, a PSK signal of that rate has its
-// power dip at every phase reversal, a line at the symbol rate in the
-// power's spectrum, over the last kSpeedSeconds. The carrier is taken for
-// the mode's when that line is
-// stronger at the mode's rate by kSpeedMargin than at any other rate of the mode table (BPSK31's line
-// at 31.25 Hz is some four to ten times its line at 62.5 Hz, BPSK63's at
-// 62.5 Hz five times its line at 31.25 Hz; a hump of several neighbours
-// shows lines at many rates). One that is not is looked at again only
-// after kHistorySeconds.
+// averaged over a symbol of a rate (twice, for a filter that keeps the
+// neighbours out), a PSK signal of that rate has its power dip at every
+// phase reversal, a line at the symbol rate in the power's spectrum, over
+// the last kSpeedSeconds. The carrier is taken for the mode's when that
+// line is stronger by kSpeedMargin at the mode's rate than at any other
+// rate of the mode table (BPSK31's line at 31.25 Hz is some four to ten
+// times its line at 62.5 Hz, BPSK63's at 62.5 Hz five times its line at
+// 31.25 Hz; a hump of several neighbours shows lines at many rates). One
+// that is not is looked at again only after kHistorySeconds.
 constexpr double kSpeedMargin = 2.0;
 constexpr double kSpeedSeconds = 4.0;
 constexpr double kOtherSpeedRecheckSeconds = kHistorySeconds;
@@ -478,10 +478,11 @@ void SignalBank::judge()
         for (const Candidate& c : m_candidates)
             if (std::abs(c.frequency - f) <= 0.25 * baud + 2.0)
                 hits = c.hits + 1;
-        if (hits >= 2 && !ownSpeed(f)) {
-            m_otherSpeed.push_back({f, hits, t + kOtherSpeedRecheckSeconds});
-        } else if (hits >= 2 && int(m_entries.size()) < kMaxSignals && started < kMaxStartsPerJudgement) {
-            startSignal(f);
+        if (hits >= 2 && int(m_entries.size()) < kMaxSignals && started < kMaxStartsPerJudgement) {
+            if (ownSpeed(f))
+                startSignal(f);
+            else
+                m_otherSpeed.push_back({f, hits, t + kOtherSpeedRecheckSeconds});
             ++started;
         } else {
             next.push_back({f, hits, 0.0});
