@@ -3,8 +3,9 @@
 
 // The signal browser: every signal of the current mode (or of every mode)
 // in the band, each decoded by its own receiver, in a dock; a click on a
-// line tunes the main receiver there as a click on the waterfall does. And what the window says
-// of the tuned signal: its S/N and IMD, and the report they suggest.
+// line tunes the main receiver there as a click on the waterfall does. And
+// what the window says of the tuned signal: its S/N and IMD, and the report
+// they suggest.
 
 #include "app/mainwindow.h"
 #include "core/settings.h"
