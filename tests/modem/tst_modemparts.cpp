@@ -39,15 +39,6 @@ QByteArray utf16Le(const QString& text)
 
 using namespace ModemTest;
 
-#if defined(__SANITIZE_THREAD__)
-// Qt Test's watchdog ends through Qt's uninstrumented wait conditions.
-extern "C" const char* __tsan_default_suppressions()
-{
-    return "race:QWaitCondition::~QWaitCondition\n"
-           "race:QTest::qRun\n";
-}
-#endif
-
 namespace {
 
 // Words from the GUI thread to the audio thread, under a lock.

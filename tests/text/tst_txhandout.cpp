@@ -19,15 +19,6 @@
 
 #include <algorithm>
 
-#if defined(__SANITIZE_THREAD__)
-// Qt Test's watchdog ends through Qt's uninstrumented wait conditions.
-extern "C" const char* __tsan_default_suppressions()
-{
-    return "race:QWaitCondition::~QWaitCondition\n"
-           "race:QTest::qRun\n";
-}
-#endif
-
 namespace {
 
 using Words = QList<quint32>;
