@@ -3,6 +3,7 @@
 
 // velkora32-cli as a user runs it: encode/decode round trips, what it writes, and every bad input's exit.
 
+#include "tests/core/fulldisk.h"
 #include "tests/modem/modemtesthelpers.h"
 
 #include <QDataStream>
@@ -13,6 +14,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <optional>
 #include <random>
 
 namespace {
@@ -232,6 +234,8 @@ private slots:
         row("carrier above half the rate", {"encode", "--rate", "8000", "--freq", "4000"}, 2, "half the sample rate");
         row("not UTF-8", {"encode"}, 1, "UTF-8");
         row("too long for a WAV file", {"encode", "--rate", "192000", "--text", QString(90000, u'e')}, 1, "too long");
+        // The file's header fits, the samples do not: the write's own error is said.
+        row("disk full", {"encode", "--text", "hello"}, 1, "cannot write");
         // listen refuses a bad command line before it opens the sound card.
         const QStringList report{"listen", "--report", "--call", "dl9swl", "--locator"};
         row("listen help", {"listen", "--help"}, 0, "SIGTERM");
@@ -256,7 +260,11 @@ private slots:
         const QString wav = file(QStringLiteral("refused.wav"));
         QFile::remove(wav);
         const bool encode = arguments.value(0) == QLatin1String("encode") && code;
+        std::optional<FullDisk> full; // the program inherits the limit
+        if (QByteArray(QTest::currentDataTag()) == "disk full")
+            full.emplace(4096);
         const Run r = runCli(encode ? arguments + QStringList{wav} : arguments, QByteArray("abc\xff\xfe", 5));
+        full.reset();
         QVERIFY(!r.crashed);
         QCOMPARE(r.exitCode, code);
         QVERIFY2((code ? r.err : r.out).contains(message.toUtf8()), (code ? r.err : r.out).constData());
