@@ -366,19 +366,6 @@ int HamlibRig::release()
     return e;
 }
 
-void HamlibRig::tune(double hz, const QString& mode)
-{
-    if (!m_rig || !m_config.readsDial())
-        return;
-    {
-        const Busy busy(this);
-        rig_set_freq(m_rig, RIG_VFO_CURR, hz);
-        if (!mode.isEmpty())
-            rig_set_mode(m_rig, RIG_VFO_CURR, rig_parse_mode(mode.toLatin1().constData()), RIG_PASSBAND_NOCHANGE);
-    }
-    poll();
-}
-
 void HamlibRig::publish()
 {
     m_status.pttUnsure = m_pttStuck;

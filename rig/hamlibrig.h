@@ -58,8 +58,6 @@ public:
     // keyed the rig: it is released, after a reconnect if need be and again
     // on every tick, until the rig confirms it.
     void setPtt(bool on, quint64 request = 0);
-    // Sets the dial and, when mode is not empty, the mode.
-    void tune(double hz, const QString& mode);
     // One tick: reads the dial, or tries to open the rig again.
     void poll();
 

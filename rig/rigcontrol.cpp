@@ -209,9 +209,3 @@ void RigControl::pttDown()
         m_serialRts(false);
     }
 }
-
-void RigControl::tune(double hz, const QString& mode)
-{
-    HamlibRig* worker = m_worker;
-    m_jobs->post([worker, hz, mode] { worker->tune(hz, mode); });
-}

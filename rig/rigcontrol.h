@@ -58,9 +58,6 @@ public:
     bool keyedThroughHamlib() const { return m_keyed == Keyed::Hamlib; }
     bool waitingForPtt() const { return m_keyed == Keyed::Waiting; }
 
-    // Sets the rig's dial, and its mode unless mode is empty.
-    void tune(double hz, const QString& mode = QString());
-
 signals:
     void statusChanged(const RigStatus& status);
     // The answer to a pttUp() that was Waiting: keyed, or not with why.
