@@ -35,6 +35,7 @@
 #include <QNetworkDatagram>
 #include <QPlainTextEdit>
 #include <QSettings>
+#include <QSizeGrip>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStatusTipEvent>
@@ -69,6 +70,23 @@ class TestMainWindow : public QObject
         return w;
     }
     static void closeWindow(std::unique_ptr<MainWindow>& w) { w->close(), w.reset(); }
+    // Every control shown in container sits in its layout: within the
+    // container and clear of its neighbours (one left out of the layout
+    // lies at the top left, over another).
+    static void laidOut(QWidget* container)
+    {
+        QList<QWidget*> shown;
+        for (QWidget* c : container->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (c->isVisible() && !c->isWindow() && !qobject_cast<QSizeGrip*>(c))
+                shown << c;
+        const auto name = [](QWidget* c) { return c->objectName() + u' ' + c->metaObject()->className(); };
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            QVERIFY2(container->rect().contains(shown[i]->geometry()), qPrintable(name(shown[i])));
+            for (qsizetype j = i + 1; j < shown.size(); ++j)
+                QVERIFY2(!shown[i]->geometry().intersects(shown[j]->geometry()),
+                         qPrintable(name(shown[i]) + QStringLiteral(" over ") + name(shown[j])));
+        }
+    }
     // Types hz into the frequency prompt that open() brings up.
     static void typeFrequency(const std::function<void()>& open, double hz)
     {
@@ -520,6 +538,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(browser->lineCount() == 2 && browser->line(0).text.contains(stations[0].second), 30000);
         QVERIFY(browser->alerted().contains(browser->line(0).id) && browser->alerted().size() == 1);
         QVERIFY(browser->header()->text().contains(QStringLiteral("S/N")));
+        laidOut(browser);
         // Six seconds of quiet go by with the dock hidden (as while sending).
         dock->hide();
         hear(std::vector<qint16>(11025 * 6, 0));
@@ -860,6 +879,8 @@ private slots:
         const QList<QWidget*> fields{w->txLabel(), w->rxLabel(), w->dateLabel(), w->clock(), w->titleBar()};
         for (QWidget* field : fields)
             QVERIFY(field && w->statusBar()->isAncestorOf(field) && field->isVisible());
+        for (QWidget* bar : QList<QWidget*>{w->statusBar(), w->controlBar(), w->logBar(), w->titleBar()})
+            laidOut(bar);
         QVERIFY(w->rxLabel()->text().contains(QStringLiteral("Rx: 1000.00")));
         const QString first = w->clock()->text();
         QTRY_VERIFY_WITH_TIMEOUT(w->clock()->text() != first, 3000);
