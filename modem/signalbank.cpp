@@ -51,7 +51,10 @@ constexpr qint64 kNever = std::numeric_limits<qint64>::min() / 2;
 constexpr double kMinNoise = 1e-10;
 // A signal falls off to a quarter of its peak (6 dB) within two symbol rates
 // on at least one side; a broad hump of noise or a click does not.
+// Between two neighbours 50 Hz away a signal falls off less, but on both
+// sides: by half (3 dB) or more within two symbol rates.
 constexpr double kValleyShare = 0.25;
+constexpr double kBetweenShare = 0.55;
 // The detector's spectrum is averaged over about this long, so when it no
 // longer shows a carrier, what was decoded this long before is already
 // from the quiet.
@@ -59,7 +62,14 @@ constexpr double kQuietLagSeconds = 1.0;
 // Whether a carrier is there now: its power (CarrierPower), over half a
 // second, this many times (3 dB) the power one and a half symbol rates
 // beside it, or the band's noise floor where neighbours stand on both sides.
+// Neighbours stand there about 50 Hz away, the closest a crowded band packs
+// them: of their power beside the carrier, less than a hundredth (20 dB)
+// leaks through the filter at the carrier.
 constexpr double kSideSymbols = 1.5;
+constexpr double kNeighbourLeak = 0.01;
+// A channel that has moved this far (3 Hz at 31.25 baud) while the audio
+// kept holds its start is started again where it went.
+constexpr double kRetuneSymbolRates = 0.1;
 constexpr double kPresentRatio = 2.0;
 // The detector's spectrum: Hann-windowed frames, powers scaled by 4 / N^2
 // and given relative to a full-scale sine (32768^2 / 4); white noise of
@@ -136,6 +146,8 @@ struct SignalBank::Entry : ChannelOutput
     int mostQuarters = 0; // the most quarter turns in a window of kTurnWindow
     double peakLevel = -1e9; // of its symbols, falling slowly
     bool replaying = false;  // decoding the audio from before it was found
+    double tunedTo = 0.0;    // where its channel started
+    bool retuned = false;    // started again where its channel went
 };
 
 SignalBank::SignalBank(QObject* parent)
@@ -251,8 +263,11 @@ void SignalBank::receive(Entry& e, const qint16* samples, int count)
     e.channel->process(samples, count, false);
     e.fed += count;
     if (e.channel->quality() >= kGoodQuality) {
+        // With its carrier gone, a good quality is its neighbours' leaking
+        // in, or the start of its next over: held until the carrier is back.
         e.goodUntil = e.fed;
-        confirm(e, e.fed - symbolsToSamples(kConfirmSymbols));
+        if (!e.quiet)
+            confirm(e, e.fed - symbolsToSamples(kConfirmSymbols));
     } else if (!holding(e)) {
         e.held.clear();
         e.heldAt.clear();
@@ -365,7 +380,7 @@ std::vector<double> SignalBank::findCarriers()
             left = std::min(left, s[size_t(j)]);
         for (int j = k + apart / 2; j <= std::min(hi, k + 2 * apart); ++j)
             right = std::min(right, s[size_t(j)]);
-        if (std::min(left, right) > kValleyShare * v)
+        if (std::min(left, right) > kValleyShare * v && std::max(left, right) > kBetweenShare * v)
             continue;
         // The centre: the centroid of the power above the noise over the lobe.
         double sum = 0.0, moment = 0.0, top = 0.0;
@@ -411,9 +426,11 @@ bool SignalBank::carrierAt(double frequency, qint64 at) const
         filter.measure(sample, blocks, hz[f], &powers);
         total[f] = std::accumulate(powers.begin(), powers.end(), 0.0);
     }
-    // The noise from the detector's floor, once it has one.
+    // The noise from the detector's floor, once it has one; between two
+    // neighbours, what of them leaks through the filter.
     const double variance = m_noiseFloorPerBin * kSpectrumFullScale * m_spectrum->frameSize() / kHannNoiseGain;
-    const double floor = m_noiseFloorPerBin > kMinNoise ? blocks * filter.noisePerBlock(variance) : total[1];
+    const double floor = std::max(m_noiseFloorPerBin > kMinNoise ? blocks * filter.noisePerBlock(variance) : total[1],
+                                  kNeighbourLeak * std::max(total[1], total[2]));
     return total[0] > kPresentRatio * std::min({total[1], total[2], floor});
 }
 
@@ -431,9 +448,10 @@ void SignalBank::applyJudgement(Entry& e, bool present, qint64 at)
     if (present && e.quiet)
         drop(before); // back after a quiet spell: held from the quiet is noise
     // Gone when missed at two judgements in a row.
+    const bool wasQuiet = e.quiet;
     e.quiet = !present && e.missed;
     e.missed = !present;
-    if (!e.quiet)
+    if (!e.quiet || wasQuiet)
         return;
     // The carrier has gone. What was decoded while the quality was still
     // good, but for the last symbols the quality takes to fall, was the end
@@ -461,7 +479,8 @@ void SignalBank::judge()
         if (std::any_of(carriers.begin(), carriers.end(), [&](double f) { return std::abs(f - rx) <= same; }))
             e->lastSeen = t;
         applyJudgement(*e, carrierAt(rx, m_samples), m_samples);
-        e->snrDb = signalToNoise(rx);
+        retune(e);
+        e->snrDb = signalToNoise(e->channel->frequency());
     }
     m_otherSpeed.erase(std::remove_if(m_otherSpeed.begin(), m_otherSpeed.end(),
                                       [t](const Candidate& c) { return c.until <= t; }),
@@ -561,12 +580,35 @@ bool SignalBank::ownSpeed(double frequency) const
 
 void SignalBank::startSignal(double frequency)
 {
+    m_entries.push_back(replayed(m_nextId++, frequency));
+}
+
+// The detector's centre may lie a few hertz off, towards a close neighbour,
+// and the channel's AFC then takes seconds to pull in, which costs the
+// over's first words. A channel that has moved away while the audio kept
+// still holds its start is started again where it went, over that audio;
+// of the two, the one with more text is kept.
+void SignalBank::retune(std::unique_ptr<Entry>& e)
+{
+    const double now = e->channel->frequency();
+    if (e->retuned || m_samples - e->start > qint64(m_history.size())
+        || std::abs(now - e->tunedTo) <= kRetuneSymbolRates * m_baudHundredths / 100.0)
+        return;
+    std::unique_ptr<Entry> again = replayed(e->id, now);
+    again->retuned = e->retuned = true;
+    if (again->text.size() > e->text.size())
+        e = std::move(again);
+}
+
+std::unique_ptr<SignalBank::Entry> SignalBank::replayed(int id, double frequency)
+{
     auto e = std::make_unique<Entry>();
-    e->id = m_nextId++;
+    e->id = id;
     e->lastSeen = e->lastHeard = now();
     e->bank = this;
     // A channel of its own: the receiver the bank uses, at the bank's rate,
     // with the AFC on so that it follows the drift.
+    e->tunedTo = frequency;
     e->channel = std::make_unique<ReceiveChannel>(m_qpsk, m_charSet, e.get());
     ReceiveChannel& c = *e->channel;
     c.setReceiver(receiverName());
@@ -574,7 +616,6 @@ void SignalBank::startSignal(double frequency)
     c.setSampleRate(m_rate);
     c.setFrequency(frequency);
     c.setAfc(true);
-    Entry* raw = e.get();
     // The audio from before the signal was found, oldest first, with what
     // the detector saw of it then.
     const size_t n = size_t(std::min<qint64>(m_samples, qint64(m_history.size())));
@@ -584,17 +625,17 @@ void SignalBank::startSignal(double frequency)
     const qint64 step = qint64(kJudgeSeconds * m_rate);
     qint64 judgement = (e->start / step + 1) * step;
     size_t from = (m_historyHead + m_history.size() - n) % m_history.size();
-    raw->replaying = true;
+    e->replaying = true;
     for (size_t done = 0; done < n;) {
         const size_t run = std::min({size_t(kBlock), n - done, m_history.size() - from});
-        receive(*raw, m_history.data() + from, int(run));
+        receive(*e, m_history.data() + from, int(run));
         done += run;
         from = (from + run) % m_history.size();
-        for (; judgement <= raw->start + raw->fed; judgement += step)
-            applyJudgement(*raw, carrierAt(frequency, judgement), judgement);
+        for (; judgement <= e->start + e->fed; judgement += step)
+            applyJudgement(*e, carrierAt(frequency, judgement), judgement);
     }
-    raw->replaying = false;
-    m_entries.push_back(std::move(e));
+    e->replaying = false;
+    return e;
 }
 
 SignalBank::Signal SignalBank::snapshot(const Entry& e) const

@@ -128,6 +128,8 @@ private:
     // Whether the carrier of e was there at `at` samples of audio.
     void applyJudgement(Entry& e, bool present, qint64 at);
     void startSignal(double frequency);
+    std::unique_ptr<Entry> replayed(int id, double frequency);
+    void retune(std::unique_ptr<Entry>& e);
     // How strongly the audio kept shows a PSK signal of this symbol rate at
     // frequency: the symbol-rate line of the power mixed down and averaged
     // over one symbol, relative to the mean power.

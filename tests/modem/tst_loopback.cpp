@@ -139,6 +139,40 @@ private slots:
         QCOMPARE(heard, QStringList({"1000 Hz: " + texts[0], "1055 Hz: " + texts[1]}));
     }
 
+    // A station between two others as strong, as close as a crowded band
+    // packs them (50 Hz): it is found, its neighbours are not taken for it
+    // once its over has ended, and each is tuned closely enough to be copied
+    // from its first character.
+    void signalBankHearsAStationBetweenNeighbours()
+    {
+        const Mode m = mode(QStringLiteral("BPSK31"));
+        const QString middle = QStringLiteral("cq cq de vk2abc vk2abc pse k");
+        const QString outer = QStringLiteral("qrz qrz de dl2zz dl2zz k ").repeated(3);
+        const std::vector<qint16> below = transmit(m, outer, 950.0), inner = transmit(m, middle, 1000.0),
+                                  above = transmit(m, outer, 1050.0);
+        std::vector<qint16> audio(std::max({below.size(), inner.size(), above.size()}), 0);
+        std::mt19937 rng(3);
+        std::normal_distribution<double> noise(0.0, 300.0);
+        for (size_t i = 0; i < audio.size(); ++i)
+            audio[i] = qint16((i < below.size() ? 0.3 * below[i] : 0.0) + (i < inner.size() ? 0.3 * inner[i] : 0.0)
+                              + (i < above.size() ? 0.3 * above[i] : 0.0) + noise(rng));
+        SignalBank bank;
+        bank.setMode(PskModes::standard());
+        bank.feed(audio.data(), int(audio.size()));
+        bank.finish();
+        QStringList heard;
+        for (const SignalBank::Signal& s : bank.signalList())
+            heard << QStringLiteral("%1 Hz: %2").arg(std::lround(s.frequency)).arg(s.text.trimmed());
+        heard.sort();
+        // Each one whole; as the middle one's over ends, a character of the
+        // others may leak in.
+        const QString middleLine = QStringLiteral("1000 Hz: ") + middle;
+        QVERIFY2(heard.size() == 3 && heard[0].startsWith(middleLine) && heard[0].size() <= middleLine.size() + 1
+                     && heard[1] == QStringLiteral("1050 Hz: ") + outer.trimmed()
+                     && heard[2] == QStringLiteral("950 Hz: ") + outer.trimmed(),
+                 qPrintable(heard.join(u'|')));
+    }
+
     // A BPSK31 and a BPSK63 station 100 Hz apart: each mode's bank copies its
     // own station and makes nothing of the other.
     void signalBankLeavesOtherSpeedsOut()
