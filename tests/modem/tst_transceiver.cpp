@@ -218,6 +218,24 @@ private slots:
         double worst = 0.0;
         hear(rx, steady, [&] { worst = std::max(worst, std::abs(rx.rxDsp()->frequency() - 1800.0)); });
         QVERIFY2(worst < 1.0, qPrintable(QString::number(worst)));
+
+        // Nor after the drifting signal has ended and another answers close
+        // by, where the AFC finds it without a click.
+        CPskTxRx answered(m.modemName);
+        answered.SetFrequencies(1000.0, 1000.0);
+        answered.Command(ModemCommand::kSetAfc, 1, 0, 0);
+        hear(answered, drifting);
+        std::vector<qint16> quiet(11025 * 3, 0);
+        hear(answered, quiet);
+        const double there = answered.rxDsp()->frequency() + 10.0;
+        const std::vector<qint16> answer = transmit(m, text, there);
+        int block = 0;
+        worst = 0.0;
+        hear(answered, answer, [&] {
+            if (++block > 100) // once it has pulled in
+                worst = std::max(worst, std::abs(answered.rxDsp()->frequency() - there));
+        });
+        QVERIFY2(worst < 1.0, qPrintable(QString::number(worst)));
     }
 
     // The longest call sign is keyed whole, as the first word and after
