@@ -665,9 +665,13 @@ private slots:
                                                {"to Call", "editCall", "NAME"}}) {
             w->rxView()->setTextCursor(name[4] == 'C' ? QTextCursor(w->rxView()->document()) : word);
             std::unique_ptr<QMenu> menu(w->rxView()->createPaneMenu(QPoint(1, 1)));
-            for (QAction* a : menu->actions())
-                if (a->text() == QLatin1String(text))
+            for (QAction* a : menu->actions()) {
+                if (a->text() == QLatin1String(text)) {
+                    // The status bar says which word goes where.
+                    QCOMPARE(a->statusTip().toUpper(), QStringLiteral("%1: %2").arg(text, value).toUpper());
                     a->trigger();
+                }
+            }
             QCOMPARE(field(*w, name)->text(), QLatin1String(value));
         }
         closeWindow(w);
