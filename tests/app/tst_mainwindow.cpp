@@ -365,6 +365,15 @@ private slots:
         w->slotControlBar(1); // <TX> without a sound card: the text waits, nothing is keyed
         QCOMPARE(w->txView()->toPlainText(), QStringLiteral("ur 449 449 ur 449 449 pse k"));
         QVERIFY(!StationState::isTransmitting());
+        // The other tags from the personal data and the log bar.
+        closeWindow(w);
+        store({{"Personal data/call", "DL9SWL"}, {"Personal data/name", "Anna"}, {"Personal data/qth", "Wien"},
+               {"Personal data/rst", "589"}, {"Macros/Macros 2/text", "<MYCALL> <MYNAME> <MYQTH> <MYRST> <CALL> <NAME> <QTH> <NOTES>"}});
+        w = makeWindow();
+        for (const auto& [name, text] : {std::pair{"editCall", "G4XYZ"}, {"editName", "Bob"}, {"editQHT", "Leeds"}, {"editNotes", "qsl"}})
+            field(*w, name)->setText(QLatin1String(text));
+        w->slotControlBar(2);
+        QCOMPARE(w->txView()->toPlainText(), QStringLiteral("DL9SWL Anna Wien 589 G4XYZ Bob Leeds qsl"));
     }
 
     void fileCommands()
