@@ -664,6 +664,7 @@ private slots:
         auto* browser = w->findChild<QDialog*>(QStringLiteral("manual"))->findChild<QTextBrowser*>();
         for (const char* topic : {"Set-up", "A first QSO", "Macros and tags", "The logbook", "Rig control", "command-line tool"})
             QVERIFY2(browser->toPlainText().contains(QLatin1String(topic)), topic);
+        QVERIFY(browser->openExternalLinks()); // in the desktop's web browser
 
         w->rxView()->setPlainText(QStringLiteral("name Taro qth Tokyo"));
         QTextCursor word(w->rxView()->document());
