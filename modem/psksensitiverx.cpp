@@ -46,10 +46,14 @@ constexpr double kSmallRetune = 0.02;
 // (Hz times 47161840 times 10 moves the receiver by 1 Hz), half at a time.
 constexpr float kMaxLoopFreq = float(2.0 * kPi / 8.0);
 constexpr double kAfcPerHz = 47161840.0 * 10.0 * 0.5;
-// The channel estimates of BPSK: how much of each estimate stays from one
-// symbol to the next, and the average (per symbol) of how well each
-// foretells the symbols.
-constexpr float kMemory[] = {0.0f, 0.5f, 0.75f, 0.9f, 0.96f};
+// The channel forecasts of BPSK: how much of its miss each forecast takes
+// on (1 forgets all but the last symbol, 0.04 remembers some twenty-five),
+// how much of that goes into its trend (0: none, a level), and the average
+// (per symbol) of how well each foretells the symbols. A trend carries a
+// fading channel through the bottom of a fade, where its phase turns fast
+// but the complex gain itself passes smoothly by zero.
+constexpr float kGain[] = {1.0f, 0.5f, 0.25f, 0.1f, 0.04f, 1.0f, 0.6f, 0.4f};
+constexpr float kTrendGain[] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.4f, 0.2f};
 constexpr float kMisfitLeak = 1.0f / 64.0f;
 // Level averages, per symbol: the slow one normalises the loop, the fast
 // one notices when the level steps (a strong signal ends, a weak one
@@ -174,6 +178,7 @@ void CSensitiveRx::Reset()
     m_fll = {};
     m_lock = 0.0f;
     m_estimate.fill(Complex());
+    m_trend.fill(Complex());
     m_misfit.fill(0.0f);
     m_prevD = 1.0f;
     m_prevW = {};
@@ -330,7 +335,7 @@ void CSensitiveRx::decide(Complex z)
     if (m_qpsk)
         qpskStep(w, z);
     else
-        bpskBits(w, z);
+        bpskBits(w);
     m_prevW = w;
     m_prevZ = z;
 
@@ -341,36 +346,36 @@ void CSensitiveRx::decide(Complex z)
     m_afc = qint32(std::clamp(-hz * kAfcPerHz, -2.0e9, 2.0e9));
 }
 
-void CSensitiveRx::bpskBits(Complex w, Complex z)
+void CSensitiveRx::bpskBits(Complex w)
 {
     // Doppler spread turns the phase faster than the carrier loop may
     // follow without losing in white noise. So each symbol is decided
-    // against that estimate of the channel which has lately foretold the
-    // symbols best: an average of the past symbols (the modulation taken
-    // off by their decisions) with a memory from one symbol (differential
+    // against that forecast of the channel which has lately foretold the
+    // symbols best: from the past symbols (the modulation taken off by
+    // their decisions), with a memory from one symbol (differential
     // detection, for fast fading) to some twenty-five (near coherent, for a
-    // steady carrier in noise).
-    int best = 0;
-    for (int c = 1; c < kEstimates; ++c)
-        if (m_misfit[size_t(c)] < m_misfit[size_t(best)])
+    // steady carrier in noise), and with or without their trend. The
+    // forecasts follow the phase themselves, so they decide whether the
+    // carrier loop has locked or not (a fresh signal, or one that the loop
+    // lost in a fade): the shortest one is then the change between the
+    // symbols.
+    size_t best = 0;
+    for (size_t c = 1; c < kEstimates; ++c)
+        if (m_misfit[c] < m_misfit[best])
             best = c;
-    const Complex h = m_estimate[size_t(best)];
-    const float d = (w * std::conj(h)).real() >= 0.0f ? 1.0f : -1.0f;
+    const float d = (w * std::conj(m_estimate[best])).real() >= 0.0f ? 1.0f : -1.0f;
 
-    // Differential decoding of the decisions: no reversal is a 1. Until the
-    // carrier loop has locked (a signal has just begun), the phase change
-    // between the symbols as received decides instead.
-    if (m_lock >= kLocked)
-        ReceiveBit(d == m_prevD ? 1 : 0);
-    else
-        ReceiveBit((z * std::conj(m_prevZ)).real() >= 0.0f ? 1 : 0);
+    // Differential decoding of the decisions: no reversal is a 1.
+    ReceiveBit(d == m_prevD ? 1 : 0);
     m_prevD = d;
 
     const float a2 = std::max(m_amplitude * m_amplitude, 1e-6f);
     const Complex clean = w * d;
-    for (int c = 0; c < kEstimates; ++c) {
-        m_misfit[size_t(c)] += kMisfitLeak * (std::norm(clean - m_estimate[size_t(c)]) / a2 - m_misfit[size_t(c)]);
-        m_estimate[size_t(c)] += (1.0f - kMemory[c]) * (clean - m_estimate[size_t(c)]);
+    for (size_t c = 0; c < kEstimates; ++c) {
+        const Complex miss = clean - m_estimate[c];
+        m_misfit[c] += kMisfitLeak * (std::norm(miss) / a2 - m_misfit[c]);
+        m_trend[c] += kGain[c] * kTrendGain[c] * miss;
+        m_estimate[c] += kGain[c] * miss + m_trend[c];
     }
 }
 

@@ -27,10 +27,14 @@ class CPskRxAlgorithms;
 // - symbol timing from the energy of the matched filter's output over the
 //   whole symbol (its circular mean over the symbol period);
 // - a decision-directed phase-locked loop, helped by a frequency-locked loop
-//   while it pulls in, that tracks the carrier coherently; the bits are then
-//   decoded differentially (BPSK), or the phase steps go as soft values into
-//   a 16-state Viterbi decoder (QPSK). Until the loop has locked (a fresh
-//   signal, a retune) the change between the received symbols decides.
+//   while it pulls in, that tracks the carrier coherently;
+// - BPSK: each symbol decided against the best of several forecasts of the
+//   channel from the symbols before it (from the last symbol alone to some
+//   twenty-five, some following the trend through a fade), the decisions
+//   decoded differentially;
+// - QPSK: the phase steps as soft values into a 16-state Viterbi decoder;
+//   until the loop has locked (a fresh signal, a retune) the change between
+//   the received symbols decides.
 // The frequency, sample rate and symbol rate are those of the standard
 // receive DSP, which stays the one place that holds them.
 class CSensitiveRx : public CBpskDecode
@@ -58,7 +62,7 @@ private:
     void decimated(Complex x);
     void symbol(Complex y);
     void decide(Complex z);
-    void bpskBits(Complex w, Complex z);
+    void bpskBits(Complex w);
     void qpskStep(Complex w, Complex z);
     void report(Complex z);
 
@@ -113,11 +117,13 @@ private:
     Complex m_fll{0.0f, 0.0f};
     float m_lock = 0.0f;
 
-    // BPSK: estimates of the channel (the symbol with the
-    // modulation taken off) with short to long memories, how well each has
-    // foretold the next symbol, and the previous decision against the best.
-    static constexpr int kEstimates = 5;
+    // BPSK: forecasts of the channel (the symbol with the modulation taken
+    // off) with short to long memories, some following its trend, the
+    // trends, how well each has foretold the symbols, and the previous
+    // decision against the best.
+    static constexpr int kEstimates = 8;
     std::array<Complex, kEstimates> m_estimate{};
+    std::array<Complex, kEstimates> m_trend{};
     std::array<float, kEstimates> m_misfit{};
     float m_prevD = 1.0f;
 
