@@ -57,13 +57,16 @@ constexpr float kTrendGain[] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.4f, 0.2f};
 constexpr float kMisfitLeak = 1.0f / 64.0f;
 // Level averages, per symbol: the slow one normalises the loop, the fast
 // one notices when the level steps (a strong signal ends, a weak one
-// begins after a quiet gap). A step by more than kLevelStep either way
-// starts the level, the symbol timing and the carrier loop's lock afresh,
-// so a signal far weaker than the one before is not measured against it.
-// In steady noise the fast average never strays that far from the slow.
+// begins after a quiet gap). A step up by more than kLevelStep, or a step
+// down as far that lasts kDropSeconds, starts the level, the symbol timing
+// and the carrier loop's lock afresh, so a signal far weaker than the one
+// before is not measured against it. A shorter drop is a fade, after which
+// the same signal comes back. In steady noise the fast average never
+// strays that far from the slow.
 constexpr float kLevelLeak = 0.02f;
 constexpr float kFastLevelLeak = 1.0f / 8.0f;
 constexpr float kLevelStep = 4.0f;
+constexpr double kDropSeconds = 1.0;
 // The standard receiver's I/Q scale (for the phase scope's level).
 constexpr float kScopeScale = 8700.0f;
 
@@ -174,9 +177,11 @@ void CSensitiveRx::Reset()
     m_freq = 0.0f;
     m_amplitude = 0.0f;
     m_fastAmplitude = 0.0f;
+    m_lowSymbols = 0;
     m_prevZ = {};
     m_fll = {};
-    m_lock = 0.0f;
+    m_lock = m_lockAlign = 0.0f;
+    m_lockStrength = 1.0f;
     m_estimate.fill(Complex());
     m_trend.fill(Complex());
     m_misfit.fill(0.0f);
@@ -198,7 +203,7 @@ void CSensitiveRx::retune(double frequency)
         // after more than a small step the loop counts as unlocked, so the
         // decisions go by the change between symbols until it settles.
         if (std::abs(delta) > kSmallRetune * m_baud)
-            m_lock = 0.0f;
+            m_lock = m_lockAlign = 0.0f;
     } else {
         m_freq = 0.0f;
         m_fll = {};
@@ -291,10 +296,13 @@ void CSensitiveRx::decide(Complex z)
     const float mag = std::abs(z);
     m_amplitude += kLevelLeak * (mag - m_amplitude);
     m_fastAmplitude += kFastLevelLeak * (mag - m_fastAmplitude);
-    if (m_fastAmplitude > kLevelStep * m_amplitude || kLevelStep * m_fastAmplitude < m_amplitude) {
+    m_lowSymbols = kLevelStep * m_fastAmplitude < m_amplitude ? m_lowSymbols + 1 : 0;
+    if (m_fastAmplitude > kLevelStep * m_amplitude || m_lowSymbols > kDropSeconds * m_baud) {
+        m_lowSymbols = 0;
         m_amplitude = m_fastAmplitude;
         m_energyMean = {};
-        m_lock = 0.0f;
+        m_lock = m_lockAlign = 0.0f;
+        m_lockStrength = 1.0f;
         m_fll = {};
     }
     const float a = std::max(m_amplitude, 1e-3f);
@@ -322,11 +330,18 @@ void CSensitiveRx::decide(Complex z)
     const float ferr = std::clamp((m_fll * Complex(std::cos(turn), -std::sin(turn))).imag(), -1.0f, 1.0f) / float(fold);
 
     // Lock: how well the symbols line up on the constellation's axes; the
-    // frequency-locked loop only helps while that is poor.
+    // frequency-locked loop only helps while that is poor. For BPSK, the
+    // symbols' alignment over their strength, so that a fade, where the
+    // symbols are weak, does not count as a loss of lock.
     Complex folded = w * w / (a * a);
-    if (m_qpsk)
+    if (m_qpsk) {
         folded *= folded;
-    m_lock += kLockAverage * (std::clamp(folded.real(), -1.0f, 1.0f) - m_lock);
+        m_lock += kLockAverage * (std::clamp(folded.real(), -1.0f, 1.0f) - m_lock);
+    } else {
+        m_lockAlign += kLockAverage * (folded.real() - m_lockAlign);
+        m_lockStrength += kLockAverage * (std::abs(folded) - m_lockStrength);
+        m_lock = m_lockAlign / std::max(m_lockStrength, 1e-6f);
+    }
     const float fllGain = m_lock < kLocked ? kFllGain : 0.0f;
     m_freq = std::clamp(m_freq + kLoopInt * err + fllGain * ferr, -kMaxLoopFreq, kMaxLoopFreq);
     m_phase = wrapPi(m_phase + m_freq + kLoopProp * err);
@@ -369,7 +384,9 @@ void CSensitiveRx::bpskBits(Complex w)
     ReceiveBit(d == m_prevD ? 1 : 0);
     m_prevD = d;
 
-    const float a2 = std::max(m_amplitude * m_amplitude, 1e-6f);
+    // The misses against the level of the last few symbols: in a long fade
+    // the forecast that follows the faded channel best wins.
+    const float a2 = std::max(m_fastAmplitude * m_fastAmplitude, 1e-6f);
     const Complex clean = w * d;
     for (size_t c = 0; c < kEstimates; ++c) {
         const Complex miss = clean - m_estimate[c];

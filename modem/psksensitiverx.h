@@ -113,9 +113,14 @@ private:
     float m_freq = 0.0f;
     float m_amplitude = 0.0f;
     float m_fastAmplitude = 0.0f;
+    int m_lowSymbols = 0;
     Complex m_prevZ{0.0f, 0.0f};
     Complex m_fll{0.0f, 0.0f};
     float m_lock = 0.0f;
+    // BPSK's lock: averages of the symbols' alignment and of their strength
+    // (both against the level).
+    float m_lockAlign = 0.0f;
+    float m_lockStrength = 1.0f;
 
     // BPSK: forecasts of the channel (the symbol with the modulation taken
     // off) with short to long memories, some following its trend, the
