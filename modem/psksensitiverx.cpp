@@ -24,6 +24,11 @@ constexpr int kLowPassSpan = 12;
 // The overlapping raised-cosine pulses leave a sixth of each neighbour in a
 // matched-filter sample.
 constexpr float kNeighbourShare = 1.0f / 6.0f;
+// BPSK also decides against the symbols of an equaliser whose neighbour
+// taps adapt: where two paths a little apart fade against each other, the
+// channel smears each symbol into its neighbours far more than the pulses
+// do. This is the step of its taps (a share of the miss per symbol).
+constexpr float kTapStep = 0.1f;
 // Time constant of the symbol timing's energy average, in symbols: long,
 // because the timing's jitter costs more than a slow start (the average
 // points the right way after a few symbols of a fresh signal).
@@ -182,9 +187,13 @@ void CSensitiveRx::Reset()
     m_fll = {};
     m_lock = m_lockAlign = 0.0f;
     m_lockStrength = 1.0f;
-    m_estimate.fill(Complex());
-    m_trend.fill(Complex());
-    m_misfit.fill(0.0f);
+    for (size_t e = 0; e < kEqualisers; ++e) {
+        m_estimate[e].fill(Complex());
+        m_trend[e].fill(Complex());
+        m_misfit[e].fill(0.0f);
+    }
+    m_tapOld = m_tapNew = Complex(-kNeighbourShare, 0.0f);
+    m_eqOld = m_eqNew = {};
     m_prevD = 1.0f;
     m_prevW = {};
     m_metric.fill(0.0f);
@@ -280,18 +289,22 @@ void CSensitiveRx::decimated(Complex x)
 
 void CSensitiveRx::symbol(Complex y)
 {
-    // Equaliser: the middle sample less a sixth of each neighbour.
+    // Equaliser: the middle sample less a sixth of each neighbour. For
+    // BPSK, beside it, one whose neighbour taps adapt to the channel.
     const Complex z = m_y1 - kNeighbourShare * (m_y2 + y);
+    const Complex adapted = m_y1 + m_tapOld * m_y2 + m_tapNew * y;
+    m_eqOld = m_y2;
+    m_eqNew = y;
     m_y2 = m_y1;
     m_y1 = y;
     // The first two hold no whole symbol yet.
     if (m_symbolsSeen < 2)
         ++m_symbolsSeen;
     else
-        decide(z);
+        decide(z, adapted);
 }
 
-void CSensitiveRx::decide(Complex z)
+void CSensitiveRx::decide(Complex z, Complex adapted)
 {
     const float mag = std::abs(z);
     m_amplitude += kLevelLeak * (mag - m_amplitude);
@@ -307,7 +320,8 @@ void CSensitiveRx::decide(Complex z)
     }
     const float a = std::max(m_amplitude, 1e-3f);
 
-    const Complex w = z * Complex(std::cos(m_phase), -std::sin(m_phase));
+    const Complex derotate(std::cos(m_phase), -std::sin(m_phase));
+    const Complex w = z * derotate;
     Complex ref;
     if (m_qpsk)
         ref = std::abs(w.real()) >= std::abs(w.imag()) ? Complex(w.real() >= 0.0f ? 1.0f : -1.0f, 0.0f)
@@ -350,7 +364,7 @@ void CSensitiveRx::decide(Complex z)
     if (m_qpsk)
         qpskStep(w, z);
     else
-        bpskBits(w);
+        bpskBits(w, adapted * derotate, derotate);
     m_prevW = w;
     m_prevZ = z;
 
@@ -361,7 +375,7 @@ void CSensitiveRx::decide(Complex z)
     m_afc = qint32(std::clamp(-hz * kAfcPerHz, -2.0e9, 2.0e9));
 }
 
-void CSensitiveRx::bpskBits(Complex w)
+void CSensitiveRx::bpskBits(Complex w, Complex wAdapted, Complex derotate)
 {
     // Doppler spread turns the phase faster than the carrier loop may
     // follow without losing in white noise. So each symbol is decided
@@ -373,12 +387,16 @@ void CSensitiveRx::bpskBits(Complex w)
     // forecasts follow the phase themselves, so they decide whether the
     // carrier loop has locked or not (a fresh signal, or one that the loop
     // lost in a fade): the shortest one is then the change between the
-    // symbols.
-    size_t best = 0;
-    for (size_t c = 1; c < kEstimates; ++c)
-        if (m_misfit[c] < m_misfit[best])
-            best = c;
-    const float d = (w * std::conj(m_estimate[best])).real() >= 0.0f ? 1.0f : -1.0f;
+    // symbols. Each forecast is kept for the symbols of either equaliser,
+    // the fixed one and the adaptive one, and the best of all decides.
+    const Complex input[kEqualisers] = {w, wAdapted};
+    size_t best[kEqualisers] = {};
+    for (size_t e = 0; e < kEqualisers; ++e)
+        for (size_t c = 1; c < kEstimates; ++c)
+            if (m_misfit[e][c] < m_misfit[e][best[e]])
+                best[e] = c;
+    const size_t eq = m_misfit[1][best[1]] < m_misfit[0][best[0]] ? 1 : 0;
+    const float d = (input[eq] * std::conj(m_estimate[eq][best[eq]])).real() >= 0.0f ? 1.0f : -1.0f;
 
     // Differential decoding of the decisions: no reversal is a 1.
     ReceiveBit(d == m_prevD ? 1 : 0);
@@ -387,12 +405,20 @@ void CSensitiveRx::bpskBits(Complex w)
     // The misses against the level of the last few symbols: in a long fade
     // the forecast that follows the faded channel best wins.
     const float a2 = std::max(m_fastAmplitude * m_fastAmplitude, 1e-6f);
-    const Complex clean = w * d;
-    for (size_t c = 0; c < kEstimates; ++c) {
-        const Complex miss = clean - m_estimate[c];
-        m_misfit[c] += kMisfitLeak * (std::norm(miss) / a2 - m_misfit[c]);
-        m_trend[c] += kGain[c] * kTrendGain[c] * miss;
-        m_estimate[c] += kGain[c] * miss + m_trend[c];
+    // The adaptive equaliser's taps move against its miss (normalised
+    // least mean squares), turned back to the received symbols' phase.
+    const Complex miss = (wAdapted - d * m_estimate[1][best[1]]) * std::conj(derotate);
+    const float power = std::norm(m_eqOld) + std::norm(m_eqNew) + 1e-12f;
+    m_tapOld -= kTapStep * miss * std::conj(m_eqOld) / power;
+    m_tapNew -= kTapStep * miss * std::conj(m_eqNew) / power;
+    for (size_t e = 0; e < kEqualisers; ++e) {
+        const Complex clean = input[e] * d;
+        for (size_t c = 0; c < kEstimates; ++c) {
+            const Complex miss = clean - m_estimate[e][c];
+            m_misfit[e][c] += kMisfitLeak * (std::norm(miss) / a2 - m_misfit[e][c]);
+            m_trend[e][c] += kGain[c] * kTrendGain[c] * miss;
+            m_estimate[e][c] += kGain[c] * miss + m_trend[e][c];
+        }
     }
 }
 
