@@ -29,6 +29,10 @@ constexpr float kNeighbourShare = 1.0f / 6.0f;
 // channel smears each symbol into its neighbours far more than the pulses
 // do. This is the step of its taps (a share of the miss per symbol).
 constexpr float kTapStep = 0.1f;
+// Neither tap takes more than half of a neighbour: at the bottom of a deep
+// fade the taps would otherwise chase the noise and take a while to come
+// back.
+constexpr float kMaxTap = 0.5f;
 // Time constant of the symbol timing's energy average, in symbols: long,
 // because the timing's jitter costs more than a slow start (the average
 // points the right way after a few symbols of a fresh signal).
@@ -411,6 +415,9 @@ void CSensitiveRx::bpskBits(Complex w, Complex wAdapted, Complex derotate)
     const float power = std::norm(m_eqOld) + std::norm(m_eqNew) + 1e-12f;
     m_tapOld -= kTapStep * miss * std::conj(m_eqOld) / power;
     m_tapNew -= kTapStep * miss * std::conj(m_eqNew) / power;
+    for (Complex* tap : {&m_tapOld, &m_tapNew})
+        if (std::abs(*tap) > kMaxTap)
+            *tap *= kMaxTap / std::abs(*tap);
     for (size_t e = 0; e < kEqualisers; ++e) {
         const Complex clean = input[e] * d;
         for (size_t c = 0; c < kEstimates; ++c) {
