@@ -376,7 +376,12 @@ void printSnr(double snr)
         std::printf(" %+7.1f |", snr);
 }
 
-// Each source through the channel with seeds 0 to kSeeds - 1 (one source
+// Fading and noise seeds per point (--seeds N), and each point's CER on
+// stderr (--detail).
+int g_fadingSeeds = kSeeds;
+bool g_detail = false;
+
+// Each source through the channel with seeds 0 to g_fadingSeeds - 1 (one source
 // per seed, taken in turn), noise at each SNR, both receivers. The sweep
 // goes up to kFadingSnrTo, and stops early above the floor's point once
 // both receivers have copied two points in a row without an error.
@@ -393,7 +398,7 @@ Sweep fadingSweep(const char* modeName, const std::vector<Source>& sources, doub
         double power;
     };
     std::vector<Faded> faded;
-    for (int seed = 0; seed < kSeeds; ++seed) {
+    for (int seed = 0; seed < g_fadingSeeds; ++seed) {
         const Source& src = sources[size_t(seed) % sources.size()];
         std::vector<double> clean(src.clean.begin(), src.clean.end());
         const unsigned fadingSeed = 9000u + 1000u * unsigned(conditionIndex) + 100u * unsigned(modeIndex) + 10u * unsigned(seed);
@@ -404,7 +409,7 @@ Sweep fadingSweep(const char* modeName, const std::vector<Source>& sources, doub
     int clear = 0;
     for (int snr = kFadingSnrFrom; snr <= kFadingSnrTo; snr += kFadingSnrStep) {
         Tally tally[2];
-        for (int seed = 0; seed < kSeeds; ++seed) {
+        for (int seed = 0; seed < g_fadingSeeds; ++seed) {
             const Faded& f = faded[size_t(seed)];
             const std::vector<qint16> noisy =
                 addNoise(f.audio, f.power, snr, unsigned(5000 + 101 * seed + 7 * modeIndex + 13 * conditionIndex + snr));
@@ -414,6 +419,9 @@ Sweep fadingSweep(const char* modeName, const std::vector<Source>& sources, doub
         sweep.snr.push_back(snr);
         for (int rx = 0; rx < 2; ++rx)
             sweep.cer[rx].push_back(tally[rx].rate());
+        if (g_detail)
+            std::fprintf(stderr, "%s %s %+3d dB: std %6.2f%% sens %6.2f%%\n", modeName, channel.name, snr,
+                         100.0 * tally[0].rate(), 100.0 * tally[1].rate());
         clear = tally[0].errors == 0 && tally[1].errors == 0 ? clear + 1 : 0;
         if (snr >= kFloorSnr && clear >= 2)
             break;
@@ -682,9 +690,13 @@ int main(int argc, char* argv[])
     const double start = Bench::cpuSeconds();
     QStringList args = app.arguments().mid(1);
     const bool fading = args.removeAll(QStringLiteral("--fading")) > 0;
+    g_detail = args.removeAll(QStringLiteral("--detail")) > 0;
     for (int i = 0; i + 1 < args.size();) {
         if (args[i] == QLatin1String("--mode") || args[i] == QLatin1String("--channel")) {
             (args[i] == QLatin1String("--mode") ? g_onlyModes : g_onlyChannels) << args[i + 1];
+            args.remove(i, 2);
+        } else if (args[i] == QLatin1String("--seeds")) {
+            g_fadingSeeds = std::max(1, args[i + 1].toInt());
             args.remove(i, 2);
         } else {
             ++i;

@@ -24,6 +24,15 @@ constexpr int kLowPassSpan = 12;
 // The overlapping raised-cosine pulses leave a sixth of each neighbour in a
 // matched-filter sample.
 constexpr float kNeighbourShare = 1.0f / 6.0f;
+// BPSK also decides against the symbols of an equaliser whose neighbour
+// taps adapt: where two paths a little apart fade against each other, the
+// channel smears each symbol into its neighbours far more than the pulses
+// do. This is the step of its taps (a share of the miss per symbol).
+constexpr float kTapStep = 0.1f;
+// Neither tap takes more than half of a neighbour: at the bottom of a deep
+// fade the taps would otherwise chase the noise and take a while to come
+// back.
+constexpr float kMaxTap = 0.5f;
 // Time constant of the symbol timing's energy average, in symbols: long,
 // because the timing's jitter costs more than a slow start (the average
 // points the right way after a few symbols of a fresh signal).
@@ -46,20 +55,27 @@ constexpr double kSmallRetune = 0.02;
 // (Hz times 47161840 times 10 moves the receiver by 1 Hz), half at a time.
 constexpr float kMaxLoopFreq = float(2.0 * kPi / 8.0);
 constexpr double kAfcPerHz = 47161840.0 * 10.0 * 0.5;
-// The channel estimates of BPSK: how much of each estimate stays from one
-// symbol to the next, and the average (per symbol) of how well each
-// foretells the symbols.
-constexpr float kMemory[] = {0.0f, 0.5f, 0.75f, 0.9f, 0.96f};
+// The channel forecasts of BPSK: how much of its miss each forecast takes
+// on (1 forgets all but the last symbol, 0.04 remembers some twenty-five),
+// how much of that goes into its trend (0: none, a level), and the average
+// (per symbol) of how well each foretells the symbols. A trend carries a
+// fading channel through the bottom of a fade, where its phase turns fast
+// but the complex gain itself passes smoothly by zero.
+constexpr float kGain[] = {1.0f, 0.5f, 0.25f, 0.1f, 0.04f, 1.0f, 0.6f, 0.4f};
+constexpr float kTrendGain[] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.4f, 0.2f};
 constexpr float kMisfitLeak = 1.0f / 64.0f;
 // Level averages, per symbol: the slow one normalises the loop, the fast
 // one notices when the level steps (a strong signal ends, a weak one
-// begins after a quiet gap). A step by more than kLevelStep either way
-// starts the level, the symbol timing and the carrier loop's lock afresh,
-// so a signal far weaker than the one before is not measured against it.
-// In steady noise the fast average never strays that far from the slow.
+// begins after a quiet gap). A step up by more than kLevelStep, or a step
+// down as far that lasts kDropSeconds, starts the level, the symbol timing
+// and the carrier loop's lock afresh, so a signal far weaker than the one
+// before is not measured against it. A shorter drop is a fade, after which
+// the same signal comes back. In steady noise the fast average never
+// strays that far from the slow.
 constexpr float kLevelLeak = 0.02f;
 constexpr float kFastLevelLeak = 1.0f / 8.0f;
 constexpr float kLevelStep = 4.0f;
+constexpr double kDropSeconds = 1.0;
 // The standard receiver's I/Q scale (for the phase scope's level).
 constexpr float kScopeScale = 8700.0f;
 
@@ -170,11 +186,18 @@ void CSensitiveRx::Reset()
     m_freq = 0.0f;
     m_amplitude = 0.0f;
     m_fastAmplitude = 0.0f;
+    m_lowSymbols = 0;
     m_prevZ = {};
     m_fll = {};
-    m_lock = 0.0f;
-    m_estimate.fill(Complex());
-    m_misfit.fill(0.0f);
+    m_lock = m_lockAlign = 0.0f;
+    m_lockStrength = 1.0f;
+    for (size_t e = 0; e < kEqualisers; ++e) {
+        m_estimate[e].fill(Complex());
+        m_trend[e].fill(Complex());
+        m_misfit[e].fill(0.0f);
+    }
+    m_tapOld = m_tapNew = Complex(-kNeighbourShare, 0.0f);
+    m_eqOld = m_eqNew = {};
     m_prevD = 1.0f;
     m_prevW = {};
     m_metric.fill(0.0f);
@@ -193,7 +216,7 @@ void CSensitiveRx::retune(double frequency)
         // after more than a small step the loop counts as unlocked, so the
         // decisions go by the change between symbols until it settles.
         if (std::abs(delta) > kSmallRetune * m_baud)
-            m_lock = 0.0f;
+            m_lock = m_lockAlign = 0.0f;
     } else {
         m_freq = 0.0f;
         m_fll = {};
@@ -270,31 +293,39 @@ void CSensitiveRx::decimated(Complex x)
 
 void CSensitiveRx::symbol(Complex y)
 {
-    // Equaliser: the middle sample less a sixth of each neighbour.
+    // Equaliser: the middle sample less a sixth of each neighbour. For
+    // BPSK, beside it, one whose neighbour taps adapt to the channel.
     const Complex z = m_y1 - kNeighbourShare * (m_y2 + y);
+    const Complex adapted = m_y1 + m_tapOld * m_y2 + m_tapNew * y;
+    m_eqOld = m_y2;
+    m_eqNew = y;
     m_y2 = m_y1;
     m_y1 = y;
     // The first two hold no whole symbol yet.
     if (m_symbolsSeen < 2)
         ++m_symbolsSeen;
     else
-        decide(z);
+        decide(z, adapted);
 }
 
-void CSensitiveRx::decide(Complex z)
+void CSensitiveRx::decide(Complex z, Complex adapted)
 {
     const float mag = std::abs(z);
     m_amplitude += kLevelLeak * (mag - m_amplitude);
     m_fastAmplitude += kFastLevelLeak * (mag - m_fastAmplitude);
-    if (m_fastAmplitude > kLevelStep * m_amplitude || kLevelStep * m_fastAmplitude < m_amplitude) {
+    m_lowSymbols = kLevelStep * m_fastAmplitude < m_amplitude ? m_lowSymbols + 1 : 0;
+    if (m_fastAmplitude > kLevelStep * m_amplitude || m_lowSymbols > kDropSeconds * m_baud) {
+        m_lowSymbols = 0;
         m_amplitude = m_fastAmplitude;
         m_energyMean = {};
-        m_lock = 0.0f;
+        m_lock = m_lockAlign = 0.0f;
+        m_lockStrength = 1.0f;
         m_fll = {};
     }
     const float a = std::max(m_amplitude, 1e-3f);
 
-    const Complex w = z * Complex(std::cos(m_phase), -std::sin(m_phase));
+    const Complex derotate(std::cos(m_phase), -std::sin(m_phase));
+    const Complex w = z * derotate;
     Complex ref;
     if (m_qpsk)
         ref = std::abs(w.real()) >= std::abs(w.imag()) ? Complex(w.real() >= 0.0f ? 1.0f : -1.0f, 0.0f)
@@ -317,11 +348,18 @@ void CSensitiveRx::decide(Complex z)
     const float ferr = std::clamp((m_fll * Complex(std::cos(turn), -std::sin(turn))).imag(), -1.0f, 1.0f) / float(fold);
 
     // Lock: how well the symbols line up on the constellation's axes; the
-    // frequency-locked loop only helps while that is poor.
+    // frequency-locked loop only helps while that is poor. For BPSK, the
+    // symbols' alignment over their strength, so that a fade, where the
+    // symbols are weak, does not count as a loss of lock.
     Complex folded = w * w / (a * a);
-    if (m_qpsk)
+    if (m_qpsk) {
         folded *= folded;
-    m_lock += kLockAverage * (std::clamp(folded.real(), -1.0f, 1.0f) - m_lock);
+        m_lock += kLockAverage * (std::clamp(folded.real(), -1.0f, 1.0f) - m_lock);
+    } else {
+        m_lockAlign += kLockAverage * (folded.real() - m_lockAlign);
+        m_lockStrength += kLockAverage * (std::abs(folded) - m_lockStrength);
+        m_lock = m_lockAlign / std::max(m_lockStrength, 1e-6f);
+    }
     const float fllGain = m_lock < kLocked ? kFllGain : 0.0f;
     m_freq = std::clamp(m_freq + kLoopInt * err + fllGain * ferr, -kMaxLoopFreq, kMaxLoopFreq);
     m_phase = wrapPi(m_phase + m_freq + kLoopProp * err);
@@ -330,7 +368,7 @@ void CSensitiveRx::decide(Complex z)
     if (m_qpsk)
         qpskStep(w, z);
     else
-        bpskBits(w, z);
+        bpskBits(w, adapted * derotate, derotate);
     m_prevW = w;
     m_prevZ = z;
 
@@ -341,36 +379,53 @@ void CSensitiveRx::decide(Complex z)
     m_afc = qint32(std::clamp(-hz * kAfcPerHz, -2.0e9, 2.0e9));
 }
 
-void CSensitiveRx::bpskBits(Complex w, Complex z)
+void CSensitiveRx::bpskBits(Complex w, Complex wAdapted, Complex derotate)
 {
     // Doppler spread turns the phase faster than the carrier loop may
     // follow without losing in white noise. So each symbol is decided
-    // against that estimate of the channel which has lately foretold the
-    // symbols best: an average of the past symbols (the modulation taken
-    // off by their decisions) with a memory from one symbol (differential
+    // against that forecast of the channel which has lately foretold the
+    // symbols best: from the past symbols (the modulation taken off by
+    // their decisions), with a memory from one symbol (differential
     // detection, for fast fading) to some twenty-five (near coherent, for a
-    // steady carrier in noise).
-    int best = 0;
-    for (int c = 1; c < kEstimates; ++c)
-        if (m_misfit[size_t(c)] < m_misfit[size_t(best)])
-            best = c;
-    const Complex h = m_estimate[size_t(best)];
-    const float d = (w * std::conj(h)).real() >= 0.0f ? 1.0f : -1.0f;
+    // steady carrier in noise), and with or without their trend. The
+    // forecasts follow the phase themselves, so they decide whether the
+    // carrier loop has locked or not (a fresh signal, or one that the loop
+    // lost in a fade): the shortest one is then the change between the
+    // symbols. Each forecast is kept for the symbols of either equaliser,
+    // the fixed one and the adaptive one, and the best of all decides.
+    const Complex input[kEqualisers] = {w, wAdapted};
+    size_t best[kEqualisers] = {};
+    for (size_t e = 0; e < kEqualisers; ++e)
+        for (size_t c = 1; c < kEstimates; ++c)
+            if (m_misfit[e][c] < m_misfit[e][best[e]])
+                best[e] = c;
+    const size_t eq = m_misfit[1][best[1]] < m_misfit[0][best[0]] ? 1 : 0;
+    const float d = (input[eq] * std::conj(m_estimate[eq][best[eq]])).real() >= 0.0f ? 1.0f : -1.0f;
 
-    // Differential decoding of the decisions: no reversal is a 1. Until the
-    // carrier loop has locked (a signal has just begun), the phase change
-    // between the symbols as received decides instead.
-    if (m_lock >= kLocked)
-        ReceiveBit(d == m_prevD ? 1 : 0);
-    else
-        ReceiveBit((z * std::conj(m_prevZ)).real() >= 0.0f ? 1 : 0);
+    // Differential decoding of the decisions: no reversal is a 1.
+    ReceiveBit(d == m_prevD ? 1 : 0);
     m_prevD = d;
 
-    const float a2 = std::max(m_amplitude * m_amplitude, 1e-6f);
-    const Complex clean = w * d;
-    for (int c = 0; c < kEstimates; ++c) {
-        m_misfit[size_t(c)] += kMisfitLeak * (std::norm(clean - m_estimate[size_t(c)]) / a2 - m_misfit[size_t(c)]);
-        m_estimate[size_t(c)] += (1.0f - kMemory[c]) * (clean - m_estimate[size_t(c)]);
+    // The misses against the level of the last few symbols: in a long fade
+    // the forecast that follows the faded channel best wins.
+    const float a2 = std::max(m_fastAmplitude * m_fastAmplitude, 1e-6f);
+    // The adaptive equaliser's taps move against its miss (normalised
+    // least mean squares), turned back to the received symbols' phase.
+    const Complex miss = (wAdapted - d * m_estimate[1][best[1]]) * std::conj(derotate);
+    const float power = std::norm(m_eqOld) + std::norm(m_eqNew) + 1e-12f;
+    m_tapOld -= kTapStep * miss * std::conj(m_eqOld) / power;
+    m_tapNew -= kTapStep * miss * std::conj(m_eqNew) / power;
+    for (Complex* tap : {&m_tapOld, &m_tapNew})
+        if (std::abs(*tap) > kMaxTap)
+            *tap *= kMaxTap / std::abs(*tap);
+    for (size_t e = 0; e < kEqualisers; ++e) {
+        const Complex clean = input[e] * d;
+        for (size_t c = 0; c < kEstimates; ++c) {
+            const Complex miss = clean - m_estimate[e][c];
+            m_misfit[e][c] += kMisfitLeak * (std::norm(miss) / a2 - m_misfit[e][c]);
+            m_trend[e][c] += kGain[c] * kTrendGain[c] * miss;
+            m_estimate[e][c] += kGain[c] * miss + m_trend[e][c];
+        }
     }
 }
 

@@ -27,10 +27,15 @@ class CPskRxAlgorithms;
 // - symbol timing from the energy of the matched filter's output over the
 //   whole symbol (its circular mean over the symbol period);
 // - a decision-directed phase-locked loop, helped by a frequency-locked loop
-//   while it pulls in, that tracks the carrier coherently; the bits are then
-//   decoded differentially (BPSK), or the phase steps go as soft values into
-//   a 16-state Viterbi decoder (QPSK). Until the loop has locked (a fresh
-//   signal, a retune) the change between the received symbols decides.
+//   while it pulls in, that tracks the carrier coherently;
+// - BPSK: each symbol decided against the best of several forecasts of the
+//   channel from the symbols before it (from the last symbol alone to some
+//   twenty-five, some following the trend through a fade), of the fixed
+//   equaliser's symbols or of those of one whose neighbour taps adapt to
+//   the channel, the decisions decoded differentially;
+// - QPSK: the phase steps as soft values into a 16-state Viterbi decoder;
+//   until the loop has locked (a fresh signal, a retune) the change between
+//   the received symbols decides.
 // The frequency, sample rate and symbol rate are those of the standard
 // receive DSP, which stays the one place that holds them.
 class CSensitiveRx : public CBpskDecode
@@ -57,8 +62,8 @@ private:
     void retune(double frequency);
     void decimated(Complex x);
     void symbol(Complex y);
-    void decide(Complex z);
-    void bpskBits(Complex w, Complex z);
+    void decide(Complex z, Complex adapted);
+    void bpskBits(Complex w, Complex wAdapted, Complex derotate);
     void qpskStep(Complex w, Complex z);
     void report(Complex z);
 
@@ -102,6 +107,10 @@ private:
 
     // Equaliser: the two last matched-filter symbols.
     Complex m_y1{0.0f, 0.0f}, m_y2{0.0f, 0.0f};
+    // The adaptive equaliser's neighbour taps and the neighbours of the
+    // symbol being decided.
+    Complex m_tapOld{0.0f, 0.0f}, m_tapNew{0.0f, 0.0f};
+    Complex m_eqOld{0.0f, 0.0f}, m_eqNew{0.0f, 0.0f};
     int m_symbolsSeen = 0;
 
     // Carrier loop (radians, per symbol) and levels.
@@ -109,16 +118,25 @@ private:
     float m_freq = 0.0f;
     float m_amplitude = 0.0f;
     float m_fastAmplitude = 0.0f;
+    int m_lowSymbols = 0;
     Complex m_prevZ{0.0f, 0.0f};
     Complex m_fll{0.0f, 0.0f};
     float m_lock = 0.0f;
+    // BPSK's lock: averages of the symbols' alignment and of their strength
+    // (both against the level).
+    float m_lockAlign = 0.0f;
+    float m_lockStrength = 1.0f;
 
-    // BPSK: estimates of the channel (the symbol with the
-    // modulation taken off) with short to long memories, how well each has
-    // foretold the next symbol, and the previous decision against the best.
-    static constexpr int kEstimates = 5;
-    std::array<Complex, kEstimates> m_estimate{};
-    std::array<float, kEstimates> m_misfit{};
+    // BPSK: forecasts of the channel (the symbol with the modulation taken
+    // off) with short to long memories, some following its trend, the
+    // trends, how well each has foretold the symbols (each for the fixed
+    // and for the adaptive equaliser), and the previous decision against
+    // the best.
+    static constexpr int kEstimates = 8;
+    static constexpr size_t kEqualisers = 2;
+    std::array<std::array<Complex, kEstimates>, kEqualisers> m_estimate{};
+    std::array<std::array<Complex, kEstimates>, kEqualisers> m_trend{};
+    std::array<std::array<float, kEstimates>, kEqualisers> m_misfit{};
     float m_prevD = 1.0f;
 
     // QPSK: previous coherent symbol and the Viterbi decoder (metrics are
