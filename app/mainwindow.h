@@ -268,6 +268,9 @@ private:
                         const QKeySequence& shortcut = QKeySequence());
     // F1 to F12 and Ctrl+F1 to Ctrl+F12, bound once for the whole program.
     void createMacroShortcuts();
+    // What the macros' field tags stand for now: the personal data and the
+    // log bar's fields.
+    MacroFields macroFields() const;
     // A file name through the desktop's file dialog for that kind of file
     // (FileNameDlg), or the chooser set for tests; a relative name is taken
     // from the writable folder. False when cancelled.

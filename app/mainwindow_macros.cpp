@@ -19,27 +19,23 @@
 #include <QShortcut>
 #include <QSignalMapper>
 
-namespace {
-
-MacroFields macroFields(const PersonalData& own, const LogBar* bar)
+MacroFields MainWindow::macroFields() const
 {
     MacroFields fields;
-    fields.myCall = own.call;
-    fields.myName = own.name;
-    fields.myQth = own.qth;
-    fields.myRst = own.rst;
-    if (bar) {
-        fields.call = bar->call();
-        fields.name = bar->name();
-        fields.qth = bar->qth();
-        fields.notes = bar->notes();
-        fields.sent = bar->sent();
-        fields.suggestedRst = bar->suggestedReport();
+    fields.myCall = m_personalData.call;
+    fields.myName = m_personalData.name;
+    fields.myQth = m_personalData.qth;
+    fields.myRst = m_personalData.rst;
+    if (m_logBar) {
+        fields.call = m_logBar->call();
+        fields.name = m_logBar->name();
+        fields.qth = m_logBar->qth();
+        fields.notes = m_logBar->notes();
+        fields.sent = m_logBar->sent();
+        fields.suggestedRst = m_logBar->suggestedReport();
     }
     return fields;
 }
-
-} // namespace
 
 QString MainWindow::macroFileName() const
 {
@@ -107,7 +103,7 @@ void MainWindow::slotControlBar(int i)
     // A copy: the report prompt runs an event loop.
     const QString body = m_macros.at(i).text;
     Host host(*this);
-    const QString text = Macros::expand(body, macroFields(m_personalData, m_logBar), host,
+    const QString text = Macros::expand(body, macroFields(), host,
                                         QDateTime::currentDateTimeUtc());
     if (!text.isEmpty())
         emit signalAddTxText(text);

@@ -136,7 +136,7 @@ void MainWindow::createOperatingControls()
     class Preview : public MacroHost
     {
     public:
-        bool askReport(QString&) override { return true; } // the report as it stands, "599" when none
+        bool askReport(QString&) override { return true; } // the report as it stands, else the one suggested
         void setSentReport(const QString&) override {}
         bool isOutputActive() const override { return false; }
         void setModemTransmit(bool) override {}
@@ -147,18 +147,8 @@ void MainWindow::createOperatingControls()
     m_controlBar->setPreviewSource([this](int i) {
         if (i < 0 || i >= m_macros.size())
             return QString();
-        MacroFields f;
-        f.myCall = m_personalData.call;
-        f.myName = m_personalData.name;
-        f.myQth = m_personalData.qth;
-        f.myRst = m_personalData.rst;
-        f.call = m_logBar->call();
-        f.name = m_logBar->name();
-        f.qth = m_logBar->qth();
-        f.notes = m_logBar->notes();
-        f.sent = m_logBar->sent();
         Preview host;
-        return Macros::expand(m_macros.at(i).text, f, host, QDateTime::currentDateTimeUtc())
+        return Macros::expand(m_macros.at(i).text, macroFields(), host, QDateTime::currentDateTimeUtc())
             .remove(kEndMarker)
             .remove(u'\r');
     });

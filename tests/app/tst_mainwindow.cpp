@@ -895,6 +895,7 @@ private slots:
             QVERIFY(field && w->statusBar()->isAncestorOf(field) && field->isVisible());
         for (QWidget* bar : QList<QWidget*>{w->statusBar(), w->controlBar(), w->logBar(), w->titleBar()})
             laidOut(bar);
+        QVERIFY(w->titleBar()->findChild<QSlider*>(QStringLiteral("sliderSquelchLevel"))->x() > w->titleBar()->checkBoxSQ->x());
         QVERIFY(w->rxLabel()->text().contains(QStringLiteral("Rx: 1000.00")));
         const QString first = w->clock()->text();
         QTRY_VERIFY_WITH_TIMEOUT(w->clock()->text() != first, 3000);

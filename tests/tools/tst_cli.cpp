@@ -235,7 +235,7 @@ private slots:
         row("not UTF-8", {"encode"}, 1, "UTF-8");
         row("too long for a WAV file", {"encode", "--rate", "192000", "--text", QString(90000, u'e')}, 1, "too long");
         // The file's header fits, the samples do not: the write's own error is said.
-        row("disk full", {"encode", "--text", "hello"}, 1, "cannot write");
+        row("disk full", {"encode", "--text", "hello"}, 1, "cannot write " + file(QStringLiteral("refused.wav")));
         // listen refuses a bad command line before it opens the sound card.
         const QStringList report{"listen", "--report", "--call", "dl9swl", "--locator"};
         row("listen help", {"listen", "--help"}, 0, "SIGTERM");
