@@ -905,7 +905,8 @@ private slots:
         QVERIFY(w->dateLabel()->text() == now.toString(QStringLiteral("dd.MM.yyyy")) || off > 2);
     }
 
-    // What the rig dialog shows is what was stored, and Ok keeps it.
+    // What the rig dialog shows is what was stored, and Ok keeps it; it
+    // offers the fields of the rig's link only.
     void rigDialogShowsWhatItStored()
     {
         RigConfig cat, line;
@@ -915,7 +916,9 @@ private slots:
         for (const RigConfig& c : {RigConfig(), cat, line}) {
             c.save();
             QVERIFY(RigConfig::load() == c);
-            QVERIFY(RigControlDlg(RigConfig::load(), HamlibRig::models()).config() == c);
+            const RigControlDlg d(RigConfig::load(), HamlibRig::models());
+            QVERIFY(d.config() == c && d.findChild<QLineEdit*>(QStringLiteral("lineEditHost"))->isEnabled() == (c.model == cat.model)
+                    && d.findChild<QComboBox*>(QStringLiteral("comboDevice"))->isEnabled() == (c.model == line.model));
         }
     }
 
