@@ -282,46 +282,34 @@ private slots:
         QTest::addColumn<QString>("modeName");
         QTest::addColumn<QString>("channel");
         QTest::addColumn<double>("snr");
+        QTest::addColumn<unsigned>("first"); // fading and noise seeds
         QTest::addColumn<unsigned>("seeds");
-        QTest::newRow("BPSK31 moderate +0 dB") << QStringLiteral("BPSK31") << QStringLiteral("moderate") << 0.0 << 2u;
-        QTest::newRow("BPSK63 moderate +4 dB") << QStringLiteral("BPSK63") << QStringLiteral("moderate") << 4.0 << 2u;
-        QTest::newRow("BPSK31 poor +20 dB") << QStringLiteral("BPSK31") << QStringLiteral("poor") << 20.0 << 10u;
+        QTest::newRow("BPSK31 moderate +0 dB") << QStringLiteral("BPSK31") << QStringLiteral("moderate") << 0.0 << 31u << 2u;
+        QTest::newRow("BPSK63 moderate +4 dB") << QStringLiteral("BPSK63") << QStringLiteral("moderate") << 4.0 << 31u << 2u;
+        QTest::newRow("BPSK31 poor +20 dB") << QStringLiteral("BPSK31") << QStringLiteral("poor") << 20.0 << 31u << 10u;
+        // Slow fades of up to a second or two with little noise: each deep
+        // fade is no end of the signal to start timing and lock afresh at.
+        QTest::newRow("BPSK31 good +20 dB") << QStringLiteral("BPSK31") << QStringLiteral("good") << 20.0 << 41u << 6u;
     }
     void beatsStandardUnderFading()
     {
         QFETCH(QString, modeName);
         QFETCH(QString, channel);
         QFETCH(double, snr);
+        QFETCH(unsigned, first);
         QFETCH(unsigned, seeds);
         const Mode m = mode(modeName);
-        const Watterson::Condition& condition = channel == QLatin1String("poor") ? Watterson::kPoor : Watterson::kModerate;
+        const Watterson::Condition& condition = channel == QLatin1String("poor")  ? Watterson::kPoor
+                                                : channel == QLatin1String("good") ? Watterson::kGood
+                                                                                    : Watterson::kModerate;
         long standardErrors = 0, sensitiveErrors = 0;
-        for (unsigned seed = 31; seed < 31 + seeds; ++seed) {
+        for (unsigned seed = first; seed < first + seeds; ++seed) {
             const QString text = Bench::qsoText(200, seed);
             const std::vector<qint16> noisy = faded(transmit(m, text, 1000.0), condition, snr, seed);
             standardErrors += Bench::trimmedDistance(text, receive(m, noisy, 1000.0, 11025.0, true, false));
             sensitiveErrors += Bench::trimmedDistance(text, receive(m, noisy, 1000.0, 11025.0, true, true));
         }
-        QVERIFY2(sensitiveErrors < standardErrors,
-                 qPrintable(QStringLiteral("%1 against %2").arg(sensitiveErrors).arg(standardErrors)));
-    }
-
-    // Two paths 0.5 ms apart with 0.1 Hz of spread and little noise: the
-    // slow fades last up to a second or two, and the sensitive receiver
-    // copies through them as cleanly as the standard one (before, it took
-    // each deep fade for the end of the signal and started its timing and
-    // lock afresh, losing characters when the signal came back).
-    void holdsThroughSlowFades()
-    {
-        const Mode m = mode(QStringLiteral("BPSK31"));
-        long standardErrors = 0, sensitiveErrors = 0;
-        for (unsigned seed = 41; seed < 47; ++seed) {
-            const QString text = Bench::qsoText(200, seed);
-            const std::vector<qint16> noisy = faded(transmit(m, text, 1000.0), Watterson::kGood, 20.0, seed);
-            standardErrors += Bench::trimmedDistance(text, receive(m, noisy, 1000.0, 11025.0, true, false));
-            sensitiveErrors += Bench::trimmedDistance(text, receive(m, noisy, 1000.0, 11025.0, true, true));
-        }
-        QVERIFY2(sensitiveErrors <= standardErrors,
+        QVERIFY2(sensitiveErrors < standardErrors || sensitiveErrors == 0,
                  qPrintable(QStringLiteral("%1 against %2").arg(sensitiveErrors).arg(standardErrors)));
     }
 
