@@ -21,6 +21,20 @@ class TestLoopback : public QObject
     Q_OBJECT
     SettingsSandbox m_settings;
 
+    // What a BPSK31 bank makes of the audio: "FREQUENCY Hz: TEXT" a signal, sorted.
+    static QStringList bankHears(const std::vector<qint16>& audio)
+    {
+        SignalBank bank;
+        bank.setMode(PskModes::standard());
+        bank.feed(audio.data(), int(audio.size()));
+        bank.finish();
+        QStringList heard;
+        for (const SignalBank::Signal& s : bank.signalList())
+            heard << QStringLiteral("%1 Hz: %2").arg(std::lround(s.frequency)).arg(s.text.trimmed());
+        heard.sort();
+        return heard;
+    }
+
 private slots:
     void text_data()
     {
@@ -128,14 +142,7 @@ private slots:
         std::vector<qint16> audio(mix.size());
         for (size_t i = 0; i < audio.size(); ++i)
             audio[i] = qint16(std::clamp(mix[i] + (i < a.size() ? 0.3 * a[i] : 0.0) + (i < b.size() ? 0.3 * b[i] : 0.0), -32768.0, 32767.0));
-        SignalBank bank;
-        bank.setMode(PskModes::standard());
-        bank.feed(audio.data(), int(audio.size()));
-        bank.finish();
-        QStringList heard;
-        for (const SignalBank::Signal& s : bank.signalList())
-            heard << QStringLiteral("%1 Hz: %2").arg(std::lround(s.frequency)).arg(s.text.trimmed());
-        heard.sort();
+        const QStringList heard = bankHears(audio);
         QCOMPARE(heard, QStringList({"1000 Hz: " + texts[0], "1055 Hz: " + texts[1]}));
     }
 
@@ -156,14 +163,7 @@ private slots:
         for (size_t i = 0; i < audio.size(); ++i)
             audio[i] = qint16((i < below.size() ? 0.3 * below[i] : 0.0) + (i < inner.size() ? 0.3 * inner[i] : 0.0)
                               + (i < above.size() ? 0.3 * above[i] : 0.0) + noise(rng));
-        SignalBank bank;
-        bank.setMode(PskModes::standard());
-        bank.feed(audio.data(), int(audio.size()));
-        bank.finish();
-        QStringList heard;
-        for (const SignalBank::Signal& s : bank.signalList())
-            heard << QStringLiteral("%1 Hz: %2").arg(std::lround(s.frequency)).arg(s.text.trimmed());
-        heard.sort();
+        const QStringList heard = bankHears(audio);
         // Each one whole; as the middle one's over ends, a character of the
         // others may leak in.
         const QString middleLine = QStringLiteral("1000 Hz: ") + middle;
