@@ -606,9 +606,9 @@ std::unique_ptr<SignalBank::Entry> SignalBank::replayed(int id, double frequency
     e->id = id;
     e->lastSeen = e->lastHeard = now();
     e->bank = this;
+    e->tunedTo = frequency;
     // A channel of its own: the receiver the bank uses, at the bank's rate,
     // with the AFC on so that it follows the drift.
-    e->tunedTo = frequency;
     e->channel = std::make_unique<ReceiveChannel>(m_qpsk, m_charSet, e.get());
     ReceiveChannel& c = *e->channel;
     c.setReceiver(receiverName());
