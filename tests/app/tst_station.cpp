@@ -282,9 +282,10 @@ private slots:
         QCOMPARE(field(*w, "editName")->text(), QStringLiteral("Taro"));
         QCOMPARE(field(*w, "editQHT")->text(), QStringLiteral("Tokyo"));
 
-        // Logging before any report asks first; Esc answers "not now".
+        // Logging before any report asks first (Enter would save); Esc answers "not now".
         withDialog([&] { key(Qt::Key_A, Qt::AltModifier); }, [](QDialog* d) {
-            QVERIFY(qobject_cast<QMessageBox*>(d)->informativeText().contains(QStringLiteral("anyway")));
+            const auto* box = qobject_cast<QMessageBox*>(d);
+            QVERIFY(box->informativeText().contains(QStringLiteral("anyway")) && box->defaultButton()->text() == QStringLiteral("&Save anyway"));
             QTest::keyClick(d, Qt::Key_Escape);
         });
         QCOMPARE(CHamLog(w->logFileName()).search(QStringLiteral("JA1QRP")).size(), 1);

@@ -210,6 +210,7 @@ private slots:
             QTest::newRow(name) << arguments << code << message;
         };
         row("help", {"--help"}, 0, "encode");
+        row("log help", {"log", "--help"}, 0, "log merge LOG OTHER.log");
         row("no command", {}, 2, "no command");
         row("unknown command", {"transmit", good}, 2, "unknown command");
         row("unknown option", {"decode", "--bogus", good}, 2, "bogus");
