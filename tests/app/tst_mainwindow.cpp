@@ -954,10 +954,15 @@ private slots:
         QCOMPARE(w->pskReporter()->receiver().antenna, QStringLiteral("dipole"));
 
         // Calls copied by any channel are queued once; the own call never.
+        // Without a rig the spot's frequency is the band's dial plus the audio.
+        w->logBar()->bandBox()->setCurrentText(QStringLiteral("40m"));
         w->reportText(-1, 1000.0, u"cq cq de W1AW W1AW pse k\n");
         w->reportText(7, 1500.0, u"CQ de W1AW W1AW k\ncq de DL1ABC DL1ABC k\n");
         QCOMPARE(w->pskReporter()->queuedSpots(), 1);
+        QByteArray message;
+        connect(w->pskReporter(), &PskReporter::messageBuilt, this, [&message](const QByteArray& m) { message = m; });
         w->close();
+        QVERIFY(message.contains(QByteArray::fromHex("006be518"))); // 7071000 Hz
         QCOMPARE(Settings().value(QStringLiteral("Report/PskReporter")).toBool(), true);
         QCOMPARE(Settings().value(QStringLiteral("Personal data/locator")).toString(), QStringLiteral("JO62qm"));
     }
