@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/audioout.h"
 #include "audio/soundthread.h"
+#include "logbook/searchresultsdlg.h"
 #include "rig/comport.h"
 #include "rig/serialadapter.h"
 #include "tests/app/windowfolder.h"
@@ -289,6 +290,8 @@ private slots:
             QTest::keyClick(d, Qt::Key_Escape);
         });
         QCOMPARE(CHamLog(w->logFileName()).search(QStringLiteral("JA1QRP")).size(), 1);
+        // Alt+S from the log bar searches the log.
+        withDialog([&] { key(Qt::Key_S, Qt::AltModifier); }, [](QDialog* d) { QVERIFY(qobject_cast<SearchResultsDlg*>(d)); d->reject(); });
 
         // F3: the report (asked for, Enter takes 599) and the name go out.
         withDialog([&] { key(Qt::Key_F3); }, [](QDialog* d) { QTest::keyClick(d, Qt::Key_Return); });
