@@ -27,6 +27,7 @@
 
 #include <QActionGroup>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
@@ -321,7 +322,7 @@ private slots:
                 emit ports->activated(i);
                 shown << device->text() + u'|' + d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->text();
             }
-            d->accept();
+            d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
         });
         SelectPortDlg::setPortLister({});
         QCOMPARE(shown, QStringList({missing, missing + " (not present)", "/dev/pts/3|1", "|100"}));
