@@ -769,7 +769,11 @@ private slots:
         m_files << macros << macros;
         command(*w, "Configure", "Save macros")->trigger();
         QVERIFY(QFile::exists(macros));
+        QList<SMacro> edited = w->macros();
+        edited[0].label = QStringLiteral("CQ2");
+        QVERIFY(Macros::writeFile(macros, edited, nullptr));
         command(*w, "Configure", "Load macros")->trigger();
+        QCOMPARE(w->controlBar()->findChild<QPushButton*>("pushButton_1")->text(), QStringLiteral("F1 CQ2"));
 
         // Macros are never saved over the logbook.
         QString refusal;
@@ -1032,6 +1036,12 @@ private slots:
         // Unless turned on, another address stays off.
         Settings().remove(QStringLiteral("Report/Logger"));
         QVERIFY(!ReportTargets::load().logger);
+        // Damaged stored targets fall back to the standard ones.
+        for (const char* key : {"PskHost=a b", "LoggerAddress=logger.example", "LoggerGroup=192.0.2.1"})
+            Settings().setValue(QStringLiteral("Report/") + QString::fromLatin1(key).section(u'=', 0, 0), QString::fromLatin1(key).section(u'=', 1));
+        const ReportTargets repaired = ReportTargets::load(), standard;
+        QCOMPARE(QStringList({repaired.pskHost, QString::number(repaired.pskPort), repaired.loggerAddress, QString::number(repaired.loggerPort), repaired.multicastGroup}),
+                 QStringList({standard.pskHost, QString::number(standard.pskPort), standard.loggerAddress, QString::number(standard.loggerPort), QString()}));
     }
 };
 

@@ -68,6 +68,10 @@ private slots:
                "<CALL:301>" + QByteArray(301, 'C') + kRest + "<EOR><COMMENT:400>" + QByteArray(400, 'x') + "<CALL:5>G4ABC"
                    + kRest + "<EOR><CALL:4>LAST" + kRest
             << QStringList{g4abc + "|||"};
+        QTest::newRow("dates and times of digits only")
+            << QByteArray("<CALL:2>A9<QSO_DATE:8>20241229<TIME_ON:6>195959<FREQ:6>14.070<EOR>"
+                          "<CALL:2>B9<QSO_DATE:8>20241229<TIME_ON:6>1959a9<FREQ:6>14.070<EOR>")
+            << QStringList{"A9|20241229195959|14070000||||"};
         QTest::newRow("control characters, line end not counted, separators")
             << QByteArray("<CALL:5>G4\nABC<NAME:6>J\0o\x7Fhn<QTH:10>a\tb; York\nX", 47) + kRest + "<EOR>"
             << QStringList{g4abc + "|John|a b, YorkX|"};
@@ -216,7 +220,7 @@ private slots:
 
     void exportFollowsAdif31AndReadsBack()
     {
-        CQsoData a = qso("dl1abc", "20240315123456"), b = qso("G4XYZ", "20240316000001", 7070001, "QPSK63");
+        CQsoData a = qso("dl1abc", "20240315123456", 14350000), b = qso("G4XYZ", "20240316000001", 7000000, "QPSK63"); // band edges
         a.sent = "599", a.received = "579", a.qth = QString::fromUtf8("Tōkyō"), a.locator = "JO62qm", a.power = "2.5";
         b.locator = "QSL via", b.power = "bureau"; // an older program's texts: kept in the log, not exported
         writeAll(m_log, line(a) + "0;SHORT\n" + line(b)
@@ -229,9 +233,9 @@ private slots:
                                     "<CREATED_TIMESTAMP:15>\\d{8} \\d{6}\n<EOH>\n$")
                      .match(QString::fromUtf8(header)).hasMatch(), header.constData());
         QCOMPARE(adif.mid(header.size()),
-                 QByteArray("<CALL:6>DL1ABC<QSO_DATE:8>20240315<TIME_ON:6>123456<BAND:3>20m<FREQ:9>14.070000"
+                 QByteArray("<CALL:6>DL1ABC<QSO_DATE:8>20240315<TIME_ON:6>123456<BAND:3>20m<FREQ:9>14.350000"
                             "<MODE:3>PSK<SUBMODE:5>PSK31<RST_RCVD:3>579<RST_SENT:3>599<QTH:7>T\xC5\x8Dky\xC5\x8D<GRIDSQUARE:6>JO62qm<TX_PWR:3>2.5<EOR>\n"
-                            "<CALL:5>G4XYZ<QSO_DATE:8>20240316<TIME_ON:6>000001<BAND:3>40m<FREQ:8>7.070001"
+                            "<CALL:5>G4XYZ<QSO_DATE:8>20240316<TIME_ON:6>000001<BAND:3>40m<FREQ:8>7.000000"
                             "<MODE:3>PSK<SUBMODE:6>QPSK63<EOR>\n"
                             "<CALL:5>F5AAA<QSO_DATE:8>20240316<TIME_ON:6>000002<FREQ:8>0.000123<MODE:4>RTTY<EOR>\n"));
         CHamLog log(m_log);
