@@ -47,6 +47,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 #include <tuple>
 
 using namespace WindowTest;
@@ -300,6 +303,21 @@ private slots:
 
     void pushToTalkPortInTheWindow()
     {
+        // What a rig says on the push-to-talk line is read and dropped.
+        const int master = posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+        Settings().setValue(QStringLiteral("Comport/Device"), QString::fromLocal8Bit(ptsname(master)));
+        {
+            auto w = makeWindow();
+            QVERIFY(w->comport().isOpen());
+            int reads = 0;
+            connect(w->comport().port(), &SerialPortAdapter::readyRead, this, [&] { ++reads; });
+            QCOMPARE(::write(master, "FA00014070000;", 14), ssize_t(14));
+            QTRY_VERIFY(reads > 0);
+            QCOMPARE(w->comport().port()->bytesAvailable(), qint64(0));
+            closeWindow(w);
+        }
+        ::close(master);
         // A port that cannot be opened is said in the window; the port
         // dialog shows the device that overrides the number, and clearing it
         // lets the number name the port again.
