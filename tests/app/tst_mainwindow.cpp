@@ -94,7 +94,7 @@ class TestMainWindow : public QObject
     // Types hz into the frequency prompt that open() brings up.
     static void typeFrequency(const std::function<void()>& open, double hz)
     {
-        withDialog(open, [hz](QDialog* d) { d->findChild<QDoubleSpinBox*>()->setValue(hz), d->accept(); });
+        withDialog(open, [hz](QDialog* d) { d->findChild<QDoubleSpinBox*>()->setValue(hz), pressOk(d); });
     }
     static void withCommand(QAction* action, const std::function<void(QDialog*)>& answer)
     {
@@ -181,7 +181,7 @@ private slots:
         const QFont rxFont(QStringLiteral("Monospace"), 15), txFont(QStringLiteral("Serif"), 17);
         for (const auto& [pane, font] : {std::pair<QTextEdit*, QFont>{w->rxView(), rxFont}, {w->txView(), txFont}})
             withDialog([pane = pane] { QMetaObject::invokeMethod(pane, "slotSelectFont"); },
-                       [font = font](QDialog* d) { static_cast<QFontDialog*>(d)->setCurrentFont(font), d->accept(); });
+                       [font = font](QDialog* d) { static_cast<QFontDialog*>(d)->setCurrentFont(font), pressOk(d); });
         // The waterfall's span, zoom and history, from its own menu.
         const auto waterfallMarks = [&w](const QStringList& choose) {
             QStringList marked;
@@ -428,7 +428,7 @@ private slots:
         withDialog([&] { w->exportADIF(); }, [&](QDialog* d) {
             opened = static_cast<QFileDialog*>(d)->directory();
             d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("second")); // typed
-            d->accept();
+            pressOk(d);
             if (d->isVisible()) // refused: never left open
                 d->reject();
         });
@@ -746,7 +746,7 @@ private slots:
             d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->setText(QStringLiteral("vk2xyz"));
             d->findChild<QLineEdit*>(QStringLiteral("lineEditName"))->setText(QStringLiteral("Sam"));
             d->findChild<QLineEdit*>(QStringLiteral("lineEditQTH"))->setText(QStringLiteral("Sydney"));
-            d->accept();
+            pressOk(d);
         });
         withCommand(command(*w, "Configure", "Personal data..."), [](QDialog* d) {
             QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->text(), QStringLiteral("VK2XYZ"));
@@ -768,7 +768,7 @@ private slots:
                 rate->setText(QStringLiteral("12000"));
                 rx->setValue(-20);
                 tx->setValue(7);
-                d->accept();
+                pressOk(d);
             });
         }
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Accepted"));
@@ -781,7 +781,7 @@ private slots:
             d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(QStringLiteral("CQ"));
             d->findChild<QPlainTextEdit*>(QStringLiteral("plainTextEdit"))
                 ->setPlainText(QStringLiteral("CQ CQ de <MYCALL> k"));
-            d->accept();
+            pressOk(d);
         });
         w->txView()->clear();
         m_files << macros << macros;
@@ -815,7 +815,7 @@ private slots:
         // About names where this installation keeps its files.
         withCommand(command(*w, "&Help", "&About Velkora32"), [&](QDialog* d) {
             QVERIFY(static_cast<QMessageBox*>(d)->text().contains(w->logFileName()));
-            d->accept();
+            pressOk(d);
         });
 
         // A contact, saved from the entry bar with Alt+A; the bar and the
@@ -964,11 +964,11 @@ private slots:
             d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->setText(QStringLiteral("dl1abc"));
             auto* locator = d->findChild<QLineEdit*>(QStringLiteral("lineEditLocator"));
             locator->setText(QStringLiteral("JZ62"));
-            d->accept();
+            pressOk(d);
             QVERIFY(d->isVisible());  // refused
             locator->setText(QStringLiteral("jo62QM"));
             d->findChild<QLineEdit*>(QStringLiteral("lineEditAntenna"))->setText(QStringLiteral("dipole"));
-            d->accept();
+            pressOk(d);
         });
         QCOMPARE(w->personalData().locator, QStringLiteral("JO62qm"));
         psk->setChecked(true);
@@ -1028,7 +1028,7 @@ private slots:
             for (const auto& [name, bad] : entries) {
                 const QString good = edit(name)->text();
                 edit(name)->setText(QLatin1String(bad));
-                d->accept();
+                pressOk(d);
                 QVERIFY2(d->isVisible() && problem->isVisibleTo(d) && !problem->text().isEmpty(), bad);
                 edit(name)->setText(good);
             }
@@ -1037,7 +1037,7 @@ private slots:
             edit("lineEditMulticastGroup")->setText(QStringLiteral("239.255.0.1"));
             edit("lineEditPskHost")->setText(QStringLiteral("127.0.0.1"));
             d->findChild<QSpinBox*>(QStringLiteral("spinPskPort"))->setValue(14739);
-            d->accept();
+            pressOk(d);
         });
         for (int run = 0; run < 2; ++run) {
             if (run == 1) {

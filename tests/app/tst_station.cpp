@@ -133,7 +133,7 @@ private slots:
         m_port.events.clear();
         withDialog([&] { w->slotSelectPort(); }, [](QDialog* d) {
             d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(QStringLiteral("101"));
-            d->accept();
+            pressOk(d);
         });
         QCOMPARE(m_port.events.filter(QStringLiteral("open")), QStringList({QStringLiteral("open /dev/ttyUSB1")}));
         for (const char* set : {"baud 12", "bits 3", "parity 0", "stop 0"})

@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -75,6 +76,17 @@ inline QAction* command(MainWindow& w, const QString& menuTitle, const QString& 
 }
 
 inline QLineEdit* field(MainWindow& w, const char* name) { return w.logBar()->findChild<QLineEdit*>(QLatin1String(name)); }
+
+// OK as the user gives it: the button box's OK button, which also shows that
+// it is wired to the dialog; accept() where the dialog has no such button.
+inline void pressOk(QDialog* d)
+{
+    auto* box = d->findChild<QDialogButtonBox*>();
+    if (QPushButton* ok = box ? box->button(QDialogButtonBox::Ok) : nullptr)
+        ok->click();
+    else
+        d->accept();
+}
 
 // Runs open(), hands the modal dialog it brings up to answer, waits until it
 // is gone and makes the window that was active active again (the offscreen

@@ -212,7 +212,7 @@ class TestHamlib : public QObject
             list->setCurrentItem(dummy);
             d->findChild<QComboBox*>(QStringLiteral("comboPtt"))->setCurrentText(QStringLiteral("CAT through Hamlib"));
             d->findChild<QSpinBox*>(QStringLiteral("spinPttWait"))->setValue(1500);
-            d->accept();
+            WindowTest::pressOk(d);
         });
     }
 
