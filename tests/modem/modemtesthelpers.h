@@ -64,7 +64,7 @@ public:
         if (const intptr_t r = CBruxCmdTarget::Command(code, p1, p2, p3))
             return r;
         reports.push_back({code, p1, p2});
-        return 0;
+        return code == ModemCommand::kTailEnded ? tailAnswer : 0;
     }
     void listenTo(CPskTxRx& modem) { modem.Command(ModemCommand::kSetOwner, reinterpret_cast<intptr_t>(static_cast<CBruxCmdTarget*>(this)), 0, 0); }
     // The first parameters of one report code, as characters.
@@ -77,6 +77,7 @@ public:
         return s;
     }
     std::vector<std::array<intptr_t, 3>> reports;
+    intptr_t tailAnswer = 0; // to "go on?" at the end of a tail
 };
 
 // Hands out a list of words, then nothing. In a script "\u00A9" and

@@ -373,6 +373,22 @@ private slots:
         QCOMPARE(source.left(), left);
     }
 
+    // An owner may ask for more after the identification: the text behind it
+    // follows in the same transmission, after a new key-up.
+    void ownerMayGoOnAfterTheMorse()
+    {
+        CPskTxRx modem(QStringLiteral("BPSK31"));
+        RecordingOwner owner;
+        owner.tailAnswer = intptr_t(TxWord::kChar) << 16;
+        modem.Command(ModemCommand::kSetCwCallSign, reinterpret_cast<intptr_t>("K1ABC"), 0, 0);
+        ScriptSource source;
+        source.text(QStringLiteral("e\u00A9abc"), true);
+        const Transmission tx = transmit(modem, source, 3125, &owner);
+        QCOMPARE(owner.chars(ModemCommand::kTxEchoByte), QStringLiteral("eabc"));
+        const int afterMorse = 44 + 28 + 156;
+        QCOMPARE(tx.bits(afterMorse + 2, afterMorse + 5, true), QStringLiteral("1111"));
+    }
+
     // The last character before a Morse identification in the middle of the
     // text is ended by zero bits like any other, so a receiver prints it.
     void characterBeforeTheMorseArrives_data()
