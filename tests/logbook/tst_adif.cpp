@@ -156,11 +156,11 @@ private slots:
         writeAll(m_adif, "<CALL:1>C<QSO_DATE:8>20240101<TIME_ON:4>1300<TIME_OFF:4>1312<FREQ:6>14.070"
                          "<GRIDSQUARE:4>JO62<TX_PWR:2>50<QSL_SENT:1>Y<NOTES:5>notes<COMMENT:2>hi<EOR>\n"
                          "<CALL:1>B<QSO_DATE:8>20240101<TIME_ON:4>1100<BAND:3>40M<NOTES:4>kept<GRIDSQUARE:3>JO6<TX_PWR:1>0<EOR>\n"
-                         "<CALL:1>X<QSO_DATE:8>20240101<EOR>\n");
+                         "<CALL:1>X<QSO_DATE:8>20240101<EOR>\n<CALL:1>Y<QSO_DATE:8>20240101<TIME_ON:4>1400<FREQ:1>?<BAND:3>11M<EOR>\n");
         CHamLog log(m_log);
         QVERIFY(log.importAdif(m_adif) && log.changedLines() == 2);
         QCOMPARE(calls(CHamLog(m_log).search(QString())), QStringList({"A", "B", "C"}));
-        QCOMPARE(log.importNotes(), "1 record(s) left out: no call, date, time or usable frequency or band. Fields not "
+        QCOMPARE(log.importNotes(), "2 record(s) left out: no call, date, time or usable frequency or band. Fields not "
                                     "kept (in how many records): GRIDSQUARE (1), NOTES (1), QSL_SENT (1), TX_PWR (1).");
         QCOMPARE(CHamLog(m_log).search("kept").value(0).frequencyB, 7070000u);
         // The band alone gives no FREQ on export; the end of the contact goes out again.
