@@ -36,6 +36,7 @@
 #include <QNetworkDatagram>
 #include <QPlainTextEdit>
 #include <QSettings>
+#include <QScrollBar>
 #include <QSizeGrip>
 #include <QSlider>
 #include <QSpinBox>
@@ -598,6 +599,16 @@ private slots:
         call.setPosition(call.position() + view->document()->findBlockByNumber(0).text().indexOf(u"vk2abc") + 2);
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->cursorRect(call).center());
         QCOMPARE(field(*w, "editCall")->text(), QStringLiteral("VK2ABC"));
+        // A station that comes or goes does not move a list the user has scrolled.
+        QList<SignalBrowser::Line> many(60, shown[1]);
+        for (int i = 0; i < many.size(); ++i)
+            many[i].id = 1000 + i;
+        browser->setLines(many);
+        view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum() / 2);
+        const int scrolled = view->verticalScrollBar()->value();
+        QVERIFY(scrolled > 0);
+        browser->setLines(many.mid(1));
+        QCOMPARE(view->verticalScrollBar()->value(), scrolled);
 
         // "All modes": a BPSK63 station beside the BPSK31 one is listed with
         // its mode, and a click on it switches the receiver to BPSK63; the
