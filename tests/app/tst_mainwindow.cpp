@@ -105,6 +105,7 @@ class TestMainWindow : public QObject
 
     // A logger on this computer, as the window's reports reach it.
     QUdpSocket m_logger;
+    QString m_status; // the last Status heard: "mode|DX call|Tx mode"
     void listenAsLogger()
     {
         QVERIFY(m_logger.bind(QHostAddress::LocalHost, 0));
@@ -117,8 +118,12 @@ class TestMainWindow : public QObject
         QList<quint32> types;
         QTest::qWaitFor([&] {
             while (m_logger.hasPendingDatagrams()) {
-                const Wsjtx::Reader m(m_logger.receiveDatagram().data());
-                if (m.ok() && m.type() != Wsjtx::Heartbeat && m.type() != Wsjtx::Status)
+                Wsjtx::Reader m(m_logger.receiveDatagram().data());
+                if (m.ok() && m.type() == Wsjtx::Status) { // dial, mode, DX call, report, Tx mode
+                    m.u64();
+                    const QString mode = m.utf8(), dx = m.utf8(), report = m.utf8();
+                    m_status = mode + u'|' + dx + u'|' + m.utf8();
+                } else if (m.ok() && m.type() != Wsjtx::Heartbeat)
                     types.append(m.type());
             }
             return types.size() >= n;
@@ -1007,6 +1012,7 @@ private slots:
         auto w = std::make_unique<MainWindow>();
         QTRY_VERIFY_WITH_TIMEOUT(m_logger.hasPendingDatagrams(), 10000);  // the first heartbeat
         field(*w, "editCall")->setText(QStringLiteral("w1aw"));
+        QTRY_COMPARE_WITH_TIMEOUT((typesHeard(), m_status), QStringLiteral("PSK31|W1AW|PSK31"), 5000);
         w->saveQSO();
         QCOMPARE(typesHeard(2), (QList<quint32>{Wsjtx::QsoLogged, Wsjtx::LoggedAdif}));
         w->close();

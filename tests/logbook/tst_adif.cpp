@@ -84,6 +84,7 @@ private slots:
         QTest::newRow("UTF-8 counted in bytes and in characters")
             << "<CALL:2>A1<NAME:7>J\xC3\xBCrgen" + kRest + "<EOR><CALL:2>A2<NAME:6>J\xC3\xBCrgen" + kRest + "<EOR>"
             << QStringList{"A1|20240101120000|14070000||J\u00fcrgen||", "A2|20240101120000|14070000||J\u00fcrgen||"};
+        QTest::newRow("UTF-8 with byte order mark") << "\xEF\xBB\xBF<CALL:5>G4ABC" + kRest + "<EOR>" << QStringList{g4abc + "|||"};
         QTest::newRow("8-bit code page") << "<CALL:5>G4ABC<NAME:6>J\xFCrgen" + kRest + "<EOR>"
                                          << QStringList{g4abc + "|J\u00fcrgen||"};
         const QString utf16 = "<CALL:5>G4ABC<NAME:6>J\u00fcrgen" + QString::fromLatin1(kRest) + "<EOR>";
