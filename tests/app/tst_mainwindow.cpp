@@ -75,23 +75,6 @@ class TestMainWindow : public QObject
         return w;
     }
     static void closeWindow(std::unique_ptr<MainWindow>& w) { w->close(), w.reset(); }
-    // Every control shown in container sits in its layout: within the
-    // container and clear of its neighbours (one left out of the layout
-    // lies at the top left, over another).
-    static void laidOut(QWidget* container)
-    {
-        QList<QWidget*> shown;
-        for (QWidget* c : container->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-            if (c->isVisible() && !c->isWindow() && !qobject_cast<QSizeGrip*>(c))
-                shown << c;
-        const auto name = [](QWidget* c) { return c->objectName() + u' ' + c->metaObject()->className(); };
-        for (qsizetype i = 0; i < shown.size(); ++i) {
-            QVERIFY2(container->rect().contains(shown[i]->geometry()), qPrintable(name(shown[i])));
-            for (qsizetype j = i + 1; j < shown.size(); ++j)
-                QVERIFY2(!shown[i]->geometry().intersects(shown[j]->geometry()),
-                         qPrintable(name(shown[i]) + QStringLiteral(" over ") + name(shown[j])));
-        }
-    }
     // Types hz into the frequency prompt that open() brings up.
     static void typeFrequency(const std::function<void()>& open, double hz)
     {

@@ -29,6 +29,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QSettings>
+#include <QSizeGrip>
 #include <QTest>
 #include <QTimer>
 #include <QVariantMap>
@@ -77,6 +78,33 @@ inline QAction* command(MainWindow& w, const QString& menuTitle, const QString& 
 
 inline QLineEdit* field(MainWindow& w, const char* name) { return w.logBar()->findChild<QLineEdit*>(QLatin1String(name)); }
 
+inline bool inLayout(const QLayout* layout, QWidget* w)
+{
+    for (int i = 0; layout && i < layout->count(); ++i)
+        if (layout->itemAt(i)->widget() == w || inLayout(layout->itemAt(i)->layout(), w))
+            return true;
+    return false;
+}
+
+// Every control shown in container sits in its layout: in it, within the
+// container and clear of its neighbours. Every dialog a window test answers
+// is checked so.
+inline void laidOut(QWidget* container)
+{
+    QList<QWidget*> shown;
+    for (QWidget* c : container->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (c->isVisible() && !c->isWindow() && !qobject_cast<QSizeGrip*>(c))
+            shown << c;
+    const auto name = [](QWidget* c) { return c->objectName() + u' ' + c->metaObject()->className(); };
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        QVERIFY2(!container->layout() || inLayout(container->layout(), shown[i]), qPrintable(name(shown[i]) + QStringLiteral(" not in the layout")));
+        QVERIFY2(container->rect().contains(shown[i]->geometry()), qPrintable(name(shown[i])));
+        for (qsizetype j = i + 1; j < shown.size(); ++j)
+            QVERIFY2(!shown[i]->geometry().intersects(shown[j]->geometry()),
+                     qPrintable(name(shown[i]) + QStringLiteral(" over ") + name(shown[j])));
+    }
+}
+
 // OK as the user gives it: the button box's OK button, which also shows that
 // it is wired to the dialog; accept() where the dialog has no such button.
 inline void pressOk(QDialog* d)
@@ -98,7 +126,7 @@ inline void withDialog(const std::function<void()>& open, const std::function<vo
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
         if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()); d && !answered)
-            answered = true, answer(d);
+            answered = true, laidOut(d), answer(d);
     });
     poll.start(20);
     open();
