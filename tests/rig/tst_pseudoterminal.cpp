@@ -113,6 +113,8 @@ private slots:
         QVERIFY(!comport.isOpen());
         comport.reconfigureWithDefaults(comport.portNumber(), comport.deviceOverride());
         QVERIFY(comport.isOpen());
+        comport.saveSettings(); // the defaults: DTR and RTS off
+        QCOMPARE(Settings().value(QStringLiteral("Comport/DTR")).toInt() + Settings().value(QStringLiteral("Comport/RTS")).toInt(), 0);
     }
 
     void missingDeviceGivesOneWarningLine_data()
