@@ -104,7 +104,8 @@ class TestMainWindow : public QObject
                 Wsjtx::Reader m(m_logger.receiveDatagram().data());
                 if (m.ok() && m.type() == Wsjtx::Status) { // dial, mode, DX call, report, Tx mode
                     m.u64();
-                    const QString mode = m.utf8(), dx = m.utf8(), report = m.utf8();
+                    const QString mode = m.utf8(), dx = m.utf8();
+                    m.utf8(); // the report
                     m_status = mode + u'|' + dx + u'|' + m.utf8();
                 } else if (m.ok() && m.type() != Wsjtx::Heartbeat)
                     types.append(m.type());
@@ -1055,11 +1056,13 @@ private slots:
         Settings().remove(QStringLiteral("Report/Logger"));
         QVERIFY(!ReportTargets::load().logger);
         // Damaged stored targets fall back to the standard ones.
-        for (const char* key : {"PskHost=a b", "LoggerAddress=logger.example", "LoggerGroup=192.0.2.1"})
-            Settings().setValue(QStringLiteral("Report/") + QString::fromLatin1(key).section(u'=', 0, 0), QString::fromLatin1(key).section(u'=', 1));
-        const ReportTargets repaired = ReportTargets::load(), standard;
-        QCOMPARE(QStringList({repaired.pskHost, QString::number(repaired.pskPort), repaired.loggerAddress, QString::number(repaired.loggerPort), repaired.multicastGroup}),
-                 QStringList({standard.pskHost, QString::number(standard.pskPort), standard.loggerAddress, QString::number(standard.loggerPort), QString()}));
+        Settings().setValue(QStringLiteral("Report/PskHost"), QStringLiteral("a b"));
+        Settings().setValue(QStringLiteral("Report/LoggerAddress"), QStringLiteral("logger.example"));
+        Settings().setValue(QStringLiteral("Report/LoggerGroup"), QStringLiteral("192.0.2.1"));
+        const auto targets = [](const ReportTargets& t) {
+            return QStringList({t.pskHost, QString::number(t.pskPort), t.loggerAddress, QString::number(t.loggerPort), t.multicastGroup});
+        };
+        QCOMPARE(targets(ReportTargets::load()), targets(ReportTargets()));
     }
 };
 
