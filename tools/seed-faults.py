@@ -334,7 +334,7 @@ def main():
                         help="run only the tests whose executables the fault rebuilt, and those "
                         "named by --always; the others run the clean tree's binaries, so they "
                         "would only repeat the clean tree's outcome")
-    parser.add_argument("--always", default="tst_cli,tst_station,tst_install",
+    parser.add_argument("--always", default="tst_cli,tst_listen,tst_station,tst_install",
                         help="with --rebuilt-only: tests that run the built programs, run for "
                         "every fault (%(default)s)")
     parser.add_argument("--blind", action="store_true",
