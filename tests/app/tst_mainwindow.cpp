@@ -666,6 +666,10 @@ private slots:
         auto w = makeWindow();
         auto* f1 = w->controlBar()->findChild<QPushButton*>(QStringLiteral("pushButton_1"));
         QCOMPARE(f1->text(), QStringLiteral("F1 CQ"));
+        QStringList firstSet; // F1 to F12
+        for (int i = 0; i < 12; ++i)
+            firstSet << w->macros().at(i).label;
+        QCOMPARE(firstSet.join(u','), QStringLiteral("CQ,Answer,RST+name,QTH+rig,73,Turn,QRZ?,,,,,TX/RX"));
         QCOMPARE(f1->width(), w->controlBar()->findChild<QPushButton*>(QStringLiteral("pushButton_9"))->width());
         QHelpEvent tip(QEvent::ToolTip, QPoint(2, 2), f1->mapToGlobal(QPoint(2, 2)));
         QApplication::sendEvent(f1, &tip);
