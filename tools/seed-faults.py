@@ -153,8 +153,10 @@ def ctest(args, log, select=None, exclude=None, stop=False):
 
 
 def failed(statuses):
+    # Anything but a pass or a skip: "***Failed", "***Timeout", "***Exception: SegFault" and
+    # "Subprocess aborted***Exception:" (a crash, or QTest's watchdog ending a test that hangs).
     return sorted(n for n, s in statuses.items()
-                  if s.startswith("***") and "Skipped" not in s and "Disabled" not in s)
+                  if s != "Passed" and not any(k in s for k in ("Skipped", "Disabled", "Not Run")))
 
 
 def rebuilt_tests(commands, since):
