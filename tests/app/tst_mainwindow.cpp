@@ -27,7 +27,6 @@
 
 #include <QActionGroup>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
@@ -330,7 +329,7 @@ private slots:
                 emit ports->activated(i);
                 shown << device->text() + u'|' + d->findChild<QLineEdit*>(QStringLiteral("lineEdit"))->text();
             }
-            d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+            pressOk(d);
         });
         SelectPortDlg::setPortLister({});
         QCOMPARE(shown, QStringList({missing, missing + " (not present)", "/dev/pts/3|1", "|100"}));
