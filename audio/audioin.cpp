@@ -67,6 +67,12 @@ bool AudioIn::CreateAudio(int device, int sampleRate)
     return err == paNoError;
 }
 
+void AudioIn::setBlockSeconds(double seconds)
+{
+    m_blockSeconds = std::clamp(seconds, 0.0, 0.5);
+    setWatchInterval(std::max(kWatchMs, int(m_blockSeconds * 1000)));
+}
+
 SoundStream::Opener AudioIn::opener(int rate)
 {
     const double seconds = m_blockSeconds;

@@ -46,8 +46,9 @@ public:
     // program and the sound server then wake a few times a second instead
     // of a hundred. 0 (the default): blocks of kFramesPerBuffer at the
     // device's low latency, as the window needs. At most half a second, so
-    // that the ring holds two blocks.
-    void setBlockSeconds(double seconds) { m_blockSeconds = std::clamp(seconds, 0.0, 0.5); }
+    // that the ring holds two blocks. The watch over the stream then looks
+    // once a block, not ten times a second.
+    void setBlockSeconds(double seconds);
 
     // Opens the input stream on device (the default input device when it is
     // not an input device of the default host API) at sampleRate. The

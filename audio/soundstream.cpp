@@ -69,7 +69,7 @@ SoundStream::SoundStream(const char* owner, AudioDevices::Direction direction, i
     m_shared->owner = this;
     m_clock.start();
     // Often: an output that stops moving must release the transmitter soon.
-    m_watch.setInterval(100);
+    m_watch.setInterval(kWatchMs);
     m_retry.setInterval(1000);
     connect(&m_watch, &QTimer::timeout, this, &SoundStream::watch);
     connect(&m_retry, &QTimer::timeout, this, &SoundStream::retry);

@@ -60,6 +60,9 @@ protected:
     // run mean it is lost; stallMs() once the stream has moved for kSettleMs.
     static constexpr int kStallMs = 3000;
     static constexpr int kSettleMs = 300;
+    // How often the stream is looked at, unless setWatchInterval() says
+    // otherwise.
+    static constexpr int kWatchMs = 100;
     // The answer of onStream() when the sound thread did not answer.
     static constexpr int kNoAnswer = -9987; // paTimedOut
 
@@ -86,6 +89,8 @@ protected:
     // call; answers the PortAudio result and in *opened whether it opened.
     int openChosen(bool start, bool* opened = nullptr, const std::function<void()>& beforeStart = {});
 
+    // Looks at the stream every ms instead; far below the stall limits.
+    void setWatchInterval(int ms) { m_watch.setInterval(ms); }
     // Starts or ends the watch: the stream should be running from now on.
     void setShouldRun(bool run);
     bool shouldRun() const { return m_shouldRun; }
