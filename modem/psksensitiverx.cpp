@@ -76,6 +76,7 @@ constexpr float kLevelLeak = 0.02f;
 constexpr float kFastLevelLeak = 1.0f / 8.0f;
 constexpr float kLevelStep = 4.0f;
 constexpr double kDropSeconds = 1.0;
+constexpr float kNoSignalShare = 0.1f;
 // The standard receiver's I/Q scale (for the phase scope's level).
 constexpr float kScopeScale = 8700.0f;
 
@@ -199,6 +200,8 @@ void CSensitiveRx::Reset()
     m_tapOld = m_tapNew = Complex(-kNeighbourShare, 0.0f);
     m_eqOld = m_eqNew = {};
     m_prevD = 1.0f;
+    m_framed = false;
+    m_prevBit = 1;
     m_prevW = {};
     m_metric.fill(0.0f);
     // Every older path bit 1 stands for idle: the first decisions give no
@@ -321,6 +324,9 @@ void CSensitiveRx::decide(Complex z, Complex adapted)
         m_lock = m_lockAlign = 0.0f;
         m_lockStrength = 1.0f;
         m_fll = {};
+        // A new signal: its words are framed afresh, so that the noise
+        // before it and its key-up carrier make no character.
+        m_framed = false;
     }
     const float a = std::max(m_amplitude, 1e-3f);
 
@@ -402,8 +408,19 @@ void CSensitiveRx::bpskBits(Complex w, Complex wAdapted, Complex derotate)
     const size_t eq = m_misfit[1][best[1]] < m_misfit[0][best[0]] ? 1 : 0;
     const float d = (input[eq] * std::conj(m_estimate[eq][best[eq]])).real() >= 0.0f ? 1.0f : -1.0f;
 
-    // Differential decoding of the decisions: no reversal is a 1.
-    ReceiveBit(d == m_prevD ? 1 : 0);
+    // Differential decoding of the decisions: no reversal is a 1. Words
+    // are framed by two 0 bits; what comes before the first two (a
+    // transmitter's carrier before its preamble, the middle of a word when
+    // the receiver starts) is no character, though an 8-bit character set
+    // would print it as one.
+    const int bit = d == m_prevD ? 1 : 0;
+    if (m_framed) {
+        ReceiveBit(bit);
+    } else if (bit == 0 && m_prevBit == 0) {
+        m_framed = true;
+        m_register = 0;
+    }
+    m_prevBit = bit;
     m_prevD = d;
 
     // The misses against the level of the last few symbols: in a long fade
@@ -470,10 +487,17 @@ void CSensitiveRx::report(Complex z)
 {
     const float a = std::max(m_amplitude, 1e-3f);
     // The quality figure from the phase steps of the filtered symbols, as
-    // the standard decoders measure it.
-    const int i = int(z.real() / a * 8192.0f);
-    const int q = int(z.imag() / a * 8192.0f);
-    MeasureQuality(i, q, 0);
+    // the standard decoders measure it. A symbol below a tenth of the level
+    // is no signal: the end of a transmission, where the filters' dying
+    // tail keeps a steady phase that would pass for a good one. It counts as
+    // the worst step (a quarter turn for BPSK, an eighth for QPSK), so that
+    // what is decoded from it is never taken for text.
+    if (std::abs(z) < kNoSignalShare * a) {
+        m_worstStep = !m_worstStep;
+        MeasureQuality(m_worstStep && !m_qpsk ? 0 : 8192, m_worstStep ? 8192 : 0, 0);
+    } else {
+        MeasureQuality(int(z.real() / a * 8192.0f), int(z.imag() / a * 8192.0f), 0);
+    }
 
     if (!m_symbolSink)
         return;

@@ -138,6 +138,9 @@ private:
     std::array<std::array<Complex, kEstimates>, kEqualisers> m_trend{};
     std::array<std::array<float, kEstimates>, kEqualisers> m_misfit{};
     float m_prevD = 1.0f;
+    bool m_framed = false;
+    bool m_worstStep = false;
+    int m_prevBit = 1;
 
     // QPSK: previous coherent symbol and the Viterbi decoder (metrics are
     // correlations, larger is better).
