@@ -155,11 +155,25 @@ void MainWindow::createMenus()
     connect(m_varicodeMenu, &QMenu::aboutToShow, this, &MainWindow::slotUpdateVaricodeMenu);
     connect(m_varicodeMenu, &QMenu::triggered, this, &MainWindow::slotVaricodeMenu);
 
-    // The modem stores this choice itself, as it does the character set.
-    QAction* sensitive = addCommand(m_configureMenu, tr("Sensitive receiver"), tr("Copy weaker signals"));
-    sensitive->setCheckable(true);
-    sensitive->setChecked(m_modem->sensitiveReceiver());
-    connect(sensitive, &QAction::toggled, m_modem, &CPskTxRx::setSensitiveReceiver);
+    // The modem stores this choice itself, as it does the character set;
+    // the menu ticks the receiver in use each time it opens.
+    QMenu* receiverMenu = m_configureMenu->addMenu(tr("Receiver"));
+    auto* receivers = new QActionGroup(receiverMenu);
+    QAction* sensitive = addCommand(receiverMenu, tr("Sensitive"),
+                                    tr("Copy weaker signals and follow fading paths (the default)"));
+    QAction* standard = addCommand(receiverMenu, tr("Standard"), tr("The classic receiver"));
+    for (QAction* a : {sensitive, standard}) {
+        a->setCheckable(true);
+        receivers->addAction(a);
+    }
+    connect(sensitive, &QAction::triggered, m_modem, [this] { m_modem->setSensitiveReceiver(true); });
+    connect(standard, &QAction::triggered, m_modem, [this] { m_modem->setSensitiveReceiver(false); });
+    const auto tick = [this, sensitive, standard] {
+        sensitive->setChecked(m_modem->sensitiveReceiver());
+        standard->setChecked(!m_modem->sensitiveReceiver());
+    };
+    tick();
+    connect(receiverMenu, &QMenu::aboutToShow, this, tick);
 
     QAction* echo = addCommand(m_configureMenu, tr("TX echo"), tr("TX echo mode"));
     echo->setCheckable(true);

@@ -46,9 +46,13 @@ public:
 
 namespace PskReceivers {
 
-// "standard" first: the program's default.
+// "standard" first.
 QStringList names();
+// The receiver built from the specified chain, bit for bit.
 QString standardName();
+// The receiver a first start and the command line use: the sensitive one,
+// which copies deeper into the noise and follows a fading channel.
+QString defaultName();
 // A receiver of that name for BPSK or QPSK; null for a name the table does
 // not hold. Building a decoder clears the shared 8-bit decode table; it is
 // filled again here.

@@ -49,6 +49,11 @@ QString standardName()
     return QString::fromLatin1(kReceivers[0].name);
 }
 
+QString defaultName()
+{
+    return QString::fromLatin1(kReceivers[1].name);
+}
+
 std::unique_ptr<PskReceiver> make(const QString& name, bool qpsk)
 {
     for (const Entry& e : kReceivers) {

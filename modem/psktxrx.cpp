@@ -101,7 +101,7 @@ CPskTxRx::CPskTxRx(const QString& modeName, QObject* parent)
     {
         Settings settings;
         rxFq = settings.value(QStringLiteral("RxFq"), 1000.0).toDouble();
-        receiver = settings.value(QStringLiteral("Receiver")).toString();
+        receiver = settings.value(QStringLiteral("Receiver"), PskReceivers::defaultName()).toString();
         txFq = settings.value(QStringLiteral("TxFq"), 1000.0).toDouble();
         settings.beginGroup(QStringLiteral("Audio"));
         set = settings.value(QStringLiteral("varicode"), 0).toInt();
@@ -124,11 +124,12 @@ CPskTxRx::CPskTxRx(const QString& modeName, QObject* parent)
     m_charSet.store(set, std::memory_order_relaxed);
 
     // The receive side decodes in the set in force now; a receiver the
-    // table does not know (an older or a mistyped name) is the standard one.
+    // table does not know (a mistyped name) is the default one.
     m_channel = std::make_unique<ReceiveChannel>(m_mode == kModeQpsk, set, static_cast<ChannelOutput*>(this));
     connectToSlot(&m_channel->frontEnd(), QMetaMethod::fromSignal(&CPskRxAlgorithms::signalFqChanged), parent,
                   "slotRxFqNotified(double)");
-    m_channel->setReceiver(receiver);
+    if (!m_channel->setReceiver(receiver))
+        m_channel->setReceiver(PskReceivers::defaultName());
     applySampleRates(inputRate, outputRate);
     m_encoder->setCharSet(set);
     m_txDsp->setFrequency(txFq);

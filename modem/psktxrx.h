@@ -94,7 +94,8 @@ public:
     void setCharSet(int set);
 
     // The receiver, by its name in the receiver table (PskReceivers):
-    // "standard" or "sensitive" (settings key "Receiver"). A receiver chosen
+    // "standard" or "sensitive" (settings key "Receiver"; nothing stored
+    // means the default, "sensitive"). A receiver chosen
     // starts afresh at the present tuning; an unknown name is refused.
     bool setReceiver(const QString& name);
     QString receiverName() const;

@@ -803,8 +803,14 @@ private slots:
                     [&](QDialog* box) { refusal = static_cast<QMessageBox*>(box)->text(); box->reject(); });
         QVERIFY2(refusal.contains("belongs to the logbook"), qPrintable(refusal));
         QCOMPARE(QFileInfo(w->logFileName()).size(), 0);
-        command(*w, "Configure", "Sensitive receiver")->trigger();
-        QVERIFY(w->modem()->sensitiveReceiver());
+        // A first start receives with the sensitive receiver; the menu ticks
+        // the one in use and takes the standard one.
+        QMenu* receiver = command(*w, "Configure", "Receiver")->menu();
+        emit receiver->aboutToShow();
+        QVERIFY(w->modem()->sensitiveReceiver() && receiver->actions().at(0)->isChecked());
+        receiver->actions().at(1)->trigger();
+        emit receiver->aboutToShow();
+        QVERIFY(w->modem()->receiverName() == "standard" && receiver->actions().at(1)->isChecked());
         // MMVari chosen, and the only character set ticked.
         QMenu* varicode = command(*w, "Configure", "Varicode")->menu();
         varicode->actions().at(1)->trigger();
@@ -889,7 +895,7 @@ private slots:
         QSettings ini(Settings::path(), QSettings::IniFormat);
         for (const auto& [key, value] : {std::pair{"Personal data/call", "VK2XYZ"}, {"Personal data/name", "Sam"}, {"Personal data/qth", "Sydney"},
                                          {"Audio/Input/SampleRate", "12000"}, {"Audio/Input/ppm", "-20"}, {"RxFq", "1000"},
-                                         {"Macros/Macros 0/text", "CQ CQ de <MYCALL> k"}, {"Receiver", "sensitive"}, {"LogBar/band", "40m"}})
+                                         {"Macros/Macros 0/text", "CQ CQ de <MYCALL> k"}, {"Receiver", "standard"}, {"LogBar/band", "40m"}})
             QCOMPARE(ini.value(QLatin1String(key)).toString(), QLatin1String(value));
     }
 

@@ -3,6 +3,7 @@
 #include "tools/cli/listen.h"
 
 #include "audio/audioin.h"
+#include "modem/pskreceiver.h"
 #include "modem/signalbank.h"
 #include "report/callextractor.h"
 #include "report/pskreporter.h"
@@ -163,8 +164,8 @@ int runListen(const QStringList& arguments)
                                   QStringLiteral("HZ"), QStringLiteral("11025"));
     const QCommandLineOption mode(QStringLiteral("mode"), QStringLiteral("Mode (default BPSK31)."), QStringLiteral("M"),
                                   QStringLiteral("BPSK31"));
-    const QCommandLineOption receiver(QStringLiteral("receiver"), QStringLiteral("standard (default) or sensitive."),
-                                      QStringLiteral("NAME"), QStringLiteral("standard"));
+    const QCommandLineOption receiver(QStringLiteral("receiver"), QStringLiteral("sensitive (default) or standard."),
+                                      QStringLiteral("NAME"), PskReceivers::defaultName());
     const QCommandLineOption report(QStringLiteral("report"), QStringLiteral("Report the calls copied to PSK Reporter."));
     const QCommandLineOption call(QStringLiteral("call"), QStringLiteral("Your call (for --report)."), QStringLiteral("CALL"));
     const QCommandLineOption locator(QStringLiteral("locator"), QStringLiteral("Your Maidenhead locator (for --report)."),

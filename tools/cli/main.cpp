@@ -10,6 +10,7 @@
 #include "tools/cli/logcommands.h"
 #include "tools/cli/modemsession.h"
 #include "tools/cli/wavio.h"
+#include "modem/pskreceiver.h"
 #include "modem/signalbank.h"
 
 #include <QCommandLineParser>
@@ -365,8 +366,9 @@ int runDecode(const QStringList& arguments)
         QStringLiteral("N"));
     const QCommandLineOption receiverOption(
         QStringLiteral("receiver"),
-        QStringLiteral("Which receiver decodes: standard (the default) or sensitive (copies weaker signals)."),
-        QStringLiteral("NAME"), QStringLiteral("standard"));
+        QStringLiteral("Which receiver decodes: sensitive (the default: copies weaker and fading signals)\n"
+                       "or standard (the classic receiver)."),
+        QStringLiteral("NAME"), PskReceivers::defaultName());
     const QCommandLineOption allOption(
         QStringLiteral("all"),
         QStringLiteral("Find every signal of the mode between 200 and 3500 Hz and decode each (with AFC);\n"
