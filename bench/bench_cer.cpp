@@ -292,6 +292,7 @@ struct Source
 {
     QString text;
     std::vector<qint16> clean;
+    int number = 0; // the other program's text number
 };
 
 void sweep(const char* title, const std::vector<std::vector<Source>>& sources, double carrier)
@@ -380,6 +381,20 @@ void printSnr(double snr)
 // stderr (--detail).
 int g_fadingSeeds = kSeeds;
 bool g_detail = false;
+// With --write DIR, every faded and noisy copy of the other program's
+// transmissions goes there as fading_MODE_CHANNEL_tTEXT_SNR_sSEED.wav, so
+// that its own receiver can decode the same audio (the peer scripts'
+// decode, then cer.py against textTEXT.txt).
+QString g_writeDir;
+
+void writeFaded(const QString& name, const std::vector<qint16>& audio)
+{
+    WavIo::Writer writer;
+    QString error;
+    if (!writer.open(QDir(g_writeDir).filePath(name), int(kRate), &error)
+        || !writer.write(audio.data(), int(audio.size()), &error) || !writer.close(&error))
+        std::fprintf(stderr, "bench_cer: %s\n", qPrintable(error));
+}
 
 // Each source through the channel with seeds 0 to g_fadingSeeds - 1 (one source
 // per seed, taken in turn), noise at each SNR, both receivers. The sweep
@@ -415,6 +430,13 @@ Sweep fadingSweep(const char* modeName, const std::vector<Source>& sources, doub
                 addNoise(f.audio, f.power, snr, unsigned(5000 + 101 * seed + 7 * modeIndex + 13 * conditionIndex + snr));
             for (int rx = 0; rx < 2; ++rx)
                 tally[rx].add(f.source->text, decode(mode, carrier, rx == 1, noisy));
+            if (!g_writeDir.isEmpty() && carrier == kPeerCarrier)
+                writeFaded(QStringLiteral("fading_%1_%2_t%3_%4_s%5.wav")
+                               .arg(QLatin1String(modeName), QLatin1String(channel.name))
+                               .arg(f.source->number)
+                               .arg(snr)
+                               .arg(seed),
+                           noisy);
         }
         sweep.snr.push_back(snr);
         for (int rx = 0; rx < 2; ++rx)
@@ -695,6 +717,9 @@ int main(int argc, char* argv[])
         if (args[i] == QLatin1String("--mode") || args[i] == QLatin1String("--channel")) {
             (args[i] == QLatin1String("--mode") ? g_onlyModes : g_onlyChannels) << args[i + 1];
             args.remove(i, 2);
+        } else if (args[i] == QLatin1String("--write")) {
+            g_writeDir = args[i + 1];
+            args.remove(i, 2);
         } else if (args[i] == QLatin1String("--seeds")) {
             g_fadingSeeds = std::max(1, args[i + 1].toInt());
             args.remove(i, 2);
@@ -732,6 +757,7 @@ int main(int argc, char* argv[])
                 src.text = readLatin1(dir.filePath(QStringLiteral("text%1.txt").arg(t)));
                 src.clean = readWav(
                     dir.filePath(QStringLiteral("clean_%1_t%2.wav").arg(QLatin1String(kFadingModes[m])).arg(t)));
+                src.number = t;
                 if (!src.text.isEmpty() && !src.clean.empty())
                     peer[m].push_back(src);
             }
