@@ -83,6 +83,7 @@ constexpr float kLevelLeak = 0.02f;
 constexpr float kFastLevelLeak = 1.0f / 8.0f;
 constexpr float kLevelStep = 4.0f;
 constexpr double kDropSeconds = 1.0;
+// A symbol below this share of the slow level is no signal (see report()).
 constexpr float kNoSignalShare = 0.1f;
 // The standard receiver's I/Q scale (for the phase scope's level).
 constexpr float kScopeScale = 8700.0f;

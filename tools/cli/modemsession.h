@@ -106,7 +106,7 @@ struct RxParams
     double sampleRate = 11025.0;
     bool afc = false;
     int squelch = -1; // threshold 0-31; -1 leaves the squelch off
-    bool sensitive = true; // the sensitive receiver (the default) instead of the standard one
+    bool sensitive = false; // the sensitive receiver instead of the standard one (decode says which)
 };
 
 // Builds and keeps a receiving transceiver; decoded characters reach onChar
