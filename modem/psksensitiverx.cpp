@@ -50,11 +50,11 @@ constexpr float kFllGain = 0.02f;
 constexpr float kFllAverage = 1.0f / 8.0f;
 constexpr float kLockAverage = 1.0f / 32.0f;
 constexpr float kLocked = 0.2f;
-// A loop unlocked this long, while the frequency detector's average turn
-// is at least this share of the average length of its turns, follows a
-// drifting signal (see decide()).
+// A BPSK loop unlocked this long, while the frequency detector's average
+// turn holds at least this share of its full length, is a drifting signal
+// (see decide()).
 constexpr double kDriftUnlockedSeconds = 2.0;
-constexpr float kDriftAgreement = 0.8f;
+constexpr float kDriftTurnShare = 0.5f;
 // A retune by more than this share of the symbol rate unsettles the loop.
 constexpr double kSmallRetune = 0.02;
 // The carrier loop holds an eighth of the symbol rate; the frequency it has
@@ -198,7 +198,6 @@ void CSensitiveRx::Reset()
     m_lowSymbols = 0;
     m_prevZ = {};
     m_fll = {};
-    m_fllSize = 0.0f;
     m_lock = m_lockAlign = 0.0f;
     m_lockStrength = 1.0f;
     m_unlockedSymbols = 0;
@@ -360,7 +359,6 @@ void CSensitiveRx::decide(Complex z, Complex adapted)
     if (m_qpsk)
         v *= v;
     m_fll += kFllAverage * (v - m_fll);
-    m_fllSize += kFllAverage * (std::abs(v) - m_fllSize);
     const float turn = float(fold) * m_freq;
     const float ferr = std::clamp((m_fll * Complex(std::cos(turn), -std::sin(turn))).imag(), -1.0f, 1.0f) / float(fold);
 
@@ -391,17 +389,17 @@ void CSensitiveRx::decide(Complex z, Complex adapted)
 
     // The transceiver's AFC reads this like the standard decoder's
     // accumulator; a signal above the mixer turns the phase forward. A
-    // locked loop knows the frequency. A signal that drifts faster than the
-    // loop follows (a ramp of a hertz a second) keeps it unlocked: after a
-    // while of that, the frequency detector's turn tells the AFC where it
-    // went, as long as the turns it averages agree. Noise, or a signal at
-    // the edge of copy, would only make the mixer wander: their turns
-    // scatter.
+    // locked loop knows the frequency. A BPSK signal that drifts faster
+    // than the loop follows (a ramp of a hertz a second or more) keeps it
+    // unlocked: after a while of that, the frequency detector's steady
+    // turn tells the AFC where it went. Noise, a fade, or a QPSK signal at
+    // the edge of copy would only make the mixer wander: their detector
+    // turns little or not for long, and QPSK's is too noisy.
     m_unlockedSymbols = m_lock < kLocked ? m_unlockedSymbols + 1 : 0;
     double hz = 0.0;
     if (m_lock >= kLocked)
         hz = double(m_freq) * m_baud / (2.0 * kPi);
-    else if (m_unlockedSymbols > kDriftUnlockedSeconds * m_baud && std::abs(m_fll) > kDriftAgreement * m_fllSize)
+    else if (!m_qpsk && m_unlockedSymbols > kDriftUnlockedSeconds * m_baud && std::abs(m_fll) > kDriftTurnShare)
         hz = double(std::arg(m_fll)) / fold * m_baud / (2.0 * kPi);
     m_afc = qint32(std::clamp(-hz * kAfcPerHz, -2.0e9, 2.0e9));
 }

@@ -127,7 +127,6 @@ private:
     float m_lockAlign = 0.0f;
     float m_lockStrength = 1.0f;
     int m_unlockedSymbols = 0;
-    float m_fllSize = 0.0f;
 
     // BPSK: forecasts of the channel (the symbol with the modulation taken
     // off) with short to long memories, some following its trend, the

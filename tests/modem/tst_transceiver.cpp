@@ -200,18 +200,6 @@ private slots:
         }
     }
 
-    // A QPSK signal drifting 0.9 Hz/s, which keeps the carrier loop from
-    // locking, is followed by the AFC and copied whole.
-    void qpskDriftIsFollowed()
-    {
-        const Mode m = mode(QStringLiteral("QPSK31"));
-        const QString text = QStringLiteral("CQ CQ de VK2XYZ VK2XYZ pse k ").repeated(6);
-        CPskTxRx rx(m.modemName);
-        rx.SetFrequencies(1000.0, 1000.0);
-        rx.Command(ModemCommand::kSetAfc, 1, 0, 0);
-        QVERIFY(hear(rx, transmit(m, text, 1000.0, 11025.0, 0.9)).contains(text.trimmed()));
-    }
-
     // The AFC learns a drifting signal's rate; after a click on another,
     // steady signal the learnt rate must not carry the receiver off it.
     void afcForgetsTheDriftOnARetune()
