@@ -50,11 +50,6 @@ constexpr float kFllGain = 0.02f;
 constexpr float kFllAverage = 1.0f / 8.0f;
 constexpr float kLockAverage = 1.0f / 32.0f;
 constexpr float kLocked = 0.2f;
-// A BPSK loop unlocked this long, while the frequency detector's average
-// turn holds at least this share of its full length, is a drifting signal
-// (see decide()).
-constexpr double kDriftUnlockedSeconds = 2.0;
-constexpr float kDriftTurnShare = 0.5f;
 // A retune by more than this share of the symbol rate unsettles the loop.
 constexpr double kSmallRetune = 0.02;
 // The carrier loop holds an eighth of the symbol rate; the frequency it has
@@ -200,7 +195,6 @@ void CSensitiveRx::Reset()
     m_fll = {};
     m_lock = m_lockAlign = 0.0f;
     m_lockStrength = 1.0f;
-    m_unlockedSymbols = 0;
     for (size_t e = 0; e < kEqualisers; ++e) {
         m_estimate[e].fill(Complex());
         m_trend[e].fill(Complex());
@@ -388,19 +382,9 @@ void CSensitiveRx::decide(Complex z, Complex adapted)
     m_prevZ = z;
 
     // The transceiver's AFC reads this like the standard decoder's
-    // accumulator; a signal above the mixer turns the phase forward. A
-    // locked loop knows the frequency. A BPSK signal that drifts faster
-    // than the loop follows (a ramp of a hertz a second or more) keeps it
-    // unlocked: after a while of that, the frequency detector's steady
-    // turn tells the AFC where it went. Noise, a fade, or a QPSK signal at
-    // the edge of copy would only make the mixer wander: their detector
-    // turns little or not for long, and QPSK's is too noisy.
-    m_unlockedSymbols = m_lock < kLocked ? m_unlockedSymbols + 1 : 0;
-    double hz = 0.0;
-    if (m_lock >= kLocked)
-        hz = double(m_freq) * m_baud / (2.0 * kPi);
-    else if (!m_qpsk && m_unlockedSymbols > kDriftUnlockedSeconds * m_baud && std::abs(m_fll) > kDriftTurnShare)
-        hz = double(std::arg(m_fll)) / fold * m_baud / (2.0 * kPi);
+    // accumulator; a signal above the mixer turns the phase forward. Only a
+    // locked loop knows a frequency: noise would only make the mixer wander.
+    const double hz = m_lock < kLocked ? 0.0 : double(m_freq) * m_baud / (2.0 * kPi);
     m_afc = qint32(std::clamp(-hz * kAfcPerHz, -2.0e9, 2.0e9));
 }
 

@@ -126,7 +126,6 @@ private:
     // (both against the level).
     float m_lockAlign = 0.0f;
     float m_lockStrength = 1.0f;
-    int m_unlockedSymbols = 0;
 
     // BPSK: forecasts of the channel (the symbol with the modulation taken
     // off) with short to long memories, some following its trend, the
