@@ -211,6 +211,9 @@ private slots:
         };
         row("help", {"--help"}, 0, "encode");
         row("log help", {"log", "--help"}, 0, "log merge LOG OTHER.log");
+        // Each log command does its own work and names it when it fails.
+        row("log import, no file", {"log", "import", file(QStringLiteral("new.log")), missing}, 1, "Import from " + missing);
+        row("log merge, no file", {"log", "merge", file(QStringLiteral("new.log")), missing}, 1, "Merging " + missing);
         row("no command", {}, 2, "no command");
         row("unknown command", {"transmit", good}, 2, "unknown command");
         row("unknown option", {"decode", "--bogus", good}, 2, "bogus");
