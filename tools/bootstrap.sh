@@ -7,7 +7,7 @@
 set -euo pipefail
 
 VELKORA_PACKAGES=(
-    cmake g++ make pkg-config lld
+    cmake g++ make ninja-build pkg-config lld
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-tools-dev qt6-tools-dev-tools
     libgl-dev libsndfile1-dev portaudio19-dev libfftw3-dev
     xvfb xauth
@@ -35,6 +35,12 @@ velkora_install_packages() {
 velkora_build() {
     local dir=${1:-build}
     shift || true
-    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    # A new build folder is made for Ninja, which schedules the Qt code
+    # generators and the compilers together; one made before keeps its own.
+    local generator=()
+    if [ ! -f "$dir/CMakeCache.txt" ] && command -v ninja >/dev/null; then
+        generator=(-G Ninja)
+    fi
+    cmake -S . -B "$dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
     cmake --build "$dir" --parallel "$(nproc)"
 }
