@@ -977,9 +977,19 @@ private slots:
             QVERIFY(d->isVisible());  // refused
             locator->setText(QStringLiteral("jo62QM"));
             d->findChild<QLineEdit*>(QStringLiteral("lineEditAntenna"))->setText(QStringLiteral("dipole"));
+            d->findChild<QLineEdit*>(QStringLiteral("lineEditName"))->setText(QStringLiteral("Jan"));
+            d->findChild<QLineEdit*>(QStringLiteral("lineEditQTH"))->setText(QStringLiteral("Ulm"));
             pressOk(d);
         });
         QCOMPARE(w->personalData().locator, QStringLiteral("JO62qm"));
+        // Opened again and left with Ok, the dialog keeps every field.
+        const auto fields = [&w] {
+            const PersonalData& p = w->personalData();
+            return QStringList{p.call, p.name, p.qth, p.locator, p.antenna};
+        };
+        const QStringList stored = fields();
+        withDialog([&w] { w->slotPersonalData(); }, [](QDialog* d) { pressOk(d); });
+        QCOMPARE(fields(), stored);
         psk->setChecked(true);
         QVERIFY(psk->isChecked());
         QVERIFY(w->reportLabel()->isVisibleTo(w.get()));

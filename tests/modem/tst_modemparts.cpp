@@ -7,6 +7,7 @@
 // an audio thread while the GUI thread changes everything (no race under ThreadSanitizer, and a
 // sane signal in any build).
 #include "modem/cwtables.h"
+#include "modem/pskdecode.h"
 #include "modem/pskrxalgorithms.h"
 #include "modem/psktxalgorithms.h"
 #include "modem/varicode.h"
@@ -105,6 +106,30 @@ private slots:
         }
         QVERIFY(rx.setSampleRate(64249.0));
         QCOMPARE(rx.movingSumLength(), 128);
+    }
+
+    // A reset (a replay, a new signal) leaves nothing of the audio before it
+    // in the moving sums: silence after it comes out as silence.
+    void resetEmptiesTheFilters()
+    {
+        struct Symbols : CPskBitDecode {
+            int i = 1, q = 1, count = 0;
+            void ReceiveBit(int) override {}
+            void ReceiveSymbol(int si, int sq, int) override { i = si, q = sq, ++count; }
+            void Reset() override { count = 0; }
+            void MeasureQuality(int, int, int) override {}
+        } last;
+        CPskRxAlgorithms rx;
+        rx.setSampleRate(8000.0);
+        rx.setSymbolSink(&last);
+        std::vector<qint16> audio(8000);
+        for (size_t n = 0; n < audio.size(); ++n) // the receiver's own 1000 Hz
+            audio[n] = qint16(20000.0 * std::cos(M_PI * double(n) / 4.0));
+        rx.ProcessSamples(audio.data(), int(audio.size()));
+        rx.reset();
+        std::fill(audio.begin(), audio.end(), 0);
+        rx.ProcessSamples(audio.data(), int(audio.size()));
+        QVERIFY(last.count > 20 && last.i == 0 && last.q == 0);
     }
 
     void riseFromSilenceIsRaisedCosine()
