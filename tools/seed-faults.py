@@ -168,10 +168,22 @@ def rebuilt_tests(commands, since):
     return names
 
 
+def always_tests(args, since):
+    """The --always tests that the fault may change: a test that runs the
+    build's programs only where one of them was rebuilt."""
+    names = []
+    for entry in filter(None, args.always.split(",")):
+        name, _, programs = entry.partition(":")
+        paths = [args.build / "bin" / p for p in programs.split("+") if p]
+        if not paths or any(p.exists() and p.stat().st_mtime >= since for p in paths):
+            names.append(name)
+    return names
+
+
 # ---------------------------------------------------------------------------
 # Blind seeding
 
-FOLDERS = "app,audio,core,display,logbook,modem,rig,text,widgets,tools/cli"
+FOLDERS = "app,audio,core,display,logbook,modem,report,rig,text,widgets,tools/cli"
 SOURCE_SUFFIXES = (".cpp", ".h")
 NUMBER = re.compile(r"(?<![\w.])(\d+\.\d*|\.\d+|\d+)(?:[eE][-+]?\d+)?[fFuUlL]*(?![\w.])")
 STATEMENT = re.compile(r"(emit\s+|delete\s+|\+\+|--|\*)?[\w:]+(\s*(\.|->|\[[^\]]*\])\s*\w+)*\s*"
@@ -336,9 +348,12 @@ def main():
                         help="run only the tests whose executables the fault rebuilt, and those "
                         "named by --always; the others run the clean tree's binaries, so they "
                         "would only repeat the clean tree's outcome")
-    parser.add_argument("--always", default="tst_cli,tst_listen,tst_station,tst_install",
-                        help="with --rebuilt-only: tests that run the built programs, run for "
-                        "every fault (%(default)s)")
+    parser.add_argument("--always", default="tst_cli:velkora32-cli,tst_listen:velkora32-cli,"
+                        "tst_install:velkora32+velkora32-cli",
+                        help="with --rebuilt-only: tests that run the built programs, as "
+                        "TEST[:PROGRAM[+PROGRAM...]]; such a test runs for every fault that "
+                        "rebuilt one of its programs (in BUILD/bin), or for every fault when "
+                        "none is named (%(default)s)")
     parser.add_argument("--blind", action="store_true",
                         help="draw the faults at random from the product sources (see above)")
     parser.add_argument("--seed", type=int, default=1, help="with --blind: the draw (%(default)s)")
@@ -456,7 +471,7 @@ class Judge:
                     return "not built", ""
             first = [n for n in rebuilt_tests(self.commands, since) if n not in broken]
             if args.rebuilt_only:
-                first += [n for n in args.always.split(",")
+                first += [n for n in always_tests(args, since)
                           if n in self.commands and n not in first + broken]
             stop = not args.all_tests
             statuses = ctest(args, log, select=first, stop=stop) if first else {}
