@@ -21,6 +21,7 @@
 #include "rig/selectportdlg.h"
 #include "tests/app/windowfolder.h"
 #include "tests/core/fulldisk.h"
+#include "tests/logbook/logfixtures.h"
 #include "tests/modem/modemtesthelpers.h"
 #include "text/signalbrowser.h"
 #include "widgets/filenamedlg.h"
@@ -74,6 +75,12 @@ class TestMainWindow : public QObject
         return w;
     }
     static void closeWindow(std::unique_ptr<MainWindow>& w) { w->close(), w.reset(); }
+    void reopen(std::unique_ptr<MainWindow>& w) { closeWindow(w), w = makeWindow(); } // the next start
+    static std::pair<double, double> frequencies(MainWindow& w) // receive, transmit
+    {
+        double rx = 0, tx = 0;
+        return w.modem()->GetFrequencies(&rx, &tx), std::pair(rx, tx);
+    }
     // Types hz into the frequency prompt that open() brings up.
     static void typeFrequency(const std::function<void()>& open, double hz)
     {
@@ -222,9 +229,7 @@ private slots:
         QVERIFY(bar->checkBoxAFC->isChecked() && w->modem()->Command(ModemCommand::kAfc, 0, 0, 0));
         QVERIFY(bar->checkBoxSQ->isChecked() && w->modem()->Command(ModemCommand::kSquelch, 0, 0, 0));
         QVERIFY(bar->sliderBrightness->value() == 35 && w->spectrum()->brightness() == 35 && w->spectrum()->contrast() == 70);
-        double rx = 0, tx = 0;
-        w->modem()->GetFrequencies(&rx, &tx);
-        QVERIFY(rx == 1300.0 && tx == 1700.0 && w->modem()->charSet() == 2);
+        QVERIFY(frequencies(*w) == std::pair(1300.0, 1700.0) && w->modem()->charSet() == 2);
     }
 
     void typedTransmitFrequencyIsLockedAndMarked_data()
@@ -239,8 +244,7 @@ private slots:
         Settings().setValue(QStringLiteral("AFC"), afc ? 2 : 0);
         auto w = makeWindow();
         typeFrequency([&] { QTest::mouseClick(w->txLabel(), Qt::RightButton); }, 1500.0);
-        double rx = 0, tx = 0;
-        w->modem()->GetFrequencies(&rx, &tx);
+        const auto [rx, tx] = frequencies(*w);
         QCOMPARE(tx, 1500.0);
         QVERIFY(w->txLabel()->text().contains(QStringLiteral("Tx: 1500.00")));
         // With AFC on, typing locks the transmitter, so AFC cannot undo it,
@@ -265,8 +269,7 @@ private slots:
         auto w = makeWindow();
         const auto typeRx = [&w](const std::function<void()>& open, double hz) {
             typeFrequency(open, hz);
-            double rx = 0, tx = 0;
-            w->modem()->GetFrequencies(&rx, &tx);
+            const auto [rx, tx] = frequencies(*w);
             QCOMPARE(rx, hz);
             QVERIFY(std::abs(tx - hz) <= 0.5); // no LOCK: the transmitter follows (to the Hz), as after a click
             QCOMPARE(w->spectrum()->rx(), hz);
@@ -389,9 +392,7 @@ private slots:
         auto w = makeWindow();
         // Send file: the text goes into the transmit pane.
         const QString text = m_dir->filePath(QStringLiteral("cq.txt"));
-        QFile f(text);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("CQ de VK2XYZ \xc3\xa4\nk\n") > 0);
-        f.close();
+        LogFixtures::writeAll(text, "CQ de VK2XYZ \xc3\xa4\nk\n");
         m_names << text;
         w->sendFile();
         QCOMPARE(w->txView()->toPlainText(), QStringLiteral("CQ de VK2XYZ \u00e4\nk\n"));
@@ -403,8 +404,7 @@ private slots:
         const QString adif = m_dir->filePath(QStringLiteral("adif/picked.adi"));
         m_files << adif;
         QVERIFY(w->exportADIF() && QFile::exists(adif));
-        closeWindow(w);
-        w = makeWindow();
+        reopen(w);
         w->setNameChooser({});
         QVERIFY(!w->importADIF());
         QCOMPARE(QDir(m_fileStart), QFileInfo(adif).dir());
@@ -488,8 +488,7 @@ private slots:
                  QStringLiteral("IO91wm;2.5;"));
         w->clearQSO();
         QVERIFY(field(*w, "editLocator")->text().isEmpty());
-        closeWindow(w);
-        w = makeWindow();
+        reopen(w);
         QCOMPARE(field(*w, "editPower")->text(), QStringLiteral("2,5 w"));
     }
 
@@ -575,8 +574,7 @@ private slots:
         QVERIFY(!view->document()->isUndoAvailable());
         const QTextBlock second = view->document()->findBlockByNumber(1);
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cursorRect(QTextCursor(second)).center());
-        double rx = 0.0, tx = 0.0;
-        w->modem()->GetFrequencies(&rx, &tx);
+        const double rx = frequencies(*w).first;
         QVERIFY2(std::abs(rx - 1600.0) < 3.0, qPrintable(QString::number(rx)));
         for (int i = 0; i < 80; ++i) // the replay catches up in steps
             w->modem()->ReceiveSamples(nullptr, 0);
@@ -614,8 +612,7 @@ private slots:
         QVERIFY(view->toPlainText().contains(QStringLiteral(" Hz BPSK63 ")));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cursorRect(QTextCursor(view->document()->findBlockByNumber(1))).center());
         QCOMPARE(w->titleBar()->comboBox->currentText(), QStringLiteral("BPSK63"));
-        closeWindow(w);
-        w = makeWindow();
+        reopen(w);
         QVERIFY(w->signalBrowser()->allModesBox()->isChecked());
     }
 
@@ -649,8 +646,7 @@ private slots:
         QVERIFY(scope->toolTip().contains(scope->snrText()));
         QCOMPARE(field(*w, "editSent")->placeholderText(), QStringLiteral("599")); // a clean, strong signal
 
-        closeWindow(w);
-        w = makeWindow();
+        reopen(w);
         QCOMPARE(w->modem()->squelchLevel(), -10.0);
         QCOMPARE(w->modem()->afcRange(), 15.0);
     }
@@ -846,10 +842,7 @@ private slots:
         const QDateTime start = CHamLog(w->logFileName()).search(QString()).value(0).start;
         QVERIFY2(start >= before.addMSecs(-before.time().msec()) && start <= QDateTime::currentDateTimeUtc(),
                  qPrintable(start.toString()));
-        const auto logged = [&w] {
-            QFile log(w->logFileName());
-            return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
-        };
+        const auto logged = [&w] { return LogFixtures::readAll(w->logFileName()); };
         QCOMPARE(logged().count('\n'), 1);
         QVERIFY(logged().contains("JA1QRP"));
 
@@ -863,9 +856,7 @@ private slots:
         // Another station's log merged in adds its contact; an import that
         // fails says so, naming the file.
         const QString other = m_dir->filePath(QStringLiteral("other.log"));
-        QFile otherLog(other);
-        QVERIFY(otherLog.open(QIODevice::WriteOnly) && otherLog.write(logged().replace("JA1QRP", "W1AW")) > 0);
-        otherLog.close();
+        LogFixtures::writeAll(other, logged().replace("JA1QRP", "W1AW"));
         m_files << other << m_dir->filePath(QStringLiteral("none.adi"));
         command(*w, "&File", "Merge")->trigger();
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("1 QSO(s) merged from %1").arg(other));
@@ -1075,9 +1066,7 @@ private slots:
         Settings().remove(QStringLiteral("Report/Logger"));
         QVERIFY(!ReportTargets::load().logger);
         // Damaged stored targets fall back to the standard ones.
-        Settings().setValue(QStringLiteral("Report/PskHost"), QStringLiteral("a b"));
-        Settings().setValue(QStringLiteral("Report/LoggerAddress"), QStringLiteral("logger.example"));
-        Settings().setValue(QStringLiteral("Report/LoggerGroup"), QStringLiteral("192.0.2.1"));
+        store({{"Report/PskHost", "a b"}, {"Report/LoggerAddress", "logger.example"}, {"Report/LoggerGroup", "192.0.2.1"}});
         const auto targets = [](const ReportTargets& t) {
             return QStringList({t.pskHost, QString::number(t.pskPort), t.loggerAddress, QString::number(t.loggerPort), t.multicastGroup});
         };

@@ -26,17 +26,7 @@ constexpr double kBinHz = kRate / kBlock;
 using Block = std::array<float, kBlock>;
 
 // Points the settings store at a fresh file holding `values` while it lives.
-struct ScopedSettings
-{
-    explicit ScopedSettings(const QVariantMap& values = {})
-    {
-        Settings::setPath(dir.filePath(QStringLiteral("display.ini")));
-        Settings settings;
-        for (auto it = values.cbegin(); it != values.cend(); ++it)
-            settings.setValue(it.key(), it.value());
-    }
-    QTemporaryDir dir;
-};
+using ScopedSettings = ModemTest::SettingsSandbox;
 
 // A cosine at a (possibly fractional) bin of the 2048-point frame, at 1/300 of full scale.
 Block tone(double bin)

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
+#include <QVariantMap>
 #include <QtEndian>
 
 #include <algorithm>
@@ -26,14 +27,18 @@
 
 namespace ModemTest {
 
-// Keeps the settings the modem objects read and write in a throw-away file.
+// Keeps the settings the modem objects read and write in a throw-away file,
+// holding values while it lives.
 class SettingsSandbox
 {
 public:
-    SettingsSandbox()
+    explicit SettingsSandbox(const QVariantMap& values = {})
     {
         if (m_dir.isValid())
             Settings::setPath(m_dir.filePath(QStringLiteral("modemtest.ini")));
+        Settings settings;
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            settings.setValue(it.key(), it.value());
     }
     void setCharSet(int set) { Settings().setValue(QStringLiteral("Audio/varicode"), set); }
 

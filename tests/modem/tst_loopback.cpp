@@ -21,15 +21,22 @@ class TestLoopback : public QObject
     Q_OBJECT
     SettingsSandbox m_settings;
 
+    // The signals a bank of the mode at the rate finds in the whole audio.
+    static std::vector<SignalBank::Signal> bankSignals(const std::vector<qint16>& audio, const PskMode& mode = PskModes::standard(),
+                                                      double rate = 11025.0)
+    {
+        SignalBank bank;
+        bank.setSampleRate(rate);
+        bank.setMode(mode);
+        bank.feed(audio.data(), int(audio.size()));
+        bank.finish();
+        return bank.signalList();
+    }
     // What a BPSK31 bank makes of the audio: "FREQUENCY Hz: TEXT" a signal, sorted.
     static QStringList bankHears(const std::vector<qint16>& audio)
     {
-        SignalBank bank;
-        bank.setMode(PskModes::standard());
-        bank.feed(audio.data(), int(audio.size()));
-        bank.finish();
         QStringList heard;
-        for (const SignalBank::Signal& s : bank.signalList())
+        for (const SignalBank::Signal& s : bankSignals(audio))
             heard << QStringLiteral("%1 Hz: %2").arg(std::lround(s.frequency)).arg(s.text.trimmed());
         heard.sort();
         return heard;
@@ -113,13 +120,7 @@ private slots:
     {
         QFETCH(double, clock);
         const QString text = QStringLiteral("cq de vk2xyz k");
-        const std::vector<qint16> audio = transmit(mode(QStringLiteral("BPSK31")), text, 1500.0, clock);
-        SignalBank bank;
-        bank.setSampleRate(clock);
-        bank.setMode(PskModes::standard());
-        bank.feed(audio.data(), int(audio.size()));
-        bank.finish();
-        const auto list = bank.signalList();
+        const auto list = bankSignals(transmit(mode(QStringLiteral("BPSK31")), text, 1500.0, clock), PskModes::standard(), clock);
         QVERIFY2(list.size() == 1 && list.front().text.contains(text),
                  qPrintable(list.empty() ? QString() : list.front().text));
     }
@@ -184,11 +185,7 @@ private slots:
         for (size_t i = 0; i < a.size(); ++i)
             mix[i] = qint16((mix[i] + a[i]) / 2);
         for (const char* name : {"BPSK31", "BPSK63"}) {
-            SignalBank bank;
-            bank.setMode(*PskModes::find(QString::fromLatin1(name)));
-            bank.feed(mix.data(), int(mix.size()));
-            bank.finish();
-            const auto list = bank.signalList();
+            const auto list = bankSignals(mix, *PskModes::find(QString::fromLatin1(name)));
             const bool slowOne = name == QLatin1String("BPSK31");
             QVERIFY2(list.size() == 1 && std::abs(list.front().frequency - (slowOne ? 1000.0 : 1100.0)) < 3.0
                          && list.front().text.contains(slowOne ? slow : fast + fast),

@@ -25,6 +25,8 @@
 #include <thread>
 #include <vector>
 
+using namespace ModemTest;
+
 namespace {
 
 // A minimal complete table; tests append their own lines.
@@ -35,12 +37,6 @@ QByteArray utf16Le(const QString& text)
 {
     return QByteArray("\xFF\xFE", 2) + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
 }
-
-} // namespace
-
-using namespace ModemTest;
-
-namespace {
 
 // Words from the GUI thread to the audio thread, under a lock.
 struct LockedSource : CTxCharSource

@@ -25,6 +25,9 @@
 #include <thread>
 #include <vector>
 
+using namespace ModemTest;
+using Watterson::Complex;
+
 namespace {
 
 // The transmitter's QPSK convolutional code: phase step of each 5-bit state.
@@ -49,12 +52,6 @@ public:
     void CharReceived(int, QChar ch) override { text += ch; }
     void CodeReceived(int, quint16) override {}
 };
-
-} // namespace
-
-using namespace ModemTest;
-
-namespace {
 
 // Without the character or two the key-up carrier may read as.
 QString fromText(const QString& decoded, const QString& text)
@@ -81,12 +78,6 @@ std::vector<qint16> faded(const std::vector<qint16>& clean, const Watterson::Con
     return out;
 }
 
-} // namespace
-
-using Watterson::Complex;
-
-namespace {
-
 double correlation(const std::vector<double>& a, const std::vector<double>& b)
 {
     const double n = double(a.size());
@@ -101,11 +92,7 @@ double correlation(const std::vector<double>& a, const std::vector<double>& b)
     return sab / std::sqrt(saa * sbb);
 }
 
-} // namespace
-
-namespace {
 constexpr double kRate = 11025.0;
-constexpr double kPi = 3.14159265358979323846;
 
 // An idling BPSK signal is two tones half the symbol rate either side of
 // the carrier; distortion adds the third-order pair 1.5 symbol rates out,
@@ -122,25 +109,12 @@ std::vector<qint16> idle(double carrier, double baud, double seconds, double imd
         const double t = i / kRate;
         double x = 0.0;
         for (double k : {-0.5, 0.5})
-            x += tone * std::cos(2 * kPi * (carrier + k * baud) * t);
+            x += tone * std::cos(2 * M_PI * (carrier + k * baud) * t);
         for (double k : {-1.5, 1.5})
-            x += product * std::cos(2 * kPi * (carrier + k * baud) * t);
+            x += product * std::cos(2 * M_PI * (carrier + k * baud) * t);
         out[i] = qint16(std::clamp(std::round(x + gauss(rng)), -32768.0, 32767.0));
     }
     return out;
-}
-
-std::vector<qint16> withNoise(std::vector<qint16> clean, double snrDb, unsigned seed)
-{
-    double power = 0.0;
-    for (qint16 x : clean)
-        power += double(x) * x;
-    power /= double(std::max<size_t>(1, clean.size()));
-    std::mt19937 rng(seed);
-    std::normal_distribution<double> gauss(0.0, std::sqrt(power / std::pow(10.0, snrDb / 10.0) * kRate / 2.0 / 2500.0));
-    for (qint16& x : clean)
-        x = qint16(std::clamp(std::round(x + gauss(rng)), -32768.0, 32767.0));
-    return clean;
 }
 } // namespace
 
@@ -563,7 +537,7 @@ private slots:
             for (qint16& x : audio)
                 x = qint16(std::clamp(std::round(gauss(rng)), -32768.0, 32767.0));
         } else {
-            audio = withNoise(transmit(m, text, 1500.0), snr, 12u);
+            audio = Bench::withNoise(transmit(m, text, 1500.0), snr, kRate, 12u);
         }
         auto decode = [&](bool squelched) {
             CPskTxRx rx(m.modemName);

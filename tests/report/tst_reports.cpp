@@ -172,12 +172,10 @@ private slots:
         // A text longer than a short string can hold is cut, never mis-framed.
         QCOMPARE(quint8(PskIpfix::senderRecord(spot(QString(300, u'A'))).at(0)), quint8(254));
         // The SNR byte: rounded and held within its range; none is 0.
-        QCOMPARE(PskIpfix::snrField(-12.6), qint8(-13));
-        QCOMPARE(PskIpfix::snrField(400.0), qint8(127));
-        QCOMPARE(PskIpfix::snrField(qQNaN()), qint8(0));
-        QCOMPARE(PskIpfix::modeName(QStringLiteral("BPSK31")), QStringLiteral("PSK31"));
-        QCOMPARE(PskIpfix::modeName(QStringLiteral("BPSK250")), QStringLiteral("PSK250"));
-        QCOMPARE(PskIpfix::modeName(QStringLiteral("QPSK63")), QStringLiteral("QPSK63"));
+        for (const auto& [snr, byte] : {std::pair{-12.6, -13}, {400.0, 127}, {qQNaN(), 0}})
+            QCOMPARE(PskIpfix::snrField(snr), qint8(byte));
+        for (const auto& [mode, name] : {std::pair{"BPSK31", "PSK31"}, {"BPSK250", "PSK250"}, {"QPSK63", "QPSK63"}})
+            QCOMPARE(PskIpfix::modeName(QLatin1String(mode)), QLatin1String(name));
     }
 
     void timing()
