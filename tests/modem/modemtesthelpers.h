@@ -23,6 +23,7 @@
 #include <cmath>
 #include <deque>
 #include <functional>
+#include <random>
 #include <tuple>
 #include <vector>
 
@@ -168,6 +169,17 @@ inline std::vector<qint16> transmit(const Mode& m, const QString& text, double c
 {
     CPskTxRx tx(m.modemName);
     return transmitFrom(setUp(tx, m, carrier, outputRate), text, outputRate, carrier, driftHzPerS);
+}
+
+// White noise of the standard deviation, clipped to 16 bits.
+inline std::vector<qint16> noise(size_t count, double sigma, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> gauss(0.0, sigma);
+    std::vector<qint16> out(count);
+    for (qint16& s : out)
+        s = qint16(std::clamp(std::round(gauss(rng)), -32768.0, 32767.0));
+    return out;
 }
 
 // Stations (mode, text, carrier) on the air at once, each at a third of its

@@ -520,16 +520,8 @@ private slots:
         QFETCH(double, snr);
         const Mode m = mode(modeName);
         const QString text = QStringLiteral("cq cq de vk2xyz vk2xyz pse k ").repeated(m.baudHundredths / 3125 * 3);
-        std::vector<qint16> audio;
-        if (snr > 90.0) {
-            std::mt19937 rng(11u);
-            std::normal_distribution<double> gauss(0.0, 3000.0);
-            audio.resize(size_t(20 * kRate));
-            for (qint16& x : audio)
-                x = qint16(std::clamp(std::round(gauss(rng)), -32768.0, 32767.0));
-        } else {
-            audio = Bench::withNoise(transmit(m, text, 1500.0), snr, kRate, 12u);
-        }
+        const std::vector<qint16> audio = snr > 90.0 ? noise(size_t(20 * kRate), 3000.0, 11u) // 20 s of noise alone
+                                                     : Bench::withNoise(transmit(m, text, 1500.0), snr, kRate, 12u);
         auto decode = [&](bool squelched) {
             CPskTxRx rx(m.modemName);
             rx.setSensitiveReceiver(sensitive);

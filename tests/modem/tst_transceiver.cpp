@@ -301,8 +301,7 @@ private slots:
         QCOMPARE(tx.bits(tail, tail + 9), QString(10, QLatin1Char('0')));
         for (int n = tail + 10; n < tail + 46; ++n)
             QCOMPARE(tx.code(n), 0);
-        QCOMPARE(tx.code(tail + 46), kSilent);
-        QCOMPARE(tx.endBlock, tx.endBlockAfter(tail + 46));
+        QCOMPARE(std::pair(tx.code(tail + 46), tx.endBlock), std::pair(kSilent, tx.endBlockAfter(tail + 46)));
         QCOMPARE(owner.chars(ModemCommand::kTxEchoByte), QStringLiteral("e"));
     }
 
@@ -314,9 +313,7 @@ private slots:
         ScriptSource source;
         source.text(QStringLiteral("e")).word(TxWord::kEnd);
         const Transmission tx = transmit(modem, source);
-        QCOMPARE(tx.bits(50, 90), QString(41, QLatin1Char('0')));
-        QCOMPARE(tx.code(91), kSilent);
-        QCOMPARE(tx.endBlock, tx.endBlockAfter(91));
+        QCOMPARE(std::tuple(tx.bits(50, 90), tx.code(91), tx.endBlock), std::tuple(QString(41, QLatin1Char('0')), kSilent, tx.endBlockAfter(91)));
     }
 
     void cwIdKeysTheCallInMorse()
