@@ -216,13 +216,10 @@ private slots:
         QCOMPARE(w->modem()->baud(), 125.0);
         QVERIFY(w->modem()->Command(ModemCommand::kTxLock, 0, 0, 0) && w->spectrum()->isLocked()); // the lock reaches both
         QVERIFY(w->clock()->isLocal());
-        QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("PhaseScope"))->isFloating());
-        QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("Signals"))->isVisible());
-        QCOMPARE(w->rxView()->font(), rxFont);
-        QCOMPARE(w->txView()->font(), txFont);
+        QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("PhaseScope"))->isFloating() && w->findChild<QDockWidget*>(QStringLiteral("Signals"))->isVisible());
+        QCOMPARE(std::pair(w->rxView()->font(), w->txView()->font()), std::pair(rxFont, txFont));
         QCOMPARE(waterfallMarks({}), chosen);
-        QCOMPARE(w->geometry(), placed);
-        QCOMPARE(w->txLevelBox()->value(), -13);
+        QCOMPARE(std::pair(w->geometry(), w->txLevelBox()->value()), std::pair(placed, -13));
         QVERIFY(levelIs(*w, -13.05));
         // The title bar's controls, and what they reach: the waterfall and the modem.
         bar = w->titleBar();
@@ -370,8 +367,7 @@ private slots:
         m_names << QStringLiteral("449");
         w->slotControlBar(0);
         w->slotControlBar(0); // once in "Sent", the report is not asked again
-        QCOMPARE(field(*w, "editSent")->text(), QStringLiteral("449"));
-        QCOMPARE(field(*w, "editRecv")->text(), QString());
+        QCOMPARE((QStringList{field(*w, "editSent")->text(), field(*w, "editRecv")->text()}), (QStringList{"449", ""}));
         QCOMPARE(w->currentMode(), QStringLiteral("BPSK125"));
         w->slotControlBar(1); // <TX> without a sound card: the text waits, nothing is keyed
         QCOMPARE(w->txView()->toPlainText(), QStringLiteral("ur 449 449 ur 449 449 pse k"));
@@ -453,8 +449,7 @@ private slots:
         w = makeWindow();
         for (const QString& mode : {QStringLiteral("QPSK63"), QStringLiteral("BPSK31")}) {
             w->titleBar()->comboBox->setCurrentText(mode);
-            QCOMPARE(w->currentMode(), mode);
-            QCOMPARE(w->modeMenu()->actions().constFirst()->actionGroup()->checkedAction()->text(), mode);
+            QCOMPARE((QStringList{w->currentMode(), w->modeMenu()->actions().constFirst()->actionGroup()->checkedAction()->text()}), QStringList(2, mode));
             QCOMPARE(w->modem()->mode(), mode.startsWith(u'Q') ? 1 : 0);
             std::vector<qint16> audio = ModemTest::transmitFrom(*w->modem(), QStringLiteral("qpsk de vk2xyz"));
             audio.resize(audio.size() + 11025, 0);
@@ -692,8 +687,8 @@ private slots:
         Settings().remove(QStringLiteral("Macros"));
         Settings().setValue(QStringLiteral("Macros/Macros 3/label"), QStringLiteral("mine"));
         w = makeWindow();
-        QCOMPARE(w->macros().at(0).label, QString());
-        QCOMPARE(w->controlBar()->findChild<QPushButton*>(QStringLiteral("pushButton_1"))->text(), QStringLiteral("F1"));
+        QCOMPARE((QStringList{w->macros().at(0).label, w->controlBar()->findChild<QPushButton*>(QStringLiteral("pushButton_1"))->text()}),
+                 (QStringList{"", "F1"}));
     }
 
     void missingMorseTableStopsTheStart()
@@ -932,8 +927,7 @@ private slots:
         listenAsLogger();
         auto w = std::make_unique<MainWindow>();
         auto* psk = w->findChild<QAction*>(QStringLiteral("reportToPskReporter"));
-        QVERIFY(psk);
-        QVERIFY(!psk->isChecked());  // off until turned on
+        QVERIFY(psk && !psk->isChecked());  // off until turned on
         QVERIFY(!w->reportLabel()->isVisibleTo(w.get()));
         // Without a locator it stays off and says why.
         withDialog([psk] { psk->setChecked(true); }, [](QDialog* box) { box->close(); });
@@ -961,8 +955,7 @@ private slots:
         withDialog([&w] { w->slotPersonalData(); }, [](QDialog* d) { pressOk(d); });
         QCOMPARE(fields(), stored);
         psk->setChecked(true);
-        QVERIFY(psk->isChecked());
-        QVERIFY(w->reportLabel()->isVisibleTo(w.get()));
+        QVERIFY(psk->isChecked() && w->reportLabel()->isVisibleTo(w.get()));
         QCOMPARE(w->pskReporter()->receiver().antenna, QStringLiteral("dipole"));
 
         // Calls copied by any channel are queued once; the own call never.
