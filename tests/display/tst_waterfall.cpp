@@ -156,8 +156,7 @@ private slots:
         widget.updateWaterfall(tone(300.0).data());
         for (int i = 1; i < rows; ++i)
             widget.updateWaterfall(Block{}.data());
-        QVERIFY(peakColumn(widget, rows - 1) == 300 && bottomIsLit());
-        QVERIFY(!widget.line(rows));
+        QVERIFY(peakColumn(widget, rows - 1) == 300 && bottomIsLit() && !widget.line(rows));
 
         widget.setHistorySeconds(300);
         QVERIFY(widget.historyRows() >= 15 * rows - 15 && widget.historyRows() <= 15 * rows);
