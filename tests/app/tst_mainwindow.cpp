@@ -216,13 +216,10 @@ private slots:
         QCOMPARE(w->modem()->baud(), 125.0);
         QVERIFY(w->modem()->Command(ModemCommand::kTxLock, 0, 0, 0) && w->spectrum()->isLocked()); // the lock reaches both
         QVERIFY(w->clock()->isLocal());
-        QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("PhaseScope"))->isFloating());
-        QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("Signals"))->isVisible());
-        QCOMPARE(w->rxView()->font(), rxFont);
-        QCOMPARE(w->txView()->font(), txFont);
+        QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("PhaseScope"))->isFloating() && w->findChild<QDockWidget*>(QStringLiteral("Signals"))->isVisible());
+        QCOMPARE(std::pair(w->rxView()->font(), w->txView()->font()), std::pair(rxFont, txFont));
         QCOMPARE(waterfallMarks({}), chosen);
-        QCOMPARE(w->geometry(), placed);
-        QCOMPARE(w->txLevelBox()->value(), -13);
+        QCOMPARE(std::pair(w->geometry(), w->txLevelBox()->value()), std::pair(placed, -13));
         QVERIFY(levelIs(*w, -13.05));
         // The title bar's controls, and what they reach: the waterfall and the modem.
         bar = w->titleBar();
@@ -370,8 +367,7 @@ private slots:
         m_names << QStringLiteral("449");
         w->slotControlBar(0);
         w->slotControlBar(0); // once in "Sent", the report is not asked again
-        QCOMPARE(field(*w, "editSent")->text(), QStringLiteral("449"));
-        QCOMPARE(field(*w, "editRecv")->text(), QString());
+        QCOMPARE((QStringList{field(*w, "editSent")->text(), field(*w, "editRecv")->text()}), (QStringList{"449", ""}));
         QCOMPARE(w->currentMode(), QStringLiteral("BPSK125"));
         w->slotControlBar(1); // <TX> without a sound card: the text waits, nothing is keyed
         QCOMPARE(w->txView()->toPlainText(), QStringLiteral("ur 449 449 ur 449 449 pse k"));
@@ -444,9 +440,7 @@ private slots:
     {
         Settings().setValue(QStringLiteral("RxTx/mode"), QStringLiteral("QPSK"));
         auto w = makeWindow();
-        QCOMPARE(w->titleBar()->comboBox->currentText(), QStringLiteral("QPSK31"));
-        QCOMPARE(w->modem()->mode(), 1);
-        QCOMPARE(w->modem()->baud(), 31.25);
+        QCOMPARE(std::tuple(w->titleBar()->comboBox->currentText(), w->modem()->mode(), w->modem()->baud()), std::tuple(QStringLiteral("QPSK31"), 1, 31.25));
         field(*w, "editCall")->setText(QStringLiteral("G4XYZ"));
         w->saveQSO();
         QCOMPARE(CHamLog(w->logFileName()).search(QString()).value(0).mode, QStringLiteral("QPSK31"));
@@ -455,8 +449,7 @@ private slots:
         w = makeWindow();
         for (const QString& mode : {QStringLiteral("QPSK63"), QStringLiteral("BPSK31")}) {
             w->titleBar()->comboBox->setCurrentText(mode);
-            QCOMPARE(w->currentMode(), mode);
-            QCOMPARE(w->modeMenu()->actions().constFirst()->actionGroup()->checkedAction()->text(), mode);
+            QCOMPARE((QStringList{w->currentMode(), w->modeMenu()->actions().constFirst()->actionGroup()->checkedAction()->text()}), QStringList(2, mode));
             QCOMPARE(w->modem()->mode(), mode.startsWith(u'Q') ? 1 : 0);
             std::vector<qint16> audio = ModemTest::transmitFrom(*w->modem(), QStringLiteral("qpsk de vk2xyz"));
             audio.resize(audio.size() + 11025, 0);
@@ -533,14 +526,7 @@ private slots:
         dock->show();
         SignalBrowser* browser = w->signalBrowser();
         browser->alertField()->setText(QStringLiteral("cq de"));
-        std::vector<qint16> mix(11025 * 14, 0);
-        const std::pair<double, QString> stations[] = {{700.0, QStringLiteral("cq de vk2abc pse k")},
-                                                       {1600.0, QStringLiteral("qrz de dl2zz k")}};
-        for (const auto& [hz, text] : stations) {
-            const std::vector<qint16> audio = ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK31")), text, hz);
-            for (size_t i = 0; i < audio.size() && 11025 + i < mix.size(); ++i)
-                mix[11025 + i] += audio[i] / 3;
-        }
+        const QString stations[] = {QStringLiteral("cq de vk2abc pse k"), QStringLiteral("qrz de dl2zz k")}; // at 700 and 1600 Hz
         const auto hear = [&w](std::vector<qint16> audio) {
             for (size_t at = 0; at < audio.size(); at += 1024) {
                 const int n = int(std::min<size_t>(1024, audio.size() - at));
@@ -549,9 +535,9 @@ private slots:
             }
         };
         w->modem()->SetFrequencies(2500.0, 2500.0);
-        hear(mix);
+        hear(ModemTest::band({{"BPSK31", stations[0], 700.0}, {"BPSK31", stations[1], 1600.0}}, 11025, 11025 * 14)); // from a second in
         // The bank decodes on its own thread: wait until it has the whole text.
-        QTRY_VERIFY_WITH_TIMEOUT(browser->lineCount() == 2 && browser->line(0).text.contains(stations[0].second), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(browser->lineCount() == 2 && browser->line(0).text.contains(stations[0]), 30000);
         QVERIFY(browser->alerted().contains(browser->line(0).id) && browser->alerted().size() == 1);
         QVERIFY(browser->header()->text().contains(QStringLiteral("S/N")));
         laidOut(browser);
@@ -578,7 +564,7 @@ private slots:
         QVERIFY2(std::abs(rx - 1600.0) < 3.0, qPrintable(QString::number(rx)));
         for (int i = 0; i < 80; ++i) // the replay catches up in steps
             w->modem()->ReceiveSamples(nullptr, 0);
-        QVERIFY2(heard.contains(stations[1].second), qPrintable(heard));
+        QVERIFY2(heard.contains(stations[1]), qPrintable(heard));
         QTRY_COMPARE(view->extraSelections().size(), 2); // the tuned line and the alerted one
         // The call in the first line, double-clicked, goes to the Call field.
         QTextCursor call(view->document()->findBlockByNumber(0));
@@ -600,13 +586,8 @@ private slots:
         // its mode, and a click on it switches the receiver to BPSK63; the
         // choice comes back at the next start.
         browser->allModesBox()->setChecked(true);
-        const std::vector<qint16> fast = ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK63")), stations[1].second + stations[1].second, 1600.0);
-        std::vector<qint16> other(mix.size(), 0);
-        const std::vector<qint16> slow = ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK31")), stations[0].second, 700.0);
-        for (size_t i = 0; i < slow.size() && 11025 + i < other.size(); ++i)
-            other[11025 + i] = qint16(slow[i] / 3 + (i < fast.size() ? fast[i] / 3 : 0));
-        hear(other);
-        QTRY_VERIFY2_WITH_TIMEOUT(browser->lineCount() == 2 && browser->line(1).text.contains(stations[1].second)
+        hear(ModemTest::band({{"BPSK31", stations[0], 700.0}, {"BPSK63", stations[1] + stations[1], 1600.0}}, 11025, 11025 * 14));
+        QTRY_VERIFY2_WITH_TIMEOUT(browser->lineCount() == 2 && browser->line(1).text.contains(stations[1])
                                       && browser->line(0).mode + u' ' + browser->line(1).mode == QStringLiteral("BPSK31 BPSK63"),
                                   qPrintable(view->toPlainText()), 30000);
         QVERIFY(view->toPlainText().contains(QStringLiteral(" Hz BPSK63 ")));
@@ -627,14 +608,12 @@ private slots:
         QVERIFY(level && !level->toolTip().isEmpty());
         QCOMPARE(w->modem()->squelchLevel(), double(level->value()));
         level->setValue(-10);
-        QCOMPARE(w->modem()->squelchLevel(), -10.0);
-        QCOMPARE(Settings().value(QStringLiteral("SQLevel")).toInt(), -10);
+        QCOMPARE(std::pair(w->modem()->squelchLevel(), Settings().value(QStringLiteral("SQLevel")).toInt()), std::pair(-10.0, -10));
         // The AFC's range, from the Configure menu as from AFC's own.
         QMenu* ranges = w->titleBar()->afcRangeMenu();
         QVERIFY(w->findChildren<QMenu*>().contains(ranges) && ranges->actions().size() == 3);
         ranges->actions().constFirst()->trigger();
-        QCOMPARE(w->modem()->afcRange(), 15.0);
-        QCOMPARE(Settings().value(QStringLiteral("AFCRange")).toInt(), 15);
+        QCOMPARE(std::pair(w->modem()->afcRange(), Settings().value(QStringLiteral("AFCRange")).toInt()), std::pair(15.0, 15));
 
         PhaseScope* scope = w->phaseScope();
         QCOMPARE(scope->snrText(), QStringLiteral("S/N \u2014"));
@@ -647,8 +626,7 @@ private slots:
         QCOMPARE(field(*w, "editSent")->placeholderText(), QStringLiteral("599")); // a clean, strong signal
 
         reopen(w);
-        QCOMPARE(w->modem()->squelchLevel(), -10.0);
-        QCOMPARE(w->modem()->afcRange(), 15.0);
+        QCOMPARE(std::pair(w->modem()->squelchLevel(), w->modem()->afcRange()), std::pair(-10.0, 15.0));
     }
 
     // The aids to operating: the first start's macros (none once one is
@@ -709,8 +687,8 @@ private slots:
         Settings().remove(QStringLiteral("Macros"));
         Settings().setValue(QStringLiteral("Macros/Macros 3/label"), QStringLiteral("mine"));
         w = makeWindow();
-        QCOMPARE(w->macros().at(0).label, QString());
-        QCOMPARE(w->controlBar()->findChild<QPushButton*>(QStringLiteral("pushButton_1"))->text(), QStringLiteral("F1"));
+        QCOMPARE((QStringList{w->macros().at(0).label, w->controlBar()->findChild<QPushButton*>(QStringLiteral("pushButton_1"))->text()}),
+                 (QStringList{"", "F1"}));
     }
 
     void missingMorseTableStopsTheStart()
@@ -742,14 +720,13 @@ private slots:
 
         // Personal data: the call goes in upper case.
         withCommand(command(*w, "Configure", "Personal data..."), [](QDialog* d) {
-            d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->setText(QStringLiteral("vk2xyz"));
-            d->findChild<QLineEdit*>(QStringLiteral("lineEditName"))->setText(QStringLiteral("Sam"));
-            d->findChild<QLineEdit*>(QStringLiteral("lineEditQTH"))->setText(QStringLiteral("Sydney"));
+            for (const auto& [name, text] : {std::pair{"lineEditCall", "vk2xyz"}, {"lineEditName", "Sam"}, {"lineEditQTH", "Sydney"}})
+                d->findChild<QLineEdit*>(QLatin1String(name))->setText(QLatin1String(text));
             pressOk(d);
         });
         withCommand(command(*w, "Configure", "Personal data..."), [](QDialog* d) {
-            QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("lineEditCall"))->text(), QStringLiteral("VK2XYZ"));
-            QCOMPARE(d->findChild<QLineEdit*>(QStringLiteral("lineEditQTH"))->text(), QStringLiteral("Sydney"));
+            const auto text = [d](const char* name) { return d->findChild<QLineEdit*>(QLatin1String(name))->text(); };
+            QCOMPARE((QStringList{text("lineEditCall"), text("lineEditQTH")}), (QStringList{"VK2XYZ", "Sydney"}));
             d->reject();
         });
         // Sound card and port: cancelled, which the status bar reports. Then
@@ -771,8 +748,7 @@ private slots:
             });
         }
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("Accepted"));
-        QCOMPARE(w->modem()->inputRate(), 12000.0 * (1e6 - 20) / 1e6);
-        QCOMPARE(w->modem()->outputRate(), 12000.0 * (1e6 + 7) / 1e6);
+        QCOMPARE(std::pair(w->modem()->inputRate(), w->modem()->outputRate()), std::pair(12000.0 * (1e6 - 20) / 1e6, 12000.0 * (1e6 + 7) / 1e6));
 
         // A macro is written (a right click on its button), saved to a file
         // and sent with F1.
@@ -829,9 +805,8 @@ private slots:
         const auto altA = [&w] { QTest::keyClick(w.get(), Qt::Key_A, Qt::AltModifier); };
         altA();
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("QSO not saved: the Call field is empty"));
-        field(*w, "editCall")->setText(QStringLiteral("JA1QRP"));
-        field(*w, "editName")->setText(QStringLiteral("Taro"));
-        field(*w, "editRecv")->setText(QStringLiteral("579"));
+        for (const auto& [name, text] : {std::pair{"editCall", "JA1QRP"}, {"editName", "Taro"}, {"editRecv", "579"}})
+            field(*w, name)->setText(QLatin1String(text));
         w->logBar()->bandBox()->setCurrentText(QStringLiteral("40m"));
         const QByteArray zone = qgetenv("TZ");
         qputenv("TZ", "UTC-3"); // three hours east of UTC: the log still holds UTC
@@ -952,8 +927,7 @@ private slots:
         listenAsLogger();
         auto w = std::make_unique<MainWindow>();
         auto* psk = w->findChild<QAction*>(QStringLiteral("reportToPskReporter"));
-        QVERIFY(psk);
-        QVERIFY(!psk->isChecked());  // off until turned on
+        QVERIFY(psk && !psk->isChecked());  // off until turned on
         QVERIFY(!w->reportLabel()->isVisibleTo(w.get()));
         // Without a locator it stays off and says why.
         withDialog([psk] { psk->setChecked(true); }, [](QDialog* box) { box->close(); });
@@ -967,9 +941,8 @@ private slots:
             pressOk(d);
             QVERIFY(d->isVisible());  // refused
             locator->setText(QStringLiteral("jo62QM"));
-            d->findChild<QLineEdit*>(QStringLiteral("lineEditAntenna"))->setText(QStringLiteral("dipole"));
-            d->findChild<QLineEdit*>(QStringLiteral("lineEditName"))->setText(QStringLiteral("Jan"));
-            d->findChild<QLineEdit*>(QStringLiteral("lineEditQTH"))->setText(QStringLiteral("Ulm"));
+            for (const auto& [name, text] : {std::pair{"lineEditAntenna", "dipole"}, {"lineEditName", "Jan"}, {"lineEditQTH", "Ulm"}})
+                d->findChild<QLineEdit*>(QLatin1String(name))->setText(QLatin1String(text));
             pressOk(d);
         });
         QCOMPARE(w->personalData().locator, QStringLiteral("JO62qm"));
@@ -982,8 +955,7 @@ private slots:
         withDialog([&w] { w->slotPersonalData(); }, [](QDialog* d) { pressOk(d); });
         QCOMPARE(fields(), stored);
         psk->setChecked(true);
-        QVERIFY(psk->isChecked());
-        QVERIFY(w->reportLabel()->isVisibleTo(w.get()));
+        QVERIFY(psk->isChecked() && w->reportLabel()->isVisibleTo(w.get()));
         QCOMPARE(w->pskReporter()->receiver().antenna, QStringLiteral("dipole"));
 
         // Calls copied by any channel are queued once; the own call never.
@@ -996,8 +968,8 @@ private slots:
         connect(w->pskReporter(), &PskReporter::messageBuilt, this, [&message](const QByteArray& m) { message = m; });
         w->close();
         QVERIFY(message.contains(QByteArray::fromHex("006be518"))); // 7071000 Hz
-        QCOMPARE(Settings().value(QStringLiteral("Report/PskReporter")).toBool(), true);
-        QCOMPARE(Settings().value(QStringLiteral("Personal data/locator")).toString(), QStringLiteral("JO62qm"));
+        QCOMPARE(std::pair(Settings().value(QStringLiteral("Report/PskReporter")).toBool(), Settings().value(QStringLiteral("Personal data/locator")).toString()),
+                 std::pair(true, QStringLiteral("JO62qm")));
     }
 
     void loggerHearsSavedQsoAndClose()
@@ -1055,11 +1027,10 @@ private slots:
                 w->close();
                 w = std::make_unique<MainWindow>();
             }
-            QCOMPARE(w->loggerClient()->server(), QHostAddress(QStringLiteral("192.0.2.7")));
-            QCOMPARE(w->loggerClient()->port(), quint16(52001));
-            QCOMPARE(w->loggerClient()->multicastGroup(), QHostAddress(QStringLiteral("239.255.0.1")));
-            QCOMPARE(w->pskReporter()->collectorHost(), QStringLiteral("127.0.0.1"));
-            QCOMPARE(w->pskReporter()->collectorPort(), quint16(14739));
+            const WsjtxClient* logger = w->loggerClient();
+            QCOMPARE((QStringList{logger->server().toString(), QString::number(logger->port()), logger->multicastGroup().toString(),
+                                  w->pskReporter()->collectorHost(), QString::number(w->pskReporter()->collectorPort())}),
+                     (QStringList{"192.0.2.7", "52001", "239.255.0.1", "127.0.0.1", "14739"}));
             QVERIFY(w->findChild<QAction*>(QStringLiteral("sendToLogger"))->isChecked());
         }
         // Unless turned on, another address stays off.

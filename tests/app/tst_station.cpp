@@ -255,19 +255,15 @@ private slots:
             QTest::keyClick(spin, Qt::Key_Return);
         });
         double rx = 0.0, tx = 0.0;
-        w->modem()->GetFrequencies(&rx, &tx);
-        QCOMPARE(rx, 1200.0);
-        QCOMPARE(tx, 1200.0);
+        QCOMPARE((w->modem()->GetFrequencies(&rx, &tx), std::pair(rx, tx)), std::pair(1200.0, 1200.0));
 
         // CQ with F1 (the first start's macros); Esc stops it at once and drops the rest.
         QPushButton* txButton = w->txButton();
         key(Qt::Key_F1);
-        QVERIFY(StationState::isTransmitting() && w->isOutputActive());
-        QVERIFY(txButton->isChecked());
+        QVERIFY(StationState::isTransmitting() && w->isOutputActive() && txButton->isChecked());
         QCOMPARE(txButton->text(), QStringLiteral("TX"));
         key(Qt::Key_Escape);
-        QVERIFY(!w->isOutputActive() && !StationState::isTransmitting());
-        QVERIFY(!txButton->isChecked());
+        QVERIFY(!w->isOutputActive() && !StationState::isTransmitting() && !txButton->isChecked());
         QCOMPARE(w->txView()->toPlainText().trimmed(), QString()); // the rest of the CQ is dropped
 
         // JA1QRP answers: call (Alt+C), name and QTH typed into the log bar.
@@ -280,8 +276,7 @@ private slots:
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Taro"));
         key(Qt::Key_Tab);
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Tokyo"));
-        QCOMPARE(field(*w, "editName")->text(), QStringLiteral("Taro"));
-        QCOMPARE(field(*w, "editQHT")->text(), QStringLiteral("Tokyo"));
+        QCOMPARE((QStringList{field(*w, "editName")->text(), field(*w, "editQHT")->text()}), (QStringList{"Taro", "Tokyo"}));
 
         // Logging before any report asks first (Enter would save); Esc answers "not now".
         withDialog([&] { key(Qt::Key_A, Qt::AltModifier); }, [](QDialog* d) {
@@ -315,9 +310,7 @@ private slots:
         key(Qt::Key_A, Qt::AltModifier);
         const QList<CQsoData> logged = CHamLog(w->logFileName()).search(QStringLiteral("JA1QRP"));
         QCOMPARE(logged.size(), 2);
-        QCOMPARE(logged.last().name, QStringLiteral("Taro"));
-        QCOMPARE(logged.last().sent, QStringLiteral("599"));
-        QCOMPARE(logged.last().mode, QStringLiteral("BPSK250"));
+        QCOMPARE((QStringList{logged.last().name, logged.last().sent, logged.last().mode}), (QStringList{"Taro", "599", "BPSK250"}));
         QVERIFY(w->workedLabel()->text().contains(QStringLiteral("2")));
 
         // 73 on F5, back to receive at its end.

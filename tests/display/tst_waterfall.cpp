@@ -121,8 +121,7 @@ private slots:
         SpectrumWidget widget;
         widget.updateWaterfall(tone(200.0).data());
         widget.updateWaterfall(tone(400.0).data());
-        QCOMPARE(peakColumn(widget, 0), 400);
-        QCOMPARE(peakColumn(widget, 1), 200);
+        QCOMPARE(std::pair(peakColumn(widget, 0), peakColumn(widget, 1)), std::pair(400, 200));
         QVERIFY(widget.currentLines()[100] == 0 && widget.currentLines()[400] > 60); // a quiet band is dark
         // Transmitting with the text echoed: the block is not even windowed.
         StationState::setTransmitting(true);
@@ -139,8 +138,7 @@ private slots:
         // Receive: red, point up at y = 26. Transmit: blue, point down at 36.
         const int xr = qRound(1000.0 * 1024 / 5512);
         const int xt = qRound(2000.0 * 1024 / 5512);
-        QCOMPARE(QColor(image.pixel(xr, 30)), QColor(Qt::red));
-        QCOMPARE(QColor(image.pixel(xt, 32)), QColor(Qt::blue));
+        QCOMPARE(std::pair(QColor(image.pixel(xr, 30)), QColor(image.pixel(xt, 32))), std::pair(QColor(Qt::red), QColor(Qt::blue)));
     }
 
     // The depth chosen is what is kept: a line 20 s old is still at the
@@ -158,8 +156,7 @@ private slots:
         widget.updateWaterfall(tone(300.0).data());
         for (int i = 1; i < rows; ++i)
             widget.updateWaterfall(Block{}.data());
-        QVERIFY(peakColumn(widget, rows - 1) == 300 && bottomIsLit());
-        QVERIFY(!widget.line(rows));
+        QVERIFY(peakColumn(widget, rows - 1) == 300 && bottomIsLit() && !widget.line(rows));
 
         widget.setHistorySeconds(300);
         QVERIFY(widget.historyRows() >= 15 * rows - 15 && widget.historyRows() <= 15 * rows);

@@ -23,6 +23,8 @@
 #include <cmath>
 #include <deque>
 #include <functional>
+#include <random>
+#include <tuple>
 #include <vector>
 
 namespace ModemTest {
@@ -167,6 +169,32 @@ inline std::vector<qint16> transmit(const Mode& m, const QString& text, double c
 {
     CPskTxRx tx(m.modemName);
     return transmitFrom(setUp(tx, m, carrier, outputRate), text, outputRate, carrier, driftHzPerS);
+}
+
+// White noise of the standard deviation, clipped to 16 bits.
+inline std::vector<qint16> noise(size_t count, double sigma, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> gauss(0.0, sigma);
+    std::vector<qint16> out(count);
+    for (qint16& s : out)
+        s = qint16(std::clamp(std::round(gauss(rng)), -32768.0, 32767.0));
+    return out;
+}
+
+// Stations (mode, text, carrier) on the air at once, each at a third of its
+// level, after lead samples of silence; at least minSize samples in all.
+inline std::vector<qint16> band(std::initializer_list<std::tuple<QString, QString, double>> stations, size_t lead = 0,
+                                size_t minSize = 0)
+{
+    std::vector<qint16> mix(minSize, 0);
+    for (const auto& [name, text, hz] : stations) {
+        const std::vector<qint16> audio = transmit(mode(name), text, hz);
+        mix.resize(std::max(mix.size(), lead + audio.size()), 0);
+        for (size_t i = 0; i < audio.size(); ++i)
+            mix[lead + i] += audio[i] / 3;
+    }
+    return mix;
 }
 
 // What the receiver prints of the audio, handed over in blocks of 1024 as

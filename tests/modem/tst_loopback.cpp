@@ -199,10 +199,8 @@ private slots:
     // character set stay as stored.
     void signalBankLeavesTheSettingsAlone()
     {
-        m_settings.setCharSet(2);
-        Settings().setValue(QStringLiteral("Receiver"), QStringLiteral("sensitive"));
-        Settings().setValue(QStringLiteral("RxFq"), 1234.5);
-        Settings().setValue(QStringLiteral("TxFq"), 1500.0);
+        for (const auto& [key, value] : QVariantMap{{"Audio/varicode", 2}, {"Receiver", "sensitive"}, {"RxFq", 1234.5}, {"TxFq", 1500.0}}.asKeyValueRange())
+            Settings().setValue(key, value);
         auto stored = [] {
             QFile file(Settings::path());
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

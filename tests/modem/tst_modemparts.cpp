@@ -74,17 +74,6 @@ class TestModemParts : public QObject
         return f.fileName();
     }
 
-    static std::vector<qint16> band(const QString& text, std::initializer_list<double> carriers)
-    {
-        std::vector<qint16> mix;
-        for (double hz : carriers) {
-            const std::vector<qint16> audio = transmit(mode(QStringLiteral("BPSK31")), text, hz);
-            mix.resize(std::max(mix.size(), audio.size()), 0);
-            for (size_t i = 0; i < audio.size(); ++i)
-                mix[i] += audio[i] / 3;
-        }
-        return mix;
-    }
     static void hand(SignalBankWorker& worker, const std::vector<qint16>& audio)
     {
         for (size_t at = 0; at < audio.size(); at += 1024)
@@ -228,7 +217,7 @@ private slots:
     void clearingWhileBusyLeavesNoStaleLine()
     {
         const QString older = QStringLiteral("cq cq de vk2abc vk2abc vk2abc pse k"), newer = QStringLiteral("qrz de dl2zz k");
-        const std::vector<qint16> first = band(older, {700.0, 1600.0}), second = band(newer, {1100.0});
+        const std::vector<qint16> first = band({{"BPSK31", older, 700.0}, {"BPSK31", older, 1600.0}}), second = band({{"BPSK31", newer, 1100.0}});
         SignalBankWorker worker;
         worker.restart(PskModes::standard(), 11025.0, 0);
         hand(worker, first);

@@ -68,8 +68,7 @@ std::vector<qint16> faded(const std::vector<qint16>& clean, const Watterson::Con
     const double power = Bench::signalPower(clean);
     const std::vector<double> y =
         Watterson::fade(Watterson::analytic(std::vector<double>(clean.begin(), clean.end())), 11025.0, channel, seed);
-    const double variance = power / std::pow(10.0, snrDb / 10.0) * 5512.5 / 2500.0;
-    const double gain = 3000.0 / std::sqrt(power + variance);
+    const double variance = power / std::pow(10.0, snrDb / 10.0) * 5512.5 / 2500.0, gain = 3000.0 / std::sqrt(power + variance);
     std::normal_distribution<double> gauss(0.0, std::sqrt(variance));
     std::mt19937 rng(seed);
     std::vector<qint16> out(y.size());
@@ -81,8 +80,7 @@ std::vector<qint16> faded(const std::vector<qint16>& clean, const Watterson::Con
 double correlation(const std::vector<double>& a, const std::vector<double>& b)
 {
     const double n = double(a.size());
-    const double ma = std::accumulate(a.begin(), a.end(), 0.0) / n;
-    const double mb = std::accumulate(b.begin(), b.end(), 0.0) / n;
+    const double ma = std::accumulate(a.begin(), a.end(), 0.0) / n, mb = std::accumulate(b.begin(), b.end(), 0.0) / n;
     double sab = 0.0, saa = 0.0, sbb = 0.0;
     for (size_t i = 0; i < a.size(); ++i) {
         sab += (a[i] - ma) * (b[i] - mb);
@@ -99,8 +97,7 @@ constexpr double kRate = 11025.0;
 // imdDb below them. White noise at snrDb in 2500 Hz (none when above 90).
 std::vector<qint16> idle(double carrier, double baud, double seconds, double imdDb, double snrDb, unsigned seed)
 {
-    const double tone = 2000.0;
-    const double product = tone * std::pow(10.0, imdDb / 20.0);
+    const double tone = 2000.0, product = tone * std::pow(10.0, imdDb / 20.0);
     const double power = tone * tone + product * product; // two tones of each
     std::mt19937 rng(seed);
     std::normal_distribution<double> gauss(0.0, snrDb > 90.0 ? 0.0 : std::sqrt(power / std::pow(10.0, snrDb / 10.0) * kRate / 2.0 / 2500.0));
@@ -108,10 +105,8 @@ std::vector<qint16> idle(double carrier, double baud, double seconds, double imd
     for (size_t i = 0; i < out.size(); ++i) {
         const double t = i / kRate;
         double x = 0.0;
-        for (double k : {-0.5, 0.5})
-            x += tone * std::cos(2 * M_PI * (carrier + k * baud) * t);
-        for (double k : {-1.5, 1.5})
-            x += product * std::cos(2 * M_PI * (carrier + k * baud) * t);
+        for (double k : {-0.5, 0.5, -1.5, 1.5})
+            x += (std::abs(k) < 1.0 ? tone : product) * std::cos(2 * M_PI * (carrier + k * baud) * t);
         out[i] = qint16(std::clamp(std::round(x + gauss(rng)), -32768.0, 32767.0));
     }
     return out;
@@ -293,8 +288,7 @@ private slots:
     {
         const Mode m = mode(QStringLiteral("BPSK31"));
         const QString text = Bench::qsoText(150, 5);
-        const std::vector<qint16> wanted = transmit(m, text, 1000.0);
-        const std::vector<qint16> other = transmit(m, Bench::qsoText(300, 6), 1100.0);
+        const std::vector<qint16> wanted = transmit(m, text, 1000.0), other = transmit(m, Bench::qsoText(300, 6), 1100.0);
         const double pw = Bench::signalPower(wanted), gain = std::sqrt(100.0 * pw / Bench::signalPower(other));
         // -6 dB in 2500 Hz: the noise over 0 to 5512 Hz is 2.2 times as strong.
         std::normal_distribution<double> gauss(0.0, std::sqrt(pw * std::pow(10.0, 0.6) * 5512.5 / 2500.0));
@@ -368,8 +362,7 @@ private slots:
             if (i > 0)
                 slope += std::norm((g[i] - g[i - 1]) * rate);
         }
-        const double n = double(g.size());
-        const double rms = std::sqrt(power / n);
+        const double n = double(g.size()), rms = std::sqrt(power / n);
         long deep = 0;
         for (const Complex& x : g)
             deep += std::norm(x) < 0.1 * rms * rms ? 1 : 0;
@@ -415,8 +408,7 @@ private slots:
         std::vector<double> envelope[3];
         for (int t = 0; t < 3; ++t) {
             const Complex step = std::polar(1.0, -2.0 * Watterson::kPi * kTones[t] / kRate);
-            Complex osc(1.0, 0.0);
-            Complex sum;
+            Complex osc(1.0, 0.0), sum;
             // The first second holds the start of the Hilbert filter's ramp.
             for (size_t i = 0; i < y.size(); ++i, osc *= step) {
                 sum += y[i] * osc;
@@ -427,8 +419,7 @@ private slots:
                 }
             }
         }
-        const double close = correlation(envelope[0], envelope[1]);
-        const double far = correlation(envelope[0], envelope[2]);
+        const double close = correlation(envelope[0], envelope[1]), far = correlation(envelope[0], envelope[2]);
         QVERIFY2(close >= closeAtLeast, qPrintable(QString::number(close)));
         QVERIFY2(far < farBelow && far >= farAtLeast, qPrintable(QString::number(far)));
     }
@@ -529,16 +520,8 @@ private slots:
         QFETCH(double, snr);
         const Mode m = mode(modeName);
         const QString text = QStringLiteral("cq cq de vk2xyz vk2xyz pse k ").repeated(m.baudHundredths / 3125 * 3);
-        std::vector<qint16> audio;
-        if (snr > 90.0) {
-            std::mt19937 rng(11u);
-            std::normal_distribution<double> gauss(0.0, 3000.0);
-            audio.resize(size_t(20 * kRate));
-            for (qint16& x : audio)
-                x = qint16(std::clamp(std::round(gauss(rng)), -32768.0, 32767.0));
-        } else {
-            audio = Bench::withNoise(transmit(m, text, 1500.0), snr, kRate, 12u);
-        }
+        const std::vector<qint16> audio = snr > 90.0 ? noise(size_t(20 * kRate), 3000.0, 11u) // 20 s of noise alone
+                                                     : Bench::withNoise(transmit(m, text, 1500.0), snr, kRate, 12u);
         auto decode = [&](bool squelched) {
             CPskTxRx rx(m.modemName);
             rx.setSensitiveReceiver(sensitive);

@@ -293,16 +293,14 @@ private slots:
         for (int n = 1; n < idleFrom; ++n)
             QCOMPARE(tx.code(n), 0);
         // Reversals until the character: two zero bits, then "11".
-        QCOMPARE(tx.bits(idleFrom, e - 1), QString(e - idleFrom, QLatin1Char('0')));
-        QCOMPARE(tx.bits(e, e + 3), QStringLiteral("0011"));
+        QCOMPARE((QStringList{tx.bits(idleFrom, e - 1), tx.bits(e, e + 3)}), (QStringList{QString(e - idleFrom, QLatin1Char('0')), "0011"}));
         // Tail at every rate: 10 symbols from the empty encoder, 36 of
         // steady carrier at code 0, one fading out, then the end.
         const int tail = e + 4;
         QCOMPARE(tx.bits(tail, tail + 9), QString(10, QLatin1Char('0')));
         for (int n = tail + 10; n < tail + 46; ++n)
             QCOMPARE(tx.code(n), 0);
-        QCOMPARE(tx.code(tail + 46), kSilent);
-        QCOMPARE(tx.endBlock, tx.endBlockAfter(tail + 46));
+        QCOMPARE(std::pair(tx.code(tail + 46), tx.endBlock), std::pair(kSilent, tx.endBlockAfter(tail + 46)));
         QCOMPARE(owner.chars(ModemCommand::kTxEchoByte), QStringLiteral("e"));
     }
 
@@ -314,9 +312,7 @@ private slots:
         ScriptSource source;
         source.text(QStringLiteral("e")).word(TxWord::kEnd);
         const Transmission tx = transmit(modem, source);
-        QCOMPARE(tx.bits(50, 90), QString(41, QLatin1Char('0')));
-        QCOMPARE(tx.code(91), kSilent);
-        QCOMPARE(tx.endBlock, tx.endBlockAfter(91));
+        QCOMPARE(std::tuple(tx.bits(50, 90), tx.code(91), tx.endBlock), std::tuple(QString(41, QLatin1Char('0')), kSilent, tx.endBlockAfter(91)));
     }
 
     void cwIdKeysTheCallInMorse()
@@ -332,8 +328,7 @@ private slots:
         source.word(TxWord::kCwId).word(TxWord::kEnd);
         const Transmission tx = transmit(modem, source, 3125, &owner);
         const QString expected = QStringLiteral("0000" "10111000" "111010101000" "00");
-        QCOMPARE(tx.bits(1, int(expected.size()), true), expected);
-        QCOMPARE(tx.endBlock, tx.endBlockAfter(int(expected.size())));
+        QCOMPARE(std::pair(tx.bits(1, int(expected.size()), true), tx.endBlock), std::pair(expected, tx.endBlockAfter(int(expected.size()))));
         QCOMPARE(owner.chars(ModemCommand::kTxEchoByte), QStringLiteral("\n\rCWID: AB\r"));
     }
 

@@ -247,8 +247,7 @@ private slots:
         m_w = std::make_unique<MainWindow>();
         QVERIFY(m_w->rigLabel()->isHidden());
         chooseDummyRigInDialog();
-        QCOMPARE(Settings().value(QStringLiteral("Rig/Model")).toInt(), RigConfig::kDummy);
-        QCOMPARE(m_w->rig()->config().pttWaitMs, 1500);
+        QCOMPARE(std::pair(Settings().value(QStringLiteral("Rig/Model")).toInt(), m_w->rig()->config().pttWaitMs), std::pair(int(RigConfig::kDummy), 1500));
         QTRY_COMPARE_WITH_TIMEOUT(m_w->rig()->status().link, RigStatus::Link::Up, kWaitMs);
     }
 
@@ -262,12 +261,10 @@ private slots:
         setDial(14070000, QStringLiteral("USB"));
         QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("14.070.000 USB"), kWaitMs);
         QVERIFY(!m_w->rigLabel()->isHidden());
-        QCOMPARE(m_w->logBar()->band(), QStringLiteral("20m"));
-        QCOMPARE(savedFrequency(), 14071234u);
+        QCOMPARE(std::pair(m_w->logBar()->band(), savedFrequency()), std::pair(QStringLiteral("20m"), 14071234u));
         setDial(7070000, QStringLiteral("LSB"));
         QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("7.070.000 LSB"), kWaitMs);
-        QCOMPARE(m_w->logBar()->band(), QStringLiteral("40m"));
-        QCOMPARE(savedFrequency(), 7068766u);
+        QCOMPARE(std::pair(m_w->logBar()->band(), savedFrequency()), std::pair(QStringLiteral("40m"), 7068766u));
 
         // Keyed before the transmission starts, released when it has ended.
         QCOMPARE(rigctld(QStringLiteral("t")), QStringLiteral("0"));

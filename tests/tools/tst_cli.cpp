@@ -32,17 +32,12 @@ Run runCli(const QStringList& arguments, const QByteArray& input = {})
 {
     QProcess p;
     p.start(cliPath(), arguments);
-    Run r;
     if (!p.waitForStarted(10000))
-        return r;
+        return Run();
     p.write(input);
     p.closeWriteChannel();
     p.waitForFinished(120000);
-    r.crashed = p.exitStatus() != QProcess::NormalExit;
-    r.exitCode = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return {p.exitCode(), p.exitStatus() != QProcess::NormalExit, p.readAllStandardOutput(), p.readAllStandardError()};
 }
 
 // A 16-bit PCM WAV file, channels interleaved frame by frame; or 32-bit or
@@ -69,15 +64,7 @@ bool writeWav(const QString& path, const std::vector<qint16>& samples, int rate,
     return d.status() == QDataStream::Ok;
 }
 
-std::vector<qint16> noise(size_t count, double sigma, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::normal_distribution<double> gauss(0.0, sigma);
-    std::vector<qint16> out(count);
-    for (qint16& s : out)
-        s = qint16(std::clamp(std::round(gauss(rng)), -32768.0, 32767.0));
-    return out;
-}
+using ModemTest::noise;
 
 } // namespace
 
