@@ -242,9 +242,9 @@ double AfcAcquisition::noiseFloor(int from, int to) const
     std::copy(m_power.begin() + from, m_power.begin() + to + 1, m_scratch.begin());
     auto middle = m_scratch.begin() + count / 2;
     std::nth_element(m_scratch.begin(), middle, m_scratch.begin() + count);
-    // Digital silence has no floor at all; the rounding of 16-bit samples
-    // gives the least a real input has.
-    return std::max(*middle, 1.0 / (8.0 * m_n));
+    // Digital silence has no floor at all (white noise of variance v shows
+    // as 1.5 v / N in every bin).
+    return std::max(*middle, 1.5 * kLeastNoiseVariance / m_n);
 }
 
 bool AfcAcquisition::findCentre(double fq, double baud, double* centre) const

@@ -32,6 +32,12 @@ public:
     // Frames are between these sizes; the size is picked per sample rate.
     static constexpr int kMinFrame = 256;
     static constexpr int kMaxFrame = 16384;
+    // The least noise variance (in 16-bit steps squared) taken for real: 4
+    // steps rms, about -78 dB against full scale. Where the audio is
+    // digitally silent between signals (a virtual cable, a recording) there
+    // is no noise to judge by, and a strong signal's leak a few hundred
+    // hertz away, a fraction of a step, would pass for a carrier beside it.
+    static constexpr double kLeastNoiseVariance = 16.0;
 
     AfcAcquisition();
 

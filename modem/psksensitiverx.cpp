@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "modem/psksensitiverx.h"
 
+#include "modem/afcacquisition.h"
 #include "modem/pskinterfaces.h"
 #include "modem/pskrxalgorithms.h"
 
@@ -171,6 +172,8 @@ void CSensitiveRx::configure(double sampleRate, double baud)
     m_mfPos = 0;
 
     m_energyLeak = float(1.0 / (kTimingSymbols * m_samplesPerSymbol));
+    // What the least noise taken for real leaves in a symbol.
+    m_leastAmplitude = float(std::sqrt(AfcAcquisition::kLeastNoiseVariance * baud / sampleRate));
     Reset();
 }
 
@@ -325,6 +328,11 @@ void CSensitiveRx::decide(Complex z, Complex adapted)
         m_lock = m_lockAlign = 0.0f;
         m_lockStrength = 1.0f;
         m_fll = {};
+        // Nor is its carrier where the loop had wandered on the noise (or
+        // another signal's leak) before it, and what the loop had handed
+        // to the AFC from there would pull the mixer off the new signal.
+        m_freq = 0.0f;
+        m_afc = 0;
         // A new signal: its words are framed afresh, so that the noise
         // before it and its key-up carrier make no character.
         m_framed = false;
@@ -382,7 +390,10 @@ void CSensitiveRx::decide(Complex z, Complex adapted)
     // The transceiver's AFC reads this like the standard decoder's
     // accumulator; a signal above the mixer turns the phase forward. Only a
     // locked loop knows a frequency: noise would only make the mixer wander.
-    const double hz = m_lock < kLocked ? 0.0 : double(m_freq) * m_baud / (2.0 * kPi);
+    // Nor does a loop locked on digital silence's crumbs, such as a strong
+    // signal's leak from a few hundred hertz away.
+    const bool heard = m_lock >= kLocked && m_amplitude > m_leastAmplitude;
+    const double hz = heard ? double(m_freq) * m_baud / (2.0 * kPi) : 0.0;
     m_afc = qint32(std::clamp(-hz * kAfcPerHz, -2.0e9, 2.0e9));
 }
 

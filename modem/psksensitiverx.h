@@ -100,6 +100,7 @@ private:
     double m_symPhase = 0.0;
     Complex m_energyMean{0.0f, 0.0f};
     float m_energyLeak = 0.0f;
+    float m_leastAmplitude = 0.0f;
     std::array<Complex, 16> m_turn{};
     Complex m_prevY{0.0f, 0.0f};
     double m_prevOffset = 0.0;

@@ -431,7 +431,9 @@ bool SignalBank::carrierAt(double frequency, qint64 at) const
     const double variance = m_noiseFloorPerBin * kSpectrumFullScale * m_spectrum->frameSize() / kHannNoiseGain;
     const double floor = std::max(m_noiseFloorPerBin > kMinNoise ? blocks * filter.noisePerBlock(variance) : total[1],
                                   kNeighbourLeak * std::max(total[1], total[2]));
-    return total[0] > kPresentRatio * std::min({total[1], total[2], floor});
+    // Nor is anything a carrier that the least noise taken for real hides.
+    const double least = blocks * filter.noisePerBlock(AfcAcquisition::kLeastNoiseVariance);
+    return total[0] > kPresentRatio * std::max(std::min({total[1], total[2], floor}), least);
 }
 
 void SignalBank::applyJudgement(Entry& e, bool present, qint64 at)
