@@ -916,7 +916,8 @@ private slots:
             QVERIFY(RigConfig::load() == c);
             const RigControlDlg d(RigConfig::load(), HamlibRig::models());
             QVERIFY(d.config() == c && d.findChild<QLineEdit*>(QStringLiteral("lineEditHost"))->isEnabled() == (c.model == cat.model)
-                    && d.findChild<QComboBox*>(QStringLiteral("comboDevice"))->isEnabled() == (c.model == line.model));
+                    && d.findChild<QComboBox*>(QStringLiteral("comboDevice"))->isEnabled() == (c.model == line.model)
+                    && d.findChild<QComboBox*>(QStringLiteral("comboPtt"))->currentData() == int(c.ptt)); // shown, not only kept
         }
     }
 
@@ -939,7 +940,7 @@ private slots:
             auto* locator = d->findChild<QLineEdit*>(QStringLiteral("lineEditLocator"));
             locator->setText(QStringLiteral("JZ62"));
             pressOk(d);
-            QVERIFY(d->isVisible());  // refused
+            QVERIFY(d->isVisible() && d->findChild<QLabel*>(QStringLiteral("labelProblem"))->isVisible()); // refused, and says why
             locator->setText(QStringLiteral("jo62QM"));
             for (const auto& [name, text] : {std::pair{"lineEditAntenna", "dipole"}, {"lineEditName", "Jan"}, {"lineEditQTH", "Ulm"}})
                 d->findChild<QLineEdit*>(QLatin1String(name))->setText(QLatin1String(text));
