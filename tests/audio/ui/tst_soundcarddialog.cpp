@@ -22,8 +22,8 @@ private slots:
         QTest::addColumn<QString>("typed"); // null: field untouched
         QTest::addColumn<int>("rxPpm");
         QTest::addColumn<QList<int>>("taken"); // input, output, rate; empty: refused
-        QTest::newRow("unchanged") << QString() << 0 << QList<int>{12, 7, 11025};
-        QTest::newRow("highest rate, 15 ppm fast") << "64249" << 15 << QList<int>{12, 7, 64249};
+        QTest::newRow("unchanged") << QString() << 0 << QList<int>{0, 4, 11025};
+        QTest::newRow("highest rate, 15 ppm fast") << "64249" << 15 << QList<int>{0, 4, 64249};
         QTest::newRow("16 ppm fast at the top") << "64249" << 16 << QList<int>();
         QTest::newRow("half-typed 8000") << "8" << 0 << QList<int>();
     }
@@ -43,7 +43,10 @@ private slots:
         dialog.setTxPpm(100); // the transmit correction does not count against the limit
         if (!typed.isNull())
             dialog.findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(typed);
-        dialog.findChild<QComboBox*>(QStringLiteral("comboBoxOutput"))->setCurrentIndex(1); // "pulse"
+        for (const char* name : {"comboBoxInput", "comboBoxOutput"}) { // "pulse", then the first one listed
+            auto* box = dialog.findChild<QComboBox*>(QLatin1String(name));
+            box->setCurrentIndex(1), box->setCurrentIndex(0);
+        }
         QMetaObject::invokeMethod(&dialog, "accept");
         auto* box = dialog.findChild<QMessageBox*>();
         QCOMPARE(dialog.isVisible(), taken.isEmpty());
