@@ -948,10 +948,7 @@ private slots:
         });
         QCOMPARE(w->personalData().locator, QStringLiteral("JO62qm"));
         // Opened again and left with Ok, the dialog keeps every field.
-        const auto fields = [&w] {
-            const PersonalData& p = w->personalData();
-            return QStringList{p.call, p.name, p.qth, p.locator, p.antenna};
-        };
+        const auto fields = [&p = w->personalData()] { return QStringList{p.call, p.name, p.qth, p.locator, p.antenna}; };
         const QStringList stored = fields();
         withDialog([&w] { w->slotPersonalData(); }, [](QDialog* d) { pressOk(d); });
         QCOMPARE(fields(), stored);

@@ -36,7 +36,7 @@ public:
         m_server.setProcessChannelMode(QProcess::ForwardedChannels);
         m_server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         m_server.start(QStringLiteral("bash"), {script(), QStringLiteral("run"), m_dir.path()});
-        QTest::qWaitFor([&socket] { return QFileInfo::exists(socket); }, 10000);
+        (void)QTest::qWaitFor([&socket] { return QFileInfo::exists(socket); }, 10000); // checked below
         *why = QStringLiteral("the PulseAudio server did not come up");
         qputenv("PULSE_SERVER", "unix:" + socket.toLocal8Bit());
         qputenv("PULSE_COOKIE", m_dir.filePath(QStringLiteral("cookie")).toLocal8Bit());

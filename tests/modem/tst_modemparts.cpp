@@ -99,10 +99,9 @@ private slots:
     {
         struct Symbols : CPskBitDecode {
             int i = 1, q = 1, count = 0;
-            void ReceiveBit(int) override {}
             void ReceiveSymbol(int si, int sq, int) override { i = si, q = sq, ++count; }
             void Reset() override { count = 0; }
-            void MeasureQuality(int, int, int) override {}
+            void ReceiveBit(int) override {} void MeasureQuality(int, int, int) override {}
         } last;
         CPskRxAlgorithms rx;
         rx.setSampleRate(8000.0);
@@ -111,8 +110,7 @@ private slots:
         for (size_t n = 0; n < audio.size(); ++n) // the receiver's own 1000 Hz
             audio[n] = qint16(20000.0 * std::cos(M_PI * double(n) / 4.0));
         rx.ProcessSamples(audio.data(), int(audio.size()));
-        rx.reset();
-        std::fill(audio.begin(), audio.end(), 0);
+        rx.reset(), std::fill(audio.begin(), audio.end(), 0);
         rx.ProcessSamples(audio.data(), int(audio.size()));
         QVERIFY(last.count > 20 && last.i == 0 && last.q == 0);
     }

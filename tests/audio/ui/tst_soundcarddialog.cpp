@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -43,10 +44,8 @@ private slots:
         dialog.setTxPpm(100); // the transmit correction does not count against the limit
         if (!typed.isNull())
             dialog.findChild<QLineEdit*>(QStringLiteral("lineEdit"))->setText(typed);
-        for (const char* name : {"comboBoxInput", "comboBoxOutput"}) { // "pulse", then the first one listed
-            auto* box = dialog.findChild<QComboBox*>(QLatin1String(name));
-            box->setCurrentIndex(1), box->setCurrentIndex(0);
-        }
+        for (auto* box : dialog.findChildren<QComboBox*>(QRegularExpression(QStringLiteral("^comboBox(In|Out)put$"))))
+            box->setCurrentIndex(1), box->setCurrentIndex(0); // "pulse", then the first one listed
         QMetaObject::invokeMethod(&dialog, "accept");
         auto* box = dialog.findChild<QMessageBox*>();
         QCOMPARE(dialog.isVisible(), taken.isEmpty());
