@@ -195,8 +195,8 @@ private slots:
         w->slotModeChanged(QStringLiteral("BPSK125"));
         SpectrumTitleBar* bar = w->titleBar();
         bar->checkBoxLock->setChecked(true), bar->checkBoxAFC->setChecked(true), bar->checkBoxSQ->setChecked(true);
-        bar->sliderBrightness->setValue(35), bar->sliderContrast->setValue(70);
-        command(*w, "Configure", "Varicode")->menu()->actions().at(2)->trigger();
+        QVERIFY(w->spectrum()->isLocked()); // at once, not only after a restart
+        bar->sliderBrightness->setValue(35), bar->sliderContrast->setValue(70), command(*w, "Configure", "Varicode")->menu()->actions().at(2)->trigger();
         w->modem()->SetFrequencies(1300.0, 1700.0);
         const QRect placed(57, 81, 1001, 703);
         w->setGeometry(placed);
