@@ -115,6 +115,29 @@ private slots:
             QCOMPARE(colourAt(dx, dy), QColor(Qt::black));
     }
 
+    // What the waterfall draws of a signal in noise at two settings of brightness and contrast,
+    // and its colours, pinned (see fingerprintMismatch).
+    void linesAndColoursAsBefore()
+    {
+        ScopedSettings settings;
+        Station station;
+        std::vector<qint16> audio = ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK31")), kMessage, 1200.0);
+        const std::vector<qint16> hiss = ModemTest::noise(audio.size(), 300.0, 3);
+        for (size_t i = 0; i < audio.size(); ++i)
+            audio[i] = qint16(audio[i] / 4 + hiss[i]);
+        std::vector<double> trace;
+        for (const int brightness : {20, 35}) {
+            station.waterfall.slotBrightness(brightness), station.waterfall.slotContrast(brightness + 30);
+            station.hear(audio);
+            for (int row = 0; row < int(audio.size()) / kBlock; ++row)
+                trace.insert(trace.end(), station.waterfall.line(row), station.waterfall.line(row) + SpectrumWidget::kImageWidth);
+        }
+        for (const QRgb colour : station.waterfall.colorTable())
+            trace.push_back(colour);
+        const QString mismatch = ModemTest::fingerprintMismatch(QStringLiteral("waterfall"), trace);
+        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+    }
+
     void linesScrollDownStandStillWhileSendingAndShowTheMarkers()
     {
         ScopedSettings settings({{"Waterfall/Span", 0}}); // the whole band; receive marker at 1000 Hz

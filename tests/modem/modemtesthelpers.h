@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariantMap>
 #include <QtEndian>
@@ -251,6 +252,33 @@ inline QString peerText()
 {
     QFile f(peerDir().filePath(QStringLiteral("text_c.txt")));
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+// Compares a trace of numbers with the one tests/data/fingerprints/NAME.txt
+// keeps: its length and sixteen stretches, each summed and summed in
+// squares, so that a difference says where it began. Answers what differs
+// (empty when nothing does). What is pinned this way changes only on
+// purpose: VELKORA_WRITE_FINGERPRINTS=1 writes the new file instead, and
+// the commit says why.
+inline QString fingerprintMismatch(const QString& name, const std::vector<double>& trace)
+{
+    constexpr size_t kStretches = 16;
+    QStringList now{QString::number(trace.size())};
+    for (size_t s = 0; s < kStretches; ++s) {
+        double sum = 0.0, squares = 0.0;
+        for (size_t i = trace.size() * s / kStretches; i < trace.size() * (s + 1) / kStretches; ++i)
+            sum += trace[i], squares += trace[i] * trace[i];
+        now << QString::number(sum, 'g', 12) + u' ' + QString::number(squares, 'g', 12);
+    }
+    QFile f(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/tests/data/fingerprints/%1.txt").arg(name));
+    if (qEnvironmentVariableIsSet("VELKORA_WRITE_FINGERPRINTS"))
+        return f.open(QIODevice::WriteOnly) && f.write(now.join(u'\n').toUtf8() + '\n') > 0 ? QString() : f.fileName() + QStringLiteral(" not written");
+    const QStringList was = f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts) : QStringList();
+    for (qsizetype i = 0; i < now.size(); ++i)
+        if (was.value(i) != now[i])
+            return QStringLiteral("%1, %2 %3: was \"%4\", is \"%5\"").arg(name, i ? QStringLiteral("stretch") : QStringLiteral("length"))
+                .arg(i).arg(was.value(i), now[i]);
+    return {};
 }
 
 } // namespace ModemTest

@@ -15,6 +15,7 @@
 #include "core/settings.h"
 #include "modem/pskmodes.h"
 #include "modem/receivechannel.h"
+#include "modem/signalbank.h"
 #include "modem/signalbankworker.h"
 
 #include <QTest>
@@ -113,6 +114,66 @@ private slots:
         rx.reset(), std::fill(audio.begin(), audio.end(), 0);
         rx.ProcessSamples(audio.data(), int(audio.size()));
         QVERIFY(last.count > 20 && last.i == 0 && last.q == 0);
+    }
+
+    // What each receiver makes of a drifting signal in noise, tuned 2 Hz off with the AFC on (its
+    // symbols, characters, quality, frequency, S/N and IMD), what the transmitter sends (with a Morse
+    // identification) and what a signal bank follows of a band, pinned: the standard receiver
+    // is the specified chain bit for bit, and the others change only on purpose.
+    void fingerprints_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("part");
+        for (const char* m : {"BPSK31", "QPSK31", "BPSK63"})
+            for (const char* part : {"standard", "sensitive", "transmitter", "bank"})
+                QTest::addRow("%s-%s", part, m) << m << part;
+    }
+    void fingerprints()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, part);
+        const Mode m = ModemTest::mode(mode);
+        const QString text = QStringLiteral("cq de dl1abc dl1abc 599 Zurich?");
+        std::vector<double> trace;
+        QString heard;
+        std::vector<qint16> audio = transmit(m, text, 1000.0, 11025.0, 0.1);
+        audio.insert(audio.begin(), 11025, 0);
+        const std::vector<qint16> hiss = noise(audio.size() + 11025, 1500.0, 7);
+        audio.resize(hiss.size(), 0);
+        for (size_t i = 0; i < audio.size(); ++i)
+            audio[i] = qint16(audio[i] / 2 + hiss[i]);
+        if (part == u"transmitter") {
+            CPskTxRx tx(m.modemName);
+            tx.Command(ModemCommand::kSetCwCallSign, reinterpret_cast<intptr_t>("DL1ABC"), 0, 0);
+            WordSource source;
+            for (qint16 s : transmitFrom(setUp(tx, m, 1500.0), source.text(text + u'\u00A9', true).word(TxWord::kEnd)))
+                trace.push_back(s);
+        } else if (part == u"bank") {
+            SignalBank bank;
+            bank.setSampleRate(11025.0);
+            bank.setMode(*PskModes::find(mode));
+            for (size_t at = 0; at < audio.size(); at += 2048) {
+                bank.feed(audio.data() + at, int(std::min<size_t>(2048, audio.size() - at)));
+                for (const SignalBank::Signal& s : bank.signalList()) {
+                    trace.insert(trace.end(), {s.frequency, double(s.quality), s.snrDb, double(s.text.size()), s.quarterShare});
+                    heard = s.text;
+                }
+            }
+        } else {
+            CPskTxRx rx(m.modemName);
+            rx.setSensitiveReceiver(part == u"sensitive");
+            setUp(rx, m, 1002.0).Command(ModemCommand::kSetAfc, 1, 0, 0);
+            QObject::connect(&rx, &CPskTxRx::signalPskSymbol, &rx, [&trace](long angle, long level) { trace.insert(trace.end(), {double(angle), double(level)}); });
+            QObject::connect(&rx, &CPskTxRx::signalCharReceived, &rx, [&trace](QChar c) { trace.push_back(c.unicode()); });
+            heard = hear(rx, audio, [&] {
+                const CPskTxRx::SignalReport r = rx.signalReport();
+                trace.insert(trace.end(), {double(rx.Command(ModemCommand::kQuality, 0, 0, 0)), double(rx.Command(ModemCommand::kRxFrequencyTenths, 0, 0, 0)),
+                                           r.snrDb, std::isnan(r.imdDb) ? 0.0 : r.imdDb});
+            });
+        }
+        QVERIFY2(part == u"transmitter" || heard.contains(text), qPrintable(heard));
+        const QString mismatch = fingerprintMismatch(QTest::currentDataTag(), trace);
+        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
     }
 
     void riseFromSilenceIsRaisedCosine()
