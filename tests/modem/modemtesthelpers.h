@@ -255,8 +255,8 @@ inline QString peerText()
 }
 
 // Compares a trace of numbers with the one tests/data/fingerprints/NAME.txt
-// keeps: its length and sixteen stretches, each summed and summed in
-// squares, so that a difference says where it began. Answers what differs
+// keeps on one line: its length and sixteen stretches, each summed and
+// summed in squares, so that a difference says where it began. Answers what differs
 // (empty when nothing does). What is pinned this way changes only on
 // purpose: VELKORA_WRITE_FINGERPRINTS=1 writes the new file instead, and
 // the commit says why.
@@ -272,8 +272,8 @@ inline QString fingerprintMismatch(const QString& name, const std::vector<double
     }
     QFile f(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/tests/data/fingerprints/%1.txt").arg(name));
     if (qEnvironmentVariableIsSet("VELKORA_WRITE_FINGERPRINTS"))
-        return f.open(QIODevice::WriteOnly) && f.write(now.join(u'\n').toUtf8() + '\n') > 0 ? QString() : f.fileName() + QStringLiteral(" not written");
-    const QStringList was = f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts) : QStringList();
+        return f.open(QIODevice::WriteOnly) && f.write(now.join(QStringLiteral(" / ")).toUtf8() + '\n') > 0 ? QString() : f.fileName() + QStringLiteral(" not written");
+    const QStringList was = f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll().trimmed()).split(QStringLiteral(" / ")) : QStringList();
     for (qsizetype i = 0; i < now.size(); ++i)
         if (was.value(i) != now[i])
             return QStringLiteral("%1, %2 %3: was \"%4\", is \"%5\"").arg(name, i ? QStringLiteral("stretch") : QStringLiteral("length"))
