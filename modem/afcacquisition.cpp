@@ -247,7 +247,7 @@ double AfcAcquisition::noiseFloor(int from, int to) const
     return std::max(*middle, 1.5 * kLeastNoiseVariance / m_n);
 }
 
-bool AfcAcquisition::findCentre(double fq, double baud, double* centre) const
+bool AfcAcquisition::findCentre(double fq, double baud, double* centre, double* excess) const
 {
     if (m_n == 0 || m_frames < kMinFrames || !std::isfinite(fq) || !(baud > 0.0))
         return false;
@@ -297,8 +297,8 @@ bool AfcAcquisition::findCentre(double fq, double baud, double* centre) const
         if (done)
             break;
     }
-    const double excess = sum / (2.0 * width);
-    if (excess < kClearSignal * noise)
+    const double above = sum / (2.0 * width);
+    if (above < kClearSignal * noise)
         return false;
     // A signal stands out on both sides. Where the receiver's passband ends,
     // or the noise floor slopes, a stretch of noise looks like a band above
@@ -308,10 +308,12 @@ bool AfcAcquisition::findCentre(double fq, double baud, double* centre) const
     double unused = 0.0;
     bandMoments(x - 2.0 * width, x - width, noise, &lower, &unused);
     bandMoments(x + width, x + 2.0 * width, noise, &upper, &unused);
-    if (std::max(lower, upper) / width > kFlankShare * excess)
+    if (std::max(lower, upper) / width > kFlankShare * above)
         return false;
     if (std::abs(x - x0) > radius)
         return false;
     *centre = x * binHz;
+    if (excess)
+        *excess = above;
     return true;
 }

@@ -59,7 +59,8 @@ public:
     // The centre of a clear signal whose centre lies within the search radius
     // of fq, for a symbol rate of baud: false (and *centre untouched) when
     // there is none, or when too few frames have been averaged to tell.
-    bool findCentre(double fq, double baud, double* centre) const;
+    // *excess, if asked for, is then its mean power per bin above the noise.
+    bool findCentre(double fq, double baud, double* centre, double* excess = nullptr) const;
 
     // How far, in Hz, findCentre() looks from the receive frequency, and the
     // half-width of the band a signal of that symbol rate occupies.

@@ -47,6 +47,22 @@ constexpr quint32 kAcquireEveryFrames = 4;
 // second) has gone; a weak one that only dips below for a moment has not.
 constexpr int kLostJudgements = 3;
 constexpr double kNoPendingCentre = std::numeric_limits<double>::quiet_NaN();
+// At the bottom of a fade the signal's phase turns fast and its spectrum
+// smears sideways, so for a moment the judgements find its centre a few
+// hertz off while it is weak. A centre elsewhere counts only when it is
+// no more than kFadeDepth (in power) below the strongest the signal
+// followed has lately been; that memory fades by kFadeForgetDbPerS, and a
+// judgement that finds no signal at all (the one followed has gone)
+// empties it.
+constexpr double kFadeDepth = 10.0;
+constexpr double kFadeForgetDbPerS = 1.0;
+// Nor does a signal that has just begun move the receiver by less than an
+// eighth of its symbol rate, which the fine stage pulls in by itself: a
+// key-up's reversals are two lines either side of the carrier, which a
+// fade makes unequal, so the first judgements of a fresh signal may place
+// it a few hertz off. (One tuned further off is taken at once.)
+constexpr int kSettleJudgements = 5;
+constexpr double kFreshShare = 1.0 / 8.0;
 
 } // namespace
 
@@ -190,6 +206,7 @@ void ReceiveChannel::afcStep()
     m_afcSamples = 0;
     if (frequency() != m_afcFrequency) { // tuned elsewhere since the last step
         m_afcAnchor = frequency();
+        m_followedExcess = 0.0;
         m_driftHzPerS = 0.0;
         m_secondsSinceStep = -1.0;
         m_signalLost = false;
@@ -243,17 +260,26 @@ bool ReceiveChannel::acquireSignal()
     const quint32 frames = m_acquisition->frameCount();
     if (frames - m_acquisitionFrames < kAcquireEveryFrames)
         return false;
+    // Frames overlap by half.
+    const double seconds = (frames - m_acquisitionFrames) * 0.5 * m_acquisition->frameSize() / m_acquisition->sampleRate();
     m_acquisitionFrames = frames;
 
     const double fq = frequency();
     const double b = baud();
     const double threshold = std::max(kAcquireMinHz, kAcquireShare * b);
     double centre = 0.0;
-    m_signalNear = m_acquisition->findCentre(fq, b, &centre);
+    double excess = 0.0;
+    m_signalNear = m_acquisition->findCentre(fq, b, &centre, &excess);
     m_judgementsWithout = m_signalNear ? 0 : m_judgementsWithout + 1;
+    m_judgementsWith = m_signalNear ? std::min(m_judgementsWith + 1, kSettleJudgements) : 0;
     m_signalLost = m_signalLost || m_judgementsWithout >= kLostJudgements;
+    m_followedExcess = m_signalNear ? m_followedExcess * std::pow(10.0, -kFadeForgetDbPerS * seconds / 10.0) : 0.0;
+    if (m_signalNear && std::abs(centre - fq) <= threshold)
+        m_followedExcess = std::max(m_followedExcess, excess);
     // A signal beyond the AFC's range is not the one the operator tuned to.
-    if (!m_signalNear || std::abs(centre - fq) <= threshold || withinAfcRange(centre) != centre) {
+    if (!m_signalNear || std::abs(centre - fq) <= threshold || withinAfcRange(centre) != centre
+        || excess * kFadeDepth < m_followedExcess
+        || (m_judgementsWith < kSettleJudgements && std::abs(centre - fq) <= kFreshShare * b)) {
         m_acquisitionPending = kNoPendingCentre;
         return false;
     }
@@ -267,6 +293,7 @@ bool ReceiveChannel::acquireSignal()
     // The drift the decoder has gathered belongs to the old frequency.
     decoder().setAfcAccumulator(0);
     moveTo(centre);
+    m_followedExcess = excess;
     return true;
 }
 

@@ -159,5 +159,7 @@ private:
     // signal, not after a drifting one).
     bool m_signalNear = false;
     int m_judgementsWithout = 0;
+    int m_judgementsWith = 0;
+    double m_followedExcess = 0.0; // the strongest the signal followed has lately been
     bool m_signalLost = false;
 };
