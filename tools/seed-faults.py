@@ -42,6 +42,12 @@ line before and after. A survivor is either a gap in the suite or a change
 that cannot be told from outside (an equivalent fault); look at each.
 A whole campaign of 60 faults takes 75 minutes or so on two free cores; with
 --check the faults of a seed are only listed.
+
+    tools/seed-faults.py --blind --again OLD-REPORT REPO BUILD
+
+judges the survivors of an earlier report again, against the suite as it is
+now: each is put in where its line now stands (the nearest line that reads
+as the report's "before"); one whose line is gone counts as not applicable.
 """
 import argparse
 import json
@@ -328,6 +334,24 @@ def draw_faults(repo, folders, seed):
                "text": "\n".join(changed)}
 
 
+def faults_again(repo, report):
+    """The survivors of an earlier blind report, as draw_faults gives them,
+    put in where their lines now stand; None where a line is gone."""
+    entries = re.findall(r"^(\S+):(\d+)  (\w+): (.*)\n    - (.*)\n    \+ ?(.*)$",
+                         report.read_text().split("# all faults")[0], re.M)
+    for rel, line, kind, what, before, after in entries:
+        lines = (repo / rel).read_text().split("\n")
+        at = [i for i, text in enumerate(lines) if text.strip() == before]
+        if not at:
+            yield None
+            continue
+        index = min(at, key=lambda i: abs(i + 1 - int(line)))
+        indent = lines[index][:len(lines[index]) - len(lines[index].lstrip())]
+        changed = lines[:index] + ([indent + after] if after else []) + lines[index + 1:]
+        yield {"path": rel, "line": index + 1, "kind": kind, "what": what,
+               "before": before, "after": after, "text": "\n".join(changed)}
+
+
 def folder_of(rel):
     return "tools/cli" if rel.startswith("tools/cli/") else rel.split("/")[0]
 
@@ -359,6 +383,8 @@ def main():
     parser.add_argument("--seed", type=int, default=1, help="with --blind: the draw (%(default)s)")
     parser.add_argument("--count", type=int, default=60,
                         help="with --blind: faults to judge (%(default)s)")
+    parser.add_argument("--again", type=Path,
+                        help="with --blind: judge the survivors of this earlier report instead")
     parser.add_argument("--folders", default=FOLDERS,
                         help="with --blind: where faults are drawn (%(default)s)")
     parser.add_argument("--jobs", type=int, default=2)
@@ -490,16 +516,23 @@ class Judge:
 
 def blind(args):
     folders = [f for f in args.folders.split(",") if f]
-    faults = draw_faults(args.repo, folders, args.seed)
+    if args.again:
+        faults = list(faults_again(args.repo, args.again))
+        args.count = sum(1 for f in faults if f)
+        skipped = {"not applicable": len(faults) - args.count} if len(faults) > args.count else {}
+        faults = iter([f for f in faults if f])
+    else:
+        faults, skipped = draw_faults(args.repo, folders, args.seed), {}
     if args.check:
         for _ in range(args.count):
             f = next(faults)
             print(f"{f['path']}:{f['line']}  {f['kind']}: {f['what']}\n    - {f['before']}\n"
                   f"    + {f['after']}")
         return
-    output = args.output or args.build / f"blind-faults-seed{args.seed}.txt"
+    output = args.output or args.build / (f"blind-faults-seed{args.seed}.txt" if not args.again
+                                          else f"again-{args.again.name}")
     judge = Judge(args)
-    rows, skipped = [], {}
+    rows = []
 
     def write_table(final=False):
         per = {}
@@ -507,10 +540,10 @@ def blind(args):
             c = per.setdefault(folder_of(r["path"]), [0, 0])
             c[0 if r["outcome"] == "caught" else 1] += 1
         caught = sum(c[0] for c in per.values())
-        lines = judge.header(f"blind, seed {args.seed}") + [
+        lines = judge.header(f"the survivors of {args.again}" if args.again else f"blind, seed {args.seed}") + [
             f"# caught {caught} of {len(rows)}"
             + (f" ({100 * caught / len(rows):.0f} %)" if rows else "")
-            + "".join(f"; {k} {v} (drawn again)" for k, v in sorted(skipped.items()))
+            + "".join(f"; {k} {v}" + ("" if args.again else " (drawn again)") for k, v in sorted(skipped.items()))
             + f"; {time.time() - judge.started:.0f} s in all" + ("" if final else " (running)"),
             f"{'folder':<10} {'caught':>6} {'survived':>8}",
         ]
@@ -526,7 +559,9 @@ def blind(args):
         output.write_text("\n".join(lines) + "\n")
 
     while len(rows) < args.count:
-        fault = next(faults)
+        fault = next(faults, None)
+        if fault is None:
+            break
         t0 = time.time()
         path = args.repo / fault["path"]
         original = path.read_text()
