@@ -284,7 +284,7 @@ private slots:
         stopRigctld();
         const QString where = QStringLiteral("rigctld at 127.0.0.1:%1").arg(m_port);
         QTRY_VERIFY_WITH_TIMEOUT(m_w->rigLabel()->text().contains(where), kWaitMs);
-        QVERIFY(m_w->rigLabel()->text().contains(QStringLiteral("retrying")));
+        QVERIFY(m_w->rigLabel()->text().contains(QStringLiteral("retrying")) && m_w->rigLabel()->toolTip().contains(where));
 
         // Receiving goes on.
         const int ring = m_w->modem()->ringWriteIndex();
@@ -355,7 +355,8 @@ private slots:
     {
         WindowTest::store({{"Rig/Ptt", "HamlibLine"}, {"Rig/PttDevice", m_dir->filePath(QStringLiteral("ttyGone"))}});
         m_w = std::make_unique<MainWindow>();
-        QTRY_VERIFY_WITH_TIMEOUT(m_w->rigLabel()->text().startsWith(QStringLiteral("Rig: cannot open the PTT line on")), kWaitMs);
+        const QString why = QStringLiteral("Rig: cannot open the PTT line on %1: IO error; retrying").arg(m_dir->filePath(QStringLiteral("ttyGone")));
+        QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), why, kWaitMs);
         m_w->startAudioOut();
         QVERIFY(!StationState::isTransmitting());
         QVERIFY(m_w->statusBar()->currentMessage().startsWith(QStringLiteral("Not transmitting")));
