@@ -217,6 +217,13 @@ private slots:
         }
         QVERIFY(!log.importAdif(m_dir->filePath("missing.adi")));
         QCOMPARE(readAll(m_log), once);
+        // A log that cannot be read takes nothing in, and says so.
+        const QString folder = m_dir->filePath(QStringLiteral("folder.log"));
+        QVERIFY(QDir().mkpath(folder));
+        writeAll(m_adif, "<CALL:5>G4ABC" + kRest);
+        CHamLog unreadable(folder);
+        QVERIFY(!unreadable.importAdif(m_adif));
+        QVERIFY2(unreadable.errorString().contains(folder), qPrintable(unreadable.errorString()));
     }
 
     void exportFollowsAdif31AndReadsBack()

@@ -3,6 +3,7 @@
 // The search dialog: listing, searching, editing with the unsaved-edits question, deleting, the report.
 #include "core/settings.h"
 #include "logbook/searchresultsdlg.h"
+#include "tests/core/fulldisk.h"
 #include "tests/logbook/logfixtures.h"
 
 #include <QAbstractButton>
@@ -220,6 +221,14 @@ private slots:
         answers.press(QMessageBox::Yes);
         dialog.slotFile();
         QCOMPARE(reportedCalls(QStringLiteral("selected.txt")), calls(fiveContacts()));
+        // A report the disk has no room for is said to have failed.
+        answerPrompt(dialog, QStringLiteral("full.txt"));
+        answers.press(QMessageBox::Close);
+        {
+            const FullDisk full;
+            dialog.slotFile();
+        }
+        QVERIFY(answers.texts.last().startsWith("Can't write the report to " + m_dir.filePath("full.txt")));
         QCOMPARE(answers.pending(), 0);
     }
 };
