@@ -1,15 +1,14 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The modem's parts on their own and on other threads: the receive DSP refuses the rates its
-// moving sums cannot hold and the transmit DSP shapes a symbol as a raised cosine; the Varicode
-// words against the published table and every character's word back; reading ".cwt" Morse
-// tables; the signal bank on its worker thread, as the window drives it; the transmitter driven by
+// moving sums cannot hold; what the receivers, the transmitter and the signal bank make of one
+// input, pinned; the Varicode words against the published table and every character's word
+// back; reading ".cwt" Morse tables; the signal bank on its worker thread, as the window drives it; the transmitter driven by
 // an audio thread while the GUI thread changes everything (no race under ThreadSanitizer, and a
 // sane signal in any build).
 #include "modem/cwtables.h"
 #include "modem/pskdecode.h"
 #include "modem/pskrxalgorithms.h"
-#include "modem/psktxalgorithms.h"
 #include "modem/varicode.h"
 #include "modemtesthelpers.h"
 #include "core/settings.h"
@@ -174,35 +173,6 @@ private slots:
         QVERIFY2(part == u"transmitter" || heard.contains(text), qPrintable(heard));
         const QString mismatch = fingerprintMismatch(QTest::currentDataTag(), trace);
         QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
-    }
-
-    void riseFromSilenceIsRaisedCosine()
-    {
-        // One symbol (256 samples) of 1000 Hz at 8000 samples a second, from no carrier to code 0.
-        CPskTxAlgorithms dsp;
-        dsp.setSampleRate(8000.0);
-        dsp.setShiftAndBaud(0.0, 31.25);
-        dsp.setFrequency(1000.0);
-        dsp.reset();
-        dsp.setCurrentCode(0);
-        std::vector<int> x;
-        int needAt = -1;
-        for (int n = 0, need = 0; n < 256; ++n) {
-            x.push_back(dsp.NextSample(&need));
-            if (need && needAt < 0)
-                needAt = n;
-        }
-        QCOMPARE(needAt, 255); // the next symbol is due after the last sample
-        QCOMPARE(x[0], 0);
-        for (int first = 0; first + 8 <= 256; first += 8) {
-            double i = 0, q = 0;
-            for (int n = first; n < first + 8; ++n) {
-                i += x[n] * std::cos(M_PI * n / 4.0);
-                q += x[n] * std::sin(M_PI * n / 4.0);
-            }
-            const double expected = 32766.0 * (1.0 - std::cos(M_PI * (first + 3.5) / 256.0)) / 2.0;
-            QVERIFY2(std::abs(std::hypot(i, q) / 4.0 - expected) < 330.0, qPrintable(QString::number(first)));
-        }
     }
 
     void publishedWords_data()
