@@ -1,11 +1,10 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The receiver: the QPSK decoder's Viterbi decoder against symbol errors and decoders
-// built on other threads while one decodes; recordings made by another station's PSK program,
-// decoded exactly on the carrier or 30 Hz beside it and through the squelch; the sensitive
-// receiver against the standard one in noise, fading and beside a strong neighbour; the
-// benchmarks' fading channel; and what the receiver says of the tuned signal (S/N, IMD,
-// squelch, AFC range).
+// The receiver: decoders built on other threads while one decodes; recordings made by another
+// station's PSK program, decoded exactly on the carrier or 30 Hz beside it and through the
+// squelch; the sensitive receiver against the standard one in noise, fading and beside a strong
+// neighbour; the benchmarks' fading channel; and what the receiver says of the tuned signal (S/N,
+// IMD, squelch, AFC range).
 #include "modemtesthelpers.h"
 #include "modem/pskdecode.h"
 #include "modem/pskinterfaces.h"
@@ -29,21 +28,6 @@ using namespace ModemTest;
 using Watterson::Complex;
 
 namespace {
-
-// The transmitter's QPSK convolutional code: phase step of each 5-bit state.
-const int kQpskSteps[32] = {0, 3, 1, 2, 1, 2, 0, 3, 2, 1, 3, 0, 3, 0, 2, 1,
-                            3, 0, 2, 1, 2, 1, 3, 0, 1, 2, 0, 3, 0, 3, 1, 2};
-
-class BitRecorder : public CQpskDecode
-{
-public:
-    std::vector<int> bits;
-    void ReceiveBit(int bit) override
-    {
-        bits.push_back(bit);
-        CQpskDecode::ReceiveBit(bit);
-    }
-};
 
 class TextSink : public CPskRecCharDone
 {
@@ -119,27 +103,6 @@ class TestReceiver : public QObject
     ModemTest::SettingsSandbox m_settings;
 
 private slots:
-    void qpskViterbiCorrectsSymbolErrors()
-    {
-        std::mt19937 rng(5);
-        std::vector<int> bits(40, 0);
-        for (int k = 0; k < 400; ++k)
-            bits.push_back(int(rng() & 1));
-        bits.insert(bits.end(), 30, 0);
-        BitRecorder decoder;
-        int phase = 0, state = 31;
-        for (size_t k = 0; k < bits.size(); ++k) {
-            state = ((state << 1) | (1 - bits[k])) & 31;
-            phase = (phase + kQpskSteps[state]) % 4;
-            // One symbol in 25 a quarter turn off; the receiver sees the phase mirrored.
-            const double deg = -90.0 * (phase + (k % 25 == 12));
-            decoder.ReceiveSymbol(int(1e8 * std::cos(deg * M_PI / 180.0)), int(1e8 * std::sin(deg * M_PI / 180.0)), 40);
-        }
-        QCOMPARE(decoder.bits.size(), bits.size());
-        // 20 symbols of decoding delay.
-        QVERIFY(std::equal(bits.begin(), bits.end() - 20, decoder.bits.begin() + 20));
-    }
-
     // Receivers and decoders built on two threads (as the signal bank's
     // worker does) while a third decodes: every character still comes out.
     void decodersBuiltWhileAnotherDecodes()
