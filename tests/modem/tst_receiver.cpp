@@ -470,16 +470,6 @@ private slots:
         QCOMPARE(rx.Command(ModemCommand::kMeasureImd, 0, 0, 0) + rx.Command(ModemCommand::kMeasureSnr, 0, 0, 0), intptr_t(0));
     }
 
-    // Text, not an idle: no IMD figure, whatever the S/N.
-    void noImdWhileSendingText()
-    {
-        const Mode m = mode(QStringLiteral("BPSK31"));
-        CPskTxRx rx(m.modemName);
-        setUp(rx, m, 1000.0);
-        hear(rx, transmit(m, QStringLiteral("the quick brown fox jumps over the lazy dog"), 1000.0));
-        QVERIFY(std::isnan(rx.signalReport().imdDb));
-    }
-
     // Squelch at its default level: 20 s of noise prints (almost) nothing,
     // a weak signal that the receiver copies without it prints as much.
     void squelch_data()
