@@ -25,6 +25,8 @@ constexpr int kSilent = 4;
 // After "e\u00A9" with the call K1ABC: "e" in symbols 41-44, 28 of lead-in,
 // then "T  K1ABC " in Morse at two symbols a unit, 156 symbols.
 constexpr int kAfterMorse = 44 + 28 + 156;
+// "\u00A9" first: "  K1ABC " in Morse without PSK before it, 144 symbols.
+constexpr int kMorseFirst = 144;
 
 // The output of one transmission at 4000 Hz and 32000 samples a second:
 // 8 samples a carrier cycle, starting at phase 0.
@@ -315,23 +317,6 @@ private slots:
         QCOMPARE(std::tuple(tx.bits(50, 90), tx.code(91), tx.endBlock), std::tuple(QString(41, QLatin1Char('0')), kSilent, tx.endBlockAfter(91)));
     }
 
-    void cwIdKeysTheCallInMorse()
-    {
-        // First word: two spaces, the call, a space, at one symbol a unit and
-        // without PSK before it; dot 1 on, dash 3 on, 1 off after each, 2
-        // more after each letter.
-        CPskTxRx modem(QStringLiteral("BPSK31"));
-        RecordingOwner owner;
-        modem.Command(ModemCommand::kSetCwCallSign, reinterpret_cast<intptr_t>("AB"), 0, 0);
-        modem.Command(ModemCommand::kSetCwUnit, 1, 0, 0);
-        ScriptSource source;
-        source.word(TxWord::kCwId).word(TxWord::kEnd);
-        const Transmission tx = transmit(modem, source, 3125, &owner);
-        const QString expected = QStringLiteral("0000" "10111000" "111010101000" "00");
-        QCOMPARE(std::pair(tx.bits(1, int(expected.size()), true), tx.endBlock), std::pair(expected, tx.endBlockAfter(int(expected.size()))));
-        QCOMPARE(owner.chars(ModemCommand::kTxEchoByte), QStringLiteral("\n\rCWID: AB\r"));
-    }
-
     // The Morse identification ends the transmission, taking an end marker
     // right behind it along; an end marker takes its line break along.
     // Whatever follows waits for the next transmission, unless the owner
@@ -349,7 +334,7 @@ private slots:
         QTest::newRow("Morse, end, line break") << "e\u00A9\u00AE\r\nabc" << "e" << "abc" << kAfterMorse << false;
         QTest::newRow("Morse, text") << "e\u00A9abc" << "e" << "abc" << kAfterMorse << false;
         QTest::newRow("Morse, text, owner goes on") << "e\u00A9abc" << "eabc" << "" << 0 << true;
-        QTest::newRow("Morse first, end") << "\u00A9\u00AEx" << "\n\rCWID: K1ABC\r" << "x" << 0 << false;
+        QTest::newRow("Morse first, end") << "\u00A9\u00AEx" << "\n\rCWID: K1ABC\r" << "x" << kMorseFirst << false;
         QTest::newRow("end, CR LF") << "e\u00AE\r\nabc" << "e\r\n" << "abc" << 0 << false;
         QTest::newRow("end, LF") << "e\u00AE\n\nabc" << "e\n" << "\nabc" << 0 << false;
         QTest::newRow("end, text") << "e\u00AEabc" << "e" << "abc" << 45 + 46 << false;
