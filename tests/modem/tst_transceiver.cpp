@@ -306,17 +306,6 @@ private slots:
         QCOMPARE(owner.chars(ModemCommand::kTxEchoByte), QStringLiteral("e"));
     }
 
-    void qpskTailIsIdle()
-    {
-        // A receiver with a long Viterbi delay prints the last character
-        // only after many idle symbols, so there is no steady carrier.
-        CPskTxRx modem(QStringLiteral("QPSK"));
-        ScriptSource source;
-        source.text(QStringLiteral("e")).word(TxWord::kEnd);
-        const Transmission tx = transmit(modem, source);
-        QCOMPARE(std::tuple(tx.bits(50, 90), tx.code(91), tx.endBlock), std::tuple(QString(41, QLatin1Char('0')), kSilent, tx.endBlockAfter(91)));
-    }
-
     // The Morse identification ends the transmission, taking an end marker
     // right behind it along; an end marker takes its line break along.
     // Whatever follows waits for the next transmission, unless the owner
