@@ -719,16 +719,11 @@ private slots:
         const QString adif = m_dir->filePath(QStringLiteral("contacts.adi"));
         const QString macros = m_dir->filePath(QStringLiteral("Velkora32.mac"));
 
-        // Personal data: the call goes in upper case.
+        // Personal data: the call goes in upper case (the settings, below).
         withCommand(command(*w, "Configure", "Personal data..."), [](QDialog* d) {
             for (const auto& [name, text] : {std::pair{"lineEditCall", "vk2xyz"}, {"lineEditName", "Sam"}, {"lineEditQTH", "Sydney"}})
                 d->findChild<QLineEdit*>(QLatin1String(name))->setText(QLatin1String(text));
             pressOk(d);
-        });
-        withCommand(command(*w, "Configure", "Personal data..."), [](QDialog* d) {
-            const auto text = [d](const char* name) { return d->findChild<QLineEdit*>(QLatin1String(name))->text(); };
-            QCOMPARE((QStringList{text("lineEditCall"), text("lineEditQTH")}), (QStringList{"VK2XYZ", "Sydney"}));
-            d->reject();
         });
         // Sound card and port: cancelled, which the status bar reports. Then
         // the sound card confirmed with another rate and corrections; opened
