@@ -7,7 +7,6 @@
 #include "tests/modem/modemtesthelpers.h"
 
 #include <QDataStream>
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -15,7 +14,6 @@
 
 #include <cmath>
 #include <optional>
-#include <random>
 
 namespace {
 
