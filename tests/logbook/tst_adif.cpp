@@ -145,9 +145,6 @@ private slots:
         writeAll(m_adif, "<CALL:5>G4ABC" + kRest + "<MODE:5>PSK31<EOR>");
         CHamLog log(m_log);
         QVERIFY(log.importAdif(m_adif) && log.changedLines() == 0);
-        writeAll(m_dir->filePath("other.log"), line(qso("G4ABC", "20240101120000")));
-        CHamLog second(m_dir->filePath("other.log"));
-        QVERIFY(log.merge(second) && log.changedLines() == 0);
         QCOMPARE(readAll(m_log), line(old));
     }
 
@@ -284,9 +281,6 @@ private slots:
                              cli({"import", m_dir->filePath("fresh.log"), m_adif})}), (QList<int>{0, 0, 0}));
         QCOMPARE(readAll(m_dir->filePath("fresh.log")), merged);
 
-        writeAll(m_adif, "not ADIF at all");
-        QCOMPARE(cli({"import", m_log, m_adif}), 1);
-        QVERIFY2(err.contains("Import from") && err.contains("in.adi"), err.constData());
         QCOMPARE((QList<int>{cli({"merge", m_log, m_dir->path()}), cli({"export", m_log, m_log + ".bak"}), cli({"import", m_log})}),
                  (QList<int>{1, 1, 2}));
         QCOMPARE(readAll(m_log), merged);
