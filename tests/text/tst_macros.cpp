@@ -94,7 +94,6 @@ private slots:
         QTest::addColumn<QStringList>("events");
         const QStringList none;
         const QString rx = QStringLiteral("\u00AE\r\n");
-        QTest::newRow("example") << "<CALL> de <MYCALL> k<RX>" << false << true << "C de M k" + rx << none;
         QTest::newRow("own data") << "<MYNAME>,<MYQTH>,<MYRST>" << false << true << "Anna,Wien,589" << none;
         QTest::newRow("entry bar") << "<NAME>,<QTH>,<NOTES>,<CALL> <CALL>" << false << true << "Bernd,Hamburg,1st,C C" << none;
         QTest::newRow("line tags") << "a<CR>b<LF>c<CRLF>d" << false << true << "a\rb\nc\r\nd" << none;

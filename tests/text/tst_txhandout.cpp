@@ -159,7 +159,6 @@ private slots:
         QTest::addColumn<QString>("added");
         QTest::addColumn<bool>("echo");
         QTest::addColumn<Words>("expected");
-        QTest::newRow("empty pane") << "" << true << Words{0};
         QTest::newRow("echo off") << "AB" << false << Words{ch(u'A'), ch(u'B'), 0};
         QTest::newRow("macro ending in <RX>")
             << "73\u00AE\r\n" << true << Words{ch(u'7'), ch(u'3'), TxWord::make(TxWord::Kind(3), 0xAE), ch(10), 0};
@@ -222,8 +221,6 @@ private slots:
         QTest::addColumn<QString>("overs");
         QTest::newRow("stop in the Morse, macro") << "F3 cutMorse F4 run" << "73 sk |qrz?\n";
         QTest::newRow("stop in the text, macro") << "F2 cut@4 F4 run" << "ur 5|qrz?\n";
-        QTest::newRow("stop, the same macro") << "F1 cut@3 F1 run" << "CQ |CQ de K1ABC k\n";
-        QTest::newRow("macro during a macro") << "F2 wait@3 F4 run" << "ur |qrz?\n";
         QTest::newRow("typed, stop, macro") << "type:abc tx cut@2 F4 run" << "ab|qrz?\n";
         QTest::newRow("typed after the end is kept") << "F2 type:more\u00AE cut@3 tx run" << "ur |more";
         QTest::newRow("stop, Tx with nothing left") << "F2 cut@3 tx idle tx" << "ur |";
