@@ -114,8 +114,6 @@ private slots:
         SearchResultsDlg dialog(m_log);
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Search results: 5 QSO(s)"));
-        const QAbstractItemModel* model = dialog.table()->model();
-        QCOMPARE(model->index(0, 0).data().toString() + '|' + model->index(0, 1).data().toString(), QStringLiteral("01.03.2026 10:00:00|14070.000"));
         dialog.searchEdit()->setText(QStringLiteral("FRIEDRICHSHAFEN"));
         selectRows(dialog.table(), {0});
         QTest::keyClick(dialog.searchEdit(), Qt::Key_Return); // searches, and must not reach Delete
