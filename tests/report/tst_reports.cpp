@@ -145,6 +145,8 @@ private slots:
 
     void layout()
     {
+        // Each template has a field of fixed length (0095, 8005, 8006, 800b,
+        // 0096), or a collector that sizes records by it cannot read them.
         QCOMPARE(PskIpfix::templateSets(),
                  hex("0003 0030 9992 0005 0001 8002 ffff 0000768f 8004 ffff 0000768f 8008 ffff 0000768f"
                      "          8009 ffff 0000768f 0095 0004 0000"
@@ -154,16 +156,6 @@ private slots:
                              QString()};
         QCOMPARE(PskIpfix::receiverSet(rx, 0xa1b2c3d4),
                  hex("9992 0028 06 444c31414243 06 4a4f3632514d 0d 56656c6b6f7261333220342e30 00 a1b2c3d4 000000"));
-        // Every template has a fixed part, or a collector that sizes records
-        // by it cannot read the records.
-        const QByteArray t = PskIpfix::templateSets();
-        for (int at : {4, 52}) {
-            const int fields = be16(t, at + 2);
-            int fixed = 0;
-            for (int i = 0, f = at + (be16(t, at - 4) == 3 ? 6 : 4); i < fields; ++i, f += be16(t, f) & 0x8000 ? 8 : 4)
-                fixed += be16(t, f + 2) == 0xffff ? 0 : be16(t, f + 2);
-            QVERIFY2(fixed > 0, qPrintable(QString::number(be16(t, at), 16)));
-        }
         const QByteArray record = PskIpfix::senderRecord(spot(QStringLiteral("w1aw")));
         QCOMPARE(record, hex("04 57314157 00d6b186 fb 05 50534b3331 01 65000000"));
         QCOMPARE(PskIpfix::senderSet(record + record).toHex(), (hex("9993 0030") + record + record + hex("0000")).toHex());
