@@ -48,7 +48,7 @@ namespace PskReceivers {
 
 // "standard" first.
 QStringList names();
-// The receiver built from the specified chain, bit for bit.
+// The receiver built from the classic chain, bit for bit.
 QString standardName();
 // The receiver a first start and the command line use: the sensitive one,
 // which copies deeper into the noise and follows a fading channel.
