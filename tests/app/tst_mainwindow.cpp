@@ -32,6 +32,7 @@
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QListWidget>
 #include <QHelpEvent>
 #include <QNetworkDatagram>
 #include <QPlainTextEdit>
@@ -912,6 +913,8 @@ private slots:
             c.save();
             QVERIFY(RigConfig::load() == c);
             const RigControlDlg d(RigConfig::load(), HamlibRig::models());
+            const QListWidgetItem* rig = d.findChild<QListWidget*>(QStringLiteral("listRigs"))->currentItem();
+            QVERIFY(rig && rig->data(Qt::UserRole).toInt() == c.model && !rig->text().contains(QStringLiteral("not known"))); // listed
             QVERIFY(d.config() == c && d.findChild<QLineEdit*>(QStringLiteral("lineEditHost"))->isEnabled() == (c.model == cat.model)
                     && d.findChild<QComboBox*>(QStringLiteral("comboDevice"))->isEnabled() == (c.model == line.model)
                     && d.findChild<QComboBox*>(QStringLiteral("comboPtt"))->currentData() == int(c.ptt)); // shown, not only kept
@@ -1019,6 +1022,8 @@ private slots:
         });
         for (int run = 0; run < 2; ++run) {
             if (run == 1) {
+                // Opened again and left with Ok, the dialog keeps every field.
+                withCommand(w->findChild<QAction*>(QStringLiteral("reportTargets")), [](QDialog* d) { pressOk(d); });
                 w->close();
                 w = std::make_unique<MainWindow>();
             }
