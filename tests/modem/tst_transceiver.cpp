@@ -142,6 +142,7 @@ private slots:
         row("mode text with a space", "90=6250", 24, "BPSK 63");
         row("QPSK mode text", "QPSK 90=12500", 23, "QPSK125");
         row("widest IMD text", "", 132, "IMD: -88 dB");
+        row("IMD text before a measurement", "", 133, "IMD:");
         row("text command RX", "114:rxfq:1500", 68, 1500);
         row("text command TX", "63=10 114:TXFQ:1200", 66, 1200, 1210);
         row("negative text command", "114:TXFQ:-5", 66, 1000);
