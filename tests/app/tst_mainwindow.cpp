@@ -193,7 +193,10 @@ private slots:
             return marked;
         };
         const QStringList chosen{QStringLiteral("0–4 kHz"), QStringLiteral("2× around the receive marker"), QStringLiteral("1 min")};
+        auto* const waterfallButton = w->spectrum()->findChild<QToolButton*>(QStringLiteral("waterfallButton"));
+        QCOMPARE(waterfallButton->text(), QStringLiteral("0–3 kHz"));
         QCOMPARE(waterfallMarks(chosen), chosen);
+        QCOMPARE(waterfallButton->text(), QStringLiteral("0–4 kHz 2×")); // the button names the choice
         w->slotModeChanged(QStringLiteral("BPSK125"));
         SpectrumTitleBar* bar = w->titleBar();
         bar->checkBoxLock->setChecked(true), bar->checkBoxAFC->setChecked(true), bar->checkBoxSQ->setChecked(true);

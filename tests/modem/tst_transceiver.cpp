@@ -138,6 +138,7 @@ private slots:
         row("not FSK", "QPSK", 84, 1);
         row("ASCII8 has 8 bits", "cs=0", 149, 8);
         row("MMVari has 16 bits", "cs=1", 149, 16);
+        row("a set beyond the table is refused", "cs=0 cs=9", 149, 8);
         row("mode text", "90=6250", 23, "BPSK63");
         row("mode text with a space", "90=6250", 24, "BPSK 63");
         row("QPSK mode text", "QPSK 90=12500", 23, "QPSK125");
