@@ -314,6 +314,7 @@ def draw_faults(repo, folders, seed):
     rng = random.Random(seed)
     sites = code_lines(repo, folders)
     cache = {}
+    drawn = set()  # a fault drawn again is not judged twice
     while True:
         rel, index = sites[rng.randrange(len(sites))]
         if rel not in cache:
@@ -328,6 +329,9 @@ def draw_faults(repo, folders, seed):
         kind = kinds[rng.randrange(len(kinds))]
         of_kind = [c for c in choices if c[0] == kind]
         _, after, what = of_kind[rng.randrange(len(of_kind))]
+        if (rel, index, after) in drawn:
+            continue
+        drawn.add((rel, index, after))
         changed = lines[:index] + ([] if after is None else [after]) + lines[index + 1:]
         yield {"path": rel, "line": index + 1, "kind": kind, "what": what,
                "before": lines[index].strip(), "after": "" if after is None else after.strip(),
