@@ -243,6 +243,18 @@ private slots:
         QCOMPARE(channel.frequency(), 1000.0);
     }
 
+    // A decoded byte value shows as Latin-1; a double-byte one goes through the local code page, which has no Ā.
+    void channelCodesAsText()
+    {
+        struct Chars : ChannelOutput {
+            QString s;
+            void channelChar(QChar ch) override { s += ch; }
+        } out;
+        ReceiveChannel channel(false, 1, &out);
+        channel.CodeReceived(0, 0xFF), channel.CodeReceived(0, 0x100);
+        QCOMPARE(out.s, QStringLiteral("\u00FF?"));
+    }
+
     // Clearing while the worker has seconds of audio of two known stations
     // in hand empties the list at once, and nothing of that audio comes back:
     // after it only the new station shows, with its text.
