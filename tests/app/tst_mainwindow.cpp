@@ -916,9 +916,9 @@ private slots:
             c.save();
             QVERIFY(RigConfig::load() == c);
             const RigControlDlg d(RigConfig::load(), HamlibRig::models());
-            const QListWidgetItem* rig = d.findChild<QListWidget*>(QStringLiteral("listRigs"))->currentItem();
-            QVERIFY(rig && rig->data(Qt::UserRole).toInt() == c.model && !rig->text().contains(QStringLiteral("not known"))); // listed
-            QVERIFY(d.config() == c && d.findChild<QLineEdit*>(QStringLiteral("lineEditHost"))->isEnabled() == (c.model == cat.model)
+            const QListWidgetItem* rig = d.findChild<QListWidget*>(QStringLiteral("listRigs"))->currentItem(); // listed by name
+            QVERIFY(rig && rig->data(Qt::UserRole).toInt() == c.model && !rig->text().contains(QStringLiteral("not known"))
+                    && d.config() == c && d.findChild<QLineEdit*>(QStringLiteral("lineEditHost"))->isEnabled() == (c.model == cat.model)
                     && d.findChild<QComboBox*>(QStringLiteral("comboDevice"))->isEnabled() == (c.model == line.model)
                     && d.findChild<QComboBox*>(QStringLiteral("comboPtt"))->currentData() == int(c.ptt)); // shown, not only kept
         }

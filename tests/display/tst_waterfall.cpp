@@ -8,6 +8,7 @@
 #include "display/spectrumwidget.h"
 #include "modem/psktxrx.h"
 #include "tests/modem/modemtesthelpers.h"
+#include "bench/benchcommon.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -121,10 +122,7 @@ private slots:
     {
         ScopedSettings settings;
         Station station;
-        std::vector<qint16> audio = ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK31")), kMessage, 1200.0);
-        const std::vector<qint16> hiss = ModemTest::noise(audio.size(), 300.0, 3);
-        for (size_t i = 0; i < audio.size(); ++i)
-            audio[i] = qint16(audio[i] / 4 + hiss[i]);
+        const std::vector<qint16> audio = Bench::withNoise(ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK31")), kMessage, 1200.0), 0.0, kRate, 3);
         std::vector<double> trace;
         for (const int brightness : {20, 35}) {
             station.waterfall.slotBrightness(brightness), station.waterfall.slotContrast(brightness + 30);

@@ -11,6 +11,7 @@
 #include "modem/pskrxalgorithms.h"
 #include "modem/varicode.h"
 #include "modemtesthelpers.h"
+#include "bench/benchcommon.h"
 #include "core/settings.h"
 #include "modem/pskmodes.h"
 #include "modem/receivechannel.h"
@@ -136,11 +137,9 @@ private slots:
         std::vector<double> trace;
         QString heard;
         std::vector<qint16> audio = transmit(m, text, 1000.0, 11025.0, 0.1);
-        audio.insert(audio.begin(), 11025, 0);
-        const std::vector<qint16> hiss = noise(audio.size() + 11025, 1500.0, 7);
-        audio.resize(hiss.size(), 0);
-        for (size_t i = 0; i < audio.size(); ++i)
-            audio[i] = qint16(audio[i] / 2 + hiss[i]);
+        audio.insert(audio.begin(), 11025, 0); // a second of noise either side
+        audio.resize(audio.size() + 11025, 0);
+        audio = Bench::withNoise(audio, 6.0, 11025.0, 7);
         if (part == u"transmitter") {
             CwTables::clear();
             QVERIFY(CwTables::loadTable(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/resources/ENG.cwt"), nullptr));
@@ -151,8 +150,7 @@ private slots:
                 trace.push_back(s);
             CwTables::clear(); // as the other tests expect
         } else if (part == u"bank") {
-            SignalBank bank;
-            bank.setSampleRate(11025.0);
+            SignalBank bank; // at 11025 Hz
             bank.setMode(*PskModes::find(mode));
             for (size_t at = 0; at < audio.size(); at += 2048) {
                 bank.feed(audio.data() + at, int(std::min<size_t>(2048, audio.size() - at)));
@@ -234,23 +232,18 @@ private slots:
         QCOMPARE(m_messages.back().severity, CCwTableMessage::Critical);
     }
 
-    // The worker makes a channel for each signal it finds: a channel takes
-    // nothing from the settings, not even the stored receive frequency.
-    void channelsReadNoSettings()
+    // The worker makes a channel for each signal it finds: a channel takes nothing from the
+    // settings, not even the stored receive frequency. A decoded byte value shows as Latin-1; a
+    // double-byte one goes through the local code page, which has no Ā.
+    void channelsReadNoSettingsAndSpellCodes()
     {
         Settings().setValue(QStringLiteral("RxFq"), 2345.0);
-        ReceiveChannel channel(false, 0, nullptr);
-        QCOMPARE(channel.frequency(), 1000.0);
-    }
-
-    // A decoded byte value shows as Latin-1; a double-byte one goes through the local code page, which has no Ā.
-    void channelCodesAsText()
-    {
         struct Chars : ChannelOutput {
             QString s;
             void channelChar(QChar ch) override { s += ch; }
         } out;
         ReceiveChannel channel(false, 1, &out);
+        QCOMPARE(channel.frequency(), 1000.0);
         channel.CodeReceived(0, 0xFF), channel.CodeReceived(0, 0x100);
         QCOMPARE(out.s, QStringLiteral("\u00FF?"));
     }

@@ -249,18 +249,16 @@ private slots:
     // spectrum smears a few hertz sideways, which must not pull the AFC off it.
     void afcHoldsThroughFades()
     {
-        for (const char* name : {"QPSK31", "BPSK63"}) {
-            const Mode m = mode(QString::fromLatin1(name));
-            for (unsigned seed = 0; seed < 6; ++seed) {
-                CPskTxRx rx(m.modemName);
-                rx.setSensitiveReceiver(true);
-                setUp(rx, m, 1000.0).Command(ModemCommand::kSetAfc, 1, 0, 0);
-                intptr_t furthest = 0;
-                hear(rx, faded(transmit(m, Bench::qsoText(300, seed), 1000.0), Watterson::kGood, 12.0, seed), [&] {
-                    furthest = std::max(furthest, std::abs(rx.Command(ModemCommand::kRxFrequencyTenths, 0, 0, 0) - 10000));
-                });
-                QVERIFY2(furthest < 25, qPrintable(QStringLiteral("%1, seed %2: %3 Hz off").arg(name).arg(seed).arg(furthest / 10.0)));
-            }
+        const Mode m = mode(QStringLiteral("BPSK63"));
+        for (unsigned seed = 0; seed < 6; ++seed) {
+            CPskTxRx rx(m.modemName);
+            rx.setSensitiveReceiver(true);
+            setUp(rx, m, 1000.0).Command(ModemCommand::kSetAfc, 1, 0, 0);
+            intptr_t furthest = 0;
+            hear(rx, faded(transmit(m, Bench::qsoText(300, seed), 1000.0), Watterson::kGood, 12.0, seed), [&] {
+                furthest = std::max(furthest, std::abs(rx.Command(ModemCommand::kRxFrequencyTenths, 0, 0, 0) - 10000));
+            });
+            QVERIFY2(furthest < 25, qPrintable(QStringLiteral("seed %1: %2 Hz off").arg(seed).arg(furthest / 10.0)));
         }
     }
 
