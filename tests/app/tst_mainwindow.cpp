@@ -232,6 +232,8 @@ private slots:
         QVERIFY(bar->checkBoxSQ->isChecked() && w->modem()->Command(ModemCommand::kSquelch, 0, 0, 0));
         QVERIFY(bar->sliderBrightness->value() == 35 && w->spectrum()->brightness() == 35 && w->spectrum()->contrast() == 70);
         QVERIFY(frequencies(*w) == std::pair(1300.0, 1700.0) && w->modem()->charSet() == 2);
+        waterfallMarks({QStringLiteral("Off")}); // the zoom alone changed: the button follows
+        QCOMPARE(w->spectrum()->findChild<QToolButton*>(QStringLiteral("waterfallButton"))->text(), QStringLiteral("0–4 kHz"));
     }
 
     void typedTransmitFrequencyIsLockedAndMarked_data()
