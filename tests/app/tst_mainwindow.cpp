@@ -159,8 +159,7 @@ private slots:
         // First start: receive pane above transmit pane above the waterfall,
         // the phase scope right of it.
         QVERIFY(dock("DockOutputWidget").bottom() <= dock("DockInputWidget").top());
-        QVERIFY(dock("DockInputWidget").bottom() <= dock("Spectrum").top());
-        QVERIFY(dock("Spectrum").right() <= dock("PhaseScope").left());
+        QVERIFY(dock("DockInputWidget").bottom() <= dock("Spectrum").top() && dock("Spectrum").right() <= dock("PhaseScope").left());
 
         // Through the menus as the user goes: the phase scope floats, the
         // Signals dock shows, TX echo goes off, the clock shows local time;
@@ -933,8 +932,7 @@ private slots:
         listenAsLogger();
         auto w = std::make_unique<MainWindow>();
         auto* psk = w->findChild<QAction*>(QStringLiteral("reportToPskReporter"));
-        QVERIFY(psk && !psk->isChecked());  // off until turned on
-        QVERIFY(!w->reportLabel()->isVisibleTo(w.get()));
+        QVERIFY(psk && !psk->isChecked() && !w->reportLabel()->isVisibleTo(w.get())); // off until turned on
         // Without a locator it stays off and says why.
         withDialog([psk] { psk->setChecked(true); }, [](QDialog* box) { box->close(); });
         QVERIFY(!psk->isChecked());
