@@ -130,8 +130,7 @@ private slots:
             for (int row = 0; row < int(audio.size()) / kBlock; ++row)
                 trace.insert(trace.end(), station.waterfall.line(row), station.waterfall.line(row) + SpectrumWidget::kImageWidth);
         }
-        for (const QRgb colour : station.waterfall.colorTable())
-            trace.push_back(colour);
+        trace.insert(trace.end(), station.waterfall.colorTable().cbegin(), station.waterfall.colorTable().cend());
         const QString mismatch = ModemTest::fingerprintMismatch(QStringLiteral("waterfall"), trace);
         QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
     }

@@ -3,9 +3,9 @@
 // The modem's parts on their own and on other threads: the receive DSP refuses the rates its
 // moving sums cannot hold; what the receivers, the transmitter and the signal bank make of one
 // input, pinned; the Varicode words against the published table and every character's word
-// back; reading ".cwt" Morse tables; the signal bank on its worker thread, as the window drives it; the transmitter driven by
-// an audio thread while the GUI thread changes everything (no race under ThreadSanitizer, and a
-// sane signal in any build).
+// back; reading ".cwt" Morse tables; the signal bank on its worker thread, as the window drives
+// it; the transmitter driven by an audio thread while the GUI thread changes everything (no race
+// under ThreadSanitizer, and a sane signal in any build).
 #include "modem/cwtables.h"
 #include "modem/pskdecode.h"
 #include "modem/pskrxalgorithms.h"
@@ -102,7 +102,8 @@ private slots:
             int i = 1, q = 1, count = 0;
             void ReceiveSymbol(int si, int sq, int) override { i = si, q = sq, ++count; }
             void Reset() override { count = 0; }
-            void ReceiveBit(int) override {} void MeasureQuality(int, int, int) override {}
+            void ReceiveBit(int) override {}
+            void MeasureQuality(int, int, int) override {}
         } last;
         CPskRxAlgorithms rx;
         rx.setSampleRate(8000.0);
