@@ -38,7 +38,6 @@
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QScrollBar>
-#include <QSizeGrip>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStatusTipEvent>
@@ -96,6 +95,7 @@ class TestMainWindow : public QObject
     // A logger on this computer, as the window's reports reach it.
     QUdpSocket m_logger;
     QString m_status; // the last Status heard: "mode|DX call|Tx mode"
+    QString m_adif; // the last logged ADIF record heard
     void listenAsLogger()
     {
         QVERIFY(m_logger.bind(QHostAddress::LocalHost, 0));
@@ -114,8 +114,10 @@ class TestMainWindow : public QObject
                     const QString mode = m.utf8(), dx = m.utf8();
                     m.utf8(); // the report
                     m_status = mode + u'|' + dx + u'|' + m.utf8();
-                } else if (m.ok() && m.type() != Wsjtx::Heartbeat)
+                } else if (m.ok() && m.type() != Wsjtx::Heartbeat) {
                     types.append(m.type());
+                    m_adif = m.type() == Wsjtx::LoggedAdif ? m.utf8() : m_adif;
+                }
             }
             return types.size() >= n;
         }, 10000);
@@ -284,15 +286,12 @@ private slots:
 
     void waterfallShowsASignalOnEveryStart()
     {
-        std::vector<qint16> tone(2048);
-        for (int i = 0; i < 2048; ++i)
-            tone[size_t(i)] = qint16(8000 * std::sin(2 * M_PI * 1000.0 / 11025.0 * i));
+        const std::vector<qint16> tone = ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK31")), QStringLiteral("e"), 1000.0);
         for (int start = 0; start < 2; ++start) {
             auto w = makeWindow();
             w->audioIn()->captureBlock(tone.data(), 2048);
             w->slotAudioInputReady(4096);
-            QVERIFY(w->spectrum()->currentLines());
-            QVERIFY(*std::max_element(w->spectrum()->currentLines(), w->spectrum()->currentLines() + 1024) > 100);
+            QVERIFY(w->spectrum()->currentLines() && *std::max_element(w->spectrum()->currentLines(), w->spectrum()->currentLines() + 1024) > 100);
         }
     }
 
@@ -982,6 +981,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT((typesHeard(), m_status), QStringLiteral("PSK31|W1AW|PSK31"), 5000);
         w->saveQSO();
         QCOMPARE(typesHeard(2), (QList<quint32>{Wsjtx::QsoLogged, Wsjtx::LoggedAdif}));
+        QVERIFY2(m_adif.contains(u"<CALL:4>W1AW"), qPrintable(m_adif)); // as the log keeps it
         w->close();
         QCOMPARE(typesHeard(1), QList<quint32>{Wsjtx::Close});
 
