@@ -29,6 +29,7 @@ void PhaseScope::onPskSymbol(long dangle, long amp)
 {
     m_history[m_next] = {std::int32_t(dangle), std::int32_t(amp)};
     m_next = (m_next + 1) % kHistory;
+    ++m_received;
     // The next paint draws the whole history, so the symbols of one audio
     // block share one paint, merged with the window's others, instead of
     // each forcing a paint of everything the window has waiting.

@@ -28,6 +28,8 @@ public:
     void setSignalReport(double snrDb, double imdDb);
     QString snrText() const { return m_snrText; }
     QString imdText() const { return m_imdText; }
+    // Symbols received since the scope was made.
+    qint64 symbolsReceived() const { return m_received; }
 
 public slots:
     // dangle: phase change, 2^32 per turn (signed); amp: 1000 = disc radius.
@@ -44,6 +46,7 @@ private:
     };
     std::array<Symbol, kHistory> m_history{};
     int m_next = 0;
+    qint64 m_received = 0;
     QString m_snrText;
     QString m_imdText;
     QFont m_small;    // the corners' text

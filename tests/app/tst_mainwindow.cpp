@@ -284,7 +284,8 @@ private slots:
         typeRx([&w] { command(*w, QStringLiteral("&Transmit"), QStringLiteral("R&eceive frequency..."))->trigger(); }, 1234.5);
     }
 
-    void waterfallShowsASignalOnEveryStart()
+    // On every start the waterfall and the phase scope show what comes in.
+    void waterfallAndScopeShowASignalOnEveryStart()
     {
         const std::vector<qint16> tone = ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK31")), QStringLiteral("e"), 1000.0);
         for (int start = 0; start < 2; ++start) {
@@ -292,6 +293,7 @@ private slots:
             w->audioIn()->captureBlock(tone.data(), 2048);
             w->slotAudioInputReady(4096);
             QVERIFY(w->spectrum()->currentLines() && *std::max_element(w->spectrum()->currentLines(), w->spectrum()->currentLines() + 1024) > 100);
+            QVERIFY(w->findChild<PhaseScope*>()->symbolsReceived() > 0);
         }
     }
 
@@ -955,7 +957,7 @@ private slots:
         withDialog([&w] { w->slotPersonalData(); }, [](QDialog* d) { pressOk(d); });
         QCOMPARE(fields(), stored);
         psk->setChecked(true);
-        QVERIFY(psk->isChecked() && w->reportLabel()->isVisibleTo(w.get()));
+        QVERIFY(psk->isChecked() && w->reportLabel()->isVisibleTo(w.get()) && !w->reportLabel()->toolTip().isEmpty());
         QCOMPARE(w->pskReporter()->receiver().antenna, QStringLiteral("dipole"));
 
         // Calls copied by any channel are queued once; the own call never.

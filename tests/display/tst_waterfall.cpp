@@ -56,7 +56,7 @@ void feedIdle(SpectrumWidget& widget, double carrierHz, int lines)
 struct Station
 {
     explicit Station(const ModemTest::Mode& mode = ModemTest::mode(QStringLiteral("BPSK31")), double listening = 800.0)
-        : rx(mode.modemName)
+        : rx(mode.modemName())
     {
         rx.Command(ModemCommand::kSetSymbolRate, mode.baudHundredths, 0, 0);
         rx.SetSampleRates(kRate, kRate);

@@ -49,18 +49,14 @@ private:
     QTemporaryDir m_dir;
 };
 
-struct Mode
-{
-    QString modemName;
-    int baudHundredths = 3125;
-};
+using Mode = PskMode;
 
 // "BPSK31" ... "QPSK250".
-inline Mode mode(const QString& name)
+inline const Mode& mode(const QString& name)
 {
     const PskMode* m = PskModes::find(name);
     Q_ASSERT(m);
-    return {m->modemName(), m->baudHundredths};
+    return *m;
 }
 
 // An owner that records the modem's reports.
@@ -168,7 +164,7 @@ inline CPskTxRx& setUp(CPskTxRx& modem, const Mode& m, double carrier, double ra
 inline std::vector<qint16> transmit(const Mode& m, const QString& text, double carrier, double outputRate = 11025.0,
                                     double driftHzPerS = 0.0)
 {
-    CPskTxRx tx(m.modemName);
+    CPskTxRx tx(m.modemName());
     return transmitFrom(setUp(tx, m, carrier, outputRate), text, outputRate, carrier, driftHzPerS);
 }
 
@@ -218,7 +214,7 @@ inline QString hear(CPskTxRx& rx, const std::vector<qint16>& audio, const std::f
 inline QString receive(const Mode& m, const std::vector<qint16>& samples, double frequency, double sampleRate = 11025.0,
                        bool afc = false, bool sensitive = false, double squelchLevel = std::nan(""))
 {
-    CPskTxRx rx(m.modemName);
+    CPskTxRx rx(m.modemName());
     rx.setSensitiveReceiver(sensitive);
     setUp(rx, m, frequency, sampleRate).Command(ModemCommand::kSetAfc, afc, 0, 0);
     rx.Command(ModemCommand::kSetSquelch, !std::isnan(squelchLevel), 0, 0);

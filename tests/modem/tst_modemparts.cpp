@@ -144,7 +144,7 @@ private slots:
         if (part == u"transmitter") {
             CwTables::clear();
             QVERIFY(CwTables::loadTable(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/resources/ENG.cwt"), nullptr));
-            CPskTxRx tx(m.modemName);
+            CPskTxRx tx(m.modemName());
             tx.Command(ModemCommand::kSetCwCallSign, reinterpret_cast<intptr_t>("DL1ABC"), 0, 0);
             WordSource source;
             for (qint16 s : transmitFrom(setUp(tx, m, 1500.0), source.text(text + u'\u00A9', true).word(TxWord::kEnd)))
@@ -161,7 +161,7 @@ private slots:
                 }
             }
         } else {
-            CPskTxRx rx(m.modemName);
+            CPskTxRx rx(m.modemName());
             rx.setSensitiveReceiver(part == u"sensitive");
             setUp(rx, m, 1002.0).Command(ModemCommand::kSetAfc, 1, 0, 0);
             QObject::connect(&rx, &CPskTxRx::signalPskSymbol, &rx, [&trace](long angle, long level) { trace.insert(trace.end(), {double(angle), double(level)}); });

@@ -251,7 +251,7 @@ private slots:
     {
         const Mode m = mode(QStringLiteral("BPSK63"));
         for (unsigned seed = 0; seed < 6; ++seed) {
-            CPskTxRx rx(m.modemName);
+            CPskTxRx rx(m.modemName());
             rx.setSensitiveReceiver(true);
             setUp(rx, m, 1000.0).Command(ModemCommand::kSetAfc, 1, 0, 0);
             intptr_t furthest = 0;
@@ -457,7 +457,7 @@ private slots:
         const std::vector<qint16> audio = snr > 90.0 ? noise(size_t(20 * kRate), 3000.0, 11u) // 20 s of noise alone
                                                      : Bench::withNoise(transmit(m, text, 1500.0), snr, kRate, 12u);
         auto decode = [&](bool squelched) {
-            CPskTxRx rx(m.modemName);
+            CPskTxRx rx(m.modemName());
             rx.setSensitiveReceiver(sensitive);
             setUp(rx, m, 1500.0).Command(ModemCommand::kSetAfc, 1, 0, 0);
             rx.Command(ModemCommand::kSetSquelch, squelched, 0, 0);
@@ -492,7 +492,7 @@ private slots:
         const Mode m = mode(QStringLiteral("BPSK31"));
         static const std::vector<qint16> drifting =
             transmit(m, QStringLiteral("CQ CQ de VK2XYZ VK2XYZ pse k ").repeated(8), 1000.0, kRate, 1.5);
-        CPskTxRx rx(m.modemName);
+        CPskTxRx rx(m.modemName());
         rx.setSensitiveReceiver(sensitive);
         setUp(rx, m, 1000.0).Command(ModemCommand::kSetAfc, 1, 0, 0);
         rx.setAfcRange(range);
