@@ -36,6 +36,7 @@
 #include <QHelpEvent>
 #include <QNetworkDatagram>
 #include <QPlainTextEdit>
+#include <QPrintPreviewWidget>
 #include <QSettings>
 #include <QScrollBar>
 #include <QSlider>
@@ -794,7 +795,10 @@ private slots:
             QCOMPARE(a->isChecked(), a->data().toInt() == 1 && w->modem()->charSet() == 1);
 
         // Printing: each dialog comes up and is cancelled.
-        withCommand(command(*w, "&File", "Print previe&w..."), [](QDialog* d) { d->reject(); });
+        withCommand(command(*w, "&File", "Print previe&w..."), [](QDialog* d) {
+            QVERIFY(d->findChild<QPrintPreviewWidget*>()->pageCount() > 0); // the preview is drawn
+            d->reject();
+        });
         withCommand(command(*w, "&File", "&Print"), [](QDialog* d) { d->reject(); });
         // About names where this installation keeps its files.
         withCommand(command(*w, "&Help", "&About Velkora32"), [&](QDialog* d) {
@@ -835,14 +839,16 @@ private slots:
         // fails says so, naming the file.
         const QString other = m_dir->filePath(QStringLiteral("other.log"));
         LogFixtures::writeAll(other, logged().replace("JA1QRP", "W1AW"));
-        m_files << other << m_dir->filePath(QStringLiteral("none.adi"));
+        LogFixtures::writeAll(adif, LogFixtures::readAll(adif) + "<CALL:4>K1AB<EOR>"); // no date, time or band
+        m_files << other << m_dir->filePath(QStringLiteral("none.adi")) << adif;
         command(*w, "&File", "Merge")->trigger();
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("1 QSO(s) merged from %1").arg(other));
         QCOMPARE(logged().count('\n'), 2);
-        withCommand(command(*w, "&File", "Import ADIF"), [](QDialog* box) {
-            QVERIFY(static_cast<QMessageBox*>(box)->text().endsWith(QStringLiteral("none.adi failed.")));
-            box->reject();
-        });
+        for (const QString& said : {QStringLiteral("none.adi failed."), QStringLiteral("1 record(s) left out")}) // and what it left out
+            withCommand(command(*w, "&File", "Import ADIF"), [&said](QDialog* box) {
+                QVERIFY((static_cast<QMessageBox*>(box)->text() + static_cast<QMessageBox*>(box)->informativeText()).contains(said));
+                box->reject();
+            });
 
         // The search shows the contact.
         QString qthColumn;
@@ -917,12 +923,14 @@ private slots:
         for (const RigConfig& c : {RigConfig(), cat, line}) {
             c.save();
             QVERIFY(RigConfig::load() == c);
-            const RigControlDlg d(RigConfig::load(), HamlibRig::models());
+            RigControlDlg d(RigConfig::load(), HamlibRig::models());
             const QListWidgetItem* rig = d.findChild<QListWidget*>(QStringLiteral("listRigs"))->currentItem(); // listed by name
             QVERIFY(rig && rig->data(Qt::UserRole).toInt() == c.model && !rig->text().contains(QStringLiteral("not known"))
                     && d.config() == c && d.findChild<QLineEdit*>(QStringLiteral("lineEditHost"))->isEnabled() == (c.model == cat.model)
                     && d.findChild<QComboBox*>(QStringLiteral("comboDevice"))->isEnabled() == (c.model == line.model)
                     && d.findChild<QComboBox*>(QStringLiteral("comboPtt"))->currentData() == int(c.ptt)); // shown, not only kept
+            d.findChild<QSpinBox*>(QStringLiteral("spinPort"))->stepUp(); // what is changed is what Ok keeps
+            QCOMPARE(d.config().port, c.port + 1);
         }
     }
 

@@ -20,13 +20,10 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QSettings>
 #include <QSizeGrip>

@@ -10,9 +10,7 @@
 #include "tests/modem/modemtesthelpers.h"
 #include "bench/benchcommon.h"
 
-#include <QTemporaryDir>
 #include <QTest>
-#include <QVariantMap>
 
 #include <algorithm>
 #include <array>

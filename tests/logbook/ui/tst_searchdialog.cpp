@@ -6,8 +6,6 @@
 #include "tests/core/fulldisk.h"
 #include "tests/logbook/logfixtures.h"
 
-#include <QAbstractButton>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSignalSpy>
