@@ -671,7 +671,7 @@ private slots:
             QVERIFY2(browser->toPlainText().contains(QLatin1String(topic)), topic);
         QVERIFY(browser->openExternalLinks()); // in the desktop's web browser
 
-        w->rxView()->setPlainText(QStringLiteral("name Taro qth Tokyo"));
+        w->rxView()->setPlainText(QStringLiteral("name Taro qth Tokyo k"));
         QTextCursor word(w->rxView()->document());
         word.setPosition(14);
         word.setPosition(19, QTextCursor::KeepAnchor);
@@ -679,6 +679,7 @@ private slots:
         for (const auto& [text, name, value] : {std::tuple{"to QTH", "editQHT", "Tokyo"}, {"to Name", "editName", "Tokyo"},
                                                {"to Call", "editCall", "NAME"}}) {
             w->rxView()->setTextCursor(name[4] == 'C' ? QTextCursor(w->rxView()->document()) : word);
+            w->rxView()->slotCharReceived(u'k'); // text coming in keeps the selection
             std::unique_ptr<QMenu> menu(w->rxView()->createPaneMenu(QPoint(1, 1)));
             for (QAction* a : menu->actions()) {
                 if (a->text() == QLatin1String(text)) {
@@ -971,13 +972,13 @@ private slots:
         // Calls copied by any channel are queued once; the own call never.
         // Without a rig the spot's frequency is the band's dial plus the audio.
         w->logBar()->bandBox()->setCurrentText(QStringLiteral("40m"));
-        w->reportText(-1, 1000.0, u"cq cq de W1AW W1AW pse k\n");
+        w->reportText(-1, 1000.0, u"cq cq de W1AW W1AW pse k\n", -12.4);
         w->reportText(7, 1500.0, u"CQ de W1AW W1AW k\ncq de DL1ABC DL1ABC k\n");
         QCOMPARE(w->pskReporter()->queuedSpots(), 1);
         QByteArray message;
         connect(w->pskReporter(), &PskReporter::messageBuilt, this, [&message](const QByteArray& m) { message = m; });
         w->close();
-        QVERIFY(message.contains(QByteArray::fromHex("006be518"))); // 7071000 Hz
+        QVERIFY(message.contains(QByteArray::fromHex("006be518f4"))); // 7071000 Hz, -12 dB
         QCOMPARE(std::pair(Settings().value(QStringLiteral("Report/PskReporter")).toBool(), Settings().value(QStringLiteral("Personal data/locator")).toString()),
                  std::pair(true, QStringLiteral("JO62qm")));
     }

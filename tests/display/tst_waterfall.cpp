@@ -112,6 +112,12 @@ private slots:
             QVERIFY2(colourAt(dx, dy).hsvHue() == hue && colourAt(dx, dy).value() == 255, qPrintable(QStringLiteral("%1,%2").arg(dx).arg(dy)));
         for (const auto& [dx, dy] : {std::pair{-60, 0}, {30, 0}, {0, -60}})
             QCOMPARE(colourAt(dx, dy), QColor(Qt::black));
+        // The S/N and the IMD are drawn: each figure shows in the picture.
+        QImage shown = scope.grab().toImage();
+        for (const auto& [snr, imd] : {std::pair{-8.0, qQNaN()}, {-8.0, -28.0}, {-20.0, -28.0}}) {
+            scope.setSignalReport(snr, imd);
+            QVERIFY(scope.grab().toImage() != std::exchange(shown, scope.grab().toImage()));
+        }
     }
 
     // What the waterfall draws of a signal in noise at two settings of brightness and contrast,
