@@ -43,7 +43,6 @@ public:
         for (auto it = values.cbegin(); it != values.cend(); ++it)
             settings.setValue(it.key(), it.value());
     }
-    void setCharSet(int set) { Settings().setValue(QStringLiteral("Audio/varicode"), set); }
 
 private:
     QTemporaryDir m_dir;

@@ -73,7 +73,6 @@ private slots:
         QFETCH(double, rate);
         QFETCH(double, silence);
         QFETCH(QString, text);
-        m_settings.setCharSet(0);
         const Mode m = mode(modeName);
         std::vector<qint16> audio(size_t(silence * rate), 0);
         const std::vector<qint16> tx = transmit(m, text, carrier, rate);
@@ -97,7 +96,6 @@ private slots:
         QFETCH(QString, modeName);
         QFETCH(double, ppm);
         QFETCH(double, drift);
-        m_settings.setCharSet(0);
         const Mode m = mode(modeName);
         // About 3500 symbols: the clocks drift apart by more than a symbol,
         // and a drifting carrier moves by 100 Hz.

@@ -165,8 +165,7 @@ private slots:
                 modem.setCharSet(step.mid(3).toInt());
             } else if (step.contains(u':')) { // a code with a text; a set answers 1
                 texts.push_back(step.section(u':', 1).toLatin1());
-                const intptr_t done = modem.Command(step.section(u':', 0, 0).toInt(), reinterpret_cast<intptr_t>(texts.back().constData()), 0, 0);
-                QVERIFY(step.startsWith(QLatin1String("114:")) || done == 1);
+                QVERIFY(modem.Command(step.section(u':', 0, 0).toInt(), reinterpret_cast<intptr_t>(texts.back().constData()), 0, 0) == 1 || step.startsWith(QLatin1String("114:")));
             } else {
                 QCOMPARE(modem.Command(step.section(u'=', 0, 0).toInt(), step.section(u'=', 1).toInt(), 0, 0), intptr_t(1));
             }

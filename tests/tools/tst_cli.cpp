@@ -239,6 +239,7 @@ private slots:
         row("report, collector", report + QStringList{"JO62", "--dial", "14070000", "--collector", "nohost"}, 2,
             "bad collector \"nohost\"");
         row("listen, no such device", {"listen", "--device", "no-such-device"}, 1, "cannot open the sound input");
+        row("no temporary folder", {"listen"}, 1, "cannot create a temporary folder");
     }
     void exits()
     {
@@ -249,11 +250,14 @@ private slots:
         const QString wav = file(QStringLiteral("refused.wav"));
         QFile::remove(wav);
         const bool encode = arguments.value(0) == QLatin1String("encode") && code;
+        const QByteArray tag = QTest::currentDataTag(), tmp = qgetenv("TMPDIR");
         std::optional<FullDisk> full; // the program inherits the limit
-        if (QByteArray(QTest::currentDataTag()) == "disk full")
+        if (tag == "disk full")
             full.emplace(4096);
+        qputenv("TMPDIR", tag == "no temporary folder" ? file(QStringLiteral("notsound.wav")).toLocal8Bit() : tmp); // a file: no folder goes in it
         const Run r = runCli(encode ? arguments + QStringList{wav} : arguments, QByteArray("abc\xff\xfe", 5));
         full.reset();
+        qputenv("TMPDIR", tmp);
         QVERIFY(!r.crashed);
         QCOMPARE(r.exitCode, code);
         QVERIFY2((code ? r.err : r.out).contains(message.toUtf8()), (code ? r.err : r.out).constData());
