@@ -16,7 +16,6 @@
 #include "report/wsjtxclient.h"
 #include "report/wsjtxmessage.h"
 #include "rig/hamlibrig.h"
-#include "rig/rigcontrol.h"
 #include "rig/rigcontroldlg.h"
 #include "rig/selectportdlg.h"
 #include "tests/app/windowfolder.h"

@@ -113,10 +113,10 @@ private slots:
         for (const auto& [dx, dy] : {std::pair{-60, 0}, {30, 0}, {0, -60}})
             QCOMPARE(colourAt(dx, dy), QColor(Qt::black));
         // The S/N and the IMD are drawn: each figure shows in the picture.
-        QImage shown = scope.grab().toImage();
         for (const auto& [snr, imd] : {std::pair{-8.0, qQNaN()}, {-8.0, -28.0}, {-20.0, -28.0}}) {
+            const QImage before = scope.grab().toImage();
             scope.setSignalReport(snr, imd);
-            QVERIFY(scope.grab().toImage() != std::exchange(shown, scope.grab().toImage()));
+            QVERIFY(scope.grab().toImage() != before);
         }
     }
 

@@ -245,7 +245,8 @@ private slots:
         } out;
         ReceiveChannel channel(false, 1, &out);
         QCOMPARE(channel.frequency(), 1000.0);
-        channel.CodeReceived(0, 0xFF), channel.CodeReceived(0, 0x100);
+        channel.CodeReceived(0, 0xFF);
+        channel.CodeReceived(0, 0x100);
         QCOMPARE(out.s, QStringLiteral("\u00FF?"));
     }
 
