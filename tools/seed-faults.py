@@ -14,6 +14,8 @@ the tests that failed and puts the source back. Outcomes:
     caught          at least one test that passes on the clean tree failed
     missed          every test passed
     not compiled    the build failed with the fault in (mend the fault)
+    same code       every object file the fault rebuilt has the clean tree's code
+                    and data (debugging information left out): no test can see it
     not applicable  the text to find is not in the file exactly once
 
 The clean tree is built and its suite run first; tests failing there are left
@@ -34,8 +36,9 @@ braces are never picked) and one fault of the usual kinds at it: the
 statement deleted, a numeric constant changed, a comparison flipped (< <=,
 > >=, == !=), a boolean flipped (true false) or a ! dropped, + and -
 swapped, && and || swapped. Each is applied alone, built and judged as
-above; a fault that does not compile, or that lies in a file the build does
-not use, is drawn again and not counted, until --count faults were judged.
+above; a fault that does not compile, that lies in a file the build does
+not use, or that leaves the compiled code as it was (same code), is drawn
+again and not counted, until --count faults were judged.
 The same seed on the same tree draws the same faults. The report
 (BUILD/blind-faults-seedN.txt) gives caught and survived per folder, then each survivor as file:line with the
 line before and after. A survivor is either a gap in the suite or a change
@@ -50,6 +53,7 @@ now: each is put in where its line now stands (the nearest line that reads
 as the report's "before"); one whose line is gone counts as not applicable.
 """
 import argparse
+import hashlib
 import json
 import os
 import random
@@ -134,6 +138,21 @@ def build(args, log):
     with open(log, "a") as out:
         out.write(result.stdout)
     return result.returncode == 0
+
+
+def code_hashes(build_dir, since=None):
+    """{object file: hash of its code and data}, debugging information left
+    out, so that a fault that only moves lines still compares equal; with
+    since, only the objects built since then."""
+    hashes = {}
+    stripped = build_dir / "seed-faults.stripped.o"
+    for obj in sorted(build_dir.rglob("*.o")):
+        if obj == stripped or (since is not None and obj.stat().st_mtime < since):
+            continue
+        if subprocess.run(["objcopy", "--strip-debug", str(obj), str(stripped)]).returncode == 0:
+            hashes[obj] = hashlib.sha256(stripped.read_bytes()).hexdigest()
+    stripped.unlink(missing_ok=True)
+    return hashes
 
 
 def test_commands(build_dir):
@@ -467,6 +486,7 @@ class Judge:
         if not build(args, self.log):
             sys.exit("the clean tree does not build; see the log")
         self.commands = test_commands(args.build)
+        self.clean_code = code_hashes(args.build)
         self.baseline = ctest(args, self.log)
         self.broken = failed(self.baseline)
         if not self.baseline:
@@ -499,6 +519,9 @@ class Judge:
                 out.seek(size)
                 if "Building CXX object" not in out.read():
                     return "not built", ""
+            rebuilt = code_hashes(args.build, since)
+            if rebuilt and all(self.clean_code.get(o) == h for o, h in rebuilt.items()):
+                return "same code", ""
             first = [n for n in rebuilt_tests(self.commands, since) if n not in broken]
             if args.rebuilt_only:
                 first += [n for n in always_tests(args, since)
