@@ -409,7 +409,7 @@ private slots:
         QVERIFY(w->exportADIF() && QFile::exists(adif));
         reopen(w);
         w->setNameChooser({});
-        QVERIFY(!w->importADIF());
+        QVERIFY(!w->importADIF() && !w->exportADIF());
         QCOMPARE(QDir(m_fileStart), QFileInfo(adif).dir());
         w->slotLoadMacros();
         QCOMPARE(m_fileStart, w->macroFileName()); // another kind: the writable folder
@@ -771,6 +771,11 @@ private slots:
         QVERIFY(Macros::writeFile(macros, edited, nullptr));
         command(*w, "Configure", "Load macros")->trigger();
         QCOMPARE(w->controlBar()->findChild<QPushButton*>("pushButton_1")->text(), QStringLiteral("F1 CQ2"));
+        // A macro file that cannot be read is said.
+        QString unread;
+        m_files << m_dir->filePath(QStringLiteral("none.mac"));
+        withCommand(command(*w, "Configure", "Load macros"), [&](QDialog* box) { unread = static_cast<QMessageBox*>(box)->text(); box->reject(); });
+        QVERIFY2(unread.contains("none.mac"), qPrintable(unread));
 
         // Macros are never saved over the logbook.
         QString refusal;
