@@ -232,13 +232,13 @@ private slots:
         QTest::newRow("1400 px, whole band") << 1400 << 11025 << 0 << 1 << 500.0 << 500.0 << 11;
         QTest::newRow("1400 px, 8000 Hz, whole band") << 1400 << 8000 << 0 << 1 << 500.0 << 500.0 << 7;
         QTest::newRow("1024 px, 48000 Hz, 0-4 kHz") << 1024 << 48000 << 4000 << 1 << 500.0 << 500.0 << 7;
-        QTest::newRow("1024 px, 0-3 kHz, 4x at 1000 Hz") << 1024 << 11025 << 3000 << 4 << 700.0 << 100.0 << 7;
+        QTest::newRow("1024 px, 0-3 kHz, 4x at 2000 Hz") << 1024 << 11025 << 3000 << 4 << 1700.0 << 100.0 << 7;
     }
 
     // The span chosen fills the width. A click on a long ruler tick over a
     // waterfall without a trace tunes to the tick's frequency within half a
     // pixel, and the red marker then stands on a long tick; zoomed, the
-    // view then centres on it.
+    // view opens centred on the stored receive frequency and then centres on the marker.
     void ticksClicksAndMarkersAgree()
     {
         QFETCH(int, width);
@@ -248,7 +248,7 @@ private slots:
         QFETCH(double, firstHz);
         QFETCH(double, stepHz);
         QFETCH(int, count);
-        ScopedSettings settings({{"Audio/Input/SampleRate", rate}, {"Waterfall/Span", span}, {"Waterfall/Zoom", zoom}});
+        ScopedSettings settings({{"Audio/Input/SampleRate", rate}, {"Waterfall/Span", span}, {"Waterfall/Zoom", zoom}, {"RxFq", 2000.0}});
         SpectrumWidget widget;
         widget.resize(width, 200);
         quint32 seed = 1;
@@ -281,7 +281,7 @@ private slots:
                      qPrintable(QStringLiteral("marker for the tick at %1 at %2").arg(ticks.at(k)).arg(centre)));
             if (zoom > 1) {
                 QVERIFY(std::abs(centre - width / 2) <= 1);
-                widget.tuneFrequency(1000.0, 0); // back to the first view
+                widget.tuneFrequency(2000.0, 0); // back to the first view, centred on the stored frequency
             }
         }
     }
