@@ -91,6 +91,13 @@ class TestMainWindow : public QObject
         QVERIFY(action);
         withDialog([action] { action->trigger(); }, answer);
     }
+    // The text of the message box that open brings up; the box is then closed.
+    static QString boxText(const std::function<void()>& open)
+    {
+        QString text;
+        withDialog(open, [&text](QDialog* box) { text = static_cast<QMessageBox*>(box)->text(); box->reject(); });
+        return text;
+    }
 
     // A logger on this computer, as the window's reports reach it.
     QUdpSocket m_logger;
@@ -431,12 +438,7 @@ private slots:
         QVERIFY(QFile::remove(w->logFileName()));
         QVERIFY(QDir().mkpath(w->logFileName())); // a folder where the log should be
         field(*w, "editCall")->setText(QStringLiteral("G4XYZ"));
-        QString reported;
-        withDialog([&] { w->saveQSO(); }, [&](QDialog* d) {
-            reported = static_cast<QMessageBox*>(d)->text();
-            d->reject();
-        });
-        QVERIFY(reported.contains(w->logFileName()));
+        QVERIFY(boxText([&] { w->saveQSO(); }).contains(w->logFileName()));
     }
 
     // The modem's own name "QPSK" as the stored mode: QPSK31 in the mode box,
@@ -703,12 +705,8 @@ private slots:
     void missingMorseTableStopsTheStart()
     {
         QFile::remove(m_dataDir + QStringLiteral("/ENG.cwt"));
-        QString text;
         std::unique_ptr<MainWindow> w;
-        withDialog([&] { w = std::make_unique<MainWindow>(); }, [&](QDialog* box) {
-            text = static_cast<QMessageBox*>(box)->text();
-            box->close();
-        });
+        const QString text = boxText([&] { w = std::make_unique<MainWindow>(); });
         QVERIFY(!w->startedOk());
         QCOMPARE(text, QStringLiteral("Cannot load ENG.cwt! Velkora32 will now exit."));
     }
@@ -772,16 +770,13 @@ private slots:
         command(*w, "Configure", "Load macros")->trigger();
         QCOMPARE(w->controlBar()->findChild<QPushButton*>("pushButton_1")->text(), QStringLiteral("F1 CQ2"));
         // A macro file that cannot be read is said.
-        QString unread;
         m_files << m_dir->filePath(QStringLiteral("none.mac"));
-        withCommand(command(*w, "Configure", "Load macros"), [&](QDialog* box) { unread = static_cast<QMessageBox*>(box)->text(); box->reject(); });
+        const QString unread = boxText([&] { command(*w, "Configure", "Load macros")->trigger(); });
         QVERIFY2(unread.contains("none.mac"), qPrintable(unread));
 
         // Macros are never saved over the logbook.
-        QString refusal;
         m_files << w->logFileName();
-        withCommand(command(*w, "Configure", "Save macros"),
-                    [&](QDialog* box) { refusal = static_cast<QMessageBox*>(box)->text(); box->reject(); });
+        const QString refusal = boxText([&] { command(*w, "Configure", "Save macros")->trigger(); });
         QVERIFY2(refusal.contains("belongs to the logbook"), qPrintable(refusal));
         QCOMPARE(QFileInfo(w->logFileName()).size(), 0);
         // A first start receives with the sensitive receiver; the menu ticks
