@@ -5,6 +5,8 @@
 // Shared fixtures of the modem tests: real transmissions and receptions,
 // a private settings file, WAV reading and the peer recordings.
 
+#include "bench/benchcommon.h"
+#include "bench/watterson.h"
 #include "core/settings.h"
 #include "modem/pskinterfaces.h"
 #include "modem/pskmodes.h"
@@ -29,6 +31,23 @@
 #include <vector>
 
 namespace ModemTest {
+
+// clean through a fading channel, then white noise at snrDb in 2500 Hz
+// against the signal's mean power.
+inline std::vector<qint16> faded(const std::vector<qint16>& clean, const Watterson::Condition& channel, double snrDb,
+                                 unsigned seed)
+{
+    const double power = Bench::signalPower(clean);
+    const std::vector<double> y =
+        Watterson::fade(Watterson::analytic(std::vector<double>(clean.begin(), clean.end())), 11025.0, channel, seed);
+    const double variance = power / std::pow(10.0, snrDb / 10.0) * 5512.5 / 2500.0, gain = 3000.0 / std::sqrt(power + variance);
+    std::normal_distribution<double> gauss(0.0, std::sqrt(variance));
+    std::mt19937 rng(seed);
+    std::vector<qint16> out(y.size());
+    for (size_t i = 0; i < y.size(); ++i)
+        out[i] = qint16(std::clamp(std::round((y[i] + gauss(rng)) * gain), -32768.0, 32767.0));
+    return out;
+}
 
 // Keeps the settings the modem objects read and write in a throw-away file,
 // holding values while it lives.

@@ -10,8 +10,6 @@
 #include "modem/pskinterfaces.h"
 #include "modem/pskreceiver.h"
 #include "modem/varicode.h"
-#include "bench/benchcommon.h"
-#include "bench/watterson.h"
 #include "modem/pskrxalgorithms.h"
 
 #include <QTest>
@@ -42,23 +40,6 @@ QString fromText(const QString& decoded, const QString& text)
 {
     const int at = decoded.indexOf(text.left(4));
     return at >= 0 && at < 3 ? decoded.mid(at) : decoded;
-}
-
-// clean through a fading channel, then white noise at snrDb in 2500 Hz
-// against the signal's mean power.
-std::vector<qint16> faded(const std::vector<qint16>& clean, const Watterson::Condition& channel, double snrDb,
-                          unsigned seed)
-{
-    const double power = Bench::signalPower(clean);
-    const std::vector<double> y =
-        Watterson::fade(Watterson::analytic(std::vector<double>(clean.begin(), clean.end())), 11025.0, channel, seed);
-    const double variance = power / std::pow(10.0, snrDb / 10.0) * 5512.5 / 2500.0, gain = 3000.0 / std::sqrt(power + variance);
-    std::normal_distribution<double> gauss(0.0, std::sqrt(variance));
-    std::mt19937 rng(seed);
-    std::vector<qint16> out(y.size());
-    for (size_t i = 0; i < y.size(); ++i)
-        out[i] = qint16(std::clamp(std::round((y[i] + gauss(rng)) * gain), -32768.0, 32767.0));
-    return out;
 }
 
 double correlation(const std::vector<double>& a, const std::vector<double>& b)
