@@ -203,6 +203,7 @@ private slots:
         const QStringList chosen{QStringLiteral("0–4 kHz"), QStringLiteral("2× around the receive marker"), QStringLiteral("1 min")};
         auto* const waterfallButton = w->spectrum()->findChild<QToolButton*>(QStringLiteral("waterfallButton"));
         QCOMPARE(waterfallButton->text(), QStringLiteral("0–3 kHz"));
+        QCOMPARE(waterfallButton->popupMode(), QToolButton::InstantPopup); // a click opens its menu, no press held
         QCOMPARE(waterfallMarks(chosen), chosen);
         QCOMPARE(waterfallButton->text(), QStringLiteral("0–4 kHz 2×")); // the button names the choice
         w->slotModeChanged(QStringLiteral("BPSK125"));

@@ -38,8 +38,7 @@ inline std::vector<qint16> faded(const std::vector<qint16>& clean, const Watters
                                  unsigned seed)
 {
     const double power = Bench::signalPower(clean);
-    const std::vector<double> y =
-        Watterson::fade(Watterson::analytic(std::vector<double>(clean.begin(), clean.end())), 11025.0, channel, seed);
+    const std::vector<double> y = Watterson::fade(Watterson::analytic(std::vector<double>(clean.begin(), clean.end())), 11025.0, channel, seed);
     const double variance = power / std::pow(10.0, snrDb / 10.0) * 5512.5 / 2500.0, gain = 3000.0 / std::sqrt(power + variance);
     std::normal_distribution<double> gauss(0.0, std::sqrt(variance));
     std::mt19937 rng(seed);
