@@ -616,7 +616,9 @@ private slots:
     {
         auto w = makeWindow();
         auto* level = w->titleBar()->findChild<QSlider*>(QStringLiteral("sliderSquelchLevel"));
-        QVERIFY(level && !level->toolTip().isEmpty());
+        for (QWidget* control : std::initializer_list<QWidget*>{level, w->titleBar()->checkBoxAFC, w->titleBar()->checkBoxLock, w->titleBar()->checkBoxSQ, w->titleBar()->comboBox,
+                                                                  w->titleBar()->sliderBrightness, w->titleBar()->sliderContrast, w->spectrum(), w->rxView(), w->txView()})
+            QVERIFY(control && !control->toolTip().isEmpty()); // each main control explains itself
         QCOMPARE(w->modem()->squelchLevel(), double(level->value()));
         level->setValue(-10);
         QCOMPARE(std::pair(w->modem()->squelchLevel(), Settings().value(QStringLiteral("SQLevel")).toInt()), std::pair(-10.0, -10));
@@ -665,9 +667,7 @@ private slots:
         for (QDockWidget* d : w->findChildren<QDockWidget*>())
             QVERIFY(!d->features().testFlag(QDockWidget::DockWidgetVerticalTitleBar));
 
-        QAction* manual = command(*w, QStringLiteral("&Help"), QStringLiteral("&Manual"));
-        QVERIFY(manual);
-        manual->trigger();
+        command(*w, QStringLiteral("&Help"), QStringLiteral("&Manual"))->trigger();
         auto* browser = w->findChild<QDialog*>(QStringLiteral("manual"))->findChild<QTextBrowser*>();
         for (const char* topic : {"Set-up", "A first QSO", "Macros and tags", "The logbook", "Rig control", "command-line tool"})
             QVERIFY2(browser->toPlainText().contains(QLatin1String(topic)), topic);
