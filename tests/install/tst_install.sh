@@ -20,10 +20,7 @@ cmake=$1
 build=$2
 user=nobody
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+fail() { echo "FAIL: $*" >&2; exit 1; }
 
 [ "$(id -u)" -eq 0 ] || { echo "SKIP: needs root to run the installed program as the unprivileged user '$user'"; exit 77; }
 id "$user" >/dev/null 2>&1 || { echo "SKIP: there is no user '$user' to run the installed program as"; exit 77; }
