@@ -31,19 +31,16 @@ trap 'rm -rf "$work"' EXIT
 chmod 755 "$work"
 
 prefix=$work/prefix
-"$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 \
-    || { cat "$work/install.log" >&2; fail "cmake --install $build failed"; }
+"$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || { cat "$work/install.log" >&2; fail "cmake --install $build failed"; }
 
 for f in bin/velkora32 bin/velkora32-cli share/velkora32/ENG.cwt share/velkora32/bands.ini \
-         share/applications/velkora32.desktop \
-         share/icons/hicolor/32x32/apps/velkora32.png; do
+         share/applications/velkora32.desktop share/icons/hicolor/32x32/apps/velkora32.png; do
     [ -f "$prefix/$f" ] || fail "$f is not installed"
 done
 # Nothing of the build tree's data may sit beside the installed executable,
 # or the program would never need its share directory.
 [ ! -e "$prefix/bin/ENG.cwt" ] || fail "ENG.cwt was installed beside the executable"
-grep -q '^Exec=velkora32$' "$prefix/share/applications/velkora32.desktop" \
-    || fail "the desktop entry does not start velkora32"
+grep -q '^Exec=velkora32$' "$prefix/share/applications/velkora32.desktop" || fail "the desktop entry does not start velkora32"
 
 home=$work/home
 mkdir -p "$home/runtime"
@@ -62,10 +59,8 @@ as_user() {
 ! as_user test -w "$prefix/bin" || fail "the test user can write the installation; the test would prove nothing"
 
 # The command-line tool: a round trip through a sound file.
-as_user "$prefix/bin/velkora32-cli" encode --text "CQ CQ DE VK2TST" "$home/cq.wav" \
-    || fail "velkora32-cli encode failed"
-decoded=$(as_user "$prefix/bin/velkora32-cli" decode "$home/cq.wav") \
-    || fail "velkora32-cli decode failed"
+as_user "$prefix/bin/velkora32-cli" encode --text "CQ CQ DE VK2TST" "$home/cq.wav" || fail "velkora32-cli encode failed"
+decoded=$(as_user "$prefix/bin/velkora32-cli" decode "$home/cq.wav") || fail "velkora32-cli decode failed"
 [[ $decoded == *"CQ CQ DE VK2TST"* ]] || fail "velkora32-cli decoded '$decoded'"
 
 # The program. timeout runs as the user too, so the signal reaches the

@@ -118,6 +118,12 @@ private slots:
         QCOMPARE(calls(dialog.results()), QStringList({"G4XYZ"}));
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Search results: 1 QSO(s)"));
         QCOMPARE(loggedCalls(m_log).size(), 5);
+        // An edit discarded for a new search is gone, not saved later over another contact.
+        edit(dialog, 0, SearchResultsDlg::ColumnName, QStringLiteral("Franz"));
+        ModalAnswers answers;
+        answers.press(QMessageBox::Discard);
+        QTest::keyClick(dialog.searchEdit(), Qt::Key_Return);
+        QVERIFY(answers.texts == QStringList{m_question} && dialog.pendingEdits() == 0);
     }
 
     void editIsSavedOnlyWhenTheOperatorSaysSo()
