@@ -1,10 +1,10 @@
 // SPDX-FileCopyrightText: 2026 The Velkora32 developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rig/rigcontroldlg.h"
+#include "rig/selectportdlg.h"
 
 #include "ui_rigcontrol.h"
 
-#include <QSerialPortInfo>
 #include <QStandardItemModel>
 
 #include <algorithm>
@@ -17,9 +17,9 @@ void fillDevices(QComboBox* box, const QString& current)
 {
     // The device is the item's text, so that one typed in reads the same;
     // the adapter's name is its tool tip.
-    for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts()) {
-        box->addItem(port.systemLocation());
-        box->setItemData(box->count() - 1, port.description(), Qt::ToolTipRole);
+    for (const SelectPortDlg::PortInfo& port : SelectPortDlg::ports()) {
+        box->addItem(port.device);
+        box->setItemData(box->count() - 1, port.description, Qt::ToolTipRole);
     }
     box->setCurrentText(current);
 }

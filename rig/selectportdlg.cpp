@@ -31,6 +31,11 @@ void SelectPortDlg::setPortLister(PortLister lister)
     replacedLister() = std::move(lister);
 }
 
+QList<SelectPortDlg::PortInfo> SelectPortDlg::ports()
+{
+    return replacedLister() ? replacedLister()() : systemPorts();
+}
+
 SelectPortDlg::SelectPortDlg(int port, const QString& device, QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::SelectPort>())
@@ -42,7 +47,7 @@ SelectPortDlg::SelectPortDlg(int port, const QString& device, QWidget* parent)
 
     const QString stored = Comport::deviceFor(port, device.trimmed());
     bool storedListed = stored.isEmpty();
-    for (const PortInfo& info : replacedLister() ? replacedLister()() : systemPorts()) {
+    for (const PortInfo& info : ports()) {
         m_ui->comboPort->addItem(info.description.isEmpty() ? info.device
                                                             : QStringLiteral("%1 \u2013 %2").arg(info.device, info.description),
                                  info.device);

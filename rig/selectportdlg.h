@@ -31,6 +31,8 @@ public:
     // Where the list of ports comes from: Qt SerialPort unless replaced
     // (tests); an empty lister restores it.
     static void setPortLister(PortLister lister);
+    // The ports this computer has now (or the replaced list).
+    static QList<PortInfo> ports();
 
     explicit SelectPortDlg(int port, const QString& device = QString(), QWidget* parent = nullptr);
     ~SelectPortDlg() override;

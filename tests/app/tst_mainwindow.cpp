@@ -500,8 +500,7 @@ private slots:
     void statusMessagesAreKept()
     {
         auto w = makeWindow();
-        auto* bar = qobject_cast<MessageStatusBar*>(w->statusBar());
-        QVERIFY(bar);
+        auto* bar = static_cast<MessageStatusBar*>(w->statusBar());
         const QString longText = QStringLiteral("a long message ").repeated(40);
         bar->showMessage(longText);
         QVERIFY(bar->shownMessage().endsWith(u'\u2026') && bar->shownMessage().size() < longText.size());
@@ -920,6 +919,7 @@ private slots:
         cat.model = RigConfig::kNetwork, cat.port = 4600, cat.ptt = RigConfig::Ptt::Cat;
         line.model = 3073 /* IC-7300 */, line.device = QStringLiteral("/dev/ttyUSB0"), line.baudRate = 19200;
         line.ptt = RigConfig::Ptt::HamlibLine, line.pttDtr = true, line.pttDevice = QStringLiteral("/dev/ttyS1");
+        SelectPortDlg::setPortLister([] { return QList<SelectPortDlg::PortInfo>{{"/dev/ttyACM0", "IC-7300 USB"}}; }); // the ports offered
         for (const RigConfig& c : {RigConfig(), cat, line}) {
             c.save();
             QVERIFY(RigConfig::load() == c);
@@ -928,10 +928,12 @@ private slots:
             QVERIFY(rig && rig->data(Qt::UserRole).toInt() == c.model && !rig->text().contains(QStringLiteral("not known"))
                     && d.config() == c && d.findChild<QLineEdit*>(QStringLiteral("lineEditHost"))->isEnabled() == (c.model == cat.model)
                     && d.findChild<QComboBox*>(QStringLiteral("comboDevice"))->isEnabled() == (c.model == line.model)
-                    && d.findChild<QComboBox*>(QStringLiteral("comboPtt"))->currentData() == int(c.ptt)); // shown, not only kept
+                    && d.findChild<QComboBox*>(QStringLiteral("comboPtt"))->currentData() == int(c.ptt) // shown, not only kept
+                    && d.findChild<QComboBox*>(QStringLiteral("comboDevice"))->findText(QStringLiteral("/dev/ttyACM0")) >= 0);
             d.findChild<QSpinBox*>(QStringLiteral("spinPort"))->stepUp(); // what is changed is what Ok keeps
             QCOMPARE(d.config().port, c.port + 1);
         }
+        SelectPortDlg::setPortLister({});
     }
 
     // The window's reports: the Configure entries, the personal data they
