@@ -490,7 +490,7 @@ private slots:
         QCOMPARE(CHamLog::logLine(CHamLog(w->logFileName()).search(QString()).value(0)).section(u';', 17),
                  QStringLiteral("IO91wm;2.5;"));
         w->clearQSO();
-        QVERIFY(field(*w, "editLocator")->text().isEmpty());
+        QVERIFY(field(*w, "editLocator")->text().isEmpty() && field(*w, "editCall")->text().isEmpty());
         reopen(w);
         QCOMPARE(field(*w, "editPower")->text(), QStringLiteral("2,5 w"));
     }
