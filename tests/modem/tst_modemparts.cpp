@@ -118,10 +118,10 @@ private slots:
     }
 
     // What each receiver makes of a drifting signal in noise (the sensitive one also on a fading
-    // path), tuned 2 Hz off with the AFC on (its
-    // symbols, characters, quality, frequency, S/N and IMD), what the transmitter sends (with a Morse
-    // identification) and what a signal bank follows of a band, pinned: the standard receiver
-    // is the classic chain bit for bit, and the others change only on purpose.
+    // path), tuned 2 Hz off with the AFC on (its symbols, characters, quality, frequency, S/N and
+    // IMD), what the transmitter sends (with a Morse identification) and what a signal bank follows
+    // of a band, pinned: the standard receiver is the classic chain bit for bit, and the others
+    // change only on purpose.
     void fingerprints_data()
     {
         QTest::addColumn<QString>("mode");
