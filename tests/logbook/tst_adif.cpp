@@ -247,8 +247,7 @@ private slots:
         QVERIFY(log.importAdif(m_adif) && log.changedLines() == 0);
         QCOMPARE(readAll(m_log), before);
         // Into a new log, the first record comes back field for field.
-        QVERIFY(CHamLog(m_dir->filePath("new.log")).importAdif(m_adif));
-        QCOMPARE(readAll(m_dir->filePath("new.log")).left(line(a).size()), line(a));
+        QVERIFY(CHamLog(m_dir->filePath("new.log")).importAdif(m_adif) && readAll(m_dir->filePath("new.log")).startsWith(line(a)));
         QVERIFY(!log.exportAdif(m_dir->path() + "/./Velkora32.log.bak") && !log.exportAdif(m_dir->path()));
         QCOMPARE(readAll(m_log), before);
     }

@@ -110,6 +110,7 @@ private slots:
         row("user value D", "47=42", 48, 42);
         row("always 1", "", 26, 1);
         row("not handled", "", 200, 0);
+        row("pass to owner is taken", "", 89, 1);
         row("AFC off at start", "", 52, 0);
         row("AFC on", "51=1", 52, 1);
         row("RX lock", "57=1", 58, 1);
