@@ -180,6 +180,8 @@ private slots:
             emit m->menu()->aboutToShow();
         command(*w, "Configure", "TX echo")->trigger();
         QTest::mouseClick(w->clock(), Qt::RightButton);
+        QTRY_VERIFY(w->clock()->contextMenu()->isVisible()); // a right click opens the clock's menu
+        w->clock()->contextMenu()->close();
         w->clock()->localAction()->trigger();
         emit w->clock()->contextMenu()->aboutToShow();
         QVERIFY(!floatPhase->isChecked() && showSignals->isChecked() && !w->clock()->utcAction()->isChecked());
@@ -483,8 +485,7 @@ private slots:
         field(*w, "editLocator")->setText(QStringLiteral("io9"));
         QTest::keyClicks(field(*w, "editPower"), QStringLiteral("2,5 w"));
         w->saveQSO();
-        QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("io9 is not a locator")));
-        QVERIFY(CHamLog(w->logFileName()).search(QString()).isEmpty());
+        QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("io9 is not a locator")) && CHamLog(w->logFileName()).search(QString()).isEmpty());
         field(*w, "editLocator")->setText(QStringLiteral("io91wm"));
         w->saveQSO();
         QCOMPARE(CHamLog::logLine(CHamLog(w->logFileName()).search(QString()).value(0)).section(u';', 17),
@@ -896,6 +897,8 @@ private slots:
             QTest::keyClick(w.get(), Qt::Key(Qt::Key_F1 + i % 12), i < 12 ? Qt::NoModifier : Qt::ControlModifier);
             QCOMPARE(w->txView()->toPlainText(), QStringLiteral("macro %1 ").arg(i));
         }
+        for (QToolButton* button : w->logBar()->findChildren<QToolButton*>()) // Save, Clear and Search show their pictures
+            QVERIFY2(!button->icon().isNull(), qPrintable(button->objectName()));
         const QList<QWidget*> fields{w->txLabel(), w->rxLabel(), w->dateLabel(), w->clock(), w->titleBar()};
         for (QWidget* field : fields)
             QVERIFY(field && w->statusBar()->isAncestorOf(field) && field->isVisible());

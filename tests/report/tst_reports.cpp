@@ -109,8 +109,7 @@ private slots:
     {
         CallExtractor x;
         // "de CALL" on one channel and the call again on another is no pattern.
-        QVERIFY(x.feed(500, u"de DL1ABC ").isEmpty());
-        QVERIFY(x.feed(900, u"DL1ABC ").isEmpty());
+        QVERIFY(x.feed(500, u"de DL1ABC ").isEmpty() && x.feed(900, u"DL1ABC ").isEmpty());
         QCOMPARE(x.feed(500, u"DL1ABC "), QStringList{QStringLiteral("DL1ABC")});
         // A lost signal ends the over.
         QVERIFY(x.feed(900, u"de W1AW ").isEmpty());
@@ -355,8 +354,7 @@ private slots:
         m = next();
         QCOMPARE(m.type(), quint32(Wsjtx::LoggedAdif));
         const QString adif = m.utf8();
-        QVERIFY(adif.contains(QLatin1String("<EOH>\n")));
-        QVERIFY(adif.endsWith(Adif::recordText(qso)));
+        QVERIFY(adif.contains(QLatin1String("<EOH>\n")) && adif.endsWith(Adif::recordText(qso)));
         QVERIFY(m.ok() && m.atEnd());
 
         client.stop();

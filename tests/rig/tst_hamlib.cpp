@@ -340,8 +340,7 @@ private slots:
             return;
         }
         QTRY_VERIFY_WITH_TIMEOUT(said(QStringLiteral("Not transmitting")), kWaitMs);
-        QVERIFY(!StationState::isTransmitting());
-        QVERIFY(proxy.keyed() >= 1);
+        QVERIFY(!StationState::isTransmitting() && proxy.keyed() >= 1);
         // The rig carried the keying out: it is released once it answers again,
         // and the status bar says so meanwhile.
         QTRY_COMPARE_WITH_TIMEOUT(rigctld(QStringLiteral("t")), QStringLiteral("0"), kWaitMs);
