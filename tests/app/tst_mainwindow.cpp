@@ -211,7 +211,8 @@ private slots:
         w->slotModeChanged(QStringLiteral("BPSK125"));
         SpectrumTitleBar* bar = w->titleBar();
         bar->checkBoxLock->setChecked(true), bar->checkBoxAFC->setChecked(true), bar->checkBoxSQ->setChecked(true);
-        QVERIFY(w->spectrum()->isLocked()); // at once, not only after a restart
+        for (const int code : {ModemCommand::kSquelch, ModemCommand::kAfc, ModemCommand::kTxLock}) // at once, not only after a restart
+            QVERIFY2(w->spectrum()->isLocked() && w->modem()->Command(code, 0, 0, 0), qPrintable(QString::number(code)));
         bar->sliderBrightness->setValue(35), bar->sliderContrast->setValue(70), command(*w, "Configure", "Varicode")->menu()->actions().at(2)->trigger();
         w->modem()->SetFrequencies(1300.0, 1700.0);
         const QRect placed(57, 81, 1001, 703);
@@ -661,8 +662,7 @@ private slots:
         QApplication::sendEvent(f1, &tip);
         QVERIFY2(f1->toolTip().contains(QStringLiteral("CQ CQ CQ de VK2XYZ VK2XYZ VK2XYZ pse k")), qPrintable(f1->toolTip()));
         w->transmitAction()->trigger(); // no sound card: nothing starts, and the button says so
-        QVERIFY(!w->txButton()->isChecked());
-        QCOMPARE(w->txButton()->text(), QStringLiteral("RX"));
+        QCOMPARE(std::pair(w->txButton()->isChecked(), w->txButton()->text()), std::pair(false, QStringLiteral("RX")));
         QVERIFY(w->clock()->text().endsWith(QStringLiteral(" UTC")));
         for (QDockWidget* d : w->findChildren<QDockWidget*>())
             QVERIFY(!d->features().testFlag(QDockWidget::DockWidgetVerticalTitleBar));
@@ -825,8 +825,7 @@ private slots:
         QVERIFY2(start >= before.addMSecs(-before.time().msec()) && start <= QDateTime::currentDateTimeUtc(),
                  qPrintable(start.toString()));
         const auto logged = [&w] { return LogFixtures::readAll(w->logFileName()); };
-        QCOMPARE(logged().count('\n'), 1);
-        QVERIFY(logged().contains("JA1QRP"));
+        QVERIFY(logged().count('\n') == 1 && logged().contains("JA1QRP"));
 
         // The log goes out as ADIF and comes back without doubling.
         m_files << adif << adif;

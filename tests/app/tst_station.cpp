@@ -106,8 +106,7 @@ private slots:
         // back through the card and decodes into the receive pane.
         QTRY_VERIFY_WITH_TIMEOUT(!StationState::isTransmitting(), 30000);
         QCOMPARE(stopped.count(), 1);
-        QVERIFY(!w->isOutputActive());
-        QVERIFY(w->txLabel()->text().contains(QStringLiteral("black")));
+        QVERIFY(!w->isOutputActive() && w->txLabel()->text().contains(QStringLiteral("black")));
         QTRY_VERIFY_WITH_TIMEOUT(w->rxView()->toPlainText().contains(text), 15000);
         QCOMPARE(w->txView()->toPlainText(), QString());
         // The rig is keyed once the stream surely plays (silence until then) and

@@ -54,8 +54,7 @@ private slots:
             while (!released->load())
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
         };
-        QVERIFY(!SoundThread::call(hang, 50));
-        QVERIFY(!SoundThread::call([] {}, 50) && !SoundThread::abandonIfHung());
+        QVERIFY(!SoundThread::call(hang, 50) && !SoundThread::call([] {}, 50) && !SoundThread::abandonIfHung());
         QTRY_VERIFY_WITH_TIMEOUT(SoundThread::busyMs() >= SoundThread::kHungMs, 3 * SoundThread::kHungMs);
         QVERIFY(SoundThread::abandonIfHung() && SoundThread::anyHung());
         QCOMPARE(SoundThread::ask<int>([] { return 8; }, 0, 5000), 8);

@@ -101,6 +101,7 @@ private slots:
         QTest::newRow("DTR on as -1") << "Comport/DTR" << "-1" << "-1";
         QTest::newRow("DTR not a number") << "Comport/DTR" << "yes" << "0";
         QTest::newRow("macro index") << "Macros/Macros 5/index" << "40" << "5";
+        QTest::newRow("macro on the last key") << "Macros/Macros 5/index" << "23" << "23";
         // A correction that lifts the receive clock at the top rate to the
         // limit is what the sound card dialog refuses: it goes, the rate stays.
         QTest::newRow("15 ppm fast at the top") << "Audio/Input/ppm" << "15" << "15";

@@ -110,8 +110,9 @@ private slots:
         CQsoData other = CHamLog(m_log).search("G4XYZ").value(0);
         other.end = other.end.addSecs(60); // start, end, call and mode must all match
         QVERIFY(log.replace(other, edited) && log.changedLines() == 0);
+        other.start = other.start.addSecs(60); // the same call at another time is another contact
+        QVERIFY(log.deleteRecords({other}, 1) && log.changedLines() == 0);
         QVERIFY(log.deleteRecords({edited}, 1) && log.changedLines() == 1);
-        QVERIFY(log.deleteRecords({edited}, 1) && log.changedLines() == 0);
     }
 
     void fromSnr_data()
@@ -157,6 +158,9 @@ private slots:
         QVERIFY(log.append(now));
         worked.added(now);
         QCOMPARE(worked.lookUp(QStringLiteral("G4XYZ")).count, 2);
+        WorkedBefore fresh(m_log); // told of a save before its first question, it still reads the log
+        fresh.added(now);
+        QCOMPARE(fresh.lookUp(QStringLiteral("JA1QRP")).count, 2);
 
         // Another program (or an import) rewrites the log.
         writeAll(m_log, line(qso(QStringLiteral("G4XYZ"), QStringLiteral("20200101000000"))));

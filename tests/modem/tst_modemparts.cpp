@@ -271,8 +271,7 @@ private slots:
         hand(worker, first);
         const bool busy = !worker.idle();
         worker.clear();
-        QVERIFY(busy);
-        QVERIFY(worker.signalList().empty());
+        QVERIFY(busy && worker.signalList().empty());
         QCOMPARE(worker.now(), 0.0);
         hand(worker, second);
         hand(worker, std::vector<qint16>(11025, 0)); // the last characters come out

@@ -360,8 +360,7 @@ private slots:
         client.stop();
         m = next();
         QCOMPARE(m.type(), quint32(Wsjtx::Close));
-        QVERIFY(m.ok() && m.atEnd());
-        QVERIFY(!client.isRunning());
+        QVERIFY(m.ok() && m.atEnd() && !client.isRunning());
     }
 
     void damagedInput()
