@@ -288,8 +288,12 @@ private slots:
         withDialog([&] { key(Qt::Key_S, Qt::AltModifier); }, [](QDialog* d) { QVERIFY(qobject_cast<SearchResultsDlg*>(d)); d->reject(); });
 
         // F3: the report (asked for, Enter takes 599) and the name go out.
-        withDialog([&] { key(Qt::Key_F3); }, [](QDialog* d) { QTest::keyClick(d, Qt::Key_Return); });
-        QCOMPARE(field(*w, "editSent")->text(), QStringLiteral("599"));
+        QString asked; // the prompt's title and label
+        withDialog([&] { key(Qt::Key_F3); }, [&asked](QDialog* d) {
+            asked = d->windowTitle() + u'|' + d->findChild<QLabel*>(QStringLiteral("label"))->text();
+            QTest::keyClick(d, Qt::Key_Return);
+        });
+        QCOMPARE(asked + u'|' + field(*w, "editSent")->text(), QStringLiteral("Enter RST|RST to send|599"));
         QVERIFY(StationState::isTransmitting());
         QTRY_VERIFY_WITH_TIMEOUT(!StationState::isTransmitting(), 90000); // real time, on a busy machine slower
         QVERIFY(w->rxView()->toPlainText().contains(QStringLiteral("Your RST is 599 599.")));
