@@ -113,21 +113,22 @@ inline void pressOk(QDialog* d)
         d->accept();
 }
 
-// Runs open(), hands the modal dialog it brings up to answer, waits until it
-// is gone and makes the window that was active active again (the offscreen
-// platform gives the focus back to no one).
+// Runs open(), hands the modal dialog it brings up to answer (one without a
+// title fails), waits until it is gone and makes the window that was active
+// active again (the offscreen platform gives the focus back to no one).
 inline void withDialog(const std::function<void()>& open, const std::function<void(QDialog*)>& answer)
 {
     QWidget* active = QApplication::activeWindow();
     bool answered = false;
+    QString title;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
         if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()); d && !answered)
-            answered = true, laidOut(d), answer(d);
+            answered = true, title = d->windowTitle(), laidOut(d), answer(d);
     });
     poll.start(20);
     open();
-    QTRY_VERIFY_WITH_TIMEOUT(answered, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(answered && !title.isEmpty(), 5000);
     QTRY_VERIFY(!QApplication::activeModalWidget());
     if (active) {
         QApplication::setActiveWindow(active);
