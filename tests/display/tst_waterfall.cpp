@@ -104,6 +104,7 @@ private slots:
     {
         PhaseScope scope;
         scope.resize(201, 201);
+        scope.setStyleSheet(QStringLiteral("color: blue")); // the text colour, no symbol's
         const auto colourAt = [&scope](int dx, int dy) { return scope.grab().toImage().pixelColor(100 + dx, 100 + dy); };
         scope.onPskSymbol(long(1) << 31, 1000);
         scope.onPskSymbol(long(1) << 30, 400);
@@ -118,6 +119,9 @@ private slots:
             scope.setSignalReport(snr, imd);
             QVERIFY(scope.grab().toImage() != before);
         }
+        const QImage corner = scope.grab().toImage().copy(0, 0, 24, 24).convertToFormat(QImage::Format_RGB32); // off the disc
+        const auto* pixels = reinterpret_cast<const QRgb*>(corner.constBits());
+        QVERIFY(std::count_if(pixels, pixels + 24 * 24, [](QRgb p) { return qBlue(p) > qRed(p) + 60; }) > 5); // the S/N in the text colour
     }
 
     // What the waterfall draws of a signal in noise at two settings of brightness and contrast,

@@ -86,12 +86,9 @@ private slots:
     {
         CPskRxAlgorithms rx;
         rx.setFrequency(1500);
-        for (double bad : {64250.0, -8000.0, std::nan("")}) {
-            QVERIFY(!rx.setSampleRate(bad));
-            QCOMPARE(rx.movingSumLength(), 22);
-        }
-        QVERIFY(rx.setSampleRate(64249.0));
-        QCOMPARE(rx.movingSumLength(), 128);
+        for (double bad : {64250.0, -8000.0, std::nan("")})
+            QVERIFY(!rx.setSampleRate(bad) && rx.movingSumLength() == 22);
+        QVERIFY(rx.setSampleRate(64249.0) && rx.movingSumLength() == 128);
     }
 
     // A reset (a replay, a new signal) leaves nothing of the audio before it
