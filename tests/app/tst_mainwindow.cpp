@@ -229,8 +229,7 @@ private slots:
 
         StationState::setTxEchoEnabled(true);
         w = makeWindow();
-        QCOMPARE(StationState::txEchoEnabled(), false);
-        QCOMPARE(w->modem()->baud(), 125.0);
+        QVERIFY(!StationState::txEchoEnabled() && w->modem()->baud() == 125.0);
         QVERIFY(w->modem()->Command(ModemCommand::kTxLock, 0, 0, 0) && w->spectrum()->isLocked()); // the lock reaches both
         QVERIFY(w->clock()->isLocal());
         QVERIFY(w->findChild<QDockWidget*>(QStringLiteral("PhaseScope"))->isFloating() && w->findChild<QDockWidget*>(QStringLiteral("Signals"))->isVisible());
@@ -618,6 +617,8 @@ private slots:
         for (QWidget* control : std::initializer_list<QWidget*>{level, w->titleBar()->checkBoxAFC, w->titleBar()->checkBoxLock, w->titleBar()->checkBoxSQ, w->titleBar()->comboBox,
                                                                   w->titleBar()->sliderBrightness, w->titleBar()->sliderContrast, w->spectrum(), w->rxView(), w->txView()})
             QVERIFY(control && !control->toolTip().isEmpty()); // each main control explains itself
+        const auto label = [&w](const char* name) { return w->titleBar()->findChild<QLabel*>(QLatin1String(name))->text(); };
+        QCOMPARE(label("label") + u' ' + label("label_2"), QStringLiteral("Br&ightness C&ontrast")); // Alt+B and Alt+C are the log bar's
         QCOMPARE(w->modem()->squelchLevel(), double(level->value()));
         level->setValue(-10);
         QCOMPARE(std::pair(w->modem()->squelchLevel(), Settings().value(QStringLiteral("SQLevel")).toInt()), std::pair(-10.0, -10));
