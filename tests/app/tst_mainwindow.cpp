@@ -407,6 +407,10 @@ private slots:
         m_names << text;
         w->sendFile();
         QCOMPARE(w->txView()->toPlainText(), QStringLiteral("CQ de VK2XYZ \u00e4\nk\n"));
+        const QString big = m_dir->filePath(QStringLiteral("big.txt")); // one byte over the limit, refused
+        LogFixtures::writeAll(big, QByteArray(64 * 1024 + 1, 'e'));
+        m_names << big;
+        QVERIFY(boxText([&w] { w->sendFile(); }).contains(QStringLiteral("larger than 64 KiB")) && w->txView()->toPlainText().size() == 17);
 
         // The desktop's file dialog: the next one of a kind opens in the
         // folder last chosen for it, across a restart; cancelled, it does nothing.

@@ -265,11 +265,12 @@ private slots:
             for (const SignalBank::Signal& s : worker.signalList())
                 stale += std::abs(s.frequency - 1100.0) > 5.0;
         });
-        hand(worker, first);
-        const bool busy = !worker.idle();
-        worker.clear();
-        QVERIFY(busy && worker.signalList().empty());
-        QCOMPARE(worker.now(), 0.0);
+        for (const bool restart : {true, false}) { // both forget at once what the bank had
+            hand(worker, first);
+            const bool busy = !worker.idle();
+            restart ? worker.restart(PskModes::standard(), 11025.0, 0) : worker.clear();
+            QVERIFY(busy && worker.signalList().empty() && worker.now() == 0.0);
+        }
         hand(worker, second);
         hand(worker, std::vector<qint16>(11025, 0)); // the last characters come out
         QTRY_VERIFY_WITH_TIMEOUT(worker.idle(), 60000);

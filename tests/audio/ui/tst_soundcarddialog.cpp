@@ -48,8 +48,7 @@ private slots:
             box->setCurrentIndex(1), box->setCurrentIndex(0); // "pulse", then the first one listed
         QMetaObject::invokeMethod(&dialog, "accept");
         auto* box = dialog.findChild<QMessageBox*>();
-        QCOMPARE(dialog.isVisible(), taken.isEmpty());
-        QCOMPARE(box && box->isVisible(), taken.isEmpty());
+        QCOMPARE(std::pair(dialog.isVisible(), box && box->isVisible()), std::pair(taken.isEmpty(), taken.isEmpty()));
         auto* rate = dialog.findChild<QLineEdit*>(QStringLiteral("lineEdit"));
         if (taken.isEmpty()) // a refused rate has the focus and stands selected, to be typed over
             QVERIFY(dialog.focusWidget() == rate && rate->selectedText() == rate->text());
