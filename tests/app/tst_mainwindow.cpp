@@ -521,6 +521,10 @@ private slots:
         });
         QVERIFY2(listed.contains(longText + QStringLiteral("\n")) && listed.endsWith(QStringLiteral("  short (\u00d72)"))
                      && !listed.contains(QStringLiteral("a menu entry")), qPrintable(listed));
+        w->resize(2000, w->height()), bar->showMessage(longText.left(150)); // it fits; made narrow, it is cut and tipped
+        QTRY_VERIFY(bar->toolTip().isEmpty());
+        w->resize(w->minimumSize());
+        QTRY_COMPARE(bar->toolTip(), longText.left(150));
         for (int i = 0; i < 120; ++i)
             bar->showMessage(QString::number(i));
         QCOMPARE(bar->history().size(), MessageStatusBar::kHistorySize);

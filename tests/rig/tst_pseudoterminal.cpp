@@ -83,8 +83,7 @@ private slots:
         QTEST(int(cfgetospeed(&t)), "speed");
         QTEST(bool(t.c_cflag & CSTOPB), "twoStopBits");
         QCOMPARE(bool(t.c_cflag & CMSPAR), stored.value("Parity").toInt() >= 3);
-        QCOMPARE(t.c_cflag & CRTSCTS, tcflag_t(0));
-        QCOMPARE(t.c_iflag & (IXON | IXOFF), tcflag_t(0));
+        QVERIFY(!(t.c_cflag & CRTSCTS) && !(t.c_iflag & (IXON | IXOFF))); // no flow control
     }
 
     void rigBytesAreDroppedAndPttKeepsThePortOpen()
