@@ -632,7 +632,7 @@ private slots:
         QCOMPARE(std::pair(w->modem()->squelchLevel(), Settings().value(QStringLiteral("SQLevel")).toInt()), std::pair(-10.0, -10));
         // The AFC's range, from the Configure menu as from AFC's own.
         QMenu* ranges = w->titleBar()->afcRangeMenu();
-        QVERIFY(w->findChildren<QMenu*>().contains(ranges) && ranges->actions().size() == 3);
+        QVERIFY(command(*w, "Configure", ranges->title()) == ranges->menuAction() && ranges->actions().size() == 3);
         ranges->actions().constFirst()->trigger();
         QCOMPARE(std::pair(w->modem()->afcRange(), Settings().value(QStringLiteral("AFCRange")).toInt()), std::pair(15.0, 15));
 
@@ -938,6 +938,7 @@ private slots:
                     && d.config() == c && d.findChild<QLineEdit*>(QStringLiteral("lineEditHost"))->isEnabled() == (c.model == cat.model)
                     && d.findChild<QComboBox*>(QStringLiteral("comboDevice"))->isEnabled() == (c.model == line.model)
                     && d.findChild<QComboBox*>(QStringLiteral("comboPtt"))->currentData() == int(c.ptt) // shown, not only kept
+                    && d.findChild<QSpinBox*>(QStringLiteral("spinPttWait"))->isEnabled() == (c.ptt != RigConfig::Ptt::SerialRts) // keyed by a rig
                     && d.findChild<QComboBox*>(QStringLiteral("comboDevice"))->findText(QStringLiteral("/dev/ttyACM0")) >= 0);
             d.findChild<QSpinBox*>(QStringLiteral("spinPort"))->stepUp(); // what is changed is what Ok keeps
             QCOMPARE(d.config().port, c.port + 1);
