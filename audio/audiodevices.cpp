@@ -99,6 +99,7 @@ const DeviceTable& table(Direction direction, const char* owner)
         int code = 0;
     };
     const Filled filled = SoundThread::ask<Filled>([direction] {
+        SoundThread::expectSlow();
         Filled f;
         DeviceTable& table = direction == Direction::Input ? g_sound.inputs : g_sound.outputs;
         if (!scan(table, direction, &f.code))
@@ -130,6 +131,7 @@ void adopt(const Snapshot& snapshot)
 int initialise(const char* owner)
 {
     const int err = SoundThread::ask<int>([] {
+        SoundThread::expectSlow();
         const PaError e = Pa_Initialize();
         if (e == paNoError)
             ++g_initialised;
@@ -201,6 +203,7 @@ bool restartIfIdle()
         || (g_sinceRestart.isValid() && g_sinceRestart.elapsed() < g_restartWaitMs))
         return false;
     g_sinceRestart.start();
+    SoundThread::expectSlow();
     const int sessions = std::max(g_initialised, 1);
     for (; g_initialised > 0; --g_initialised)
         Pa_Terminate();

@@ -34,6 +34,8 @@ struct Worker
     bool abandoned = false;
     // When the running job began (nowMs()), 0 while waiting for work.
     std::atomic<qint64> busySince{0};
+    // How long the running job may take before it counts as hung.
+    std::atomic<int> hungAfterMs{SoundThread::kHungMs};
 
     static void run(std::shared_ptr<Worker> self);
 };
@@ -56,6 +58,7 @@ void Worker::run(std::shared_ptr<Worker> self)
         std::function<void()> job = std::move(self->jobs.front());
         self->jobs.pop_front();
         lock.unlock();
+        self->hungAfterMs.store(SoundThread::kHungMs);
         self->busySince.store(std::max<qint64>(nowMs(), 1));
         job();
         job = nullptr;
@@ -126,7 +129,7 @@ bool SoundThread::abandonIfHung()
     const std::shared_ptr<Worker> hung = currentWorker();
     const int inARow = std::min(g_hungInARow.load(), 4);
     const qint64 since = hung->busySince.load();
-    if (!since || nowMs() - since < qint64(kHungMs) << inARow)
+    if (!since || nowMs() - since < qint64(hung->hungAfterMs.load()) << inARow)
         return false;
     std::deque<std::function<void()>> waiting;
     {
@@ -151,6 +154,12 @@ bool SoundThread::abandonIfHung()
         next->jobs.push_back(std::move(job));
     next->wake.notify_one();
     return true;
+}
+
+void SoundThread::expectSlow()
+{
+    if (t_worker)
+        t_worker->hungAfterMs.store(kStartUpMs);
 }
 
 int SoundThread::abandonments()

@@ -48,6 +48,11 @@ public:
     // jobs queued behind it to a new one; answers whether it did. Never
     // waits.
     static bool abandonIfHung();
+    // Marks the job now running as one that starts PortAudio or lists the
+    // devices, which opens every device once: it counts as hung only after
+    // kStartUpMs. Leaving it behind sooner would let a second thread call
+    // PortAudio while it still runs.
+    static void expectSlow();
     // How many threads were left behind so far.
     static int abandonments();
     // Whether the caller runs on the sound thread and has not been left
