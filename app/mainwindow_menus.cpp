@@ -150,6 +150,7 @@ void MainWindow::createMenus()
         auto* a = new QAction(sets[i], m_modem);
         a->setCheckable(true);
         a->setData(i);
+        a->setStatusTip(tr("Send and receive in the %1 character set").arg(sets[i]));
         m_varicodeMenu->addAction(a);
     }
     connect(m_varicodeMenu, &QMenu::aboutToShow, this, &MainWindow::slotUpdateVaricodeMenu);

@@ -79,6 +79,7 @@ SpectrumTitleBar::SpectrumTitleBar(QWidget* parent)
         action->setChecked(hz == m_afcRangeHz);
         action->setData(hz);
         action->setToolTip(tr("The AFC pulls the receiver at most %1 Hz from where you tuned it").arg(hz));
+        action->setStatusTip(action->toolTip());
         group->addAction(action);
     }
     connect(group, &QActionGroup::triggered, this, [this](QAction* action) {

@@ -440,8 +440,7 @@ private slots:
         QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("adif/second.adi"))));
 
         // A contact that cannot be saved is reported, not lost in silence.
-        QVERIFY(QFile::remove(w->logFileName()));
-        QVERIFY(QDir().mkpath(w->logFileName())); // a folder where the log should be
+        QVERIFY(QFile::remove(w->logFileName()) && QDir().mkpath(w->logFileName())); // a folder where the log should be
         field(*w, "editCall")->setText(QStringLiteral("G4XYZ"));
         QVERIFY(boxText([&] { w->saveQSO(); }).contains(w->logFileName()));
     }
@@ -679,6 +678,10 @@ private slots:
         for (const char* topic : {"Set-up", "A first QSO", "Macros and tags", "The logbook", "Rig control", "command-line tool"})
             QVERIFY2(browser->toPlainText().contains(QLatin1String(topic)), topic);
         QVERIFY(browser->openExternalLinks()); // in the desktop's web browser
+        QList<QAction*> commands = w->menuBar()->actions(); // each says in the status bar what it does
+        for (int i = 0; i < commands.size(); ++i)
+            if (QMenu* menu = commands[i]->menu()) commands += menu->actions();
+            else QVERIFY2(commands[i]->isSeparator() || !commands[i]->statusTip().isEmpty(), qPrintable(commands[i]->text()));
 
         w->rxView()->setPlainText(QStringLiteral("name Taro qth Tokyo k"));
         QTextCursor word(w->rxView()->document());
