@@ -99,8 +99,7 @@ private slots:
         const QString text = QStringLiteral("TEST de VK2XYZ 599 tu");
         w->txView()->slotAddTxText(text + QChar(0x00AE)); // the end marker ends the transmission
         QTest::mouseClick(w->txLabel(), Qt::LeftButton);
-        QVERIFY(StationState::isTransmitting() && w->isOutputActive());
-        QVERIFY(w->txLabel()->text().contains(QStringLiteral("red")));
+        QVERIFY(StationState::isTransmitting() && w->isOutputActive() && w->txLabel()->text().contains(QStringLiteral("red")));
 
         // The receiver keeps listening while we transmit: our own signal comes
         // back through the card and decodes into the receive pane.
@@ -296,8 +295,7 @@ private slots:
         QCOMPARE(asked + u'|' + field(*w, "editSent")->text(), QStringLiteral("Enter RST|RST to send|599"));
         QVERIFY(StationState::isTransmitting());
         QTRY_VERIFY_WITH_TIMEOUT(!StationState::isTransmitting(), 90000); // real time, on a busy machine slower
-        QVERIFY(w->rxView()->toPlainText().contains(QStringLiteral("Your RST is 599 599.")));
-        QVERIFY(!txButton->isChecked());
+        QVERIFY(w->rxView()->toPlainText().contains(QStringLiteral("Your RST is 599 599.")) && !txButton->isChecked());
 
         // Free text: typed, Ctrl+T sends it, Ctrl+T again returns to receive
         // once it is out.
@@ -320,8 +318,7 @@ private slots:
         key(Qt::Key_F5);
         QVERIFY(txButton->isChecked());
         QTRY_VERIFY_WITH_TIMEOUT(!StationState::isTransmitting(), 90000); // real time, on a busy machine slower
-        QVERIFY(w->rxView()->toPlainText().contains(QStringLiteral("Thanks for the QSO Taro, 73")));
-        QVERIFY(!txButton->isChecked());
+        QVERIFY(w->rxView()->toPlainText().contains(QStringLiteral("Thanks for the QSO Taro, 73")) && !txButton->isChecked());
         w->close();
     }
 };

@@ -108,8 +108,7 @@ private slots:
         QVERIFY(log.replace(kF5aaa, edited) && log.changedLines() == 0);
         CQsoData other = CHamLog(m_log).search("G4XYZ").value(0);
         other.end = other.end.addSecs(60); // start, end, call and mode must all match
-        QVERIFY(log.replace(other, edited) && log.changedLines() == 0);
-        QVERIFY(log.deleteRecords({edited}, 1) && log.changedLines() == 1);
+        QVERIFY(log.replace(other, edited) && log.changedLines() == 0 && log.deleteRecords({edited}, 1) && log.changedLines() == 1);
         other.start = other.start.addSecs(60); // the same call at another time is another contact
         QVERIFY(log.deleteRecords({other}, 1) && log.changedLines() == 0);
     }

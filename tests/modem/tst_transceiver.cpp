@@ -321,16 +321,17 @@ private slots:
         QTest::addColumn<QString>("sent");
         QTest::addColumn<QString>("left");
         QTest::addColumn<int>("symbols"); // to the end, when known
-        QTest::addColumn<bool>("goOn");   // the owner's answer at the end of a tail
-        QTest::newRow("Morse") << "e\u00A9" << "e" << "" << kAfterMorse << false;
-        QTest::newRow("Morse, end") << "e\u00A9\u00AE" << "e" << "" << kAfterMorse << false;
-        QTest::newRow("Morse, end, line break") << "e\u00A9\u00AE\r\nabc" << "e" << "abc" << kAfterMorse << false;
-        QTest::newRow("Morse, text") << "e\u00A9abc" << "e" << "abc" << kAfterMorse << false;
-        QTest::newRow("Morse, text, owner goes on") << "e\u00A9abc" << "eabc" << "" << 0 << true;
-        QTest::newRow("Morse first, end") << "\u00A9\u00AEx" << "\n\rCWID: K1ABC\r" << "x" << kMorseFirst << false;
-        QTest::newRow("end, CR LF") << "e\u00AE\r\nabc" << "e\r\n" << "abc" << 0 << false;
-        QTest::newRow("end, LF") << "e\u00AE\n\nabc" << "e\n" << "\nabc" << 0 << false;
-        QTest::newRow("end, text") << "e\u00AEabc" << "e" << "abc" << 45 + 46 << false;
+        QTest::addColumn<int>("answer"); // the owner's answer at the end of a tail
+        QTest::newRow("Morse") << "e\u00A9" << "e" << "" << kAfterMorse << 0;
+        QTest::newRow("Morse, end") << "e\u00A9\u00AE" << "e" << "" << kAfterMorse << 0;
+        QTest::newRow("Morse, end, line break") << "e\u00A9\u00AE\r\nabc" << "e" << "abc" << kAfterMorse << 0;
+        QTest::newRow("Morse, text") << "e\u00A9abc" << "e" << "abc" << kAfterMorse << 0;
+        QTest::newRow("Morse, text, owner goes on") << "e\u00A9abc" << "eabc" << "" << 0 << int(TxWord::kChar);
+        QTest::newRow("Morse, text, owner ends and is told") << "e\u00A9abc" << "e" << "abc" << kAfterMorse << int(TxWord::kEndNotify);
+        QTest::newRow("Morse first, end") << "\u00A9\u00AEx" << "\n\rCWID: K1ABC\r" << "x" << kMorseFirst << 0;
+        QTest::newRow("end, CR LF") << "e\u00AE\r\nabc" << "e\r\n" << "abc" << 0 << 0;
+        QTest::newRow("end, LF") << "e\u00AE\n\nabc" << "e\n" << "\nabc" << 0 << 0;
+        QTest::newRow("end, text") << "e\u00AEabc" << "e" << "abc" << 45 + 46 << 0;
     }
     void whatEndsATransmission()
     {
@@ -338,10 +339,11 @@ private slots:
         QFETCH(QString, sent);
         QFETCH(QString, left);
         QFETCH(int, symbols);
-        QFETCH(bool, goOn);
+        QFETCH(int, answer);
+        const bool goOn = answer == TxWord::kChar;
         CPskTxRx modem(QStringLiteral("BPSK31"));
         RecordingOwner owner;
-        owner.tailAnswer = goOn ? intptr_t(TxWord::kChar) << 16 : 0;
+        owner.tailAnswer = intptr_t(answer) << 16;
         modem.Command(ModemCommand::kSetCwCallSign, reinterpret_cast<intptr_t>("K1ABC"), 0, 0);
         ScriptSource source;
         source.text(words, true);
@@ -350,7 +352,7 @@ private slots:
         if (symbols)
             QCOMPARE(tx.endBlock, tx.endBlockAfter(symbols));
         QCOMPARE(owner.chars(ModemCommand::kTxEchoByte), sent);
-        QCOMPARE(source.left(), left);
+        QCOMPARE(std::pair(source.left(), int(owner.chars(ModemCommand::kEndNotified).size())), std::pair(left, int(answer == TxWord::kEndNotify)));
         if (goOn) // the new key-up right after the Morse
             QCOMPARE(tx.bits(kAfterMorse + 2, kAfterMorse + 5, true), QStringLiteral("1111"));
     }

@@ -349,8 +349,7 @@ private slots:
         m = next();
         QCOMPARE(m.type(), quint32(Wsjtx::LoggedAdif));
         const QString adif = m.utf8();
-        QVERIFY(adif.contains(QLatin1String("<EOH>\n")) && adif.endsWith(Adif::recordText(qso)));
-        QVERIFY(m.ok() && m.atEnd());
+        QVERIFY(adif.contains(QLatin1String("<EOH>\n")) && adif.endsWith(Adif::recordText(qso)) && m.ok() && m.atEnd());
 
         client.stop();
         m = next();

@@ -271,6 +271,9 @@ private slots:
         m_w->startAudioOut();
         QTRY_VERIFY_WITH_TIMEOUT(StationState::isTransmitting(), kWaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(rigctld(QStringLiteral("t")), QStringLiteral("1"), kWaitMs);
+        setDial(14070000, QStringLiteral("LSB")); // the rig's news does not end a transmission
+        QTRY_COMPARE_WITH_TIMEOUT(m_w->rigLabel()->text(), QStringLiteral("14.070.000 LSB"), kWaitMs);
+        QVERIFY(StationState::isTransmitting());
         m_w->stopAudioOut();
         QTRY_COMPARE_WITH_TIMEOUT(rigctld(QStringLiteral("t")), QStringLiteral("0"), kWaitMs);
     }

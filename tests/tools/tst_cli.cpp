@@ -76,8 +76,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(QFile::exists(cliPath()), qPrintable(cliPath()));
-        QVERIFY(m_dir.isValid());
-        QVERIFY(writeWav(file(QStringLiteral("rate96000.wav")), noise(9600, 1000.0, 1), 96000, 1));
+        QVERIFY(m_dir.isValid() && writeWav(file(QStringLiteral("rate96000.wav")), noise(9600, 1000.0, 1), 96000, 1));
         QVERIFY(writeWav(file(QStringLiteral("rate64249.wav")), noise(6425, 1000.0, 1), 64249, 1));
         // Silence whose file lost its last 10000 bytes: what is there decodes, the loss is said.
         const QString cut = file(QStringLiteral("truncated.wav"));
