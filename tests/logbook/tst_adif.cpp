@@ -121,6 +121,9 @@ private slots:
                                                          << QStringList{"A1|John|York|"} + rest << 1;
         QTest::newRow("length runs into the next record") << record("A1", "<NAME:30>John") + four
                                                           << QStringList{"A1|John||"} + rest << 1;
+        // A value of over a mebibyte is dropped as it is read (in 64 KiB pieces); the bytes after the drop are no value either.
+        const QByteArray huge = "<COMMENT:2000000>", dropped = record("A1", huge + QByteArray(17 * 65536 + 106 - record("A1", huge).size(), 'x'));
+        QTest::newRow("a value dropped as it is read, then cut short") << dropped + four << QStringList{"A1|||"} + rest << 1;
         QByteArray tags = "<CALL:5>WRONG<QSO_DATE:8>20240101<TIME_ON:6>120000<FREQ:3>7.0 ";
         QTest::newRow("a long value holding tags is taken by its length")
             << "<APP_X_DUMP:1048577>" + tags + QByteArray(1048577 - tags.size(), 'x') + record("A1") + four
