@@ -166,8 +166,7 @@ private slots:
         } else {
             QVERIFY(!Macros::readFile(path, macros, &said));
         }
-        QCOMPARE(said, message + QLatin1Char(' ') + path);
-        QCOMPARE(macros, before);
+        QCOMPARE(std::pair(said, macros), std::pair(message + QLatin1Char(' ') + path, before));
         QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), onDisk);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), onDisk.isEmpty() ? 0 : 1);
     }
