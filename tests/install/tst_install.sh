@@ -84,4 +84,7 @@ grep -q '^\[Audio\]' "$ini" || fail "the sound settings were not saved at close:
 written=$(find "$prefix" -newer "$work/install.log" -type f)
 [ -z "$written" ] || fail "the program wrote into the installation: $written"
 
+rm "$prefix/share/velkora32/ENG.cwt" # without its Morse tables it says so and, the box closed, ends with status 1
+status=0; as_user timeout --preserve-status -k 20 -s TERM 5 "$prefix/bin/velkora32" >"$work/noeng.log" 2>&1 || status=$?
+[ "$status" -eq 1 ] || { cat "$work/noeng.log" >&2; fail "without ENG.cwt velkora32 ended with status $status, not 1"; }
 echo "PASS: installed into $prefix, started as $user, settings and log in $(dirname "$ini")"
