@@ -57,7 +57,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(SoundThread::busyMs() > SoundThread::kHungMs, 3 * SoundThread::kHungMs);
         QVERIFY(!SoundThread::abandonIfHung());
         released->store(true);
-        QVERIFY(SoundThread::call([released] { released->store(false); }) && !SoundThread::call(hang, 50) && !SoundThread::call([] {}, 50) && !SoundThread::abandonIfHung());
+        QVERIFY(SoundThread::call([released] { released->store(false); }));
+        QTRY_COMPARE(SoundThread::busyMs(), qint64(0)); // idle, and so never hung
+        QVERIFY(!SoundThread::call(hang, 50) && !SoundThread::call([] {}, 50) && !SoundThread::abandonIfHung());
         QTRY_VERIFY_WITH_TIMEOUT(SoundThread::busyMs() >= SoundThread::kHungMs, 3 * SoundThread::kHungMs);
         QVERIFY(SoundThread::abandonIfHung() && SoundThread::anyHung() && SoundThread::ask<int>([] { return 8; }, 0, 5000) == 8);
         released->store(true);
