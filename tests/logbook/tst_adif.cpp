@@ -75,6 +75,7 @@ private slots:
         QTest::newRow("control characters, line end not counted, separators")
             << QByteArray("<CALL:5>G4\nABC<NAME:6>J\0o\x7Fhn<QTH:10>a\tb; York\nX", 47) + kRest + "<EOR>"
             << QStringList{g4abc + "|John|a b, YorkX|"};
+        QTest::newRow("a length that fits no reading is taken in bytes") << "<CALL:5>G4ABC<NAME:5>Jo\nhnny" + kRest + "<EOR>" << QStringList{g4abc + "|John||"};
         QTest::newRow("length not a number, or an empty value, hides nothing")
             << "<CALL:x>G4ABC<CALL:0><NAME:x><CALL:5>G4ABC<NAME:4>John" + kRest + "<EOR>" << QStringList{g4abc + "|John||"};
         QTest::newRow("mode and submode, band without FREQ")
