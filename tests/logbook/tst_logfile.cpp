@@ -55,8 +55,8 @@ private slots:
         QCOMPARE(std::pair(back.frequencyA, back.start.secsTo(back.end)), std::pair(14070000u, qint64(720)));
         QCOMPARE(CHamLog::logLine(back), written);
         QStringList fields = written.split(u';'); // each field kept, those the window never fills too
-        for (int i : {8, 10, 11, 12, 13, 17, 18})
-            fields[i] = QStringLiteral("f%1").arg(i);
+        for (int i : {0, 8, 10, 11, 12, 13, 17, 18}) // and a number, which only other programs write
+            fields[i] = i ? QStringLiteral("f%1").arg(i) : QStringLiteral("7");
         QVERIFY(CHamLog::parse(fields.join(u';'), back) && CHamLog::logLine(back) == fields.join(u';'));
         back.clear(); // then cleared, it keeps none of them
         QCOMPARE(CHamLog::logLine(back).section(u';', 6), CHamLog::logLine(CQsoData()).section(u';', 6));

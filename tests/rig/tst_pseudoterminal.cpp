@@ -151,8 +151,8 @@ private slots:
         QTest::newRow("port 0") << "Port" << "0" << 4532;
         QTest::newRow("model 2^32 + 2") << "Model" << "4294967298" << 0;
         QTest::newRow("model text") << "Model" << "IC-7300" << 0;
-        QTest::newRow("PTT wait") << "PttWaitMs" << " 2500 " << 2500;
-        QTest::newRow("PTT wait too long") << "PttWaitMs" << "600000" << 1000;
+        QTest::newRow("PTT wait, the longest") << "PttWaitMs" << " 10000 " << 10000;
+        QTest::newRow("PTT wait too long") << "PttWaitMs" << "10001" << 1000;
     }
     void rigSettingsOutOfRangeFallBack()
     {
