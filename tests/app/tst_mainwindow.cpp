@@ -162,8 +162,7 @@ private slots:
         auto w = makeWindow();
         QVERIFY(levelIs(*w, -3.05));
         QTest::keyClick(w->txLevelBox(), Qt::Key_PageDown); // ten steps down
-        QCOMPARE(w->txLevelBox()->value(), -13);
-        QVERIFY(levelIs(*w, -13.05));
+        QVERIFY(w->txLevelBox()->value() == -13 && levelIs(*w, -13.05));
         const auto dock = [&w](const char* name) { return w->findChild<QDockWidget*>(name)->geometry(); };
         // First start: receive pane above transmit pane above the waterfall,
         // the phase scope right of it.

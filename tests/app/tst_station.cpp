@@ -104,8 +104,7 @@ private slots:
         // The receiver keeps listening while we transmit: our own signal comes
         // back through the card and decodes into the receive pane.
         QTRY_VERIFY_WITH_TIMEOUT(!StationState::isTransmitting(), 30000);
-        QCOMPARE(stopped.count(), 1);
-        QVERIFY(!w->isOutputActive() && w->txLabel()->text().contains(QStringLiteral("black")));
+        QVERIFY(stopped.count() == 1 && !w->isOutputActive() && w->txLabel()->text().contains(QStringLiteral("black")));
         QTRY_VERIFY_WITH_TIMEOUT(w->rxView()->toPlainText().contains(text), 15000);
         QCOMPARE(w->txView()->toPlainText(), QString());
         // The rig is keyed once the stream surely plays (silence until then) and

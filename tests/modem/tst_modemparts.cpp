@@ -219,6 +219,8 @@ private slots:
     {
         const QString ansi = write(QStringLiteral("ansi.cwt"), kHeader.toLatin1() + "A  .-\r\n");
         QVERIFY(!CwTables::loadTable(ansi, &m_messages));
+        CCwTable both; // a good table: [TX] and [RX] each to their own list
+        QVERIFY(CwTables::readTable(write(QStringLiteral("x.cwt"), utf16Le(kHeader + "A  .-\r\n[RX]\r\nB  -...\r\n")), &both, nullptr) && both.txEntries.at(0).text == "A" && both.rxEntries.at(0).text == "B");
         QCOMPARE(m_messages.value(0).text, ansi + QStringLiteral(" is not a Unicode file!"));
         const QString bad = write(QStringLiteral("t.cwt"), utf16Le(QStringLiteral("[Name]\nX\n[CharSet]\nLATIN\n[TX]\nA  .-")));
         m_messages.clear();
