@@ -221,6 +221,7 @@ private slots:
         QTest::addColumn<QString>("overs");
         QTest::newRow("stop in the Morse, macro") << "F3 cutMorse F4 run" << "73 sk |qrz?\n";
         QTest::newRow("stop in the text, macro") << "F2 cut@4 F4 run" << "ur 5|qrz?\n";
+        QTest::newRow("stop before the Morse, macro") << "F3 cut@2 F4 run" << "73|qrz?\n";
         QTest::newRow("typed, stop, macro") << "type:abc tx cut@2 F4 run" << "ab|qrz?\n";
         QTest::newRow("typed after the end is kept") << "F2 type:more\u00AE cut@3 tx run" << "ur |more";
         QTest::newRow("stop, Tx with nothing left") << "F2 cut@3 tx idle tx" << "ur |";
