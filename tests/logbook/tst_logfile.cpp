@@ -73,8 +73,7 @@ private slots:
         QVERIFY(log.append(qso("G4NEW", "20240105110000")));
         QCOMPARE(calls(log.search(QString())), QStringList({"DL1ABC", "G4XYZ", "DL1ABC", "OE1LAT", "F5AAA", "G4NEW"}));
         QCOMPARE(calls(log.search("CONTEST")), QStringList({"G4XYZ"}));
-        QCOMPARE(calls(log.search(QString::fromUtf8("jörg"))), QStringList({"OE1LAT"}));
-        QVERIFY(log.search("short line").isEmpty());
+        QVERIFY(calls(log.search(QString::fromUtf8("jörg"))) == QStringList({"OE1LAT"}) && log.search("short line").isEmpty());
 
         // A full disk: the failed append is reported and leaves the file as it was.
         const QByteArray before = readAll(m_log);

@@ -225,8 +225,7 @@ private slots:
         const QString bad = write(QStringLiteral("t.cwt"), utf16Le(QStringLiteral("[Name]\nX\n[CharSet]\nLATIN\n[TX]\nA  .-")));
         m_messages.clear();
         QVERIFY(!CwTables::loadTable(bad, &m_messages));
-        QCOMPARE(m_messages.value(0).text, QStringLiteral("Error loading %1!").arg(bad));
-        QVERIFY(CwTables::tables().empty());
+        QVERIFY(m_messages.value(0).text == QStringLiteral("Error loading %1!").arg(bad) && CwTables::tables().empty());
         // Without an "ENG" table the program cannot start.
         write(QStringLiteral("ENG.cwt"), utf16Le(QStringLiteral("[Name]\nENG\n[TX]\nA  .-\n")));
         QVERIFY(!CwTables::loadAll(m_dir.path(), &m_messages));
