@@ -218,7 +218,7 @@ private slots:
     void badFilesAreSkippedWithAWarning()
     {
         const QString ansi = write(QStringLiteral("ansi.cwt"), kHeader.toLatin1() + "A  .-\r\n");
-        QVERIFY(!CwTables::loadTable(ansi, &m_messages));
+        QVERIFY(!CwTables::loadTable(ansi, &m_messages) && !CwTables::loadTable(m_dir.filePath(QStringLiteral("none.cwt")), &m_messages)); // none: silently
         CCwTable both; // a good table: [TX] and [RX] each to their own list
         QVERIFY(CwTables::readTable(write(QStringLiteral("x.cwt"), utf16Le(kHeader + "A  .-\r\n[RX]\r\nB  -...\r\n")), &both, nullptr) && both.txEntries.at(0).text == "A" && both.rxEntries.at(0).text == "B");
         QCOMPARE(m_messages.value(0).text, ansi + QStringLiteral(" is not a Unicode file!"));
