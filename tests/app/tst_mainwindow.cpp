@@ -904,8 +904,8 @@ private slots:
             QTest::keyClick(w.get(), Qt::Key(Qt::Key_F1 + i % 12), i < 12 ? Qt::NoModifier : Qt::ControlModifier);
             QCOMPARE(w->txView()->toPlainText(), QStringLiteral("macro %1 ").arg(i));
         }
-        for (QToolButton* button : w->logBar()->findChildren<QToolButton*>()) // Save, Clear and Search show their pictures
-            QVERIFY2(!button->icon().isNull(), qPrintable(button->objectName()));
+        for (QToolButton* button : w->logBar()->findChildren<QToolButton*>()) // Save, Clear and Search show their pictures, on a clear ground
+            QVERIFY2(!button->icon().isNull() && button->icon().pixmap(16).toImage().pixelColor(0, 0).alpha() == 0, qPrintable(button->objectName()));
         const QList<QWidget*> fields{w->txLabel(), w->rxLabel(), w->dateLabel(), w->clock(), w->titleBar()};
         for (QWidget* field : fields)
             QVERIFY(field && w->statusBar()->isAncestorOf(field) && field->isVisible());
