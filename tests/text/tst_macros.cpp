@@ -144,6 +144,7 @@ private slots:
         QTest::newRow("missing file") << QByteArray() << false << "Can't load file";
         QTest::newRow("last label without text") << QByteArray("L1\nT1\nL2\nT2\nL3\n") << false << "Error reading";
         QTest::newRow("full disk") << QByteArray("Old\nold text\n") << true << "Error writing";
+        QTest::newRow("a folder in the file's place") << QByteArray() << true << "Can't open file";
     }
     void fileFailuresChangeNothing()
     {
@@ -162,6 +163,7 @@ private slots:
         QString said;
         if (write) {
             FullDisk full;
+            QVERIFY(!message.startsWith(QLatin1String("Can't open")) || QDir(dir.path()).mkdir(QStringLiteral("v.mac")));
             QVERIFY(!Macros::writeFile(path, macros, &said));
         } else {
             QVERIFY(!Macros::readFile(path, macros, &said));
