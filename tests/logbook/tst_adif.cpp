@@ -159,8 +159,7 @@ private slots:
                          "<CALL:1>B<QSO_DATE:8>20240101<TIME_ON:4>1100<BAND:3>40M<NOTES:4>kept<GRIDSQUARE:3>JO6<TX_PWR:1>0<EOR>\n"
                          "<CALL:1>X<QSO_DATE:8>20240101<EOR>\n<CALL:1>Y<QSO_DATE:8>20240101<TIME_ON:4>1400<FREQ:1>?<BAND:3>11M<EOR>\n");
         CHamLog log(m_log);
-        QVERIFY(log.importAdif(m_adif) && log.changedLines() == 2);
-        QCOMPARE(calls(CHamLog(m_log).search(QString())), QStringList({"A", "B", "C"}));
+        QVERIFY(log.importAdif(m_adif) && log.changedLines() == 2 && calls(CHamLog(m_log).search(QString())) == QStringList({"A", "B", "C"}));
         QCOMPARE(log.importNotes(), "2 record(s) left out: no call, date, time or usable frequency or band. Fields not "
                                     "kept (in how many records): GRIDSQUARE (1), NOTES (1), QSL_SENT (1), TX_PWR (1).");
         QVERIFY(!log.importAdif(m_dir->filePath("gone.adi")) && log.importNotes().isEmpty()); // none left from before

@@ -91,8 +91,7 @@ private slots:
         writeAll(m_log, sampleLog());
         const QList<CQsoData> all = CHamLog(m_log).search(QString());
         QVERIFY(CHamLog(m_log).deleteRecords({all.at(2), all.at(4), all.at(1)}, 3)); // a target out of order stops the rest
-        QCOMPARE(calls(CHamLog(m_log).search(QString())), QStringList({"G4XYZ", "DL1ABC", "OE1LAT"}));
-        QVERIFY(readAll(m_log).contains(kShort));
+        QVERIFY(calls(CHamLog(m_log).search(QString())) == QStringList({"G4XYZ", "DL1ABC", "OE1LAT"}) && readAll(m_log).contains(kShort));
     }
 
     void replaceAndCountChangesPerOperation()
