@@ -501,8 +501,7 @@ private slots:
         auto* bar = static_cast<MessageStatusBar*>(w->statusBar());
         const QString longText = QStringLiteral("a long message ").repeated(40);
         bar->showMessage(longText);
-        QVERIFY(bar->shownMessage().endsWith(u'\u2026') && bar->shownMessage().size() < longText.size());
-        QCOMPARE(bar->toolTip(), longText);
+        QVERIFY(bar->shownMessage().endsWith(u'\u2026') && bar->shownMessage().size() < longText.size() && bar->toolTip() == longText);
         bar->showMessage(QStringLiteral("short"));
         QCOMPARE(bar->toolTip(), QString());
         QStatusTipEvent tip(QStringLiteral("a menu entry"));

@@ -187,8 +187,7 @@ private slots:
         QVERIFY(peakColumn(widget, rows - 1) == 300 && bottomIsLit() && !widget.line(rows));
 
         widget.setHistorySeconds(300);
-        QVERIFY(widget.historyRows() >= 15 * rows - 15 && widget.historyRows() <= 15 * rows);
-        QCOMPARE(peakColumn(widget, rows - 1), 300);
+        QVERIFY(widget.historyRows() >= 15 * rows - 15 && widget.historyRows() <= 15 * rows && peakColumn(widget, rows - 1) == 300);
         widget.setHistorySeconds(20);
         widget.updateWaterfall(Block{}.data());
         QVERIFY(widget.line(rows - 1)[300] == 0 && !bottomIsLit());

@@ -165,6 +165,8 @@ private slots:
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
         const RigConfig c = RigConfig::load();
         QCOMPARE(key == "Port" ? c.port : key == "Model" ? c.model : c.pttWaitMs, used);
+        RigConfig faster = c; // a changed baud rate alone is a change, and is stored
+        QVERIFY(++faster.baudRate && faster != c);
     }
 };
 
