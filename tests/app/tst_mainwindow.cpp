@@ -510,7 +510,8 @@ private slots:
         bar->showMessage(QStringLiteral("short"));
         QString listed;
         withCommand(command(*w, QStringLiteral("View"), QStringLiteral("Messages...")), [&](QDialog* d) {
-            listed = d->findChild<QPlainTextEdit*>()->toPlainText();
+            const QPlainTextEdit* text = d->findChild<QPlainTextEdit*>(); // opened at the newest
+            listed = text->textCursor().atEnd() ? text->toPlainText() : QString();
             d->reject();
         });
         QVERIFY2(listed.contains(longText + QStringLiteral("\n")) && listed.endsWith(QStringLiteral("  short (\u00d72)"))

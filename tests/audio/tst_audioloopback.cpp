@@ -145,8 +145,7 @@ private slots:
             QString why;
             QVERIFY2(m_card.start(&why), qPrintable(why));
             QTRY_VERIFY_WITH_TIMEOUT(!in.isLost(), 15000);
-            QCOMPARE(AudioDevices::deviceName(in.device()), QStringLiteral("pulse"));
-            QVERIFY(out.Start(true) && out.isActive());
+            QVERIFY(AudioDevices::deviceName(in.device()) == QStringLiteral("pulse") && out.Start(true) && out.isActive());
             out.Stop();
             in.saveSettings(), out.saveSettings();
         }
