@@ -84,8 +84,3 @@ int SampleRing::readAll(QByteArray& appendTo, quint64* dropped)
         *dropped += lost;
     return int(appendTo.size() - base);
 }
-
-quint64 SampleRing::pending() const
-{
-    return m_published.load(std::memory_order_acquire) - m_readPos;
-}

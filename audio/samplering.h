@@ -43,9 +43,6 @@ public:
     // overwritten before they could be read are added to *dropped.
     int readAll(QByteArray& appendTo, quint64* dropped);
 
-    // Consumer side: samples written and not yet read, overwritten ones
-    // included.
-    quint64 pending() const;
 
 private:
     std::unique_ptr<std::atomic<qint16>[]> m_slots;

@@ -95,11 +95,6 @@ int SoundCardDlg::fillDevices(QComboBox* box, const AudioDevices::DeviceTable& d
     return box->count() > 0 ? position : -1;
 }
 
-int SoundCardDlg::deviceType() const
-{
-    return m_ui->comboBoxType->currentData().toInt();
-}
-
 void SoundCardDlg::setTxPpm(int ppm)
 {
     m_ui->doubleSpinBoxTX->setValue(ppm);

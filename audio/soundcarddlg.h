@@ -43,7 +43,6 @@ public:
     int inputDevice() const { return m_inputDevice; }
     int outputDevice() const { return m_outputDevice; }
     int sampleRate() const { return m_sampleRate; }
-    int deviceType() const;
 
     // Clock corrections in whole ppm, clamped to what the spin boxes hold.
     void setTxPpm(int ppm);

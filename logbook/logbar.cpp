@@ -130,11 +130,6 @@ QToolButton* LogBar::saveButton() const
     return m_ui->toolButtonSave;
 }
 
-QToolButton* LogBar::clearButton() const
-{
-    return m_ui->toolButtonClear;
-}
-
 QToolButton* LogBar::searchButton() const
 {
     return m_ui->toolButtonSearch;

@@ -54,7 +54,6 @@ public:
     QString suggestedReport() const { return m_suggested; }
 
     QToolButton* saveButton() const;
-    QToolButton* clearButton() const;
     QToolButton* searchButton() const;
     QComboBox* bandBox() const;
 

@@ -182,11 +182,3 @@ void CSoundCardTxRx::copyRecent(qint16* dst, int count, int back) const
         dst[i] = age >= 1 && age <= m_fill ? m_ring[size_t((m_writeIndex - age + kRingSize) % kRingSize)] : 0;
     }
 }
-
-void CSoundCardTxRx::rewindRing(int n)
-{
-    // Never further back than the oldest sample the ring still holds.
-    const int unread = (m_writeIndex - m_readIndex + kRingSize) % kRingSize;
-    n = qBound(0, n, m_fill - unread);
-    m_readIndex = int(((qint64(m_readIndex) - n) % kRingSize + kRingSize) % kRingSize);
-}

@@ -98,8 +98,6 @@ public:
 protected:
     // Copies up to max samples from the read index into dst, advancing it.
     int takeFromRing(qint16* dst, int max);
-    // Moves the read index back by n samples (modulo the ring size).
-    void rewindRing(int n);
     // Puts the read index `back` samples before the newest one, forwards or
     // backwards, but no further back than the ring holds; returns how far
     // back it now is.

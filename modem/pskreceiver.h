@@ -46,8 +46,6 @@ public:
 
 namespace PskReceivers {
 
-// "standard" first.
-QStringList names();
 // The receiver built from the classic chain, bit for bit.
 QString standardName();
 // The receiver a first start and the command line use: the sensitive one,

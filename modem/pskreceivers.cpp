@@ -36,14 +36,6 @@ void PskReceiver::setOutputs(CPskRecCharDone* chars, CSymbolReceiver* symbols, i
 
 namespace PskReceivers {
 
-QStringList names()
-{
-    QStringList list;
-    for (const Entry& e : kReceivers)
-        list << QString::fromLatin1(e.name);
-    return list;
-}
-
 QString standardName()
 {
     return QString::fromLatin1(kReceivers[0].name);

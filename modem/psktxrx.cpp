@@ -225,13 +225,6 @@ CPskRxAlgorithms* CPskTxRx::rxDsp() const
     return &m_channel->frontEnd();
 }
 
-QString CPskTxRx::cwCallSign() const
-{
-    char16_t buffer[kMaxCallSign];
-    const int n = readCallSign(buffer);
-    return QString(reinterpret_cast<const QChar*>(buffer), n);
-}
-
 // ---------------------------------------------------------------------------
 // Frequencies and rates
 

@@ -143,7 +143,6 @@ public:
     double baud() const { return m_baud.load(std::memory_order_relaxed); }
     bool isTransmitting() const { return m_transmitting.load(std::memory_order_relaxed) != 0; }
     bool squelchOpen() const { return m_channel->squelchOpen() != 0; }
-    QString cwCallSign() const;
 
     CPskTxAlgorithms* txDsp() const { return m_txDsp.get(); }
     CPskRxAlgorithms* rxDsp() const;

@@ -657,17 +657,6 @@ SignalBank::Signal SignalBank::snapshot(const Entry& e) const
     return s;
 }
 
-bool SignalBank::find(int id, Signal* signal) const
-{
-    for (const auto& e : m_entries) {
-        if (e->id == id) {
-            *signal = snapshot(*e);
-            return true;
-        }
-    }
-    return false;
-}
-
 std::vector<SignalBank::Signal> SignalBank::acrossModes(std::vector<Signal> list)
 {
     auto speakers = [](const Signal& s) { return !s.text.trimmed().isEmpty(); };

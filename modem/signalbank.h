@@ -96,8 +96,6 @@ public:
     // too short), else the BPSK bank's (a QPSK receiver may find a few
     // quarter turns in the noise of a BPSK signal).
     static std::vector<Signal> acrossModes(std::vector<Signal> list);
-    // The signal with this id; false when there is none (any more).
-    bool find(int id, Signal* signal) const;
     // Seconds of audio fed since the last start.
     double now() const { return m_samples / m_rate; }
     // Signal to noise in dB (noise in 2500 Hz) of a signal at an audio

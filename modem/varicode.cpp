@@ -228,15 +228,6 @@ quint16 CMMVari::charOfWord(quint32 word, bool kanaSwap) const
     return charOfRank(rank < 0 ? 0 : rank, kanaSwap);
 }
 
-int CMMVari::asciiOfRank(int rank)
-{
-    return rank >= 0 && rank < kAsciiCount ? kAsciiOfRank[rank] : -1;
-}
-
-int CMMVari::rankOfAscii(int ch)
-{
-    return ch >= 0 && ch < kAsciiCount ? kRankOfAscii[ch] : -1;
-}
 
 namespace Varicode {
 

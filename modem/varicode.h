@@ -47,10 +47,6 @@ public:
     // The character of a received word; a word not in the list counts as rank 0.
     quint16 charOfWord(quint32 word, bool kanaSwap) const;
 
-    // ASCII rank table: character (0-127) of a rank below 128, and inverse.
-    static int asciiOfRank(int rank);
-    static int rankOfAscii(int ch);
-
 private:
     CMMVari();
     std::vector<quint32> m_words;

@@ -76,12 +76,6 @@ bool FileNameDlg::ask(QWidget* parent, const QString& title, const QString& kind
     return true;
 }
 
-bool FileNameDlg::askOpen(QWidget* parent, const QString& title, const QString&, const QString& text,
-                          QString& name)
-{
-    return ask(parent, title, QStringLiteral("text"), textFilter(), text, Open, name);
-}
-
 bool FileNameDlg::askSave(QWidget* parent, const QString& title, const QString&, const QString& text,
                           QString& name)
 {

@@ -35,10 +35,8 @@ public:
     static bool ask(QWidget* parent, const QString& title, const QString& kind, const QString& filter,
                     const QString& preset, Purpose purpose, QString& name);
 
-    // Text files, in the shape of a NameChooser, for the commands that take
-    // one (the label is not shown).
-    static bool askOpen(QWidget* parent, const QString& title, const QString& label, const QString& text,
-                        QString& name);
+    // A text file to write, in the shape of a NameChooser, for the commands
+    // that take one (the label is not shown).
     static bool askSave(QWidget* parent, const QString& title, const QString& label, const QString& text,
                         QString& name);
 };
