@@ -37,17 +37,28 @@ function(add_unit_test name)
         list(APPEND env "QT_QPA_PLATFORM=offscreen")
     endif()
     # Under ThreadSanitizer every test knows what comes from the libraries
-    # not built with it (tests/audio/tsan.supp gives the reason for each),
+    # not built with it (tests/tsan.supp gives the reason for each),
     # and a test that starts a process with QProcess survives it: Qt starts
     # children with a vfork-style clone, whose child (which only execs)
     # the sanitizer takes for a fork of the whole multi-threaded test,
     # marking the parent so that its next thread would end it.
     if(VELKORA_SANITIZE MATCHES "thread")
-        list(APPEND env "TSAN_OPTIONS=die_after_fork=0:suppressions=${CMAKE_SOURCE_DIR}/tests/audio/tsan.supp")
+        list(APPEND env "TSAN_OPTIONS=die_after_fork=0:suppressions=${CMAKE_SOURCE_DIR}/tests/tsan.supp")
     endif()
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}")
     if(T_TIMEOUT)
         set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+    endif()
+endfunction()
+
+# Tests that open the sound library or Hamlib. Under AddressSanitizer the
+# leak checker needs whole stacks to tell the libraries' own allocations
+# (tests/lsan.supp names them) from ours; only these tests pay for the slow
+# unwinding that takes.
+function(velkora_library_leaks)
+    if(VELKORA_SANITIZE MATCHES "address")
+        set_property(TEST ${ARGN} APPEND PROPERTY ENVIRONMENT "ASAN_OPTIONS=fast_unwind_on_malloc=0"
+                     "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
     endif()
 endfunction()
 
