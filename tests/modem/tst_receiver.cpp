@@ -387,7 +387,7 @@ private slots:
 
     // An idle of known S/N and IMD through the command interface: IMD (its
     // sign turned while text goes, when no long run of zeros shows an idle),
-    // its text, S/N to the owner, the quality, and the frequency snapped onto
+    // its text and the scope's figure, S/N to the owner, the quality, and the frequency snapped onto
     // the signal from 12 Hz off (but not away from it, nor below the band).
     void commandInterfaceReadout()
     {
@@ -398,17 +398,19 @@ private slots:
         hear(rx, idle(1000.0, 31.25, 5.0, -26.0, 40.0, 5u));
         const auto text = [&rx](int p1) { return QString::fromLatin1(reinterpret_cast<const char*>(rx.Command(ModemCommand::kImdText, p1, 0, 0))); };
         const intptr_t imd = rx.Command(ModemCommand::kMeasureImd, 0, 0, 0);
-        QVERIFY2(imd >= -29 && imd <= -23 && text(0) == QStringLiteral("IMD: %1 dB").arg(imd), qPrintable(text(0)));
+        QVERIFY2(imd >= -29 && imd <= -23 && text(0) == QStringLiteral("IMD: %1 dB").arg(imd) && std::abs(rx.signalReport().imdDb - double(imd)) <= 1.0,
+                 qPrintable(text(0) + QStringLiteral(", the scope's %1 dB").arg(rx.signalReport().imdDb)));
         QVERIFY(rx.Command(ModemCommand::kMeasureSnr, 0, 0, 0) == 1 && owner.reports.back()[0] == ModemCommand::kSnrResult
-                && owner.reports.back()[1] - owner.reports.back()[2] > 40); // peak and noise, dB
-        QVERIFY(rx.Command(ModemCommand::kQuality, 0, 0, 0) >= 25);
+                && owner.reports.back()[1] - owner.reports.back()[2] > 40 // peak and noise, dB
+                && rx.Command(ModemCommand::kQuality, 0, 0, 0) >= 25);
         for (const auto& [from, to] : {std::pair{1012, 1000}, {988, 1000}, {2500, 2500}, {100, 100}})
             QVERIFY2(std::abs(rx.Command(ModemCommand::kSnapFrequency, from, 0, 0) - to) <= 2, qPrintable(QString::number(from)));
         std::vector<qint16> sending = transmit(mode(QStringLiteral("BPSK31")), QString(40, u'e'), 1000.0);
         sending.resize(size_t(kRate * 4));
         hear(rx, sending);
         const intptr_t turned = rx.Command(ModemCommand::kMeasureImd, 0, 0, 0);
-        QVERIFY2(turned > 7 && text(0) == QStringLiteral("IMD:") && text(1) == QStringLiteral("IMD: %1 dB").arg(-turned), qPrintable(text(1)));
+        QVERIFY2(turned > 7 && text(0) == QStringLiteral("IMD:") && text(1) == QStringLiteral("IMD: %1 dB").arg(-turned) && std::isnan(rx.signalReport().imdDb),
+                 qPrintable(text(1)));
         rx.SetFrequencies(5600.0, 5600.0); // tuned off the top: nothing
         QCOMPARE(rx.Command(ModemCommand::kMeasureImd, 0, 0, 0) + rx.Command(ModemCommand::kMeasureSnr, 0, 0, 0), intptr_t(0));
     }
