@@ -401,8 +401,7 @@ private slots:
         QVERIFY2(imd >= -29 && imd <= -23 && text(0) == QStringLiteral("IMD: %1 dB").arg(imd) && std::abs(rx.signalReport().imdDb - double(imd)) <= 1.0,
                  qPrintable(text(0) + QStringLiteral(", the scope's %1 dB").arg(rx.signalReport().imdDb)));
         QVERIFY(rx.Command(ModemCommand::kMeasureSnr, 0, 0, 0) == 1 && owner.reports.back()[0] == ModemCommand::kSnrResult
-                && owner.reports.back()[1] - owner.reports.back()[2] > 40 // peak and noise, dB
-                && rx.Command(ModemCommand::kQuality, 0, 0, 0) >= 25);
+                && owner.reports.back()[1] - owner.reports.back()[2] > 40 && rx.Command(ModemCommand::kQuality, 0, 0, 0) >= 25); // S/N: peak, noise
         for (const auto& [from, to] : {std::pair{1012, 1000}, {988, 1000}, {2500, 2500}, {100, 100}})
             QVERIFY2(std::abs(rx.Command(ModemCommand::kSnapFrequency, from, 0, 0) - to) <= 2, qPrintable(QString::number(from)));
         std::vector<qint16> sending = transmit(mode(QStringLiteral("BPSK31")), QString(40, u'e'), 1000.0);
