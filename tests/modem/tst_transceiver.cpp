@@ -327,6 +327,7 @@ private slots:
         QTest::newRow("Morse, end, line break") << "e\u00A9\u00AE\r\nabc" << "e" << "abc" << kAfterMorse << 0;
         QTest::newRow("Morse, text") << "e\u00A9abc" << "e" << "abc" << kAfterMorse << 0;
         QTest::newRow("Morse, text, owner goes on") << "e\u00A9abc" << "eabc" << "" << 0 << int(TxWord::kChar);
+        QTest::newRow("Morse twice, end, owner goes on") << "e\u00A9a\u00A9\u00AEbc" << "eabc" << "" << 0 << int(TxWord::kChar);
         QTest::newRow("Morse, text, owner ends and is told") << "e\u00A9abc" << "e" << "abc" << kAfterMorse << int(TxWord::kEndNotify);
         QTest::newRow("Morse first, end") << "\u00A9\u00AEx" << "\n\rCWID: K1ABC\r" << "x" << kMorseFirst << 0;
         QTest::newRow("end, CR LF") << "e\u00AE\r\nabc" << "e\r\n" << "abc" << 0 << 0;
