@@ -212,9 +212,7 @@ private slots:
         QFETCH(unsigned, first);
         QFETCH(unsigned, seeds);
         const Mode m = mode(modeName);
-        const Watterson::Condition& condition = channel == QLatin1String("poor")  ? Watterson::kPoor
-                                                : channel == QLatin1String("good") ? Watterson::kGood
-                                                                                    : Watterson::kModerate;
+        const Watterson::Condition& condition = channel == u"poor" ? Watterson::kPoor : channel == u"good" ? Watterson::kGood : Watterson::kModerate;
         long standardErrors = 0, sensitiveErrors = 0;
         for (unsigned seed = first; seed < first + seeds; ++seed) {
             const QString text = Bench::qsoText(200, seed);
@@ -408,8 +406,7 @@ private slots:
         sending.resize(size_t(kRate * 4));
         hear(rx, sending);
         const intptr_t turned = rx.Command(ModemCommand::kMeasureImd, 0, 0, 0);
-        QVERIFY2(turned > 7 && text(0) == QStringLiteral("IMD:") && text(1) == QStringLiteral("IMD: %1 dB").arg(-turned) && std::isnan(rx.signalReport().imdDb),
-                 qPrintable(text(1)));
+        QVERIFY2(turned > 7 && text(0) == QStringLiteral("IMD:") && text(1) == QStringLiteral("IMD: %1 dB").arg(-turned) && std::isnan(rx.signalReport().imdDb), qPrintable(text(1)));
         rx.SetFrequencies(5600.0, 5600.0); // tuned off the top: nothing
         QCOMPARE(rx.Command(ModemCommand::kMeasureImd, 0, 0, 0) + rx.Command(ModemCommand::kMeasureSnr, 0, 0, 0), intptr_t(0));
     }
