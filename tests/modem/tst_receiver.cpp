@@ -385,8 +385,9 @@ private slots:
 
     // An idle of known S/N and IMD through the command interface: IMD (its
     // sign turned while text goes, when no long run of zeros shows an idle),
-    // its text and the scope's figure, S/N to the owner, the quality, and the frequency snapped onto
-    // the signal from 12 Hz off (but not away from it, nor below the band).
+    // its text and the scope's figure, S/N to the owner, the quality, and the
+    // frequency snapped onto the signal from 12 Hz off (but not away from it,
+    // nor below the band).
     void commandInterfaceReadout()
     {
         RecordingOwner owner;
