@@ -86,8 +86,8 @@ private slots:
             << "<CALL:2>A1<NAME:7>J\xC3\xBCrgen" + kRest + "<EOR><CALL:2>A2<NAME:6>J\xC3\xBCrgen" + kRest + "<EOR>"
             << QStringList{"A1|20240101120000|14070000||J\u00fcrgen||", "A2|20240101120000|14070000||J\u00fcrgen||"};
         QTest::newRow("UTF-8 with byte order mark") << "\xEF\xBB\xBF<CALL:5>G4ABC" + kRest + "<EOR>" << QStringList{g4abc + "|||"};
-        QTest::newRow("8-bit code page") << "<CALL:5>G4ABC<NAME:6>J\xFCrgen" + kRest + "<EOR>"
-                                         << QStringList{g4abc + "|J\u00fcrgen||"};
+        QTest::newRow("8-bit code page, some of it valid UTF-8") << "<CALL:5>G4ABC<NAME:6>J\xFCrgen<QTH:2>\xC2\xB0" + kRest + "<EOR>"
+                                         << QStringList{g4abc + "|J\u00fcrgen|\u00c2\u00b0|"};
         const QString utf16 = "<CALL:5>G4ABC<NAME:6>J\u00fcrgen" + QString::fromLatin1(kRest) + "<EOR>";
         QTest::newRow("UTF-16 with byte order mark")
             << "\xFF\xFE" + QByteArray(QStringEncoder(QStringConverter::Utf16LE).encode(utf16))
