@@ -77,7 +77,7 @@ void Comport::saveSettings() const
         settings.setValue(kDeviceKey, m_device);
 }
 
-bool Comport::open()
+void Comport::open()
 {
     const QString device = deviceName();
     // The old object is released here; nothing refers to it any more.
@@ -96,12 +96,11 @@ bool Comport::open()
                           ? QStringLiteral("cannot open port %1: no serial device has this number").arg(m_portNumber)
                           : QStringLiteral("cannot open port %1 (%2): %3").arg(m_portNumber).arg(device, m_port->errorString());
         qWarning().noquote() << QStringLiteral("Comport: ") + m_openError;
-        return false;
+        return;
     }
     m_openError.clear();
     m_port->setDtr(m_dtr != 0);
     m_port->setRts(m_rts != 0);
-    return true;
 }
 
 void Comport::close()

@@ -42,8 +42,9 @@ public:
     Comport& operator=(const Comport&) = delete;
 
     // Creates a new port object for the configured device, replacing the
-    // previous one, and opens it with the stored line settings.
-    bool open();
+    // previous one, and opens it with the stored line settings; openError()
+    // says why it failed.
+    void open();
     void close();
     bool isOpen() const;
 
