@@ -90,7 +90,7 @@ private slots:
     {
         PseudoTerminal pty;
         QVERIFY(pty.slave >= 0);
-        store({{"Device", pty.slavePath}, {"DTR", 1}, {"RTS", 1}});
+        store({{"Device", pty.slavePath}, {"DTR", 1}, {"RTS", 1}, {"BaudRate", 15}, {"ByteSize", 2}, {"Parity", 4}, {"StopBits", 2}});
         // A pseudo-terminal has no RTS line: the adapter's request for it
         // fails, which is reported.
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Comport: cannot set RTS on .*will not key")));
@@ -112,8 +112,11 @@ private slots:
         QVERIFY(!comport.isOpen());
         comport.reconfigureWithDefaults(comport.portNumber(), comport.deviceOverride());
         QVERIFY(comport.isOpen());
-        comport.saveSettings(); // the defaults: DTR and RTS off
-        QCOMPARE(Settings().value(QStringLiteral("Comport/DTR")).toInt() + Settings().value(QStringLiteral("Comport/RTS")).toInt(), 0);
+        comport.saveSettings(); // the defaults: 9600 baud, 8 bits, no parity, one stop bit, DTR and RTS off
+        QStringList saved;
+        for (const char* key : {"BaudRate", "ByteSize", "Parity", "StopBits", "DTR", "RTS"})
+            saved << Settings().value(QStringLiteral("Comport/") + key).toString();
+        QCOMPARE(saved, QStringList({"12", "3", "0", "0", "0", "0"}));
     }
 
     void missingDeviceGivesOneWarningLine_data()
