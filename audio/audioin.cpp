@@ -106,11 +106,14 @@ bool AudioIn::Start()
 void AudioIn::Stop()
 {
     setShouldRun(false);
-    // Stopping a stream that is already stopped, or lost, is no failure.
+    // Stopping a stream that is already stopped, or lost, is no failure. A
+    // capture has nothing to play out: it is aborted, as stopping it through
+    // PulseAudio's ALSA plugin can take longer than the sound thread's answer
+    // and would count the stream as lost.
     if (isLost())
         return;
     const PaError err = onStream([](PaStream*& stream) {
-        return !stream || Pa_IsStreamStopped(stream) == 1 ? paNoError : Pa_StopStream(stream);
+        return !stream || Pa_IsStreamStopped(stream) == 1 ? paNoError : Pa_AbortStream(stream);
     });
     if (err != paNoError && err != kNoAnswer)
         AudioDevices::reportError(kOwner, "Stop()", err);
