@@ -964,8 +964,12 @@ bool CHamLog::exportAdif(const QString& adifFileName)
         streamFile.close();
         return true;
     }
-    if (writeFailed) {
-        const QString reason = saveFile.errorString();
+    // QSaveFile::commit() takes a buffer that its close could only write in
+    // part (a full disk) for success: the rest is flushed here first.
+    const QString reason = writeFailed       ? saveFile.errorString()
+                           : !saveFile.flush() ? tr("only part of it could be written; the disk may be full")
+                                               : QString();
+    if (!reason.isEmpty()) {
         saveFile.cancelWriting();
         return failWith(tr("Can't write the ADIF file %1: %2").arg(adifFileName, reason));
     }

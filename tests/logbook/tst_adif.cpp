@@ -4,6 +4,7 @@
 // and its round trip; merging a second log; the same through velkora32-cli.
 #include "logbook/adif.h"
 #include "logfixtures.h"
+#include "tests/core/fulldisk.h"
 
 #include <QProcess>
 #include <QStringEncoder>
@@ -194,6 +195,12 @@ private slots:
         QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile() && !log.exportAdif("/dev/full"));
         QVERIFY2(log.errorString().contains(QString::fromLocal8Bit(std::strerror(ENOSPC))), qPrintable(log.errorString()));
         QVERIFY(!QFileInfo("/dev/full").isFile());
+        writeAll(m_adif, "old"); // a file export that fails leaves the file as it was
+        {
+            FullDisk full;
+            QVERIFY2(!log.exportAdif(m_adif) && log.errorString().endsWith("the disk may be full"), qPrintable(log.errorString()));
+        }
+        QCOMPARE(readAll(m_adif), QByteArray("old"));
     }
 
     void importMergesInTimeOrderOnce()
