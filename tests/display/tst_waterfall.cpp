@@ -7,6 +7,7 @@
 #include "display/phasescope.h"
 #include "display/spectrumwidget.h"
 #include "modem/psktxrx.h"
+#include "modem/replaydistance.h"
 #include "tests/modem/modemtesthelpers.h"
 #include "bench/benchcommon.h"
 
@@ -296,7 +297,8 @@ private slots:
         widget.resize(1024, 300);
         feedIdle(widget, 400.5 * kBinHz, 40);
         std::vector<std::pair<double, double>> seen;
-        connect(&widget, &SpectrumWidget::signalFqChanged, this, [&](double rx, double tx) { seen.emplace_back(rx, tx); });
+        int replay = 0; // how far back the receiver is to decode again
+        connect(&widget, &SpectrumWidget::signalFqChanged, this, [&](double rx, double tx) { seen.emplace_back(rx, tx), replay += ReplayDistance::get(); });
         // Clicked three columns off, between two bins: the centre of the trace.
         widget.slotLock(Qt::Checked);
         QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(403, kTop + 20));
@@ -304,6 +306,9 @@ private slots:
         widget.slotLock(Qt::Unchecked);
         QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(398, kTop + 20));
         QCOMPARE(seen.back(), std::make_pair(400.5 * kBinHz, 400.5 * kBinHz));
+        QVERIFY(std::exchange(replay, 0) > 0);
+        QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(398, kTop - 5)); // on the ruler: tuned, nothing replayed
+        QVERIFY(replay == 0 && seen.back().first == 400.5 * kBinHz);
         // A strong station sending text fills its trace to the top of the
         // palette: a click beside its centre still finds it.
         Station station;
@@ -315,7 +320,7 @@ private slots:
         // Right of the image, or any other button: nothing is tuned.
         QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(1024, 80));
         QTest::mouseClick(&widget, Qt::RightButton, {}, QPoint(300, 80));
-        QCOMPARE(seen.size(), size_t(4));
+        QCOMPARE(seen.size(), size_t(6));
     }
 
     void replayStartsWhereTheTraceBegan_data()
