@@ -197,7 +197,7 @@ private slots:
                 if (choose.contains(a->text()))
                     a->trigger();
             for (QAction* a : all)
-                if (a->isChecked())
+                if (a->isChecked() && a->actionGroup() && a->actionGroup()->isExclusive()) // a radio button
                     marked << a->text();
             return marked;
         };
