@@ -44,9 +44,6 @@ inline QStringList calls(const QList<CQsoData>& records)
     return result;
 }
 
-inline QByteArray line(const CQsoData& q)
-{
-    return CHamLog::logLine(q).toUtf8() + '\n';
-}
+inline QByteArray line(const CQsoData& q) { return CHamLog::logLine(q).toUtf8() + '\n'; }
 
 } // namespace LogFixtures

@@ -34,8 +34,7 @@ namespace ModemTest {
 
 // clean through a fading channel, then white noise at snrDb in 2500 Hz
 // against the signal's mean power.
-inline std::vector<qint16> faded(const std::vector<qint16>& clean, const Watterson::Condition& channel, double snrDb,
-                                 unsigned seed)
+inline std::vector<qint16> faded(const std::vector<qint16>& clean, const Watterson::Condition& channel, double snrDb, unsigned seed)
 {
     const double power = Bench::signalPower(clean);
     const std::vector<double> y = Watterson::fade(Watterson::analytic(std::vector<double>(clean.begin(), clean.end())), 11025.0, channel, seed);
@@ -256,10 +255,7 @@ inline std::vector<qint16> readWav16(const QString& path)
 }
 
 // The recordings of another station's program and the text they carry.
-inline QDir peerDir()
-{
-    return QDir(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/tests/data/peer"));
-}
+inline QDir peerDir() { return QDir(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/tests/data/peer")); }
 
 inline QString peerText()
 {
