@@ -96,7 +96,7 @@ class TestMainWindow : public QObject
     {
         QString text;
         withDialog(open, [&text](QDialog* box) {
-            text = static_cast<QMessageBox*>(box)->text() + u'\n' + static_cast<QMessageBox*>(box)->informativeText(); // what and why
+            text = (static_cast<QMessageBox*>(box)->text() + u'\n' + static_cast<QMessageBox*>(box)->informativeText()).trimmed(); // what and why
             box->reject();
         });
         return text;
