@@ -978,10 +978,13 @@ private slots:
         QVERIFY(psk->isChecked() && w->reportLabel()->isVisibleTo(w.get()) && !w->reportLabel()->toolTip().isEmpty());
         QCOMPARE(w->pskReporter()->receiver().antenna, QStringLiteral("dipole"));
 
-        // Calls copied by any channel are queued once; the own call never.
+        // Calls copied by any channel are queued once; the own call never; a
+        // change of the other report forgets no call half heard.
         // Without a rig the spot's frequency is the band's dial plus the audio.
         w->logBar()->bandBox()->setCurrentText(QStringLiteral("40m"));
-        w->reportText(-1, 1000.0, u"cq cq de W1AW W1AW pse k\n", -12.4);
+        w->reportText(-1, 1000.0, u"cq cq de W1AW", -12.4);
+        w->findChild<QAction*>(QStringLiteral("sendToLogger"))->toggle();
+        w->reportText(-1, 1000.0, u" W1AW pse k\n", -12.4);
         w->reportText(7, 1500.0, u"CQ de W1AW W1AW k\ncq de DL1ABC DL1ABC k\n");
         QCOMPARE(w->pskReporter()->queuedSpots(), 1);
         QByteArray message;
