@@ -992,8 +992,8 @@ private slots:
         connect(w->pskReporter(), &PskReporter::messageBuilt, this, [&message](const QByteArray& m) { message = m; });
         w->close();
         QVERIFY(message.contains(QByteArray::fromHex("006be518f4"))); // 7071000 Hz, -12 dB
-        QCOMPARE(std::pair(Settings().value(QStringLiteral("Report/PskReporter")).toBool(), Settings().value(QStringLiteral("Personal data/locator")).toString()),
-                 std::pair(true, QStringLiteral("JO62qm")));
+        QCOMPARE((QStringList{Settings().value(QStringLiteral("Report/PskReporter")).toString(), Settings().value(QStringLiteral("Report/Logger")).toString(),
+                              Settings().value(QStringLiteral("Personal data/locator")).toString()}), (QStringList{"true", "false", "JO62qm"}));
     }
 
     void loggerHearsSavedQsoAndClose()
