@@ -165,8 +165,7 @@ private slots:
         QImage image(widget.size(), QImage::Format_ARGB32);
         widget.render(&image);
         // Receive: red, point up at y = 26. Transmit: blue, point down at 36.
-        const int xr = qRound(1000.0 * 1024 / 5512);
-        const int xt = qRound(2000.0 * 1024 / 5512);
+        const int xr = qRound(1000.0 * 1024 / 5512), xt = qRound(2000.0 * 1024 / 5512);
         QCOMPARE(std::pair(QColor(image.pixel(xr, 30)), QColor(image.pixel(xt, 32))), std::pair(QColor(Qt::red), QColor(Qt::blue)));
     }
 

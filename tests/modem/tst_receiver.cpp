@@ -463,7 +463,6 @@ private slots:
         QTest::addColumn<double>("range");
         QTest::newRow("15 Hz") << false << 15.0;
         QTest::newRow("15 Hz, sensitive") << true << 15.0;
-        QTest::newRow("50 Hz, sensitive") << true << 50.0;
         QTest::newRow("no limit") << false << 0.0;
     }
     void afcRange()
@@ -479,11 +478,10 @@ private slots:
         rx.setAfcRange(range);
         double furthest = 0.0;
         hear(rx, drifting, [&] { furthest = std::max(furthest, rx.rxDsp()->frequency() - 1000.0); });
-        const QString where = QString::number(furthest);
         if (range > 0.0)
-            QVERIFY2(furthest <= range + 0.01 && furthest >= range - 2.0, qPrintable(where));
+            QVERIFY2(furthest <= range + 0.01 && furthest >= range - 2.0, qPrintable(QString::number(furthest)));
         else
-            QVERIFY2(furthest > 50.0, qPrintable(where));
+            QVERIFY2(furthest > 50.0, qPrintable(QString::number(furthest)));
     }
 };
 
