@@ -91,7 +91,8 @@ private slots:
             connect(&in, &AudioIn::notify, &in, [&] { in.readAvailable(captured); }, Qt::QueuedConnection);
             out.setSampleProvider(&tone);
             // Another rate reopens the capture and is kept for the next start.
-            QVERIFY(in.Start() && in.ChangeDevice(in.device(), 22050) && Settings().value(QStringLiteral("Audio/Input/SampleRate")) == 22050);
+            QVERIFY(in.Start() && AudioDevices::deviceName(in.device()) == QStringLiteral("pulse")); // the card chosen
+            QVERIFY(in.ChangeDevice(in.device(), 22050) && Settings().value(QStringLiteral("Audio/Input/SampleRate")) == 22050);
             for (bool transmitting : {false, true}) {
                 g_sent = -100 * kRate;
                 QVERIFY(!transmitting || out.Start());
