@@ -115,6 +115,8 @@ private slots:
         const QStringList textOption = viaStdin ? QStringList{} : QStringList{"--text", text};
         const Run enc = runCli(QStringList{"encode"} + options + textOption + QStringList{wav}, viaStdin ? text.toUtf8() : "");
         QVERIFY2(!enc.crashed && enc.exitCode == 0, enc.err.constData());
+        if (options.isEmpty()) // what the window sends of the text, and nothing after it
+            QCOMPARE(ModemTest::readWav16(wav).size(), ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK31")), text, 1000.0).size());
         const Run dec = runCli(QStringList{"decode"} + decodeOptions + QStringList{wav});
         QVERIFY2(!dec.crashed && dec.exitCode == 0, dec.err.constData());
         QVERIFY2(QString::fromUtf8(dec.out).startsWith(text), dec.out.constData());
