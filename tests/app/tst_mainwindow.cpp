@@ -937,6 +937,7 @@ private slots:
                     && d.config() == c && d.findChild<QLineEdit*>(QStringLiteral("lineEditHost"))->isEnabled() == (c.model == cat.model)
                     && d.findChild<QComboBox*>(QStringLiteral("comboDevice"))->isEnabled() == (c.model == line.model)
                     && d.findChild<QComboBox*>(QStringLiteral("comboPtt"))->currentData() == int(c.ptt) // shown, not only kept
+                    && d.findChild<QComboBox*>(QStringLiteral("comboBaud"))->currentText() == (c.baudRate ? QString::number(c.baudRate) : QStringLiteral("Rig default"))
                     && d.findChild<QSpinBox*>(QStringLiteral("spinPttWait"))->isEnabled() == (c.ptt != RigConfig::Ptt::SerialRts) // keyed by a rig
                     && d.findChild<QComboBox*>(QStringLiteral("comboDevice"))->findText(QStringLiteral("/dev/ttyACM0")) >= 0);
             d.findChild<QSpinBox*>(QStringLiteral("spinPort"))->stepUp(); // what is changed is what Ok keeps
