@@ -131,9 +131,7 @@ private slots:
         // Grows at the end while the oldest part is cut off, as a long text is.
         for (int i = 0; i < 3000; ++i) {
             const QString more = QStringLiteral(" %1").arg(i);
-            text += more;
-            if (text.size() > 1000)
-                text.remove(0, text.size() - 1000);
+            text = (text + more).right(1000);
             QCOMPARE(t.advance(text), more);
         }
         // A text that starts afresh gives nothing old again.

@@ -62,8 +62,6 @@ bool writeWav(const QString& path, const std::vector<qint16>& samples, int rate,
     return d.status() == QDataStream::Ok;
 }
 
-using ModemTest::noise;
-
 } // namespace
 
 class TestCli : public QObject
@@ -76,8 +74,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(QFile::exists(cliPath()), qPrintable(cliPath()));
-        QVERIFY(m_dir.isValid() && writeWav(file(QStringLiteral("rate96000.wav")), noise(9600, 1000.0, 1), 96000, 1));
-        QVERIFY(writeWav(file(QStringLiteral("rate64249.wav")), noise(6425, 1000.0, 1), 64249, 1));
+        QVERIFY(m_dir.isValid() && writeWav(file(QStringLiteral("rate96000.wav")), ModemTest::noise(9600, 1000.0, 1), 96000, 1));
+        QVERIFY(writeWav(file(QStringLiteral("rate64249.wav")), ModemTest::noise(6425, 1000.0, 1), 64249, 1));
         // Silence whose file lost its last 10000 bytes: what is there decodes, the loss is said.
         const QString cut = file(QStringLiteral("truncated.wav"));
         QVERIFY(writeWav(cut, std::vector<qint16>(16000, 0), 8000, 1) && QFile::resize(cut, 44 + 22000));
@@ -128,7 +126,7 @@ private slots:
     {
         const QString text = QStringLiteral("left channel de K1ABC"), wav = file(QStringLiteral("stereo.wav"));
         const std::vector<qint16> left = ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK125")), text, 1000.0);
-        const std::vector<qint16> right = noise(left.size(), 8000.0, 2);
+        const std::vector<qint16> right = ModemTest::noise(left.size(), 8000.0, 2);
         std::vector<qint16> both;
         for (size_t i = 0; i < left.size(); ++i)
             both.insert(both.end(), {left[i], right[i]});
@@ -142,7 +140,7 @@ private slots:
     void squelchHidesNoise()
     {
         const QString wav = file(QStringLiteral("noise.wav"));
-        QVERIFY(writeWav(wav, noise(11025 * 10, 3000.0, 3), 11025, 1));
+        QVERIFY(writeWav(wav, ModemTest::noise(11025 * 10, 3000.0, 3), 11025, 1));
         const Run open = runCli({"decode", wav}), closed = runCli({"decode", "--squelch", "10", wav});
         QVERIFY2(open.exitCode == 0 && !open.out.isEmpty() && closed.exitCode == 0 && closed.out.isEmpty(), closed.out.constData());
     }
@@ -167,7 +165,7 @@ private slots:
         const Station stations[] = {{420, 0.3, "cq de vk2abc"}, {900, 0.03, "vk3xy de w1aw"},
                                     {1500, 0.1, "test de dl2zz"}, {2100, 0.2, "qrz de ja1ab"},
                                     {3200, 0.06, "73 de g4xyz"}};
-        std::vector<qint16> mix = noise(11025 * 16, 1000.0, 4);
+        std::vector<qint16> mix = ModemTest::noise(11025 * 16, 1000.0, 4);
         for (size_t k = 0; k < std::size(stations); ++k) {
             const std::vector<qint16> x = ModemTest::transmit(ModemTest::mode(modes[int(k)]), stations[k].text, stations[k].hz);
             for (size_t i = 0, start = 11025 * (1 + k % 3); i < x.size() && start + i < mix.size(); ++i)
