@@ -74,7 +74,6 @@ struct Station
             rx.ReceiveSamples(audio.data() + at, 1024);
         }
     }
-    void hearSilence(int chunks) { hear(std::vector<qint16>(size_t(chunks) * 1024, 0)); }
 
     CPskTxRx rx;
     SpectrumWidget waterfall;
@@ -359,7 +358,7 @@ private slots:
         station.decoded.clear();
         QTest::mouseClick(&station.waterfall, Qt::LeftButton, {}, QPoint(qRound(carrier / kBinHz), kTop + 1));
         station.hear(std::vector<qint16>(audio.begin() + std::ptrdiff_t(split), audio.end()));
-        station.hearSilence(int(split / 1024 / 2) + 40);
+        station.hear(std::vector<qint16>(split / 2 + 40 * 1024, 0)); // time for the replay to catch up
         // Nothing of the noise before the trace is printed: the replay starts on the first symbol.
         const int at = station.decoded.indexOf(text);
         QVERIFY2(at >= 0 && station.decoded.left(at).simplified().isEmpty(), qPrintable(station.decoded));
