@@ -70,8 +70,8 @@ std::vector<qint16> idle(double carrier, double baud, double seconds, double imd
     for (size_t i = 0; i < out.size(); ++i) {
         const double t = i / kRate;
         double x = 0.0;
-        for (double k : {-0.5, 0.5, -1.5, 1.5})
-            x += (std::abs(k) < 1.0 ? tone : product) * std::cos(2 * M_PI * (carrier + k * baud) * t);
+        for (double k : {-0.5, 0.5, -1.5, 1.5, 3.0}) // the last: a neighbour's carrier three symbol rates above
+            x += (std::abs(k) < 1.0 || k > 2.0 ? tone : product) * std::cos(2 * M_PI * (carrier + k * baud) * t);
         out[i] = qint16(std::clamp(std::round(x + gauss(rng)), -32768.0, 32767.0));
     }
     return out;
@@ -383,7 +383,8 @@ private slots:
         QVERIFY2(far < farBelow && far >= farAtLeast, qPrintable(QString::number(far)));
     }
 
-    // An idle of known S/N and IMD through the command interface: IMD (its
+    // An idle of known S/N and IMD, a neighbour close above it (no IMD of its
+    // own), through the command interface: IMD (its
     // sign turned while text goes, when no long run of zeros shows an idle),
     // its text and the scope's figure, S/N to the owner, the quality, and the
     // frequency snapped onto the signal from 12 Hz off (but not away from it,
