@@ -383,10 +383,10 @@ private slots:
         QVERIFY2(far < farBelow && far >= farAtLeast, qPrintable(QString::number(far)));
     }
 
-    // An idle of known S/N and IMD, a neighbour close above it (no IMD of its
-    // own), through the command interface: IMD (its
-    // sign turned while text goes, when no long run of zeros shows an idle),
-    // its text and the scope's figure, S/N to the owner, the quality, and the
+    // An idle of known S/N and IMD, with a neighbour's carrier close above it
+    // (no product of the idle), through the command interface: IMD (its sign
+    // turned while text goes, when no long run of zeros shows an idle), its
+    // text and the scope's figure, S/N to the owner, the quality, and the
     // frequency snapped onto the signal from 12 Hz off (but not away from it,
     // nor below the band).
     void commandInterfaceReadout()
