@@ -41,14 +41,14 @@ private slots:
     {
         CQsoData q = qso("dl1abc/p", "20240315235959");
         q.end = q.start.addSecs(12 * 60 + 59);
-        q.extraDate1 = q.start.addSecs(1);
+        q.extraDate1 = q.extraDate2 = q.start.addSecs(1); // dates only
         q.frequencyA = 3580000; // not written while B is set
         q.name = "Hans; Berlin";
         q.qth = "first\r\nsecond";
         q.info = QString::fromUtf16(u"a\u2028b");
         q.mode = "BPSK31\n";
         const QString written = CHamLog::logLine(q);
-        QCOMPARE(written, "0;DL1ABC/P;20240315235959;12;20240316;;0;14070000;;BPSK31 ;;;;;Hans, Berlin;first  second;a b;;;");
+        QCOMPARE(written, "0;DL1ABC/P;20240315235959;12;20240316;20240316;0;14070000;;BPSK31 ;;;;;Hans, Berlin;first  second;a b;;;");
         QVERIFY(CHamLog::logLine(qso("G4XYZ", "20240315235959")).startsWith("0;G4XYZ;20240315235959;;")); // no length: no minutes
         CQsoData back;
         QVERIFY(CHamLog::parse(written, back));
