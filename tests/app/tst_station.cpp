@@ -196,7 +196,7 @@ private slots:
         sinceTick.start();
         ticker.start(10);
         QTRY_VERIFY_WITH_TIMEOUT(!StationState::isTransmitting(), hang ? 2000 : 8000);
-        QTRY_VERIFY_WITH_TIMEOUT(w->soundLabel()->text().contains(QStringLiteral("input lost")), 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->soundLabel()->text().contains(QStringLiteral("input lost, reopening; Sound output lost")), 8000);
         QTest::mouseClick(w->txLabel(), Qt::LeftButton);
         QVERIFY(!StationState::isTransmitting());
         if (hang) { // reopening goes on in the background until a call counts as hung
