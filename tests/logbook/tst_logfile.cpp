@@ -111,26 +111,13 @@ private slots:
         QVERIFY(log.deleteRecords({other}, 1) && log.changedLines() == 0);
     }
 
-    void fromSnr_data()
-    {
-        QTest::addColumn<double>("snr");
-        QTest::addColumn<QString>("rst");
-        QTest::newRow("no signal") << -99.0 << QString();
-        QTest::newRow("far below the noise") << -40.0 << "119";
-        QTest::newRow("barely there") << -12.0 << "229";
-        QTest::newRow("readability 3 from -10 dB") << -10.0 << "339";
-        QTest::newRow("just under readability 4") << -7.01 << "339";
-        QTest::newRow("readability 4") << -5.0 << "449";
-        QTest::newRow("fully readable") << -3.0 << "549";
-        QTest::newRow("S5 at 0 dB") << 0.0 << "559";
-        QTest::newRow("S9 at +20 dB") << 20.0 << "599";
-        QTest::newRow("S9 is the top") << 45.0 << "599";
-    }
+    // The report suggested for an SNR: none without a signal, readability 3 from -10 dB, 4 from -7,
+    // 5 from -3, S5 at 0 dB and S9 from +20 dB on.
     void fromSnr()
     {
-        QFETCH(double, snr);
-        QFETCH(QString, rst);
-        QCOMPARE(RstSuggestion::fromSnr(snr), rst);
+        for (const auto& [snr, rst] : {std::pair{-99.0, ""}, {-40.0, "119"}, {-12.0, "229"}, {-10.0, "339"}, {-7.01, "339"},
+                                       {-5.0, "449"}, {-3.0, "549"}, {0.0, "559"}, {20.0, "599"}, {45.0, "599"}})
+            QVERIFY2(RstSuggestion::fromSnr(snr) == QLatin1String(rst), qPrintable(QString::number(snr)));
     }
 
     // Counted in any letter case, the latest contact whatever the file order;
