@@ -145,6 +145,17 @@ private slots:
         QVERIFY2(open.exitCode == 0 && !open.out.isEmpty() && closed.exitCode == 0 && closed.out.isEmpty(), closed.out.constData());
     }
 
+    // The default receiver is the sensitive one: on a fading path it copies what the standard one loses.
+    void defaultReceiverCopiesFading()
+    {
+        const QString text = Bench::qsoText(200, 31), wav = file(QStringLiteral("faded.wav"));
+        const std::vector<qint16> sent = ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK31")), text, 1000.0);
+        QVERIFY(writeWav(wav, ModemTest::faded(sent, Watterson::kModerate, 0.0, 31), 11025, 1));
+        const Run byDefault = runCli({"decode", "--afc", wav}), standard = runCli({"decode", "--afc", "--receiver", "standard", wav});
+        const long lost = Bench::trimmedDistance(text, QString::fromUtf8(byDefault.out));
+        QVERIFY2(lost < Bench::trimmedDistance(text, QString::fromUtf8(standard.out)), byDefault.out + '\n' + standard.out);
+    }
+
     // decode --all: five stations up to 20 dB apart, in noise, each found
     // at its frequency with its text and nothing of the noise around it.
     // Five stations in noise, each of the mode of its row; with --mode any
