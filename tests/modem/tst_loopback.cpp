@@ -195,6 +195,15 @@ private slots:
     // banks of one speed copy is one line, of the kind its symbols show: QPSK
     // when enough of them turn a quarter, or while the BPSK bank cannot tell
     // yet; else BPSK.
+    // Slow deep fades at -3 dB: what is decoded while the quality dips is held back, and kept
+    // when it comes back, for as long as the fade is short, even where the carrier sinks too.
+    void signalBankHoldsTextThroughFades()
+    {
+        const QString text = Bench::qsoText(200, 33);
+        const QStringList heard = bankHears(faded(transmit(mode(QStringLiteral("BPSK31")), text, 1000.0), Watterson::kGood, -3.0, 33), true);
+        QVERIFY2(heard.size() == 1 && Bench::trimmedDistance(text, heard.first()) <= text.size() / 25, qPrintable(heard.join(u'\n')));
+    }
+
     void signalBankLeavesOtherSpeedsOut()
     {
         const QString slow = QStringLiteral("cq cq de vk2xyz vk2xyz k"), fast = QStringLiteral("qrz de dl2zz dl2zz k ");
