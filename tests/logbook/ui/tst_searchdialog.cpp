@@ -28,6 +28,7 @@ QList<CQsoData> fiveContacts()
         CQsoData q = LogFixtures::qso(call, start, quint32(hz));
         q.end = q.start.addSecs(5 * 60);
         q.sent = QStringLiteral("599"), q.received = QStringLiteral("579");
+        q.number = 7; // as a log of another program may number its lines
         records << q;
     }
     records[1].info = QStringLiteral("Met at Friedrichshafen");
