@@ -251,9 +251,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(worker.idle() && worker.signalList().size() == 2, 60000);
 
         int stale = 0;
+        QString told; // the text as each change was announced
         connect(&worker, &SignalBankWorker::changed, this, [&] {
-            for (const SignalBank::Signal& s : worker.signalList())
+            for (const SignalBank::Signal& s : worker.signalList()) {
                 stale += std::abs(s.frequency - 1100.0) > 5.0;
+                told = s.text;
+            }
         });
         for (const bool restart : {true, false}) { // both forget at once what the bank had
             hand(worker, first);
@@ -266,6 +269,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(worker.idle(), 60000);
         QTRY_VERIFY_WITH_TIMEOUT(worker.signalList().size() == 1 && worker.signalList().front().text.contains(newer),
                                  60000);
+        QTRY_VERIFY_WITH_TIMEOUT(told.contains(newer), 10000); // announced as it grew, not once
         QCOMPARE(stale, 0);
         SignalBank::Signal found;
         QVERIFY(worker.find(worker.signalList().front().id, &found) && std::abs(found.frequency - 1100.0) < 3.0);
