@@ -552,7 +552,9 @@ private slots:
         // The bank decodes on its own thread: wait until it has the whole text.
         QTRY_VERIFY_WITH_TIMEOUT(browser->lineCount() == 2 && browser->line(0).text.contains(stations[0]), 30000);
         QVERIFY(browser->alerted().contains(browser->line(0).id) && browser->alerted().size() == 1);
-        QVERIFY(!browser->line(0).quiet && !browser->line(1).quiet && browser->header()->text().contains(QStringLiteral("S/N"))); // both heard just now
+        // Both heard just now; the header in the lines' font, so that its columns stand above theirs.
+        QVERIFY(!browser->line(0).quiet && !browser->line(1).quiet && browser->header()->text().contains(QStringLiteral("S/N"))
+                && browser->header()->font() == browser->view()->font());
         laidOut(browser);
         // Six seconds of quiet go by with the dock hidden (as while sending).
         dock->hide();
