@@ -160,6 +160,8 @@ private slots:
         QStringList steps = given.split(u' ', Qt::SkipEmptyParts);
         CPskTxRx modem(steps.value(0) == QLatin1String("QPSK") ? steps.takeFirst() : QStringLiteral("BPSK"));
         modem.SetFrequencies(1000.0, 1000.0);
+        RecordingOwner owner;
+        owner.listenTo(modem);
         std::vector<QByteArray> texts;
         for (const QString& step : std::as_const(steps)) {
             if (step.startsWith(QLatin1String("cs="))) {
@@ -176,6 +178,8 @@ private slots:
             QCOMPARE(QString::fromLatin1(reinterpret_cast<const char*>(result)), answer.toString());
         else
             QCOMPARE(qint64(result), answer.toLongLong());
+        if (asked == ModemCommand::kPassToOwner) // and the owner hears it, once
+            QCOMPARE(owner.chars(asked).size(), 1);
         double rx = 0, txNow = 0;
         modem.GetFrequencies(&rx, &txNow);
         if (tx >= 0)
