@@ -89,7 +89,9 @@ private slots:
         QTest::newRow("UTF-8 with byte order mark") << "\xEF\xBB\xBF<CALL:5>G4ABC" + kRest + "<EOR>" << QStringList{g4abc + "|||"};
         QTest::newRow("8-bit code page, some of it valid UTF-8") << "<CALL:5>G4ABC<NAME:6>J\xFCrgen<QTH:2>\xC2\xB0" + kRest + "<EOR>"
                                          << QStringList{g4abc + "|J\u00fcrgen|\u00c2\u00b0|"};
-        const QString utf16 = "<CALL:5>G4ABC<NAME:6>J\u00fcrgen" + QString::fromLatin1(kRest) + "<EOR>";
+        // Longer than the 64 KiB pieces it is read in, each later piece beginning as a text of the
+        // other byte order would: all are read in the byte order of the first.
+        const QString utf16 = "<APP_X_PAD:40000>" + QString(40000, u'\u0100') + "<CALL:5>G4ABC<NAME:6>J\u00fcrgen" + QString::fromLatin1(kRest) + "<EOR>";
         QTest::newRow("UTF-16 with byte order mark")
             << "\xFF\xFE" + QByteArray(QStringEncoder(QStringConverter::Utf16LE).encode(utf16))
             << QStringList{g4abc + "|J\u00fcrgen||"};
