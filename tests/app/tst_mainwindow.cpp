@@ -996,7 +996,7 @@ private slots:
         w->close();
         QVERIFY(message.contains(QByteArray::fromHex("006be518f4"))); // 7071000 Hz, -12 dB
         QCOMPARE((QStringList{Settings().value(QStringLiteral("Report/PskReporter")).toString(), Settings().value(QStringLiteral("Report/Logger")).toString(),
-                              Settings().value(QStringLiteral("Personal data/locator")).toString()}), (QStringList{"true", "false", "JO62qm"}));
+                              PersonalData().locator}), (QStringList{"true", "false", "JO62qm"})); // the locator as the next start reads it
     }
 
     void loggerHearsSavedQsoAndClose()
