@@ -152,9 +152,10 @@ private slots:
     {
         QCOMPARE(BandTable::boxEntries(loadBands("2m 144000\n40m-alt 7070\n20m 14070\n40m 7070\n")),
                  QStringList({"40m", "40m", "20m", "2m"})); // one frequency, two equal entries
-        const QString shipped = qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/resources/bands.ini");
-        QCOMPARE(BandTable::boxEntries(BandTable::load(shipped)), // its header lines are no bands
-                 BandTable::boxEntries(BandTable::builtIn()) << QStringLiteral("70cm"));
+        // The shipped file holds the built-in bands at the same frequencies, and 70cm; its header lines are no bands.
+        BandTable::Table shipped = BandTable::load(qEnvironmentVariable("VELKORA_SOURCE_DIR") + QStringLiteral("/resources/bands.ini"));
+        QVERIFY(shipped.remove(QStringLiteral("70cm")) == 1);
+        QCOMPARE(shipped, BandTable::builtIn());
         QCOMPARE(BandTable::load(m_dir.filePath(QStringLiteral("none.ini"))), BandTable::builtIn());
         QCOMPARE(BandTable::load(m_dir.path()), BandTable::builtIn()); // a folder, not a file
     }
