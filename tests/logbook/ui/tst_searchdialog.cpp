@@ -207,6 +207,7 @@ private slots:
         selectRows(dialog.table(), {3, 1});
         dialog.slotFile();
         QCOMPARE(reportedCalls(QStringLiteral("selected.txt")), QStringList({"F5AAA", "G4XYZ"}));
+        QVERIFY(LogFixtures::readAll(m_dir.filePath(QStringLiteral("selected.txt"))).contains("  21070.000 BPSK31 ")); // kHz to the hertz
         ModalAnswers answers;
         const QStringList logged = loggedCalls(m_log);
         for (const QString& name : {QFileInfo(m_log).fileName(), QFileInfo(m_log).fileName() + ".bak"}) {
