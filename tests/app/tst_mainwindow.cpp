@@ -622,8 +622,8 @@ private slots:
         auto w = makeWindow();
         auto* level = w->titleBar()->findChild<QSlider*>(QStringLiteral("sliderSquelchLevel"));
         for (QWidget* control : std::initializer_list<QWidget*>{level, w->titleBar()->checkBoxAFC, w->titleBar()->checkBoxLock, w->titleBar()->checkBoxSQ, w->titleBar()->comboBox,
-                                                                  w->titleBar()->sliderBrightness, w->titleBar()->sliderContrast, w->spectrum(), w->rxView(), w->txView(), w->signalBrowser()->alertField()})
-            QVERIFY(control && !control->toolTip().isEmpty()); // each main control explains itself
+                                                                  w->titleBar()->sliderBrightness, w->titleBar()->sliderContrast, w->spectrum(), w->rxView(), w->txView(), w->signalBrowser()->alertField(), field(*w, "editCall")})
+            QVERIFY(control && !control->toolTip().isEmpty()); // each main control, and the log bar's fields, explain themselves
         const auto label = [&w](const char* name) { return w->titleBar()->findChild<QLabel*>(QLatin1String(name))->text(); };
         QCOMPARE(label("label") + u' ' + label("label_2"), QStringLiteral("Br&ightness C&ontrast")); // Alt+B and Alt+C are the log bar's
         QCOMPARE(w->modem()->squelchLevel(), double(level->value()));
