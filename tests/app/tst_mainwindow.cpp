@@ -539,6 +539,7 @@ private slots:
         dock->show();
         SignalBrowser* browser = w->signalBrowser();
         browser->alertField()->setText(QStringLiteral("cq de"));
+        QTest::mouseClick(browser->view()->viewport(), Qt::LeftButton); // on an empty list: nothing to tune to
         const QString stations[] = {QStringLiteral("cq de vk2abc pse k"), QStringLiteral("qrz de dl2zz k")}; // at 700 and 1600 Hz
         const auto hear = [&w](std::vector<qint16> audio) {
             for (size_t at = 0; at < audio.size(); at += 1024) {
