@@ -121,6 +121,10 @@ QString TextTail::advance(const QString& text)
     QString gained;
     if (m_tail.isEmpty()) {
         gained = text.right(kWindow);
+    } else if (text.size() >= m_size && QStringView(text).mid(m_size - m_tail.size(), m_tail.size()) == m_tail) {
+        // Only grown: searching for the mark could find it again in what
+        // was added ("cq" in "cq cq de") and lose the text before it.
+        gained = text.mid(m_size);
     } else {
         const qsizetype from = std::max<qsizetype>(0, text.size() - m_tail.size() - kWindow);
         const qsizetype at = QStringView(text).mid(from).lastIndexOf(m_tail);
@@ -130,5 +134,6 @@ QString TextTail::advance(const QString& text)
             gained = text.mid(from + at + m_tail.size());
     }
     m_tail = text.right(kTail);
+    m_size = text.size();
     return gained;
 }

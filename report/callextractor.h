@@ -58,16 +58,19 @@ private:
 
 // Follows a text that grows at its end and may lose its oldest part (as a
 // decoder's text does once it is long): each call gives what was added
-// since the last one. The last kTail characters seen mark the place.
+// since the last one. The last kTail characters seen mark the place: where
+// they were while the text only grows, else where they are found again.
 class TextTail
 {
 public:
     static constexpr int kTail = 48;
-    // How far from the end the mark is looked for: more than this much new
-    // text between two calls is taken from the end only.
+    // How far from the end the mark is looked for: a text that has lost its
+    // oldest part and gained more than this since the last call counts as a
+    // new one.
     static constexpr int kWindow = 4096;
     QString advance(const QString& text);
 
 private:
     QString m_tail;
+    qsizetype m_size = 0;
 };

@@ -128,6 +128,9 @@ private slots:
         QString text = QStringLiteral("cq de W1AW");
         QCOMPARE(t.advance(text), text);
         QCOMPARE(t.advance(text), QString());
+        // A short mark that comes again in what was added ("cq" in "cq cq").
+        TextTail cq;
+        QVERIFY(cq.advance(QStringLiteral("cq")) == u"cq" && cq.advance(QStringLiteral("cq cq de ")) == u" cq de ");
         // Grows at the end while the oldest part is cut off, as a long text is.
         for (int i = 0; i < 3000; ++i) {
             const QString more = QStringLiteral(" %1").arg(i);
