@@ -6,6 +6,7 @@
 #include <QtDebug>
 
 #include <algorithm>
+#include <cmath>
 
 #include <portaudio.h>
 
@@ -69,7 +70,7 @@ bool AudioIn::CreateAudio(int device, int sampleRate)
 
 void AudioIn::setBlockSeconds(double seconds)
 {
-    m_blockSeconds = std::clamp(seconds, 0.0, 0.5);
+    m_blockSeconds = std::clamp(seconds, 0.0, kMaxBlockSeconds);
     setWatchInterval(std::max(kWatchMs, int(m_blockSeconds * 1000)));
 }
 
@@ -199,7 +200,7 @@ int AudioIn::captureCallback(const void* input, void*, unsigned long frames,
     return paContinue;
 }
 
-int AudioIn::ringSizeFor(int sampleRate)
+int AudioIn::ringSizeFor(int sampleRate) const
 {
-    return std::max(sampleRate, int(kRingRate));
+    return std::max({sampleRate, int(kRingRate), int(std::ceil(2 * m_blockSeconds * sampleRate))});
 }

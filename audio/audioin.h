@@ -31,9 +31,10 @@ public:
     static constexpr int kFramesPerBuffer = 1024;
     static constexpr int kDefaultSampleRate = 11025;
     // The ring holds one second of audio at this rate, or at the stream's
-    // rate when that is higher: the GUI thread may stall that long before
-    // the oldest audio is dropped.
+    // rate when that is higher, and at least two blocks: the GUI thread may
+    // stall that long before the oldest audio is dropped.
     static constexpr int kRingRate = 64000;
+    static constexpr double kMaxBlockSeconds = 2.0;
 
     explicit AudioIn(QObject* parent = nullptr);
     ~AudioIn() override;
@@ -45,9 +46,9 @@ public:
     // next open on. Receiving alone (a skimmer) takes long blocks: the
     // program and the sound server then wake a few times a second instead
     // of a hundred. 0 (the default): blocks of kFramesPerBuffer at the
-    // device's low latency, as the window needs. At most half a second, so
-    // that the ring holds two blocks. The watch over the stream then looks
-    // once a block, not ten times a second.
+    // device's low latency, as the window needs. At most kMaxBlockSeconds;
+    // the ring grows to hold two blocks. The watch over the stream then
+    // looks once a block, not ten times a second.
     void setBlockSeconds(double seconds);
 
     // Opens the input stream on device (the default input device when it is
@@ -99,7 +100,7 @@ private:
                                unsigned long statusFlags, void* userData);
     bool runsWhenOpened() const override { return true; }
     Opener opener(int rate) override;
-    static int ringSizeFor(int sampleRate);
+    int ringSizeFor(int sampleRate) const;
 
     bool m_paInitialised = false;
     double m_blockSeconds = 0.0;

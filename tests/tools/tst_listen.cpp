@@ -48,7 +48,8 @@ private slots:
         QUdpSocket collector;
         QVERIFY(collector.bind(QHostAddress::LocalHost, 0));
         QProcess listen;
-        listen.start(cli(), QStringLiteral("listen --device pulse --report --call DL9SWL --locator JO62qm --dial 14070000 "
+        // At the card's own rate: listen's long blocks fit its ring there too.
+        listen.start(cli(), QStringLiteral("listen --device pulse --rate 48000 --report --call DL9SWL --locator JO62qm --dial 14070000 "
                                             "--collector 127.0.0.1:%1").arg(collector.localPort()).split(u' '));
         QVERIFY(listen.waitForStarted(10000));
         // Played only once it hears, or the start of the first over is lost.
