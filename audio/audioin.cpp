@@ -74,6 +74,11 @@ void AudioIn::setBlockSeconds(double seconds)
     setWatchInterval(std::max(kWatchMs, int(m_blockSeconds * 1000)));
 }
 
+int AudioIn::stallMs() const
+{
+    return std::max(kStallMs, int(kStallBlocks * m_blockSeconds * 1000));
+}
+
 SoundStream::Opener AudioIn::opener(int rate)
 {
     const double seconds = m_blockSeconds;

@@ -48,8 +48,12 @@ public:
     // of a hundred. 0 (the default): blocks of kFramesPerBuffer at the
     // device's low latency, as the window needs. At most kMaxBlockSeconds;
     // the ring grows to hold two blocks. The watch over the stream then
-    // looks once a block, not ten times a second.
+    // looks once a block, not ten times a second, and counts it lost only
+    // after kStallBlocks blocks without a callback: the watch and the
+    // callbacks keep the same beat, so a callback a little late can fall
+    // after a second look, and a sound server that is busy delivers late.
     void setBlockSeconds(double seconds);
+    static constexpr int kStallBlocks = 4;
 
     // Opens the input stream on device (the default input device when it is
     // not an input device of the default host API) at sampleRate. The
@@ -100,6 +104,7 @@ private:
                                unsigned long statusFlags, void* userData);
     bool runsWhenOpened() const override { return true; }
     Opener opener(int rate) override;
+    int stallMs() const override;
     int ringSizeFor(int sampleRate) const;
 
     bool m_paInitialised = false;

@@ -279,7 +279,7 @@ void SoundStream::watch()
     // A sound server may take a while to start a stream and to settle into
     // its pace: the stream's own, shorter limit holds once it has moved for
     // a while.
-    if (now - m_quietSince > (isSettled() ? stallMs() : kStallMs))
+    if (now - m_quietSince > (isSettled() ? stallMs() : std::max(kStallMs, stallMs())))
         lose("its callbacks stopped");
 }
 

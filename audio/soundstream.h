@@ -56,8 +56,9 @@ signals:
     void signalStreamBack();
 
 protected:
-    // Callbacks that have not come for this long while the stream should
-    // run mean it is lost; stallMs() once the stream has moved for kSettleMs.
+    // Callbacks that have not come for this long (or stallMs(), if longer)
+    // while the stream should run mean it is lost; stallMs() once the
+    // stream has moved for kSettleMs.
     static constexpr int kStallMs = 3000;
     static constexpr int kSettleMs = 300;
     // How often the stream is looked at, unless setWatchInterval() says
