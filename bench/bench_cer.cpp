@@ -762,10 +762,12 @@ int main(int argc, char* argv[])
                     peer[m].push_back(src);
             }
         }
-        fadingTable("Fading, our own transmissions (3 texts of 400 characters): SNR (dB) from which on the CER "
-                    "stays below 5 % and 2 %, CER at +12 dB, standard (std) and sensitive (sens) receiver, AFC on, "
-                    "3 fading and noise seeds",
-                    own, kCarrier);
+        const QByteArray title = QStringLiteral("Fading, our own transmissions (3 texts of 400 characters, taken in turn): "
+                                                "SNR (dB) from which on the CER stays below 5 % and 2 %, CER at +12 dB, "
+                                                "standard (std) and sensitive (sens) receiver, AFC on, %1 fading and noise seeds")
+                                     .arg(g_fadingSeeds)
+                                     .toUtf8();
+        fadingTable(title.constData(), own, kCarrier);
         if (!peerDir.isEmpty())
             fadingTable("Fading, the other program's transmissions (its texts taken in turn), the same figures",
                         peer, kPeerCarrier);
