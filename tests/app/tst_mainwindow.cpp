@@ -880,6 +880,7 @@ private slots:
                                          {"Audio/Input/SampleRate", "12000"}, {"Audio/Input/ppm", "-20"}, {"RxFq", "1000"},
                                          {"Macros/Macros 0/text", "CQ CQ de <MYCALL> k"}, {"Receiver", "standard"}, {"LogBar/band", "40m"}})
             QCOMPARE(ini.value(QLatin1String(key)).toString(), QLatin1String(value));
+        QVERIFY(makeWindow()->modem()->receiverName() == "standard"); // and the next start takes that receiver
     }
 
     // F1 to F12 send macros 0 to 11, Ctrl+F1 to Ctrl+F12 macros 12 to 23,
