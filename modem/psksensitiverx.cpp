@@ -355,9 +355,15 @@ void CSensitiveRx::decide(Complex z, Complex adapted)
     // Frequency detector on the change between the symbols as received
     // (so that it does not depend on the loop's own guess), the modulation
     // folded away by squaring (BPSK) or raising to the fourth (QPSK); its
-    // average against the loop's frequency gives the error.
+    // average against the loop's frequency gives the error. For BPSK only
+    // the change of phase counts: against the level, the noise before a
+    // signal (while the level still rises from a restart) would swing the
+    // loop far off, and a signal arriving then would lose its first words
+    // while the loop came back. QPSK keeps the level's weight, with which
+    // it copies better in fades, and its Viterbi decoder did not lose those
+    // words.
     const int fold = m_qpsk ? 4 : 2;
-    Complex v = z * std::conj(m_prevZ) / (a * a);
+    Complex v = z * std::conj(m_prevZ) / (m_qpsk ? a * a : std::max(std::abs(z) * std::abs(m_prevZ), 1e-12f));
     v *= v;
     if (m_qpsk)
         v *= v;

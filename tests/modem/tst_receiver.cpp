@@ -297,6 +297,25 @@ private slots:
         QVERIFY2(Bench::trimmedDistance(text, decoded) <= text.size() / 25, qPrintable(decoded));
     }
 
+    // A station keying up after three seconds of noise, 4 dB in 2500 Hz,
+    // which is no step for the level to start afresh at: the carrier loop
+    // must not have wandered off on the noise (before, it had, by up to
+    // 5 Hz, and the first words were lost while it came back).
+    void firstWordsOutOfNoise()
+    {
+        for (const char* name : {"BPSK31", "BPSK63"}) {
+            const Mode m = mode(QString::fromLatin1(name));
+            for (unsigned seed = 1; seed <= 16; ++seed) {
+                const QString text = Bench::qsoText(60, seed);
+                std::vector<qint16> audio(size_t(3 * kRate), 0);
+                const std::vector<qint16> sent = transmit(m, text, 1000.0);
+                audio.insert(audio.end(), sent.begin(), sent.end());
+                const QString decoded = receive(m, Bench::withNoise(audio, 4.0, kRate, seed), 1000.0, kRate, true, true);
+                QVERIFY2(decoded.contains(text), qPrintable(QStringLiteral("%1 seed %2: %3").arg(name).arg(seed).arg(decoded)));
+            }
+        }
+    }
+
     // One path, long enough for thousands of fades: a Rayleigh envelope
     // (mean over rms sqrt(pi)/2, 1 - exp(-0.1) of the time 10 dB below the
     // rms) of unit mean power, and a Doppler spectrum of the spread asked
