@@ -206,6 +206,12 @@ void CSensitiveRx::Reset()
     }
     m_tapOld = m_tapNew = Complex(-kNeighbourShare, 0.0f);
     m_eqOld = m_eqNew = {};
+    m_held.fill(Held{});
+    m_heldPos = 0;
+    m_heldCount = 0;
+    m_restarted = false;
+    for (auto& misfit : m_spanMisfit)
+        misfit.fill(0.0f);
     m_prevD = 1.0f;
     m_framed = false;
     m_prevBit = 1;
@@ -336,9 +342,10 @@ void CSensitiveRx::decide(Complex z, Complex adapted)
         // to the AFC from there would pull the mixer off the new signal.
         m_freq = 0.0f;
         m_afc = 0;
-        // A new signal: its words are framed afresh, so that the noise
-        // before it and its key-up carrier make no character.
-        m_framed = false;
+        // A new signal: its words are framed afresh from its first symbol
+        // (when that is decided again), so that the noise before it and its
+        // key-up carrier make no character.
+        m_restarted = true;
     }
     const float a = std::max(m_amplitude, 1e-3f);
 
@@ -428,25 +435,14 @@ void CSensitiveRx::bpskBits(Complex w, Complex wAdapted, Complex derotate)
                 best[e] = c;
     const size_t eq = m_misfit[1][best[1]] < m_misfit[0][best[0]] ? 1 : 0;
     const float d = (input[eq] * std::conj(m_estimate[eq][best[eq]])).real() >= 0.0f ? 1.0f : -1.0f;
-
-    // Differential decoding of the decisions: no reversal is a 1. Words
-    // are framed by two 0 bits; what comes before the first two (a
-    // transmitter's carrier before its preamble, the middle of a word when
-    // the receiver starts) is no character, though an 8-bit character set
-    // would print it as one.
-    const int bit = d == m_prevD ? 1 : 0;
-    if (m_framed) {
-        ReceiveBit(bit);
-    } else if (bit == 0 && m_prevBit == 0) {
-        m_framed = true;
-        m_register = 0;
-    }
-    m_prevBit = bit;
-    m_prevD = d;
+    const float a2 = std::max(m_fastAmplitude * m_fastAmplitude, 1e-6f);
+    m_held[size_t(m_heldPos)] = Held{{w, wAdapted}, d, d, a2, m_restarted, m_quality, m_lock >= kLocked};
+    m_restarted = false;
+    m_heldPos = (m_heldPos + 1) % int(m_held.size());
+    decideAgain();
 
     // The misses against the level of the last few symbols: in a long fade
     // the forecast that follows the faded channel best wins.
-    const float a2 = std::max(m_fastAmplitude * m_fastAmplitude, 1e-6f);
     // The adaptive equaliser's taps move against its miss (normalised
     // least mean squares), turned back to the received symbols' phase.
     const Complex miss = (wAdapted - d * m_estimate[1][best[1]]) * std::conj(derotate);
@@ -465,6 +461,74 @@ void CSensitiveRx::bpskBits(Complex w, Complex wAdapted, Complex derotate)
             m_estimate[e][c] += kGain[c] * miss + m_trend[e][c];
         }
     }
+}
+
+void CSensitiveRx::decideAgain()
+{
+    // The held symbols: the newest kLookAhead back from the write position,
+    // the one decided again kLookAhead before it, and as many before that.
+    // Those after it still carry the forecasts' decisions, those before it
+    // their second ones. Until there is one to decide, there is nothing to
+    // frame; before a signal the held symbols are zero and add nothing.
+    if (m_heldCount <= kLookAhead) {
+        ++m_heldCount;
+        return;
+    }
+    const int n = int(m_held.size());
+    const auto held = [&](int back) -> Held& { return m_held[size_t((m_heldPos + 2 * n - 1 - back) % n)]; };
+    Held& middle = held(kLookAhead);
+    // A new signal: how well each span fitted the one before says nothing
+    // of it.
+    if (middle.restart) {
+        for (auto& misfit : m_spanMisfit)
+            misfit.fill(0.0f);
+        m_framed = false;
+    }
+    float bestMisfit = 0.0f;
+    float decided = middle.forecast;
+    for (size_t e = 0; e < kEqualisers; ++e) {
+        Complex sum;
+        int k = 1;
+        for (size_t s = 0; s < kHalfSpans.size(); ++s) {
+            for (; k <= kHalfSpans[s]; ++k) {
+                const Held& before = held(kLookAhead + k);
+                const Held& after = held(kLookAhead - k);
+                sum += before.w[e] * before.decided + after.w[e] * after.forecast;
+            }
+            const Complex channel = sum / float(2 * kHalfSpans[s]);
+            float& misfit = m_spanMisfit[e][s];
+            if ((e == 0 && s == 0) || misfit < bestMisfit) {
+                bestMisfit = misfit;
+                decided = (middle.w[e] * std::conj(channel)).real() >= 0.0f ? 1.0f : -1.0f;
+            }
+            misfit += kMisfitLeak * (std::norm(middle.w[e] * middle.forecast - channel) / middle.a2 - misfit);
+        }
+    }
+    // While the carrier loop pulls in, the symbols turn from one to the
+    // next, and a span's mean points the wrong way; the forecasts follow
+    // the turn.
+    if (middle.locked)
+        middle.decided = decided;
+    MeasureQuality(middle.quality[0], middle.quality[1], 0);
+    frame(middle.decided);
+}
+
+void CSensitiveRx::frame(float d)
+{
+    // Differential decoding of the decisions: no reversal is a 1. Words
+    // are framed by two 0 bits; what comes before the first two (a
+    // transmitter's carrier before its preamble, the middle of a word when
+    // the receiver starts) is no character, though an 8-bit character set
+    // would print it as one.
+    const int bit = d == m_prevD ? 1 : 0;
+    if (m_framed) {
+        ReceiveBit(bit);
+    } else if (bit == 0 && m_prevBit == 0) {
+        m_framed = true;
+        m_register = 0;
+    }
+    m_prevBit = bit;
+    m_prevD = d;
 }
 
 void CSensitiveRx::qpskStep(Complex w, Complex z)
@@ -512,13 +576,17 @@ void CSensitiveRx::report(Complex z)
     // is no signal: the end of a transmission, where the filters' dying
     // tail keeps a steady phase that would pass for a good one. It counts as
     // the worst step (a quarter turn for BPSK, an eighth for QPSK), so that
-    // what is decoded from it is never taken for text.
+    // what is decoded from it is never taken for text. BPSK measures it when
+    // the symbol is decided again, so that the squelch opens and closes with
+    // the characters decoded from the same symbols.
     if (std::abs(z) < kNoSignalShare * a) {
         m_worstStep = !m_worstStep;
-        MeasureQuality(m_worstStep && !m_qpsk ? 0 : 8192, m_worstStep ? 8192 : 0, 0);
+        m_quality = {m_worstStep && !m_qpsk ? 0 : 8192, m_worstStep ? 8192 : 0};
     } else {
-        MeasureQuality(int(z.real() / a * 8192.0f), int(z.imag() / a * 8192.0f), 0);
+        m_quality = {int(z.real() / a * 8192.0f), int(z.imag() / a * 8192.0f)};
     }
+    if (m_qpsk)
+        MeasureQuality(m_quality[0], m_quality[1], 0);
 
     if (!m_symbolSink)
         return;

@@ -32,7 +32,9 @@ class CPskRxAlgorithms;
 //   channel from the symbols before it (from the last symbol alone to some
 //   twenty-five, some following the trend through a fade), of the fixed
 //   equaliser's symbols or of those of one whose neighbour taps adapt to
-//   the channel, the decisions decoded differentially;
+//   the channel; each decided again kLookAhead symbols later, against the
+//   channel measured on both sides of it, the decisions decoded
+//   differentially;
 // - QPSK: the phase steps as soft values into a 16-state Viterbi decoder;
 //   until the loop has locked (a fresh signal, a retune) the change between
 //   the received symbols decides.
@@ -53,6 +55,10 @@ public:
     void MeasureQuality(int i, int q, int level) override;
 
     void setInversion(bool on) { m_inversion = on; }
+
+    // BPSK decides each symbol a second time this many symbols later (see
+    // decideAgain()), which delays its characters as long.
+    static constexpr int kLookAhead = 16;
     bool isQpsk() const { return m_qpsk; }
 
 private:
@@ -64,6 +70,8 @@ private:
     void symbol(Complex y);
     void decide(Complex z, Complex adapted);
     void bpskBits(Complex w, Complex wAdapted, Complex derotate);
+    void decideAgain();
+    void frame(float d);
     void qpskStep(Complex w, Complex z);
     void report(Complex z);
 
@@ -142,6 +150,36 @@ private:
     bool m_framed = false;
     bool m_worstStep = false;
     int m_prevBit = 1;
+    // BPSK's second look: each symbol decided again once the symbols after
+    // it have come, against the channel measured on both sides of it over
+    // so many symbols each way (the span that has fitted best lately
+    // decides). Across the bottom of a fade the channel turns along a
+    // nearly straight line, and the mean of the symbols on both sides lies
+    // on it, where a forecast from one side has to guess the turn.
+    static constexpr std::array<int, 3> kHalfSpans = {2, 4, kLookAhead};
+    // The last 2 kLookAhead + 1 symbols of both equalisers, each with the
+    // forecasts' decision and its second one, the level it was measured
+    // against, whether a new signal began with it, its input to the quality
+    // figure and whether the carrier loop was locked; and how well the
+    // channel measured on both sides of a symbol over each span has fitted
+    // it lately.
+    struct Held
+    {
+        std::array<Complex, kEqualisers> w{};
+        float forecast = 1.0f;
+        float decided = 1.0f;
+        float a2 = 1.0f;
+        bool restart = false;
+        std::array<int, 2> quality{};
+        bool locked = false;
+    };
+    std::array<Held, 2 * kLookAhead + 1> m_held{};
+    int m_heldPos = 0;
+    int m_heldCount = 0;
+    bool m_restarted = false;
+    // The newest symbol's input to the quality figure.
+    std::array<int, 2> m_quality{};
+    std::array<std::array<float, kHalfSpans.size()>, kEqualisers> m_spanMisfit{};
 
     // QPSK: previous coherent symbol and the Viterbi decoder (metrics are
     // correlations, larger is better).

@@ -5,6 +5,7 @@
 #include "core/codepage.h"
 #include "core/settings.h"
 #include "modem/pskmodes.h"
+#include "modem/psksensitiverx.h"
 #include "modem/psktxrx.h"
 #include "modem/varicode.h"
 
@@ -24,8 +25,9 @@ const char* const kCharSets[] = {"ASCII8", "MMVari", "Alternate"};
 constexpr int kTxBlock = 512;
 
 // Symbols of silence after the last sample: the front end's moving sums and
-// FIR hold about four symbols, and the last character needs its two 0 bits.
-constexpr int kFlushSymbols = 8;
+// FIR hold about four symbols, the last character needs its two 0 bits, and
+// the sensitive receiver decides BPSK symbols again some symbols later.
+constexpr int kFlushSymbols = 8 + CSensitiveRx::kLookAhead;
 } // namespace
 
 QStringList modeNames()
