@@ -85,8 +85,8 @@ constexpr float kNoSignalShare = 0.1f;
 // The standard receiver's I/Q scale (for the phase scope's level).
 constexpr float kScopeScale = 8700.0f;
 
-// The decision of the Viterbi decoder lies this many symbols back.
-constexpr quint32 kDecisionBit = 1u << 24;
+// The Viterbi decoder decides the path's bit kDecisionDelay symbols back.
+constexpr quint32 kDecisionBit = 1u << CSensitiveRx::kDecisionDelay;
 
 int parity(int x)
 {

@@ -57,8 +57,10 @@ public:
     void setInversion(bool on) { m_inversion = on; }
 
     // BPSK decides each symbol a second time this many symbols later (see
-    // decideAgain()), which delays its characters as long.
+    // decideAgain()), which delays its characters as long; QPSK's Viterbi
+    // decoder decides kDecisionDelay symbols back, the longer of the two.
     static constexpr int kLookAhead = 16;
+    static constexpr int kDecisionDelay = 24;
     bool isQpsk() const { return m_qpsk; }
 
 private:

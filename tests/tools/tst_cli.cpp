@@ -142,11 +142,13 @@ private slots:
     void lastCharacterOfACutRecording()
     {
         const QString text = QStringLiteral("cut short de K1ABC"), wav = file(QStringLiteral("cut.wav"));
-        std::vector<qint16> audio = ModemTest::transmit(ModemTest::mode(QStringLiteral("BPSK31")), text, 1000.0);
-        audio.resize(audio.size() - size_t(44 * 11025 / 31.25));
-        QVERIFY(writeWav(wav, audio, 11025, 1));
-        const Run dec = runCli({"decode", wav});
-        QVERIFY2(QString::fromUtf8(dec.out).startsWith(text), dec.out.constData());
+        for (const char* mode : {"BPSK31", "QPSK31"}) {
+            std::vector<qint16> audio = ModemTest::transmit(ModemTest::mode(QString::fromLatin1(mode)), text, 1000.0);
+            audio.resize(audio.size() - size_t(44 * 11025 / 31.25));
+            QVERIFY(writeWav(wav, audio, 11025, 1));
+            const Run dec = runCli({"decode", "--mode", mode, wav});
+            QVERIFY2(QString::fromUtf8(dec.out).startsWith(text), dec.out.constData());
+        }
     }
 
     void squelchHidesNoise()

@@ -26,8 +26,8 @@ constexpr int kTxBlock = 512;
 
 // Symbols of silence after the last sample: the front end's moving sums and
 // FIR hold about four symbols, the last character needs its two 0 bits, and
-// the sensitive receiver decides BPSK symbols again some symbols later.
-constexpr int kFlushSymbols = 8 + CSensitiveRx::kLookAhead;
+// the sensitive receiver decides some symbols later.
+constexpr int kFlushSymbols = 8 + CSensitiveRx::kDecisionDelay;
 } // namespace
 
 QStringList modeNames()
